@@ -1,0 +1,84 @@
+/*
+ * engine.cpp - engine start and stop: the shared records, the working folder
+ * and the records' persistence.
+ *
+ * The records are restored only from stored copies of exactly the current
+ * size: a copy of another size comes from an older or newer layout, and its
+ * bytes would land in the wrong fields. The working folder survives between
+ * runs except for the clipboard file, so nothing of an earlier run is read by
+ * mistake; clean-up empties it.
+ */
+#include "engine/core/engine.h"
+#include "engine/core/services.h"
+#include "engine/platform/fileio.h"
+#include "engine/platform/paths.h"
+
+#include <cstring>
+
+KV_Engine kvEngine;
+
+std::string kvWorkPath(const char *name) { return kvEngine.workFolder + "/" + name; }
+
+/* Copies a stored record over the caller's one when its size matches exactly. */
+static void kvRestoreRecord(const char *valueName, void *record, int32_t size) {
+    char scratch[344];
+    if (kvGetReg("Settings", valueName, scratch, size) == size) std::memcpy(record, scratch, size);
+}
+
+static std::string kvSystemWorkFolder() {
+    std::string folder = kvSystemTempFolder();
+    return folder + (!folder.empty() && folder.back() == '/' ? "KORVEL" : "/KORVEL");
+}
+
+/* Chooses and creates the working folder, falling back from a drive that
+ * cannot be used to the system temporary folder. */
+static void kvPrepareWorkFolder() {
+    KV_Options *options = kvEngine.options;
+    std::string failed;
+    if (options->tempDrive != 0) {
+        std::string root;
+        bool usable = kvDriveRoot(options->tempDrive, &root);
+        if (usable) {
+            std::string folder = root + (root.back() == '/' ? "KVTEMP" : "/KVTEMP");
+            usable = kvMakeFolderPath(folder, &failed);
+            if (usable) kvEngine.workFolder = folder;
+        }
+        if (usable) return;
+        kvError(0, "Couldn't create temp directory on drive %c:\n\nReverting to system Temp directory",
+                static_cast<char>(options->tempDrive));
+        options->tempDrive = 0;
+    }
+    std::string folder = kvSystemWorkFolder();
+    if (!kvMakeFolderPath(folder, &failed)) kvFatal("Can't create temp directory: %s\n", failed.c_str());
+    kvEngine.workFolder = folder;
+}
+
+extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, int32_t optionsSize,
+                                 KV_Params *params, int32_t paramsSize, void *reserved,
+                                 KvProgressCallback progressCallback, void *reserved2) {
+    (void)reserved;
+    (void)reserved2;
+    if (optionsSize != 144) kvFatal("Size Mismatch on KV_Options: %d %d", optionsSize, 144);
+    if (paramsSize != 344) kvFatal("Size Mismatch on KV_Params: %d %d", paramsSize, 344);
+    kvEngine.options = options;
+    kvEngine.params = params;
+    kvEngine.messageWindow = messageWindow;
+    kvEngine.progressCallback = progressCallback;
+    kvResetProgress();
+    kvRestoreRecord("Parameters", params, 344);
+    kvRestoreRecord("Options", options, 144);
+    kvPrepareWorkFolder();
+    kvEngine.clipboardPath = kvWorkPath("COPY.tmp");
+    kvFileRemove(kvEngine.clipboardPath);
+    kvEngine.running = true;
+    return 0;
+}
+
+extern "C" KV_API int32_t kvCleanUp(void) {
+    if (!kvEngine.running) return 0;
+    for (const std::string &name : kvListFiles(kvEngine.workFolder)) kvFileRemove(kvWorkPath(name.c_str()));
+    kvSetReg("Settings", "Parameters", kvEngine.params, 344);
+    kvSetReg("Settings", "Options", kvEngine.options, 144);
+    kvEngine.running = false;
+    return 0;
+}

@@ -1,0 +1,33 @@
+/*
+ * engine.h - process-wide state set up by kvInit: the two shared records, the
+ * message window, the progress callback and the working folder.
+ *
+ * The records belong to the program; the engine only keeps their addresses, so
+ * every module reads the user's current settings through these pointers.
+ */
+#ifndef KV_CORE_ENGINE_H
+#define KV_CORE_ENGINE_H
+
+#include "engine/core/korvel.h"
+
+#include <string>
+
+struct KV_Engine {
+    KV_Options *options = nullptr;
+    KV_Params *params = nullptr;
+    KvWindow messageWindow = nullptr;
+    KvProgressCallback progressCallback = nullptr;
+    std::string workFolder;    /* no trailing slash */
+    std::string clipboardPath; /* "<workFolder>/COPY.tmp" */
+    bool running = false;
+};
+
+extern KV_Engine kvEngine;
+
+/* Registry subkey prefix of every engine value. */
+#define KV_REG_BASE "Software\\Tervalin\\Korvel\\"
+
+/* Builds "<workFolder>/<name>". */
+std::string kvWorkPath(const char *name);
+
+#endif

@@ -1,0 +1,48 @@
+/*
+ * services.h - error, progress and memory services every engine operation uses.
+ *
+ * Errors are shown by the engine itself (the program seldom does); progress goes
+ * to the program's callback with a cancel flag kept in KV_Params; memory comes
+ * rounded up to a few sizes so that tables grown in small steps rarely move, and
+ * exhaustion ends the process in an orderly way instead of returning null.
+ */
+#ifndef KV_CORE_SERVICES_H
+#define KV_CORE_SERVICES_H
+
+#include <cstddef>
+#include <cstdint>
+
+/* Window messages the engine sends to the program's message window. */
+enum : int32_t {
+    KV_MSG_ERROR_SHOWN = 1428,
+    KV_MSG_ERROR_HELP = 1435,
+};
+
+/* Formats the message, notifies the program (1428) and shows a warning box
+ * titled "Korvel Error". With helpContext != 0 the box offers help and a Yes
+ * sends 1435 with the context. Clears errno. Always returns -1. */
+int32_t kvError(int32_t helpContext, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+/* Shows a stop box titled "Korvel Fatal Error" and ends the process with code 1. */
+[[noreturn]] void kvFatal(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+/* caption != null starts an operation, percent 0..100 reports, -1 ends it. */
+void kvProgress(const char *caption, int32_t percent);
+
+/* True when the program asked the running operation to stop. */
+bool kvCancelRequested();
+
+/* Rounded allocation that never returns null; free with kvFree. */
+void *kvAlloc(int32_t size);
+void *kvRealloc(void *pointer, int32_t size);
+void kvFree(void *pointer);
+
+/* The size kvAlloc really reserves for a request of n bytes, and the size of a
+ * block it returned. */
+int32_t kvAllocRoundedSize(int32_t n);
+int32_t kvAllocSize(const void *pointer);
+
+/* Resets the progress state (engine start). */
+void kvResetProgress();
+
+#endif

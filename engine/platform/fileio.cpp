@@ -1,0 +1,147 @@
+/*
+ * fileio.cpp - POSIX file access with retry on interruption and fault injection.
+ *
+ * Positioned calls (pread/pwrite) never move a shared file offset, so the
+ * playback thread and the user-interface thread can use the same module safely.
+ */
+#include "engine/platform/fileio.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+
+struct KvFault {
+    std::atomic<int64_t> seen{0};
+    std::atomic<int64_t> first{0};
+    std::atomic<int64_t> count{0};
+};
+static KvFault faults[2];
+
+void kvTestFileFault(int32_t kind, int64_t n, int64_t count) {
+    KvFault &fault = faults[kind == KV_FAULT_WRITE ? 1 : 0];
+    fault.seen = 0;
+    fault.first = n;
+    fault.count = count;
+}
+
+/* True when the current operation of this kind is to fail. */
+static bool kvFaultHits(int32_t kind) {
+    KvFault &fault = faults[kind];
+    int64_t first = fault.first.load();
+    if (first <= 0) return false;
+    int64_t index = ++fault.seen;
+    int64_t count = fault.count.load();
+    if (index < first) return false;
+    if (count >= 0 && index >= first + count) return false;
+    errno = EIO;
+    return true;
+}
+
+int32_t kvFileOpen(const std::string &path, int32_t mode) {
+    int flags = O_RDONLY;
+    if (mode == KV_FILE_READWRITE) flags = O_RDWR;
+    if (mode == KV_FILE_CREATE) flags = O_RDWR | O_CREAT | O_TRUNC;
+    int handle;
+    do {
+        handle = open(path.c_str(), flags | O_CLOEXEC, 0600);
+    } while (handle < 0 && errno == EINTR);
+    return handle;
+}
+
+void kvFileClose(int32_t handle) {
+    if (handle >= 0) close(handle);
+}
+
+int64_t kvFileReadSome(int32_t handle, void *buffer, int64_t bytes) {
+    if (kvFaultHits(KV_FAULT_READ)) return -1;
+    ssize_t got;
+    do {
+        got = read(handle, buffer, static_cast<size_t>(bytes));
+    } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+bool kvFileRead(int32_t handle, void *buffer, int64_t bytes) {
+    if (kvFaultHits(KV_FAULT_READ)) return false;
+    char *at = static_cast<char *>(buffer);
+    while (bytes > 0) {
+        ssize_t got = read(handle, at, static_cast<size_t>(bytes));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        at += got;
+        bytes -= got;
+    }
+    return true;
+}
+
+bool kvFileWrite(int32_t handle, const void *buffer, int64_t bytes) {
+    if (kvFaultHits(KV_FAULT_WRITE)) return false;
+    const char *at = static_cast<const char *>(buffer);
+    while (bytes > 0) {
+        ssize_t put = write(handle, at, static_cast<size_t>(bytes));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        at += put;
+        bytes -= put;
+    }
+    return true;
+}
+
+bool kvFileReadAt(int32_t handle, void *buffer, int64_t bytes, int64_t offset) {
+    if (kvFaultHits(KV_FAULT_READ)) return false;
+    char *at = static_cast<char *>(buffer);
+    while (bytes > 0) {
+        ssize_t got = pread(handle, at, static_cast<size_t>(bytes), offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        at += got;
+        bytes -= got;
+        offset += got;
+    }
+    return true;
+}
+
+bool kvFileWriteAt(int32_t handle, const void *buffer, int64_t bytes, int64_t offset) {
+    if (kvFaultHits(KV_FAULT_WRITE)) return false;
+    const char *at = static_cast<const char *>(buffer);
+    while (bytes > 0) {
+        ssize_t put = pwrite(handle, at, static_cast<size_t>(bytes), offset);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        at += put;
+        bytes -= put;
+        offset += put;
+    }
+    return true;
+}
+
+bool kvFileSeek(int32_t handle, int64_t offset) { return lseek(handle, offset, SEEK_SET) == offset; }
+
+int64_t kvFileTell(int32_t handle) { return lseek(handle, 0, SEEK_CUR); }
+
+int64_t kvFileSize(int32_t handle) {
+    struct stat info;
+    return fstat(handle, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+bool kvFileSync(int32_t handle) {
+    if (kvFaultHits(KV_FAULT_WRITE)) return false;
+    return fsync(handle) == 0;
+}
+
+bool kvFileExists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
+
+int64_t kvFileSizeOf(const std::string &path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+bool kvFileRemove(const std::string &path) { return unlink(path.c_str()) == 0; }
+
+bool kvFileRename(const std::string &from, const std::string &to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}

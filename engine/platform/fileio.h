@@ -1,0 +1,50 @@
+/*
+ * fileio.h - the one module through which the engine reads and writes files.
+ *
+ * Data files, state files, the clipboard file, sound files and the command
+ * file all go through these calls, so that disk failures can be injected in
+ * tests (fail the Nth read or write, or every one after it) and every path
+ * handles short reads and writes the same way. Handles are plain descriptors.
+ */
+#ifndef KV_PLATFORM_FILEIO_H
+#define KV_PLATFORM_FILEIO_H
+
+#include <cstdint>
+#include <string>
+
+enum : int32_t {
+    KV_FILE_READ = 0,      /* existing file, read-only */
+    KV_FILE_READWRITE = 1, /* existing file, read and write */
+    KV_FILE_CREATE = 2,    /* created or truncated, read and write */
+};
+
+/* Opens a file: a handle >= 0, or -1. */
+int32_t kvFileOpen(const std::string &path, int32_t mode);
+void kvFileClose(int32_t handle);
+
+/* Whole-count transfers: true only when every byte moved. */
+bool kvFileRead(int32_t handle, void *buffer, int64_t bytes);
+bool kvFileWrite(int32_t handle, const void *buffer, int64_t bytes);
+bool kvFileReadAt(int32_t handle, void *buffer, int64_t bytes, int64_t offset);
+bool kvFileWriteAt(int32_t handle, const void *buffer, int64_t bytes, int64_t offset);
+
+/* Reads up to `bytes`; the count read (0 at the end), or -1 on error. */
+int64_t kvFileReadSome(int32_t handle, void *buffer, int64_t bytes);
+
+bool kvFileSeek(int32_t handle, int64_t offset);
+int64_t kvFileTell(int32_t handle);
+int64_t kvFileSize(int32_t handle); /* -1 on error */
+bool kvFileSync(int32_t handle);
+
+bool kvFileExists(const std::string &path);
+int64_t kvFileSizeOf(const std::string &path); /* -1 when missing */
+bool kvFileRemove(const std::string &path);
+bool kvFileRename(const std::string &from, const std::string &to);
+
+/* Test hook: from the Nth operation of that kind on (1-based) fail `count`
+ * operations (count < 0: all of them). kind 0 = reads, 1 = writes. A call
+ * with n = 0 clears the fault. */
+enum : int32_t { KV_FAULT_READ = 0, KV_FAULT_WRITE = 1 };
+void kvTestFileFault(int32_t kind, int64_t n, int64_t count);
+
+#endif

@@ -1,0 +1,48 @@
+/*
+ * paths.h - where Korvel keeps things on this system, and folder handling.
+ *
+ * Settings go to the user's config folder, temporary storage to a private
+ * on-disk cache folder (not /tmp, which is often memory-backed and would defeat
+ * editing files larger than memory), and "drives" are the mounted local disk
+ * file systems lettered C, D, E... in mount order.
+ */
+#ifndef KV_PLATFORM_PATHS_H
+#define KV_PLATFORM_PATHS_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/* $KORVEL_CONFIG_HOME, else $XDG_CONFIG_HOME/korvel, else ~/.config/korvel. */
+std::string kvConfigFolder();
+
+/* $KORVEL_TMPDIR, else $XDG_CACHE_HOME, else ~/.cache. */
+std::string kvSystemTempFolder();
+
+/* $XDG_RUNTIME_DIR, else the system temporary folder. */
+std::string kvUserTempFolder();
+
+struct KvDrive {
+    char letter;
+    std::string mountPoint;
+    std::string label;
+};
+
+/* The mounted block-device file systems, lettered from C in mount order. */
+std::vector<KvDrive> kvListDrives();
+
+/* The mount point of drive `letter` (either case); false when there is none. */
+bool kvDriveRoot(int32_t letter, std::string *root);
+
+/* Creates one folder with mode 0700; true when it exists afterwards. */
+bool kvMakeFolder(const std::string &path);
+bool kvFolderExists(const std::string &path);
+
+/* Creates the folder and every missing folder above it. On failure returns
+ * false and, when failedPrefix is given, stores the prefix that could not be made. */
+bool kvMakeFolderPath(const std::string &path, std::string *failedPrefix);
+
+/* Names of the plain files directly inside a folder. */
+std::vector<std::string> kvListFiles(const std::string &folder);
+
+#endif

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs dependencies, builds Korvel and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+scripts/build.sh
+ctest --test-dir build --output-on-failure --parallel "$(nproc)"

@@ -1,0 +1,138 @@
+/*
+ * Engine start and stop: which stored records are taken, where the working
+ * folder goes, and what start-up and clean-up leave in it.
+ */
+#include "engine/core/engine.h"
+#include "engine/platform/messages.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/store.h"
+#include "tests/support/test_support.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+class EngineLifecycle : public KvSandbox {
+  protected:
+    void SetUp() override {
+        KvSandbox::SetUp();
+        kvTestTakeShownBoxes();
+    }
+    void TearDown() override {
+        KvSandbox::TearDown();
+        kvStoreClose();
+    }
+};
+
+TEST_F(EngineLifecycle, StoredRecordsOfTheRightSizeReplaceTheDefaults) {
+    KV_Options stored = options;
+    stored.timeFormat = 3;
+    stored.fftSize = 4096;
+    KV_Params storedParams = params;
+    storedParams.volumeDb = -7;
+    ASSERT_EQ(kvSetReg("Settings", "Options", &stored, 144), 0);
+    ASSERT_EQ(kvSetReg("Settings", "Parameters", &storedParams, 344), 0);
+    ASSERT_EQ(startEngine(), 0);
+    EXPECT_EQ(options.timeFormat, 3);
+    EXPECT_EQ(options.fftSize, 4096);
+    EXPECT_EQ(params.volumeDb, -7);
+}
+
+TEST_F(EngineLifecycle, StoredRecordsOfAnotherSizeAreIgnored) {
+    KV_Options stored = options;
+    stored.timeFormat = 2;
+    ASSERT_EQ(kvSetReg("Settings", "Options", &stored, 140), 0);
+    KV_Params storedParams = params;
+    storedParams.volumeDb = 5;
+    ASSERT_EQ(kvSetReg("Settings", "Parameters", &storedParams, 340), 0);
+    ASSERT_EQ(startEngine(), 0);
+    EXPECT_EQ(options.timeFormat, 0);
+    EXPECT_EQ(params.volumeDb, 0);
+}
+
+TEST_F(EngineLifecycle, CleanUpStoresBothRecords) {
+    ASSERT_EQ(startEngine(), 0);
+    options.scrollMode = 2;
+    params.toneStartHz = 1234;
+    stopEngine();
+    KV_Options storedOptions;
+    KV_Params storedParams;
+    ASSERT_EQ(kvGetReg("Settings", "Options", &storedOptions, 144), 144);
+    ASSERT_EQ(kvGetReg("Settings", "Parameters", &storedParams, 344), 344);
+    EXPECT_EQ(std::memcmp(&storedOptions, &options, 144), 0);
+    EXPECT_EQ(storedParams.toneStartHz, 1234);
+}
+
+TEST_F(EngineLifecycle, WorkFolderIsCreatedWithEveryMissingParent) {
+    std::string deep = path("not/yet/there");
+    setenv("KORVEL_TMPDIR", deep.c_str(), 1);
+    ASSERT_EQ(startEngine(), 0);
+    EXPECT_EQ(kvEngine.workFolder, deep + "/KORVEL");
+    struct stat info;
+    ASSERT_EQ(stat(kvEngine.workFolder.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(EngineLifecycle, TempFolderWithTrailingSlashGetsNoDoubleSlash) {
+    setenv("KORVEL_TMPDIR", (tempFolder + "/").c_str(), 1);
+    ASSERT_EQ(startEngine(), 0);
+    EXPECT_EQ(kvEngine.workFolder, tempFolder + "/KORVEL");
+    EXPECT_EQ(kvEngine.clipboardPath, tempFolder + "/KORVEL/COPY.tmp");
+}
+
+TEST_F(EngineLifecycle, UnusableDriveFallsBackToTheSystemFolderAndForgetsTheDrive) {
+    char missing = 'Z';
+    for (const KvDrive &drive : kvListDrives())
+        if (drive.letter == missing) missing = 'Y';
+    options.tempDrive = missing;
+    ASSERT_EQ(startEngine(), 0);
+    EXPECT_EQ(kvEngine.workFolder, workFolder);
+    EXPECT_EQ(options.tempDrive, 0);
+    std::vector<KvShownBox> boxes = kvTestTakeShownBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Korvel Error");
+    EXPECT_EQ(boxes[0].text, std::string("Couldn't create temp directory on drive ") + missing +
+                                 ":\n\nReverting to system Temp directory");
+    stopEngine();
+    KV_Options stored;
+    ASSERT_EQ(kvGetReg("Settings", "Options", &stored, 144), 144);
+    EXPECT_EQ(stored.tempDrive, 0);
+}
+
+TEST_F(EngineLifecycle, EarlierFilesSurviveStartExceptTheClipboardAndGoAtCleanUp) {
+    std::filesystem::create_directories(workFolder);
+    kvTestWriteFile(workFolder + "/DATA0000.tmp", "old samples");
+    kvTestWriteFile(workFolder + "/COPY.tmp", "old clip");
+    ASSERT_EQ(startEngine(), 0);
+    EXPECT_TRUE(kvTestFileExists(workFolder + "/DATA0000.tmp"));
+    EXPECT_FALSE(kvTestFileExists(workFolder + "/COPY.tmp"));
+    stopEngine();
+    EXPECT_TRUE(std::filesystem::is_directory(workFolder));
+    EXPECT_TRUE(std::filesystem::is_empty(workFolder));
+}
+
+TEST_F(EngineLifecycle, HeadlessStartNeedsNoWindowAndNoCallback) {
+    ASSERT_EQ(kvInit(nullptr, &options, 144, &params, 344, nullptr, nullptr, nullptr), 0);
+    engineStarted = true;
+    EXPECT_EQ(kvEngine.messageWindow, nullptr);
+    EXPECT_EQ(kvEngine.options, &options);
+}
+
+using EngineLifecycleDeathTest = EngineLifecycle;
+
+TEST_F(EngineLifecycleDeathTest, WrongRecordSizesAreFatal) {
+    EXPECT_EXIT(kvInit(nullptr, &options, 140, &params, 344, nullptr, nullptr, nullptr),
+                ::testing::ExitedWithCode(1), "Size Mismatch on KV_Options: 140 144");
+    EXPECT_EXIT(kvInit(nullptr, &options, 144, &params, 348, nullptr, nullptr, nullptr),
+                ::testing::ExitedWithCode(1), "Size Mismatch on KV_Params: 348 344");
+}
+
+TEST_F(EngineLifecycleDeathTest, UncreatableSystemFolderIsFatal) {
+    kvTestWriteFile(path("plainfile"), "x");
+    setenv("KORVEL_TMPDIR", path("plainfile/sub").c_str(), 1);
+    EXPECT_EXIT(startEngine(), ::testing::ExitedWithCode(1),
+                "Can't create temp directory: .*/plainfile\n");
+}
