@@ -8,7 +8,7 @@
  * taken on machines without a display.
  */
 #include "app/shell/defaults.h"
-#include "app/shell/frm_main.h"
+#include "app/shell/frm_mdi.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -18,7 +18,7 @@
 static KV_Options options;
 static KV_Params params;
 
-static void mdlScheduleScreenshot(frmMain *frame) {
+static void mdlScheduleScreenshot(frmMDI *frame) {
     QString file = qEnvironmentVariable("KORVEL_SCREENSHOT");
     if (file.isEmpty()) return;
     int delay = qEnvironmentVariableIntValue("KORVEL_SCREENSHOT_DELAY_MS");
@@ -33,7 +33,7 @@ int main(int argc, char **argv) {
     QApplication::setApplicationName("Korvel");
     mdlDefaultOptions(&options);
     mdlDefaultParams(&params);
-    frmMain frame(&options, &params);
+    frmMDI frame(&options, &params);
     if (!frame.startEngine()) return 1;
     frame.show();
     mdlScheduleScreenshot(&frame);

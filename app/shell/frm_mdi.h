@@ -1,9 +1,9 @@
 /*
- * frm_main.h - the frame window: owner of every document window and the
+ * frm_mdi.h - the frame window: owner of every document window and the
  * window the engine sends its notifications and message boxes to.
  */
-#ifndef KV_APP_FRM_MAIN_H
-#define KV_APP_FRM_MAIN_H
+#ifndef KV_APP_FRM_MDI_H
+#define KV_APP_FRM_MDI_H
 
 #include "engine/core/korvel.h"
 
@@ -11,11 +11,11 @@
 
 class QMdiArea;
 
-class frmMain : public QMainWindow {
+class frmMDI : public QMainWindow {
     Q_OBJECT
   public:
-    frmMain(KV_Options *options, KV_Params *params);
-    ~frmMain() override;
+    frmMDI(KV_Options *options, KV_Params *params);
+    ~frmMDI() override;
 
     /* Starts the engine with this window as its message window. */
     bool startEngine();

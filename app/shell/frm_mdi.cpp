@@ -1,40 +1,40 @@
 /*
  * frm_main.cpp - the frame window.
  */
-#include "app/shell/frm_main.h"
+#include "app/shell/frm_mdi.h"
 
 #include <QCloseEvent>
 #include <QMdiArea>
 
-frmMain::frmMain(KV_Options *options, KV_Params *params) : options(options), params(params) {
-    setObjectName("frmMain");
+frmMDI::frmMDI(KV_Options *options, KV_Params *params) : options(options), params(params) {
+    setObjectName("frmMDI");
     setWindowTitle("Korvel");
     resize(800, 560);
     createCentralArea();
 }
 
-frmMain::~frmMain() { stopEngine(); }
+frmMDI::~frmMDI() { stopEngine(); }
 
-void frmMain::createCentralArea() {
+void frmMDI::createCentralArea() {
     mdiArea = new QMdiArea(this);
     mdiArea->setObjectName("mdiArea");
     setCentralWidget(mdiArea);
 }
 
-bool frmMain::startEngine() {
+bool frmMDI::startEngine() {
     if (engineRunning) return true;
     engineRunning = kvInit(this, options, sizeof *options, params, sizeof *params, nullptr,
                            nullptr, nullptr) == 0;
     return engineRunning;
 }
 
-void frmMain::stopEngine() {
+void frmMDI::stopEngine() {
     if (!engineRunning) return;
     kvCleanUp();
     engineRunning = false;
 }
 
-void frmMain::closeEvent(QCloseEvent *event) {
+void frmMDI::closeEvent(QCloseEvent *event) {
     stopEngine();
     event->accept();
 }

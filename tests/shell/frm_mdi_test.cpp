@@ -2,7 +2,7 @@
  * The frame window starts the engine with itself as message window and stores
  * the records when it closes.
  */
-#include "app/shell/frm_main.h"
+#include "app/shell/frm_mdi.h"
 #include "tests/support/test_support.h"
 
 #include <QApplication>
@@ -20,7 +20,7 @@ class FrameWindow : public KvSandbox {
 
 TEST_F(FrameWindow, ClosingTheFrameStoresTheUsersSettings) {
     {
-        frmMain frame(&options, &params);
+        frmMDI frame(&options, &params);
         ASSERT_TRUE(frame.startEngine());
         frame.show();
         options.timeFormat = 2;
