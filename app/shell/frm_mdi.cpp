@@ -1,5 +1,5 @@
 /*
- * frm_main.cpp - the frame window.
+ * frm_mdi.cpp - the frame window.
  */
 #include "app/shell/frm_mdi.h"
 

@@ -179,6 +179,11 @@ KV_API int32_t kvGetRegString(int32_t root, const char *keyPath, const char *val
 KV_API int32_t kvSetRegString(int32_t root, const char *keyPath, const char *valueName,
                               const char *text, int32_t length);
 
+/* ---- Playback ---- */
+
+/* Stops whatever plays: 0. */
+KV_API int32_t kvStop(void);
+
 #ifdef __cplusplus
 }
 #endif

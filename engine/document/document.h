@@ -1,0 +1,142 @@
+/*
+ * document.h - the records of a sound document and the storage operations
+ * every edit goes through.
+ *
+ * A document never holds its sound in memory: each state (undo level) has, per
+ * channel, a table of KV_Block descriptors that point into append-only float
+ * data files shared by every document, every state and the clipboard. An edit
+ * builds a new table that reuses untouched descriptors and appends only new
+ * samples, so undo, copy and paste move descriptors, never samples.
+ */
+#ifndef KV_DOCUMENT_DOCUMENT_H
+#define KV_DOCUMENT_DOCUMENT_H
+
+#include "engine/core/korvel.h"
+
+#include <cstdint>
+
+#define KV_MAX_DOCUMENTS 256
+#define KV_BLOCK_FRAMES 4096
+/* A data file is left for a new one once it holds this many samples (256 MiB). */
+#define KV_DATA_FILE_LIMIT 67108864
+
+/* One descriptor of up to 4096 stored samples with its peak summary. Stored
+ * raw (little-endian, this field order) in state and clipboard files. */
+struct KV_Block {
+    int32_t position; /* first sample in its data file; -1 for silence */
+    int16_t length;   /* 1..4096 */
+    int16_t file;     /* data file number; -1 for silence */
+    uint8_t peakPos;
+    uint8_t peakNeg;
+    uint8_t subPos[64];
+    uint8_t subNeg[64];
+    uint8_t padding[2];
+    int32_t peak; /* largest |sample| x 4096, at most 0x100000 */
+};
+static_assert(sizeof(KV_Block) == 144, "KV_Block is a stored 144-byte record");
+
+/* One undo level. */
+struct KV_State {
+    int32_t channels;
+    int32_t sampleRate;
+    int32_t length; /* frames: the largest channel total */
+    char label[40];
+    int32_t blockCount[2];
+    KV_Block *blocks[2];
+    int32_t insertAt[2];
+    int32_t *groupIndex[2]; /* entry g: channel position after block 64g+63 */
+    int32_t groupCount[2];
+    int32_t selAnchor;
+    int32_t selEnd;
+    int32_t editChannel; /* -1 both, 0 left, 1 right */
+    int32_t firstFrame;
+    int32_t framesPerPixel;
+};
+
+struct WaveView;
+
+struct KV_Document {
+    char path[256];
+    int32_t formatTag; /* 1 PCM, 3 IEEE float, 85 MPEG Layer-3 */
+    int32_t bitsPerSample;
+    int32_t bitRate;
+    void *codecDriver;
+    int32_t level;
+    int32_t stateCount;
+    int32_t savedLevel;
+    KvWindow window;
+    KV_State *current;
+    KV_State *history;
+    void *oldWindowProc; /* the view's event filter on the window */
+    WaveView *view;
+    uint8_t id3v1Block[128];
+    char id3v2Marker[3];
+    int32_t id3v2Size;
+    uint8_t *id3v2Copy;
+};
+
+extern KV_Document *kvDocuments[KV_MAX_DOCUMENTS];
+
+/* The document of a handle, or null for a handle outside 0..255 or an empty slot. */
+KV_Document *kvGetDocument(int32_t doc);
+
+/* ---- Data files ---- */
+
+/* Closes both handles of every data file and empties the list (clean-up). */
+void kvCloseDataFiles();
+
+/* The appendable data file to write to, creating a new one when needed. */
+int32_t kvCurrentDataFile();
+void kvSealDataFile(int32_t file);
+/* Seals the newest data file if it is still appendable. */
+void kvSealLastDataFile();
+int64_t kvDataFileLength(int32_t file); /* samples; 0 on error */
+
+/* Positioned float I/O; reader 0 = user-interface thread, 1 = playback thread.
+ * kvWriteData shows the disk-full message and returns -1 on failure. */
+int32_t kvSeekData(int32_t reader, int32_t file, int64_t position);
+int32_t kvReadData(int32_t reader, int32_t file, float *buffer, int32_t count);
+int32_t kvWriteData(int32_t file, const float *buffer, int32_t count);
+
+/* Test hook: the roll-over size in samples (0 restores KV_DATA_FILE_LIMIT). */
+void kvTestSetDataFileLimit(int64_t samples);
+
+/* ---- Blocks, pipeline, reading ---- */
+
+void kvSummarizeBlock(KV_Block *block, const float *samples, int32_t count);
+
+/* Hands new samples (null = silence, count <= 4096) to the insertion stage. */
+int32_t kvQueueInsert(int32_t doc, int32_t channel, const float *samples, int32_t count);
+int32_t kvActualInsertData(int32_t doc, int32_t channel, const float *samples, int32_t count);
+/* Splices the pending blocks into the current state; false when a data-file
+ * write failed during the edit (the caller then withdraws the edit). */
+bool kvFinishInsert(int32_t doc);
+void kvDiscardInsert();
+/* True when a data-file write failed since the last kvFinishInsert/kvDiscardInsert. */
+bool kvInsertFailed();
+
+void kvRebuildIndex(int32_t doc);
+
+/* Reads count samples of one channel of state `level` (out of range = current)
+ * from frame start; positions not backed by blocks read 0.0. Returns the
+ * number of samples that came from the channel. */
+int32_t kvReadSamples(int32_t doc, int32_t channel, int32_t level, float *buffer, int32_t start,
+                      int32_t count, int32_t reader);
+
+int32_t kvWriteSamplesInPlace(int32_t doc, int32_t channel, const float *samples, int32_t start,
+                              int32_t count);
+
+/* The splitting rule: the part of a block before a cut `keep` samples in, or
+ * the part from `skip` samples on, each with a fresh summary. */
+KV_Block kvBlockHead(const KV_Block &block, int32_t keep);
+KV_Block kvBlockTail(const KV_Block &block, int32_t skip);
+
+/* ---- Lifecycle pieces shared with other modules ---- */
+
+/* Empties the document table without freeing (engine start). */
+void kvResetDocuments();
+
+/* The state file path "<work>/%04X%04X.tmp" of a document level. */
+void kvStateFilePath(int32_t doc, int32_t level, char *path, int32_t size);
+
+#endif

@@ -1,0 +1,37 @@
+/*
+ * history.h - the edit protocol and the undo history.
+ *
+ * Every change of samples opens a new state with kvBeginEdit (which cuts the
+ * edited range out of the new state's tables at once), queues the new samples,
+ * and finishes with kvFinishInsert, kvRebuildIndex and kvSaveState, or
+ * withdraws with kvCancelEdit. Undo, redo and history jumps only switch the
+ * current state, reloading it from its state file.
+ */
+#ifndef KV_HISTORY_HISTORY_H
+#define KV_HISTORY_HISTORY_H
+
+#include <cstdint>
+
+/* Opens a new state labelled `label` and cuts the selection of the edited
+ * channels out of it. */
+void kvBeginEdit(int32_t doc, const char *label);
+
+/* Withdraws the state kvBeginEdit opened; returns -1. */
+int32_t kvCancelEdit(int32_t doc);
+
+/* Writes the current state's file: 0, or -1 after an error message when the
+ * file cannot be written (the documents stay usable). */
+int32_t kvSaveState(int32_t doc);
+
+/* Makes state n current and reloads it from its file: 0 or -1. */
+int32_t kvRestoreState(int32_t doc, int32_t n);
+
+/* Drops every state after the current level. */
+void kvTruncateHistory(int32_t doc);
+
+/* Ends an edit whose samples were queued: splices them, rebuilds the index,
+ * stores the state, seals the data file when asked, redraws. Withdraws the
+ * edit instead (returning -1) when a data-file write failed on the way. */
+int32_t kvCompleteEdit(int32_t doc, bool seal);
+
+#endif
