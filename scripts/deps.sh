@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libsqlite3-dev
   libgtest-dev libgmock-dev
-  xvfb xauth
+  xvfb xauth sox
 )
 
 missing=()

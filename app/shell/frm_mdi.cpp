@@ -13,7 +13,9 @@ frmMDI::frmMDI(KV_Options *options, KV_Params *params) : options(options), param
     createCentralArea();
 }
 
-frmMDI::~frmMDI() { stopEngine(); }
+frmMDI::~frmMDI() {
+    stopEngine();
+}
 
 void frmMDI::createCentralArea() {
     mdiArea = new QMdiArea(this);
@@ -23,8 +25,8 @@ void frmMDI::createCentralArea() {
 
 bool frmMDI::startEngine() {
     if (engineRunning) return true;
-    engineRunning = kvInit(this, options, sizeof *options, params, sizeof *params, nullptr,
-                           nullptr, nullptr) == 0;
+    engineRunning = kvInit(this, options, sizeof *options, params, sizeof *params, nullptr, nullptr,
+                           nullptr) == 0;
     return engineRunning;
 }
 

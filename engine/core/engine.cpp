@@ -10,6 +10,8 @@
  */
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
+#include "engine/document/document.h"
+#include "engine/history/clipboard.h"
 #include "engine/platform/fileio.h"
 #include "engine/platform/paths.h"
 
@@ -17,7 +19,9 @@
 
 KV_Engine kvEngine;
 
-std::string kvWorkPath(const char *name) { return kvEngine.workFolder + "/" + name; }
+std::string kvWorkPath(const char *name) {
+    return kvEngine.workFolder + "/" + name;
+}
 
 /* Copies a stored record over the caller's one when its size matches exactly. */
 static void kvRestoreRecord(const char *valueName, void *record, int32_t size) {
@@ -44,12 +48,14 @@ static void kvPrepareWorkFolder() {
             if (usable) kvEngine.workFolder = folder;
         }
         if (usable) return;
-        kvError(0, "Couldn't create temp directory on drive %c:\n\nReverting to system Temp directory",
+        kvError(0,
+                "Couldn't create temp directory on drive %c:\n\nReverting to system Temp directory",
                 static_cast<char>(options->tempDrive));
         options->tempDrive = 0;
     }
     std::string folder = kvSystemWorkFolder();
-    if (!kvMakeFolderPath(folder, &failed)) kvFatal("Can't create temp directory: %s\n", failed.c_str());
+    if (!kvMakeFolderPath(folder, &failed))
+        kvFatal("Can't create temp directory: %s\n", failed.c_str());
     kvEngine.workFolder = folder;
 }
 
@@ -67,16 +73,21 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
     kvResetProgress();
     kvRestoreRecord("Parameters", params, 344);
     kvRestoreRecord("Options", options, 144);
+    kvResetDocuments();
+    kvResetClipboard();
     kvPrepareWorkFolder();
     kvEngine.clipboardPath = kvWorkPath("COPY.tmp");
     kvFileRemove(kvEngine.clipboardPath);
+    kvCloseDataFiles(); /* numbering restarts at 0; older files are truncated on reuse */
     kvEngine.running = true;
     return 0;
 }
 
 extern "C" KV_API int32_t kvCleanUp(void) {
     if (!kvEngine.running) return 0;
-    for (const std::string &name : kvListFiles(kvEngine.workFolder)) kvFileRemove(kvWorkPath(name.c_str()));
+    kvCloseDataFiles();
+    for (const std::string &name : kvListFiles(kvEngine.workFolder))
+        kvFileRemove(kvWorkPath(name.c_str()));
     kvSetReg("Settings", "Parameters", kvEngine.params, 344);
     kvSetReg("Settings", "Options", kvEngine.options, 144);
     kvEngine.running = false;

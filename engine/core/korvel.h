@@ -163,8 +163,7 @@ KV_API int32_t kvCleanUp(void);
 KV_API int32_t kvGetReg(const char *subkey, const char *valueName, void *buffer, int32_t size);
 
 /* Creates or opens the key and writes a binary value of size bytes: 0 or -1. */
-KV_API int32_t kvSetReg(const char *subkey, const char *valueName, const void *data,
-                        int32_t size);
+KV_API int32_t kvSetReg(const char *subkey, const char *valueName, const void *data, int32_t size);
 
 /* Removes one value from the key: 0, or -1 when there was nothing to remove. */
 KV_API int32_t kvDeleteReg(const char *subkey, const char *valueName);
@@ -179,10 +178,170 @@ KV_API int32_t kvGetRegString(int32_t root, const char *keyPath, const char *val
 KV_API int32_t kvSetRegString(int32_t root, const char *keyPath, const char *valueName,
                               const char *text, int32_t length);
 
+/* ---- Documents ---- */
+
+/* Makes a document for a document window (null: a document without a view,
+ * for headless use): the handle 0..255, or -1 after the message when all 256
+ * slots are taken. The lowest free slot is used. */
+KV_API int32_t kvCreate(KvWindow window);
+
+/* Makes the document an empty sound (channels 1 or 2) whose one state is
+ * "Original Sound": 0, or -1. */
+KV_API int32_t kvNew(int32_t doc, int32_t channels, int32_t bits, int32_t formatTag, int32_t rate);
+
+/* Deletes the document's state files and frees it; the slot becomes free: 0 or -1. */
+KV_API int32_t kvClose(int32_t doc);
+
+/* ---- Opening, saving and document state ---- */
+
+/* Reads a WAVE file (or, through the codec bridge, a compressed one) into an
+ * empty document: 0, or -1 after the message when it cannot be read or the
+ * user cancelled. */
+KV_API int32_t kvOpen(int32_t doc, const char *path);
+
+/* Writes the current state in the document's format through "<path>.kv" and
+ * a backup "<path>.bak": 0, or -1 (message shown; the target is unchanged). */
+KV_API int32_t kvSave(int32_t doc, const char *path);
+
+/* State queries: 0 for a handle that names no document. */
+KV_API int32_t kvIsSaved(int32_t doc);
+KV_API int32_t kvCanUndo(int32_t doc);
+KV_API int32_t kvCanRedo(int32_t doc);
+KV_API int32_t kvGetNumUndo(int32_t doc);
+KV_API int32_t kvGetUndoLevel(int32_t doc);
+/* Copies the label of state n (at most 40 bytes with the terminator); -1 when
+ * n is not a state of the document (the buffer is left alone). */
+KV_API int32_t kvGetUndoText(int32_t doc, int32_t n, char *buffer);
+KV_API int32_t kvGetSampleRate(int32_t doc);
+KV_API int32_t kvGetChannels(int32_t doc);
+/* Writes channels, rate and bits through the pointers: 0, or -1. */
+KV_API int32_t kvGetProperties(int32_t doc, int32_t *channels, int32_t *rate, int32_t *bits);
+KV_API int32_t kvIsZero(int32_t doc);
+/* 1 when the selection runs from 0 to the end, 0 otherwise, -1 for no document. */
+KV_API int32_t kvIsAllSelected(int32_t doc);
+/* With a selection: kvIsAllSelected. Without: selects everything and returns 1. */
+KV_API int32_t kvFixSelection(int32_t doc);
+
+/* ---- Undo history ---- */
+
+/* Each stops playback, makes another state current and redraws: 0, or -1 for
+ * no document. Undo and redo do nothing at either end of the history. */
+KV_API int32_t kvUndo(int32_t doc);
+KV_API int32_t kvRedo(int32_t doc);
+/* Makes state n current; n equal to the current level or outside the
+ * history does nothing. */
+KV_API int32_t kvSetHistory(int32_t doc, int32_t n);
+
+/* ---- Headless use (tests, benchmarks, batch work; the program has a view) ---- */
+
+/* Sets selAnchor and selEnd (each clamped to 0..length) and editChannel (-1
+ * both, 0 left, 1 right; always -1 for mono): 0 or -1. */
+KV_API int32_t kvSetSelection(int32_t doc, int32_t anchor, int32_t end, int32_t channel);
+/* Writes selAnchor, selEnd and editChannel through the (optional) pointers: 0 or -1. */
+KV_API int32_t kvGetSelection(int32_t doc, int32_t *anchor, int32_t *end, int32_t *channel);
+/* Frames in the current state; 0 for no document. */
+KV_API int32_t kvGetLength(int32_t doc);
+/* Reads count samples of a channel of the current state from frame start;
+ * positions outside the channel read 0.0. Returns the samples that came from
+ * the channel, or -1 for no document. */
+KV_API int32_t kvReadFrames(int32_t doc, int32_t channel, int32_t start, int32_t count,
+                            float *buffer);
+
+/* ---- Clipboard, delete and insert silence ---- */
+
+/* Copies the selection of the edited channels to the engine's clipboard
+ * (descriptors only): 0, -1 for no document. */
+KV_API int32_t kvCopy(int32_t doc);
+/* Copies the selection and deletes it as the undo step "Cut". */
+KV_API int32_t kvCut(int32_t doc);
+/* Pastes the current clip: replace 0 inserts at the selection start,
+ * otherwise the clip's length is replaced from there. */
+KV_API int32_t kvPaste(int32_t doc, int32_t replace);
+/* Makes clip n (0 = the first copied since start-up) the current clip. */
+KV_API int32_t kvLoadClip(int32_t n);
+/* Writes the current clip's channels and sample rate (0 when there is none). */
+KV_API int32_t kvGetClipProp(int32_t ignored, int32_t *channels, int32_t *rate);
+/* Deletes the selection from the edited channels. */
+KV_API int32_t kvDelete(int32_t doc);
+/* Inserts silenceAmount in silenceUnit of KV_Params at the selection start. */
+KV_API int32_t kvInsertSilence(int32_t doc);
+
+/* ---- Effects ---- */
+
+/* Runs edit `edit` (1..17) over the selection (the whole sound when nothing
+ * is selected) as one undo step: 0, or -1 for a bad document, an edit that
+ * cannot run, or a cancel (the document is then as it was). */
+KV_API int32_t kvDoEdit(int32_t doc, int32_t edit);
+/* Selects the whole sound and returns its peak level in whole dB (0 = full
+ * scale; also 0 for silence). */
+KV_API int32_t kvScanMax(int32_t doc);
+
 /* ---- Playback ---- */
 
 /* Stops whatever plays: 0. */
 KV_API int32_t kvStop(void);
+
+/* ---- Recently used files, command file, shortcuts, window position ---- */
+
+/* Number of entries in the recently used list, 0..8 (0 when none is stored). */
+KV_API int32_t kvGetMRUCount(void);
+
+/* Copies entry index (0 = most recent) into buffer, at most size bytes, and
+ * zero-fills the rest of size: the bytes copied, or -1 when index is not in the
+ * list or the entry is longer than size. */
+KV_API int32_t kvGetMRU(char *buffer, int32_t index, int32_t size);
+
+/* Makes path the most recent entry; an entry equal to it apart from ASCII
+ * letter case moves to the front and takes path's spelling; a ninth entry
+ * drops the oldest. 0, or -1 for a null or empty path. */
+KV_API int32_t kvSetMRU(const char *path);
+
+/* Removes every entry whose file no longer exists, keeping the others' order: 0. */
+KV_API int32_t kvCheckMRU(void);
+
+/* Writes text (without its NUL) as the command file "<number>.cmd" in the
+ * user's temporary folder, replacing any earlier one: 0, or -1 (not shown). */
+KV_API int32_t kvWriteCmdFile(int32_t number, const char *text);
+
+/* Reads at most 255 bytes of command file number over the start of buffer and
+ * deletes the file; a missing file leaves buffer alone. Returns the count of
+ * bytes before the first NUL among the first 255 of buffer, so a caller that
+ * fills it with 255 spaces and a NUL gets 255 and trims. -1 for a null buffer. */
+KV_API int32_t kvReadCmdFile(int32_t number, char *buffer);
+
+/* Size of kvResolveLink's outPath buffer, terminator included. */
+#define KV_LINK_PATH_SIZE 260
+
+/* Writes a shortcut to targetPath (made absolute) at linkPath, a desktop entry
+ * of type Link: 0, or -1 when it cannot be written. */
+KV_API int32_t kvCreateLink(const char *linkPath, const char *targetPath);
+
+/* Puts the existing local target of shortcut linkPath into outPath
+ * (KV_LINK_PATH_SIZE bytes) and returns 0. A file that is not a shortcut, or
+ * one whose target is gone, leaves outPath empty and also returns 0; -2 when
+ * the target's path does not fit (outPath stays empty). */
+KV_API int32_t kvResolveLink(const char *linkPath, char *outPath);
+
+/* Stored frame position (20 bytes, setting "Settings"/"Window Position").
+ * Pixels are the toolkit's device-independent pixels; state 0 normal, 2 maximized. */
+typedef struct KV_WinPos {
+    int32_t left;
+    int32_t top;
+    int32_t state;
+    int32_t width;
+    int32_t height;
+} KV_WinPos;
+
+#ifdef __cplusplus
+static_assert(sizeof(KV_WinPos) == 20, "KV_WinPos is a stored 20-byte record");
+#endif
+
+/* Keeps the window on the primary screen's work area: the size is cut to the
+ * area, then raised to at least 300 x 200, then the window is moved inside the
+ * area (its left and top edges win when it cannot fit). Without any screen only
+ * the minimum size and a non-negative corner apply. state is not touched.
+ * 0, or -1 when size is not 20. */
+KV_API int32_t kvValidateWinPos(KV_WinPos *record, int32_t size);
 
 #ifdef __cplusplus
 }

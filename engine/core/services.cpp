@@ -62,9 +62,13 @@ void kvFatal(const char *format, ...) {
     std::_Exit(1);
 }
 
-void kvResetProgress() { std::memset(&progress, 0, sizeof progress); }
+void kvResetProgress() {
+    std::memset(&progress, 0, sizeof progress);
+}
 
-bool kvCancelRequested() { return kvEngine.params && kvEngine.params->cancelRequested != 0; }
+bool kvCancelRequested() {
+    return kvEngine.params && kvEngine.params->cancelRequested != 0;
+}
 
 void kvProgress(const char *caption, int32_t percent) {
     int64_t now = kvTickCount();
@@ -100,7 +104,9 @@ struct alignas(16) KvAllocHeader {
     int32_t roundedSize;
 };
 
-static int32_t kvRoundUp(int32_t n, int32_t step) { return (n + step - 1) / step * step; }
+static int32_t kvRoundUp(int32_t n, int32_t step) {
+    return (n + step - 1) / step * step;
+}
 
 int32_t kvAllocRoundedSize(int32_t n) {
     if (n < 64) return 64;

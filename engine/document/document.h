@@ -115,7 +115,21 @@ void kvDiscardInsert();
 /* True when a data-file write failed since the last kvFinishInsert/kvDiscardInsert. */
 bool kvInsertFailed();
 
+/* Recomputes the current state's group indexes and length and clamps its
+ * selection. A state's index is either absent or matches its tables. */
 void kvRebuildIndex(int32_t doc);
+/* Builds the group indexes of a state only (a state reloaded from its file). */
+void kvBuildGroupIndex(KV_State *state);
+
+/* The first block of a channel that ends after `position` (blockCount when
+ * none), with its start in *base (the channel total when none). */
+int32_t kvFindBlock(const KV_State *state, int32_t channel, int64_t position, int64_t *base);
+
+/* A block table of `count` descriptors from the memory service (null for 0). */
+KV_Block *kvAllocBlocks(int32_t count);
+
+/* Frees a state's block tables and group indexes and zeroes their counts. */
+void kvFreeStateTables(KV_State *state);
 
 /* Reads count samples of one channel of state `level` (out of range = current)
  * from frame start; positions not backed by blocks read 0.0. Returns the

@@ -15,6 +15,10 @@ int64_t kvTickCount() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
 }
 
-void kvSleepMs(int32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void kvSleepMs(int32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-void kvTestSetTickSource(int64_t (*source)()) { tickSource.store(source); }
+void kvTestSetTickSource(int64_t (*source)()) {
+    tickSource.store(source);
+}

@@ -119,9 +119,13 @@ bool kvFileWriteAt(int32_t handle, const void *buffer, int64_t bytes, int64_t of
     return true;
 }
 
-bool kvFileSeek(int32_t handle, int64_t offset) { return lseek(handle, offset, SEEK_SET) == offset; }
+bool kvFileSeek(int32_t handle, int64_t offset) {
+    return lseek(handle, offset, SEEK_SET) == offset;
+}
 
-int64_t kvFileTell(int32_t handle) { return lseek(handle, 0, SEEK_CUR); }
+int64_t kvFileTell(int32_t handle) {
+    return lseek(handle, 0, SEEK_CUR);
+}
 
 int64_t kvFileSize(int32_t handle) {
     struct stat info;
@@ -133,14 +137,18 @@ bool kvFileSync(int32_t handle) {
     return fsync(handle) == 0;
 }
 
-bool kvFileExists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
+bool kvFileExists(const std::string &path) {
+    return access(path.c_str(), F_OK) == 0;
+}
 
 int64_t kvFileSizeOf(const std::string &path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
 }
 
-bool kvFileRemove(const std::string &path) { return unlink(path.c_str()) == 0; }
+bool kvFileRemove(const std::string &path) {
+    return unlink(path.c_str()) == 0;
+}
 
 bool kvFileRename(const std::string &from, const std::string &to) {
     return std::rename(from.c_str(), to.c_str()) == 0;

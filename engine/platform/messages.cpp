@@ -47,7 +47,9 @@ static bool kvTakeQueuedAnswer(const KvShownBox &box, int32_t *answer) {
     return true;
 }
 
-static bool kvGuiRunning() { return qobject_cast<QApplication *>(QCoreApplication::instance()); }
+static bool kvGuiRunning() {
+    return qobject_cast<QApplication *>(QCoreApplication::instance());
+}
 
 static bool kvOnGuiThread() {
     return QThread::currentThread() == QCoreApplication::instance()->thread();
@@ -55,10 +57,14 @@ static bool kvOnGuiThread() {
 
 static QMessageBox::Icon kvQtIcon(int32_t icon) {
     switch (icon) {
-    case KV_ICON_STOP: return QMessageBox::Critical;
-    case KV_ICON_QUESTION: return QMessageBox::Question;
-    case KV_ICON_INFORMATION: return QMessageBox::Information;
-    default: return QMessageBox::Warning;
+    case KV_ICON_STOP:
+        return QMessageBox::Critical;
+    case KV_ICON_QUESTION:
+        return QMessageBox::Question;
+    case KV_ICON_INFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::Warning;
     }
 }
 
@@ -67,18 +73,28 @@ static int32_t kvRunBox(QWidget *owner, const KvShownBox &box) {
                        QString::fromUtf8(box.text.c_str()), QMessageBox::NoButton, owner);
     dialog.setWindowModality(Qt::ApplicationModal);
     switch (box.buttons) {
-    case KV_BOX_YES_NO: dialog.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case KV_BOX_YES_NO:
+        dialog.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
     case KV_BOX_YES_NO_CANCEL:
         dialog.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
-    case KV_BOX_OK_CANCEL: dialog.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    default: dialog.setStandardButtons(QMessageBox::Ok); break;
+    case KV_BOX_OK_CANCEL:
+        dialog.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    default:
+        dialog.setStandardButtons(QMessageBox::Ok);
+        break;
     }
     switch (dialog.exec()) {
-    case QMessageBox::Yes: return KV_ID_YES;
-    case QMessageBox::No: return KV_ID_NO;
-    case QMessageBox::Cancel: return KV_ID_CANCEL;
-    default: return KV_ID_OK;
+    case QMessageBox::Yes:
+        return KV_ID_YES;
+    case QMessageBox::No:
+        return KV_ID_NO;
+    case QMessageBox::Cancel:
+        return KV_ID_CANCEL;
+    default:
+        return KV_ID_OK;
     }
 }
 

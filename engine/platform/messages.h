@@ -17,8 +17,12 @@
 #include <vector>
 
 enum : int32_t { KV_BOX_OK = 0, KV_BOX_OK_CANCEL = 1, KV_BOX_YES_NO_CANCEL = 3, KV_BOX_YES_NO = 4 };
-enum : int32_t { KV_ICON_STOP = 0x10, KV_ICON_QUESTION = 0x20, KV_ICON_WARNING = 0x30,
-                 KV_ICON_INFORMATION = 0x40 };
+enum : int32_t {
+    KV_ICON_STOP = 0x10,
+    KV_ICON_QUESTION = 0x20,
+    KV_ICON_WARNING = 0x30,
+    KV_ICON_INFORMATION = 0x40
+};
 enum : int32_t { KV_ID_OK = 1, KV_ID_CANCEL = 2, KV_ID_YES = 6, KV_ID_NO = 7 };
 
 /* Shows a box and returns the button chosen (KV_ID_...); defaultAnswer is what

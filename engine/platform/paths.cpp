@@ -94,7 +94,8 @@ std::vector<KvDrive> kvListDrives() {
         if (device.rfind("/dev/", 0) != 0) continue;
         mountPoint = kvUnescapeMountField(mountPoint);
         bool seen = false;
-        for (const KvDrive &drive : drives) seen = seen || drive.mountPoint == mountPoint;
+        for (const KvDrive &drive : drives)
+            seen = seen || drive.mountPoint == mountPoint;
         if (seen) continue;
         drives.push_back({letter++, mountPoint, kvVolumeLabel(device)});
     }
@@ -141,7 +142,8 @@ std::vector<std::string> kvListFiles(const std::string &folder) {
     while (dirent *entry = readdir(dir)) {
         struct stat info;
         std::string path = folder + "/" + entry->d_name;
-        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) names.push_back(entry->d_name);
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            names.push_back(entry->d_name);
     }
     closedir(dir);
     return names;

@@ -43,8 +43,8 @@ static int kvOpenLocked() {
     kvCloseLocked();
     kvMakeFolderPath(folder, nullptr);
     sqlite3 *opened = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(opened, 10000);
         rc = sqlite3_exec(opened, "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr);
@@ -119,7 +119,8 @@ int32_t kvStoreGet(int32_t root, const std::string &key, const std::string &name
     std::lock_guard<std::mutex> lock(storeMutex);
     std::string path = kvTrimKey(key);
     if (kvOpenLocked() != SQLITE_OK || !kvKeyExistsLocked(root, path)) return -1;
-    KvStatement query("SELECT type, data FROM reg_values WHERE root = ?1 AND path = ?2 AND name = ?3");
+    KvStatement query(
+        "SELECT type, data FROM reg_values WHERE root = ?1 AND path = ?2 AND name = ?3");
     sqlite3_bind_int(query.stmt, 1, root);
     query.text(2, path);
     query.text(3, name);

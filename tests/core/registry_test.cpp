@@ -28,7 +28,8 @@ TEST_F(RegistryStore, ShortValueFillsTheRestOfTheBufferWithZeros) {
     std::memset(buffer, 0xAA, sizeof buffer);
     EXPECT_EQ(kvGetReg("Settings", "Small", buffer, sizeof buffer), 4);
     EXPECT_EQ(std::memcmp(buffer, stored, 4), 0);
-    for (int i = 4; i < 16; i++) EXPECT_EQ(buffer[i], 0) << "byte " << i;
+    for (int i = 4; i < 16; i++)
+        EXPECT_EQ(buffer[i], 0) << "byte " << i;
 }
 
 TEST_F(RegistryStore, ValueLongerThanTheBufferIsRefusedAndBufferUntouched) {

@@ -18,7 +18,9 @@
 #include <vector>
 
 static int64_t fakeNow = 0;
-static int64_t fakeTicks() { return fakeNow; }
+static int64_t fakeTicks() {
+    return fakeNow;
+}
 
 struct Report {
     std::string text;
@@ -28,7 +30,8 @@ struct Report {
 };
 static std::vector<Report> reports;
 
-static void recordReport(const char *text, int32_t textLength, int32_t percent, int32_t secondsLeft) {
+static void recordReport(const char *text, int32_t textLength, int32_t percent,
+                         int32_t secondsLeft) {
     reports.push_back({text, textLength, percent, secondsLeft});
 }
 
@@ -70,7 +73,8 @@ TEST_F(Progress, ReportsWithin3msAreDroppedButANewHundredAlwaysPasses) {
     fakeNow += 3;
     kvProgress(nullptr, 100);
     std::vector<int32_t> passed;
-    for (const Report &report : reports) passed.push_back(report.percent);
+    for (const Report &report : reports)
+        passed.push_back(report.percent);
     EXPECT_EQ(passed, (std::vector<int32_t>{0, 40, 100, 100}));
 }
 

@@ -57,4 +57,6 @@ std::string kvTestReadFile(const std::string &path) {
     return bytes.str();
 }
 
-bool kvTestFileExists(const std::string &path) { return std::filesystem::exists(path); }
+bool kvTestFileExists(const std::string &path) {
+    return std::filesystem::exists(path);
+}

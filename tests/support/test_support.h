@@ -23,10 +23,10 @@ class KvSandbox : public ::testing::Test {
     /* <root>/<relative> */
     std::string path(const std::string &relative) const { return root + "/" + relative; }
 
-    std::string root;        /* this test's private folder */
-    std::string tempFolder;  /* KORVEL_TMPDIR */
+    std::string root;         /* this test's private folder */
+    std::string tempFolder;   /* KORVEL_TMPDIR */
     std::string configFolder; /* KORVEL_CONFIG_HOME */
-    std::string workFolder;  /* the engine's working folder for the defaults */
+    std::string workFolder;   /* the engine's working folder for the defaults */
     KV_Options options{};
     KV_Params params{};
     bool engineStarted = false;

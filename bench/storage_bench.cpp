@@ -1,0 +1,149 @@
+/*
+ * storage_bench - the sample store and the history on a long document.
+ *
+ * Usage: storage_bench [minutes]   (default 60)
+ * Appends that much 44.1 kHz stereo through the insertion pipeline and sets
+ * the rate beside a plain sequential write of the same bytes to the same
+ * folder; then times a 1-frame cut in the middle, an undo and a redo, whose
+ * cost should follow the number of descriptors, not the number of samples.
+ */
+#include "bench/bench_support.h"
+#include "engine/document/document.h"
+#include "engine/history/history.h"
+#include "engine/platform/fileio.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+using Clock = std::chrono::steady_clock;
+
+static double microseconds(Clock::time_point since) {
+    return benchSeconds(since) * 1e6;
+}
+
+/* A two-tone test signal, made once so that both writers time only their
+ * writing; pieces are taken from it cyclically. */
+static std::vector<float> signalLeft, signalRight;
+static const int32_t kSignalFrames = 64 * KV_BLOCK_FRAMES;
+
+static void makeSignal() {
+    signalLeft.resize(kSignalFrames);
+    signalRight.resize(kSignalFrames);
+    for (int32_t i = 0; i < kSignalFrames; i++) {
+        double t = i / 44100.0;
+        signalLeft[i] = static_cast<float>(0.6 * std::sin(t * 2764.6));
+        signalRight[i] = static_cast<float>(0.4 * std::sin(t * 1000.0));
+    }
+}
+
+static const float *pieceOf(const std::vector<float> &signal, int64_t first) {
+    return signal.data() + first % kSignalFrames;
+}
+
+/* Appends `frames` stereo frames to an empty document as one edit: seconds. */
+static double appendThroughPipeline(int32_t doc, int64_t frames) {
+    auto start = Clock::now();
+    kvBeginEdit(doc, "Append");
+    for (int64_t done = 0; done < frames; done += KV_BLOCK_FRAMES) {
+        int32_t count = static_cast<int32_t>(std::min<int64_t>(KV_BLOCK_FRAMES, frames - done));
+        kvQueueInsert(doc, 0, pieceOf(signalLeft, done), count);
+        kvQueueInsert(doc, 1, pieceOf(signalRight, done), count);
+    }
+    if (kvCompleteEdit(doc, true) != 0) std::printf("append failed\n");
+    return benchSeconds(start);
+}
+
+/* Writes the same bytes in the same pieces to one plain file: seconds. */
+static double plainWrite(const std::string &path, int64_t frames) {
+    auto start = Clock::now();
+    int32_t file = kvFileOpen(path, KV_FILE_CREATE);
+    int64_t offset = 0;
+    for (int64_t done = 0; done < frames; done += KV_BLOCK_FRAMES) {
+        int32_t count = static_cast<int32_t>(std::min<int64_t>(KV_BLOCK_FRAMES, frames - done));
+        kvFileWriteAt(file, pieceOf(signalLeft, done), count * 4, offset);
+        kvFileWriteAt(file, pieceOf(signalRight, done), count * 4, offset + count * 4);
+        offset += count * 8;
+    }
+    kvFileClose(file);
+    return benchSeconds(start);
+}
+
+static double syncSeconds() {
+    auto start = Clock::now();
+    sync();
+    return benchSeconds(start);
+}
+
+/* Best of a few runs of a 1-frame cut, an undo and a redo, in microseconds. */
+static void timeHistory(int32_t doc, int32_t runs) {
+    double cut = 1e12, undo = 1e12, redo = 1e12;
+    int32_t middle = kvGetLength(doc) / 2;
+    for (int32_t run = 0; run < runs; run++) {
+        kvSetSelection(doc, middle, middle + 1, -1);
+        auto start = Clock::now();
+        kvBeginEdit(doc, "Delete");
+        kvCompleteEdit(doc, false);
+        cut = std::min(cut, microseconds(start));
+        start = Clock::now();
+        kvUndo(doc);
+        undo = std::min(undo, microseconds(start));
+        start = Clock::now();
+        kvRedo(doc);
+        redo = std::min(redo, microseconds(start));
+        kvUndo(doc);
+    }
+    std::printf("1-frame cut in the middle: %10.0f us\n", cut);
+    std::printf("undo:                      %10.0f us\n", undo);
+    std::printf("redo:                      %10.0f us\n", redo);
+}
+
+int main(int argc, char **argv) {
+    double minutes = argc > 1 ? std::atof(argv[1]) : 60.0;
+    int64_t frames = static_cast<int64_t>(minutes * 60 * 44100);
+    double megabytes = static_cast<double>(frames) * 8 / 1e6;
+    makeSignal();
+    BenchEngine engine;
+    benchStart(&engine);
+    std::printf("%.1f minutes of 44100 Hz stereo: %.1f MB of float samples in %s\n", minutes,
+                megabytes, engine.folder.c_str());
+
+    /* The two writers take turns, twice, and each keeps its best round, so
+     * that neither is favoured by the state of the page cache and the disk. */
+    std::string plainPath = engine.folder + "/plain-write.tmp";
+    double plain = 1e9, plainSync = 0, pipeline = 1e9, pipelineSync = 0;
+    int32_t doc = -1;
+    for (int32_t round = 0; round < 2; round++) {
+        double seconds = plainWrite(plainPath, frames);
+        double synced = syncSeconds();
+        kvFileRemove(plainPath);
+        if (seconds + synced < plain + plainSync) plain = seconds, plainSync = synced;
+        if (doc >= 0) kvClose(doc);
+        doc = kvCreate(nullptr);
+        kvNew(doc, 2, 16, 1, 44100);
+        seconds = appendThroughPipeline(doc, frames);
+        synced = syncSeconds();
+        if (seconds + synced < pipeline + pipelineSync) pipeline = seconds, pipelineSync = synced;
+    }
+    std::printf("%-28s %10s %14s\n", "best of 2", "MB/s", "MB/s with sync");
+    std::printf("%-28s %10.0f %14.0f\n", "plain sequential write", megabytes / plain,
+                megabytes / (plain + plainSync));
+    std::printf("%-28s %10.0f %14.0f\n", "insertion pipeline", megabytes / pipeline,
+                megabytes / (pipeline + pipelineSync));
+
+    const KV_Document *document = kvGetDocument(doc);
+    char statePath[1024];
+    kvStateFilePath(doc, document->level, statePath, sizeof statePath);
+    std::printf("length %d frames, %d + %d descriptors, state file %lld bytes\n",
+                document->current->length, document->current->blockCount[0],
+                document->current->blockCount[1], static_cast<long long>(kvFileSizeOf(statePath)));
+    timeHistory(doc, 5);
+    std::printf("peak RSS: %lld KiB\n", static_cast<long long>(benchPeakRssKb()));
+    kvClose(doc);
+    benchStop(&engine);
+    return 0;
+}

@@ -1,0 +1,80 @@
+/*
+ * wave_bench - opening and saving a long 16-bit stereo WAVE file.
+ *
+ * Usage: wave_bench [minutes]   (default 60)
+ * Makes the test file once in the scratch folder, then times kvOpen and
+ * kvSave (16-bit) next to sox converting the same file to 32-bit float (the
+ * same kind of work: read, convert, write floats) and a plain copy.
+ */
+#include "bench/bench_support.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+static void makeTestFile(const std::string &file, int64_t frames) {
+    if (std::filesystem::exists(file) &&
+        std::filesystem::file_size(file) == static_cast<uint64_t>(44 + frames * 4))
+        return;
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    uint32_t dataSize = static_cast<uint32_t>(frames * 4);
+    uint32_t header[11] = {0x46464952, dataSize + 36, 0x45564157, 0x20746D66, 16,      0x00020001,
+                           44100,      44100 * 4,     0x00100004, 0x61746164, dataSize};
+    out.write(reinterpret_cast<const char *>(header), 44);
+    std::vector<int16_t> chunk(2 * 65536);
+    for (int64_t done = 0; done < frames;) {
+        int64_t count = std::min<int64_t>(65536, frames - done);
+        for (int64_t i = 0; i < count; i++) {
+            double t = static_cast<double>(done + i) / 44100.0;
+            chunk[2 * i] = static_cast<int16_t>(std::sin(t * 2764.6) * 20000);
+            chunk[2 * i + 1] = static_cast<int16_t>(std::sin(t * 1000.0) * 12000);
+        }
+        out.write(reinterpret_cast<const char *>(chunk.data()), count * 4);
+        done += count;
+    }
+}
+
+int main(int argc, char **argv) {
+    double minutes = argc > 1 ? std::atof(argv[1]) : 60.0;
+    BenchEngine engine;
+    benchStart(&engine);
+    std::string input = engine.folder + "/bench-input.wav";
+    std::string output = engine.folder + "/bench-output.wav";
+    int64_t frames = static_cast<int64_t>(minutes * 60 * 44100);
+    makeTestFile(input, frames);
+    double megabytes = (44 + frames * 4) / 1e6;
+    std::printf("file: %.1f minutes, 16-bit stereo 44100 Hz, %.1f MB\n", minutes, megabytes);
+
+    int32_t doc = kvCreate(nullptr);
+    auto start = std::chrono::steady_clock::now();
+    int32_t opened = kvOpen(doc, input.c_str());
+    double openSeconds = benchSeconds(start);
+    start = std::chrono::steady_clock::now();
+    int32_t saved = kvSave(doc, output.c_str());
+    double saveSeconds = benchSeconds(start);
+    kvClose(doc);
+    int64_t rss = benchPeakRssKb();
+    benchStop(&engine);
+
+    std::string soxFloat = engine.folder + "/bench-sox.wav";
+    double soxSeconds = benchTimeCommand("sox '" + input + "' -b 32 -e floating-point '" +
+                                         soxFloat + "' 2>/dev/null");
+    double copySeconds = benchTimeCommand("cp '" + input + "' '" + soxFloat + "'");
+    std::filesystem::remove(soxFloat);
+    std::filesystem::remove(output);
+
+    std::printf("kvOpen:              %7.2f s  (%s)\n", openSeconds, opened == 0 ? "ok" : "failed");
+    std::printf("kvSave (16-bit):     %7.2f s  (%s)\n", saveSeconds, saved == 0 ? "ok" : "failed");
+    std::printf("sox to 32-bit float: %7.2f s\n", soxSeconds);
+    std::printf("plain copy:          %7.2f s\n", copySeconds);
+    if (soxSeconds > 0) {
+        std::printf("open / sox:          %7.2f\n", openSeconds / soxSeconds);
+        std::printf("save / sox:          %7.2f\n", saveSeconds / soxSeconds);
+    }
+    if (copySeconds > 0) std::printf("open / copy:         %7.2f\n", openSeconds / copySeconds);
+    std::printf("peak RSS:            %7.1f MB\n", rss / 1024.0);
+    return opened == 0 && saved == 0 ? 0 : 1;
+}

@@ -1,0 +1,69 @@
+/*
+ * open.cpp - kvOpen: reading a sound file into an empty document.
+ *
+ * Plain PCM and IEEE-float WAVE files are loaded here; everything else is
+ * offered to the codec bridge. Whatever goes wrong, the document is left empty
+ * and the program closes its window.
+ */
+#include "engine/core/services.h"
+#include "engine/document/document.h"
+#include "engine/document/wave.h"
+#include "engine/platform/fileio.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+/* The fields a document has before anything is loaded into it. */
+static void kvPrepareForLoading(KV_Document *document, const char *path) {
+    KV_State *state = document->current;
+    std::snprintf(document->path, sizeof document->path, "%s", path);
+    std::snprintf(state->label, sizeof state->label, "%s", "Original File");
+    state->framesPerPixel = 64;
+    state->length = 0;
+    state->selAnchor = state->selEnd = 0;
+    state->editChannel = -1;
+    state->firstFrame = 0;
+}
+
+/* Takes the format of a header that passed the checks. */
+static void kvTakeWaveFormat(KV_Document *document, const KvWaveHeader &header) {
+    document->bitsPerSample = header.bitsPerSample;
+    document->formatTag = header.formatTag;
+    document->codecDriver = nullptr;
+    document->level = 0;
+    document->stateCount = 1;
+    document->current->channels = header.channels;
+    document->current->sampleRate = header.sampleRate;
+}
+
+/* Files that are not plain WAVE files: the codec bridge reads those it can. */
+static int32_t kvOpenForeign(KV_Document *document) {
+    document->formatTag = 85;
+    document->bitsPerSample = 16;
+    document->codecDriver = nullptr;
+    return kvError(0, "Invalid or Unsupported File Type");
+}
+
+extern "C" KV_API int32_t kvOpen(int32_t doc, const char *path) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document || !path) return -1;
+    if (std::strlen(path) >= sizeof document->path)
+        return kvError(0, "Can't open file: %s", std::strerror(ENAMETOOLONG));
+    int32_t file = kvFileOpen(path, KV_FILE_READ);
+    if (file < 0) return kvError(0, "Can't open file: %s", std::strerror(errno));
+    kvPrepareForLoading(document, path);
+    KvWaveHeader header;
+    kvReadWaveHeader(file, &header);
+    int32_t result;
+    if (kvIsForeignFile(header)) {
+        result = kvOpenForeign(document);
+    } else if (std::string problem = kvCheckWaveHeader(header); !problem.empty()) {
+        result = kvError(0, "%s", problem.c_str());
+    } else {
+        kvTakeWaveFormat(document, header);
+        result = kvLoadWave(doc, file, header);
+    }
+    kvFileClose(file);
+    return result;
+}

@@ -1,0 +1,523 @@
+/*
+ * storage.cpp - the sample store: append-only data files, the insertion
+ * pipeline through which every new sample enters a document, block summaries,
+ * the group index, splitting blocks and reading samples back.
+ *
+ * Stored samples are never rewritten (writing in place is only for blocks the
+ * running edit has just appended), so a descriptor stays valid for as long as
+ * any state or the clipboard holds it. A failed data-file write adds no
+ * descriptor: it marks the insertion failed, and the edit is withdrawn.
+ */
+#include "engine/core/engine.h"
+#include "engine/core/services.h"
+#include "engine/document/document.h"
+#include "engine/platform/fileio.h"
+
+#include <algorithm>
+#include <bit>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+static_assert(std::endian::native == std::endian::little,
+              "data and state files hold raw little-endian values");
+
+static const char *const kvWriteFailedText =
+    "Error writing to file. Make sure your disk is not full, and try again.";
+
+/* One data file. Each reader keeps its own position, as two separate run-time
+ * file handles would, so the playback thread never moves the interface's. */
+struct KV_DataFile {
+    int32_t handle;     /* read-write while appendable, read-only once sealed */
+    int32_t readHandle; /* playback thread only */
+    int32_t appendable;
+    int64_t length;      /* samples appended */
+    int64_t position[2]; /* next sample read (or written, reader 0) per reader */
+};
+
+static KV_DataFile *dataFiles = nullptr;
+static int32_t dataFileCount = 0;
+static int64_t dataFileLimit = KV_DATA_FILE_LIMIT;
+
+/* The insertion stage of one channel: samples waiting to fill a block, and
+ * the descriptors made during the running edit, not yet spliced. */
+struct KV_Stage {
+    float samples[4 * KV_BLOCK_FRAMES];
+    int32_t fill;
+    KV_Block *pending;
+    int32_t pendingCount;
+};
+
+static KV_Stage stages[2];
+static bool insertFailed = false;
+
+/* Bytes of a table of n records, saturated so that the memory service's size
+ * check (not an overflow) decides about absurd sizes. */
+static int32_t kvTableBytes(int64_t n, int64_t recordSize) {
+    return static_cast<int32_t>(std::min<int64_t>(n * recordSize, INT32_MAX));
+}
+
+/* ---- Data files ---- */
+
+void kvTestSetDataFileLimit(int64_t samples) {
+    dataFileLimit = samples > 0 ? samples : KV_DATA_FILE_LIMIT;
+}
+
+static bool kvIsDataFile(int32_t file) {
+    return file >= 0 && file < dataFileCount;
+}
+
+static std::string kvDataFilePath(int32_t file) {
+    char name[32];
+    std::snprintf(name, sizeof name, "DATA%04X.tmp", file);
+    return kvWorkPath(name);
+}
+
+void kvCloseDataFiles() {
+    kvDiscardInsert(); /* pending descriptors point into these files */
+    for (int32_t file = 0; file < dataFileCount; file++) {
+        kvFileClose(dataFiles[file].handle);
+        kvFileClose(dataFiles[file].readHandle);
+    }
+    kvFree(dataFiles);
+    dataFiles = nullptr;
+    dataFileCount = 0;
+}
+
+/* Creates (truncating a file of an earlier run) the next data file: its
+ * number, or -1 when it cannot be opened. */
+static int32_t kvAddDataFile() {
+    int32_t file = dataFileCount;
+    if (file > INT16_MAX) kvFatal("Too many data files: %d", file);
+    std::string path = kvDataFilePath(file);
+    int32_t handle = kvFileOpen(path, KV_FILE_CREATE);
+    if (handle < 0) return -1;
+    int32_t readHandle = kvFileOpen(path, KV_FILE_READ);
+    if (readHandle < 0) {
+        kvFileClose(handle);
+        return -1;
+    }
+    dataFiles = static_cast<KV_DataFile *>(
+        kvRealloc(dataFiles, kvTableBytes(file + 1, sizeof(KV_DataFile))));
+    dataFiles[file] = {handle, readHandle, 1, 0, {0, 0}};
+    dataFileCount = file + 1;
+    return file;
+}
+
+int32_t kvCurrentDataFile() {
+    if (dataFileCount > 0) {
+        const KV_DataFile &last = dataFiles[dataFileCount - 1];
+        if (last.appendable && last.length < dataFileLimit) return dataFileCount - 1;
+    }
+    return kvAddDataFile();
+}
+
+void kvSealDataFile(int32_t file) {
+    if (!kvIsDataFile(file) || !dataFiles[file].appendable) return;
+    KV_DataFile &entry = dataFiles[file];
+    /* When the read-only reopen fails the read-write handle stays: reads of
+     * the file must keep working either way. */
+    int32_t readOnly = kvFileOpen(kvDataFilePath(file), KV_FILE_READ);
+    if (readOnly >= 0) {
+        kvFileClose(entry.handle);
+        entry.handle = readOnly;
+    }
+    entry.appendable = 0;
+}
+
+void kvSealLastDataFile() {
+    if (dataFileCount > 0) kvSealDataFile(dataFileCount - 1);
+}
+
+int64_t kvDataFileLength(int32_t file) {
+    return kvIsDataFile(file) ? dataFiles[file].length : 0;
+}
+
+int32_t kvSeekData(int32_t reader, int32_t file, int64_t position) {
+    if (!kvIsDataFile(file) || position < 0) return -1;
+    dataFiles[file].position[reader == 1 ? 1 : 0] = position;
+    return 0;
+}
+
+int32_t kvReadData(int32_t reader, int32_t file, float *buffer, int32_t count) {
+    if (!kvIsDataFile(file) || count < 0) return -1;
+    KV_DataFile &entry = dataFiles[file];
+    int32_t which = reader == 1 ? 1 : 0;
+    int32_t handle = which == 1 ? entry.readHandle : entry.handle;
+    int64_t at = entry.position[which];
+    if (!kvFileReadAt(handle, buffer, int64_t{count} * 4, at * 4)) return -1;
+    entry.position[which] = at + count;
+    return count;
+}
+
+int32_t kvWriteData(int32_t file, const float *buffer, int32_t count) {
+    if (!kvIsDataFile(file) || count < 0) return kvError(0, "%s", kvWriteFailedText);
+    KV_DataFile &entry = dataFiles[file];
+    int64_t at = entry.position[0];
+    if (!kvFileWriteAt(entry.handle, buffer, int64_t{count} * 4, at * 4))
+        return kvError(0, "%s", kvWriteFailedText);
+    entry.position[0] = at + count;
+    entry.length = std::max(entry.length, at + count);
+    return count;
+}
+
+/* ---- Block summaries and splitting ---- */
+
+static void kvClearSummary(KV_Block *block) {
+    block->peakPos = block->peakNeg = 0;
+    std::memset(block->subPos, 0, sizeof block->subPos);
+    std::memset(block->subNeg, 0, sizeof block->subNeg);
+    block->peak = 0;
+}
+
+/* trunc(x * 4096) clamped to +-1048576; NaN counts as 0. */
+static int32_t kvSummaryLevel(float x) {
+    double scaled = static_cast<double>(x) * 4096.0;
+    if (std::isnan(scaled)) return 0;
+    return static_cast<int32_t>(std::clamp(scaled, -1048576.0, 1048576.0));
+}
+
+/* Every summary value is a non-decreasing function of the sample, so each run
+ * needs only its largest and smallest sample. Both start at 0.0, which adds
+ * nothing to a summary, and NaN never wins a comparison, so it counts as 0. */
+void kvSummarizeBlock(KV_Block *block, const float *samples, int32_t count) {
+    kvClearSummary(block);
+    count = std::min(count, KV_BLOCK_FRAMES);
+    for (int32_t first = 0; first < count; first += 64) {
+        float high = 0.0f, low = 0.0f;
+        for (int32_t i = first; i < std::min(first + 64, count); i++) {
+            high = samples[i] > high ? samples[i] : high;
+            low = samples[i] < low ? samples[i] : low;
+        }
+        int32_t top = kvSummaryLevel(high), bottom = kvSummaryLevel(low);
+        block->peak = std::max({block->peak, top, -bottom});
+        /* An arithmetic shift: -1..-15 still make a negative run of 1. */
+        block->subPos[first / 64] = static_cast<uint8_t>(std::min(top >> 4, 255));
+        block->subNeg[first / 64] = static_cast<uint8_t>(std::min(-(bottom >> 4), 255));
+    }
+    block->peakPos = *std::max_element(block->subPos, block->subPos + 64);
+    block->peakNeg = *std::max_element(block->subNeg, block->subNeg + 64);
+}
+
+/* Reads `count` samples of a block from `offset` on; silence, and samples
+ * that cannot be read, come back as 0.0. */
+static void kvReadBlockPart(const KV_Block &block, int32_t offset, float *out, int32_t count,
+                            int32_t reader) {
+    bool read = block.file >= 0 &&
+                kvSeekData(reader, block.file, int64_t{block.position} + offset) == 0 &&
+                kvReadData(reader, block.file, out, count) == count;
+    if (!read) std::fill(out, out + count, 0.0f);
+}
+
+static void kvRefreshSummary(KV_Block *block) {
+    if (block->file < 0) {
+        kvClearSummary(block);
+        return;
+    }
+    float samples[KV_BLOCK_FRAMES];
+    kvReadBlockPart(*block, 0, samples, block->length, 0);
+    kvSummarizeBlock(block, samples, block->length);
+}
+
+KV_Block kvBlockHead(const KV_Block &block, int32_t keep) {
+    KV_Block part = block;
+    part.length = static_cast<int16_t>(keep);
+    kvRefreshSummary(&part);
+    return part;
+}
+
+KV_Block kvBlockTail(const KV_Block &block, int32_t skip) {
+    KV_Block part = block;
+    part.length = static_cast<int16_t>(block.length - skip);
+    if (part.file >= 0) part.position += skip;
+    kvRefreshSummary(&part);
+    return part;
+}
+
+/* ---- Insertion pipeline ---- */
+
+bool kvInsertFailed() {
+    return insertFailed;
+}
+
+void kvDiscardInsert() {
+    for (KV_Stage &stage : stages) {
+        stage.fill = 0;
+        kvFree(stage.pending);
+        stage.pending = nullptr;
+        stage.pendingCount = 0;
+    }
+    insertFailed = false;
+}
+
+/* Writes the samples to the end of the current data file and points the
+ * block at them: false (message shown) when that fails. */
+static bool kvStoreSamples(KV_Block *block, const float *samples, int32_t count) {
+    int32_t file = kvCurrentDataFile();
+    if (file < 0) {
+        kvError(0, "%s", kvWriteFailedText);
+        return false;
+    }
+    int64_t position = dataFiles[file].length;
+    kvSeekData(0, file, position);
+    if (kvWriteData(file, samples, count) < 0) return false;
+    block->position = static_cast<int32_t>(position);
+    block->file = static_cast<int16_t>(file);
+    kvSummarizeBlock(block, samples, count);
+    return true;
+}
+
+int32_t kvActualInsertData(int32_t /*doc*/, int32_t channel, const float *samples, int32_t count) {
+    if (count > KV_BLOCK_FRAMES) kvFatal("Size too big for kvActualInsertData(): %d", count);
+    /* After a failed write the edit is going to be withdrawn: nothing more is
+     * written, and the message is not repeated for every later block. */
+    if (count <= 0 || channel < 0 || channel > 1 || insertFailed) return 0;
+    KV_Block block{};
+    block.length = static_cast<int16_t>(count);
+    block.position = -1;
+    block.file = -1;
+    if (samples && !kvStoreSamples(&block, samples, count)) {
+        insertFailed = true;
+        return 0;
+    }
+    KV_Stage &stage = stages[channel];
+    stage.pending = static_cast<KV_Block *>(
+        kvRealloc(stage.pending, kvTableBytes(stage.pendingCount + 1, sizeof(KV_Block))));
+    stage.pending[stage.pendingCount++] = block;
+    return count;
+}
+
+static void kvFlushStage(int32_t doc, int32_t channel) {
+    KV_Stage &stage = stages[channel];
+    if (stage.fill > 0) kvActualInsertData(doc, channel, stage.samples, stage.fill);
+    stage.fill = 0;
+}
+
+/* One piece of at most 4096 samples. */
+static void kvQueuePiece(int32_t doc, int32_t channel, const float *samples, int32_t count) {
+    KV_Stage &stage = stages[channel];
+    if (samples && stage.fill == 0 && count == KV_BLOCK_FRAMES) {
+        kvActualInsertData(doc, channel, samples, count);
+        return;
+    }
+    if (!samples) {
+        kvFlushStage(doc, channel);
+        kvActualInsertData(doc, channel, nullptr, count);
+        return;
+    }
+    std::memcpy(stage.samples + stage.fill, samples, sizeof(float) * count);
+    stage.fill += count;
+    int32_t used = 0;
+    while (stage.fill - used > KV_BLOCK_FRAMES - 1) {
+        kvActualInsertData(doc, channel, stage.samples + used, KV_BLOCK_FRAMES);
+        used += KV_BLOCK_FRAMES;
+    }
+    std::memmove(stage.samples, stage.samples + used, sizeof(float) * (stage.fill - used));
+    stage.fill -= used;
+}
+
+int32_t kvQueueInsert(int32_t doc, int32_t channel, const float *samples, int32_t count) {
+    if (channel < 0 || channel > 1 || count <= 0) return 0;
+    /* Callers hand over at most 4096 at a time; longer runs are cut the same way. */
+    for (int32_t done = 0; done < count; done += KV_BLOCK_FRAMES) {
+        int32_t piece = std::min(count - done, KV_BLOCK_FRAMES);
+        kvQueuePiece(doc, channel, samples ? samples + done : nullptr, piece);
+    }
+    return count;
+}
+
+/* Inserts the channel's pending blocks at its insertion point: their total length. */
+static int32_t kvSplicePending(KV_State *state, int32_t channel) {
+    KV_Stage &stage = stages[channel];
+    int32_t count = state->blockCount[channel];
+    int32_t added = stage.pendingCount;
+    int32_t at = std::clamp(state->insertAt[channel], 0, count);
+    auto *blocks = static_cast<KV_Block *>(
+        kvRealloc(state->blocks[channel], kvTableBytes(int64_t{count} + added, sizeof(KV_Block))));
+    std::memmove(blocks + at + added, blocks + at, sizeof(KV_Block) * (count - at));
+    std::memcpy(blocks + at, stage.pending, sizeof(KV_Block) * added);
+    state->blocks[channel] = blocks;
+    state->blockCount[channel] = count + added;
+    /* The index no longer matches the table; reads walk from the start until
+     * kvRebuildIndex makes a new one. */
+    kvFree(state->groupIndex[channel]);
+    state->groupIndex[channel] = nullptr;
+    state->groupCount[channel] = 0;
+    int32_t total = 0;
+    for (int32_t i = 0; i < added; i++)
+        total += stage.pending[i].length;
+    return total;
+}
+
+bool kvFinishInsert(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) {
+        kvDiscardInsert();
+        return false;
+    }
+    KV_State *state = document->current;
+    int32_t channels = std::min(state->channels, 2);
+    kvProgress("Finishing Up", 0);
+    for (int32_t c = 0; c < channels; c++)
+        kvFlushStage(doc, c);
+    bool stored = !insertFailed;
+    if (stored) {
+        int32_t inserted = -1;
+        for (int32_t c = 0; c < channels; c++) {
+            bool edited = state->editChannel == -1 || state->editChannel == c;
+            if (edited && stages[c].pendingCount > 0)
+                inserted = std::max(inserted, kvSplicePending(state, c));
+        }
+        /* Only inserted material is selected; an edit that spliced nothing
+         * here (a paste of descriptors) keeps the selection it set itself. */
+        if (inserted >= 0) state->selEnd = state->selAnchor + inserted;
+    }
+    kvDiscardInsert();
+    kvProgress(nullptr, -1);
+    return stored;
+}
+
+/* ---- Group index and reading ---- */
+
+/* Rebuilds one channel's index: its total length. */
+static int64_t kvIndexChannel(KV_State *state, int32_t channel) {
+    int32_t count = state->blockCount[channel];
+    int32_t groups = count / 64;
+    int32_t *index = nullptr;
+    if (groups > 0)
+        index = static_cast<int32_t *>(
+            kvRealloc(state->groupIndex[channel], kvTableBytes(groups, sizeof(int32_t))));
+    else
+        kvFree(state->groupIndex[channel]);
+    int64_t total = 0;
+    const KV_Block *blocks = state->blocks[channel];
+    for (int32_t i = 0; i < count; i++) {
+        total += blocks[i].length;
+        if (i % 64 == 63) index[i / 64] = static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
+    }
+    state->groupIndex[channel] = index;
+    state->groupCount[channel] = groups;
+    return total;
+}
+
+void kvBuildGroupIndex(KV_State *state) {
+    for (int32_t c = 0; c < std::min(state->channels, 2); c++)
+        kvIndexChannel(state, c);
+}
+
+void kvRebuildIndex(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return;
+    KV_State *state = document->current;
+    int64_t longest = 0;
+    for (int32_t c = 0; c < std::min(state->channels, 2); c++)
+        longest = std::max(longest, kvIndexChannel(state, c));
+    state->length = static_cast<int32_t>(std::min<int64_t>(longest, INT32_MAX));
+    state->selAnchor = std::clamp(state->selAnchor, 0, state->length);
+    state->selEnd = std::clamp(state->selEnd, 0, state->length);
+}
+
+int32_t kvFindBlock(const KV_State *state, int32_t channel, int64_t position, int64_t *base) {
+    const KV_Block *blocks = state->blocks[channel];
+    int32_t count = state->blockCount[channel];
+    const int32_t *index = state->groupIndex[channel];
+    int32_t groups = index ? state->groupCount[channel] : 0;
+    int32_t block = 0;
+    int64_t start = 0;
+    /* Past the last complete group the walk starts after it rather than at
+     * block 0: the same block is found either way. */
+    int32_t entry = static_cast<int32_t>(std::upper_bound(index, index + groups, position) - index);
+    if (entry > 0) {
+        block = 64 * entry;
+        start = index[entry - 1];
+    }
+    while (block < count && start + blocks[block].length <= position)
+        start += blocks[block++].length;
+    *base = start;
+    return block;
+}
+
+int32_t kvReadSamples(int32_t doc, int32_t channel, int32_t level, float *buffer, int32_t start,
+                      int32_t count, int32_t reader) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document || channel < 0 || channel >= std::min(document->current->channels, 2)) return 0;
+    if (count <= 0) return 0;
+    const KV_State *state =
+        level >= 0 && level < document->stateCount ? &document->history[level] : document->current;
+    int32_t done = 0;
+    int64_t position = start;
+    if (position < 0) {
+        done = static_cast<int32_t>(std::min<int64_t>(count, -position));
+        std::fill(buffer, buffer + done, 0.0f);
+        position = 0;
+    }
+    int32_t fromBlocks = 0;
+    int64_t base = 0;
+    int32_t block = kvFindBlock(state, channel, position, &base);
+    for (; done < count && block < state->blockCount[channel]; block++) {
+        const KV_Block &descriptor = state->blocks[channel][block];
+        int32_t offset = static_cast<int32_t>(position - base);
+        int32_t piece = std::min(count - done, descriptor.length - offset);
+        kvReadBlockPart(descriptor, offset, buffer + done, piece, reader);
+        done += piece;
+        fromBlocks += piece;
+        position += piece;
+        base += descriptor.length;
+    }
+    std::fill(buffer + done, buffer + count, 0.0f);
+    return fromBlocks;
+}
+
+/* ---- Writing in place ---- */
+
+/* Gives a silence block real storage: zeros appended to the current data file. */
+static bool kvMaterialize(KV_Block *block) {
+    static const float zeros[KV_BLOCK_FRAMES] = {};
+    return kvStoreSamples(block, zeros, block->length);
+}
+
+int32_t kvWriteSamplesInPlace(int32_t doc, int32_t channel, const float *samples, int32_t start,
+                              int32_t count) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document || channel < 0 || channel >= std::min(document->current->channels, 2)) return 0;
+    KV_State *state = document->current;
+    int64_t end = int64_t{start} + count;
+    int64_t base = 0;
+    int32_t written = 0;
+    int32_t block = kvFindBlock(state, channel, std::max(start, 0), &base);
+    for (; block < state->blockCount[channel] && base < end; block++) {
+        KV_Block *descriptor = &state->blocks[channel][block];
+        int64_t blockStart = base;
+        base += descriptor->length;
+        int64_t from = std::max<int64_t>(start, blockStart);
+        int64_t to = std::min<int64_t>(end, base);
+        if (from >= to) continue;
+        if (descriptor->file < 0 && !kvMaterialize(descriptor)) break;
+        int64_t at = descriptor->position + (from - blockStart);
+        int32_t piece = static_cast<int32_t>(to - from);
+        kvSeekData(0, descriptor->file, at);
+        if (kvWriteData(descriptor->file, samples + (from - start), piece) < 0) break;
+        kvRefreshSummary(descriptor);
+        written += piece;
+    }
+    return written;
+}
+
+KV_Block *kvAllocBlocks(int32_t count) {
+    if (count <= 0) return nullptr;
+    return static_cast<KV_Block *>(kvAlloc(kvTableBytes(count, sizeof(KV_Block))));
+}
+
+void kvFreeStateTables(KV_State *state) {
+    for (int32_t c = 0; c < 2; c++) {
+        kvFree(state->blocks[c]);
+        kvFree(state->groupIndex[c]);
+        state->blocks[c] = nullptr;
+        state->groupIndex[c] = nullptr;
+        state->blockCount[c] = 0;
+        state->groupCount[c] = 0;
+        state->insertAt[c] = 0;
+    }
+}

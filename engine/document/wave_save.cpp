@@ -1,0 +1,207 @@
+/*
+ * wave_save.cpp - saving a document through a temporary file and a backup.
+ *
+ * The new file is written completely beside the target as "<path>.kv" and
+ * only then put in place; the old file becomes "<path>.bak" until the new one
+ * is there. Any failure on the way deletes the temporary file and leaves the
+ * target as it was, so a failed save can never cost the user the file they had.
+ */
+#include "engine/core/engine.h"
+#include "engine/core/services.h"
+#include "engine/document/document.h"
+#include "engine/document/wave.h"
+#include "engine/platform/fileio.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+static const char *kvTempFileMessage =
+    "Can't create temporary file.\n\nMake sure the directory is not read-only and try again, "
+    "or choose a different location to save your file.";
+
+static void kvPut16(uint8_t *at, int32_t value) {
+    at[0] = static_cast<uint8_t>(value);
+    at[1] = static_cast<uint8_t>(value >> 8);
+}
+
+static void kvPut32(uint8_t *at, uint32_t value) {
+    for (int i = 0; i < 4; i++)
+        at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+/* trunc(value) limited to [low, high]; NaN becomes 0. */
+static int32_t kvClampTrunc(double value, int32_t low, int32_t high) {
+    if (std::isnan(value)) return 0;
+    if (value <= low) return low;
+    if (value >= high) return high;
+    return static_cast<int32_t>(value);
+}
+
+static double kvClampUnit(float x) {
+    if (std::isnan(x)) return 0.0;
+    return x < -1.0f ? -1.0 : (x > 1.0f ? 1.0 : static_cast<double>(x));
+}
+
+/* One float as a stored sample at `at`. 8-bit samples use offset 128, so that
+ * silence is 128 and an 8-bit file saved unchanged keeps every byte. */
+static void kvFloatToSample(float x, int32_t bits, int32_t formatTag, uint8_t *at) {
+    switch (bits) {
+    case 8:
+        at[0] = static_cast<uint8_t>(kvClampTrunc(x * 128.0 + 128.0, 0, 255));
+        break;
+    case 16:
+        kvPut16(at, kvClampTrunc(x * 32768.0, -32768, 32767));
+        break;
+    case 32:
+        if (formatTag == 1) {
+            int32_t value = kvClampTrunc(x * 8388608.0, -8388608, 8388607);
+            kvPut32(at, static_cast<uint32_t>(value) << 8);
+        } else {
+            float value = static_cast<float>(kvClampUnit(x));
+            uint32_t raw;
+            std::memcpy(&raw, &value, 4);
+            kvPut32(at, raw);
+        }
+        break;
+    default: {
+        double value = kvClampUnit(x);
+        uint64_t raw;
+        std::memcpy(&raw, &value, 8);
+        kvPut32(at, static_cast<uint32_t>(raw));
+        kvPut32(at + 4, static_cast<uint32_t>(raw >> 32));
+    }
+    }
+}
+
+void kvFloatToWave(const float *left, const float *right, int32_t bits, int32_t formatTag,
+                   int32_t channels, int32_t frames, uint8_t *bytes) {
+    int32_t sampleBytes = bits / 8;
+    for (int32_t i = 0; i < frames; i++) {
+        uint8_t *frame = bytes + static_cast<int64_t>(i) * sampleBytes * channels;
+        kvFloatToSample(left[i], bits, formatTag, frame);
+        if (channels == 2) kvFloatToSample(right[i], bits, formatTag, frame + sampleBytes);
+    }
+}
+
+void kvMakeWaveHeader(int32_t formatTag, int32_t channels, int32_t sampleRate, int32_t bits,
+                      int32_t frames, uint8_t header[44]) {
+    uint32_t dataSize = static_cast<uint32_t>(bits / 8 * channels) * static_cast<uint32_t>(frames);
+    std::memcpy(header, "RIFF", 4);
+    kvPut32(header + 4, dataSize + 36);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    kvPut32(header + 16, 16);
+    kvPut16(header + 20, formatTag);
+    kvPut16(header + 22, channels);
+    kvPut32(header + 24, static_cast<uint32_t>(sampleRate));
+    kvPut32(header + 28, static_cast<uint32_t>(channels * sampleRate * (bits / 8)));
+    kvPut16(header + 32, bits * channels / 8);
+    kvPut16(header + 34, bits);
+    std::memcpy(header + 36, "data", 4);
+    kvPut32(header + 40, dataSize);
+}
+
+int32_t kvWriteWaveBlock(int32_t doc, int32_t file, const float *left, const float *right,
+                         int32_t frames) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document || frames <= 0 || frames > KV_BLOCK_FRAMES) return 0;
+    int32_t channels = document->current->channels;
+    int32_t bits = document->bitsPerSample;
+    kvFloatToWave(left, right, bits, document->formatTag, channels, frames, kvWaveScratch);
+    int64_t bytes = static_cast<int64_t>(frames) * bits / 8 * channels;
+    return kvFileWrite(file, kvWaveScratch, bytes) ? frames : 0;
+}
+
+/* Writes the whole current state as WAVE into `file`: 0, 1 when cancelled,
+ * -1 when a write failed. */
+static int32_t kvWriteWaveFile(int32_t doc, int32_t file) {
+    KV_State *state = kvGetDocument(doc)->current;
+    static float left[KV_BLOCK_FRAMES], right[KV_BLOCK_FRAMES];
+    uint8_t header[44];
+    KV_Document *document = kvGetDocument(doc);
+    kvMakeWaveHeader(document->formatTag, state->channels, state->sampleRate,
+                     document->bitsPerSample, state->length, header);
+    if (!kvFileWrite(file, header, 44)) return -1;
+    for (int32_t done = 0; done < state->length;) {
+        int32_t count = std::min(KV_BLOCK_FRAMES, state->length - done);
+        kvReadSamples(doc, 0, -1, left, done, count, 0);
+        if (state->channels == 2) kvReadSamples(doc, 1, -1, right, done, count, 0);
+        if (kvWriteWaveBlock(doc, file, left, right, count) != count) return -1;
+        kvProgress(nullptr, static_cast<int32_t>(static_cast<int64_t>(done) * 100 / state->length));
+        done += count;
+        if (kvCancelRequested()) return 1;
+    }
+    return kvFileSync(file) ? 0 : -1;
+}
+
+/* Writes the temporary file: 0, or -1 after the message (or a cancel). */
+static int32_t kvWriteTemporary(int32_t doc, const std::string &temporary) {
+    kvEngine.params->cancellable = 1;
+    kvProgress("Saving File", 0);
+    int32_t file = kvFileOpen(temporary, KV_FILE_CREATE);
+    if (file < 0) {
+        kvProgress(nullptr, -1);
+        return kvError(0, "%s", kvTempFileMessage);
+    }
+    int32_t written = kvWriteWaveFile(doc, file);
+    kvFileClose(file);
+    kvProgress(nullptr, -1);
+    if (written == 0) return 0;
+    kvFileRemove(temporary);
+    if (written > 0) return -1;
+    return kvError(0, "Error writing to file. Make sure your disk is not full, and try again.");
+}
+
+/* A target that exists but is no plain writable file cannot be replaced. */
+static bool kvTargetReplaceable(const std::string &path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           access(path.c_str(), W_OK) == 0;
+}
+
+/* Moves the finished temporary file over the target, keeping a backup of the
+ * old file until the new one is in place. */
+static int32_t kvPutInPlace(const std::string &temporary, const std::string &path) {
+    std::string backup = path + ".bak";
+    if (!kvFileExists(path)) {
+        if (kvFileRename(temporary, path)) return 0;
+        kvFileRemove(temporary);
+        return kvError(0, "An error occurred while saving the file. Make sure the directory is not "
+                          "marked read-only and try again.");
+    }
+    if (!kvTargetReplaceable(path) || !kvFileRename(path, backup)) {
+        kvFileRemove(temporary);
+        return kvError(0, "An error occurred while saving the file. Your original file has not "
+                          "been affected.\n\nMake sure the file is not marked read-only and try "
+                          "again.");
+    }
+    if (!kvFileRename(temporary, path)) {
+        kvFileRename(backup, path);
+        kvFileRemove(temporary);
+        return kvError(0,
+                       "An error occurred while saving the file. Your original file has not been "
+                       "affected.");
+    }
+    kvFileRemove(backup);
+    return 0;
+}
+
+extern "C" KV_API int32_t kvSave(int32_t doc, const char *path) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document || !path || !*path) return -1;
+    kvStop();
+    if (std::strlen(path) >= sizeof document->path) return kvError(0, "%s", kvTempFileMessage);
+    std::string target = path;
+    std::string temporary = target + ".kv";
+    if (document->formatTag == 85)
+        return kvError(24, "Can't find a suitable CODEC to save this file.\n\nPlease choose a "
+                           "different file type and try again.");
+    if (kvWriteTemporary(doc, temporary) != 0) return -1;
+    if (kvPutInPlace(temporary, target) != 0) return -1;
+    std::snprintf(document->path, sizeof document->path, "%s", target.c_str());
+    document->savedLevel = document->level;
+    return 0;
+}

@@ -1,0 +1,268 @@
+/*
+ * dispatcher.cpp - kvDoEdit, the per-edit operation table and the preview
+ * entry point.
+ *
+ * The range, the undo step, the block loop with progress and cancel, the
+ * drain of edits with delayed output, the commit and the edge cross-fade are
+ * the same for every effect, so they live here once; an effect is only its
+ * row of the table. Work is bounded by the 4096-frame block: memory does not
+ * grow with the file, and cancel is checked once per block.
+ */
+#include "engine/dsp/dispatcher.h"
+#include "engine/core/engine.h"
+#include "engine/core/services.h"
+#include "engine/document/document.h"
+#include "engine/dsp/gain.h"
+#include "engine/history/clipboard.h"
+#include "engine/history/history.h"
+#include "engine/view/view.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+static_assert(offsetof(KV_Params, fadeEdgesMs) == 8);
+static_assert(offsetof(KV_Params, volumeDb) == 12);
+static_assert(offsetof(KV_Params, pasteMixDb) == 16);
+static_assert(offsetof(KV_Params, silenceAmount) == 28);
+static_assert(offsetof(KV_Params, silenceUnit) == 32);
+static_assert(offsetof(KV_Params, eqBandDb) == 40);
+static_assert(offsetof(KV_Params, compThresholdDb) == 80);
+static_assert(offsetof(KV_Params, compOversample) == 116);
+static_assert(offsetof(KV_Params, echoFeedbackRtoLDb) == 120);
+static_assert(offsetof(KV_Params, echoLowPass) == 144);
+static_assert(offsetof(KV_Params, echoBounce) == 176);
+static_assert(offsetof(KV_Params, simpleEchoDelayMs) == 184);
+static_assert(offsetof(KV_Params, simpleEchoLowPass) == 196);
+static_assert(offsetof(KV_Params, reverbLevelDb) == 200);
+static_assert(offsetof(KV_Params, reverbRoomSize) == 224);
+static_assert(offsetof(KV_Params, fftStartHighPassHz) == 236);
+static_assert(offsetof(KV_Params, fftDynamic) == 256);
+static_assert(offsetof(KV_Params, distHighClipDb) == 260);
+static_assert(offsetof(KV_Params, pitchStart) == 268);
+static_assert(offsetof(KV_Params, pitchMode) == 280);
+static_assert(offsetof(KV_Params, toneVolumeDb) == 284);
+static_assert(offsetof(KV_Params, toneLengthUnit) == 308);
+static_assert(offsetof(KV_Params, previewBypass) == 312);
+static_assert(offsetof(KV_Params, cancellable) == 316);
+static_assert(offsetof(KV_Params, cancelRequested) == 320);
+static_assert(offsetof(KV_Params, normalizeDb) == 324);
+static_assert(offsetof(KV_Params, newChannels) == 340);
+
+float blockA[4096];
+float blockB[12288];
+
+enum : int32_t {
+    KV_EDIT_PASTE_MIX = 8,
+    KV_EDIT_LOW_PASS = 10,
+    KV_EDIT_ECHO = 11,
+    KV_EDIT_REVERB = 12,
+    KV_EDIT_SIMPLE_ECHO = 13,
+    KV_EDIT_TONE = 16,
+};
+
+/* name, edge fade, prepare, start, finish, block, drain, preview */
+const KvEditOps kvEditTable[KV_EDIT_COUNT] = {
+    {"No Edit", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Volume Change", true, nullptr, nullptr, nullptr, kvVolumeBlock, nullptr, kvVolumePreview},
+    {"Fade In", false, nullptr, nullptr, nullptr, kvFadeInBlock, nullptr, nullptr},
+    {"Fade Out", false, nullptr, nullptr, nullptr, kvFadeOutBlock, nullptr, nullptr},
+    {"Mute", true, nullptr, nullptr, nullptr, kvMuteBlock, nullptr, nullptr},
+    {"Normalize", true, nullptr, nullptr, nullptr, kvNormalizeBlock, nullptr, kvNormalizePreview},
+    {"Equalizer", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Reverse", true, nullptr, nullptr, nullptr, kvReverseBlock, nullptr, nullptr},
+    {"Paste Mix", true, nullptr, kvPasteMixStart, kvPasteMixFinish, kvPasteMixBlock, nullptr,
+     kvPasteMixPreview},
+    {"Compressor/Limiter", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Lo-Pass Filter", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Echo", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Reverb", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Simple Echo", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Distortion", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"FFT Filter", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Tone Generator", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Pitch/Time Scaling", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+double kvDbToGain(double db) {
+    return std::pow(1.122462048309373, db);
+}
+
+void kvEffectPrepare(int32_t doc, int32_t edit) {
+    if (edit >= 0 && edit < KV_EDIT_COUNT && kvEditTable[edit].prepare)
+        kvEditTable[edit].prepare(doc);
+}
+
+int32_t kvEffectStart(int32_t doc, int32_t edit) {
+    if (edit < 0 || edit >= KV_EDIT_COUNT || !kvEditTable[edit].start) return 0;
+    return kvEditTable[edit].start(doc);
+}
+
+void kvEffectFinish(int32_t edit) {
+    if (edit >= 0 && edit < KV_EDIT_COUNT && kvEditTable[edit].finish) kvEditTable[edit].finish();
+}
+
+static bool kvProcessesChannel(const KV_State *state, int32_t c) {
+    return state->editChannel == -1 || state->editChannel == c;
+}
+
+/* Sets the selection the edit will work on (before the undo step). */
+static void kvAdjustSelection(KV_State *state, int32_t edit) {
+    int32_t lower = std::min(state->selAnchor, state->selEnd);
+    if (edit == KV_EDIT_ECHO || edit == KV_EDIT_REVERB) state->editChannel = -1;
+    if (edit == KV_EDIT_PASTE_MIX) {
+        int64_t frames = kvClip.sampleRate > 0 ? static_cast<int64_t>(kvClip.length) *
+                                                     state->sampleRate / kvClip.sampleRate
+                                               : 0;
+        state->selAnchor = lower;
+        state->selEnd = static_cast<int32_t>(std::min<int64_t>(lower + frames, INT32_MAX));
+    } else if (edit == KV_EDIT_TONE) {
+        state->selAnchor = state->selEnd = lower;
+    } else if (state->selAnchor == state->selEnd) {
+        state->selAnchor = 0;
+        state->selEnd = state->length;
+    }
+}
+
+/* Pushes the upper end out for the edits whose tail runs past the range. */
+static void kvExtendForTail(const KV_Options *options, KV_State *state, int32_t edit) {
+    if (edit != KV_EDIT_ECHO && edit != KV_EDIT_REVERB && edit != KV_EDIT_SIMPLE_ECHO) return;
+    int64_t extra =
+        static_cast<int64_t>(options->extendEffect) * options->extendAmount * state->sampleRate;
+    int32_t &upper = state->selAnchor > state->selEnd ? state->selAnchor : state->selEnd;
+    upper = static_cast<int32_t>(std::clamp<int64_t>(upper + extra, 0, INT32_MAX));
+}
+
+/* The length of a generated tone in frames. */
+static int64_t kvToneFrames(const KV_Params *params, int32_t rate) {
+    int64_t ms = params->toneLength;
+    if (params->toneLengthUnit == 1) ms *= 1000;
+    if (params->toneLengthUnit == 2) ms *= 60000;
+    return ms * rate / 1000;
+}
+
+/* Runs the block loop; false when the user cancelled. */
+static bool kvRunBlocks(int32_t doc, int32_t edit, int32_t lower, int32_t length) {
+    const KV_State *state = kvGetDocument(doc)->current;
+    for (int32_t offset = 0; offset < length; offset += KV_BLOCK_FRAMES) {
+        KvBlockStep step{doc,   0, 0, lower, offset, std::min(KV_BLOCK_FRAMES, length - offset),
+                         length};
+        for (int32_t c = 0; c < state->channels; c++) {
+            if (!kvProcessesChannel(state, c)) continue;
+            step.channel = c;
+            kvEditTable[edit].block(step);
+            step.processed++;
+        }
+        kvProgress(nullptr, static_cast<int32_t>(static_cast<int64_t>(offset) * 100 / length));
+        if (kvCancelRequested() || kvInsertFailed()) return false;
+    }
+    return true;
+}
+
+static void kvDrain(int32_t doc, int32_t edit) {
+    if (!kvEditTable[edit].drain) return;
+    const KV_State *state = kvGetDocument(doc)->current;
+    for (int32_t c = 0; c < state->channels; c++) {
+        if (!kvProcessesChannel(state, c)) continue;
+        int32_t produced;
+        while ((produced = kvEditTable[edit].drain(doc, c, blockA)) > 0)
+            kvQueueInsert(doc, c, blockA, std::min(produced, KV_BLOCK_FRAMES));
+    }
+}
+
+/* Blends `count` samples at the new range's edge with the old sound there. */
+static void kvBlendEdge(int32_t doc, int32_t c, int32_t oldAt, int32_t newAt, int32_t count,
+                        bool fadeIn) {
+    const KV_Document *document = kvGetDocument(doc);
+    std::vector<float> old(count), fresh(count);
+    kvReadSamples(doc, c, document->level - 1, old.data(), oldAt, count, 0);
+    kvReadSamples(doc, c, -1, fresh.data(), newAt, count, 0);
+    for (int32_t j = 0; j < count; j++) {
+        double oldWeight = fadeIn ? count - j : j;
+        double newWeight = fadeIn ? j : count - j;
+        fresh[j] = static_cast<float>((oldWeight * old[j] + newWeight * fresh[j]) / count);
+    }
+    kvWriteSamplesInPlace(doc, c, fresh.data(), newAt, count);
+}
+
+/* Cross-fades both edges of the edited range with the unedited sound. */
+static void kvCrossFadeEdges(int32_t doc) {
+    const KV_Document *document = kvGetDocument(doc);
+    const KV_State &before = document->history[document->level - 1];
+    const KV_State *state = document->current;
+    int32_t c0 = std::min(before.selAnchor, before.selEnd),
+            d0 = std::max(before.selAnchor, before.selEnd);
+    int32_t e0 = std::min(state->selAnchor, state->selEnd),
+            g0 = std::max(state->selAnchor, state->selEnd);
+    const KV_Params *params = kvEngine.params;
+    bool whole = c0 == 0 && d0 >= before.length - 1;
+    if (!(whole ? params->fadeEdgesWhole : params->fadeEdges)) return;
+    int64_t count = static_cast<int64_t>(params->fadeEdgesMs) * state->sampleRate / 1000;
+    count = std::min<int64_t>({count, (d0 - c0) / 2, (g0 - e0) / 2});
+    if (count < 10) return;
+    for (int32_t c = 0; c < state->channels; c++) {
+        if (!kvProcessesChannel(state, c)) continue;
+        kvBlendEdge(doc, c, c0, e0, static_cast<int32_t>(count), true);
+        kvBlendEdge(doc, c, d0 - static_cast<int32_t>(count), g0 - static_cast<int32_t>(count),
+                    static_cast<int32_t>(count), false);
+    }
+}
+
+/* Commits the queued samples; false when a data-file write failed. */
+static bool kvCommitEdit(int32_t doc, int32_t edit) {
+    if (!kvFinishInsert(doc)) return false;
+    kvRebuildIndex(doc);
+    if (kvEditTable[edit].edgeFade) kvCrossFadeEdges(doc);
+    kvSaveState(doc);
+    kvSealLastDataFile();
+    kvRedrawDocument(doc);
+    return true;
+}
+
+extern "C" KV_API int32_t kvDoEdit(int32_t doc, int32_t edit) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document || edit < 0 || edit >= KV_EDIT_COUNT || !kvEditTable[edit].block) return -1;
+    kvStop();
+    KV_State *state = document->current;
+    kvAdjustSelection(state, edit);
+    kvExtendForTail(kvEngine.options, state, edit);
+    int32_t lower = std::min(state->selAnchor, state->selEnd);
+    int64_t length = edit == KV_EDIT_TONE ? kvToneFrames(kvEngine.params, state->sampleRate)
+                                          : std::max(state->selAnchor, state->selEnd) - lower;
+    length = std::min<int64_t>(length, INT32_MAX - static_cast<int64_t>(lower));
+    kvEffectPrepare(doc, edit);
+    if (kvEffectStart(doc, edit) != 0) return -1;
+    kvBeginEdit(doc, kvEditTable[edit].name);
+    char caption[64];
+    std::snprintf(caption, sizeof caption, "Performing %s", kvEditTable[edit].name);
+    kvProgress(caption, 0);
+    kvEngine.params->cancellable = 1;
+    kvResampleBlock(0, nullptr, nullptr, 0, 0);
+    bool completed = kvRunBlocks(doc, edit, lower, static_cast<int32_t>(length));
+    if (completed) kvDrain(doc, edit);
+    kvEffectFinish(edit);
+    if (completed && !kvInsertFailed()) {
+        kvProgress(nullptr, -1);
+        if (kvCommitEdit(doc, edit)) return 0;
+    }
+    return kvCancelEdit(doc);
+}
+
+int32_t kvPreviewProcess(int32_t doc, int32_t edit, float *left, float *right, int32_t count,
+                         int32_t rangeLength, int32_t position) {
+    if (!kvGetDocument(doc)) return -1;
+    if (edit < 0 || edit >= KV_EDIT_COUNT) return count;
+    if (position == 0) {
+        kvEffectFinish(edit);
+        kvEffectStart(doc, edit);
+    }
+    kvEffectPrepare(doc, edit);
+    const KvEditOps &ops = kvEditTable[edit];
+    if (!ops.preview) return count;
+    int32_t produced = count;
+    if (left) produced = ops.preview(doc, 0, left, count, rangeLength, position);
+    if (right) produced = ops.preview(doc, 1, right, count, rangeLength, position);
+    return produced;
+}

@@ -1,0 +1,65 @@
+/*
+ * dispatcher.h - the edit dispatcher and the table of per-edit operations.
+ *
+ * Every effect that rewrites samples runs through kvDoEdit: it fixes the
+ * range, opens the undo step, runs the edit block by block over every
+ * processed channel, honours a cancel, commits and cross-fades the edges.
+ * Each edit contributes one row of operations to the table; the live preview
+ * runs the same routines on playback buffers through kvPreviewProcess.
+ */
+#ifndef KV_DSP_DISPATCHER_H
+#define KV_DSP_DISPATCHER_H
+
+#include <cstdint>
+
+#define KV_EDIT_COUNT 18
+
+/* Where a block step stands in the edit. */
+struct KvBlockStep {
+    int32_t doc;
+    int32_t channel;     /* c: the document channel */
+    int32_t processed;   /* channels already processed in this block */
+    int32_t lower;       /* first frame of the range */
+    int32_t offset;      /* o: the block's offset from the range start */
+    int32_t count;       /* n: frames in this block */
+    int32_t rangeLength; /* L */
+};
+
+/* The operations of one edit; a null entry means "nothing to do". */
+struct KvEditOps {
+    const char *name;
+    bool edgeFade;
+    void (*prepare)(int32_t doc);
+    int32_t (*start)(int32_t doc); /* non-zero: the edit cannot run */
+    void (*finish)();
+    /* Reads what it needs from the state before the edit and appends exactly
+     * the samples it produces to the new state. */
+    void (*block)(const KvBlockStep &step);
+    /* Delayed output after the last block: samples written to `out` (at most
+     * 4096), 0 when drained. */
+    int32_t (*drain)(int32_t doc, int32_t channel, float *out);
+    /* Runs the edit in place on a preview buffer of one channel: the samples
+     * produced. */
+    int32_t (*preview)(int32_t doc, int32_t channel, float *buffer, int32_t count,
+                       int32_t rangeLength, int32_t position);
+};
+
+extern const KvEditOps kvEditTable[KV_EDIT_COUNT];
+
+/* The dispatcher's working blocks. */
+extern float blockA[4096];
+extern float blockB[12288];
+
+void kvEffectPrepare(int32_t doc, int32_t edit);
+int32_t kvEffectStart(int32_t doc, int32_t edit);
+void kvEffectFinish(int32_t edit);
+
+/* Runs edit `edit` in place on up to two preview buffers (null ones are
+ * skipped): -1 for a bad document, else the samples produced. */
+int32_t kvPreviewProcess(int32_t doc, int32_t edit, float *left, float *right, int32_t count,
+                         int32_t rangeLength, int32_t position);
+
+/* 2^(dB/6): six decibels per doubling. */
+double kvDbToGain(double db);
+
+#endif

@@ -1,0 +1,177 @@
+/*
+ * gain.cpp - Volume Change, Fade In/Out, Mute, Normalize, Reverse, Paste Mix
+ * and the peak scan.
+ *
+ * Each block step reads one channel's block from the state before the edit
+ * into blockA, changes it in a straight loop and appends it. Nothing here
+ * limits: samples may leave full scale and are stored as floats unchanged.
+ * The peak scan reads only the block summaries, never samples.
+ */
+#include "engine/dsp/gain.h"
+#include "engine/core/engine.h"
+#include "engine/core/services.h"
+#include "engine/document/document.h"
+#include "engine/history/clipboard.h"
+
+#include <algorithm>
+#include <cmath>
+
+/* Reads the block of the step's channel from the state before the edit. */
+static void kvReadPrevious(const KvBlockStep &step, int32_t position) {
+    KV_Document *document = kvGetDocument(step.doc);
+    kvReadSamples(step.doc, step.channel, document->level - 1, blockA, position, step.count, 0);
+}
+
+static void kvScale(float *samples, int32_t count, double gain) {
+    for (int32_t i = 0; i < count; i++)
+        samples[i] = static_cast<float>(samples[i] * gain);
+}
+
+static void kvGainBlock(const KvBlockStep &step, double gain) {
+    kvReadPrevious(step, step.lower + step.offset);
+    kvScale(blockA, step.count, gain);
+    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+}
+
+void kvVolumeBlock(const KvBlockStep &step) {
+    kvGainBlock(step, kvDbToGain(kvEngine.params->volumeDb));
+}
+
+void kvNormalizeBlock(const KvBlockStep &step) {
+    kvGainBlock(step, kvDbToGain(kvEngine.params->normalizeDb));
+}
+
+int32_t kvVolumePreview(int32_t, int32_t, float *buffer, int32_t count, int32_t, int32_t) {
+    kvScale(buffer, count, kvDbToGain(kvEngine.params->volumeDb));
+    return count;
+}
+
+int32_t kvNormalizePreview(int32_t, int32_t, float *buffer, int32_t count, int32_t, int32_t) {
+    kvScale(buffer, count, kvDbToGain(kvEngine.params->normalizeDb));
+    return count;
+}
+
+void kvFadeInBlock(const KvBlockStep &step) {
+    kvReadPrevious(step, step.lower + step.offset);
+    double step1 = 1.0 / step.rangeLength;
+    for (int32_t i = 0; i < step.count; i++)
+        blockA[i] = static_cast<float>(blockA[i] * ((step.offset + i) * step1));
+    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+}
+
+void kvFadeOutBlock(const KvBlockStep &step) {
+    kvReadPrevious(step, step.lower + step.offset);
+    double step1 = 1.0 / step.rangeLength;
+    for (int32_t i = 0; i < step.count; i++)
+        blockA[i] =
+            static_cast<float>(blockA[i] * ((step.rangeLength - (step.offset + i)) * step1));
+    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+}
+
+void kvMuteBlock(const KvBlockStep &step) {
+    kvQueueInsert(step.doc, step.channel, nullptr, step.count);
+}
+
+void kvReverseBlock(const KvBlockStep &step) {
+    kvReadPrevious(step, step.lower + step.rangeLength - step.offset - step.count);
+    std::reverse(blockA, blockA + step.count);
+    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+}
+
+/* Paste Mix: clipboard frames per 4096 document frames, and their buffer. */
+static int32_t clipBlockSize = 0;
+static float *clipBuffer = nullptr;
+
+int32_t kvPasteMixStart(int32_t doc) {
+    int32_t rate = kvGetDocument(doc)->current->sampleRate;
+    clipBlockSize =
+        rate > 0 ? static_cast<int32_t>(static_cast<int64_t>(kvClip.sampleRate) * 4096 / rate) : 0;
+    kvResampleBlock(0, nullptr, nullptr, 0, 0);
+    kvFree(clipBuffer);
+    clipBuffer = static_cast<float *>(
+        kvAlloc(static_cast<int32_t>(2 * std::max(clipBlockSize, 1) * sizeof(float))));
+    return 0;
+}
+
+void kvPasteMixFinish() {
+    kvFree(clipBuffer);
+    clipBuffer = nullptr;
+}
+
+/* Fills `buffer` with `frames` clipboard frames from `position` for the k-th
+ * processed channel, mixing a stereo clip down for a single channel. */
+static void kvFillFromClip(const KV_State *state, int32_t k, int32_t position, int32_t frames,
+                           float *buffer) {
+    bool mixDown = kvClip.channels == 2 && (state->editChannel >= 0 || state->channels < 2);
+    if (!mixDown) {
+        kvReadClip(k, position, frames, buffer);
+        return;
+    }
+    kvReadClip(0, position, frames, buffer);
+    kvReadClip(1, position, frames, buffer + frames);
+    for (int32_t i = 0; i < frames; i++)
+        buffer[i] = (buffer[i] + buffer[frames + i]) * 0.5f;
+}
+
+/* Adds clipFrames clipboard frames from clip position `position`, resampled
+ * to `span` document frames, to the first `count` of `samples` of a channel
+ * (the k-th processed). */
+static void kvMixClip(const KV_State *state, int32_t channel, int32_t k, float *samples,
+                      int32_t count, int32_t span, int32_t position, int32_t clipFrames) {
+    double gain = kvDbToGain(kvEngine.params->pasteMixDb);
+    kvFillFromClip(state, k, position, clipFrames, clipBuffer);
+    const float *source = clipBuffer;
+    if (clipFrames != span) {
+        kvResampleBlock(channel, clipBuffer, blockB, clipFrames, span);
+        source = blockB;
+    }
+    for (int32_t i = 0; i < count; i++)
+        samples[i] = static_cast<float>(samples[i] + gain * source[i]);
+}
+
+void kvPasteMixBlock(const KvBlockStep &step) {
+    kvReadPrevious(step, step.lower + step.offset);
+    if (clipBlockSize > 0 && clipBuffer) {
+        const KV_State *state = kvGetDocument(step.doc)->current;
+        int32_t position =
+            static_cast<int32_t>(static_cast<int64_t>(step.offset) * clipBlockSize / 4096);
+        kvMixClip(state, step.channel, step.processed, blockA, step.count, KV_BLOCK_FRAMES,
+                  position, clipBlockSize);
+    }
+    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+}
+
+int32_t kvPasteMixPreview(int32_t doc, int32_t channel, float *buffer, int32_t count, int32_t,
+                          int32_t position) {
+    const KV_State *state = kvGetDocument(doc)->current;
+    int32_t rate = state->sampleRate;
+    if (!clipBuffer || clipBlockSize <= 0 || rate <= 0 || count <= 0) return count;
+    count = std::min(count, 4096);
+    int32_t clipFrames = static_cast<int32_t>(static_cast<int64_t>(count) * clipBlockSize / 4096);
+    int32_t clipPosition =
+        static_cast<int32_t>(static_cast<int64_t>(position) * clipBlockSize / 4096);
+    kvMixClip(state, channel, channel, buffer, count, count, clipPosition, std::max(clipFrames, 1));
+    return count;
+}
+
+extern "C" KV_API int32_t kvScanMax(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    KV_State *state = document->current;
+    state->selAnchor = 0;
+    state->selEnd = state->length;
+    state->editChannel = -1;
+    kvEngine.params->cancellable = 0;
+    kvProgress("Scanning for Peak Level", 0);
+    int32_t peak = 0;
+    for (int32_t c = 0; c < state->channels; c++) {
+        for (int32_t b = 0; b < state->blockCount[c]; b++)
+            peak = std::max(peak, state->blocks[c][b].peak);
+        kvProgress(nullptr, 50);
+    }
+    kvProgress(nullptr, -1);
+    /* Silence has no finite level; 0 dB makes Normalize and the clip
+     * warning leave it alone. */
+    if (peak == 0) return 0;
+    return static_cast<int32_t>(20.0 * std::log10(peak * (1.0 / 4096.0)));
+}

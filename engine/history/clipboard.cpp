@@ -1,0 +1,225 @@
+/*
+ * clipboard.cpp - copy, cut, paste and the clipboard file.
+ *
+ * Copy stores descriptors only; paste splices them into the document when the
+ * clip fits it (same rate, and no stereo clip going into one channel) and
+ * otherwise converts: mixes stereo down and resamples block by block, which
+ * does write new samples. Each clip is appended to "COPY.tmp" so the program
+ * can bring back any clip made since start-up.
+ */
+#include "engine/history/clipboard.h"
+#include "engine/core/engine.h"
+#include "engine/core/services.h"
+#include "engine/history/history.h"
+#include "engine/platform/fileio.h"
+#include "engine/view/view.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+KV_Clip kvClip;
+
+/* Where the last clip read of each channel ended, so sequential reads of a
+ * long clip do not walk its table from the start every time. */
+struct KvClipCursor {
+    int32_t block;
+    int32_t base;
+};
+static KvClipCursor clipCursor[2];
+
+void kvResetClipboard() {
+    for (int c = 0; c < 2; c++)
+        kvFree(kvClip.blocks[c]);
+    kvClip = KV_Clip{};
+    kvClip.number = -1;
+    clipCursor[0] = clipCursor[1] = KvClipCursor{0, 0};
+}
+
+int32_t kvGetClipCount() {
+    int32_t file = kvFileOpen(kvEngine.clipboardPath, KV_FILE_READ);
+    if (file < 0) return 0;
+    int32_t count = 0;
+    if (!kvFileReadAt(file, &count, 4, 0) || count < 0) count = 0;
+    kvFileClose(file);
+    return count;
+}
+
+int32_t kvReadClip(int32_t channel, int32_t start, int32_t count, float *buffer) {
+    if (channel < 0 || channel >= kvClip.channels) channel = 0;
+    std::fill(buffer, buffer + std::max(count, 0), 0.0f);
+    const KV_Block *blocks = kvClip.blocks[channel];
+    KvClipCursor &cursor = clipCursor[channel];
+    if (start < cursor.base || cursor.block > kvClip.blockCount[channel])
+        cursor = KvClipCursor{0, 0};
+    int32_t got = 0;
+    for (int32_t done = std::max(0, -start); done < count;) {
+        if (cursor.block >= kvClip.blockCount[channel]) break;
+        const KV_Block &block = blocks[cursor.block];
+        int32_t position = start + done;
+        if (position >= cursor.base + block.length) {
+            cursor.base += block.length;
+            cursor.block++;
+            continue;
+        }
+        int32_t offset = position - cursor.base;
+        int32_t n = std::min(count - done, block.length - offset);
+        if (block.file >= 0) {
+            kvSeekData(0, block.file, static_cast<int64_t>(block.position) + offset);
+            kvReadData(0, block.file, buffer + done, n);
+        }
+        done += n;
+        got += n;
+    }
+    return got;
+}
+
+/* Copies the descriptors of one channel that overlap [m, m + d), shortening
+ * the first and last by the splitting rule. */
+static void kvCopyChannelRange(const KV_State *state, int32_t channel, int32_t m, int32_t d,
+                               std::vector<KV_Block> *out) {
+    int32_t base = 0;
+    for (int32_t b = 0; b < state->blockCount[channel] && base < m + d; b++) {
+        KV_Block block = state->blocks[channel][b];
+        int32_t end = base + block.length;
+        if (end > m) {
+            if (end > m + d) block = kvBlockHead(block, m + d - base);
+            if (base < m) block = kvBlockTail(block, m - base);
+            out->push_back(block);
+        }
+        base = end;
+    }
+}
+
+static int32_t kvTableLength(const KV_Block *blocks, int32_t count) {
+    int32_t length = 0;
+    for (int32_t b = 0; b < count; b++)
+        length += blocks[b].length;
+    return length;
+}
+
+/* Appends the current clip to the clipboard file: its number, or -1. */
+static int32_t kvAppendClip() {
+    int32_t file = kvFileOpen(kvEngine.clipboardPath, KV_FILE_READWRITE);
+    if (file < 0) file = kvFileOpen(kvEngine.clipboardPath, KV_FILE_CREATE);
+    if (file < 0) return -1;
+    int32_t count = 0;
+    if (kvFileSize(file) < 4 || !kvFileReadAt(file, &count, 4, 0) || count < 0) count = 0;
+    std::vector<uint8_t> record;
+    auto put = [&record](const void *data, size_t size) {
+        const uint8_t *bytes = static_cast<const uint8_t *>(data);
+        record.insert(record.end(), bytes, bytes + size);
+    };
+    int32_t size = 8;
+    for (int c = 0; c < kvClip.channels; c++)
+        size += 4 + 144 * kvClip.blockCount[c];
+    put(&size, 4);
+    put(&kvClip.channels, 4);
+    put(&kvClip.sampleRate, 4);
+    for (int c = 0; c < kvClip.channels; c++) {
+        put(&kvClip.blockCount[c], 4);
+        put(kvClip.blocks[c], 144 * static_cast<size_t>(kvClip.blockCount[c]));
+    }
+    int32_t newCount = count + 1;
+    int64_t end = std::max<int64_t>(kvFileSize(file), 4);
+    bool written = kvFileWriteAt(file, record.data(), static_cast<int64_t>(record.size()), end) &&
+                   kvFileWriteAt(file, &newCount, 4, 0);
+    kvFileClose(file);
+    return written ? count : -1;
+}
+
+/* Makes the clip hold these channel tables. */
+static void kvSetClip(int32_t channels, int32_t rate, std::vector<KV_Block> *tables) {
+    kvResetClipboard();
+    kvClip.channels = channels;
+    kvClip.sampleRate = rate;
+    for (int c = 0; c < channels; c++) {
+        kvClip.blockCount[c] = static_cast<int32_t>(tables[c].size());
+        kvClip.blocks[c] = static_cast<KV_Block *>(kvAlloc(
+            static_cast<int32_t>(std::max<size_t>(1, tables[c].size()) * sizeof(KV_Block))));
+        if (!tables[c].empty())
+            std::memcpy(kvClip.blocks[c], tables[c].data(), tables[c].size() * sizeof(KV_Block));
+        kvClip.length =
+            std::max(kvClip.length, kvTableLength(kvClip.blocks[c], kvClip.blockCount[c]));
+    }
+}
+
+extern "C" KV_API int32_t kvCopy(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    const KV_State *state = document->current;
+    int32_t m = std::min(state->selAnchor, state->selEnd);
+    int32_t d = std::abs(state->selAnchor - state->selEnd);
+    if (d == 0) return 0;
+    kvProgress("Copying Data", 0);
+    std::vector<KV_Block> tables[2];
+    int32_t channels = 0;
+    for (int32_t c = 0; c < state->channels; c++) {
+        if (state->editChannel != -1 && state->editChannel != c) continue;
+        kvCopyChannelRange(state, c, m, d, &tables[channels++]);
+    }
+    kvSetClip(channels, state->sampleRate, tables);
+    kvClip.number = kvAppendClip();
+    kvProgress(nullptr, -1);
+    return 0;
+}
+
+extern "C" KV_API int32_t kvCut(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    if (document->current->selAnchor == document->current->selEnd) return 0;
+    kvStop();
+    kvCopy(doc);
+    kvBeginEdit(doc, "Cut");
+    return kvCompleteEdit(doc, false) == 0 ? 0 : -1;
+}
+
+/* Reads one clip record (the file is positioned just after its size). */
+static bool kvReadClipRecord(int32_t file, int64_t at, int32_t size, int32_t *channels,
+                             int32_t *rate, std::vector<KV_Block> *tables) {
+    if (size < 8 || !kvFileReadAt(file, channels, 4, at) || !kvFileReadAt(file, rate, 4, at + 4))
+        return false;
+    if (*channels < 1 || *channels > 2) return false;
+    int64_t position = at + 8;
+    for (int32_t c = 0; c < *channels; c++) {
+        int32_t count = 0;
+        if (!kvFileReadAt(file, &count, 4, position) || count < 0 ||
+            144LL * count > size - (position + 4 - at))
+            return false;
+        tables[c].resize(count);
+        if (count > 0 && !kvFileReadAt(file, tables[c].data(), 144LL * count, position + 4))
+            return false;
+        position += 4 + 144LL * count;
+    }
+    return true;
+}
+
+extern "C" KV_API int32_t kvLoadClip(int32_t n) {
+    if (n == kvClip.number && kvClip.sampleRate != 0) return 0;
+    int32_t file = kvFileOpen(kvEngine.clipboardPath, KV_FILE_READ);
+    if (file < 0) return 0;
+    int32_t count = 0;
+    int64_t at = 4;
+    bool found = kvFileReadAt(file, &count, 4, 0) && n >= 0 && n < count;
+    for (int32_t skip = 0; found && skip <= n; skip++) {
+        int32_t size = 0;
+        found = kvFileReadAt(file, &size, 4, at) && size >= 8;
+        if (found && skip < n) at += 4 + static_cast<int64_t>(size);
+    }
+    int32_t size = 0, channels = 0, rate = 0;
+    std::vector<KV_Block> tables[2];
+    if (found && kvFileReadAt(file, &size, 4, at) &&
+        kvReadClipRecord(file, at + 4, size, &channels, &rate, tables)) {
+        kvSetClip(channels, rate, tables);
+        kvClip.number = n;
+    }
+    kvFileClose(file);
+    return 0;
+}
+
+extern "C" KV_API int32_t kvGetClipProp(int32_t ignored, int32_t *channels, int32_t *rate) {
+    (void)ignored;
+    if (channels) *channels = kvClip.channels;
+    if (rate) *rate = kvClip.sampleRate;
+    return 0;
+}

@@ -1,0 +1,43 @@
+/*
+ * clipboard.h - the engine's own clipboard.
+ *
+ * A clip is a table of block descriptors per channel, like a document state:
+ * the samples stay in the data files, which are never rewritten, so a clip
+ * stays valid until clean-up and copying an hour costs no more than copying
+ * a second. Every clip made since start-up is kept in "COPY.tmp".
+ */
+#ifndef KV_HISTORY_CLIPBOARD_H
+#define KV_HISTORY_CLIPBOARD_H
+
+#include "engine/document/document.h"
+
+#include <cstdint>
+
+struct KV_Clip {
+    int32_t number; /* position in the clipboard file */
+    int32_t length; /* frames: the largest channel total */
+    int32_t channels;
+    int32_t sampleRate; /* 0 while there is no clip */
+    int32_t blockCount[2];
+    KV_Block *blocks[2];
+};
+
+extern KV_Clip kvClip;
+
+/* Forgets the current clip (engine start). */
+void kvResetClipboard();
+
+/* Clips in the clipboard file (0 when there is none). */
+int32_t kvGetClipCount();
+
+/* Reads count samples of a clip channel from frame start (a channel beyond
+ * the clip's reads channel 0); positions past the end read 0.0. Returns the
+ * samples that came from the clip. */
+int32_t kvReadClip(int32_t channel, int32_t start, int32_t count, float *buffer);
+
+/* Resamples inCount samples of one channel into outCount, with per-channel
+ * smoothing carried from call to call; null input or output resets it. */
+void kvResampleBlock(int32_t channel, const float *input, float *output, int32_t inCount,
+                     int32_t outCount);
+
+#endif

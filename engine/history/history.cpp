@@ -1,0 +1,348 @@
+/*
+ * history.cpp - the edit protocol, state files, and undo, redo and history jumps.
+ *
+ * States keep their tables in memory; a state file is written when the edit
+ * that made the state ends and when a later edit starts from it, and a switch
+ * reloads the target from its file. A state file that cannot be written is
+ * removed, so a switch to that state reports it and keeps the in-memory copy.
+ * An edit under way sets the redo states aside, so a withdrawn edit leaves the
+ * history exactly as it was.
+ */
+#include "engine/history/history.h"
+#include "engine/core/korvel.h"
+#include "engine/core/services.h"
+#include "engine/document/document.h"
+#include "engine/platform/fileio.h"
+#include "engine/view/view.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+/* The fixed part of a state file; the block tables follow, per channel. */
+struct KV_StateHeader {
+    char label[40];
+    int32_t channels;
+    int32_t length;
+    int32_t editChannel;
+    int32_t selAnchor;
+    int32_t selEnd;
+    int32_t sampleRate;
+    int32_t firstFrame;
+    int32_t framesPerPixel;
+};
+static_assert(sizeof(KV_StateHeader) == 72, "state file header is 72 bytes");
+
+static std::string kvStatePath(int32_t doc, int32_t level) {
+    char path[1024];
+    kvStateFilePath(doc, level, path, sizeof path);
+    return path;
+}
+
+/* Copies at most 39 characters and zero-fills the rest, so that state files
+ * carry no stray bytes after the label. */
+static void kvSetLabel(KV_State *state, const char *label) {
+    std::memset(state->label, 0, sizeof state->label);
+    if (label) std::strncpy(state->label, label, sizeof state->label - 1);
+}
+
+/* The redo states of the edit under way (one edit runs at a time). They come
+ * back when the edit is withdrawn and are freed once its new state is stored,
+ * which overwrites the file of their first level. */
+struct KV_SetAside {
+    int32_t doc = -1;
+    int32_t level = 0; /* the level the edit started from */
+    int32_t savedLevel = 0;
+    int32_t count = 0;
+    KV_State *states = nullptr;
+};
+static KV_SetAside setAside;
+
+static void kvDropSetAside() {
+    for (int32_t i = 0; i < setAside.count; i++)
+        kvFreeStateTables(&setAside.states[i]);
+    kvFree(setAside.states);
+    setAside = KV_SetAside{};
+}
+
+/* ---- State files ---- */
+
+static bool kvWriteStateFile(int32_t file, const KV_State *state) {
+    KV_StateHeader header;
+    std::memcpy(header.label, state->label, sizeof header.label);
+    header.channels = state->channels;
+    header.length = state->length;
+    header.editChannel = state->editChannel;
+    header.selAnchor = state->selAnchor;
+    header.selEnd = state->selEnd;
+    header.sampleRate = state->sampleRate;
+    header.firstFrame = state->firstFrame;
+    header.framesPerPixel = state->framesPerPixel;
+    if (!kvFileWrite(file, &header, sizeof header)) return false;
+    int32_t channels = std::clamp(state->channels, 0, 2);
+    for (int32_t c = 0; c < channels; c++) {
+        int32_t count = state->blockCount[c];
+        if (!kvFileWrite(file, &count, sizeof count)) return false;
+        if (count > 0 && !kvFileWrite(file, state->blocks[c], int64_t{count} * sizeof(KV_Block)))
+            return false;
+        kvProgress(nullptr, 100 * (c + 1) / channels);
+    }
+    return true;
+}
+
+int32_t kvSaveState(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    if (setAside.doc == doc && document->level > setAside.level) kvDropSetAside();
+    std::string path = kvStatePath(doc, document->level);
+    kvProgress("Saving State", 0);
+    int32_t file = kvFileOpen(path, KV_FILE_CREATE);
+    bool written = file >= 0 && kvWriteStateFile(file, document->current);
+    kvFileClose(file);
+    kvProgress(nullptr, -1);
+    if (written) return 0;
+    /* A partial file, or one left by an older state of this level, must
+     * never be loaded in this state's place. */
+    kvFileRemove(path);
+    return kvError(0, "Can't create temp file");
+}
+
+/* Reads a whole state file into `state` (zeroed by the caller): false when
+ * the file is short or its counts cannot be right. */
+static bool kvReadStateFile(int32_t file, KV_State *state) {
+    KV_StateHeader header;
+    if (!kvFileRead(file, &header, sizeof header)) return false;
+    if (header.channels < 1 || header.channels > 2) return false;
+    std::memcpy(state->label, header.label, sizeof state->label);
+    state->label[sizeof state->label - 1] = 0;
+    state->channels = header.channels;
+    state->length = header.length;
+    state->editChannel = header.editChannel;
+    state->selAnchor = header.selAnchor;
+    state->selEnd = header.selEnd;
+    state->sampleRate = header.sampleRate;
+    state->firstFrame = header.firstFrame;
+    state->framesPerPixel = header.framesPerPixel;
+    int64_t remaining = kvFileSize(file) - static_cast<int64_t>(sizeof header);
+    for (int32_t c = 0; c < state->channels; c++) {
+        int32_t count = 0;
+        if (!kvFileRead(file, &count, sizeof count)) return false;
+        remaining -= sizeof count;
+        int64_t bytes = int64_t{count} * sizeof(KV_Block);
+        if (count < 0 || bytes > remaining) return false;
+        if (count > 0) {
+            state->blocks[c] = kvAllocBlocks(count);
+            state->blockCount[c] = count;
+            if (!kvFileRead(file, state->blocks[c], bytes)) return false;
+        }
+        remaining -= bytes;
+        kvProgress(nullptr, 100 * (c + 1) / state->channels);
+    }
+    return true;
+}
+
+int32_t kvRestoreState(int32_t doc, int32_t n) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document || n < 0 || n >= document->stateCount) return -1;
+    document->level = n;
+    document->current = &document->history[n];
+    int32_t file = kvFileOpen(kvStatePath(doc, n), KV_FILE_READ);
+    if (file < 0) return kvError(0, "Can't load status information file!");
+    kvProgress("Restoring State", 0);
+    KV_State loaded{};
+    bool read = kvReadStateFile(file, &loaded);
+    kvFileClose(file);
+    kvProgress(nullptr, -1);
+    /* The file is read whole before the state is touched, so a damaged one
+     * leaves the state as it was, like a missing one. */
+    if (!read) {
+        kvFreeStateTables(&loaded);
+        return kvError(0, "Can't load status information file!");
+    }
+    kvFreeStateTables(document->current);
+    *document->current = loaded;
+    kvBuildGroupIndex(document->current);
+    return 0;
+}
+
+/* ---- The edit protocol ---- */
+
+void kvTruncateHistory(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return;
+    for (int32_t s = document->level + 1; s < document->stateCount; s++)
+        kvFreeStateTables(&document->history[s]);
+    document->stateCount = document->level + 1;
+    document->history = static_cast<KV_State *>(kvRealloc(
+        document->history, document->stateCount * static_cast<int32_t>(sizeof(KV_State))));
+    document->current = &document->history[document->level];
+    if (document->savedLevel > document->level) document->savedLevel = -1;
+}
+
+/* Takes the states after the current level out of the history, keeping
+ * their tables, as kvTruncateHistory would drop them. */
+static void kvSetRedoStatesAside(int32_t doc, KV_Document *document) {
+    int32_t count = document->stateCount - document->level - 1;
+    setAside.doc = doc;
+    setAside.level = document->level;
+    setAside.savedLevel = document->savedLevel;
+    setAside.count = count;
+    setAside.states =
+        static_cast<KV_State *>(kvAlloc(count * static_cast<int32_t>(sizeof(KV_State))));
+    std::memcpy(setAside.states, &document->history[document->level + 1], sizeof(KV_State) * count);
+    for (int32_t s = document->level + 1; s < document->stateCount; s++)
+        document->history[s] = KV_State{}; /* the tables now belong to setAside */
+    kvTruncateHistory(doc);
+}
+
+/* Puts the redo states back after a withdrawn edit (the level is the one the
+ * edit started from again). */
+static void kvPutRedoStatesBack(int32_t doc, KV_Document *document) {
+    if (setAside.doc != doc || setAside.level != document->level) return;
+    int32_t total = document->stateCount + setAside.count;
+    document->history = static_cast<KV_State *>(
+        kvRealloc(document->history, total * static_cast<int32_t>(sizeof(KV_State))));
+    std::memcpy(&document->history[document->stateCount], setAside.states,
+                sizeof(KV_State) * setAside.count);
+    document->stateCount = total;
+    document->current = &document->history[document->level];
+    document->savedLevel = setAside.savedLevel;
+    kvFree(setAside.states);
+    setAside = KV_SetAside{};
+}
+
+/* Appends a state after the current one: a copy without tables, labelled. */
+static void kvOpenState(KV_Document *document, const char *label) {
+    document->level++;
+    document->stateCount = document->level + 1;
+    document->history = static_cast<KV_State *>(kvRealloc(
+        document->history, document->stateCount * static_cast<int32_t>(sizeof(KV_State))));
+    KV_State *state = &document->history[document->level];
+    *state = document->history[document->level - 1];
+    for (int32_t c = 0; c < 2; c++) {
+        state->blockCount[c] = 0;
+        state->blocks[c] = nullptr;
+        state->insertAt[c] = 0;
+        state->groupIndex[c] = nullptr;
+        state->groupCount[c] = 0;
+    }
+    kvSetLabel(state, label);
+    document->current = state;
+}
+
+/* Builds channel c of `state` from `previous` without the frames [m, m + d):
+ * untouched blocks are copied as runs, the blocks the cut goes through are
+ * split, and insertAt marks the gap. */
+static void kvCutChannel(const KV_State *previous, KV_State *state, int32_t c, int32_t m,
+                         int32_t d) {
+    const KV_Block *old = previous->blocks[c];
+    int32_t count = previous->blockCount[c];
+    int64_t headBase = 0, tailBase = 0;
+    int32_t first = kvFindBlock(previous, c, m, &headBase);
+    int32_t last = kvFindBlock(previous, c, int64_t{m} + d, &tailBase);
+    bool head = first < count && headBase < m;
+    bool tail = last < count && tailBase < int64_t{m} + d;
+    int32_t keptFrom = tail ? last + 1 : last;
+    int32_t total = first + head + tail + (count - keptFrom);
+    KV_Block *blocks = kvAllocBlocks(total);
+    if (first > 0) std::memcpy(blocks, old, sizeof(KV_Block) * first);
+    int32_t n = first;
+    if (head) blocks[n++] = kvBlockHead(old[first], static_cast<int32_t>(m - headBase));
+    state->insertAt[c] = n;
+    if (tail) blocks[n++] = kvBlockTail(old[last], static_cast<int32_t>(m + d - tailBase));
+    if (count > keptFrom)
+        std::memcpy(blocks + n, old + keptFrom, sizeof(KV_Block) * (count - keptFrom));
+    state->blocks[c] = blocks;
+    state->blockCount[c] = total;
+}
+
+static void kvCopyChannel(const KV_State *previous, KV_State *state, int32_t c) {
+    int32_t count = previous->blockCount[c];
+    state->blocks[c] = kvAllocBlocks(count);
+    if (count > 0) std::memcpy(state->blocks[c], previous->blocks[c], sizeof(KV_Block) * count);
+    state->blockCount[c] = count;
+    state->insertAt[c] = 0;
+}
+
+void kvBeginEdit(int32_t doc, const char *label) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return;
+    kvSaveState(doc);
+    kvDropSetAside();
+    if (document->stateCount != document->level + 1) kvSetRedoStatesAside(doc, document);
+    kvProgress("Creating Undo", 0);
+    kvOpenState(document, label);
+    const KV_State *previous = &document->history[document->level - 1];
+    KV_State *state = document->current;
+    int32_t anchor = std::clamp(state->selAnchor, 0, state->length);
+    int32_t end = std::clamp(state->selEnd, 0, state->length);
+    int32_t m = std::min(anchor, end);
+    int32_t d = std::max(anchor, end) - m;
+    state->selAnchor = state->selEnd = m;
+    state->length = 0;
+    int32_t channels = std::clamp(state->channels, 1, 2);
+    for (int32_t c = 0; c < channels; c++) {
+        if (state->editChannel == -1 || state->editChannel == c)
+            kvCutChannel(previous, state, c, m, d);
+        else
+            kvCopyChannel(previous, state, c);
+        kvProgress(nullptr, 100 * (c + 1) / channels);
+    }
+    kvProgress(nullptr, -1);
+}
+
+int32_t kvCancelEdit(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    kvDiscardInsert();
+    /* Truncating from the level below frees the withdrawn state's tables too. */
+    if (document->level > 0) {
+        document->level--;
+        kvTruncateHistory(doc);
+        kvPutRedoStatesBack(doc, document);
+    }
+    kvRebuildIndex(doc);
+    kvSaveState(doc);
+    kvProgress(nullptr, -1);
+    kvRedrawDocument(doc);
+    return -1;
+}
+
+int32_t kvCompleteEdit(int32_t doc, bool seal) {
+    if (!kvGetDocument(doc)) return -1;
+    if (!kvFinishInsert(doc)) return kvCancelEdit(doc);
+    kvRebuildIndex(doc);
+    kvSaveState(doc);
+    if (seal) kvSealLastDataFile();
+    kvRedrawDocument(doc);
+    return 0;
+}
+
+/* ---- Undo, redo, history list ---- */
+
+static void kvSwitchState(int32_t doc, int32_t n) {
+    kvStop();
+    kvRestoreState(doc, n);
+    kvRedrawDocument(doc);
+}
+
+extern "C" KV_API int32_t kvUndo(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    if (document->level > 0) kvSwitchState(doc, document->level - 1);
+    return 0;
+}
+
+extern "C" KV_API int32_t kvRedo(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    if (document->level < document->stateCount - 1) kvSwitchState(doc, document->level + 1);
+    return 0;
+}
+
+extern "C" KV_API int32_t kvSetHistory(int32_t doc, int32_t n) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    if (n >= 0 && n < document->stateCount && n != document->level) kvSwitchState(doc, n);
+    return 0;
+}

@@ -1,0 +1,308 @@
+/*
+ * Saving: sample conversion of every format, byte-exact round trips, files
+ * sox reads back, and the temporary-file and backup rules under failure.
+ */
+#include "engine/document/document.h"
+#include "engine/history/history.h"
+#include "engine/platform/fileio.h"
+#include "engine/platform/messages.h"
+#include "tests/document/wave_files.h"
+#include "tests/support/test_support.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+class Saving : public KvSandbox {
+  protected:
+    void SetUp() override {
+        KvSandbox::SetUp();
+        ASSERT_EQ(startEngine(), 0);
+        doc = kvCreate(nullptr);
+        ASSERT_GE(doc, 0);
+    }
+    void TearDown() override {
+        kvTestFileFault(KV_FAULT_WRITE, 0, 0);
+        KvSandbox::TearDown();
+    }
+    int32_t openBytes(const std::string &bytes, const std::string &name = "in.wav") {
+        kvTestWriteFile(path(name), bytes);
+        return kvOpen(doc, path(name).c_str());
+    }
+    /* Replaces the document's sound by these samples in one edit. */
+    void setSamples(const std::vector<float> &left, const std::vector<float> &right) {
+        kvSetSelection(doc, 0, kvGetLength(doc), -1);
+        kvBeginEdit(doc, "Test");
+        kvQueueInsert(doc, 0, left.data(), static_cast<int32_t>(left.size()));
+        if (!right.empty()) kvQueueInsert(doc, 1, right.data(), static_cast<int32_t>(right.size()));
+        ASSERT_EQ(kvCompleteEdit(doc, true), 0);
+    }
+    void makeFormat(int32_t channels, int32_t bits, int32_t formatTag) {
+        kvNew(doc, channels, bits, formatTag, 8000);
+    }
+    /* A short stereo document that is not saved. */
+    void makeEditedDocument() {
+        makeFormat(2, 16, 1);
+        setSamples(std::vector<float>(3 * 4096 + 5, 0.25f),
+                   std::vector<float>(3 * 4096 + 5, -0.25f));
+        ASSERT_EQ(kvIsSaved(doc), 0);
+    }
+    std::string lastMessage() {
+        std::vector<KvShownBox> boxes = kvTestTakeShownBoxes();
+        return boxes.empty() ? "" : boxes.back().text;
+    }
+    int32_t doc = -1;
+};
+
+/* The sample bytes of a saved file after its 44-byte header. */
+static std::string sampleBytes(const std::string &file) {
+    return kvTestReadFile(file).substr(44);
+}
+
+TEST_F(Saving, SixteenBitClampsAndTruncates) {
+    makeFormat(1, 16, 1);
+    setSamples({1.0f, -1.0f, 1.5f, -0.99999f, NAN}, {});
+    ASSERT_EQ(kvSave(doc, path("out.wav").c_str()), 0);
+    std::string expected;
+    for (int32_t value : {32767, -32768, 32767, -32767, 0})
+        testPut16(expected, value);
+    EXPECT_EQ(sampleBytes(path("out.wav")), expected);
+}
+
+TEST_F(Saving, EightBitSilenceIsTheMiddleValue) {
+    makeFormat(1, 8, 1);
+    setSamples({0.0f, -1.0f, 1.0f, -0.5f, 0.9921875f}, {});
+    ASSERT_EQ(kvSave(doc, path("out.wav").c_str()), 0);
+    EXPECT_EQ(sampleBytes(path("out.wav")), std::string("\x80\x00\xFF\x40\xFF", 5));
+}
+
+TEST_F(Saving, ThirtyTwoBitPcmLeavesTheLowByteZero) {
+    makeFormat(1, 32, 1);
+    setSamples({0.5f, -1.0f, 2.0f}, {});
+    ASSERT_EQ(kvSave(doc, path("out.wav").c_str()), 0);
+    std::string expected;
+    for (uint32_t value : {0x40000000u, 0x80000000u, 0x7FFFFF00u})
+        testPut32(expected, value);
+    EXPECT_EQ(sampleBytes(path("out.wav")), expected);
+}
+
+TEST_F(Saving, FloatFormatsClampToFullScale) {
+    makeFormat(1, 32, 3);
+    setSamples({1.5f, -2.0f, 0.125f}, {});
+    ASSERT_EQ(kvSave(doc, path("f32.wav").c_str()), 0);
+    std::string bytes = sampleBytes(path("f32.wav"));
+    float f32[3];
+    ASSERT_EQ(bytes.size(), sizeof f32);
+    std::memcpy(f32, bytes.data(), sizeof f32);
+    EXPECT_EQ(f32[0], 1.0f);
+    EXPECT_EQ(f32[1], -1.0f);
+    EXPECT_EQ(f32[2], 0.125f);
+    kvGetDocument(doc)->bitsPerSample = 64;
+    ASSERT_EQ(kvSave(doc, path("f64.wav").c_str()), 0);
+    bytes = sampleBytes(path("f64.wav"));
+    double f64[3];
+    ASSERT_EQ(bytes.size(), sizeof f64);
+    std::memcpy(f64, bytes.data(), sizeof f64);
+    EXPECT_EQ(f64[0], 1.0);
+    EXPECT_EQ(f64[1], -1.0);
+    EXPECT_EQ(f64[2], 0.125);
+}
+
+TEST_F(Saving, HeaderDescribesTheDocument) {
+    makeFormat(2, 16, 1);
+    setSamples(std::vector<float>(10, 0.0f), std::vector<float>(10, 0.0f));
+    ASSERT_EQ(kvSave(doc, path("out.wav").c_str()), 0);
+    TestWave wave;
+    wave.sampleRate = 8000;
+    wave.samples = std::string(40, '\0');
+    EXPECT_EQ(kvTestReadFile(path("out.wav")), wave.bytes());
+}
+
+/* Opening a canonical file and saving it unchanged gives the same bytes. */
+struct RoundTrip {
+    const char *name;
+    int32_t bits;
+    int32_t formatTag;
+    std::string (*samples)();
+};
+
+class SavingRoundTrip : public Saving, public ::testing::WithParamInterface<RoundTrip> {};
+
+TEST_P(SavingRoundTrip, UnchangedFileSavesToTheSameBytes) {
+    TestWave wave;
+    wave.bitsPerSample = GetParam().bits;
+    wave.formatTag = GetParam().formatTag;
+    wave.samples = GetParam().samples();
+    ASSERT_EQ(openBytes(wave.bytes()), 0);
+    ASSERT_EQ(kvSave(doc, path("copy.wav").c_str()), 0);
+    std::string saved = kvTestReadFile(path("copy.wav")), original = wave.bytes();
+    ASSERT_EQ(saved.size(), original.size());
+    auto difference = std::mismatch(saved.begin(), saved.end(), original.begin()).first;
+    EXPECT_EQ(difference - saved.begin(), static_cast<ptrdiff_t>(saved.size()));
+}
+
+static std::string everyByte() {
+    std::string bytes;
+    for (int i = 0; i < 256; i++)
+        bytes += static_cast<char>(i), bytes += static_cast<char>(255 - i);
+    return bytes;
+}
+static std::string pcm16Ramp() {
+    std::string bytes;
+    for (int i = -32768; i < 32768; i += 7)
+        testPut16(bytes, i), testPut16(bytes, -i - 1);
+    return bytes;
+}
+static std::string pcm32Ramp() {
+    std::string bytes;
+    for (int64_t i = -8388608; i < 8388608; i += 4099)
+        testPut32(bytes, static_cast<uint32_t>(i) << 8),
+            testPut32(bytes, static_cast<uint32_t>(-i - 1) << 8);
+    return bytes;
+}
+static std::string float32Values() {
+    std::vector<float> values;
+    for (int i = 0; i < 2000; i++)
+        values.push_back(std::sin(i * 0.01f) * (i % 2 ? 1.0f : -1.0f));
+    values.push_back(1.0f);
+    values.push_back(-1.0f);
+    return std::string(reinterpret_cast<const char *>(values.data()), values.size() * 4);
+}
+static std::string float64Values() {
+    std::vector<double> values;
+    for (int i = 0; i < 2000; i++)
+        values.push_back(static_cast<float>(std::cos(i * 0.37)));
+    return std::string(reinterpret_cast<const char *>(values.data()), values.size() * 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, SavingRoundTrip,
+                         ::testing::Values(RoundTrip{"Pcm8", 8, 1, everyByte},
+                                           RoundTrip{"Pcm16", 16, 1, pcm16Ramp},
+                                           RoundTrip{"Pcm32", 32, 1, pcm32Ramp},
+                                           RoundTrip{"Float32", 32, 3, float32Values},
+                                           RoundTrip{"Float64", 64, 3, float64Values}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+/* sox reads back the samples we put in a saved file: exactly for integer
+ * formats; float files pass through sox's 32-bit integer samples, which can
+ * move the last bit of a float. */
+class SavedForSox : public Saving, public ::testing::WithParamInterface<RoundTrip> {};
+
+TEST_P(SavedForSox, SoxReadsTheSamplesWeWrote) {
+    makeFormat(2, GetParam().bits, GetParam().formatTag);
+    std::vector<float> left, right;
+    for (int i = 0; i < 5000; i++) {
+        left.push_back(std::sin(i * 0.05f) * 0.8f);
+        right.push_back(std::cos(i * 0.013f) * 0.6f);
+    }
+    setSamples(left, right);
+    ASSERT_EQ(kvSave(doc, path("ours.wav").c_str()), 0);
+    int32_t reopened = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(reopened, path("ours.wav").c_str()), 0);
+    std::vector<float> ourLeft(5000), ourRight(5000);
+    kvReadFrames(reopened, 0, 0, 5000, ourLeft.data());
+    kvReadFrames(reopened, 1, 0, 5000, ourRight.data());
+    std::vector<float> sox = soxSamples(path("ours.wav"));
+    ASSERT_EQ(sox.size(), 10000u);
+    float tolerance = GetParam().formatTag == 3 ? 1e-7f : 0.0f;
+    for (int i = 0; i < 5000; i++) {
+        ASSERT_NEAR(sox[2 * i], ourLeft[i], tolerance) << i;
+        ASSERT_NEAR(sox[2 * i + 1], ourRight[i], tolerance) << i;
+    }
+    kvClose(reopened);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFormat, SavedForSox,
+                         ::testing::Values(RoundTrip{"Pcm8", 8, 1, nullptr},
+                                           RoundTrip{"Pcm16", 16, 1, nullptr},
+                                           RoundTrip{"Pcm32", 32, 1, nullptr},
+                                           RoundTrip{"Float32", 32, 3, nullptr},
+                                           RoundTrip{"Float64", 64, 3, nullptr}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Saving, NewPathIsWrittenWithoutBackupAndMarksTheDocumentSaved) {
+    makeEditedDocument();
+    std::string target = path("new.wav");
+    ASSERT_EQ(kvSave(doc, target.c_str()), 0);
+    EXPECT_TRUE(kvTestFileExists(target));
+    EXPECT_FALSE(kvTestFileExists(target + ".bak"));
+    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
+    EXPECT_EQ(kvIsSaved(doc), 1);
+    EXPECT_STREQ(kvGetDocument(doc)->path, target.c_str());
+}
+
+TEST_F(Saving, ExistingFileIsReplacedAndItsBackupRemoved) {
+    makeEditedDocument();
+    std::string target = path("old.wav");
+    kvTestWriteFile(target, "the old file");
+    kvTestWriteFile(target + ".bak", "a stale backup");
+    ASSERT_EQ(kvSave(doc, target.c_str()), 0);
+    EXPECT_EQ(kvTestReadFile(target).substr(0, 4), "RIFF");
+    EXPECT_FALSE(kvTestFileExists(target + ".bak"));
+    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
+}
+
+TEST_F(Saving, MissingDirectoryFailsBeforeAnythingIsWritten) {
+    makeEditedDocument();
+    EXPECT_EQ(kvSave(doc, path("no/such/dir/x.wav").c_str()), -1);
+    EXPECT_EQ(lastMessage(), "Can't create temporary file.\n\nMake sure the directory is not "
+                             "read-only and try again, or choose a different location to save "
+                             "your file.");
+    EXPECT_EQ(kvIsSaved(doc), 0);
+    EXPECT_STREQ(kvGetDocument(doc)->path, "");
+}
+
+TEST_F(Saving, TargetThatIsAFolderIsNeitherMovedNorReplaced) {
+    makeEditedDocument();
+    std::string target = path("folder.wav");
+    std::filesystem::create_directory(target);
+    kvTestWriteFile(target + "/inside", "keep me");
+    EXPECT_EQ(kvSave(doc, target.c_str()), -1);
+    EXPECT_EQ(lastMessage(), "An error occurred while saving the file. Your original file has not "
+                             "been affected.\n\nMake sure the file is not marked read-only and "
+                             "try again.");
+    EXPECT_EQ(kvTestReadFile(target + "/inside"), "keep me");
+    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
+    EXPECT_FALSE(kvTestFileExists(target + ".bak"));
+    EXPECT_EQ(kvIsSaved(doc), 0);
+}
+
+TEST_F(Saving, FailedWriteLeavesTheTargetAndTheSavedStateAlone) {
+    makeEditedDocument();
+    std::string target = path("precious.wav");
+    kvTestWriteFile(target, "precious contents");
+    kvTestTakeShownBoxes();
+    kvTestFileFault(KV_FAULT_WRITE, 3, -1);
+    EXPECT_EQ(kvSave(doc, target.c_str()), -1);
+    kvTestFileFault(KV_FAULT_WRITE, 0, 0);
+    EXPECT_EQ(lastMessage(),
+              "Error writing to file. Make sure your disk is not full, and try again.");
+    EXPECT_EQ(kvTestReadFile(target), "precious contents");
+    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
+    EXPECT_FALSE(kvTestFileExists(target + ".bak"));
+    EXPECT_EQ(kvIsSaved(doc), 0);
+}
+
+static KV_Params *cancellingParams = nullptr;
+static void cancelOnFirstReport(const char *, int32_t, int32_t percent, int32_t) {
+    if (percent >= 0 && cancellingParams) cancellingParams->cancelRequested = 1;
+}
+
+TEST_F(Saving, CancelLeavesNoTemporaryFileAndNoChange) {
+    stopEngine();
+    ASSERT_EQ(kvInit(nullptr, &options, 144, &params, 344, nullptr, cancelOnFirstReport, nullptr),
+              0);
+    engineStarted = true;
+    doc = kvCreate(nullptr);
+    cancellingParams = nullptr;
+    makeEditedDocument();
+    cancellingParams = &params;
+    std::string target = path("cancelled.wav");
+    EXPECT_EQ(kvSave(doc, target.c_str()), -1);
+    cancellingParams = nullptr;
+    EXPECT_FALSE(kvTestFileExists(target));
+    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
+    EXPECT_EQ(kvIsSaved(doc), 0);
+}

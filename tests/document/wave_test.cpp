@@ -1,0 +1,267 @@
+/*
+ * Opening WAVE files: the header checks and their order, chunk walking,
+ * sample conversion of every format, and files made by sox.
+ */
+#include "engine/document/wave.h"
+#include "engine/platform/messages.h"
+#include "tests/document/wave_files.h"
+#include "tests/support/test_support.h"
+
+#include <cmath>
+#include <cstring>
+
+class WaveOpening : public KvSandbox {
+  protected:
+    void SetUp() override {
+        KvSandbox::SetUp();
+        ASSERT_EQ(startEngine(), 0);
+        doc = kvCreate(nullptr);
+        ASSERT_GE(doc, 0);
+        kvTestTakeShownBoxes();
+    }
+    /* Opens the bytes as a file; returns kvOpen's result. */
+    int32_t open(const std::string &bytes) {
+        std::string file = path("in.wav");
+        kvTestWriteFile(file, bytes);
+        return kvOpen(doc, file.c_str());
+    }
+    /* The one message shown since the last call ("" when none). */
+    std::string message() {
+        std::vector<KvShownBox> boxes = kvTestTakeShownBoxes();
+        return boxes.size() == 1 ? boxes[0].text : std::to_string(boxes.size()) + " boxes";
+    }
+    std::vector<float> channel(int32_t c) {
+        std::vector<float> samples(kvGetLength(doc));
+        kvReadFrames(doc, c, 0, static_cast<int32_t>(samples.size()), samples.data());
+        return samples;
+    }
+    int32_t doc = -1;
+};
+
+static std::string pcm16(std::initializer_list<int32_t> values) {
+    std::string bytes;
+    for (int32_t value : values)
+        testPut16(bytes, value);
+    return bytes;
+}
+
+TEST_F(WaveOpening, CanonicalStereo16BitLoadsLeftAndRight) {
+    TestWave wave;
+    wave.samples = pcm16({16384, -16384, 32767, -32768});
+    ASSERT_EQ(open(wave.bytes()), 0);
+    EXPECT_EQ(kvGetLength(doc), 2);
+    EXPECT_EQ(channel(0), (std::vector<float>{0.5f, 32767 / 32768.0f}));
+    EXPECT_EQ(channel(1), (std::vector<float>{-0.5f, -1.0f}));
+    int32_t channels = 0, rate = 0, bits = 0;
+    kvGetProperties(doc, &channels, &rate, &bits);
+    EXPECT_EQ(channels, 2);
+    EXPECT_EQ(rate, 44100);
+    EXPECT_EQ(bits, 16);
+    char label[40];
+    kvGetUndoText(doc, 0, label);
+    EXPECT_STREQ(label, "Original File");
+    EXPECT_EQ(kvIsSaved(doc), 1);
+}
+
+TEST_F(WaveOpening, EighteenByteFmtChunkReadsSamplesFromByte46) {
+    TestWave wave;
+    wave.fmtSize = 18;
+    wave.channels = 1;
+    wave.samples = pcm16({8192, -8192});
+    std::string bytes = wave.bytes();
+    ASSERT_EQ(bytes.substr(38, 4), "data");
+    ASSERT_EQ(open(bytes), 0);
+    EXPECT_EQ(channel(0), (std::vector<float>{0.25f, -0.25f}));
+}
+
+TEST_F(WaveOpening, ChunksBeforeDataAreSkippedIncludingOddSizes) {
+    TestWave wave;
+    wave.channels = 1;
+    wave.extra = {testChunk("LIST", "INFOabcde"), testChunk("fact", "1234"),
+                  testChunk("JUNK", std::string(7, 'j'))};
+    wave.samples = pcm16({4096, 2048, 1024});
+    ASSERT_EQ(open(wave.bytes()), 0);
+    EXPECT_EQ(channel(0), (std::vector<float>{0.125f, 0.0625f, 0.03125f}));
+}
+
+TEST_F(WaveOpening, ChunksAfterDataDoNotAddSamples) {
+    TestWave wave;
+    wave.channels = 1;
+    wave.samples = pcm16({4096, 2048});
+    ASSERT_EQ(open(wave.bytes() + testChunk("LIST", "INFOtrailing")), 0);
+    EXPECT_EQ(kvGetLength(doc), 2);
+}
+
+struct HeaderCase {
+    const char *name;
+    void (*change)(TestWave &);
+    const char *message;
+};
+
+class WaveHeaderCheck : public WaveOpening, public ::testing::WithParamInterface<HeaderCase> {};
+
+TEST_P(WaveHeaderCheck, RefusesWithItsMessageAndLeavesTheDocumentEmpty) {
+    TestWave wave;
+    wave.samples = pcm16({1, 2, 3, 4});
+    GetParam().change(wave);
+    EXPECT_EQ(open(wave.bytes()), -1);
+    EXPECT_EQ(message(), GetParam().message);
+    EXPECT_EQ(kvIsZero(doc), 1);
+    EXPECT_EQ(kvGetNumUndo(doc), 1);
+}
+
+static const HeaderCase headerCases[] = {
+    {"NotRiff", [](TestWave &w) { w.riff = "RIFX"; }, "Invalid or Unsupported File Type"},
+    {"AdpcmTag", [](TestWave &w) { w.formatTag = 2; }, "Invalid or Unsupported File Type"},
+    {"ExtensibleTag", [](TestWave &w) { w.formatTag = 0xFFFE; },
+     "Invalid or Unsupported File Type"},
+    {"FmtSize20", [](TestWave &w) { w.fmtSize = 20; },
+     "Can't open file - invalid or unsupported 'fmt' chunk"},
+    {"NoFmtChunk", [](TestWave &w) { w.fmtId = "fmx "; },
+     "Unsupported RIFF header (no 'fmt' chunk found)"},
+    {"NoWave", [](TestWave &w) { w.wave = "WAVX"; },
+     "Unsupported RIFF header (no 'WAVE' identifier tag found)"},
+    {"NoData", [](TestWave &w) { w.dataId = "date"; },
+     "Unsupported RIFF header (no 'data' chunk found)"},
+    {"Bits24", [](TestWave &w) { w.bitsPerSample = 24; },
+     "Unsupported number of bits per sample: 24"},
+    {"BitsBeforeChannels",
+     [](TestWave &w) {
+         w.bitsPerSample = 12;
+         w.channels = 3;
+     },
+     "Unsupported number of bits per sample: 12"},
+    {"ChannelsBeforeRate",
+     [](TestWave &w) {
+         w.channels = 3;
+         w.sampleRate = 100000;
+     },
+     "Unsupported number of channels: 3"},
+    {"RateTooLow", [](TestWave &w) { w.sampleRate = 3999; }, "Unsupported sample rate: 3999"},
+    {"RateTooHigh", [](TestWave &w) { w.sampleRate = 96001; }, "Unsupported sample rate: 96001"},
+    {"NegativeDataSize", [](TestWave &w) { w.dataSize = INT32_MIN; }, "Corrupted RIFF header"},
+    {"ByteRateMismatch", [](TestWave &w) { w.byteRate = 1000; },
+     "Mismatch in RIFF header - possibly corrupted"},
+    {"Pcm64Bits", [](TestWave &w) { w.bitsPerSample = 64; },
+     "Unsupported number of bits per sample for PCM: 64"},
+};
+
+INSTANTIATE_TEST_SUITE_P(EveryCheck, WaveHeaderCheck, ::testing::ValuesIn(headerCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(WaveOpening, MissingFileNamesTheSystemsReason) {
+    EXPECT_EQ(kvOpen(doc, path("absent.wav").c_str()), -1);
+    EXPECT_EQ(message(), "Can't open file: No such file or directory");
+}
+
+TEST_F(WaveOpening, EightBitValuesMapAroundTheMiddle) {
+    TestWave wave;
+    wave.channels = 1;
+    wave.bitsPerSample = 8;
+    wave.samples = std::string("\x80\x00\xFF\x40", 4);
+    ASSERT_EQ(open(wave.bytes()), 0);
+    EXPECT_EQ(channel(0), (std::vector<float>{0.0f, -1.0f, 0.9921875f, -0.5f}));
+}
+
+TEST_F(WaveOpening, ThirtyTwoBitPcmDropsTheLowByte) {
+    TestWave wave;
+    wave.channels = 1;
+    wave.bitsPerSample = 32;
+    wave.samples.clear();
+    testPut32(wave.samples, 0x400000FF);
+    testPut32(wave.samples, 0x80000000);
+    ASSERT_EQ(open(wave.bytes()), 0);
+    EXPECT_EQ(channel(0), (std::vector<float>{0.5f, -1.0f}));
+}
+
+TEST_F(WaveOpening, FloatTagWithSixteenBitsReadsLikePcm) {
+    TestWave wave;
+    wave.formatTag = 3;
+    wave.channels = 1;
+    wave.samples = pcm16({16384});
+    ASSERT_EQ(open(wave.bytes()), 0);
+    EXPECT_EQ(channel(0), std::vector<float>{0.5f});
+}
+
+TEST_F(WaveOpening, SixtyFourBitFloatsNarrowTowardZero) {
+    TestWave wave;
+    wave.formatTag = 3;
+    wave.channels = 1;
+    wave.bitsPerSample = 64;
+    const double values[] = {0.1, -0.1, 1.5, 0.25};
+    wave.samples.assign(reinterpret_cast<const char *>(values), sizeof values);
+    ASSERT_EQ(open(wave.bytes()), 0);
+    std::vector<float> got = channel(0);
+    ASSERT_EQ(got.size(), 4u);
+    /* 0.1f lies above 0.1, so the float toward zero is the one below it. */
+    ASSERT_GT(double(0.1f), 0.1);
+    EXPECT_EQ(got[0], std::nextafter(0.1f, 0.0f));
+    EXPECT_EQ(got[1], -std::nextafter(0.1f, 0.0f));
+    EXPECT_EQ(got[2], 1.5f);
+    EXPECT_EQ(got[3], 0.25f);
+}
+
+TEST_F(WaveOpening, PartialLastFrameIsDropped) {
+    TestWave wave;
+    wave.samples = pcm16({1, 2, 3}); /* one and a half stereo frames */
+    ASSERT_EQ(open(wave.bytes()), 0);
+    EXPECT_EQ(kvGetLength(doc), 1);
+}
+
+TEST_F(WaveOpening, TruncatedFileLoadsWhatIsThere) {
+    TestWave wave;
+    wave.channels = 1;
+    wave.samples = pcm16({100, 200, 300});
+    wave.dataSize = 2000000000;
+    ASSERT_EQ(open(wave.bytes()), 0);
+    EXPECT_EQ(kvGetLength(doc), 3);
+}
+
+TEST_F(WaveOpening, LongFileSpansManyBlocks) {
+    TestWave wave;
+    wave.channels = 2;
+    const int frames = 3 * 4096 + 17;
+    for (int i = 0; i < frames; i++) {
+        testPut16(wave.samples, i % 30000);
+        testPut16(wave.samples, -(i % 30000));
+    }
+    ASSERT_EQ(open(wave.bytes()), 0);
+    ASSERT_EQ(kvGetLength(doc), frames);
+    std::vector<float> left = channel(0), right = channel(1);
+    for (int i : {0, 4095, 4096, 8191, 12300, frames - 1}) {
+        EXPECT_EQ(left[i], (i % 30000) / 32768.0f) << i;
+        EXPECT_EQ(right[i], -(i % 30000) / 32768.0f) << i;
+    }
+}
+
+/* Files written by sox open with the samples sox itself reads from them. */
+struct SoxFormat {
+    const char *name;
+    const char *options;
+    float tolerance;
+};
+
+class SoxFiles : public WaveOpening, public ::testing::WithParamInterface<SoxFormat> {};
+
+TEST_P(SoxFiles, OpenWithTheSamplesSoxReads) {
+    std::string file = path("sox.wav");
+    ASSERT_TRUE(testRun("sox -n -r 22050 -c 2 " + std::string(GetParam().options) + " '" + file +
+                        "' synth 0.5 sine 440 sine 1234 vol 0.9"));
+    ASSERT_EQ(kvOpen(doc, file.c_str()), 0) << message();
+    std::vector<float> expected = soxSamples(file);
+    ASSERT_EQ(expected.size(), 2u * kvGetLength(doc));
+    std::vector<float> left = channel(0), right = channel(1);
+    for (size_t i = 0; i < left.size(); i++) {
+        ASSERT_NEAR(left[i], expected[2 * i], GetParam().tolerance) << i;
+        ASSERT_NEAR(right[i], expected[2 * i + 1], GetParam().tolerance) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFormat, SoxFiles,
+    ::testing::Values(SoxFormat{"Pcm8", "-t wavpcm -b 8 -e unsigned-integer", 0.0f},
+                      SoxFormat{"Pcm16", "-t wavpcm -b 16 -e signed-integer", 0.0f},
+                      SoxFormat{"Pcm32", "-t wavpcm -b 32 -e signed-integer", 1.0f / 8388608},
+                      SoxFormat{"Float32", "-t wav -b 32 -e floating-point", 0.0f},
+                      SoxFormat{"Float64", "-t wav -b 64 -e floating-point", 1e-7f}),
+    [](const auto &info) { return std::string(info.param.name); });

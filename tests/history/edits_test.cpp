@@ -1,0 +1,138 @@
+/*
+ * Delete and insert silence: what they remove or add, on which channels,
+ * and what they cost in the data files.
+ */
+#include "engine/core/engine.h"
+#include "engine/document/document.h"
+#include "engine/history/history.h"
+#include "engine/platform/fileio.h"
+#include "engine/platform/paths.h"
+#include "tests/support/test_support.h"
+
+class PlainEdits : public KvSandbox {
+  protected:
+    void SetUp() override {
+        KvSandbox::SetUp();
+        ASSERT_EQ(startEngine(), 0);
+        left.resize(20000);
+        right.resize(20000);
+        for (int i = 0; i < 20000; i++) {
+            left[i] = (i % 777) / 777.0f;
+            right[i] = -(i % 555) / 555.0f;
+        }
+        doc = kvCreate(nullptr);
+        kvNew(doc, 2, 16, 1, 44100);
+        kvBeginEdit(doc, "Fill");
+        kvQueueInsert(doc, 0, left.data(), 20000);
+        kvQueueInsert(doc, 1, right.data(), 20000);
+        ASSERT_EQ(kvCompleteEdit(doc, true), 0);
+    }
+    std::vector<float> channel(int32_t c, int32_t count = -1) {
+        std::vector<float> samples(count < 0 ? kvGetLength(doc) : count);
+        kvReadFrames(doc, c, 0, static_cast<int32_t>(samples.size()), samples.data());
+        return samples;
+    }
+    int64_t dataBytes() {
+        int64_t total = 0;
+        for (const std::string &name : kvListFiles(workFolder))
+            if (name.rfind("DATA", 0) == 0) total += kvFileSizeOf(workFolder + "/" + name);
+        return total;
+    }
+    int32_t doc = -1;
+    std::vector<float> left, right;
+};
+
+TEST_F(PlainEdits, DeletingEverythingEmptiesAndUndoBringsEverySampleBack) {
+    kvSetSelection(doc, 0, 20000, -1);
+    ASSERT_EQ(kvDelete(doc), 0);
+    EXPECT_EQ(kvIsZero(doc), 1);
+    ASSERT_EQ(kvUndo(doc), 0);
+    EXPECT_EQ(channel(0), left);
+    EXPECT_EQ(channel(1), right);
+}
+
+TEST_F(PlainEdits, DeletingOnTheLeftOnlyShortensOnlyTheLeft) {
+    kvSetSelection(doc, 5000, 8000, 0);
+    ASSERT_EQ(kvDelete(doc), 0);
+    EXPECT_EQ(kvGetLength(doc), 20000);
+    EXPECT_EQ(channel(1), right);
+    std::vector<float> shortened = channel(0);
+    EXPECT_EQ(shortened[4999], left[4999]);
+    EXPECT_EQ(shortened[5000], left[8000]);
+    EXPECT_EQ(shortened[16999], left[19999]);
+    for (int i = 17000; i < 20000; i++)
+        ASSERT_EQ(shortened[i], 0.0f) << i;
+    int32_t anchor, end, ch;
+    kvGetSelection(doc, &anchor, &end, &ch);
+    EXPECT_EQ(anchor, 5000);
+    EXPECT_EQ(end, 5000);
+}
+
+TEST_F(PlainEdits, DeleteWithoutSelectionRecordsNothing) {
+    kvSetSelection(doc, 300, 300, -1);
+    int32_t states = kvGetNumUndo(doc);
+    EXPECT_EQ(kvDelete(doc), 0);
+    EXPECT_EQ(kvGetNumUndo(doc), states);
+}
+
+TEST_F(PlainEdits, OneSecondOfSilenceIsSilenceBlocksOnly) {
+    params.silenceAmount = 1;
+    params.silenceUnit = 1;
+    kvSetSelection(doc, 7000, 6000, -1);
+    int64_t before = dataBytes();
+    ASSERT_EQ(kvInsertSilence(doc), 0);
+    EXPECT_EQ(dataBytes(), before);
+    EXPECT_EQ(kvGetLength(doc), 20000 + 44100);
+    int32_t anchor, end, ch;
+    kvGetSelection(doc, &anchor, &end, &ch);
+    EXPECT_EQ(anchor, 6000);
+    EXPECT_EQ(end, 6000 + 44100);
+    const KV_State *state = kvGetDocument(doc)->current;
+    for (int c = 0; c < 2; c++) {
+        int32_t base = 0, silent = 0, count = 0;
+        for (int32_t b = 0; b < state->blockCount[c]; b++) {
+            const KV_Block &block = state->blocks[c][b];
+            if (base >= 6000 && base < 6000 + 44100) {
+                EXPECT_EQ(block.file, -1);
+                EXPECT_EQ(block.length, ++count <= 10 ? 4096 : 3140);
+                silent += block.length;
+            }
+            base += block.length;
+        }
+        EXPECT_EQ(silent, 44100);
+        EXPECT_EQ(count, 11);
+    }
+    std::vector<float> after = channel(0);
+    EXPECT_EQ(after[5999], left[5999]);
+    EXPECT_EQ(after[6000], 0.0f);
+    EXPECT_EQ(after[6000 + 44100], left[6000]);
+}
+
+TEST_F(PlainEdits, AmountTooSmallForAFrameStillRecordsTheStep) {
+    params.silenceAmount = 1;
+    params.silenceUnit = 0;
+    kvGetDocument(doc)->current->sampleRate = 999;
+    int32_t states = kvGetNumUndo(doc);
+    ASSERT_EQ(kvInsertSilence(doc), 0);
+    EXPECT_EQ(kvGetNumUndo(doc), states + 1);
+    EXPECT_EQ(kvGetLength(doc), 20000);
+    char label[40];
+    kvGetUndoText(doc, kvGetUndoLevel(doc), label);
+    EXPECT_STREQ(label, "Insert Silence");
+}
+
+TEST_F(PlainEdits, ZeroAmountRecordsNothing) {
+    params.silenceAmount = 0;
+    int32_t states = kvGetNumUndo(doc);
+    EXPECT_EQ(kvInsertSilence(doc), 0);
+    EXPECT_EQ(kvGetNumUndo(doc), states);
+}
+
+TEST_F(PlainEdits, SilenceOnTheRightOnlyLeavesTheLeftAlone) {
+    params.silenceAmount = 10;
+    params.silenceUnit = 0;
+    kvSetSelection(doc, 100, 100, 1);
+    ASSERT_EQ(kvInsertSilence(doc), 0);
+    EXPECT_EQ(channel(0, 20000), left);
+    EXPECT_EQ(kvGetLength(doc), 20441);
+}
