@@ -8,8 +8,12 @@
 #ifndef KV_DOCUMENT_WAVE_H
 #define KV_DOCUMENT_WAVE_H
 
+#include <bit>
 #include <cstdint>
 #include <string>
+
+/* Stored samples are little-endian and are copied as they lie in memory. */
+static_assert(std::endian::native == std::endian::little);
 
 /* What a WAVE header says, as the checks need it. Chunk positions are found
  * by walking the chunk list, so other chunks may stand before "data". */

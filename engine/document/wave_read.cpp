@@ -131,39 +131,50 @@ float kvNarrowTowardZero(double value) {
     return narrowed;
 }
 
-/* One stored sample at `at` as a float. */
-static float kvSampleToFloat(const uint8_t *at, int32_t bits, int32_t formatTag) {
-    switch (bits) {
-    case 8:
-        return static_cast<float>(at[0] * 0.0078125 - 1.0);
-    case 16:
-        return static_cast<float>(kvLe16(at) * (1.0 / 32768.0));
-    case 32:
-        if (formatTag == 1) return static_cast<float>((kvLe32(at) >> 8) * (1.0 / 8388608.0));
-        {
-            float value;
-            uint32_t raw = static_cast<uint32_t>(kvLe32(at));
-            std::memcpy(&value, &raw, 4);
-            return value;
-        }
-    default: {
-        uint64_t raw = static_cast<uint32_t>(kvLe32(at)) |
-                       static_cast<uint64_t>(static_cast<uint32_t>(kvLe32(at + 4))) << 32;
-        double value;
-        std::memcpy(&value, &raw, 8);
-        return kvNarrowTowardZero(value);
-    }
-    }
+/* Each format has its own straight loop over the interleaved samples, so
+ * the compiler can keep conversion out of a per-sample branch. */
+template <typename Convert>
+static void kvDeinterleave(const uint8_t *bytes, int32_t sampleBytes, int32_t channels,
+                           int32_t frames, float *left, float *right, Convert convert) {
+    int32_t frameBytes = sampleBytes * channels;
+    for (int32_t i = 0; i < frames; i++) left[i] = convert(bytes + i * frameBytes);
+    if (channels == 2 && right)
+        for (int32_t i = 0; i < frames; i++) right[i] = convert(bytes + i * frameBytes + sampleBytes);
 }
 
 void kvWaveToFloat(const uint8_t *bytes, int32_t bits, int32_t formatTag, int32_t channels,
                    int32_t frames, float *left, float *right) {
-    int32_t sampleBytes = bits / 8;
-    for (int32_t i = 0; i < frames; i++) {
-        const uint8_t *frame = bytes + static_cast<int64_t>(i) * sampleBytes * channels;
-        left[i] = kvSampleToFloat(frame, bits, formatTag);
-        if (channels == 2 && right)
-            right[i] = kvSampleToFloat(frame + sampleBytes, bits, formatTag);
+    int32_t size = bits / 8;
+    switch (bits) {
+    case 8:
+        kvDeinterleave(bytes, size, channels, frames, left, right, [](const uint8_t *at) {
+            return static_cast<float>(at[0] * 0.0078125 - 1.0);
+        });
+        break;
+    case 16:
+        kvDeinterleave(bytes, size, channels, frames, left, right, [](const uint8_t *at) {
+            return static_cast<float>(kvLe16(at) * (1.0 / 32768.0));
+        });
+        break;
+    case 32:
+        if (formatTag == 1) {
+            kvDeinterleave(bytes, size, channels, frames, left, right, [](const uint8_t *at) {
+                return static_cast<float>((kvLe32(at) >> 8) * (1.0 / 8388608.0));
+            });
+        } else {
+            kvDeinterleave(bytes, size, channels, frames, left, right, [](const uint8_t *at) {
+                float value;
+                std::memcpy(&value, at, 4);
+                return value;
+            });
+        }
+        break;
+    default:
+        kvDeinterleave(bytes, size, channels, frames, left, right, [](const uint8_t *at) {
+            double value;
+            std::memcpy(&value, at, 8);
+            return kvNarrowTowardZero(value);
+        });
     }
 }
 

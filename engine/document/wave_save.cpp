@@ -46,44 +46,50 @@ static double kvClampUnit(float x) {
     return x < -1.0f ? -1.0 : (x > 1.0f ? 1.0 : static_cast<double>(x));
 }
 
-/* One float as a stored sample at `at`. 8-bit samples use offset 128, so that
+/* Each format has its own straight loop over the frames, so conversion
+ * stays out of a per-sample branch. 8-bit samples use offset 128, so that
  * silence is 128 and an 8-bit file saved unchanged keeps every byte. */
-static void kvFloatToSample(float x, int32_t bits, int32_t formatTag, uint8_t *at) {
-    switch (bits) {
-    case 8:
-        at[0] = static_cast<uint8_t>(kvClampTrunc(x * 128.0 + 128.0, 0, 255));
-        break;
-    case 16:
-        kvPut16(at, kvClampTrunc(x * 32768.0, -32768, 32767));
-        break;
-    case 32:
-        if (formatTag == 1) {
-            int32_t value = kvClampTrunc(x * 8388608.0, -8388608, 8388607);
-            kvPut32(at, static_cast<uint32_t>(value) << 8);
-        } else {
-            float value = static_cast<float>(kvClampUnit(x));
-            uint32_t raw;
-            std::memcpy(&raw, &value, 4);
-            kvPut32(at, raw);
-        }
-        break;
-    default: {
-        double value = kvClampUnit(x);
-        uint64_t raw;
-        std::memcpy(&raw, &value, 8);
-        kvPut32(at, static_cast<uint32_t>(raw));
-        kvPut32(at + 4, static_cast<uint32_t>(raw >> 32));
-    }
-    }
+template <typename Store>
+static void kvInterleave(const float *left, const float *right, int32_t sampleBytes,
+                         int32_t channels, int32_t frames, uint8_t *bytes, Store store) {
+    int32_t frameBytes = sampleBytes * channels;
+    for (int32_t i = 0; i < frames; i++) store(left[i], bytes + i * frameBytes);
+    if (channels == 2)
+        for (int32_t i = 0; i < frames; i++) store(right[i], bytes + i * frameBytes + sampleBytes);
 }
 
 void kvFloatToWave(const float *left, const float *right, int32_t bits, int32_t formatTag,
                    int32_t channels, int32_t frames, uint8_t *bytes) {
-    int32_t sampleBytes = bits / 8;
-    for (int32_t i = 0; i < frames; i++) {
-        uint8_t *frame = bytes + static_cast<int64_t>(i) * sampleBytes * channels;
-        kvFloatToSample(left[i], bits, formatTag, frame);
-        if (channels == 2) kvFloatToSample(right[i], bits, formatTag, frame + sampleBytes);
+    int32_t size = bits / 8;
+    switch (bits) {
+    case 8:
+        kvInterleave(left, right, size, channels, frames, bytes, [](float x, uint8_t *at) {
+            at[0] = static_cast<uint8_t>(kvClampTrunc(x * 128.0 + 128.0, 0, 255));
+        });
+        break;
+    case 16:
+        kvInterleave(left, right, size, channels, frames, bytes, [](float x, uint8_t *at) {
+            kvPut16(at, kvClampTrunc(x * 32768.0, -32768, 32767));
+        });
+        break;
+    case 32:
+        if (formatTag == 1) {
+            kvInterleave(left, right, size, channels, frames, bytes, [](float x, uint8_t *at) {
+                int32_t value = kvClampTrunc(x * 8388608.0, -8388608, 8388607);
+                kvPut32(at, static_cast<uint32_t>(value) << 8);
+            });
+        } else {
+            kvInterleave(left, right, size, channels, frames, bytes, [](float x, uint8_t *at) {
+                float value = static_cast<float>(kvClampUnit(x));
+                std::memcpy(at, &value, 4);
+            });
+        }
+        break;
+    default:
+        kvInterleave(left, right, size, channels, frames, bytes, [](float x, uint8_t *at) {
+            double value = kvClampUnit(x);
+            std::memcpy(at, &value, 8);
+        });
     }
 }
 
