@@ -276,6 +276,22 @@ KV_API int32_t kvDoEdit(int32_t doc, int32_t edit);
  * scale; also 0 for silence). */
 KV_API int32_t kvScanMax(int32_t doc);
 
+/* ---- Presets ---- */
+
+/* Presets live in the registry section "Presets\<group>", indexed 0..Count-1
+ * in the order they were added; names compare without regard to case. */
+KV_API int32_t kvGetPresetCount(const char *group);
+/* Reads a preset's name (rest of the buffer zero-filled): bytes, or -1. */
+KV_API int32_t kvGetPresetName(const char *group, int32_t index, char *buffer, int32_t size);
+/* Reads a preset's data (rest of the buffer zero-filled): bytes, or -1. */
+KV_API int32_t kvLoadPreset(const char *group, int32_t index, void *buffer, int32_t size);
+/* The index of the preset with this name, or -1. */
+KV_API int32_t kvIsNameTaken(const char *group, const char *name);
+/* Stores a preset, replacing one of the same name in place: 0. */
+KV_API int32_t kvSavePreset(const char *group, const char *name, const void *data, int32_t size);
+/* Removes a preset, moving the later ones down: 0, or -1 for no such index. */
+KV_API int32_t kvDeletePreset(const char *group, int32_t index);
+
 /* ---- Playback ---- */
 
 /* Stops whatever plays: 0. */
