@@ -4,9 +4,15 @@
 #include "bench/bench_support.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <vector>
 
 static std::string benchFolder() {
     const char *chosen = std::getenv("KORVEL_BENCH_DIR");
@@ -44,4 +50,84 @@ double benchTimeCommand(const std::string &command) {
     auto start = std::chrono::steady_clock::now();
     if (std::system(command.c_str()) != 0) return -1;
     return benchSeconds(start);
+}
+
+void benchMakeTestWave(const std::string &path, int64_t frames) {
+    if (std::filesystem::exists(path) &&
+        std::filesystem::file_size(path) == static_cast<uint64_t>(44 + frames * 4))
+        return;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    uint32_t dataSize = static_cast<uint32_t>(frames * 4);
+    uint32_t header[11] = {0x46464952, dataSize + 36, 0x45564157, 0x20746D66, 16,      0x00020001,
+                           44100,      44100 * 4,     0x00100004, 0x61746164, dataSize};
+    out.write(reinterpret_cast<const char *>(header), 44);
+    std::vector<int16_t> chunk(2 * 65536);
+    for (int64_t done = 0; done < frames;) {
+        int64_t count = std::min<int64_t>(65536, frames - done);
+        for (int64_t i = 0; i < count; i++) {
+            double t = static_cast<double>(done + i) / 44100.0;
+            chunk[2 * i] = static_cast<int16_t>(std::sin(t * 2764.6) * 20000);
+            chunk[2 * i + 1] = static_cast<int16_t>(std::sin(t * 1000.0) * 12000);
+        }
+        out.write(reinterpret_cast<const char *>(chunk.data()), count * 4);
+        done += count;
+    }
+}
+
+BenchEffectsFile benchOpenEffectsFile(const BenchEngine &engine, double minutes) {
+    BenchEffectsFile file;
+    int64_t frames = static_cast<int64_t>(minutes * 60 * 44100);
+    file.path = engine.folder + "/bench-effects.wav";
+    file.seconds = static_cast<double>(frames) / 44100.0;
+    benchMakeTestWave(file.path, frames);
+    file.doc = kvCreate(nullptr);
+    if (file.doc >= 0 && kvOpen(file.doc, file.path.c_str()) != 0) {
+        kvClose(file.doc);
+        file.doc = -1;
+    }
+    return file;
+}
+
+double benchTimeEdit(int32_t doc, int32_t edit) {
+    kvSetSelection(doc, 0, 0, -1);
+    sync();
+    auto start = std::chrono::steady_clock::now();
+    int32_t result = kvDoEdit(doc, edit);
+    double seconds = benchSeconds(start);
+    if (result != 0) return -1;
+    kvUndo(doc);
+    return seconds;
+}
+
+double benchTimeSox(const std::string &input, const std::string &effect, int32_t runs) {
+    std::filesystem::path output = std::filesystem::path(input).parent_path() / "bench-sox-out.wav";
+    std::string command =
+        "sox '" + input + "' -b 16 '" + output.string() + "' " + effect + " 2>/dev/null";
+    double best = -1;
+    for (int32_t run = 0; run < runs; run++) {
+        sync();
+        double seconds = benchTimeCommand(command);
+        if (seconds < 0) return -1;
+        best = best < 0 ? seconds : std::min(best, seconds);
+    }
+    std::filesystem::remove(output);
+    return best;
+}
+
+void benchRealtimeHeader() {
+    std::printf("%-22s %-18s %12s %12s %10s\n", "edit", "sox effect", "Korvel x RT", "sox x RT",
+                "Korvel/sox");
+}
+
+void benchRealtimeRow(const std::string &name, const std::string &soxEffect, double audioSeconds,
+                      double korvelSeconds, double soxSeconds) {
+    auto factor = [audioSeconds](double seconds) {
+        return seconds > 0 ? audioSeconds / seconds : 0;
+    };
+    std::printf("%-22s %-18s %12.0f %12.0f", name.c_str(), soxEffect.c_str(), factor(korvelSeconds),
+                factor(soxSeconds));
+    if (korvelSeconds > 0 && soxSeconds > 0)
+        std::printf(" %10.2f\n", soxSeconds / korvelSeconds);
+    else
+        std::printf(" %10s\n", korvelSeconds < 0 ? "failed" : "no sox");
 }

@@ -6,9 +6,13 @@
  * the rate beside a plain sequential write of the same bytes to the same
  * folder; then times a 1-frame cut in the middle, an undo and a redo, whose
  * cost should follow the number of descriptors, not the number of samples.
+ * Then the clipboard on that document: copying a 1-minute and a 30-minute
+ * selection and pasting each back in the middle (the splice path, which moves
+ * descriptors only), and a converting paste of a 1-minute 48000 Hz clip.
  */
 #include "bench/bench_support.h"
 #include "engine/document/document.h"
+#include "engine/history/clipboard.h"
 #include "engine/history/history.h"
 #include "engine/platform/fileio.h"
 
@@ -102,6 +106,58 @@ static void timeHistory(int32_t doc, int32_t runs) {
     std::printf("redo:                      %10.0f us\n", redo);
 }
 
+/* Copies `minutes` from a quarter of the way in, pastes it at the middle and
+ * undoes the paste: best of a few runs of each, in microseconds. Copy and
+ * paste cost follows descriptors (one per 4096 frames of the clip, and those
+ * of the document's state files), never samples. */
+static void timeSplice(int32_t doc, double minutes, int32_t runs) {
+    int32_t frames = static_cast<int32_t>(minutes * 60 * 44100);
+    int32_t from = kvGetLength(doc) / 4, middle = kvGetLength(doc) / 2;
+    double copy = 1e12, paste = 1e12, undo = 1e12;
+    for (int32_t run = 0; run < runs; run++) {
+        kvSetSelection(doc, from, from + frames, -1);
+        sync();
+        auto start = Clock::now();
+        kvCopy(doc);
+        copy = std::min(copy, microseconds(start));
+        kvSetSelection(doc, middle, middle, -1);
+        sync();
+        start = Clock::now();
+        if (kvPaste(doc, 0) != 0) std::printf("paste failed\n");
+        paste = std::min(paste, microseconds(start));
+        start = Clock::now();
+        kvUndo(doc);
+        undo = std::min(undo, microseconds(start));
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "%g-minute clip", minutes);
+    std::printf("%-16s %7d + %-7d %10.0f %10.0f %10.0f\n", name, kvClip.blockCount[0],
+                kvClip.blockCount[1], copy, paste, undo);
+}
+
+/* Pastes a 1-minute stereo clip of another rate into the middle: it is mixed
+ * and resampled block by block and written as new samples. */
+static void timeConvertingPaste(int32_t doc, int32_t runs) {
+    int32_t source = kvCreate(nullptr);
+    kvNew(source, 2, 16, 1, 48000);
+    int64_t frames = 60 * 48000;
+    appendThroughPipeline(source, frames);
+    kvSetSelection(source, 0, static_cast<int32_t>(frames), -1);
+    kvCopy(source);
+    double best = 1e12;
+    for (int32_t run = 0; run < runs; run++) {
+        kvSetSelection(doc, kvGetLength(doc) / 2, kvGetLength(doc) / 2, -1);
+        sync();
+        auto start = Clock::now();
+        if (kvPaste(doc, 0) != 0) std::printf("converting paste failed\n");
+        best = std::min(best, benchSeconds(start));
+        kvUndo(doc);
+    }
+    kvClose(source);
+    std::printf("converting paste of 1 minute at 48000 Hz: %8.1f ms (%.0f x realtime)\n",
+                best * 1e3, 60.0 / best);
+}
+
 int main(int argc, char **argv) {
     double minutes = argc > 1 ? std::atof(argv[1]) : 60.0;
     int64_t frames = static_cast<int64_t>(minutes * 60 * 44100);
@@ -142,6 +198,11 @@ int main(int argc, char **argv) {
                 document->current->length, document->current->blockCount[0],
                 document->current->blockCount[1], static_cast<long long>(kvFileSizeOf(statePath)));
     timeHistory(doc, 5);
+    std::printf("%-16s %17s %10s %10s %10s\n", "splice path, us", "clip descriptors", "copy",
+                "paste", "undo");
+    timeSplice(doc, 1, 5);
+    timeSplice(doc, 30, 5);
+    timeConvertingPaste(doc, 3);
     std::printf("peak RSS: %lld KiB\n", static_cast<long long>(benchPeakRssKb()));
     kvClose(doc);
     benchStop(&engine);

@@ -12,34 +12,9 @@
 
 #include <unistd.h>
 
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <vector>
-
-static void makeTestFile(const std::string &file, int64_t frames) {
-    if (std::filesystem::exists(file) &&
-        std::filesystem::file_size(file) == static_cast<uint64_t>(44 + frames * 4))
-        return;
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    uint32_t dataSize = static_cast<uint32_t>(frames * 4);
-    uint32_t header[11] = {0x46464952, dataSize + 36, 0x45564157, 0x20746D66, 16,      0x00020001,
-                           44100,      44100 * 4,     0x00100004, 0x61746164, dataSize};
-    out.write(reinterpret_cast<const char *>(header), 44);
-    std::vector<int16_t> chunk(2 * 65536);
-    for (int64_t done = 0; done < frames;) {
-        int64_t count = std::min<int64_t>(65536, frames - done);
-        for (int64_t i = 0; i < count; i++) {
-            double t = static_cast<double>(done + i) / 44100.0;
-            chunk[2 * i] = static_cast<int16_t>(std::sin(t * 2764.6) * 20000);
-            chunk[2 * i + 1] = static_cast<int16_t>(std::sin(t * 1000.0) * 12000);
-        }
-        out.write(reinterpret_cast<const char *>(chunk.data()), count * 4);
-        done += count;
-    }
-}
 
 int main(int argc, char **argv) {
     double minutes = argc > 1 ? std::atof(argv[1]) : 60.0;
@@ -48,7 +23,7 @@ int main(int argc, char **argv) {
     std::string input = engine.folder + "/bench-input.wav";
     std::string output = engine.folder + "/bench-output.wav";
     int64_t frames = static_cast<int64_t>(minutes * 60 * 44100);
-    makeTestFile(input, frames);
+    benchMakeTestWave(input, frames);
     double megabytes = (44 + frames * 4) / 1e6;
     std::printf("file: %.1f minutes, 16-bit stereo 44100 Hz, %.1f MB\n", minutes, megabytes);
 

@@ -6,9 +6,11 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libsqlite3-dev
+  qt6-base-dev libqt6svg6 libsqlite3-dev
+  portaudio19-dev libasound2-dev
+  libmpg123-dev libmp3lame-dev
   libgtest-dev libgmock-dev
-  xvfb xauth sox
+  xvfb xauth sox lame mpg123
 )
 
 missing=()

@@ -1,15 +1,33 @@
 /*
- * frm_mdi.h - the frame window: owner of every document window and the
+ * frm_mdi.h - the frame window: owner of every document window, of the menu
+ * bar, the three toolbars, the clip selector and the status area, and the
  * window the engine sends its notifications and message boxes to.
+ *
+ * The menu bar shows the frame's own short menus while no document is open
+ * and the active document's menus otherwise; the menus themselves belong to
+ * their window and are only attached to the bar. Toolbar buttons act on the
+ * active document by calling that window's command handlers.
  */
 #ifndef KV_APP_FRM_MDI_H
 #define KV_APP_FRM_MDI_H
 
 #include "engine/core/korvel.h"
 
+#include <QHash>
+#include <QList>
 #include <QMainWindow>
+#include <QSet>
+#include <QString>
 
+class QComboBox;
+class QLabel;
 class QMdiArea;
+class QMenu;
+class QSizeGrip;
+class QToolBar;
+class QToolButton;
+class frmMain;
+class frmProgress;
 
 class frmMDI : public QMainWindow {
     Q_OBJECT
@@ -20,17 +38,133 @@ class frmMDI : public QMainWindow {
     /* Starts the engine with this window as its message window. */
     bool startEngine();
 
+    /* The frame's load steps after the engine start: position, show state,
+     * showing, tool tips, the command line's files and the first run. */
+    void Form_Load(const QString &commandLine);
+
+    /* ---- Operations other windows call ---- */
+    frmMain *OpenNewFile(const QString &path);
+    frmMain *PasteNew();
+    void DoDisable();
+    void DoEnable();
+    void UpdateCopy(int32_t count);
+    void UpdateToolbar();
+    void InitMenu();
+    void UpdateTips();
+    void mnuNew_Click();
+    void mnuOpen_Click();
+    void mnuExit_Click();
+    void mnuHelpTopics_Click();
+    void mnuHelpGettingStarted_Click();
+    void mnuWebMain_Click();
+    void mnuWebSupport_Click();
+    void mnuAbout_Click();
+    /* Presses playback toolbar button `position` (1..14). */
+    void pressPlayback(int position);
+    /* True when the playback button at `position` has an action behind it. */
+    bool playbackWired(int position) const;
+    /* Arranges the document windows one above the other (horizontal) or
+     * side by side, each as large as the area allows. */
+    void tileDocuments(bool horizontal);
+    /* Raises the frame over other windows (a second copy asked for it). */
+    void comeToFront();
+    /* A document window has released its engine document. */
+    void documentClosed(frmMain *document);
+    /* Attaches the active document's menus to the menu bar (or the frame's). */
+    void showMenusOf(frmMain *document);
+
+    frmMain *activeDocument() const;
+    QList<frmMain *> documents() const;
+    frmProgress *progressWindow() const { return progress; }
+    /* True between DoDisable and DoEnable: commands are not taken then. */
+    bool isBusy() const { return disabled; }
+    KV_Options *options() const { return kvOptions; }
+    KV_Params *params() const { return kvParams; }
+    /* The frame's own menu entries and toolbar buttons ("TB.Save",
+     * "TBPlayback.Loop", "TBVolume.Mute", "pNew"...) by name. */
+    QAction *action(const QString &name) const { return actions.value(name); }
+    QToolButton *toolButton(const QString &name) const;
+
+    QMdiArea *mdiArea = nullptr;
+    QToolBar *TB = nullptr;
+    QToolBar *TBVolume = nullptr;
+    QToolBar *TBPlayback = nullptr;
+    QComboBox *cmbClip = nullptr;
+    QLabel *lTime[4] = {};
+    QLabel *lblStatus[6] = {};
+    QWidget *pVU = nullptr;
+    QSizeGrip *pSizer = nullptr;
+
   protected:
+    bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
+    friend class frmMain;
+    QAction *addAction(QMenu *menu, const QString &name, const QString &caption,
+                       const QKeySequence &shortcut = {});
+    QAction *addButton(QToolBar *bar, const QString &key, const QString &themeIcon,
+                       const QString &tip);
     void createCentralArea();
+    void createMenus();
+    void createMainToolbar();
+    void createEffectsToolbar();
+    void createPlaybackToolbar();
+    void placeToolbars();
+    void createStatusArea();
+    void wire(QAction *action, void (frmMDI::*handler)());
+    void setWiredEnabled(QAction *action, bool enabled);
+    void subWindowActivated();
+    void restorePosition();
+    void storePosition();
+    void firstRun();
+    void openCommandLine(const QString &commandLine);
+    bool closeDocuments();
     void stopEngine();
+    void handleNotification(int32_t message, intptr_t wParam, intptr_t lParam);
+    void showStatusText(int32_t message, const char *text, intptr_t length);
+    void clearStatusFields();
+    void TB_ButtonClick(const QString &key);
+    void TB_PlayClick(bool stopShown);
+    void TB_ViewClick(int n);
+    void TBVolume_ButtonClick(const QString &key);
+    void TBPlayback_ButtonClick(const QString &key);
+    void pasteDropDownShowing();
+    void cmbClip_Click(int index);
+    void releaseViewSet();
+    frmMain *createDocumentWindow();
 
-    KV_Options *options;
-    KV_Params *params;
-    QMdiArea *mdiArea = nullptr;
+    KV_Options *kvOptions;
+    KV_Params *kvParams;
+    frmProgress *progress = nullptr;
     bool engineRunning = false;
+    bool disabled = false;
+    KV_WinPos position{};
+    QHash<QString, QAction *> actions;
+    QSet<QAction *> wired;
+    QList<QMenu *> frameMenus;
+    QMenu *mnuFile = nullptr;
+    QMenu *pasteMenu = nullptr;
+    QAction *mnuSepMRU = nullptr;
+    QList<QAction *> mnuMRU;
+    frmMain *menusShown = nullptr;
 };
+
+/* "Clip 1"... and the recently-used display form: a path longer than 37
+ * characters shows its first 15, "[...]" and its last 20. */
+QString mdlRecentDisplayName(const QString &path);
+
+/* Rebuilds the recently used entries after `separator` in a File menu. */
+void mdlRebuildRecentFiles(QMenu *fileMenu, QAction *separator, QList<QAction *> *entries,
+                           frmMDI *frame);
+
+/* Dropped files are taken when ".wav" or ".mp3" appears anywhere in the
+ * name, in any letter case. */
+bool mdlIsSoundFileName(const QString &name);
 
 #endif

@@ -276,6 +276,22 @@ KV_API int32_t kvDoEdit(int32_t doc, int32_t edit);
  * scale; also 0 for silence). */
 KV_API int32_t kvScanMax(int32_t doc);
 
+/* ---- Pitch size and conversions ---- */
+
+/* The duration in milliseconds that Pitch/Time Scaling would give the
+ * selection with the current parameters; -1 for no document. */
+KV_API int32_t kvGetPitchSize(int32_t doc);
+/* Resamples the whole document to newRate Hz as the undo step "Resample":
+ * 0 (also for no document), -1 for a rate more than 4096 times higher or
+ * lower than the current one. */
+KV_API int32_t kvConvertSampleRate(int32_t doc, int32_t newRate);
+/* Makes the document mono (channels 1, mixing both at half level) or stereo
+ * (2, both channels sharing the same stored samples): 0 (also for no
+ * document or no change), -1 for a count other than 1 or 2. */
+KV_API int32_t kvConvertChannels(int32_t doc, int32_t channels);
+/* Makes every open document edit both channels: 0. */
+KV_API int32_t kvForceStereo(void);
+
 /* ---- Presets ---- */
 
 /* Presets live in the registry section "Presets\<group>", indexed 0..Count-1
@@ -292,10 +308,118 @@ KV_API int32_t kvSavePreset(const char *group, const char *name, const void *dat
 /* Removes a preset, moving the later ones down: 0, or -1 for no such index. */
 KV_API int32_t kvDeletePreset(const char *group, int32_t index);
 
+/* ---- File dialogs ---- */
+
+/* Called once per chosen file with its full path and the path's length in bytes. */
+typedef void (*KvFileNameCallback)(const char *path, int32_t length);
+
+/* Shows the open dialog (its panel describes and previews the file under the
+ * cursor) and calls callback for every file chosen: 0, -1 when cancelled or
+ * when no dialog can be shown (message shown). */
+KV_API int32_t kvGetFileNames(KvFileNameCallback callback);
+
+/* Shows the save dialog for the document, starting from the path in name (a
+ * buffer of at least 255 bytes) without its extension. On OK the chosen path
+ * is written into name and the chosen file type, sample format, codec and
+ * bit rate become the document's, for the next kvSave: 0. -1 when cancelled
+ * (nothing changes) or after the message when it fails. */
+KV_API int32_t kvGetSaveFile(int32_t doc, char *name);
+
+/* ---- File information and tags ---- */
+
+/* Writes the document's description (format, path, rate, bits or bit rate,
+ * channels and, for MP3 files, the ID3v1 fields) into text, which must hold
+ * 16384 bytes: 0, -1 for no document. */
+KV_API int32_t kvGetInfo(int32_t doc, char *text);
+/* 1 when the document carries an ID3v1 or ID3v2 tag, 0 when not, -1 for no document. */
+KV_API int32_t kvHasID3(int32_t doc);
+/* Drops both tags; the document then counts as changed: 0, -1 for no document. */
+KV_API int32_t kvClearTags(int32_t doc);
+
+/* ---- Waveform view ---- */
+
+/* Zoom: mode 0 one frame per pixel around the centre, 1 the selection fills
+ * the window (nothing without a selection), 2 the whole file fits, 3 zoom in
+ * 10 %, 4 zoom out 10 %. Redraws and sends message 3024: 0. Nothing happens
+ * for a document without a window. */
+KV_API int32_t kvZoomSpecial(int32_t doc, int32_t mode);
+/* 1 when the view can zoom further in (above 1 frame per pixel), resp. out
+ * (below 262144). */
+KV_API int32_t kvCanZoomIn(int32_t doc);
+KV_API int32_t kvCanZoomOut(int32_t doc);
+/* Saved views 0..7 (firstFrame, zoom, selection and channel): kvSetView
+ * stores the current one, kvLoadView brings a stored one back (an empty slot
+ * does nothing), kvIsView is 1 for a stored slot. */
+KV_API int32_t kvSetView(int32_t doc, int32_t slot);
+KV_API int32_t kvLoadView(int32_t doc, int32_t slot);
+KV_API int32_t kvIsView(int32_t doc, int32_t slot);
+/* Selects the frames in the window, resp. the whole file, on both channels. */
+KV_API int32_t kvSelectView(int32_t doc);
+KV_API int32_t kvSelectAll(int32_t doc);
+/* Moves the selection by nudgeMs of KV_Options (right when forward is not 0)
+ * and makes it as long as the clipboard. */
+KV_API int32_t kvNudgeSelection(int32_t doc, int32_t forward);
+/* Makes the selection as long as the clipboard, keeping its lower end. */
+KV_API int32_t kvUpdatePasteMixSel(int32_t doc);
+/* The selection's length in milliseconds (0 when the rate is 0). */
+KV_API int32_t kvGetSelSize(int32_t doc);
+/* 1 when something is selected (the ends differ). */
+KV_API int32_t kvIsSel(int32_t doc);
+/* Lets the view follow the play cursor again. */
+KV_API int32_t kvUnTouched(int32_t doc);
+/* Home and End: the cursor to frame 0, resp. the end, unless the whole file
+ * is selected, and the view there. */
+KV_API int32_t kvToStart(int32_t doc);
+KV_API int32_t kvToEnd(int32_t doc);
+/* Redraws one document in full, resp. every document with its drawing
+ * objects made again (after colours or display options changed): 0. */
+KV_API int32_t kvRefresh(int32_t doc);
+KV_API int32_t kvFullRefresh(void);
+/* Waits for the display's vertical blank where the platform offers it
+ * (this one does not: it returns at once): 0. */
+KV_API int32_t kvWaitForSync(void);
+
+/* Sends the status texts (messages 1125..1133) that changed, all of them when
+ * full is not 0, then message 1525 with the clipboard's clip count: 0. */
+KV_API int32_t kvDoStatus(int32_t doc, int32_t full);
+/* The level meter's canvas (a QWidget, null for none) and its width in
+ * pixels; blanks the meter: 0. */
+KV_API int32_t kvSetVUParams(KvWindow canvas, int32_t width);
+/* Shows the colour chooser starting at colour (0x00BBGGRR) with the stored
+ * custom colours: the colour chosen, or colour when cancelled. */
+KV_API int32_t kvGetColor(KvWindow owner, int32_t colour);
+/* Shows help: command 1 topic `data`, command 11 the contents, from the help
+ * pages beside helpFile: 0. */
+KV_API int32_t kvShowHelp(KvWindow window, const char *helpFile, int32_t command, int32_t data);
+
 /* ---- Playback ---- */
 
-/* Stops whatever plays: 0. */
+/* Plays the selection, or the whole file from the cursor, on the device
+ * named by playDevice: speed 1 normal, -1 reverse, 2 fast forward, -2 fast
+ * reverse. A new speed for the range already playing carries on from the
+ * play cursor. 0 (also for an empty document, which plays nothing), or -1
+ * for no document. Device errors are shown by the engine. */
+KV_API int32_t kvPlay(int32_t doc, int32_t speed);
+/* Stops whatever plays, waiting at most about a second for it to end: 0. */
 KV_API int32_t kvStop(void);
+/* Stops; without a selection (or with all selected) the edit cursor moves to
+ * where the play cursor was. 0, or -1 for no document. */
+KV_API int32_t kvPause(int32_t doc);
+/* 1 while any playback thread runs, else 0. */
+KV_API int32_t kvIsPlaying(void);
+/* Plays the selection processed live by edit editNumber (KV_Params as it is
+ * at each buffer; previewBypass plays it unprocessed), looping until
+ * stopped: 0, or -1 for no document. */
+KV_API int32_t kvPreviewStart(int32_t doc, int32_t editNumber);
+/* Stops, then plays the current clip once at its own rate; the message
+ * window receives 1925 when it has ended: 0. */
+KV_API int32_t kvPreviewClip(void);
+/* Sound devices with outputs (input 0) or inputs (input 1), numbered from 0
+ * in the system's order: their count. */
+KV_API int32_t kvGetDeviceCount(int32_t input);
+/* Copies the name of device n (at most size bytes with the terminator): the
+ * bytes copied, or -1 when there is no device n. */
+KV_API int32_t kvGetDeviceName(int32_t input, int32_t n, char *buffer, int32_t size);
 
 /* ---- Recently used files, command file, shortcuts, window position ---- */
 

@@ -26,6 +26,7 @@ struct KV_Progress {
     int32_t lastPercent;
     int64_t elapsed;
     int64_t previousTick;
+    bool running;
 };
 static KV_Progress progress;
 
@@ -66,6 +67,10 @@ void kvResetProgress() {
     std::memset(&progress, 0, sizeof progress);
 }
 
+bool kvProgressRunning() {
+    return progress.running;
+}
+
 bool kvCancelRequested() {
     return kvEngine.params && kvEngine.params->cancelRequested != 0;
 }
@@ -78,6 +83,8 @@ void kvProgress(const char *caption, int32_t percent) {
         params->cancelRequested = 0;
     }
     if (caption && params) params->cancelRequested = 0;
+    if (caption) progress.running = true;
+    if (percent == -1) progress.running = false;
     bool newHundred = percent == 100 && progress.lastPercent != 100;
     if (!caption && percent >= 0 && !newHundred && now - progress.lastTick < 3) return;
     progress.lastTick = now;

@@ -29,6 +29,10 @@ int32_t kvError(int32_t helpContext, const char *format, ...) __attribute__((for
 /* caption != null starts an operation, percent 0..100 reports, -1 ends it. */
 void kvProgress(const char *caption, int32_t percent);
 
+/* True from a progress caption until the operation reports -1: a long
+ * operation is under way and its progress window is up. */
+bool kvProgressRunning();
+
 /* True when the program asked the running operation to stop. */
 bool kvCancelRequested();
 

@@ -55,6 +55,15 @@ struct KV_State {
 
 struct WaveView;
 
+/* A saved view of a document; framesPerPixel 0 marks an empty slot. */
+struct KV_SavedView {
+    int32_t firstFrame;
+    int32_t framesPerPixel;
+    int32_t selAnchor;
+    int32_t selEnd;
+    int32_t editChannel;
+};
+
 struct KV_Document {
     char path[256];
     int32_t formatTag; /* 1 PCM, 3 IEEE float, 85 MPEG Layer-3 */
@@ -67,8 +76,9 @@ struct KV_Document {
     KvWindow window;
     KV_State *current;
     KV_State *history;
-    void *oldWindowProc; /* the view's event filter on the window */
-    WaveView *view;
+    void *oldWindowProc;        /* the view's event filter on the window */
+    WaveView *view;             /* null for a document without a window */
+    KV_SavedView savedViews[8]; /* "View 1" to "View 8" */
     uint8_t id3v1Block[128];
     char id3v2Marker[3];
     int32_t id3v2Size;

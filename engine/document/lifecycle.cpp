@@ -49,9 +49,8 @@ extern "C" KV_API int32_t kvCreate(KvWindow window) {
     document->stateCount = 1;
     document->savedLevel = 0;
     kvDocuments[doc] = document;
-    /* The view (issue 7) attaches to a window here: its WaveView record, the
-     * handle + 1 property, the scroll bar and the event filter. Until then a
-     * window is only recorded, and a null one means no view at all. */
+    /* A null window means a document without a view. */
+    if (window) kvViewAttach(doc, window);
     return doc;
 }
 
@@ -94,8 +93,7 @@ extern "C" KV_API int32_t kvClose(int32_t doc) {
         kvStateFilePath(doc, level, path, sizeof path);
         kvFileRemove(path);
     }
-    /* The view (issue 7) releases its picture, its record and the window's
-     * event filter here. */
+    kvViewDetach(doc);
     for (int32_t s = 0; s < document->stateCount; s++)
         kvFreeStateTables(&document->history[s]);
     kvFree(document->history);

@@ -5,6 +5,7 @@
  * offered to the codec bridge. Whatever goes wrong, the document is left empty
  * and the program closes its window.
  */
+#include "engine/codec/codec.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
 #include "engine/document/wave.h"
@@ -37,14 +38,6 @@ static void kvTakeWaveFormat(KV_Document *document, const KvWaveHeader &header) 
     document->current->sampleRate = header.sampleRate;
 }
 
-/* Files that are not plain WAVE files: the codec bridge reads those it can. */
-static int32_t kvOpenForeign(KV_Document *document) {
-    document->formatTag = 85;
-    document->bitsPerSample = 16;
-    document->codecDriver = nullptr;
-    return kvError(0, "Invalid or Unsupported File Type");
-}
-
 extern "C" KV_API int32_t kvOpen(int32_t doc, const char *path) {
     KV_Document *document = kvGetDocument(doc);
     if (!document || !path) return -1;
@@ -57,7 +50,7 @@ extern "C" KV_API int32_t kvOpen(int32_t doc, const char *path) {
     kvReadWaveHeader(file, &header);
     int32_t result;
     if (kvIsForeignFile(header)) {
-        result = kvOpenForeign(document);
+        result = kvOpenCompressed(doc, file);
     } else if (std::string problem = kvCheckWaveHeader(header); !problem.empty()) {
         result = kvError(0, "%s", problem.c_str());
     } else {

@@ -6,6 +6,7 @@
  * is there. Any failure on the way deletes the temporary file and leaves the
  * target as it was, so a failed save can never cost the user the file they had.
  */
+#include "engine/codec/codec.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
@@ -53,9 +54,11 @@ template <typename Store>
 static void kvInterleave(const float *left, const float *right, int32_t sampleBytes,
                          int32_t channels, int32_t frames, uint8_t *bytes, Store store) {
     int32_t frameBytes = sampleBytes * channels;
-    for (int32_t i = 0; i < frames; i++) store(left[i], bytes + i * frameBytes);
+    for (int32_t i = 0; i < frames; i++)
+        store(left[i], bytes + i * frameBytes);
     if (channels == 2)
-        for (int32_t i = 0; i < frames; i++) store(right[i], bytes + i * frameBytes + sampleBytes);
+        for (int32_t i = 0; i < frames; i++)
+            store(right[i], bytes + i * frameBytes + sampleBytes);
 }
 
 void kvFloatToWave(const float *left, const float *right, int32_t bits, int32_t formatTag,
@@ -202,10 +205,14 @@ extern "C" KV_API int32_t kvSave(int32_t doc, const char *path) {
     if (std::strlen(path) >= sizeof document->path) return kvError(0, "%s", kvTempFileMessage);
     std::string target = path;
     std::string temporary = target + ".kv";
-    if (document->formatTag == 85)
-        return kvError(24, "Can't find a suitable CODEC to save this file.\n\nPlease choose a "
-                           "different file type and try again.");
-    if (kvWriteTemporary(doc, temporary) != 0) return -1;
+    if (document->formatTag == 85) {
+        if (kvEncodeFile(doc, temporary) != 0) {
+            kvFileRemove(temporary);
+            return -1;
+        }
+    } else if (kvWriteTemporary(doc, temporary) != 0) {
+        return -1;
+    }
     if (kvPutInPlace(temporary, target) != 0) return -1;
     std::snprintf(document->path, sizeof document->path, "%s", target.c_str());
     document->savedLevel = document->level;

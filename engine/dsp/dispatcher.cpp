@@ -12,7 +12,14 @@
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
+#include "engine/dsp/dynamics.h"
+#include "engine/dsp/echo.h"
+#include "engine/dsp/equalizer.h"
+#include "engine/dsp/fft_filter.h"
 #include "engine/dsp/gain.h"
+#include "engine/dsp/pitch.h"
+#include "engine/dsp/reverb.h"
+#include "engine/dsp/tone.h"
 #include "engine/history/clipboard.h"
 #include "engine/history/history.h"
 #include "engine/view/view.h"
@@ -63,7 +70,7 @@ enum : int32_t {
     KV_EDIT_TONE = 16,
 };
 
-/* name, edge fade, prepare, start, finish, block, drain, preview */
+/* name, edge fade, prepare, start, finish, block, drain, preview[, previewPair] */
 const KvEditOps kvEditTable[KV_EDIT_COUNT] = {
     {"No Edit", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
     {"Volume Change", true, nullptr, nullptr, nullptr, kvVolumeBlock, nullptr, kvVolumePreview},
@@ -71,19 +78,27 @@ const KvEditOps kvEditTable[KV_EDIT_COUNT] = {
     {"Fade Out", false, nullptr, nullptr, nullptr, kvFadeOutBlock, nullptr, nullptr},
     {"Mute", true, nullptr, nullptr, nullptr, kvMuteBlock, nullptr, nullptr},
     {"Normalize", true, nullptr, nullptr, nullptr, kvNormalizeBlock, nullptr, kvNormalizePreview},
-    {"Equalizer", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Equalizer", true, kvEqualizerPrepare, kvEqualizerStart, nullptr, kvEqualizerBlock, nullptr,
+     kvEqualizerPreview},
     {"Reverse", true, nullptr, nullptr, nullptr, kvReverseBlock, nullptr, nullptr},
     {"Paste Mix", true, nullptr, kvPasteMixStart, kvPasteMixFinish, kvPasteMixBlock, nullptr,
      kvPasteMixPreview},
-    {"Compressor/Limiter", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Compressor/Limiter", true, kvCompressorPrepare, kvCompressorStart, nullptr, kvCompressorBlock,
+     nullptr, kvCompressorPreview},
     {"Lo-Pass Filter", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {"Echo", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {"Reverb", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {"Simple Echo", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {"Distortion", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {"FFT Filter", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {"Tone Generator", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {"Pitch/Time Scaling", true, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {"Echo", true, nullptr, kvEchoStart, kvEchoFinish, kvEchoBlock, nullptr, nullptr,
+     kvEchoPreview},
+    {"Reverb", true, nullptr, kvReverbStart, kvReverbFinish, kvReverbBlock, nullptr, nullptr,
+     kvReverbPreview},
+    {"Simple Echo", true, nullptr, kvSimpleEchoStart, kvEchoFinish, kvSimpleEchoBlock, nullptr,
+     nullptr, kvSimpleEchoPreview},
+    {"Distortion", true, nullptr, nullptr, nullptr, kvDistortionBlock, nullptr,
+     kvDistortionPreview},
+    {"FFT Filter", true, nullptr, kvFftFilterStart, kvFftFilterFinish, kvFftFilterBlock,
+     kvFftFilterDrain, kvFftFilterPreview},
+    {"Tone Generator", false, nullptr, kvToneStart, nullptr, kvToneBlock, nullptr, kvTonePreview},
+    {"Pitch/Time Scaling", true, nullptr, kvPitchStart, kvPitchFinish, kvPitchBlock, kvPitchDrain,
+     kvPitchPreview},
 };
 
 double kvDbToGain(double db) {
@@ -161,13 +176,13 @@ static bool kvRunBlocks(int32_t doc, int32_t edit, int32_t lower, int32_t length
     return true;
 }
 
-static void kvDrain(int32_t doc, int32_t edit) {
+static void kvDrain(int32_t doc, int32_t edit, int32_t length) {
     if (!kvEditTable[edit].drain) return;
     const KV_State *state = kvGetDocument(doc)->current;
     for (int32_t c = 0; c < state->channels; c++) {
         if (!kvProcessesChannel(state, c)) continue;
         int32_t produced;
-        while ((produced = kvEditTable[edit].drain(doc, c, blockA)) > 0)
+        while ((produced = kvEditTable[edit].drain(doc, c, blockA, length)) > 0)
             kvQueueInsert(doc, c, blockA, std::min(produced, KV_BLOCK_FRAMES));
     }
 }
@@ -241,13 +256,23 @@ extern "C" KV_API int32_t kvDoEdit(int32_t doc, int32_t edit) {
     kvEngine.params->cancellable = 1;
     kvResampleBlock(0, nullptr, nullptr, 0, 0);
     bool completed = kvRunBlocks(doc, edit, lower, static_cast<int32_t>(length));
-    if (completed) kvDrain(doc, edit);
+    if (completed) kvDrain(doc, edit, static_cast<int32_t>(length));
     kvEffectFinish(edit);
     if (completed && !kvInsertFailed()) {
         kvProgress(nullptr, -1);
         if (kvCommitEdit(doc, edit)) return 0;
     }
     return kvCancelEdit(doc);
+}
+
+/* The preview's call without input: the delayed output still held. */
+static int32_t kvPreviewDrain(int32_t doc, const KvEditOps &ops, float *left, float *right,
+                              int32_t rangeLength) {
+    if (!ops.drain) return 0;
+    int32_t produced = 0;
+    if (left) produced = ops.drain(doc, 0, left, rangeLength);
+    if (right) produced = ops.drain(doc, 1, right, rangeLength);
+    return produced;
 }
 
 int32_t kvPreviewProcess(int32_t doc, int32_t edit, float *left, float *right, int32_t count,
@@ -260,6 +285,8 @@ int32_t kvPreviewProcess(int32_t doc, int32_t edit, float *left, float *right, i
     }
     kvEffectPrepare(doc, edit);
     const KvEditOps &ops = kvEditTable[edit];
+    if (count <= 0) return kvPreviewDrain(doc, ops, left, right, rangeLength);
+    if (ops.previewPair) return ops.previewPair(doc, left, right, count, rangeLength, position);
     if (!ops.preview) return count;
     int32_t produced = count;
     if (left) produced = ops.preview(doc, 0, left, count, rangeLength, position);

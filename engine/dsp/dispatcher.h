@@ -37,11 +37,16 @@ struct KvEditOps {
     void (*block)(const KvBlockStep &step);
     /* Delayed output after the last block: samples written to `out` (at most
      * 4096), 0 when drained. */
-    int32_t (*drain)(int32_t doc, int32_t channel, float *out);
+    int32_t (*drain)(int32_t doc, int32_t channel, float *out, int32_t rangeLength);
     /* Runs the edit in place on a preview buffer of one channel: the samples
      * produced. */
     int32_t (*preview)(int32_t doc, int32_t channel, float *buffer, int32_t count,
                        int32_t rangeLength, int32_t position);
+    /* For edits that work on both channels at once (echoes, reverb): runs in
+     * place on the left and right buffers together (either may be null);
+     * used instead of `preview` when present. */
+    int32_t (*previewPair)(int32_t doc, float *left, float *right, int32_t count,
+                           int32_t rangeLength, int32_t position) = nullptr;
 };
 
 extern const KvEditOps kvEditTable[KV_EDIT_COUNT];
@@ -55,7 +60,10 @@ int32_t kvEffectStart(int32_t doc, int32_t edit);
 void kvEffectFinish(int32_t edit);
 
 /* Runs edit `edit` in place on up to two preview buffers (null ones are
- * skipped): -1 for a bad document, else the samples produced. */
+ * skipped): -1 for a bad document, else the samples produced. Edits with
+ * delayed output (FFT) produce fewer samples than count at first; a call
+ * with count 0 drains that delayed output into the buffers (room for 4096
+ * samples each), and returns 0 once it is all out. */
 int32_t kvPreviewProcess(int32_t doc, int32_t edit, float *left, float *right, int32_t count,
                          int32_t rangeLength, int32_t position);
 

@@ -20,7 +20,7 @@ TEST_F(DocumentTable, ANewDocumentSelectsNothingEditsBothChannelsAndStoresLevelZ
 }
 
 TEST_F(DocumentTable, NewDropsEveryEarlierStateOfTheDocument) {
-    int32_t doc = makeDocument(ramp(100));
+    int32_t doc = makeDocument(44100, ramp(100));
     ASSERT_EQ(replace(doc, 0, 10, -1, {}), 0);
     ASSERT_EQ(kvNew(doc, 1, 16, 1, 8000), 0);
     EXPECT_EQ(kvGetNumUndo(doc), 1);
@@ -38,7 +38,7 @@ TEST_F(DocumentTable, NewRefusesChannelCountsOtherThanOneOrTwo) {
 }
 
 TEST_F(DocumentTable, CloseDeletesTheStateFilesButLeavesTheSamples) {
-    int32_t doc = makeDocument(ramp(5000));
+    int32_t doc = makeDocument(44100, ramp(5000));
     ASSERT_EQ(replace(doc, 0, 100, -1, {}), 0);
     ASSERT_EQ(kvUndo(doc), 0);
     std::string samples = kvTestReadFile(dataFile(0));
@@ -75,14 +75,14 @@ TEST_F(DocumentTable, HandlesThatNameNoDocumentDoNothing) {
 class HeadlessSelection : public StorageTest {};
 
 TEST_F(HeadlessSelection, EndsAreClampedToTheSoundAndMonoAlwaysEditsBothChannels) {
-    int32_t mono = makeDocument(ramp(100));
+    int32_t mono = makeDocument(44100, ramp(100));
     ASSERT_EQ(kvSetSelection(mono, -5, 500, 0), 0);
     int32_t anchor, end, channel;
     kvGetSelection(mono, &anchor, &end, &channel);
     EXPECT_EQ(anchor, 0);
     EXPECT_EQ(end, 100);
     EXPECT_EQ(channel, -1);
-    int32_t stereo = makeDocument(ramp(100), ramp(100));
+    int32_t stereo = makeDocument(44100, ramp(100), ramp(100));
     kvSetSelection(stereo, 60, 20, 1);
     kvGetSelection(stereo, &anchor, &end, &channel);
     EXPECT_EQ(anchor, 60);

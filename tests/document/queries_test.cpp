@@ -1,37 +1,18 @@
 /*
  * The document table's limits and what a document reports about itself.
  */
-#include "engine/document/document.h"
-#include "engine/history/history.h"
-#include "engine/platform/messages.h"
-#include "tests/support/test_support.h"
+#include "tests/support/document_fixture.h"
 
 #include <cstring>
 
-class DocumentQueries : public KvSandbox {
+class DocumentQueries : public DocumentTest {
   protected:
-    void SetUp() override {
-        KvSandbox::SetUp();
-        ASSERT_EQ(startEngine(), 0);
-        kvTestTakeShownBoxes();
-    }
-    void TearDown() override {
-        for (int32_t doc = 0; doc < KV_MAX_DOCUMENTS; doc++)
-            if (kvGetDocument(doc)) kvClose(doc);
-        KvSandbox::TearDown();
-    }
     /* A new stereo document with `frames` frames of a ramp. */
-    int32_t makeDocument(int32_t frames) {
-        int32_t doc = kvCreate(nullptr);
-        kvNew(doc, 2, 16, 1, 44100);
+    static int32_t makeStereo(int32_t frames) {
         std::vector<float> samples(frames);
         for (int32_t i = 0; i < frames; i++)
             samples[i] = i / static_cast<float>(frames);
-        kvBeginEdit(doc, "Fill");
-        kvQueueInsert(doc, 0, samples.data(), frames);
-        kvQueueInsert(doc, 1, samples.data(), frames);
-        kvCompleteEdit(doc, true);
-        return doc;
+        return makeDocument(44100, samples, samples);
     }
 };
 
@@ -79,7 +60,7 @@ TEST_F(DocumentQueries, InvalidHandlesAnswerZeroOrMinusOne) {
 }
 
 TEST_F(DocumentQueries, UndoTextOutOfRangeLeavesTheBufferAlone) {
-    int32_t doc = makeDocument(100);
+    int32_t doc = makeStereo(100);
     char buffer[40];
     std::memset(buffer, 'x', sizeof buffer);
     EXPECT_EQ(kvGetUndoText(doc, kvGetNumUndo(doc), buffer), -1);
@@ -90,7 +71,7 @@ TEST_F(DocumentQueries, UndoTextOutOfRangeLeavesTheBufferAlone) {
 }
 
 TEST_F(DocumentQueries, EditAndUndoMoveTheSavedAndUndoQueries) {
-    int32_t doc = makeDocument(100);
+    int32_t doc = makeStereo(100);
     EXPECT_EQ(kvIsSaved(doc), 0);
     EXPECT_EQ(kvCanUndo(doc), 1);
     EXPECT_EQ(kvGetUndoLevel(doc), 1);
@@ -100,7 +81,7 @@ TEST_F(DocumentQueries, EditAndUndoMoveTheSavedAndUndoQueries) {
 }
 
 TEST_F(DocumentQueries, AllSelectedOnlyWhenDraggedFromTheStart) {
-    int32_t doc = makeDocument(1000);
+    int32_t doc = makeStereo(1000);
     kvSetSelection(doc, 0, 1000, -1);
     EXPECT_EQ(kvIsAllSelected(doc), 1);
     kvSetSelection(doc, 1000, 0, -1);
@@ -110,7 +91,7 @@ TEST_F(DocumentQueries, AllSelectedOnlyWhenDraggedFromTheStart) {
 }
 
 TEST_F(DocumentQueries, FixSelectionSelectsEverythingOnlyWhenNothingIsSelected) {
-    int32_t doc = makeDocument(1000);
+    int32_t doc = makeStereo(1000);
     kvSetSelection(doc, 300, 300, 1);
     EXPECT_EQ(kvFixSelection(doc), 1);
     int32_t anchor, end, channel;

@@ -2,12 +2,8 @@
  * Saving: sample conversion of every format, byte-exact round trips, files
  * sox reads back, and the temporary-file and backup rules under failure.
  */
-#include "engine/document/document.h"
-#include "engine/history/history.h"
-#include "engine/platform/fileio.h"
-#include "engine/platform/messages.h"
 #include "tests/document/wave_files.h"
-#include "tests/support/test_support.h"
+#include "tests/support/document_fixture.h"
 
 #include <sys/stat.h>
 
@@ -15,29 +11,11 @@
 #include <cstring>
 #include <filesystem>
 
-class Saving : public KvSandbox {
+class Saving : public OneDocumentTest {
   protected:
-    void SetUp() override {
-        KvSandbox::SetUp();
-        ASSERT_EQ(startEngine(), 0);
-        doc = kvCreate(nullptr);
-        ASSERT_GE(doc, 0);
-    }
-    void TearDown() override {
-        kvTestFileFault(KV_FAULT_WRITE, 0, 0);
-        KvSandbox::TearDown();
-    }
-    int32_t openBytes(const std::string &bytes, const std::string &name = "in.wav") {
-        kvTestWriteFile(path(name), bytes);
-        return kvOpen(doc, path(name).c_str());
-    }
     /* Replaces the document's sound by these samples in one edit. */
     void setSamples(const std::vector<float> &left, const std::vector<float> &right) {
-        kvSetSelection(doc, 0, kvGetLength(doc), -1);
-        kvBeginEdit(doc, "Test");
-        kvQueueInsert(doc, 0, left.data(), static_cast<int32_t>(left.size()));
-        if (!right.empty()) kvQueueInsert(doc, 1, right.data(), static_cast<int32_t>(right.size()));
-        ASSERT_EQ(kvCompleteEdit(doc, true), 0);
+        ASSERT_EQ(replace(doc, 0, kvGetLength(doc), -1, left, right), 0);
     }
     void makeFormat(int32_t channels, int32_t bits, int32_t formatTag) {
         kvNew(doc, channels, bits, formatTag, 8000);
@@ -53,7 +31,6 @@ class Saving : public KvSandbox {
         std::vector<KvShownBox> boxes = kvTestTakeShownBoxes();
         return boxes.empty() ? "" : boxes.back().text;
     }
-    int32_t doc = -1;
 };
 
 /* The sample bytes of a saved file after its 44-byte header. */

@@ -99,6 +99,9 @@ TEST_F(BlockSummary, RandomBlocksMatchTheSampleBySampleRule) {
             x = random() % 2 ? small(random) : wide(random);
         if (round % 3 == 0) samples[random() % samples.size()] = std::nanf("");
         if (round % 5 == 0) samples[random() % samples.size()] = -1e9f;
+        if (round % 7 == 0)
+            samples[random() % samples.size()] =
+                (round % 2 ? 1 : -1) * std::numeric_limits<float>::infinity();
         KV_Block block{};
         kvSummarizeBlock(&block, samples.data(), static_cast<int32_t>(samples.size()));
         ASSERT_TRUE(block == summaryByRule(samples)) << "round " << round;
@@ -131,7 +134,7 @@ TEST_F(InsertionPipeline, Queueing4095Then2GivesAFullBlockAndAOneSampleBlock) {
 }
 
 TEST_F(InsertionPipeline, ASilenceRunOf10000MakesThreeSilenceBlocksAndNoDataFileGrowth) {
-    int32_t doc = makeDocument(ramp(100));
+    int32_t doc = makeDocument(44100, ramp(100));
     int64_t before = kvDataFileLength(0);
     int64_t sizeBefore = kvTestReadFile(dataFile(0)).size();
     kvSetSelection(doc, 100, 100, -1);
@@ -172,7 +175,7 @@ TEST_F(InsertionPipeline, SilenceFlushesTheStageFirstSoOrderIsKept) {
 }
 
 TEST_F(InsertionPipeline, BlocksQueuedForAChannelThatIsNotEditedAreDropped) {
-    int32_t doc = makeDocument(ramp(50), ramp(50, 0.25f));
+    int32_t doc = makeDocument(44100, ramp(50), ramp(50, 0.25f));
     std::vector<KV_Block> right = blocks(doc, 1);
     kvSetSelection(doc, 10, 10, 0);
     kvBeginEdit(doc, "Left");
@@ -220,7 +223,7 @@ class DataFiles : public StorageTest {
 TEST_F(DataFiles, AFileReachingTheLimitIsLeftForANewOne) {
     kvTestSetDataFileLimit(10000);
     std::vector<float> samples = ramp(4 * 4096);
-    int32_t doc = makeDocument(samples);
+    int32_t doc = makeDocument(44100, samples);
     std::vector<KV_Block> table = blocks(doc, 0);
     ASSERT_EQ(table.size(), 4u);
     std::vector<int32_t> files, positions;
@@ -237,14 +240,14 @@ TEST_F(DataFiles, AFileReachingTheLimitIsLeftForANewOne) {
 
 TEST_F(DataFiles, FileNumbersAreFourUpperCaseHexDigits) {
     kvTestSetDataFileLimit(1);
-    makeDocument(ramp(11 * 4096));
+    makeDocument(44100, ramp(11 * 4096));
     EXPECT_TRUE(kvTestFileExists(dataFile(10)));
     EXPECT_TRUE(kvTestFileExists(workFolder + "/DATA000A.tmp"));
 }
 
 TEST_F(DataFiles, AfterSealingTheNextAppendGoesToANewFileAndTheOldOneStaysReadable) {
     std::vector<float> first = ramp(5000);
-    int32_t doc = makeDocument(first);
+    int32_t doc = makeDocument(44100, first);
     kvSealLastDataFile();
     std::vector<float> second = ramp(300, -0.5f);
     ASSERT_EQ(replace(doc, 5000, 5000, -1, second), 0);
@@ -262,7 +265,7 @@ TEST_F(DataFiles, FilesOfAnEarlierRunAreTruncatedWhenTheirNumberComesBack) {
     kvTestWriteFile(workFolder + "/DATA0000.tmp", std::string(1000, 'x'));
     ASSERT_EQ(startEngine(), 0);
     std::vector<float> samples = ramp(10, 0.125f);
-    int32_t doc = makeDocument(samples);
+    int32_t doc = makeDocument(44100, samples);
     EXPECT_EQ(blocks(doc, 0)[0].position, 0);
     EXPECT_EQ(kvTestReadFile(dataFile(0)).size(), 40u);
     EXPECT_EQ(channel(doc, 0), samples);
@@ -270,7 +273,7 @@ TEST_F(DataFiles, FilesOfAnEarlierRunAreTruncatedWhenTheirNumberComesBack) {
 
 TEST_F(DataFiles, CleanUpClosesBothHandlesOfEveryFileBeforeEmptyingTheFolder) {
     kvTestSetDataFileLimit(4096);
-    makeDocument(ramp(3 * 4096));
+    makeDocument(44100, ramp(3 * 4096));
     EXPECT_EQ(openDataFileHandles(), 6);
     stopEngine();
     EXPECT_EQ(openDataFileHandles(), 0);
@@ -283,7 +286,7 @@ class Reading : public StorageTest {};
 
 TEST_F(Reading, ANegativeStartGivesLeadingZerosAndCountsOnlySamplesFromBlocks) {
     std::vector<float> samples = ramp(100, 0.5f);
-    int32_t doc = makeDocument(samples);
+    int32_t doc = makeDocument(44100, samples);
     std::vector<float> out(10, 9.0f);
     EXPECT_EQ(kvReadFrames(doc, 0, -5, 10, out.data()), 5);
     std::vector<float> expected = {0,          0,          0,          0,          0,
@@ -295,7 +298,7 @@ TEST_F(Reading, ANegativeStartGivesLeadingZerosAndCountsOnlySamplesFromBlocks) {
 
 TEST_F(Reading, PositionsPastTheEndAreZeroAndNotCounted) {
     std::vector<float> samples = ramp(100, 0.5f);
-    int32_t doc = makeDocument(samples);
+    int32_t doc = makeDocument(44100, samples);
     std::vector<float> out(10, 9.0f);
     EXPECT_EQ(kvReadFrames(doc, 0, 95, 10, out.data()), 5);
     EXPECT_EQ(std::vector<float>(out.begin(), out.begin() + 5),
@@ -304,7 +307,7 @@ TEST_F(Reading, PositionsPastTheEndAreZeroAndNotCounted) {
 }
 
 TEST_F(Reading, ChannelsOfDifferentTotalsReportTheLargerAsLength) {
-    int32_t doc = makeDocument(ramp(100), ramp(100, 0.5f));
+    int32_t doc = makeDocument(44100, ramp(100), ramp(100, 0.5f));
     ASSERT_EQ(replace(doc, 100, 100, 0, ramp(50, -0.5f)), 0);
     EXPECT_EQ(kvGetLength(doc), 150);
     std::vector<float> right(150, 9.0f);
@@ -315,7 +318,7 @@ TEST_F(Reading, ChannelsOfDifferentTotalsReportTheLargerAsLength) {
 }
 
 TEST_F(Reading, AChannelTheCurrentStateLacksLeavesTheBufferAlone) {
-    int32_t doc = makeDocument(ramp(10));
+    int32_t doc = makeDocument(44100, ramp(10));
     std::vector<float> out(4, 9.0f);
     EXPECT_EQ(kvReadFrames(doc, 1, 0, 4, out.data()), 0);
     EXPECT_EQ(out, std::vector<float>(4, 9.0f));
@@ -360,7 +363,7 @@ TEST_F(Reading, TheGroupIndexFindsTheSameSamplesAsAWalkFromTheStart) {
 
 TEST_F(Reading, AnOlderLevelAndThePlaybackReaderSeeTheirOwnSamples) {
     std::vector<float> before = ramp(6000, 0.25f), after = ramp(10, -0.25f);
-    int32_t doc = makeDocument(before);
+    int32_t doc = makeDocument(44100, before);
     ASSERT_EQ(replace(doc, 0, 6000, -1, after), 0);
     KV_Document *document = kvGetDocument(doc);
     std::vector<float> out(6000);
@@ -377,7 +380,7 @@ TEST_F(Reading, AnOlderLevelAndThePlaybackReaderSeeTheirOwnSamples) {
 class Splitting : public StorageTest {};
 
 TEST_F(Splitting, ACutOnBlockBoundariesMakesNoShortenedDescriptors) {
-    int32_t doc = makeDocument(ramp(3 * 4096));
+    int32_t doc = makeDocument(44100, ramp(3 * 4096));
     std::vector<KV_Block> before = blocks(doc, 0);
     ASSERT_EQ(replace(doc, 4096, 8192, -1, {}), 0);
     std::vector<KV_Block> after = blocks(doc, 0);
@@ -390,7 +393,7 @@ TEST_F(Splitting, PartsOfACutBlockGetFreshSummariesOfTheirOwnSamples) {
     std::vector<float> samples(4096, 0.1f);
     samples[0] = 0.9f;
     samples[4095] = -0.8f;
-    int32_t doc = makeDocument(samples);
+    int32_t doc = makeDocument(44100, samples);
     ASSERT_EQ(replace(doc, 0, 1, -1, {}), 0);
     KV_Block tail = blocks(doc, 0)[0];
     EXPECT_EQ(tail.length, 4095);
@@ -427,7 +430,7 @@ TEST_F(Splitting, SilenceCutInTwoStaysSilence) {
 
 TEST_F(Splitting, AnInsertionInsideABlockSplitsItAroundTheNewMaterial) {
     std::vector<float> samples = ramp(4096, 0.25f);
-    int32_t doc = makeDocument(samples);
+    int32_t doc = makeDocument(44100, samples);
     std::vector<float> extra = ramp(3, -0.5f);
     kvSetSelection(doc, 1000, 1000, -1);
     kvBeginEdit(doc, "Insert");
@@ -447,7 +450,7 @@ TEST_F(Splitting, AnInsertionInsideABlockSplitsItAroundTheNewMaterial) {
 class WritingInPlace : public StorageTest {};
 
 TEST_F(WritingInPlace, OverwritesAcrossBlocksAndRefreshesTheirSummaries) {
-    int32_t doc = makeDocument(std::vector<float>(8192, 0.0f));
+    int32_t doc = makeDocument(44100, std::vector<float>(8192, 0.0f));
     std::vector<float> loud(20, 0.5f);
     EXPECT_EQ(kvWriteSamplesInPlace(doc, 0, loud.data(), 4086, 20), 20);
     std::vector<float> expected(8192, 0.0f);
@@ -459,7 +462,7 @@ TEST_F(WritingInPlace, OverwritesAcrossBlocksAndRefreshesTheirSummaries) {
 }
 
 TEST_F(WritingInPlace, ASilenceBlockGetsStorageFirst) {
-    int32_t doc = makeDocument(ramp(10));
+    int32_t doc = makeDocument(44100, ramp(10));
     int64_t fileBefore = kvDataFileLength(0);
     kvSetSelection(doc, 10, 10, -1);
     kvBeginEdit(doc, "Silence");

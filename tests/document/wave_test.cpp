@@ -3,39 +3,19 @@
  * sample conversion of every format, and files made by sox.
  */
 #include "engine/document/wave.h"
-#include "engine/platform/messages.h"
 #include "tests/document/wave_files.h"
-#include "tests/support/test_support.h"
+#include "tests/support/document_fixture.h"
 
 #include <cmath>
 #include <cstring>
 
-class WaveOpening : public KvSandbox {
+class WaveOpening : public OneDocumentTest {
   protected:
-    void SetUp() override {
-        KvSandbox::SetUp();
-        ASSERT_EQ(startEngine(), 0);
-        doc = kvCreate(nullptr);
-        ASSERT_GE(doc, 0);
-        kvTestTakeShownBoxes();
-    }
-    /* Opens the bytes as a file; returns kvOpen's result. */
-    int32_t open(const std::string &bytes) {
-        std::string file = path("in.wav");
-        kvTestWriteFile(file, bytes);
-        return kvOpen(doc, file.c_str());
-    }
     /* The one message shown since the last call ("" when none). */
     std::string message() {
         std::vector<KvShownBox> boxes = kvTestTakeShownBoxes();
         return boxes.size() == 1 ? boxes[0].text : std::to_string(boxes.size()) + " boxes";
     }
-    std::vector<float> channel(int32_t c) {
-        std::vector<float> samples(kvGetLength(doc));
-        kvReadFrames(doc, c, 0, static_cast<int32_t>(samples.size()), samples.data());
-        return samples;
-    }
-    int32_t doc = -1;
 };
 
 static std::string pcm16(std::initializer_list<int32_t> values) {
@@ -48,10 +28,10 @@ static std::string pcm16(std::initializer_list<int32_t> values) {
 TEST_F(WaveOpening, CanonicalStereo16BitLoadsLeftAndRight) {
     TestWave wave;
     wave.samples = pcm16({16384, -16384, 32767, -32768});
-    ASSERT_EQ(open(wave.bytes()), 0);
+    ASSERT_EQ(openBytes(wave.bytes()), 0);
     EXPECT_EQ(kvGetLength(doc), 2);
-    EXPECT_EQ(channel(0), (std::vector<float>{0.5f, 32767 / 32768.0f}));
-    EXPECT_EQ(channel(1), (std::vector<float>{-0.5f, -1.0f}));
+    EXPECT_EQ(channel(doc, 0), (std::vector<float>{0.5f, 32767 / 32768.0f}));
+    EXPECT_EQ(channel(doc, 1), (std::vector<float>{-0.5f, -1.0f}));
     int32_t channels = 0, rate = 0, bits = 0;
     kvGetProperties(doc, &channels, &rate, &bits);
     EXPECT_EQ(channels, 2);
@@ -70,8 +50,8 @@ TEST_F(WaveOpening, EighteenByteFmtChunkReadsSamplesFromByte46) {
     wave.samples = pcm16({8192, -8192});
     std::string bytes = wave.bytes();
     ASSERT_EQ(bytes.substr(38, 4), "data");
-    ASSERT_EQ(open(bytes), 0);
-    EXPECT_EQ(channel(0), (std::vector<float>{0.25f, -0.25f}));
+    ASSERT_EQ(openBytes(bytes), 0);
+    EXPECT_EQ(channel(doc, 0), (std::vector<float>{0.25f, -0.25f}));
 }
 
 TEST_F(WaveOpening, ChunksBeforeDataAreSkippedIncludingOddSizes) {
@@ -80,15 +60,15 @@ TEST_F(WaveOpening, ChunksBeforeDataAreSkippedIncludingOddSizes) {
     wave.extra = {testChunk("LIST", "INFOabcde"), testChunk("fact", "1234"),
                   testChunk("JUNK", std::string(7, 'j'))};
     wave.samples = pcm16({4096, 2048, 1024});
-    ASSERT_EQ(open(wave.bytes()), 0);
-    EXPECT_EQ(channel(0), (std::vector<float>{0.125f, 0.0625f, 0.03125f}));
+    ASSERT_EQ(openBytes(wave.bytes()), 0);
+    EXPECT_EQ(channel(doc, 0), (std::vector<float>{0.125f, 0.0625f, 0.03125f}));
 }
 
 TEST_F(WaveOpening, ChunksAfterDataDoNotAddSamples) {
     TestWave wave;
     wave.channels = 1;
     wave.samples = pcm16({4096, 2048});
-    ASSERT_EQ(open(wave.bytes() + testChunk("LIST", "INFOtrailing")), 0);
+    ASSERT_EQ(openBytes(wave.bytes() + testChunk("LIST", "INFOtrailing")), 0);
     EXPECT_EQ(kvGetLength(doc), 2);
 }
 
@@ -104,7 +84,7 @@ TEST_P(WaveHeaderCheck, RefusesWithItsMessageAndLeavesTheDocumentEmpty) {
     TestWave wave;
     wave.samples = pcm16({1, 2, 3, 4});
     GetParam().change(wave);
-    EXPECT_EQ(open(wave.bytes()), -1);
+    EXPECT_EQ(openBytes(wave.bytes()), -1);
     EXPECT_EQ(message(), GetParam().message);
     EXPECT_EQ(kvIsZero(doc), 1);
     EXPECT_EQ(kvGetNumUndo(doc), 1);
@@ -159,8 +139,8 @@ TEST_F(WaveOpening, EightBitValuesMapAroundTheMiddle) {
     wave.channels = 1;
     wave.bitsPerSample = 8;
     wave.samples = std::string("\x80\x00\xFF\x40", 4);
-    ASSERT_EQ(open(wave.bytes()), 0);
-    EXPECT_EQ(channel(0), (std::vector<float>{0.0f, -1.0f, 0.9921875f, -0.5f}));
+    ASSERT_EQ(openBytes(wave.bytes()), 0);
+    EXPECT_EQ(channel(doc, 0), (std::vector<float>{0.0f, -1.0f, 0.9921875f, -0.5f}));
 }
 
 TEST_F(WaveOpening, ThirtyTwoBitPcmDropsTheLowByte) {
@@ -170,8 +150,8 @@ TEST_F(WaveOpening, ThirtyTwoBitPcmDropsTheLowByte) {
     wave.samples.clear();
     testPut32(wave.samples, 0x400000FF);
     testPut32(wave.samples, 0x80000000);
-    ASSERT_EQ(open(wave.bytes()), 0);
-    EXPECT_EQ(channel(0), (std::vector<float>{0.5f, -1.0f}));
+    ASSERT_EQ(openBytes(wave.bytes()), 0);
+    EXPECT_EQ(channel(doc, 0), (std::vector<float>{0.5f, -1.0f}));
 }
 
 TEST_F(WaveOpening, FloatTagWithSixteenBitsReadsLikePcm) {
@@ -179,8 +159,8 @@ TEST_F(WaveOpening, FloatTagWithSixteenBitsReadsLikePcm) {
     wave.formatTag = 3;
     wave.channels = 1;
     wave.samples = pcm16({16384});
-    ASSERT_EQ(open(wave.bytes()), 0);
-    EXPECT_EQ(channel(0), std::vector<float>{0.5f});
+    ASSERT_EQ(openBytes(wave.bytes()), 0);
+    EXPECT_EQ(channel(doc, 0), std::vector<float>{0.5f});
 }
 
 TEST_F(WaveOpening, SixtyFourBitFloatsNarrowTowardZero) {
@@ -190,8 +170,8 @@ TEST_F(WaveOpening, SixtyFourBitFloatsNarrowTowardZero) {
     wave.bitsPerSample = 64;
     const double values[] = {0.1, -0.1, 1.5, 0.25};
     wave.samples.assign(reinterpret_cast<const char *>(values), sizeof values);
-    ASSERT_EQ(open(wave.bytes()), 0);
-    std::vector<float> got = channel(0);
+    ASSERT_EQ(openBytes(wave.bytes()), 0);
+    std::vector<float> got = channel(doc, 0);
     ASSERT_EQ(got.size(), 4u);
     /* 0.1f lies above 0.1, so the float toward zero is the one below it. */
     ASSERT_GT(double(0.1f), 0.1);
@@ -204,7 +184,7 @@ TEST_F(WaveOpening, SixtyFourBitFloatsNarrowTowardZero) {
 TEST_F(WaveOpening, PartialLastFrameIsDropped) {
     TestWave wave;
     wave.samples = pcm16({1, 2, 3}); /* one and a half stereo frames */
-    ASSERT_EQ(open(wave.bytes()), 0);
+    ASSERT_EQ(openBytes(wave.bytes()), 0);
     EXPECT_EQ(kvGetLength(doc), 1);
 }
 
@@ -213,7 +193,7 @@ TEST_F(WaveOpening, TruncatedFileLoadsWhatIsThere) {
     wave.channels = 1;
     wave.samples = pcm16({100, 200, 300});
     wave.dataSize = 2000000000;
-    ASSERT_EQ(open(wave.bytes()), 0);
+    ASSERT_EQ(openBytes(wave.bytes()), 0);
     EXPECT_EQ(kvGetLength(doc), 3);
 }
 
@@ -225,9 +205,9 @@ TEST_F(WaveOpening, LongFileSpansManyBlocks) {
         testPut16(wave.samples, i % 30000);
         testPut16(wave.samples, -(i % 30000));
     }
-    ASSERT_EQ(open(wave.bytes()), 0);
+    ASSERT_EQ(openBytes(wave.bytes()), 0);
     ASSERT_EQ(kvGetLength(doc), frames);
-    std::vector<float> left = channel(0), right = channel(1);
+    std::vector<float> left = channel(doc, 0), right = channel(doc, 1);
     for (int i : {0, 4095, 4096, 8191, 12300, frames - 1}) {
         EXPECT_EQ(left[i], (i % 30000) / 32768.0f) << i;
         EXPECT_EQ(right[i], -(i % 30000) / 32768.0f) << i;
@@ -250,7 +230,7 @@ TEST_P(SoxFiles, OpenWithTheSamplesSoxReads) {
     ASSERT_EQ(kvOpen(doc, file.c_str()), 0) << message();
     std::vector<float> expected = soxSamples(file);
     ASSERT_EQ(expected.size(), 2u * kvGetLength(doc));
-    std::vector<float> left = channel(0), right = channel(1);
+    std::vector<float> left = channel(doc, 0), right = channel(doc, 1);
     for (size_t i = 0; i < left.size(); i++) {
         ASSERT_NEAR(left[i], expected[2 * i], GetParam().tolerance) << i;
         ASSERT_NEAR(right[i], expected[2 * i + 1], GetParam().tolerance) << i;

@@ -2,53 +2,18 @@
  * The clipboard: copies keep descriptors and every clip; paste splices when
  * the clip fits and converts otherwise; the block resampler's arithmetic.
  */
-#include "engine/core/engine.h"
 #include "engine/history/clipboard.h"
-#include "engine/history/history.h"
-#include "engine/platform/fileio.h"
-#include "engine/platform/paths.h"
-#include "tests/support/test_support.h"
+#include "tests/support/document_fixture.h"
 
 #include <cmath>
 #include <cstring>
 
-class Clipboard : public KvSandbox {
+class Clipboard : public DocumentTest {
   protected:
-    void SetUp() override {
-        KvSandbox::SetUp();
-        ASSERT_EQ(startEngine(), 0);
-    }
-    /* A document of `channels` channels holding these samples. */
-    int32_t makeDocument(int32_t rate, const std::vector<float> &left,
-                         const std::vector<float> &right = {}) {
-        int32_t doc = kvCreate(nullptr);
-        kvNew(doc, right.empty() ? 1 : 2, 16, 1, rate);
-        kvBeginEdit(doc, "Fill");
-        kvQueueInsert(doc, 0, left.data(), static_cast<int32_t>(left.size()));
-        if (!right.empty()) kvQueueInsert(doc, 1, right.data(), static_cast<int32_t>(right.size()));
-        EXPECT_EQ(kvCompleteEdit(doc, true), 0);
-        return doc;
-    }
-    std::vector<float> channel(int32_t doc, int32_t c) {
-        std::vector<float> samples(kvGetLength(doc));
-        kvReadFrames(doc, c, 0, static_cast<int32_t>(samples.size()), samples.data());
-        return samples;
-    }
-    std::vector<float> clip(int32_t c) {
+    static std::vector<float> clip(int32_t c) {
         std::vector<float> samples(kvClip.length);
         kvReadClip(c, 0, kvClip.length, samples.data());
         return samples;
-    }
-    int64_t dataBytes() {
-        int64_t total = 0;
-        for (const std::string &name : kvListFiles(workFolder))
-            if (name.rfind("DATA", 0) == 0) total += kvFileSizeOf(workFolder + "/" + name);
-        return total;
-    }
-    std::string undoText(int32_t doc) {
-        char label[40];
-        kvGetUndoText(doc, kvGetUndoLevel(doc), label);
-        return label;
     }
 };
 

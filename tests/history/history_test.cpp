@@ -48,7 +48,7 @@ class HistoryTest : public StorageTest {
 class EditProtocol : public HistoryTest {};
 
 TEST_F(EditProtocol, ThreeEditsTwoUndosAndANewEditLeaveThreeStatesWithoutRedo) {
-    int32_t doc = makeDocument(ramp(1000));
+    int32_t doc = makeDocument(44100, ramp(1000));
     ASSERT_EQ(replace(doc, 0, 10, -1, {}), 0);
     ASSERT_EQ(replace(doc, 0, 10, -1, {}), 0);
     ASSERT_EQ(kvGetNumUndo(doc), 4);
@@ -66,7 +66,7 @@ TEST_F(EditProtocol, ThreeEditsTwoUndosAndANewEditLeaveThreeStatesWithoutRedo) {
 }
 
 TEST_F(EditProtocol, EditingBelowTheSavedLevelMeansTheDocumentCanNeverBeSavedAgain) {
-    int32_t doc = makeDocument(ramp(1000));
+    int32_t doc = makeDocument(44100, ramp(1000));
     ASSERT_EQ(replace(doc, 0, 10, -1, {}), 0);
     kvGetDocument(doc)->savedLevel = 2; /* as a save at level 2 leaves it */
     ASSERT_EQ(kvIsSaved(doc), 1);
@@ -85,7 +85,7 @@ TEST_F(EditProtocol, EditingBelowTheSavedLevelMeansTheDocumentCanNeverBeSavedAga
 
 TEST_F(EditProtocol, ALeftChannelEditCopiesTheRightTableUnchangedAndInsertsNothingThere) {
     std::vector<float> left = ramp(9000), right = ramp(9000, 0.5f);
-    int32_t doc = makeDocument(left, right);
+    int32_t doc = makeDocument(44100, left, right);
     std::vector<KV_Block> rightBefore = blocks(doc, 1);
     std::vector<float> extra = ramp(70, -0.5f);
     kvSetSelection(doc, 4000, 5000, 0);
@@ -110,7 +110,7 @@ TEST_F(EditProtocol, ALeftChannelEditCopiesTheRightTableUnchangedAndInsertsNothi
 }
 
 TEST_F(EditProtocol, ASelectionBeyondTheLengthIsClampedBeforeTheCut) {
-    int32_t doc = makeDocument(ramp(100));
+    int32_t doc = makeDocument(44100, ramp(100));
     state(doc)->selAnchor = 500;
     state(doc)->selEnd = 50;
     kvBeginEdit(doc, "Delete");
@@ -126,7 +126,7 @@ TEST_F(EditProtocol, ASelectionBeyondTheLengthIsClampedBeforeTheCut) {
 }
 
 TEST_F(EditProtocol, AnUndoRestoresTheSelectionTheEditStartedFrom) {
-    int32_t doc = makeDocument(ramp(1000), ramp(1000));
+    int32_t doc = makeDocument(44100, ramp(1000), ramp(1000));
     ASSERT_EQ(replace(doc, 300, 700, 1, {}, ramp(3)), 0);
     int32_t anchor, end, channel;
     kvGetSelection(doc, &anchor, &end, &channel);
@@ -148,7 +148,7 @@ TEST_F(EditProtocol, AnUndoRestoresTheSelectionTheEditStartedFrom) {
 }
 
 TEST_F(EditProtocol, CancellingLeavesTheHistoryAndTheCurrentStateAsTheyWere) {
-    int32_t doc = makeDocument(ramp(9000), ramp(9000, 0.5f));
+    int32_t doc = makeDocument(44100, ramp(9000), ramp(9000, 0.5f));
     ASSERT_EQ(replace(doc, 0, 1000, -1, {}, {}), 0);
     ASSERT_EQ(replace(doc, 0, 1000, -1, {}, {}), 0);
     kvUndo(doc);
@@ -173,7 +173,7 @@ TEST_F(EditProtocol, CancellingLeavesTheHistoryAndTheCurrentStateAsTheyWere) {
 class HistoryJumps : public StorageTest {};
 
 TEST_F(HistoryJumps, SetHistoryToTheCurrentOrAMissingLevelDoesNothing) {
-    int32_t doc = makeDocument(ramp(1000));
+    int32_t doc = makeDocument(44100, ramp(1000));
     ASSERT_EQ(replace(doc, 0, 10, -1, {}), 0);
     kvSetSelection(doc, 5, 9, -1); /* not in the state file: a restore would lose it */
     for (int32_t n : {2, -1, 3, 100}) {
@@ -188,7 +188,7 @@ TEST_F(HistoryJumps, SetHistoryToTheCurrentOrAMissingLevelDoesNothing) {
 }
 
 TEST_F(HistoryJumps, UndoAtTheFirstLevelAndRedoAtTheLastDoNothing) {
-    int32_t doc = makeDocument(ramp(10));
+    int32_t doc = makeDocument(44100, ramp(10));
     kvSetSelection(doc, 2, 3, -1);
     EXPECT_EQ(kvRedo(doc), 0);
     int32_t end;
@@ -201,7 +201,7 @@ TEST_F(HistoryJumps, UndoAtTheFirstLevelAndRedoAtTheLastDoNothing) {
 
 TEST_F(HistoryJumps, AJumpRestoresTheWholeStateOfThatLevel) {
     std::vector<float> original = ramp(20000);
-    int32_t doc = makeDocument(original);
+    int32_t doc = makeDocument(44100, original);
     ASSERT_EQ(replace(doc, 100, 15000, -1, ramp(7, 0.5f)), 0);
     ASSERT_EQ(replace(doc, 0, 50, -1, {}), 0);
     std::vector<KV_Block> last = blocks(doc, 0);
@@ -230,10 +230,10 @@ class StateFiles : public StorageTest {
 TEST_F(StateFiles, AStateFileIsTheHeaderThenEachChannelsCountAndRawDescriptors) {
     std::vector<float> samples(4096, 0.5f);
     samples.resize(4106, -0.25f);
-    int32_t doc = makeDocument(samples);
+    int32_t doc = makeDocument(44100, samples);
     std::string bytes = kvTestReadFile(stateFile(doc, 1));
     ASSERT_EQ(bytes.size(), 72u + 4u + 2 * 144u);
-    EXPECT_EQ(bytes.substr(0, 40), std::string("Replace") + std::string(33, '\0'));
+    EXPECT_EQ(bytes.substr(0, 40), std::string("Fill") + std::string(36, '\0'));
     std::vector<int32_t> header;
     for (size_t at = 40; at < 76; at += 4)
         header.push_back(int32At(bytes, at));
@@ -257,7 +257,7 @@ TEST_F(StateFiles, AStateFileIsTheHeaderThenEachChannelsCountAndRawDescriptors) 
 
 TEST_F(StateFiles, EachChannelHasItsOwnCountAndTheNameCarriesHandleAndLevelInHex) {
     kvCreate(nullptr); /* handle 0 stays empty of sound */
-    int32_t doc = makeDocument(ramp(10), ramp(5000));
+    int32_t doc = makeDocument(44100, ramp(10), ramp(5000));
     ASSERT_EQ(doc, 1);
     for (int32_t i = 0; i < 9; i++)
         ASSERT_EQ(replace(doc, 0, 0, -1, {}, {}), 0);
@@ -270,7 +270,7 @@ TEST_F(StateFiles, EachChannelHasItsOwnCountAndTheNameCarriesHandleAndLevelInHex
 
 TEST_F(StateFiles, AMissingStateFileIsReportedAndTheStateInMemoryStays) {
     std::vector<float> original = ramp(3000);
-    int32_t doc = makeDocument(original);
+    int32_t doc = makeDocument(44100, original);
     ASSERT_EQ(replace(doc, 0, 3000, -1, {}), 0);
     ASSERT_EQ(unlink(stateFile(doc, 1).c_str()), 0);
     EXPECT_EQ(kvUndo(doc), 0);
@@ -281,7 +281,7 @@ TEST_F(StateFiles, AMissingStateFileIsReportedAndTheStateInMemoryStays) {
 
 TEST_F(StateFiles, ADamagedStateFileChangesNothingInTheState) {
     std::vector<float> original = ramp(30000);
-    int32_t doc = makeDocument(original);
+    int32_t doc = makeDocument(44100, original);
     ASSERT_EQ(replace(doc, 0, 3000, -1, {}), 0);
     std::string bytes = kvTestReadFile(stateFile(doc, 1));
     kvTestWriteFile(stateFile(doc, 1), bytes.substr(0, bytes.size() - 100));
@@ -295,7 +295,7 @@ TEST_F(StateFiles, ADamagedStateFileChangesNothingInTheState) {
 class EditFailures : public HistoryTest {};
 
 TEST_F(EditFailures, ADataFileWriteThatFailsMidEditLeavesTheDocumentAsBefore) {
-    int32_t doc = makeDocument(ramp(20000), ramp(20000, 0.5f));
+    int32_t doc = makeDocument(44100, ramp(20000), ramp(20000, 0.5f));
     ASSERT_EQ(replace(doc, 0, 100, -1, {}, {}), 0);
     kvUndo(doc); /* a redo state must survive too */
     kvSetSelection(doc, 1000, 5000, -1);
@@ -325,7 +325,7 @@ TEST_F(EditFailures, ADataFileWriteThatFailsMidEditLeavesTheDocumentAsBefore) {
 
 TEST_F(EditFailures, AStateFileThatCannotBeWrittenIsReportedAndTheEditStands) {
     std::vector<float> original = ramp(5000);
-    int32_t doc = makeDocument(original);
+    int32_t doc = makeDocument(44100, original);
     ASSERT_EQ(replace(doc, 0, 4000, -1, {}), 0); /* level 2: 1000 frames */
     kvUndo(doc);
     kvSetSelection(doc, 0, 10, -1);

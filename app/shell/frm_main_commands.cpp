@@ -1,0 +1,356 @@
+/*
+ * frm_main_commands.cpp - the document window's commands: opening and new
+ * files, every wired menu entry, saving with its clip warning, and closing
+ * with its save prompt.
+ *
+ * Commands follow two patterns. A plain command stops playback, brackets the
+ * engine call with DoDisable/DoEnable and refreshes the toolbars; a dialog
+ * command stops playback, names the dialog's document, and runs the engine
+ * call only when the dialog was confirmed. A command is ignored while the
+ * frame is busy, which keeps shortcuts from starting a second engine call.
+ */
+#include "app/dialogs/frm_silence.h"
+#include "app/dialogs/frm_srate.h"
+#include "app/shell/frm_info.h"
+#include "app/shell/frm_main.h"
+#include "app/shell/frm_mdi.h"
+#include "app/shell/frm_properties.h"
+#include "app/shell/frm_undo_hist.h"
+#include "app/shell/mdl_main.h"
+#include "app/shell/prompts.h"
+
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMenu>
+#include <cstring>
+
+void frmMain::wire(const QString &name, std::function<void()> handler) {
+    QAction *entry = action(name);
+    wired.insert(entry);
+    connect(entry, &QAction::triggered, this, [this, handler] {
+        if (!frame->isBusy()) handler();
+    });
+}
+
+bool frmMain::runCommand(const QString &name) {
+    QAction *entry = action(name);
+    if (!entry || !wired.contains(entry)) return false;
+    InitMenu();
+    if (!entry->isEnabled()) return false;
+    entry->trigger();
+    return true;
+}
+
+void frmMain::wireCommands() {
+    wire("mnuNew", [this] { frame->mnuNew_Click(); });
+    wire("mnuOpen", [this] { frame->mnuOpen_Click(); });
+    wire("mnuSave", [this] { mnuSave_Click(); });
+    wire("mnuSaveAs", [this] { mnuSaveAs_Click(); });
+    wire("mnuInfo", [this] { mnuInfo_Click(); });
+    wire("mnuClose", [this] { parentWidget()->close(); });
+    wire("mnuExit", [this] { frame->mnuExit_Click(); });
+    wire("mnuUndo", [this] { mnuUndo_Click(); });
+    wire("mnuRedo", [this] { mnuRedo_Click(); });
+    wire("mnuUndoHist", [this] { mnuUndoHist_Click(); });
+    wire("mnuCut", [this] { mnuCut_Click(); });
+    wire("mnuCopy", [this] { mnuCopy_Click(); });
+    wire("mnuPasteInsert", [this] { mnuPasteInsert_Click(); });
+    wire("mnuPasteReplace", [this] { mnuPasteReplace_Click(); });
+    wire("mnuPasteNew", [this] { frame->PasteNew(); });
+    wire("mnuDelete", [this] { mnuDelete_Click(); });
+    wire("mnuInsertSilence", [this] { mnuInsertSilence_Click(); });
+    wire("mnuFadeIn", [this] { mnuFadeIn_Click(); });
+    wire("mnuFadeOut", [this] { mnuFadeOut_Click(); });
+    wire("mnuConvertChannels", [this] { mnuConvertChannels_Click(); });
+    wire("mnuConvertSampleRate", [this] { mnuConvertSampleRate_Click(); });
+    wire("mnuForceStereo", [this] { mnuForceStereo_Click(); });
+    wire("mnuSelAll", [this] { kvSelectAll(ID); });
+    wire("mnuSelView", [this] { kvSelectView(ID); });
+    static const char *const zooms[5] = {"mnuZoom11", "mnuZoomSel", "mnuZoomFull", "mnuZoomIn",
+                                         "mnuZoomOut"};
+    for (int mode = 0; mode < 5; mode++)
+        wire(zooms[mode], [this, mode] { kvZoomSpecial(ID, mode); });
+    for (int i = 0; i < 4; i++)
+        wire(QString("mnuTF(%1)").arg(i), [this, i] { mnuTF_Click(i); });
+    for (int i = 0; i < 8; i++) {
+        wire(QString("mnuSView(%1)").arg(i), [this, i] { mnuSView_Click(i); });
+        wire(QString("mnuLView(%1)").arg(i), [this, i] { mnuLView_Click(i); });
+    }
+    for (int i = 0; i < 3; i++)
+        wire(QString("mnuSM(%1)").arg(i), [this, i] { mnuSM_Click(i); });
+    wire("mnuLoop", [this] { mnuLoop_Click(); });
+    for (int i : {0, 2, 3, 4, 5, 6, 7, 9, 11})
+        if (frame->playbackWired(i + 1))
+            wire(QString("mnuPlayback(%1)").arg(i), [this, i] { frame->pressPlayback(i + 1); });
+    wire("mnuCascade", [this] { frame->mdiArea->cascadeSubWindows(); });
+    wire("mnuTileH", [this] { frame->tileDocuments(true); });
+    wire("mnuTileV", [this] { frame->tileDocuments(false); });
+    wire("mnuHelpTopics", [this] { frame->mnuHelpTopics_Click(); });
+    wire("mnuHelpGettingStarted", [this] { frame->mnuHelpGettingStarted_Click(); });
+    wire("mnuWebMain", [this] { frame->mnuWebMain_Click(); });
+    wire("mnuWebSupport", [this] { frame->mnuWebSupport_Click(); });
+    wire("mnuAbout", [this] { frame->mnuAbout_Click(); });
+    for (QAction *entry : actions)
+        if (!entry->menu() && !entry->isSeparator() && !wired.contains(entry))
+            entry->setEnabled(false);
+}
+
+/* ---- Opening and new files ---- */
+
+bool frmMain::OpenFile(const QString &path) {
+    frame->DoDisable();
+    FileName = path;
+    QByteArray name = path.toLocal8Bit();
+    if (kvOpen(ID, name.constData()) != 0) {
+        frame->DoEnable();
+        return false;
+    }
+    frame->DoEnable();
+    kvRefresh(ID);
+    UpdateToolbar();
+    kvSetMRU(name.constData());
+    return true;
+}
+
+bool frmMain::NewFile() {
+    FileName = "Untitled";
+    KV_Params *params = frame->params();
+    if (frame->options()->skipNewFileDialog == 0) {
+        frmProperties properties(frame, frame->options(), params, true);
+        properties.exec();
+        if (!mdlMain.dialogResult) return false;
+    }
+    frame->DoDisable();
+    int32_t result = kvNew(ID, params->newChannels, params->newBitsPerSample, params->newFormat,
+                           params->newSampleRate);
+    frame->DoEnable();
+    if (result != 0) return false;
+    kvRefresh(ID);
+    UpdateToolbar();
+    return true;
+}
+
+/* ---- Command patterns ---- */
+
+void frmMain::plainCommand(const std::function<int32_t()> &call, bool stop, bool updateToolbar) {
+    if (stop) kvStop();
+    frame->DoDisable();
+    call();
+    frame->DoEnable();
+    if (updateToolbar) UpdateToolbar();
+}
+
+void frmMain::dialogCommand(const std::function<bool()> &dialog,
+                            const std::function<int32_t()> &call) {
+    kvStop();
+    mdlMain.dialogDoc = ID;
+    mdlMain.dialogResult = false;
+    dialog();
+    if (mdlMain.dialogResult) {
+        frame->DoDisable();
+        call();
+        frame->DoEnable();
+    }
+    UpdateToolbar();
+}
+
+void frmMain::mnuUndo_Click() {
+    plainCommand([this] { return kvUndo(ID); }, false);
+}
+
+void frmMain::mnuRedo_Click() {
+    plainCommand([this] { return kvRedo(ID); }, false);
+}
+
+void frmMain::mnuUndoHist_Click() {
+    kvStop();
+    frmUndoHist history(frame, ID);
+    history.exec();
+    frame->DoEnable();
+    UpdateToolbar();
+}
+
+void frmMain::mnuCut_Click() {
+    plainCommand([this] { return kvCut(ID); }, true, false);
+}
+
+void frmMain::mnuCopy_Click() {
+    plainCommand([this] { return kvCopy(ID); });
+}
+
+void frmMain::mnuPasteInsert_Click() {
+    plainCommand([this] { return kvPaste(ID, 0); });
+}
+
+void frmMain::mnuPasteReplace_Click() {
+    plainCommand([this] { return kvPaste(ID, 1); });
+}
+
+void frmMain::mnuDelete_Click() {
+    plainCommand([this] { return kvDelete(ID); });
+}
+
+void frmMain::mnuInsertSilence_Click() {
+    dialogCommand(
+        [this] {
+            frmSilence silence(frame, frame->params());
+            return silence.exec() == QDialog::Accepted;
+        },
+        [this] { return kvInsertSilence(ID); });
+}
+
+void frmMain::mnuFadeIn_Click() {
+    plainCommand([this] { return kvDoEdit(ID, 2); });
+}
+
+void frmMain::mnuFadeOut_Click() {
+    plainCommand([this] { return kvDoEdit(ID, 3); });
+}
+
+void frmMain::mnuInfo_Click() {
+    kvStop();
+    frmInfo information(frame, ID);
+    information.exec();
+    UpdateToolbar();
+}
+
+void frmMain::mnuConvertChannels_Click() {
+    kvStop();
+    int32_t channels = 0, rate = 0, bits = 0;
+    kvGetProperties(ID, &channels, &rate, &bits);
+    frame->DoDisable();
+    kvConvertChannels(ID, channels == 1 ? 2 : 1);
+    frame->DoEnable();
+    UpdateToolbar();
+}
+
+void frmMain::mnuConvertSampleRate_Click() {
+    int32_t rate = kvGetSampleRate(ID);
+    dialogCommand(
+        [this, &rate] {
+            frmSRate sampleRate(frame, &rate);
+            return sampleRate.exec() == QDialog::Accepted;
+        },
+        [this, &rate] { return kvConvertSampleRate(ID, rate); });
+}
+
+void frmMain::mnuForceStereo_Click() {
+    KV_Options *options = frame->options();
+    options->lockChannels = options->lockChannels == 1 ? 0 : 1;
+    if (options->lockChannels == 1) kvForceStereo();
+    UpdateToolbar();
+}
+
+void frmMain::mnuTF_Click(int format) {
+    for (int i = 0; i < 4; i++)
+        action(QString("mnuTF(%1)").arg(i))->setChecked(i == format);
+    frame->options()->timeFormat = format;
+    kvRefresh(ID);
+}
+
+void frmMain::mnuSView_Click(int slot) {
+    kvSetView(ID, slot);
+    for (int i = 0; i < 8; i++)
+        savedViews[i] = kvIsView(ID, i) == 1;
+    UpdateToolbar();
+}
+
+void frmMain::mnuLView_Click(int slot) {
+    kvLoadView(ID, slot);
+}
+
+void frmMain::mnuSM_Click(int mode) {
+    frame->options()->scrollMode = mode;
+    kvUnTouched(ID);
+}
+
+void frmMain::mnuLoop_Click() {
+    KV_Options *options = frame->options();
+    options->loopPlayback = options->loopPlayback == 1 ? 0 : 1;
+    UpdateToolbar();
+}
+
+/* ---- Saving ---- */
+
+void frmMain::clipWarning() {
+    KV_Options *options = frame->options();
+    if (options->clipWarning == 0) return;
+    int32_t peak = kvScanMax(ID);
+    if (peak <= options->clipWarningDb) return;
+    QString text = "The Peak Level in this sound exceeds your threshold and will result in "
+                   "clipping (Peak Level: +" +
+                   QString::number(peak) + " db)\n\nWould you like me to Normalize before saving?";
+    QMessageBox::StandardButton answer =
+        mdlMessageBox(frame, "Clip Warning", text, QMessageBox::Yes | QMessageBox::No,
+                      QMessageBox::Question, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes) return;
+    frame->params()->normalizeDb = -peak;
+    kvDoEdit(ID, 5);
+}
+
+void frmMain::mnuSave_Click() {
+    kvStop();
+    if (FileName == "Untitled") {
+        mnuSaveAs_Click();
+        return;
+    }
+    frame->DoDisable();
+    clipWarning();
+    QByteArray name = FileName.toLocal8Bit();
+    kvSave(ID, name.data());
+    frame->DoEnable();
+    UpdateToolbar();
+}
+
+void frmMain::mnuSaveAs_Click() {
+    kvStop();
+    QByteArray name = FileName.toLocal8Bit().left(254);
+    QByteArray buffer(256, ' ');
+    std::memcpy(buffer.data(), name.constData(), name.size());
+    buffer[name.size()] = 0;
+    buffer[255] = 0;
+    int32_t result = kvGetSaveFile(ID, buffer.data());
+    FileName =
+        QString::fromLocal8Bit(buffer.constData(), qstrnlen(buffer.constData(), 255)).trimmed();
+    if (result == 0) {
+        frame->DoDisable();
+        clipWarning();
+        QByteArray chosen = FileName.toLocal8Bit();
+        kvSave(ID, chosen.data());
+        frame->DoEnable();
+    }
+    UpdateToolbar();
+    /* A document that never had a file keeps the name "Untitled", which is
+     * not a file to offer among the recently used ones. */
+    if (FileName != "Untitled") kvSetMRU(FileName.toLocal8Bit().constData());
+}
+
+/* ---- Closing ---- */
+
+bool frmMain::Form_QueryUnload() {
+    kvStop();
+    if (ID < 0 || kvIsSaved(ID) != 0) return true;
+    QString text = FileName + " has been modified.\n\nDo you want to save your changes?";
+    QMessageBox::StandardButton answer = mdlMessageBox(
+        frame, "Confirm Exit", text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+        QMessageBox::Question, QMessageBox::Yes);
+    if (answer == QMessageBox::No) return true;
+    if (answer != QMessageBox::Yes) return false;
+    mnuSave_Click();
+    return kvIsSaved(ID) != 0;
+}
+
+void frmMain::Form_Unload() {
+    kvClose(ID);
+    ID = -1;
+    frame->documentClosed(this);
+}
+
+void frmMain::closeEvent(QCloseEvent *event) {
+    if (!Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
+    if (ID >= 0) Form_Unload();
+    event->accept();
+}

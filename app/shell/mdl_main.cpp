@@ -1,0 +1,92 @@
+/*
+ * mdl_main.cpp - program-wide services of the shell.
+ *
+ * Command lines are parsed the same way at start-up and for every hand-over:
+ * the running copy cannot tell whether a line came from its own process or a
+ * forwarded one. A Linux process gets its arguments already split, so they
+ * are quoted back into one line; names then survive the parser unchanged.
+ */
+#include "app/shell/mdl_main.h"
+#include "app/shell/frm_mdi.h"
+#include "app/shell/frm_progress.h"
+#include "app/shell/prompts.h"
+
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHash>
+#include <QMenu>
+#include <QVBoxLayout>
+#include <cstdlib>
+
+const char *const mdlProductName = "Korvel 1.2";
+
+MdlState mdlMain;
+
+QStringList mdlParseCommandLine(const QString &commandLine) {
+    QStringList names{QString()};
+    for (QChar c : commandLine) {
+        QString &current = names.last();
+        if (c == '"') {
+            if (!current.isEmpty()) names.append(QString());
+        } else if (c == ' ' && current.isEmpty()) {
+            continue;
+        } else {
+            current.append(c);
+        }
+    }
+    QStringList result;
+    for (const QString &name : names)
+        if (!name.trimmed().isEmpty()) result.append(name.trimmed());
+    return result;
+}
+
+QString mdlCommandLineFromArguments(const QStringList &arguments) {
+    QStringList quoted;
+    for (const QString &argument : arguments) {
+        if (argument == "--maximized")
+            mdlMain.showState = 3;
+        else if (argument == "--minimized")
+            mdlMain.showState = 7;
+        else
+            quoted.append('"' + argument + '"');
+    }
+    return quoted.join(' ');
+}
+
+void mdlProgress(const char *text, int32_t textLength, int32_t percent, int32_t secondsLeft) {
+    if (mdlMain.frame)
+        mdlMain.frame->progressWindow()->report(text, textLength, percent, secondsLeft);
+}
+
+int32_t mdlIdle(int32_t unused) {
+    (void)unused;
+    return 0;
+}
+
+QAction *mdlAddMenuEntry(QMenu *menu, QHash<QString, QAction *> *entries, const QString &name,
+                         const QString &caption, const QKeySequence &shortcut) {
+    QAction *entry = menu->addAction(caption);
+    entry->setObjectName(name);
+    entry->setShortcut(shortcut);
+    entries->insert(name, entry);
+    return entry;
+}
+
+void mdlLayOutOkCancel(QDialog *dialog, QLayout *content) {
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    auto *layout = new QVBoxLayout(dialog);
+    layout->addLayout(content);
+    layout->addWidget(buttons);
+}
+
+void mdlStartupFailure(const QString &description, int number) {
+    QString text = "An error has occurred while attempting to load Korvel:\n\n\t" + description +
+                   " (" + QString::number(number) + ")\n\n" +
+                   "If you have just installed Korvel, a reboot may be necessary. " +
+                   "Otherwise, please contact technical support for assistance.";
+    mdlMessageBox(nullptr, "Korvel Fatal Error", text, QMessageBox::Ok, QMessageBox::Critical,
+                  QMessageBox::Ok);
+    std::exit(1);
+}

@@ -1,0 +1,142 @@
+/*
+ * message_window.cpp - the message window and the forwarding copy.
+ *
+ * Packets are read as they arrive and answered one by one; a connection that
+ * closes before a whole packet arrived asks for nothing. The hand-over opens
+ * files, which can show boxes and run nested event loops, so the socket is
+ * kept alive by its parent until the reply has been written.
+ */
+#include "app/shell/message_window.h"
+#include "app/shell/frm_mdi.h"
+#include "app/shell/mdl_main.h"
+#include "engine/core/korvel.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+#include <QTime>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+static const char *const messageWindowTitle = "KORVEL MESSAGE WINDOW";
+
+QString mdlMessageWindowName() {
+    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::tempPath();
+    return QDir(folder).filePath(QString("%1-%2").arg(messageWindowTitle).arg(getuid()));
+}
+
+bool mdlOtherCopyRunning() {
+    static int lockHandle = -1;
+    if (lockHandle >= 0) return false;
+    QByteArray path = (mdlMessageWindowName() + ".lock").toLocal8Bit();
+    int handle = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (handle < 0) return false;
+    if (flock(handle, LOCK_EX | LOCK_NB) == 0) {
+        lockHandle = handle;
+        return false;
+    }
+    ::close(handle);
+    return true;
+}
+
+/* Sends one packet and waits for its reply; false when the window is gone. */
+static bool mdlSendPacket(QLocalSocket *socket, int32_t message, int32_t wParam) {
+    int32_t packet[2] = {message, wParam};
+    socket->write(reinterpret_cast<const char *>(packet), sizeof packet);
+    if (!socket->waitForBytesWritten(5000)) return false;
+    while (socket->bytesAvailable() < 4)
+        if (!socket->waitForReadyRead(-1)) return false;
+    int32_t reply = 0;
+    socket->read(reinterpret_cast<char *>(&reply), sizeof reply);
+    return true;
+}
+
+/* The running copy takes its lock before it opens the window, so a copy that
+ * finds the lock held gives the window a moment to appear. */
+static bool mdlConnect(QLocalSocket *socket) {
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        socket->connectToServer(mdlMessageWindowName());
+        if (socket->waitForConnected(1000)) return true;
+        if (waited.elapsed() > 2000) return false;
+        QThread::msleep(100);
+    }
+}
+
+bool mdlForwardToRunningCopy(const QString &commandLine) {
+    QLocalSocket socket;
+    if (!mdlConnect(&socket)) return false;
+    if (!mdlSendPacket(&socket, MDL_MSG_FOREGROUND, 0)) return false;
+    if (commandLine.isEmpty()) return true;
+    srand(static_cast<unsigned>(QTime::currentTime().msecsSinceStartOfDay()));
+    double r = static_cast<double>(rand()) / (static_cast<double>(RAND_MAX) + 1.0);
+    auto number = static_cast<int32_t>(r * 65536.0 + 0.5);
+    QByteArray text = commandLine.toLocal8Bit();
+    kvWriteCmdFile(number, text.constData());
+    return mdlSendPacket(&socket, MDL_MSG_HANDOVER, number);
+}
+
+void mdlHandOver(int32_t number) {
+    char buffer[256];
+    std::memset(buffer, ' ', 255);
+    buffer[255] = 0;
+    int32_t length = kvReadCmdFile(number, buffer);
+    if (length <= 0 || !mdlMain.frame) return;
+    QString commandLine = QString::fromLocal8Bit(buffer, length);
+    for (const QString &name : mdlParseCommandLine(commandLine))
+        mdlMain.frame->OpenNewFile(name);
+}
+
+mdlMessageWindow::mdlMessageWindow() : server(new QLocalServer(this)) {
+    setObjectName(messageWindowTitle);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(server, &QLocalServer::newConnection, this, &mdlMessageWindow::accept);
+}
+
+mdlMessageWindow::~mdlMessageWindow() {
+    close();
+}
+
+bool mdlMessageWindow::open(QString *error, int *number) {
+    /* Only the holder of the instance lock gets here, so a socket file left
+     * behind belongs to an editor that ended without closing it. */
+    QLocalServer::removeServer(mdlMessageWindowName());
+    if (server->listen(mdlMessageWindowName())) return true;
+    *error = server->errorString();
+    *number = static_cast<int>(server->serverError());
+    return false;
+}
+
+void mdlMessageWindow::close() {
+    if (server->isListening()) server->close();
+}
+
+void mdlMessageWindow::accept() {
+    while (QLocalSocket *socket = server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(socket); });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void mdlMessageWindow::serve(QLocalSocket *socket) {
+    while (socket->bytesAvailable() >= 8) {
+        int32_t packet[2] = {0, 0};
+        socket->read(reinterpret_cast<char *>(packet), sizeof packet);
+        if (packet[0] == MDL_MSG_FOREGROUND && mdlMain.frame)
+            mdlMain.frame->comeToFront();
+        else if (packet[0] == MDL_MSG_HANDOVER)
+            mdlHandOver(packet[1]);
+        int32_t reply = 0;
+        socket->write(reinterpret_cast<const char *>(&reply), sizeof reply);
+        socket->flush();
+    }
+}

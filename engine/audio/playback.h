@@ -1,0 +1,106 @@
+/*
+ * playback.h - the one playback state of the engine, shared by its threads,
+ * and the play cursor that the view draws and follows.
+ *
+ * Playback runs on worker threads (feeder, device, cursor tracker; one
+ * thread for the clipboard) that share only this record: every field is an
+ * aligned 32-bit atomic word, the ring is single-producer single-consumer,
+ * and a stop is a flag plus a bounded wait for the running flags, so no
+ * thread ever takes a lock. Worker threads never draw: they post message
+ * 1147 to the document window, whose view redraws incrementally.
+ */
+#ifndef KV_AUDIO_PLAYBACK_H
+#define KV_AUDIO_PLAYBACK_H
+
+#include "engine/audio/ring.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+/* Messages of the playback side. */
+enum : int32_t {
+    KV_MSG_PLAY_REDRAW = 1147, /* posted to a document window: redraw incrementally */
+    KV_MSG_PLAY_FAILED = 1801, /* to the message window: playback ended after a write error */
+    KV_MSG_CLIP_PLAYED = 1925, /* to the message window: the clipboard preview ended */
+};
+
+/* A document's play cursor. playFrame is written by the tracker and read by
+ * the view; userTouched is set by the view's navigation and stops the view
+ * from following; returnFrame is firstFrame as it was when playback started. */
+struct KV_PlayCursor {
+    std::atomic<int32_t> playFrame{-1};
+    std::atomic<int32_t> following{0};
+    std::atomic<int32_t> userTouched{0};
+    std::atomic<int32_t> returnFrame{0};
+};
+
+/* The cursor of a document handle, null outside 0..255. */
+KV_PlayCursor *kvPlayCursor(int32_t doc);
+
+/* The view lends the tracker its client width in pixels (0: no view). */
+using KvViewWidthFn = int32_t (*)(int32_t doc);
+extern std::atomic<KvViewWidthFn> kvViewWidthHook;
+
+struct KV_Playback {
+    std::atomic<int32_t> playDoc{-1};
+    std::atomic<int32_t> stopRequest{0};
+    std::atomic<int32_t> feederRunning{0};
+    std::atomic<int32_t> deviceRunning{0};
+    std::atomic<int32_t> trackerRunning{0};
+    std::atomic<int32_t> loopStart{0}; /* frames played: [loopStart, loopEnd) */
+    std::atomic<int32_t> loopEnd{0};
+    std::atomic<int32_t> loopPlayback{0};
+    std::atomic<int32_t> playSpeed{1}; /* 1, -1, 2, -2 */
+    std::atomic<int32_t> readFrame{0}; /* next frame the feeder reads */
+    std::atomic<int32_t> playChannel{-1};
+    std::atomic<int32_t> previewMode{0};
+    std::atomic<int32_t> previewType{0};
+    KV_PlayRing ring;
+    /* The device clock: frames queued and played as of a moment, published
+     * by the device thread after each write under a sequence count. */
+    std::atomic<uint32_t> clockSequence{0};
+    std::atomic<int64_t> clockWritten{0};
+    std::atomic<int64_t> clockPlayed{0};
+    std::atomic<int64_t> clockStampUs{0}; /* 0: nothing published yet */
+    std::atomic<int32_t> clockRate{0};
+};
+
+extern KV_Playback kvPlayback;
+
+/* True while any playback thread runs. */
+bool kvPlaybackRunning();
+
+/* Sets the running flag and starts a detached thread that must clear it
+ * when it ends: false (flag cleared) when no thread could be made. */
+bool kvStartPlaybackThread(std::atomic<int32_t> &running, std::function<void()> body);
+
+/* The stop a worker thread makes itself (range end, device failure): the
+ * other threads are stopped as kvStop does, the view is put back, and the
+ * caller's own running flag is cleared last, so that a start from the
+ * interface thread cannot overlap the clean-up. */
+void kvStopFromWorker(std::atomic<int32_t> &own);
+
+/* Device clock: reset before the threads start, published by the device
+ * thread, read by the tracker as frames played up to now. */
+void kvResetDeviceClock(int32_t rate);
+void kvPublishDeviceClock(int64_t played, int64_t written);
+int64_t kvDeviceClockPosition();
+
+/* Thread bodies. */
+void kvDocumentFeeder();
+void kvPreviewFeeder();
+void kvDeviceThread();
+void kvTrackerThread();
+
+/* 32768 * sample truncated towards zero and clamped to 16 bits (NaN: 0). */
+int16_t kvToPcm16(float sample);
+
+/* One step of a view following the play cursor at `frame`: the view is
+ * `width` columns of `fpp` frames from `first`; `played` frames went by
+ * since the last step at `speed`; mode is scrollMode (0 smooth, 1 page,
+ * 2 none). Returns the new firstFrame and updates *following. */
+int32_t kvFollowCursor(int32_t mode, int32_t frame, int32_t played, int32_t speed, int32_t width,
+                       int32_t fpp, int32_t first, int32_t *following);
+
+#endif

@@ -1,0 +1,70 @@
+/*
+ * codec.h - the codec bridge for MPEG Layer-3 files and the ID3 tags around
+ * them, as opening, saving and the file dialogs use them.
+ *
+ * The engine finds the first frame header itself, with its own tables, so a
+ * file is recognised the same way whatever codec is installed; the codec
+ * only converts between the compressed stream and 16-bit PCM. Tags are kept
+ * as the raw bytes that were read and written back unchanged.
+ */
+#ifndef KV_CODEC_CODEC_H
+#define KV_CODEC_CODEC_H
+
+#include "engine/document/document.h"
+#include "engine/platform/codecs.h"
+
+#include <cstdint>
+#include <string>
+
+/* What an accepted frame header says; offset is the header's first byte in
+ * the bytes searched. */
+struct KvFrameInfo {
+    int32_t channels;
+    int32_t sampleRate;
+    int32_t bitRate; /* kbit/s */
+    int32_t offset;
+};
+
+/* Reads up to `wanted` bytes from the file's position, as far as the file
+ * goes: the count read (fewer only at the end or on an error). */
+int32_t kvReadUpTo(int32_t file, uint8_t *bytes, int32_t wanted);
+
+/* The frame search over bytes already read: true when the first sync-like
+ * window is an acceptable header. Fewer than 1024 bytes never are. */
+bool kvFindFrameHeader(const uint8_t *bytes, int32_t count, KvFrameInfo *info);
+
+/* Reads up to 4096 bytes from the file's position and searches them. On
+ * success the document has the stream's channels, rate and bit rate, format
+ * 85, 16 bits and no codec, and the file stands at the header. */
+bool kvFrameSearch(int32_t doc, int32_t file);
+
+/* Decodes the rest of the file into the insertion pipeline: 0, or -1 after
+ * an error or a cancel (the pending samples are then discarded). */
+int32_t kvDecodeFile(int32_t doc, int32_t file);
+
+/* kvOpen's path for every file that is not a plain WAVE file: tags, frame
+ * search, decoding and the first state. 0, or -1 after the message. */
+int32_t kvOpenCompressed(int32_t doc, int32_t file);
+
+/* The first installed codec offering a Layer-3 format of these channels and
+ * rate, or null. */
+KvCodecId kvFindCodec(int32_t channels, int32_t rate);
+
+/* Writes the document as MPEG Layer-3 with its tags to `path`: 0, or -1
+ * after the message or a cancel (the caller deletes the file). */
+int32_t kvEncodeFile(int32_t doc, const std::string &path);
+
+/* ---- Tags ---- */
+
+/* Fills the four tag fields from the file and leaves it just after the
+ * ID3v2 tag, or at 0 when there is none (or none that can be trusted). */
+void kvReadTags(KV_Document *document, int32_t file);
+
+/* Write the kept tags (nothing when there is none): false when a write failed. */
+bool kvWriteID3v2(const KV_Document *document, int32_t file);
+bool kvWriteID3v1(const KV_Document *document, int32_t file);
+
+/* The name of an ID3v1 genre number ("Unknown" above 125). */
+const char *kvGenreName(int32_t genre);
+
+#endif

@@ -1,0 +1,82 @@
+/*
+ * frame_search.cpp - recognising an MPEG audio stream by its first frame header.
+ *
+ * The search trusts only the first sync-like pattern it meets: it either is
+ * an acceptable header or the file is not taken for a compressed sound file.
+ * That keeps arbitrary files from being decoded on the strength of a stray
+ * pattern deep inside them. The tables are those of ISO 11172-3 and 13818-3;
+ * the values those tables mark as forbidden (layer bits 00, bit-rate index
+ * 15) have no entry and are not accepted.
+ */
+#include "engine/codec/codec.h"
+#include "engine/platform/fileio.h"
+
+#include <cstring>
+
+enum : int32_t { KV_SEARCH_BYTES = 4096, KV_SEARCH_MINIMUM = 1024 };
+
+/* kbit/s by [table][index]: MPEG-1 layers I, II, III; MPEG-2 layer I; MPEG-2 layers II/III. */
+static const int32_t kvBitRates[5][15] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+};
+
+static const int32_t kvSampleRates[9] = {44100, 48000, 32000, 22050, 24000,
+                                         16000, 11025, 12000, 8000};
+
+/* Reads one candidate window; false when it is not an acceptable header. */
+static bool kvDecodeHeader(uint32_t h, KvFrameInfo *info) {
+    if (!(h & (1u << 20))) return false; /* MPEG 2.5 or reserved */
+    bool mpeg1 = (h & (1u << 19)) != 0;
+    int32_t layer = 4 - static_cast<int32_t>((h >> 17) & 3);
+    int32_t bitRateIndex = static_cast<int32_t>((h >> 12) & 15);
+    int32_t rateIndex = static_cast<int32_t>((h >> 10) & 3) + (mpeg1 ? 0 : 3);
+    info->channels = ((h >> 6) & 3) == 3 ? 1 : 2;
+    if (layer > 3 || bitRateIndex < 1 || bitRateIndex > 14 || rateIndex > 8) return false;
+    int32_t table = mpeg1 ? layer - 1 : (layer == 1 ? 3 : 4);
+    info->bitRate = kvBitRates[table][bitRateIndex];
+    info->sampleRate = kvSampleRates[rateIndex];
+    return true;
+}
+
+bool kvFindFrameHeader(const uint8_t *bytes, int32_t count, KvFrameInfo *info) {
+    if (count < KV_SEARCH_MINIMUM) return false;
+    uint32_t h = 0;
+    for (int32_t i = 0; i < count; i++) {
+        h = h << 8 | bytes[i];
+        if (i < 3 || (h & 0xFFE00000u) != 0xFFE00000u) continue;
+        info->offset = i - 3;
+        return kvDecodeHeader(h, info);
+    }
+    return false;
+}
+
+int32_t kvReadUpTo(int32_t file, uint8_t *bytes, int32_t wanted) {
+    int32_t got = 0;
+    while (got < wanted) {
+        int64_t more = kvFileReadSome(file, bytes + got, wanted - got);
+        if (more <= 0) break;
+        got += static_cast<int32_t>(more);
+    }
+    return got;
+}
+
+bool kvFrameSearch(int32_t doc, int32_t file) {
+    KV_Document *document = kvGetDocument(doc);
+    static uint8_t bytes[KV_SEARCH_BYTES];
+    int64_t start = kvFileTell(file);
+    int32_t count = kvReadUpTo(file, bytes, KV_SEARCH_BYTES);
+    KvFrameInfo info{};
+    bool found = kvFindFrameHeader(bytes, count, &info);
+    if (!found) return false;
+    document->current->channels = info.channels;
+    document->current->sampleRate = info.sampleRate;
+    document->bitRate = info.bitRate;
+    document->formatTag = KV_WAVE_FORMAT_MPEGLAYER3;
+    document->bitsPerSample = 16;
+    document->codecDriver = nullptr;
+    return kvFileSeek(file, start + info.offset);
+}

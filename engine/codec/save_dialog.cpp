@@ -1,0 +1,273 @@
+/*
+ * save_dialog.cpp - kvGetSaveFile: the save dialog with the panel that
+ * chooses the file type's sample format, codec and bit rate.
+ *
+ * The four choices live in the dialog while it is open and reach the
+ * document only on OK, so cancelling changes nothing. The lists always show
+ * what will be used: the entry selected when a list is refilled is the
+ * choice, never a value the lists no longer offer. A compressed type with no
+ * codec for the document's channels and rate disables OK and says so once.
+ */
+#include "engine/codec/file_dialogs.h"
+#include "engine/core/engine.h"
+#include "engine/core/services.h"
+#include "engine/document/document.h"
+#include "engine/platform/messages.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstring>
+
+static char kvDefaultExtension[4] = "ext";
+
+const char *kvSaveExtension() {
+    return kvDefaultExtension;
+}
+
+/* The WAVE attribute entries, in list order. */
+struct KvAttribute {
+    const char *name;
+    int32_t format;
+    int32_t bits;
+};
+static const KvAttribute kvAttributes[5] = {
+    {"8 Bit Unsigned", 1, 8},
+    {"16 Bit Signed", 1, 16},
+    {"32 Bit Signed", 1, 32},
+    {"Bit IEEE Single (32 Bit)", 3, 32},
+    {"Bit IEEE Double (64 Bit)", 3, 64},
+};
+
+static const char *kvSaveFilters[2] = {"PCM Wave File (*.wav)", "MPEG1 Layer-3 File (*.mp3)"};
+
+KvSaveDialog::KvSaveDialog(QWidget *parent, int32_t channels, int32_t rate,
+                           const KvSaveChoice &choice)
+    : QFileDialog(parent), choice(choice), channels(channels), rate(rate) {
+    setOption(QFileDialog::DontUseNativeDialog);
+    setAcceptMode(QFileDialog::AcceptSave);
+    setFileMode(QFileDialog::AnyFile);
+    setNameFilters({kvSaveFilters[0], kvSaveFilters[1]});
+    setSizeGripEnabled(true);
+    buildPanel();
+    int32_t filter = choice.saveFormat == 85 ? 2 : 1;
+    selectNameFilter(kvSaveFilters[filter - 1]);
+    /* The default extension follows the type the dialog starts with, so a
+     * name typed without one is never saved as ".ext". */
+    std::strcpy(kvDefaultExtension, filter == 2 ? "mp3" : "wav");
+    setDefaultSuffix(kvDefaultExtension);
+    connect(this, &QFileDialog::filterSelected, this,
+            [this](const QString &name) { typeChanged(name == kvSaveFilters[1] ? 2 : 1); });
+    if (auto *edit = findChild<QLineEdit *>("fileNameEdit"))
+        connect(edit, &QLineEdit::textChanged, this, [this] { setOkEnabled(okAllowed); });
+}
+
+/* The lists are filled when the dialog opens, so a "No CODECs Found" box
+ * comes over the dialog rather than before it. */
+void KvSaveDialog::showEvent(QShowEvent *event) {
+    QFileDialog::showEvent(event);
+    if (opened) return;
+    opened = true;
+    refillLists();
+}
+
+/* Labels 1004 and 1007 line up with the file-type label, the lists with the
+ * file-type box, in two rows the grid keeps aligned on resizing. */
+void KvSaveDialog::buildPanel() {
+    QFont small = font();
+    small.setPointSize(8);
+    codecsLabel = new QLabel("Codecs:", this);
+    codecList = new QComboBox(this);
+    attributeList = new QComboBox(this);
+    attributesLabel = new QLabel("Attributes:", this);
+    codecsLabel->setObjectName("ctl1004");
+    codecList->setObjectName("ctl1005");
+    attributeList->setObjectName("ctl1006");
+    attributesLabel->setObjectName("ctl1007");
+    for (QWidget *control :
+         {static_cast<QWidget *>(codecsLabel), static_cast<QWidget *>(codecList),
+          static_cast<QWidget *>(attributeList), static_cast<QWidget *>(attributesLabel)})
+        control->setFont(small);
+    codecsLabel->setEnabled(false);
+    codecList->setEnabled(false);
+    auto *grid = qobject_cast<QGridLayout *>(layout());
+    int row = grid->rowCount();
+    grid->addWidget(codecsLabel, row, 0);
+    grid->addWidget(codecList, row, 1);
+    grid->addWidget(attributesLabel, row + 1, 0);
+    grid->addWidget(attributeList, row + 1, 1);
+    connect(codecList, &QComboBox::activated, this, &KvSaveDialog::codecChosen);
+    connect(attributeList, &QComboBox::activated, this, &KvSaveDialog::attributeChosen);
+}
+
+void KvSaveDialog::typeChanged(int32_t filter) {
+    std::strcpy(kvDefaultExtension, filter == 2 ? "mp3" : "wav");
+    setDefaultSuffix(kvDefaultExtension);
+    choice.saveFormat = filter == 2 ? 85 : 1;
+    refillLists();
+}
+
+void KvSaveDialog::refillLists() {
+    if (choice.saveFormat == 85)
+        fillCodecs();
+    else
+        fillAttributes();
+    checkEmpty();
+}
+
+static bool kvHasFormatTag(KvCodecId driver, int32_t tag) {
+    for (int32_t each : kvAcmFormatTags(driver))
+        if (each == tag) return true;
+    return false;
+}
+
+void KvSaveDialog::fillCodecs() {
+    codecList->clear();
+    int selected = -1;
+    for (KvCodecId driver : kvAcmDriverEnum(KV_ACM_DRIVERENUMF_NOLOCAL)) {
+        if (!kvAcmDriverIsCodec(driver) || !kvHasFormatTag(driver, choice.saveFormat)) continue;
+        if (driver == choice.saveCodec) selected = codecList->count();
+        codecList->addItem(kvAcmDriverLongName(driver),
+                           QVariant::fromValue(reinterpret_cast<quintptr>(driver)));
+    }
+    if (selected < 0 && codecList->count() > 0) selected = 0;
+    codecList->setCurrentIndex(selected);
+    choice.saveCodec =
+        selected < 0 ? nullptr
+                     : reinterpret_cast<KvCodecId>(codecList->itemData(selected).value<quintptr>());
+    fillBitRates();
+    codecList->setEnabled(true);
+    codecsLabel->setEnabled(true);
+}
+
+void KvSaveDialog::fillBitRates() {
+    attributeList->clear();
+    if (!choice.saveCodec) return;
+    int selected = -1;
+    for (const KvWaveFormat &format : kvAcmFormats(choice.saveCodec, choice.saveFormat)) {
+        if (format.channels != channels || format.samplesPerSec != rate) continue;
+        int32_t bitRate = format.avgBytesPerSec / 125;
+        if (bitRate == choice.saveBitRate) selected = attributeList->count();
+        attributeList->addItem(QString("Bitrate: %1 kbps").arg(bitRate), bitRate);
+    }
+    if (attributeList->count() == 0) return;
+    if (selected < 0) selected = 0;
+    attributeList->setCurrentIndex(selected);
+    choice.saveBitRate = attributeList->itemData(selected).toInt();
+    choice.saveBits = 16;
+}
+
+void KvSaveDialog::fillAttributes() {
+    attributeList->clear();
+    int selected = -1;
+    for (int32_t i = 0; i < 5; i++) {
+        attributeList->addItem(kvAttributes[i].name, i);
+        if (kvAttributes[i].format == choice.saveFormat && kvAttributes[i].bits == choice.saveBits)
+            selected = i;
+    }
+    /* A format no entry offers (PCM of 64 bits after leaving floating
+     * point) would write a file nothing reads back: 16 bits instead. */
+    if (selected < 0) {
+        selected = 1;
+        choice.saveFormat = kvAttributes[1].format;
+        choice.saveBits = kvAttributes[1].bits;
+    }
+    attributeList->setCurrentIndex(selected);
+    codecList->setEnabled(false);
+    codecsLabel->setEnabled(false);
+}
+
+void KvSaveDialog::checkEmpty() {
+    if (attributeList->count() > 0) {
+        setOkEnabled(true);
+        attributeList->setEnabled(true);
+        attributesLabel->setEnabled(true);
+        return;
+    }
+    setOkEnabled(false);
+    bool wasEnabled = attributesLabel->isEnabled();
+    for (QWidget *control :
+         {static_cast<QWidget *>(codecsLabel), static_cast<QWidget *>(codecList),
+          static_cast<QWidget *>(attributeList), static_cast<QWidget *>(attributesLabel)})
+        control->setEnabled(false);
+    if (wasEnabled)
+        kvShowMessageBox(this, "No CODECs Found",
+                         "No CODECs Found for the specified format. Please select a different "
+                         "file type.",
+                         KV_BOX_OK, KV_ICON_WARNING, KV_ID_OK);
+}
+
+void KvSaveDialog::codecChosen(int index) {
+    choice.saveCodec = reinterpret_cast<KvCodecId>(codecList->itemData(index).value<quintptr>());
+    fillBitRates();
+    checkEmpty();
+}
+
+void KvSaveDialog::attributeChosen(int index) {
+    if (choice.saveFormat == 85) {
+        choice.saveBitRate = attributeList->itemData(index).toInt();
+        choice.saveBits = 16;
+        return;
+    }
+    const KvAttribute &attribute = kvAttributes[attributeList->itemData(index).toInt()];
+    choice.saveFormat = attribute.format;
+    choice.saveBits = attribute.bits;
+    choice.saveBitRate = 0;
+    choice.saveCodec = nullptr;
+}
+
+/* The toolkit re-enables its accept button as the name is typed, so the
+ * state is applied again then, and accept() itself is refused while off. */
+void KvSaveDialog::setOkEnabled(bool enabled) {
+    okAllowed = enabled;
+    auto *buttons = findChild<QDialogButtonBox *>("buttonBox");
+    auto *edit = findChild<QLineEdit *>("fileNameEdit");
+    if (!buttons) return;
+    for (QAbstractButton *button : buttons->buttons())
+        if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
+            button->setEnabled(enabled && (!edit || !edit->text().isEmpty()));
+}
+
+void KvSaveDialog::accept() {
+    if (okAllowed) QFileDialog::accept();
+}
+
+/* The starting name: the path without its extension (only a "." after the
+ * last "/" starts one). */
+static QString kvStartingName(const char *path) {
+    QString name = QFile::decodeName(path);
+    int dot = name.lastIndexOf('.');
+    if (dot > name.lastIndexOf('/')) name.truncate(dot);
+    return name;
+}
+
+extern "C" KV_API int32_t kvGetSaveFile(int32_t doc, char *name) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document || !name) return -1;
+    if (!kvDialogsAvailable())
+        return kvError(0, "An error occurred while attempting to open the file: %d",
+                       KV_DIALOG_FAILURE);
+    KvSaveChoice choice{document->formatTag,
+                        document->bitsPerSample != 0 ? document->bitsPerSample : 16,
+                        document->bitRate, static_cast<KvCodecId>(document->codecDriver)};
+    KvSaveDialog dialog(static_cast<QWidget *>(kvEngine.messageWindow), document->current->channels,
+                        document->current->sampleRate, choice);
+    QString start = kvStartingName(name);
+    if (!start.isEmpty()) dialog.selectFile(start);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return -1;
+    QByteArray chosen = QFile::encodeName(dialog.selectedFiles().first());
+    if (chosen.size() > 254)
+        return kvError(0, "An error occurred while attempting to open the file: %d",
+                       KV_BUFFER_TOO_SMALL);
+    std::memcpy(name, chosen.constData(), chosen.size() + 1);
+    document->formatTag = dialog.choice.saveFormat;
+    document->bitsPerSample = dialog.choice.saveBits;
+    document->bitRate = dialog.choice.saveBitRate;
+    document->codecDriver = dialog.choice.saveCodec;
+    return 0;
+}

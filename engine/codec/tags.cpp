@@ -1,0 +1,283 @@
+/*
+ * tags.cpp - ID3v1 and ID3v2 tags, and the file description of kvGetInfo.
+ *
+ * The engine does not edit tags: it keeps the bytes it read and writes them
+ * back unchanged around the encoded audio, so tag versions and frames it
+ * does not understand survive a save. The ID3v2 size comes from the file
+ * and is not trusted: a tag that claims more bytes than the file holds, or
+ * more than may be allocated, is treated as no tag at all.
+ */
+#include "engine/codec/codec.h"
+#include "engine/core/services.h"
+#include "engine/platform/fileio.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+enum : int32_t { KV_ID3V1_SIZE = 128, KV_ID3V2_HEADER = 10, KV_TAG_ALLOCATION_LIMIT = 67108864 };
+
+static const char *const kvGenres[126] = {"Blues",
+                                          "Classic Rock",
+                                          "Country",
+                                          "Dance",
+                                          "Disco",
+                                          "Funk",
+                                          "Grunge",
+                                          "Hip-Hop",
+                                          "Jazz",
+                                          "Metal",
+                                          "NewAge",
+                                          "Oldies",
+                                          "Other",
+                                          "Pop",
+                                          "R&B",
+                                          "Rap",
+                                          "Reggae",
+                                          "Rock",
+                                          "Techno",
+                                          "Industrial",
+                                          "Alternative",
+                                          "Ska",
+                                          "DeathMetal",
+                                          "Pranks",
+                                          "Soundtrack",
+                                          "Euro-Techno",
+                                          "Ambient",
+                                          "Trip-Hop",
+                                          "Vocal",
+                                          "Jazz+Funk",
+                                          "Fusion",
+                                          "Trance",
+                                          "Classical",
+                                          "Instrumental",
+                                          "Acid",
+                                          "House",
+                                          "Game",
+                                          "SoundClip",
+                                          "Gospel",
+                                          "Noise",
+                                          "AlternRock",
+                                          "Bass",
+                                          "Soul",
+                                          "Punk",
+                                          "Space",
+                                          "Meditative",
+                                          "Instrumental Pop",
+                                          "Instrumental Rock",
+                                          "Ethnic",
+                                          "Gothic",
+                                          "Darkwave",
+                                          "Techno-Industrial",
+                                          "Electronic",
+                                          "Pop-Folk",
+                                          "Eurodance",
+                                          "Dream",
+                                          "Southern Rock",
+                                          "Comedy",
+                                          "Cult",
+                                          "Gangsta",
+                                          "Top40",
+                                          "Christian Rap",
+                                          "Pop/Funk",
+                                          "Jungle",
+                                          "Native American",
+                                          "Cabaret",
+                                          "New Wave",
+                                          "Psychadelic",
+                                          "Rave",
+                                          "Showtunes",
+                                          "Trailer",
+                                          "Lo-Fi",
+                                          "Tribal",
+                                          "Acid Punk",
+                                          "Acid Jazz",
+                                          "Polka",
+                                          "Retro",
+                                          "Musical",
+                                          "Rock & Roll",
+                                          "Hard Rock",
+                                          "Folk",
+                                          "Folk-Rock",
+                                          "National Folk",
+                                          "Swing",
+                                          "Fast Fusion",
+                                          "Bebob",
+                                          "Latin",
+                                          "Revival",
+                                          "Celtic",
+                                          "Bluegrass",
+                                          "Avantgarde",
+                                          "Gothic Rock",
+                                          "Progressive Rock",
+                                          "Psychedelic Rock",
+                                          "Symphonic Rock",
+                                          "Slow Rock",
+                                          "Big Band",
+                                          "Chorus",
+                                          "Easy Listening",
+                                          "Acoustic",
+                                          "Humour",
+                                          "Speech",
+                                          "Chanson",
+                                          "Opera",
+                                          "Chamber Music",
+                                          "Sonata",
+                                          "Symphony",
+                                          "Booty Bass",
+                                          "Primus",
+                                          "Porn Groove",
+                                          "Satire",
+                                          "SlowJam",
+                                          "Club",
+                                          "Tango",
+                                          "Samba",
+                                          "Folklore",
+                                          "Ballad",
+                                          "Power Ballad",
+                                          "Rhythmic Soul",
+                                          "Freestyle",
+                                          "Duet",
+                                          "Punk Rock",
+                                          "Drum Solo",
+                                          "Acapella",
+                                          "Euro-House",
+                                          "Dance Hall"};
+
+const char *kvGenreName(int32_t genre) {
+    return genre >= 0 && genre <= 125 ? kvGenres[genre] : "Unknown";
+}
+
+static void kvForgetID3v2(KV_Document *document) {
+    kvFree(document->id3v2Copy);
+    document->id3v2Copy = nullptr;
+    document->id3v2Size = 0;
+    std::memset(document->id3v2Marker, 0, sizeof document->id3v2Marker);
+}
+
+static void kvReadID3v1(KV_Document *document, int32_t file) {
+    uint8_t *block = document->id3v1Block;
+    int64_t size = kvFileSize(file);
+    bool read =
+        size >= KV_ID3V1_SIZE && kvFileReadAt(file, block, KV_ID3V1_SIZE, size - KV_ID3V1_SIZE);
+    if (!read || std::memcmp(block, "TAG", 3) != 0) std::memset(block, 0, KV_ID3V1_SIZE);
+}
+
+/* The whole tag size an ID3v2 header gives (7 bits per size byte), header included. */
+static int64_t kvID3v2Size(const uint8_t header[KV_ID3V2_HEADER]) {
+    const uint8_t *b = header + 6;
+    return (static_cast<int64_t>(b[0]) << 21) + (b[1] << 14) + (b[2] << 7) + b[3] + KV_ID3V2_HEADER;
+}
+
+void kvReadTags(KV_Document *document, int32_t file) {
+    kvReadID3v1(document, file);
+    kvForgetID3v2(document);
+    uint8_t header[KV_ID3V2_HEADER];
+    kvFileSeek(file, 0);
+    if (!kvFileRead(file, header, KV_ID3V2_HEADER) || std::memcmp(header, "ID3", 3) != 0) {
+        kvFileSeek(file, 0);
+        return;
+    }
+    int64_t size = kvID3v2Size(header);
+    if (size > kvFileSize(file) || size > KV_TAG_ALLOCATION_LIMIT) {
+        kvFileSeek(file, 0);
+        return;
+    }
+    auto *copy = static_cast<uint8_t *>(kvAlloc(static_cast<int32_t>(size)));
+    kvFileSeek(file, 0);
+    if (!kvFileRead(file, copy, size)) {
+        kvFree(copy);
+        kvFileSeek(file, 0);
+        return;
+    }
+    std::memcpy(document->id3v2Marker, "ID3", 3);
+    document->id3v2Size = static_cast<int32_t>(size);
+    document->id3v2Copy = copy;
+}
+
+bool kvWriteID3v2(const KV_Document *document, int32_t file) {
+    if (document->id3v2Size == 0 || !document->id3v2Copy) return true;
+    return kvFileWrite(file, document->id3v2Copy, document->id3v2Size);
+}
+
+bool kvWriteID3v1(const KV_Document *document, int32_t file) {
+    if (std::memcmp(document->id3v1Block, "TAG", 3) != 0) return true;
+    return kvFileWrite(file, document->id3v1Block, KV_ID3V1_SIZE);
+}
+
+extern "C" KV_API int32_t kvHasID3(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    return std::memcmp(document->id3v1Block, "TAG", 3) == 0 ||
+           std::memcmp(document->id3v2Marker, "ID3", 3) == 0;
+}
+
+extern "C" KV_API int32_t kvClearTags(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    kvForgetID3v2(document);
+    std::memset(document->id3v1Block, 0, KV_ID3V1_SIZE);
+    document->savedLevel = -1;
+    return 0;
+}
+
+/* A text field of the ID3v1 block: at most `width` bytes, up to a zero byte,
+ * without trailing spaces. */
+static std::string kvTagField(const uint8_t *block, int32_t offset, int32_t width) {
+    std::string field;
+    for (int32_t i = 0; i < width && block[offset + i] != 0; i++)
+        field += static_cast<char>(block[offset + i]);
+    while (!field.empty() && field.back() == ' ')
+        field.pop_back();
+    return field;
+}
+
+/* Bytes 125-126 as text; a zero at 125 with a number at 126 is the track
+ * number of the ID3v1.1 layout, shown in decimal. */
+static std::string kvTrackText(const uint8_t *block) {
+    if (block[125] != 0) return kvTagField(block, 125, 2);
+    return block[126] != 0 ? std::to_string(block[126]) : std::string();
+}
+
+static bool kvBlockInUse(const uint8_t *block) {
+    for (int32_t i = 0; i < KV_ID3V1_SIZE; i++)
+        if (block[i] != 0) return true;
+    return false;
+}
+
+static std::string kvDescribeID3v1(const uint8_t *block) {
+    if (!kvBlockInUse(block)) return "ID3v1 Tag: No\n";
+    return "ID3v1 Tag: Yes\nID3 Information:\n\nArtist:\t" + kvTagField(block, 33, 30) +
+           "\nAlbum:\t" + kvTagField(block, 63, 30) + "\nTitle:\t" + kvTagField(block, 3, 30) +
+           "\nYear:\t" + kvTagField(block, 93, 4) + "\nTrack:\t" + kvTrackText(block) +
+           "\nGenre:\t" + kvGenreName(block[127]) + "\nComment:\t" + kvTagField(block, 97, 30) +
+           "\n\n";
+}
+
+static std::string kvDescribeDocument(const KV_Document *document) {
+    const KV_State *state = document->current;
+    bool compressed = document->formatTag == KV_WAVE_FORMAT_MPEGLAYER3;
+    char text[1024];
+    std::snprintf(text, sizeof text, "File Information for %s File: %s\n\n",
+                  compressed ? "MP3" : "PCM Wave", document->path);
+    std::string description = text;
+    if (!compressed) {
+        std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBits per Sample: %d\nChannels: %d\n",
+                      state->sampleRate, document->bitsPerSample, state->channels);
+        return description + text;
+    }
+    std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBit Rate: %d kbps\nChannels: %d\n\n",
+                  state->sampleRate, document->bitRate, state->channels);
+    description += text;
+    description += kvDescribeID3v1(document->id3v1Block);
+    description += document->id3v2Size != 0 ? "ID3v2 Tag: Yes\n" : "ID3v2 Tag: No\n";
+    return description;
+}
+
+extern "C" KV_API int32_t kvGetInfo(int32_t doc, char *text) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document || !text) return -1;
+    std::string description = kvDescribeDocument(document);
+    std::memcpy(text, description.c_str(), description.size() + 1);
+    return 0;
+}

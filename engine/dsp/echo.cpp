@@ -1,0 +1,262 @@
+/*
+ * echo.cpp - Simple Echo (one feedback delay per channel with a low-pass in
+ * the loop) and Echo (two delay lines with an input matrix, self or crossed
+ * feedback, band limiting and dry/wet outputs).
+ *
+ * Both share two float lines of one second each, allocated at start and
+ * freed at finish, so nothing is allocated while samples flow. Inside the
+ * carried-on tail (the range's last extendAmount seconds when "Carry Beyond
+ * Selection" is on) the lines take no new input and only ring on; the tail
+ * zone is found once per buffer, not tested per sample.
+ */
+#include "engine/dsp/echo.h"
+#include "engine/core/engine.h"
+#include "engine/core/services.h"
+#include "engine/document/document.h"
+
+#include <algorithm>
+#include <cstring>
+
+/* Delay lines and their indexes (Simple Echo shares lineIndex[0]). */
+static float *lines[2] = {nullptr, nullptr};
+static int32_t lineLength = 0;
+static int32_t lineIndex[2];
+static float simpleFilter[2];
+/* Echo's band limits: seven one-pole stages per channel in each bank. */
+static float lowPass[2][7], highPass[2][7];
+
+int64_t kvTailLength(int32_t doc) {
+    const KV_Document *document = kvGetDocument(doc);
+    if (!document) return 0;
+    const KV_Options *options = kvEngine.options;
+    return static_cast<int64_t>(options->extendEffect) * options->extendAmount *
+           document->current->sampleRate;
+}
+
+int32_t kvTailStart(int32_t count, int32_t remaining, int64_t tail) {
+    /* The tail zone is the range's last `tail` samples: sample i is in it
+     * when remaining - i <= tail, so that it starts exactly at the old end
+     * of the selection. */
+    if (remaining < 0) return count;
+    int64_t first = static_cast<int64_t>(remaining) - tail;
+    return static_cast<int32_t>(std::clamp<int64_t>(first, 0, count));
+}
+
+void kvReadPair(const KvBlockStep &step) {
+    KV_Document *document = kvGetDocument(step.doc);
+    int32_t start = step.lower + step.offset;
+    kvReadSamples(step.doc, 0, document->level - 1, blockA, start, step.count, 0);
+    if (document->current->channels > 1)
+        kvReadSamples(step.doc, 1, document->level - 1, blockB, start, step.count, 0);
+}
+
+static void kvResetEcho() {
+    if (lines[0]) std::memset(lines[0], 0, 2 * lineLength * sizeof(float));
+    lineIndex[0] = lineIndex[1] = 0;
+    simpleFilter[0] = simpleFilter[1] = 0.0f;
+    std::memset(lowPass, 0, sizeof lowPass);
+    std::memset(highPass, 0, sizeof highPass);
+}
+
+static void kvAllocateLines(int32_t doc) {
+    kvEchoFinish();
+    lineLength = std::max(kvGetDocument(doc)->current->sampleRate, 1);
+    lines[0] = static_cast<float *>(
+        kvAlloc(static_cast<int32_t>(2 * static_cast<int64_t>(lineLength) * sizeof(float))));
+    lines[1] = lines[0] + lineLength;
+    kvResetEcho();
+}
+
+int32_t kvSimpleEchoStart(int32_t doc) {
+    kvAllocateLines(doc);
+    return 0;
+}
+
+int32_t kvEchoStart(int32_t doc) {
+    /* The echo's matrix needs two channels; the program converts a mono
+     * sound before it gets here. */
+    if (kvGetDocument(doc)->current->channels < 2) return -1;
+    kvAllocateLines(doc);
+    return 0;
+}
+
+void kvEchoFinish() {
+    kvFree(lines[0]);
+    lines[0] = lines[1] = nullptr;
+    lineLength = 0;
+}
+
+/* A delay in samples, kept within the line (the dialog stops at 1000 ms,
+ * but a stored record could ask for more). */
+static int32_t kvDelayOf(int32_t ms, int32_t rate) {
+    int64_t samples = static_cast<int64_t>(ms) * rate / 1000;
+    return static_cast<int32_t>(std::min<int64_t>(samples, lineLength));
+}
+
+static float kvFactor(int32_t db) {
+    return static_cast<float>(kvDbToGain(db));
+}
+
+/* One side of the simple echo over samples [from, to); `live` says whether
+ * the samples still feed the line (before the tail zone). */
+static void kvSimpleEchoRun(float *buffer, int32_t side, int32_t from, int32_t to, bool live,
+                            int32_t delay, float wet, float feedback, float k) {
+    float *line = lines[side];
+    float y = simpleFilter[side];
+    int32_t idx = lineIndex[0];
+    for (int32_t i = from; i < to; i++) {
+        float x = buffer[i], input = 0.0f;
+        if (live) {
+            y = y + (x - y) * k;
+            input = y;
+        }
+        if (++idx >= delay) idx = 0;
+        float d = line[idx];
+        buffer[i] = x + wet * d;
+        line[idx] = input + feedback * d;
+    }
+    simpleFilter[side] = y;
+    lineIndex[0] = idx;
+}
+
+void kvSimpleEcho(int32_t doc, float *left, float *right, int32_t count, int32_t remaining) {
+    const KV_Document *document = kvGetDocument(doc);
+    if (!left || count <= 0 || !document || !lines[0]) {
+        kvResetEcho();
+        return;
+    }
+    const KV_Params *p = kvEngine.params;
+    float wet = kvFactor(p->simpleEchoWetDb), feedback = kvFactor(p->simpleEchoFeedbackDb);
+    float k = static_cast<float>(p->simpleEchoLowPass * 0.01);
+    int32_t delay = kvDelayOf(p->simpleEchoDelayMs, document->current->sampleRate);
+    int32_t tail = kvTailStart(count, remaining, kvTailLength(doc));
+    /* Both sides advance the one shared index by the same steps: run each
+     * over the buffer from the same starting index. */
+    int32_t start = lineIndex[0];
+    float *sides[2] = {left, right};
+    int32_t end = start;
+    for (int32_t side = 0; side < 2 && sides[side]; side++) {
+        lineIndex[0] = start;
+        kvSimpleEchoRun(sides[side], side, 0, tail, true, delay, wet, feedback, k);
+        kvSimpleEchoRun(sides[side], side, tail, count, false, delay, wet, feedback, k);
+        end = lineIndex[0];
+    }
+    lineIndex[0] = end;
+}
+
+/* A cascade of seven one-pole stages with coefficient k; returns the last. */
+static inline float kvCascade(float *stages, float x, float k) {
+    for (int32_t j = 0; j < 7; j++) {
+        stages[j] += (x - stages[j]) * k;
+        x = stages[j];
+    }
+    return x;
+}
+
+struct KvEchoGains {
+    float leftFromLeft, leftFromRight, rightFromLeft, rightFromRight;
+    float feedbackToLeft, feedbackToRight, dryLeft, wetLeft, wetRight, dryRight;
+    float lowPass, highPass;
+    int32_t delayLeft, delayRight;
+    bool bounce;
+};
+
+static KvEchoGains kvEchoGains(int32_t rate) {
+    const KV_Params *p = kvEngine.params;
+    return {kvFactor(p->echoLeftFromLeftDb),
+            kvFactor(p->echoLeftFromRightDb),
+            kvFactor(p->echoRightFromLeftDb),
+            kvFactor(p->echoRightFromRightDb),
+            kvFactor(p->echoFeedbackRtoLDb),
+            kvFactor(p->echoFeedbackLtoRDb),
+            kvFactor(p->echoDryLeftDb),
+            kvFactor(p->echoWetLeftDb),
+            kvFactor(p->echoWetRightDb),
+            kvFactor(p->echoDryRightDb),
+            static_cast<float>(p->echoLowPass * 0.001),
+            static_cast<float>(p->echoHighPass * 0.001),
+            kvDelayOf(p->echoLeftDelayMs, rate),
+            kvDelayOf(p->echoRightDelayMs, rate),
+            p->echoBounce != 0};
+}
+
+static void kvEchoSample(const KvEchoGains &g, float &left, float &right, bool live) {
+    float *lineL = lines[0], *lineR = lines[1];
+    int32_t &iL = lineIndex[0], &iR = lineIndex[1];
+    float inL = 0.0f, inR = 0.0f;
+    if (live) {
+        inL = g.leftFromLeft * left + g.leftFromRight * right;
+        inR = g.rightFromRight * right + g.rightFromLeft * left;
+    }
+    if (g.bounce) {
+        inL += g.feedbackToLeft * lineR[iR];
+        inR += g.feedbackToRight * lineL[iL];
+    } else {
+        inL += g.feedbackToLeft * lineL[iL];
+        inR += g.feedbackToRight * lineR[iR];
+    }
+    inL = std::clamp(inL, -4.0f, 4.0f);
+    inR = std::clamp(inR, -4.0f, 4.0f);
+    left = g.wetLeft * lineL[iL] + g.dryLeft * left;
+    right = g.wetRight * lineR[iR] + g.dryRight * right;
+    inL = kvCascade(lowPass[0], inL, g.lowPass);
+    inR = kvCascade(lowPass[1], inR, g.lowPass);
+    inL -= kvCascade(highPass[0], inL, g.highPass);
+    inR -= kvCascade(highPass[1], inR, g.highPass);
+    lineL[iL] = inL;
+    lineR[iR] = inR;
+    if (++iL >= g.delayLeft) iL = 0;
+    if (++iR >= g.delayRight) iR = 0;
+}
+
+void kvEcho(int32_t doc, float *left, float *right, int32_t count, int32_t remaining) {
+    const KV_Document *document = kvGetDocument(doc);
+    if (!left || count <= 0 || !document || !lines[0]) {
+        kvResetEcho();
+        return;
+    }
+    if (!right) return;
+    KvEchoGains gains = kvEchoGains(document->current->sampleRate);
+    int32_t tail = kvTailStart(count, remaining, kvTailLength(doc));
+    for (int32_t i = 0; i < count; i++)
+        kvEchoSample(gains, left[i], right[i], i < tail);
+}
+
+void kvSimpleEchoBlock(const KvBlockStep &step) {
+    const KV_State *state = kvGetDocument(step.doc)->current;
+    int32_t remaining = step.rangeLength - step.offset;
+    if (state->editChannel == -1 && state->channels > 1) {
+        if (step.channel != 0) return;
+        kvReadPair(step);
+        kvSimpleEcho(step.doc, blockA, blockB, step.count, remaining);
+        kvQueueInsert(step.doc, 0, blockA, step.count);
+        kvQueueInsert(step.doc, 1, blockB, step.count);
+        return;
+    }
+    KV_Document *document = kvGetDocument(step.doc);
+    kvReadSamples(step.doc, step.channel, document->level - 1, blockA, step.lower + step.offset,
+                  step.count, 0);
+    kvSimpleEcho(step.doc, blockA, nullptr, step.count, remaining);
+    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+}
+
+void kvEchoBlock(const KvBlockStep &step) {
+    if (step.channel != 0) return;
+    kvReadPair(step);
+    kvEcho(step.doc, blockA, blockB, step.count, step.rangeLength - step.offset);
+    kvQueueInsert(step.doc, 0, blockA, step.count);
+    kvQueueInsert(step.doc, 1, blockB, step.count);
+}
+
+int32_t kvSimpleEchoPreview(int32_t doc, float *left, float *right, int32_t count,
+                            int32_t rangeLength, int32_t position) {
+    if (!left) std::swap(left, right);
+    if (left && count > 0) kvSimpleEcho(doc, left, right, count, rangeLength - position);
+    return count;
+}
+
+int32_t kvEchoPreview(int32_t doc, float *left, float *right, int32_t count, int32_t rangeLength,
+                      int32_t position) {
+    if (left && right && count > 0) kvEcho(doc, left, right, count, rangeLength - position);
+    return count;
+}

@@ -1,0 +1,547 @@
+/*
+ * fft.cpp - transform plans, the radix-2 transform, the real transforms, the
+ * window and the streaming short-time transform.
+ *
+ * Every frame the effects transform is real and every synthesis keeps only
+ * the bins below N/2 and takes the real part, so both directions run as
+ * N/2-point complex transforms with one linear pass to split or join the
+ * spectrum: half the work of an N-point complex transform, same result.
+ * Data is held as split real/imaginary arrays so that butterflies and passes
+ * run four at a time on plain vector types; twiddles of each stage sit side
+ * by side. The streaming transform needs no separate bit-reversal pass: the
+ * frame is packed straight into bit-reversed order for the decimation-in-time
+ * forward transform, and the decimation-in-frequency inverse leaves its
+ * result in bit-reversed order for the overlap-add to pick up.
+ */
+#include "engine/dsp/fft.h"
+#include "engine/core/korvel.h"
+#include "engine/core/services.h"
+#include "engine/dsp/fast_math.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+/* Four floats read backwards: p[3], p[2], p[1], p[0]. */
+static inline KvFloat4 kvLoadReversed4(const float *p) {
+    KvFloat4 v = kvLoadFloat4(p);
+    return __builtin_shufflevector(v, v, 3, 2, 1, 0);
+}
+
+static inline void kvStoreReversed4(float *p, KvFloat4 v) {
+    kvStoreFloat4(p, __builtin_shufflevector(v, v, 3, 2, 1, 0));
+}
+
+KvFftPlan *kvFftPlanCreate(int32_t points) {
+    auto *plan = static_cast<KvFftPlan *>(kvAlloc(sizeof(KvFftPlan)));
+    plan->points = points;
+    int32_t bits = 0;
+    while ((1 << bits) < points)
+        bits++;
+    auto *indexes =
+        static_cast<int32_t *>(kvAlloc(2 * points * static_cast<int32_t>(sizeof(int32_t))));
+    plan->reverse = indexes;
+    plan->swaps = indexes + points;
+    plan->swapCount = 0;
+    for (int32_t i = 0; i < points; i++) {
+        int32_t r = 0;
+        for (int32_t b = 0; b < bits; b++)
+            r |= ((i >> b) & 1) << (bits - 1 - b);
+        plan->reverse[i] = r;
+        if (i < r) {
+            plan->swaps[2 * plan->swapCount] = i;
+            plan->swaps[2 * plan->swapCount + 1] = r;
+            plan->swapCount++;
+        }
+    }
+    auto *tables = static_cast<float *>(kvAlloc(4 * points * static_cast<int32_t>(sizeof(float))));
+    plan->twiddleRe = tables;
+    plan->twiddleIm = tables + points;
+    plan->realRe = tables + 2 * points;
+    plan->realIm = tables + 3 * points;
+    plan->twiddleRe[0] = 1.0f;
+    plan->twiddleIm[0] = 0.0f;
+    for (int32_t h = 1; h < points; h *= 2) {
+        for (int32_t j = 0; j < h; j++) {
+            double angle = -std::numbers::pi * j / h;
+            plan->twiddleRe[h + j] = static_cast<float>(std::cos(angle));
+            plan->twiddleIm[h + j] = static_cast<float>(std::sin(angle));
+        }
+    }
+    for (int32_t k = 0; k < points; k++) {
+        double angle = -std::numbers::pi * k / points;
+        plan->realRe[k] = static_cast<float>(std::cos(angle));
+        plan->realIm[k] = static_cast<float>(std::sin(angle));
+    }
+    return plan;
+}
+
+void kvFftPlanFree(KvFftPlan *plan) {
+    if (!plan) return;
+    kvFree(plan->reverse);
+    kvFree(plan->twiddleRe);
+    kvFree(plan);
+}
+
+static void kvBitReverse(const KvFftPlan *plan, float *re, float *im) {
+    const int32_t *swaps = plan->swaps;
+    for (int32_t s = 0; s < plan->swapCount; s++) {
+        int32_t a = swaps[2 * s], b = swaps[2 * s + 1];
+        std::swap(re[a], re[b]);
+        std::swap(im[a], im[b]);
+    }
+}
+
+/* The first two time-decimation stages (twiddles 1 and -i) on each group of
+ * four, done inside the vector registers. */
+static void kvDitFirstStages(float *re, float *im, int32_t points) {
+    const KvFloat4 alternate = {1, -1, 1, -1}, halves = {1, 1, -1, -1};
+    for (int32_t g = 0; g < points; g += 4) {
+        KvFloat4 r = kvLoadFloat4(re + g), i = kvLoadFloat4(im + g);
+        /* half-span 1: (x0 + x1, x0 - x1, x2 + x3, x2 - x3) */
+        KvFloat4 sr = __builtin_shufflevector(r, r, 0, 0, 2, 2) +
+                      __builtin_shufflevector(r, r, 1, 1, 3, 3) * alternate;
+        KvFloat4 si = __builtin_shufflevector(i, i, 0, 0, 2, 2) +
+                      __builtin_shufflevector(i, i, 1, 1, 3, 3) * alternate;
+        /* half-span 2: s0 +- s2 and s1 +- (-i) s3, with (-i) s3 = (s3i, -s3r) */
+        KvFloat4 tr = __builtin_shufflevector(sr, si, 2, 7, 2, 7);
+        KvFloat4 ti = __builtin_shufflevector(si, sr, 2, 7, 2, 7) * alternate;
+        kvStoreFloat4(re + g, __builtin_shufflevector(sr, sr, 0, 1, 0, 1) + tr * halves);
+        kvStoreFloat4(im + g, __builtin_shufflevector(si, si, 0, 1, 0, 1) + ti * halves);
+    }
+}
+
+/* The last two frequency-decimation stages on each group of four. */
+static void kvDifLastStages(float *re, float *im, int32_t points) {
+    const KvFloat4 alternate = {1, -1, 1, -1}, halves = {1, 1, -1, -1},
+                   lastNegative = {1, 1, 1, -1};
+    for (int32_t g = 0; g < points; g += 4) {
+        KvFloat4 r = kvLoadFloat4(re + g), i = kvLoadFloat4(im + g);
+        /* half-span 2: (x0 + x2, x1 + x3, x0 - x2, (x1 - x3)(-i)) */
+        KvFloat4 ar = __builtin_shufflevector(r, r, 0, 1, 0, 1) +
+                      __builtin_shufflevector(r, r, 2, 3, 2, 3) * halves;
+        KvFloat4 ai = __builtin_shufflevector(i, i, 0, 1, 0, 1) +
+                      __builtin_shufflevector(i, i, 2, 3, 2, 3) * halves;
+        KvFloat4 br = __builtin_shufflevector(ar, ai, 0, 1, 2, 7);
+        KvFloat4 bi = __builtin_shufflevector(ai, ar, 0, 1, 2, 7) * lastNegative;
+        /* half-span 1 */
+        kvStoreFloat4(re + g, __builtin_shufflevector(br, br, 0, 0, 2, 2) +
+                                  __builtin_shufflevector(br, br, 1, 1, 3, 3) * alternate);
+        kvStoreFloat4(im + g, __builtin_shufflevector(bi, bi, 0, 0, 2, 2) +
+                                  __builtin_shufflevector(bi, bi, 1, 1, 3, 3) * alternate);
+    }
+}
+
+/* One time-decimation stage of half-span h >= 4: b *= w, then a +- b. */
+static void kvDitStage(float *re, float *im, int32_t points, int32_t h, const float *wRe,
+                       const float *wIm) {
+    for (int32_t g = 0; g < points; g += 2 * h) {
+        float *aRe = re + g, *aIm = im + g, *bRe = re + g + h, *bIm = im + g + h;
+        for (int32_t j = 0; j < h; j += 4) {
+            KvFloat4 wr = kvLoadFloat4(wRe + j), wi = kvLoadFloat4(wIm + j);
+            KvFloat4 br = kvLoadFloat4(bRe + j), bi = kvLoadFloat4(bIm + j);
+            KvFloat4 tr = br * wr - bi * wi;
+            KvFloat4 ti = br * wi + bi * wr;
+            KvFloat4 ar = kvLoadFloat4(aRe + j), ai = kvLoadFloat4(aIm + j);
+            kvStoreFloat4(aRe + j, ar + tr);
+            kvStoreFloat4(aIm + j, ai + ti);
+            kvStoreFloat4(bRe + j, ar - tr);
+            kvStoreFloat4(bIm + j, ai - ti);
+        }
+    }
+}
+
+/* One frequency-decimation stage of half-span h >= 4: a + b, (a - b) w. */
+static void kvDifStage(float *re, float *im, int32_t points, int32_t h, const float *wRe,
+                       const float *wIm) {
+    for (int32_t g = 0; g < points; g += 2 * h) {
+        float *aRe = re + g, *aIm = im + g, *bRe = re + g + h, *bIm = im + g + h;
+        for (int32_t j = 0; j < h; j += 4) {
+            KvFloat4 ar = kvLoadFloat4(aRe + j), ai = kvLoadFloat4(aIm + j);
+            KvFloat4 br = kvLoadFloat4(bRe + j), bi = kvLoadFloat4(bIm + j);
+            KvFloat4 dr = ar - br, di = ai - bi;
+            KvFloat4 wr = kvLoadFloat4(wRe + j), wi = kvLoadFloat4(wIm + j);
+            kvStoreFloat4(aRe + j, ar + br);
+            kvStoreFloat4(aIm + j, ai + bi);
+            kvStoreFloat4(bRe + j, dr * wr - di * wi);
+            kvStoreFloat4(bIm + j, dr * wi + di * wr);
+        }
+    }
+}
+
+static inline void kvMultiply(KvFloat4 ar, KvFloat4 ai, KvFloat4 br, KvFloat4 bi, KvFloat4 *re,
+                              KvFloat4 *im) {
+    *re = ar * br - ai * bi;
+    *im = ar * bi + ai * br;
+}
+
+/* Two time-decimation stages at once, half-spans h and 2h (h >= 4): each
+ * point is loaded and stored once for both. */
+static void kvDitPair(float *re, float *im, int32_t points, int32_t h, const float *wRe,
+                      const float *wIm) {
+    for (int32_t g = 0; g < points; g += 4 * h) {
+        float *r = re + g, *i = im + g;
+        for (int32_t j = 0; j < h; j += 4) {
+            KvFloat4 ar = kvLoadFloat4(r + j), ai = kvLoadFloat4(i + j);
+            KvFloat4 br = kvLoadFloat4(r + j + h), bi = kvLoadFloat4(i + j + h);
+            KvFloat4 cr = kvLoadFloat4(r + j + 2 * h), ci = kvLoadFloat4(i + j + 2 * h);
+            KvFloat4 dr = kvLoadFloat4(r + j + 3 * h), di = kvLoadFloat4(i + j + 3 * h);
+            KvFloat4 w1r = kvLoadFloat4(wRe + h + j), w1i = kvLoadFloat4(wIm + h + j), tr, ti;
+            kvMultiply(br, bi, w1r, w1i, &tr, &ti);
+            KvFloat4 a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
+            kvMultiply(dr, di, w1r, w1i, &tr, &ti);
+            KvFloat4 c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
+            kvMultiply(c1r, c1i, kvLoadFloat4(wRe + 2 * h + j), kvLoadFloat4(wIm + 2 * h + j), &tr,
+                       &ti);
+            kvStoreFloat4(r + j, a1r + tr);
+            kvStoreFloat4(i + j, a1i + ti);
+            kvStoreFloat4(r + j + 2 * h, a1r - tr);
+            kvStoreFloat4(i + j + 2 * h, a1i - ti);
+            kvMultiply(d1r, d1i, kvLoadFloat4(wRe + 3 * h + j), kvLoadFloat4(wIm + 3 * h + j), &tr,
+                       &ti);
+            kvStoreFloat4(r + j + h, b1r + tr);
+            kvStoreFloat4(i + j + h, b1i + ti);
+            kvStoreFloat4(r + j + 3 * h, b1r - tr);
+            kvStoreFloat4(i + j + 3 * h, b1i - ti);
+        }
+    }
+}
+
+/* Two frequency-decimation stages at once, half-spans 2h then h (h >= 4). */
+static void kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe,
+                      const float *wIm) {
+    for (int32_t g = 0; g < points; g += 4 * h) {
+        float *r = re + g, *i = im + g;
+        for (int32_t j = 0; j < h; j += 4) {
+            KvFloat4 ar = kvLoadFloat4(r + j), ai = kvLoadFloat4(i + j);
+            KvFloat4 br = kvLoadFloat4(r + j + h), bi = kvLoadFloat4(i + j + h);
+            KvFloat4 cr = kvLoadFloat4(r + j + 2 * h), ci = kvLoadFloat4(i + j + 2 * h);
+            KvFloat4 dr = kvLoadFloat4(r + j + 3 * h), di = kvLoadFloat4(i + j + 3 * h);
+            KvFloat4 a1r = ar + cr, a1i = ai + ci, b1r = br + dr, b1i = bi + di, c1r, c1i, d1r, d1i;
+            kvMultiply(ar - cr, ai - ci, kvLoadFloat4(wRe + 2 * h + j),
+                       kvLoadFloat4(wIm + 2 * h + j), &c1r, &c1i);
+            kvMultiply(br - dr, bi - di, kvLoadFloat4(wRe + 3 * h + j),
+                       kvLoadFloat4(wIm + 3 * h + j), &d1r, &d1i);
+            KvFloat4 w1r = kvLoadFloat4(wRe + h + j), w1i = kvLoadFloat4(wIm + h + j), tr, ti;
+            kvStoreFloat4(r + j, a1r + b1r);
+            kvStoreFloat4(i + j, a1i + b1i);
+            kvMultiply(a1r - b1r, a1i - b1i, w1r, w1i, &tr, &ti);
+            kvStoreFloat4(r + j + h, tr);
+            kvStoreFloat4(i + j + h, ti);
+            kvStoreFloat4(r + j + 2 * h, c1r + d1r);
+            kvStoreFloat4(i + j + 2 * h, c1i + d1i);
+            kvMultiply(c1r - d1r, c1i - d1i, w1r, w1i, &tr, &ti);
+            kvStoreFloat4(r + j + 3 * h, tr);
+            kvStoreFloat4(i + j + 3 * h, ti);
+        }
+    }
+}
+
+/* The number of stages after the first two: half-spans 4 .. M/2. */
+static int32_t kvMiddleStages(int32_t points) {
+    int32_t stages = 0;
+    for (int32_t h = 4; h < points; h *= 2)
+        stages++;
+    return stages;
+}
+
+/* Forward transform of bit-reversed input into natural order. */
+static void kvDit(const KvFftPlan *plan, float *re, float *im) {
+    int32_t points = plan->points, h = 4;
+    kvDitFirstStages(re, im, points);
+    if (kvMiddleStages(points) % 2) {
+        kvDitStage(re, im, points, h, plan->twiddleRe + h, plan->twiddleIm + h);
+        h *= 2;
+    }
+    for (; h < points; h *= 4)
+        kvDitPair(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+}
+
+/* Forward transform of natural input into bit-reversed order. */
+static void kvDif(const KvFftPlan *plan, float *re, float *im) {
+    int32_t points = plan->points, stages = kvMiddleStages(points), h = points / 4;
+    for (int32_t pass = 0; pass < stages / 2; pass++, h /= 4)
+        kvDifPair(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+    if (stages % 2) kvDifStage(re, im, points, 4, plan->twiddleRe + 4, plan->twiddleIm + 4);
+    kvDifLastStages(re, im, points);
+}
+
+void kvFftTransform(const KvFftPlan *plan, float *re, float *im, int32_t sign) {
+    /* The inverse is the forward transform with real and imaginary parts
+     * exchanged on the way in and out; with split arrays that is free. */
+    if (sign > 0) std::swap(re, im);
+    kvBitReverse(plan, re, im);
+    kvDit(plan, re, im);
+}
+
+/* Bins 0 .. M - 1 of the real frame packed in z (already transformed):
+ * X[k] = E + W^k O with E = (Z[k] + conj Z[M-k]) / 2 and
+ * O = (Z[k] - conj Z[M-k]) / 2i. */
+static void kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe,
+                            float *binIm) {
+    int32_t m = plan->points, k = 1;
+    const float *wRe = plan->realRe, *wIm = plan->realIm;
+    binRe[0] = zRe[0] + zIm[0];
+    binIm[0] = 0.0f;
+    const KvFloat4 half = {0.5f, 0.5f, 0.5f, 0.5f};
+    for (; k + 3 < m; k += 4) {
+        KvFloat4 ar = kvLoadFloat4(zRe + k), ai = kvLoadFloat4(zIm + k);
+        KvFloat4 br = kvLoadReversed4(zRe + m - k - 3), bi = -kvLoadReversed4(zIm + m - k - 3);
+        KvFloat4 er = half * (ar + br), ei = half * (ai + bi);
+        KvFloat4 or_ = half * (ai - bi), oi = half * (br - ar);
+        KvFloat4 wr = kvLoadFloat4(wRe + k), wi = kvLoadFloat4(wIm + k);
+        kvStoreFloat4(binRe + k, er + wr * or_ - wi * oi);
+        kvStoreFloat4(binIm + k, ei + wr * oi + wi * or_);
+    }
+    for (; k < m; k++) {
+        float ar = zRe[k], ai = zIm[k], br = zRe[m - k], bi = -zIm[m - k];
+        float er = 0.5f * (ar + br), ei = 0.5f * (ai + bi);
+        float or_ = 0.5f * (ai - bi), oi = 0.5f * (br - ar);
+        binRe[k] = er + wRe[k] * or_ - wIm[k] * oi;
+        binIm[k] = ei + wRe[k] * oi + wIm[k] * or_;
+    }
+}
+
+/* The packed spectrum whose transform gives the real part of the inverse of
+ * bins 0 .. M - 1 (the bins from M up being zero). That real part is the
+ * inverse of the Hermitian spectrum Z[0] = Re Y[0], Z[k] = Y[k] / 2
+ * (0 < k < M), Z[M] = 0, packed as Z'[k] = (A + B) + i W^-k (A - B) with
+ * A = Z[k], B = conj Z[M-k]. */
+static void kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm,
+                           float *zRe, float *zIm) {
+    int32_t m = plan->points, k = 1;
+    const float *wRe = plan->realRe, *wIm = plan->realIm;
+    zRe[0] = binRe[0];
+    zIm[0] = binRe[0];
+    const KvFloat4 half = {0.5f, 0.5f, 0.5f, 0.5f};
+    for (; k + 3 < m; k += 4) {
+        KvFloat4 ar = half * kvLoadFloat4(binRe + k), ai = half * kvLoadFloat4(binIm + k);
+        KvFloat4 br = half * kvLoadReversed4(binRe + m - k - 3);
+        KvFloat4 bi = -half * kvLoadReversed4(binIm + m - k - 3);
+        KvFloat4 dr = ar - br, di = ai - bi;
+        KvFloat4 wr = kvLoadFloat4(wRe + k), wi = kvLoadFloat4(wIm + k);
+        KvFloat4 pr = wr * dr + wi * di, pi = wr * di - wi * dr;
+        kvStoreFloat4(zRe + k, ar + br - pi);
+        kvStoreFloat4(zIm + k, ai + bi + pr);
+    }
+    for (; k < m; k++) {
+        float ar = 0.5f * binRe[k], ai = 0.5f * binIm[k];
+        float br = 0.5f * binRe[m - k], bi = -0.5f * binIm[m - k];
+        float dr = ar - br, di = ai - bi;
+        float pr = wRe[k] * dr + wIm[k] * di, pi = wRe[k] * di - wIm[k] * dr;
+        zRe[k] = ar + br - pi;
+        zIm[k] = ai + bi + pr;
+    }
+}
+
+void kvFftRealForward(const KvFftPlan *plan, float *zRe, float *zIm, float *binRe, float *binIm) {
+    kvBitReverse(plan, zRe, zIm);
+    kvDit(plan, zRe, zIm);
+    kvSplitSpectrum(plan, zRe, zIm, binRe, binIm);
+}
+
+void kvFftRealInverse(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe,
+                      float *zIm) {
+    kvJoinSpectrum(plan, binRe, binIm, zRe, zIm);
+    kvDif(plan, zIm, zRe);
+    kvBitReverse(plan, zRe, zIm);
+}
+
+static bool kvIsPowerOfTwo(int32_t v) {
+    return v > 0 && (v & (v - 1)) == 0;
+}
+
+void kvFftSettings(const KV_Options *options, int32_t *size, int32_t *window, int32_t *overlap) {
+    *size = options->fftSize;
+    if (!kvIsPowerOfTwo(*size) || *size < 256 || *size > 8192) *size = 2048;
+    *window = options->fftWindow;
+    if (*window < KV_WINDOW_RECTANGLE || *window > KV_WINDOW_SINUSOID) *window = KV_WINDOW_HANNING;
+    *overlap = options->fftOverlap;
+    if (!kvIsPowerOfTwo(*overlap) || *overlap < 4 || *overlap > 32) *overlap = 8;
+}
+
+static double kvWindowValue(int32_t type, int32_t i, int32_t size) {
+    double m = size - 1;
+    switch (type) {
+    case KV_WINDOW_RECTANGLE:
+        return 1.0;
+    case KV_WINDOW_BARTLETT:
+        return i < size / 2 ? i / m : 1.0 - i / m;
+    case KV_WINDOW_BLACKMAN:
+        return 0.42 - 0.5 * std::cos(2 * std::numbers::pi * i / m) +
+               0.08 * std::cos(4 * std::numbers::pi * i / m);
+    case KV_WINDOW_HAMMING:
+        return 0.54 - 0.46 * 1.8518518518518516 * std::cos(2 * std::numbers::pi * i / m);
+    case KV_WINDOW_SINUSOID:
+        return std::sin(std::numbers::pi * i / m);
+    default:
+        return (0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / m)) * 2.0;
+    }
+}
+
+void kvFftBuildWindow(float *w, int32_t size, int32_t type, int32_t overlap) {
+    double sum = 0.0;
+    for (int32_t i = 0; i < size; i++) {
+        w[i] = static_cast<float>(kvWindowValue(type, i, size));
+        sum += w[i];
+    }
+    double f = sum / std::sqrt(static_cast<double>(size)) *
+               std::sqrt(static_cast<double>(overlap)) * static_cast<double>(0.8695652f);
+    for (int32_t i = 0; i < size; i++)
+        w[i] = static_cast<float>(w[i] / f);
+}
+
+KvFftEngine *kvFftEngineCreate(int32_t size, int32_t window, int32_t overlap) {
+    auto *engine = static_cast<KvFftEngine *>(kvAlloc(sizeof(KvFftEngine)));
+    std::memset(engine, 0, sizeof *engine);
+    engine->size = size;
+    engine->overlap = overlap;
+    engine->hop = size / overlap;
+    engine->plan = kvFftPlanCreate(size / 2);
+    /* window and its even/odd split, 2 x (in ring, out ring, queue) of N;
+     * 2 x 2 phase arrays and 6 work arrays of N / 2 */
+    int32_t floats = 8 * size + 10 * (size / 2);
+    auto *memory = static_cast<float *>(kvAlloc(floats * static_cast<int32_t>(sizeof(float))));
+    std::memset(memory, 0, floats * sizeof(float));
+    float *next = memory;
+    auto take = [&next](int32_t count) {
+        float *part = next;
+        next += count;
+        return part;
+    };
+    engine->window = take(size);
+    engine->windowSplit = take(size);
+    for (int32_t c = 0; c < 2; c++) {
+        engine->inRing[c] = take(size);
+        engine->outRing[c] = take(size);
+        engine->queue[c] = take(size);
+        engine->phase[c] = take(size / 2);
+        engine->synthPhase[c] = take(size / 2);
+    }
+    engine->workRe = take(size / 2);
+    engine->workIm = take(size / 2);
+    engine->binRe = take(size / 2);
+    engine->binIm = take(size / 2);
+    engine->spareRe = take(size / 2);
+    engine->spareIm = take(size / 2);
+    kvFftBuildWindow(engine->window, size, window, overlap);
+    for (int32_t m = 0; m < size / 2; m++) {
+        engine->windowSplit[m] = engine->window[2 * m];
+        engine->windowSplit[size / 2 + m] = engine->window[2 * m + 1];
+    }
+    return engine;
+}
+
+void kvFftEngineFree(KvFftEngine *engine) {
+    if (!engine) return;
+    kvFftPlanFree(engine->plan);
+    kvFree(engine->window);
+    kvFree(engine);
+}
+
+/* Packs the windowed frame starting at ring position `base` (even) into the
+ * work arrays in bit-reversed order: even samples to workRe, odd ones to
+ * workIm. */
+static void kvPackFrame(KvFftEngine *engine, const float *ring, int32_t base) {
+    int32_t half = engine->size / 2, first = (engine->size - base) / 2;
+    const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + half;
+    const int32_t *reverse = engine->plan->reverse;
+    for (int32_t m = 0; m < half; m += 4) {
+        const float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
+        KvFloat4 lo = kvLoadFloat4(at), hi = kvLoadFloat4(at + 4);
+        KvFloat4 even = __builtin_shufflevector(lo, hi, 0, 2, 4, 6) * kvLoadFloat4(wEven + m);
+        KvFloat4 odd = __builtin_shufflevector(lo, hi, 1, 3, 5, 7) * kvLoadFloat4(wOdd + m);
+        for (int32_t q = 0; q < 4; q++) {
+            engine->workRe[reverse[m + q]] = even[q];
+            engine->workIm[reverse[m + q]] = odd[q];
+        }
+    }
+}
+
+/* Adds the windowed synthesis frame, left in bit-reversed order in the work
+ * arrays, into the ring from position `base`. */
+static void kvOverlapAdd(KvFftEngine *engine, float *ring, int32_t base) {
+    int32_t half = engine->size / 2, first = (engine->size - base) / 2;
+    const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + half;
+    const int32_t *reverse = engine->plan->reverse;
+    for (int32_t m = 0; m < half; m += 4) {
+        KvFloat4 even, odd;
+        for (int32_t q = 0; q < 4; q++) {
+            even[q] = engine->workRe[reverse[m + q]];
+            odd[q] = engine->workIm[reverse[m + q]];
+        }
+        even *= kvLoadFloat4(wEven + m);
+        odd *= kvLoadFloat4(wOdd + m);
+        float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
+        kvStoreFloat4(at, kvLoadFloat4(at) + __builtin_shufflevector(even, odd, 0, 4, 1, 5));
+        kvStoreFloat4(at + 4,
+                      kvLoadFloat4(at + 4) + __builtin_shufflevector(even, odd, 2, 6, 3, 7));
+    }
+}
+
+/* Moves the finished oldest slot to the channel's queue of released
+ * samples once the first V - 1 hops are past. */
+static void kvRelease(KvFftEngine *engine, int32_t c) {
+    if (engine->frames[c] < engine->overlap) {
+        engine->frames[c]++;
+        if (engine->frames[c] < engine->overlap) return;
+    }
+    int32_t hop = engine->hop;
+    float *slot = engine->outRing[c] + engine->slot[c] * hop;
+    int32_t count = std::min(engine->pending[c], hop);
+    std::memcpy(engine->queue[c] + engine->queued[c], slot, count * sizeof(float));
+    engine->queued[c] += count;
+    engine->pending[c] -= count;
+    std::memset(slot, 0, hop * sizeof(float));
+}
+
+/* Writes queued samples to out from `produced` up to `limit`. */
+static int32_t kvFlush(KvFftEngine *engine, int32_t c, float *out, int32_t produced,
+                       int32_t limit) {
+    int32_t count = std::min(engine->queued[c], limit - produced);
+    if (count <= 0) return produced;
+    std::memcpy(out + produced, engine->queue[c], count * sizeof(float));
+    engine->queued[c] -= count;
+    std::memmove(engine->queue[c], engine->queue[c] + count, engine->queued[c] * sizeof(float));
+    return produced + count;
+}
+
+int32_t kvFftStream(KvFftEngine *engine, int32_t c, const float *in, float *out, int32_t n,
+                    int64_t position, KvFftHopStep step, void *context) {
+    int32_t hop = engine->hop, produced = 0;
+    if (!in && engine->pending[c] == 0 && engine->queued[c] == 0) return 0;
+    for (int32_t done = 0; done < n;) {
+        int32_t filled = engine->held[c], k = std::min(hop - filled, n - done);
+        float *slot = engine->inRing[c] + engine->slot[c] * hop + filled;
+        if (in) {
+            engine->pending[c] += k;
+            std::memcpy(slot, in + done, k * sizeof(float));
+        } else {
+            std::memset(slot, 0, k * sizeof(float));
+        }
+        int64_t t = filled > 0 ? engine->heldAt[c] : position + done;
+        done += k;
+        if (filled + k < hop) {
+            /* an incomplete hop waits for the next call; the drain completes
+             * it with zeros */
+            engine->held[c] = filled + k;
+            engine->heldAt[c] = t;
+            break;
+        }
+        engine->held[c] = 0;
+        engine->slot[c] = (engine->slot[c] + 1) % engine->overlap;
+        int32_t base = engine->slot[c] * hop;
+        kvPackFrame(engine, engine->inRing[c], base);
+        kvDit(engine->plan, engine->workRe, engine->workIm);
+        kvSplitSpectrum(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
+        step(context, engine, c, t, engine->binRe, engine->binIm);
+        kvJoinSpectrum(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
+        kvDif(engine->plan, engine->workIm, engine->workRe);
+        kvOverlapAdd(engine, engine->outRing[c], base);
+        kvRelease(engine, c);
+        /* never ahead of the input read so far, so out may be in */
+        produced = kvFlush(engine, c, out, produced, in ? done : n);
+    }
+    return kvFlush(engine, c, out, produced, n);
+}

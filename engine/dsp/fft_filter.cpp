@@ -1,0 +1,91 @@
+/*
+ * fft_filter.cpp - the FFT Filter: a band-pass or band-reject of whole FFT
+ * bins on the shared streaming transform.
+ *
+ * The engine (window, rings, overlap-add, delayed release) is fft.cpp's;
+ * this file only chooses, per hop, which bins survive, from the edges in
+ * KV_Params read afresh at every hop so that a preview follows the dialog.
+ * The output stream has exactly the input's length; the dispatcher drains
+ * the last (V - 1) hops after its block loop.
+ */
+#include "engine/dsp/fft_filter.h"
+#include "engine/core/engine.h"
+#include "engine/document/document.h"
+#include "engine/dsp/fft.h"
+
+#include <algorithm>
+#include <cstring>
+
+static KvFftEngine *filterEngine = nullptr;
+
+struct KvFilterHop {
+    int32_t rate;
+    int32_t rangeLength;
+};
+
+/* Zeroes bins [from, to) of the spectrum. */
+static void kvClearBins(float *re, float *im, int64_t from, int64_t to) {
+    if (to <= from) return;
+    std::memset(re + from, 0, (to - from) * sizeof(float));
+    std::memset(im + from, 0, (to - from) * sizeof(float));
+}
+
+static void kvFilterHopStep(void *context, KvFftEngine *engine, int32_t, int64_t t, float *re,
+                            float *im) {
+    const auto *hop = static_cast<const KvFilterHop *>(context);
+    const KV_Params *params = kvEngine.params;
+    int64_t lo = params->fftStartHighPassHz, hi = params->fftStartLowPassHz;
+    if (params->fftDynamic && hop->rangeLength > 0) {
+        lo += (params->fftEndHighPassHz - lo) * t / hop->rangeLength;
+        hi += (params->fftEndLowPassHz - hi) * t / hop->rangeLength;
+    }
+    int64_t size = engine->size, half = size / 2;
+    int64_t binLo = std::clamp<int64_t>(size * lo / hop->rate, 0, half);
+    int64_t binHi = std::clamp<int64_t>(size * hi / hop->rate, 0, half);
+    binHi = std::max(binHi, binLo);
+    if (params->fftFilterType == 1) {
+        kvClearBins(re, im, binLo, binHi);
+    } else {
+        kvClearBins(re, im, 0, binLo);
+        kvClearBins(re, im, binHi, half);
+    }
+}
+
+int32_t kvFftFilterStart(int32_t) {
+    int32_t size, window, overlap;
+    kvFftSettings(kvEngine.options, &size, &window, &overlap);
+    kvFftEngineFree(filterEngine);
+    filterEngine = kvFftEngineCreate(size, window, overlap);
+    return 0;
+}
+
+void kvFftFilterFinish() {
+    kvFftEngineFree(filterEngine);
+    filterEngine = nullptr;
+}
+
+int32_t kvFftFilter(int32_t doc, int32_t channel, const float *in, float *out, int32_t n,
+                    int32_t position, int32_t rangeLength) {
+    const KV_Document *document = kvGetDocument(doc);
+    if (!filterEngine || !document || channel < 0 || channel > 1 || n <= 0) return 0;
+    KvFilterHop hop{std::max(document->current->sampleRate, 1), rangeLength};
+    return kvFftStream(filterEngine, channel, in, out, n, position, kvFilterHopStep, &hop);
+}
+
+void kvFftFilterBlock(const KvBlockStep &step) {
+    KV_Document *document = kvGetDocument(step.doc);
+    kvReadSamples(step.doc, step.channel, document->level - 1, blockA, step.lower + step.offset,
+                  step.count, 0);
+    int32_t produced = kvFftFilter(step.doc, step.channel, blockA, blockA, step.count, step.offset,
+                                   step.rangeLength);
+    if (produced > 0) kvQueueInsert(step.doc, step.channel, blockA, produced);
+}
+
+int32_t kvFftFilterDrain(int32_t doc, int32_t channel, float *out, int32_t rangeLength) {
+    return kvFftFilter(doc, channel, nullptr, out, KV_BLOCK_FRAMES, rangeLength, rangeLength);
+}
+
+int32_t kvFftFilterPreview(int32_t doc, int32_t channel, float *buffer, int32_t count,
+                           int32_t rangeLength, int32_t position) {
+    return kvFftFilter(doc, channel, buffer, buffer, count, position, rangeLength);
+}

@@ -1,0 +1,186 @@
+/*
+ * reverb.cpp - a 16-tap stereo reverberator over one 2^17-sample ring whose
+ * timing follows a room size and whose colour follows a wall material.
+ *
+ * The ring is a power of two so that every read position wraps with a mask,
+ * in both directions: a tap's stereo offset can exceed its delay at low
+ * rates and point ahead of the write position, which a wrap on the negative
+ * side only would send past the end. Tap delays, gains and filter
+ * coefficients are formed once per call, and the 32 tap chains (16 taps, two
+ * sides) run four at a time; the ring is allocated at start and freed at
+ * finish, so nothing is allocated per sample.
+ */
+#include "engine/dsp/reverb.h"
+#include "engine/core/engine.h"
+#include "engine/core/services.h"
+#include "engine/document/document.h"
+#include "engine/dsp/echo.h"
+#include "engine/dsp/fast_math.h"
+
+#include <algorithm>
+#include <cstring>
+
+enum : int32_t {
+    KV_REVERB_RING = 131072,
+    KV_REVERB_MASK = KV_REVERB_RING - 1,
+    KV_TAPS = 16,
+    KV_LANES = 2 * KV_TAPS, /* left taps, then right taps */
+};
+
+struct KvWall {
+    float feedback, inputGain, uCoefficient, vCoefficient;
+};
+
+static const KvWall kWalls[4] = {
+    {0.25f, 1.5f, 0.38f, 0.4f},
+    {0.25f, 1.0f, 0.25f, 0.35f},
+    {0.25f, 0.7f, 0.1f, 0.6f},
+    {0.0625f, 0.3f, 0.2f, 0.5f},
+};
+static const int32_t kRoomConstant[6] = {2530, 6701, 9931, 19865, 42183, 82022};
+static const int32_t kTapPercent[KV_TAPS] = {19, 21, 33, 45, 58, 65, 72, 77,
+                                             82, 86, 89, 93, 95, 97, 98, 99};
+static const int32_t kTapOffset[KV_TAPS] = {-8, 9,  6,  -4, -2, -3, 4,  6,
+                                            1,  -5, -7, 8,  -2, -3, -2, 1};
+
+static float *ring = nullptr;
+static int32_t writePosition = 0;
+/* The taps' one-pole chains, stage by stage, one lane per tap and side, so
+ * that the 32 chains run four lanes at a time; the two feedback chains. */
+alignas(16) static float tapStage[4][KV_LANES];
+static float uChain[4], vChain[4];
+
+int32_t kvReverbBase(int32_t room, int32_t rate) {
+    if (room < 0 || room > 5 || rate <= 0) return 0;
+    /* The quotient 96000 / rate is 0 above 96000 Hz; it is held at 1 there,
+     * as from 48001 Hz up, which keeps every tap inside the ring. */
+    int32_t quotient = std::max(96000 / rate, 1);
+    return kRoomConstant[room] / quotient;
+}
+
+static void kvResetReverb() {
+    if (ring) std::memset(ring, 0, KV_REVERB_RING * sizeof(float));
+    writePosition = 0;
+    std::memset(tapStage, 0, sizeof tapStage);
+    std::memset(uChain, 0, sizeof uChain);
+    std::memset(vChain, 0, sizeof vChain);
+}
+
+int32_t kvReverbStart(int32_t doc) {
+    /* The taps mix both channels; the program converts a mono sound first. */
+    if (kvGetDocument(doc)->current->channels < 2) return -1;
+    kvReverbFinish();
+    ring = static_cast<float *>(kvAlloc(KV_REVERB_RING * sizeof(float)));
+    kvResetReverb();
+    return 0;
+}
+
+void kvReverbFinish() {
+    kvFree(ring);
+    ring = nullptr;
+}
+
+/* Four one-pole stages with coefficient k, each fed by the new value of the
+ * one before; returns the last. */
+static inline float kvChain4(float *stages, float x, float k) {
+    stages[0] += (x - stages[0]) * k;
+    stages[1] += (stages[0] - stages[1]) * k;
+    stages[2] += (stages[1] - stages[2]) * k;
+    stages[3] += (stages[2] - stages[3]) * k;
+    return stages[3];
+}
+
+struct KvTaps {
+    int32_t back[KV_LANES];                  /* distance behind pos */
+    alignas(16) float coefficient[KV_LANES]; /* cL, then cR */
+};
+
+static void kvBuildTaps(KvTaps *taps, int32_t base) {
+    for (int32_t k = 0; k < KV_TAPS; k++) {
+        int32_t d = kTapPercent[k] * base / 100, b = kTapOffset[k];
+        taps->back[k] = d + 5 * b;
+        taps->back[KV_TAPS + k] = d - 5 * b;
+        float g = (100 - kTapPercent[k]) * 0.01f;
+        float f = (b + 15) * 0.0333333f;
+        taps->coefficient[k] = g * (1.0f - f);
+        taps->coefficient[KV_TAPS + k] = g * f;
+    }
+}
+
+/* Runs every tap's chain on its ring sample and returns the left and right
+ * sums of coefficient x chain output. */
+static void kvRunTaps(const KvTaps &taps, int32_t pos, float *wetL, float *wetR) {
+    alignas(16) float input[KV_LANES];
+    for (int32_t lane = 0; lane < KV_LANES; lane++)
+        input[lane] = ring[(pos - taps.back[lane]) & KV_REVERB_MASK];
+    KvFloat4 sums[2] = {};
+    for (int32_t lane = 0; lane < KV_LANES; lane += 4) {
+        KvFloat4 k = kvLoadFloat4(taps.coefficient + lane), x = kvLoadFloat4(input + lane);
+        for (int32_t stage = 0; stage < 4; stage++) {
+            KvFloat4 y = kvLoadFloat4(tapStage[stage] + lane);
+            y += (x - y) * k;
+            kvStoreFloat4(tapStage[stage] + lane, y);
+            x = y;
+        }
+        sums[lane / KV_TAPS] += k * x;
+    }
+    *wetL = sums[0][0] + sums[0][1] + sums[0][2] + sums[0][3];
+    *wetR = sums[1][0] + sums[1][1] + sums[1][2] + sums[1][3];
+}
+
+struct KvReverbLevels {
+    float inLeft, inRight, outLeft, outRight, dryLeft, dryRight;
+};
+
+static void kvReverbSample(const KvTaps &taps, const KvWall &wall, const KvReverbLevels &levels,
+                           float &left, float &right, bool live) {
+    int32_t pos = writePosition = (writePosition + 1) & KV_REVERB_MASK;
+    float in = live ? levels.inLeft * left + levels.inRight * right : 0.0f;
+    float wetL, wetR;
+    kvRunTaps(taps, pos, &wetL, &wetR);
+    wetL = std::clamp(wetL, -4.0f, 4.0f);
+    wetR = std::clamp(wetR, -4.0f, 4.0f);
+    float dryL = live ? levels.dryLeft : 1.0f, dryR = live ? levels.dryRight : 1.0f;
+    left = dryL * left + levels.outLeft * wetL;
+    right = dryR * right + levels.outRight * wetR;
+    float u = kvChain4(uChain, in + wall.feedback * (wetL + wetR), wall.uCoefficient);
+    ring[pos] = kvChain4(vChain, in - u, wall.vCoefficient);
+}
+
+void kvReverb(int32_t doc, float *left, float *right, int32_t count, int32_t remaining) {
+    const KV_Document *document = kvGetDocument(doc);
+    if (!left || count <= 0 || !document || !ring) {
+        kvResetReverb();
+        return;
+    }
+    const KV_Params *p = kvEngine.params;
+    int32_t base = kvReverbBase(p->reverbRoomSize, document->current->sampleRate);
+    if (!right || p->reverbWall < 0 || p->reverbWall > 3 || base <= 0) return;
+    const KvWall &wall = kWalls[p->reverbWall];
+    auto level = [p](int32_t n) { return static_cast<float>(kvDbToGain(p->reverbLevelDb[n])); };
+    KvReverbLevels levels{level(0) * wall.inputGain,
+                          level(1) * wall.inputGain,
+                          level(2),
+                          level(3),
+                          level(4),
+                          level(5)};
+    KvTaps taps;
+    kvBuildTaps(&taps, base);
+    int32_t tail = kvTailStart(count, remaining, kvTailLength(doc));
+    for (int32_t i = 0; i < count; i++)
+        kvReverbSample(taps, wall, levels, left[i], right[i], i < tail);
+}
+
+void kvReverbBlock(const KvBlockStep &step) {
+    if (step.channel != 0) return;
+    kvReadPair(step);
+    kvReverb(step.doc, blockA, blockB, step.count, step.rangeLength - step.offset);
+    kvQueueInsert(step.doc, 0, blockA, step.count);
+    kvQueueInsert(step.doc, 1, blockB, step.count);
+}
+
+int32_t kvReverbPreview(int32_t doc, float *left, float *right, int32_t count, int32_t rangeLength,
+                        int32_t position) {
+    if (left && right && count > 0) kvReverb(doc, left, right, count, rangeLength - position);
+    return count;
+}

@@ -1,0 +1,24 @@
+/*
+ * reverb.h - the Reverb edit: 16 stereo taps over one shared delay ring.
+ */
+#ifndef KV_DSP_REVERB_H
+#define KV_DSP_REVERB_H
+
+#include "engine/dsp/dispatcher.h"
+
+int32_t kvReverbStart(int32_t doc);
+void kvReverbFinish();
+void kvReverbBlock(const KvBlockStep &step);
+int32_t kvReverbPreview(int32_t doc, float *left, float *right, int32_t count, int32_t rangeLength,
+                        int32_t position);
+
+/* The routine, in place on both channels of count samples with `remaining`
+ * range samples from the first one to the range end; a null left buffer or
+ * count 0 resets the running state. */
+void kvReverb(int32_t doc, float *left, float *right, int32_t count, int32_t remaining);
+
+/* The base delay in samples of a room size at a sample rate (0 for a room
+ * index outside the list). */
+int32_t kvReverbBase(int32_t room, int32_t rate);
+
+#endif

@@ -1,0 +1,87 @@
+/*
+ * render.h - drawing the parts of the waveform picture: strips and overview
+ * bar, grooves, lanes with grid and waveform, selection-edge markers, the
+ * time ruler and the play cursor.
+ *
+ * Everything but the ruler's text is written straight into the picture's
+ * scanlines through a few primitives with an explicit column clip, so the
+ * geometry is exact to the pixel and a column always looks the same whether
+ * it was drawn in a full picture or as the edge of a scroll.
+ */
+#ifndef KV_VIEW_RENDER_H
+#define KV_VIEW_RENDER_H
+
+#include "engine/view/wave_view.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/* A picture's pixels with the columns drawing may touch: [left, right). */
+struct KvCanvas {
+    uint32_t *bits;
+    int32_t stride; /* pixels per row */
+    int32_t width;
+    int32_t height;
+    int32_t left;
+    int32_t right;
+};
+
+/* Everything one redraw draws from. */
+struct KvDrawContext {
+    KvCanvas canvas;
+    int32_t doc;
+    const KV_State *state;
+    const KV_Options *options;
+    const WaveView *view;
+    int32_t u;
+    int32_t dataColumns; /* columns that show frames: (length - firstFrame) / zoom */
+};
+
+/* 0x00BBGGRR (the options' colour order) as a 0xFFRRGGBB pixel. */
+uint32_t kvPixelOf(int32_t color);
+
+/* A canvas over the whole picture. */
+KvCanvas kvCanvasOf(QImage *picture);
+KvDrawContext kvDrawContextOf(int32_t doc, WaveView *view);
+
+/* ---- Primitives (all clipped to the canvas and its columns) ---- */
+
+void kvFill(KvCanvas *canvas, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t pixel);
+/* Rows [y0, y1) of column x. */
+void kvVLine(KvCanvas *canvas, int32_t x, int32_t y0, int32_t y1, uint32_t pixel);
+void kvInvertVLine(KvCanvas *canvas, int32_t x, int32_t y0, int32_t y1);
+/* A line from (xa, ya) towards (xb, yb) without its end point. */
+void kvLine(KvCanvas *canvas, int32_t xa, int32_t ya, int32_t xb, int32_t yb, uint32_t pixel);
+
+/* ---- Parts of the picture ---- */
+
+/* Blank Area past the data and on the strips and the lane gap, [x0, x1). */
+void kvDrawStrips(KvDrawContext *context, int32_t x0, int32_t x1);
+/* Overview bar over the whole width; playFrame < 0 when not playing. */
+void kvDrawOverview(KvDrawContext *context, int32_t playFrame);
+/* Grooves under the overview bar, the ruler's top line, the frame lines. */
+void kvDrawSeparators(KvDrawContext *context);
+/* One channel lane over [x0, x1), selected or not. */
+void kvDrawLane(KvDrawContext *context, int32_t lane, int32_t x0, int32_t x1, bool selected);
+/* Markers of the selection's lower and upper edge columns, clipped to [x0, x1). */
+void kvDrawEdgeMarkers(KvDrawContext *context, int32_t x0, int32_t x1, int32_t lo, int32_t hi);
+/* The time ruler over the whole width (its text through QPainter). */
+void kvDrawRuler(KvDrawContext *context, QImage *picture);
+
+/* Rows [top, bottom) the play cursor covers for a channel choice. */
+void kvPlayCursorRows(int32_t channels, int32_t playChannel, int32_t u, int32_t *top,
+                      int32_t *bottom);
+/* Inverts the two lines of a play cursor at column p (drawing it twice
+ * removes it); nothing outside 0 <= p <= width + 8. */
+void kvInvertPlayCursor(KvCanvas *canvas, int32_t p, int32_t top, int32_t bottom);
+
+/* One ruler tick: its column and its label, which starts 3 columns right. */
+struct KvRulerTick {
+    int32_t column;
+    std::string label;
+};
+std::vector<KvRulerTick> kvRulerTicks(int32_t firstFrame, int32_t framesPerPixel, int32_t width,
+                                      int32_t length, int32_t rate);
+
+#endif

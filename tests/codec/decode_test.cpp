@@ -1,0 +1,245 @@
+/*
+ * Decoding: what a document holds after opening a compressed file, against
+ * mpg123's own decode of the same file with the silence rules applied to
+ * it; saving and reopening; cancelling.
+ */
+#include "engine/core/engine.h"
+#include "engine/history/history.h"
+#include "tests/codec/codec_fixture.h"
+
+#include <cmath>
+
+class Decoding : public CodecTest {
+  protected:
+    /* Frames at the start of a reference whose samples are all <= 0.005,
+     * at most 1024: what opening drops. */
+    static int32_t leadingSilence(const std::vector<float> &samples, int32_t channels) {
+        int32_t frames = 0;
+        while (frames < 1024 && (frames + 1) * channels <= static_cast<int32_t>(samples.size())) {
+            bool silent = true;
+            for (int32_t c = 0; c < channels; c++)
+                silent = silent && std::fabs(samples[frames * channels + c]) <= 0.005f;
+            if (!silent) break;
+            frames++;
+        }
+        return frames;
+    }
+    /* Trailing frames of a stereo reference with both samples < 0.005, at most 1023. */
+    static int32_t trailingSilence(const std::vector<float> &samples) {
+        int32_t total = static_cast<int32_t>(samples.size() / 2), frames = 0;
+        while (frames < 1023 && frames < total &&
+               std::fabs(samples[2 * (total - 1 - frames)]) < 0.005f &&
+               std::fabs(samples[2 * (total - 1 - frames) + 1]) < 0.005f)
+            frames++;
+        return frames;
+    }
+    /* Opens the MP3 and checks the document against the reference minus
+     * `leading` frames at the start and `trailing` at the end. */
+    void expectReferenceWithout(const std::string &mp3, int32_t leading, int32_t trailing) {
+        std::vector<float> reference = referenceDecode(mp3);
+        ASSERT_FALSE(reference.empty());
+        ASSERT_EQ(kvOpen(doc, mp3.c_str()), 0) << lastMessage();
+        int32_t channels = kvGetChannels(doc);
+        std::vector<float> expected(reference.begin() + leading * channels,
+                                    reference.end() - trailing * channels);
+        std::vector<float> opened = documentSamples(doc);
+        ASSERT_EQ(opened.size(), expected.size());
+        EXPECT_TRUE(opened == expected);
+    }
+};
+
+TEST_F(Decoding, DocumentHoldsTheDecodedSamples) {
+    TestTone tone;
+    tone.frames = 3 * 44100 + 17;
+    std::string mp3 = makeMp3(tone, "tone");
+    std::vector<float> reference = referenceDecode(mp3);
+    expectReferenceWithout(mp3, leadingSilence(reference, 2), trailingSilence(reference));
+    EXPECT_EQ(kvIsSaved(doc), 1);
+    char label[40];
+    kvGetUndoText(doc, 0, label);
+    EXPECT_STREQ(label, "Original File");
+}
+
+TEST_F(Decoding, NearSilentStartOfUpTo1024FramesIsDropped) {
+    TestTone tone;
+    tone.leadingZeros = 700;
+    std::string mp3 = makeMp3(tone, "quiet-start");
+    std::vector<float> reference = referenceDecode(mp3);
+    int32_t leading = leadingSilence(reference, 2);
+    ASSERT_GT(leading, 600);
+    ASSERT_LT(leading, 1024);
+    expectReferenceWithout(mp3, leading, trailingSilence(reference));
+}
+
+TEST_F(Decoding, LongSilentStartKeepsTheSilenceAfter1024Frames) {
+    TestTone tone;
+    tone.leadingZeros = 3000;
+    std::string mp3 = makeMp3(tone, "long-start");
+    std::vector<float> reference = referenceDecode(mp3);
+    ASSERT_EQ(leadingSilence(reference, 2), 1024);
+    expectReferenceWithout(mp3, 1024, trailingSilence(reference));
+    std::vector<float> left(1000);
+    kvReadFrames(doc, 0, 0, 1000, left.data());
+    for (float value : left)
+        ASSERT_LE(std::fabs(value), 0.005f);
+}
+
+TEST_F(Decoding, StereoNearSilentTailIsRemovedMonoTailStays) {
+    TestTone tone;
+    tone.trailingZeros = 800;
+    std::string stereo = makeMp3(tone, "tail-stereo");
+    std::vector<float> reference = referenceDecode(stereo);
+    int32_t trailing = trailingSilence(reference);
+    ASSERT_GT(trailing, 600);
+    expectReferenceWithout(stereo, leadingSilence(reference, 2), trailing);
+
+    tone.channels = 1;
+    std::string mono = makeMp3(tone, "tail-mono", "-m m -b 128");
+    kvClose(doc);
+    doc = kvCreate(nullptr);
+    expectReferenceWithout(mono, leadingSilence(referenceDecode(mono), 1), 0);
+}
+
+/* A progress callback that cancels the running operation at its first report. */
+static void cancelAtFirstReport(const char *, int32_t textLength, int32_t percent, int32_t) {
+    if (textLength == 0 && percent > 0 && kvEngine.params) kvEngine.params->cancelRequested = 1;
+}
+
+TEST_F(Decoding, CancelledOpenLeavesTheDocumentEmpty) {
+    TestTone tone;
+    tone.frames = 10 * 44100;
+    std::string mp3 = makeMp3(tone, "long");
+    kvEngine.progressCallback = cancelAtFirstReport;
+    EXPECT_EQ(kvOpen(doc, mp3.c_str()), -1);
+    kvEngine.progressCallback = nullptr;
+    EXPECT_EQ(kvGetLength(doc), 0);
+    EXPECT_EQ(lastMessage(), "");
+}
+
+class RoundTrip : public CodecTest {
+  protected:
+    /* A new stereo document holding a two-second tone. */
+    void makeToneDocument(std::vector<float> *left, std::vector<float> *right) {
+        kvNew(doc, 2, 16, 1, 44100);
+        left->resize(2 * 44100);
+        right->resize(2 * 44100);
+        for (size_t i = 0; i < left->size(); i++) {
+            (*left)[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 440.0 * i / 44100));
+            (*right)[i] = 0.3f * static_cast<float>(std::sin(2 * M_PI * 1000.0 * i / 44100));
+        }
+        kvSetSelection(doc, 0, 0, -1);
+        kvBeginEdit(doc, "Tone");
+        for (size_t at = 0; at < left->size(); at += 4096) {
+            int32_t count = static_cast<int32_t>(std::min<size_t>(4096, left->size() - at));
+            kvQueueInsert(doc, 0, left->data() + at, count);
+            kvQueueInsert(doc, 1, right->data() + at, count);
+        }
+        ASSERT_EQ(kvCompleteEdit(doc, true), 0);
+    }
+    /* The best correlation of `opened` with `original` over shifts of up to a block. */
+    static double bestCorrelation(const std::vector<float> &original,
+                                  const std::vector<float> &opened, int32_t *shift) {
+        double best = -1;
+        for (int32_t lag = 0; lag <= 1152; lag++) {
+            std::vector<float> a(original.begin() + lag, original.end());
+            double r = testCorrelation(a, opened);
+            if (r > best) {
+                best = r;
+                *shift = lag;
+            }
+        }
+        return best;
+    }
+};
+
+TEST_F(RoundTrip, SavedAndReopenedToneMatchesTheOriginal) {
+    std::vector<float> left, right;
+    makeToneDocument(&left, &right);
+    kvGetDocument(doc)->formatTag = 85;
+    kvGetDocument(doc)->bitRate = 128;
+    ASSERT_EQ(kvSave(doc, path("tone.mp3").c_str()), 0) << lastMessage();
+    EXPECT_FALSE(kvTestFileExists(path("tone.mp3.kv")));
+    EXPECT_EQ(kvIsSaved(doc), 1);
+
+    int32_t reopened = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(reopened, path("tone.mp3").c_str()), 0) << lastMessage();
+    EXPECT_EQ(kvGetChannels(reopened), 2);
+    EXPECT_EQ(kvGetSampleRate(reopened), 44100);
+    EXPECT_EQ(kvGetDocument(reopened)->bitRate, 128);
+    int32_t length = kvGetLength(reopened);
+    EXPECT_LE(std::abs(length - static_cast<int32_t>(left.size())), 1152);
+    std::vector<float> openedLeft(length), openedRight(length);
+    kvReadFrames(reopened, 0, 0, length, openedLeft.data());
+    kvReadFrames(reopened, 1, 0, length, openedRight.data());
+    int32_t shift = 0;
+    EXPECT_GT(bestCorrelation(left, openedLeft, &shift), 0.99);
+    EXPECT_GT(bestCorrelation(right, openedRight, &shift), 0.99);
+    double level = 0, originalLevel = 0;
+    for (int32_t i = 0; i < length; i++) {
+        level += openedLeft[i] * openedLeft[i];
+        originalLevel += left[i + shift] * left[i + shift];
+    }
+    EXPECT_NEAR(std::sqrt(level / originalLevel), 1.0, 0.1);
+}
+
+TEST_F(RoundTrip, SavedFileIsReadByAnIndependentDecoder) {
+    std::vector<float> left, right;
+    makeToneDocument(&left, &right);
+    kvGetDocument(doc)->formatTag = 85;
+    kvGetDocument(doc)->bitRate = 192;
+    ASSERT_EQ(kvSave(doc, path("tone.mp3").c_str()), 0) << lastMessage();
+    std::vector<float> decoded = referenceDecode(path("tone.mp3"));
+    /* The information frame makes the decoder return exactly what was written. */
+    EXPECT_EQ(decoded.size(), 2 * left.size());
+    std::string bytes = kvTestReadFile(path("tone.mp3"));
+    KvFrameInfo info{};
+    ASSERT_TRUE(kvFindFrameHeader(reinterpret_cast<const uint8_t *>(bytes.data()), 4096, &info));
+    EXPECT_EQ(info.offset, 0);
+    EXPECT_EQ(info.bitRate, 192);
+}
+
+TEST_F(RoundTrip, MonoAtAnMpegTwoRateKeepsItsFormat) {
+    kvNew(doc, 1, 16, 1, 22050);
+    std::vector<float> tone(22050);
+    for (size_t i = 0; i < tone.size(); i++)
+        tone[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 300.0 * i / 22050));
+    kvBeginEdit(doc, "Tone");
+    for (size_t at = 0; at < tone.size(); at += 4096)
+        kvQueueInsert(doc, 0, tone.data() + at,
+                      static_cast<int32_t>(std::min<size_t>(4096, tone.size() - at)));
+    ASSERT_EQ(kvCompleteEdit(doc, true), 0);
+    kvGetDocument(doc)->formatTag = 85;
+    kvGetDocument(doc)->bitRate = 64;
+    ASSERT_EQ(kvSave(doc, path("mono.mp3").c_str()), 0) << lastMessage();
+    int32_t reopened = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(reopened, path("mono.mp3").c_str()), 0) << lastMessage();
+    EXPECT_EQ(kvGetChannels(reopened), 1);
+    EXPECT_EQ(kvGetSampleRate(reopened), 22050);
+    EXPECT_EQ(kvGetDocument(reopened)->bitRate, 64);
+}
+
+TEST_F(RoundTrip, CancelledSaveLeavesTheTargetAlone) {
+    std::vector<float> left, right;
+    makeToneDocument(&left, &right);
+    kvGetDocument(doc)->formatTag = 85;
+    kvGetDocument(doc)->bitRate = 128;
+    kvTestWriteFile(path("target.mp3"), "old contents");
+    kvEngine.progressCallback = cancelAtFirstReport;
+    EXPECT_EQ(kvSave(doc, path("target.mp3").c_str()), -1);
+    kvEngine.progressCallback = nullptr;
+    EXPECT_EQ(kvTestReadFile(path("target.mp3")), "old contents");
+    EXPECT_FALSE(kvTestFileExists(path("target.mp3.kv")));
+    EXPECT_EQ(kvIsSaved(doc), 0);
+}
+
+TEST_F(RoundTrip, BitRateTheCodecCannotWriteIsRefused) {
+    std::vector<float> left, right;
+    makeToneDocument(&left, &right);
+    kvGetDocument(doc)->formatTag = 85;
+    kvGetDocument(doc)->bitRate = 500;
+    EXPECT_EQ(kvSave(doc, path("bad.mp3").c_str()), -1);
+    EXPECT_EQ(lastMessage(), "Can't open ACM conversion stream. It is possible that you have a "
+                             "corrupted CODEC installed.");
+    EXPECT_FALSE(kvTestFileExists(path("bad.mp3")));
+    EXPECT_FALSE(kvTestFileExists(path("bad.mp3.kv")));
+}

@@ -1,0 +1,370 @@
+/*
+ * The open and save dialogs, offscreen: the open panel's description of the
+ * file under the cursor, the save panel's lists and their enabling rules,
+ * and what the two exports hand back on OK and on cancel.
+ */
+#include "engine/codec/file_dialogs.h"
+#include "engine/platform/messages.h"
+#include "tests/codec/codec_fixture.h"
+#include "tests/codec/dialog_support.h"
+#include "tests/document/wave_files.h"
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+class DialogTest : public CodecTest {
+  protected:
+    void SetUp() override {
+        testEnsureApplication();
+        CodecTest::SetUp();
+    }
+};
+
+/* ---- Open panel ---- */
+
+class OpenPanel : public DialogTest {
+  protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        dialog = new KvOpenDialog(nullptr);
+    }
+    void TearDown() override {
+        delete dialog;
+        DialogTest::TearDown();
+    }
+    void select(const std::string &file) {
+        emit dialog->currentChanged(QString::fromStdString(file));
+    }
+    std::string text(const char *name) {
+        return testControl<QLabel>(dialog, name)->text().toStdString();
+    }
+    bool previewEnabled() { return testControl<QPushButton>(dialog, "ctl1001")->isEnabled(); }
+    KvOpenDialog *dialog = nullptr;
+};
+
+TEST_F(OpenPanel, WaveWithAnEighteenByteFormatChunkShowsItsFormatAndLength) {
+    TestWave wave;
+    wave.fmtSize = 18;
+    wave.samples.assign(44100 * 4 * 5 / 2, '\0'); /* 2.5 s of 16-bit stereo */
+    kvTestWriteFile(path("long-fmt.wav"), wave.bytes());
+    select(path("long-fmt.wav"));
+    EXPECT_EQ(text("ctl1002"), "Selected File: PCM, 16 Bits, Stereo, 44100 Hz");
+    EXPECT_EQ(text("ctl1003"), "Length: 0:02.50");
+    EXPECT_TRUE(previewEnabled());
+}
+
+TEST_F(OpenPanel, LengthCountsMinutesSecondsAndHundredths) {
+    TestWave wave;
+    wave.channels = 1;
+    wave.sampleRate = 8000;
+    wave.bitsPerSample = 8;
+    wave.samples.assign(8000 * 61 + 4000 + 80, '\x80'); /* 61.51 s */
+    kvTestWriteFile(path("minute.wav"), wave.bytes());
+    select(path("minute.wav"));
+    EXPECT_EQ(text("ctl1002"), "Selected File: PCM, 8 Bits, Mono, 8000 Hz");
+    EXPECT_EQ(text("ctl1003"), "Length: 1:01.51");
+}
+
+TEST_F(OpenPanel, WaveTheReaderOpensIsDescribedEvenWithChunksBeforeItsData) {
+    TestWave wave;
+    wave.extra = {testChunk("LIST", "INFOISFT\x04\0\0\0Test")};
+    wave.samples.assign(44100 * 4, '\0');
+    kvTestWriteFile(path("list.wav"), wave.bytes());
+    select(path("list.wav"));
+    EXPECT_EQ(text("ctl1002"), "Selected File: PCM, 16 Bits, Stereo, 44100 Hz");
+    EXPECT_EQ(text("ctl1003"), "Length: 0:01.00");
+}
+
+TEST_F(OpenPanel, Mp3IsDescribedFromItsFirstFrame) {
+    TestTone tone;
+    tone.channels = 1;
+    tone.frames = 3 * 44100;
+    std::string mp3 = makeMp3(tone, "mono", "-m m -b 128");
+    select(mp3);
+    EXPECT_EQ(text("ctl1002"), "Selected File: MP3, 128 kbps, Mono, 44100 Hz");
+    /* The length is estimated from the file size at the stream's bit rate. */
+    struct stat info;
+    stat(mp3.c_str(), &info);
+    int64_t hundredths = 100 * static_cast<int64_t>(info.st_size) / (128 * 125);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "Length: %d:%02d.%02d",
+                  static_cast<int>(hundredths / 6000), static_cast<int>(hundredths / 100 % 60),
+                  static_cast<int>(hundredths % 100));
+    EXPECT_EQ(text("ctl1003"), expected);
+    EXPECT_EQ(text("ctl1003").substr(0, 12), "Length: 0:03");
+    EXPECT_TRUE(previewEnabled());
+}
+
+TEST_F(OpenPanel, FloatWaveIsNotDescribedAndCannotBePreviewed) {
+    select(makeMp3(TestTone{}, "first"));
+    ASSERT_TRUE(previewEnabled());
+    TestWave wave;
+    wave.formatTag = 3;
+    wave.bitsPerSample = 32;
+    std::string samples;
+    for (int i = 0; i < 44100; i++) {
+        float value = i % 7 == 0 ? -0.999f : 0.5f;
+        samples.append(reinterpret_cast<const char *>(&value), 4);
+        samples.append(reinterpret_cast<const char *>(&value), 4);
+    }
+    wave.samples = samples;
+    kvTestWriteFile(path("float.wav"), wave.bytes());
+    select(path("float.wav"));
+    EXPECT_EQ(text("ctl1002"), "");
+    EXPECT_EQ(text("ctl1003"), "");
+    EXPECT_FALSE(previewEnabled());
+}
+
+TEST_F(OpenPanel, FoldersAndOtherFilesLeaveThePanelBlank) {
+    select(makeMp3(TestTone{}, "first"));
+    select(root);
+    EXPECT_EQ(text("ctl1002"), "");
+    EXPECT_FALSE(previewEnabled());
+    kvTestWriteFile(path("notes.txt"), std::string(5000, 'x'));
+    select(path("notes.txt"));
+    EXPECT_EQ(text("ctl1002"), "");
+    EXPECT_EQ(text("ctl1003"), "");
+    EXPECT_FALSE(previewEnabled());
+}
+
+TEST_F(OpenPanel, PanelControlsSitBelowTheDialogsOwn) {
+    EXPECT_EQ(testControl<QPushButton>(dialog, "ctl1001")->text(), "Preview");
+    EXPECT_EQ(dialog->nameFilters(),
+              QStringList({"Supported File Types (*.wav *.mp3)", "PCM Wave Files (*.wav)",
+                           "MPEG1 Layer-3 Files (*.mp3)"}));
+    EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
+}
+
+/* ---- Save panel ---- */
+
+class SavePanel : public DialogTest {
+  protected:
+    void TearDown() override {
+        delete dialog;
+        DialogTest::TearDown();
+    }
+    void open(int32_t channels, int32_t rate, KvSaveChoice choice) {
+        dialog = new KvSaveDialog(nullptr, channels, rate, choice);
+        dialog->show();
+    }
+    QComboBox *codecs() { return testControl<QComboBox>(dialog, "ctl1005"); }
+    QComboBox *attributes() { return testControl<QComboBox>(dialog, "ctl1006"); }
+    bool enabled(const char *name) { return testControl<QWidget>(dialog, name)->isEnabled(); }
+    bool okEnabled() {
+        auto *buttons = dialog->findChild<QDialogButtonBox *>("buttonBox");
+        for (QAbstractButton *button : buttons->buttons())
+            if (buttons->buttonRole(button) == QDialogButtonBox::AcceptRole)
+                return button->isEnabled();
+        return false;
+    }
+    /* Picks a file type the way the user does, through the dialog's type box. */
+    void chooseType(int index) {
+        auto *types = dialog->findChild<QComboBox *>("fileTypeCombo");
+        types->setCurrentIndex(index);
+        emit types->activated(index);
+        emit types->textActivated(types->itemText(index));
+    }
+    int32_t boxesShown(const std::string &title) {
+        int32_t count = 0;
+        for (const KvShownBox &box : kvTestTakeShownBoxes())
+            count += box.title == title;
+        return count;
+    }
+    KvSaveDialog *dialog = nullptr;
+};
+
+static const std::vector<std::string> kAttributes = {"8 Bit Unsigned", "16 Bit Signed",
+                                                     "32 Bit Signed", "Bit IEEE Single (32 Bit)",
+                                                     "Bit IEEE Double (64 Bit)"};
+
+TEST_F(SavePanel, WaveDocumentOffersTheSampleFormats) {
+    open(2, 44100, {3, 64, 0, nullptr});
+    EXPECT_EQ(testEntries(attributes()), kAttributes);
+    EXPECT_EQ(attributes()->currentText(), "Bit IEEE Double (64 Bit)");
+    EXPECT_FALSE(enabled("ctl1005"));
+    EXPECT_FALSE(enabled("ctl1004"));
+    EXPECT_TRUE(enabled("ctl1007"));
+    EXPECT_EQ(dialog->selectedNameFilter(), "PCM Wave File (*.wav)");
+}
+
+TEST_F(SavePanel, SwitchingTheTypeRefillsTheLists) {
+    open(2, 44100, {1, 16, 128, nullptr});
+    EXPECT_STREQ(kvSaveExtension(), "wav");
+    chooseType(1);
+    EXPECT_STREQ(kvSaveExtension(), "mp3");
+    EXPECT_EQ(dialog->defaultSuffix(), "mp3");
+    ASSERT_EQ(codecs()->count(), 1);
+    EXPECT_EQ(codecs()->itemText(0).toStdString().rfind("LAME", 0), 0u);
+    EXPECT_TRUE(enabled("ctl1005"));
+    std::vector<std::string> rates;
+    for (int rate : {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320})
+        rates.push_back("Bitrate: " + std::to_string(rate) + " kbps");
+    EXPECT_EQ(testEntries(attributes()), rates);
+    EXPECT_EQ(attributes()->currentText(), "Bitrate: 128 kbps");
+    EXPECT_EQ(dialog->choice.saveFormat, 85);
+    EXPECT_NE(dialog->choice.saveCodec, nullptr);
+
+    chooseType(0);
+    EXPECT_STREQ(kvSaveExtension(), "wav");
+    EXPECT_EQ(testEntries(attributes()), kAttributes);
+    EXPECT_EQ(attributes()->currentText(), "16 Bit Signed");
+    EXPECT_FALSE(enabled("ctl1005"));
+}
+
+TEST_F(SavePanel, MpegTwoRatesOfferTheirBitRatesAndTheSelectedOneIsTheChoice) {
+    open(1, 22050, {85, 16, 256, nullptr});
+    ASSERT_EQ(attributes()->count(), 14);
+    EXPECT_EQ(attributes()->itemText(0), "Bitrate: 8 kbps");
+    EXPECT_EQ(attributes()->itemText(13), "Bitrate: 160 kbps");
+    EXPECT_EQ(attributes()->currentIndex(), 0);
+    EXPECT_EQ(dialog->choice.saveBitRate, 8);
+}
+
+TEST_F(SavePanel, ChoosingAnEntrySetsTheChoice) {
+    open(2, 44100, {1, 16, 0, nullptr});
+    attributes()->setCurrentIndex(4);
+    emit attributes()->activated(4);
+    EXPECT_EQ(dialog->choice.saveFormat, 3);
+    EXPECT_EQ(dialog->choice.saveBits, 64);
+    EXPECT_EQ(dialog->choice.saveBitRate, 0);
+    chooseType(1);
+    attributes()->setCurrentIndex(13);
+    emit attributes()->activated(13);
+    EXPECT_EQ(dialog->choice.saveBitRate, 320);
+    EXPECT_EQ(dialog->choice.saveBits, 16);
+}
+
+TEST_F(SavePanel, LeavingFloatingPointForPcmNeverChoosesSixtyFourBitPcm) {
+    open(2, 44100, {3, 64, 0, nullptr});
+    dialog->typeChanged(1);
+    EXPECT_EQ(dialog->choice.saveFormat, 1);
+    EXPECT_EQ(dialog->choice.saveBits, 16);
+    EXPECT_EQ(attributes()->currentText(), "16 Bit Signed");
+}
+
+TEST_F(SavePanel, NoCodecForTheRateDisablesOkAndSaysSoOnce) {
+    kvTestQueueAnswer(KV_ID_OK);
+    kvTestQueueAnswer(KV_ID_OK);
+    open(2, 8000, {1, 16, 0, nullptr});
+    dialog->findChild<QLineEdit *>("fileNameEdit")->setText("name");
+    EXPECT_TRUE(okEnabled());
+    chooseType(1);
+    EXPECT_EQ(attributes()->count(), 0);
+    EXPECT_FALSE(okEnabled());
+    for (const char *name : {"ctl1004", "ctl1005", "ctl1006", "ctl1007"})
+        EXPECT_FALSE(enabled(name)) << name;
+    std::vector<KvShownBox> boxes = kvTestTakeShownBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "No CODECs Found");
+    EXPECT_EQ(boxes[0].text, "No CODECs Found for the specified format. Please select a "
+                             "different file type.");
+    EXPECT_EQ(boxes[0].icon, KV_ICON_WARNING);
+
+    dialog->refillLists();
+    dialog->findChild<QLineEdit *>("fileNameEdit")->setText("other");
+    EXPECT_FALSE(okEnabled());
+    EXPECT_EQ(boxesShown("No CODECs Found"), 0);
+    chooseType(0);
+    EXPECT_TRUE(okEnabled());
+    chooseType(1);
+    EXPECT_EQ(boxesShown("No CODECs Found"), 1);
+}
+
+TEST_F(SavePanel, HiddenCodecsShowTheBoxWhenTheDialogOpens) {
+    setenv("KORVEL_NO_CODECS", "1", 1);
+    kvTestQueueAnswer(KV_ID_OK);
+    open(2, 44100, {85, 16, 128, nullptr});
+    EXPECT_EQ(codecs()->count(), 0);
+    EXPECT_FALSE(okEnabled());
+    EXPECT_EQ(boxesShown("No CODECs Found"), 1);
+    EXPECT_EQ(dialog->selectedNameFilter(), "MPEG1 Layer-3 File (*.mp3)");
+}
+
+/* ---- The exports ---- */
+
+class DialogExports : public DialogTest {
+  protected:
+    /* A stereo 44100 Hz WAVE document opened from `name`. */
+    void openWave(const std::string &name) {
+        kvTestWriteFile(path(name), TestTone{}.wave());
+        ASSERT_EQ(kvOpen(doc, path(name).c_str()), 0);
+    }
+};
+
+TEST_F(DialogExports, CancelledSaveDialogChangesNothing) {
+    openWave("song.wav");
+    KV_Document before = *kvGetDocument(doc);
+    char name[255];
+    std::snprintf(name, sizeof name, "%s", path("song.wav").c_str());
+    std::string typed;
+    testWhenModal([&typed](QWidget *dialog) {
+        typed = dialog->findChild<QLineEdit *>("fileNameEdit")->text().toStdString();
+        static_cast<QDialog *>(dialog)->reject();
+    });
+    EXPECT_EQ(kvGetSaveFile(doc, name), -1);
+    EXPECT_EQ(typed, "song");
+    EXPECT_EQ(std::string(name), path("song.wav"));
+    KV_Document *after = kvGetDocument(doc);
+    EXPECT_EQ(after->formatTag, before.formatTag);
+    EXPECT_EQ(after->bitsPerSample, before.bitsPerSample);
+    EXPECT_EQ(after->bitRate, before.bitRate);
+    EXPECT_EQ(after->codecDriver, before.codecDriver);
+}
+
+TEST_F(DialogExports, AcceptedSaveDialogHandsBackThePathAndTheChoices) {
+    openWave("song.wav");
+    char name[255];
+    std::snprintf(name, sizeof name, "%s", path("song.wav").c_str());
+    std::string target = path("renamed");
+    testWhenModal([target](QWidget *widget) {
+        auto *dialog = static_cast<KvSaveDialog *>(widget);
+        auto *types = dialog->findChild<QComboBox *>("fileTypeCombo");
+        types->setCurrentIndex(1);
+        emit types->activated(1);
+        emit types->textActivated(types->itemText(1));
+        dialog->selectFile(QString::fromStdString(target));
+        dialog->accept();
+    });
+    ASSERT_EQ(kvGetSaveFile(doc, name), 0);
+    EXPECT_EQ(std::string(name), target + ".mp3");
+    KV_Document *document = kvGetDocument(doc);
+    EXPECT_EQ(document->formatTag, 85);
+    EXPECT_EQ(document->bitsPerSample, 16);
+    EXPECT_EQ(document->codecDriver, kvFindCodec(2, 44100));
+    EXPECT_GE(document->bitRate, 32);
+    ASSERT_EQ(kvSave(doc, name), 0) << lastMessage();
+    int32_t reopened = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(reopened, name), 0);
+    EXPECT_EQ(kvGetDocument(reopened)->bitRate, document->bitRate);
+}
+
+static std::vector<std::string> chosenPaths;
+static void collectPath(const char *path, int32_t length) {
+    chosenPaths.push_back(std::string(path, length));
+    EXPECT_EQ(std::strlen(path), static_cast<size_t>(length));
+}
+
+TEST_F(DialogExports, OpenDialogPassesEveryChosenPath) {
+    kvTestWriteFile(path("one.wav"), TestTone{}.wave());
+    chosenPaths.clear();
+    std::string chosen = path("one.wav");
+    testWhenModal([chosen](QWidget *widget) {
+        auto *dialog = static_cast<QFileDialog *>(widget);
+        dialog->selectFile(QString::fromStdString(chosen));
+        static_cast<QDialog *>(dialog)->accept();
+    });
+    EXPECT_EQ(kvGetFileNames(collectPath), 0);
+    EXPECT_EQ(chosenPaths, std::vector<std::string>{chosen});
+}
+
+TEST_F(DialogExports, CancelledOpenDialogCallsNothing) {
+    chosenPaths.clear();
+    testWhenModal([](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); });
+    EXPECT_EQ(kvGetFileNames(collectPath), -1);
+    EXPECT_TRUE(chosenPaths.empty());
+}
