@@ -10,7 +10,8 @@ scripts/deps.sh
 if [[ "${1:-}" == "--sanitize" ]]; then
   cmake -S . -B build-sanitize -G Ninja -DKORVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
   cmake --build build-sanitize --parallel "$(nproc)"
-  ctest --test-dir build-sanitize --output-on-failure --parallel "$(nproc)"
+  LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
+    ctest --test-dir build-sanitize --output-on-failure --parallel "$(nproc)"
 else
   scripts/build.sh
   ctest --test-dir build --output-on-failure --parallel "$(nproc)"

@@ -296,8 +296,9 @@ void frmMain::InitMenu() {
 
     action("mnuConvertChannels")
         ->setText(channels == 1 ? "Convert to &Stereo" : "Convert to &Mono");
-    for (int i : {0, 2, 3, 4, 5, 6, 7, 9, 11})
+    for (int i : {0, 2, 3, 4, 5, 6, 7, 9})
         setEnabledIfWired(QString("mnuPlayback(%1)").arg(i), sound);
+    setEnabledIfWired("mnuPlayback(11)", true);
 
     bool undo = level >= 1, redo = level < levels - 1;
     showHistoryStep("mnuUndo", "TB.Undo", undo, "Undo", undo ? mdlUndoText(ID, level) : "");
@@ -368,7 +369,7 @@ void frmMain::UpdateToolbar() {
     int buttons = 0;
     for (QAction *button : frame->TBPlayback->actions()) {
         if (button->isSeparator() || buttons++ >= 10) continue;
-        frame->setWiredEnabled(button, sound);
+        frame->setWiredEnabled(button, sound || button->objectName() == "TBPlayback.Rec");
     }
 
     action("mnuUndo")->setEnabled(frame->action("TB.Undo")->isEnabled());

@@ -55,6 +55,11 @@ class frmMain : public QWidget {
     void mnuDelete_Click();
     void mnuInsertSilence_Click();
     void mnuFadeIn_Click();
+    void mnuPasteMix_Click();
+    /* Mute (4) or Reverse (7) through the "Fade Edges" dialog. */
+    void mnuFadeEdges_Click(int32_t edit);
+    void mnuVolume_Click();
+    void mnuMaximize_Click();
     void mnuFadeOut_Click();
     void mnuInfo_Click();
     void mnuConvertChannels_Click();

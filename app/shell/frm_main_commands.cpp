@@ -9,8 +9,11 @@
  * call only when the dialog was confirmed. A command is ignored while the
  * frame is busy, which keeps shortcuts from starting a second engine call.
  */
+#include "app/dialogs/frm_mute.h"
+#include "app/dialogs/frm_paste_mix.h"
 #include "app/dialogs/frm_silence.h"
 #include "app/dialogs/frm_srate.h"
+#include "app/dialogs/frm_volume.h"
 #include "app/shell/frm_info.h"
 #include "app/shell/frm_main.h"
 #include "app/shell/frm_mdi.h"
@@ -60,6 +63,11 @@ void frmMain::wireCommands() {
     wire("mnuDelete", [this] { mnuDelete_Click(); });
     wire("mnuInsertSilence", [this] { mnuInsertSilence_Click(); });
     wire("mnuFadeIn", [this] { mnuFadeIn_Click(); });
+    wire("mnuPasteMix", [this] { mnuPasteMix_Click(); });
+    wire("mnuMute", [this] { mnuFadeEdges_Click(4); });
+    wire("mnuReverse", [this] { mnuFadeEdges_Click(7); });
+    wire("mnuVolume", [this] { mnuVolume_Click(); });
+    wire("mnuMaximize", [this] { mnuMaximize_Click(); });
     wire("mnuFadeOut", [this] { mnuFadeOut_Click(); });
     wire("mnuConvertChannels", [this] { mnuConvertChannels_Click(); });
     wire("mnuConvertSampleRate", [this] { mnuConvertSampleRate_Click(); });
@@ -205,6 +213,45 @@ void frmMain::mnuFadeIn_Click() {
 
 void frmMain::mnuFadeOut_Click() {
     plainCommand([this] { return kvDoEdit(ID, 3); });
+}
+
+void frmMain::mnuPasteMix_Click() {
+    dialogCommand(
+        [this] {
+            frmPasteMix mix(frame, frame->params());
+            return mix.exec() == QDialog::Accepted;
+        },
+        [this] { return kvDoEdit(ID, 8); });
+}
+
+void frmMain::mnuFadeEdges_Click(int32_t edit) {
+    dialogCommand(
+        [this] {
+            frmMute fadeEdges(frame, frame->params());
+            return fadeEdges.exec() == QDialog::Accepted;
+        },
+        [this, edit] { return kvDoEdit(ID, edit); });
+}
+
+void frmMain::mnuVolume_Click() {
+    dialogCommand(
+        [this] {
+            frmVolume volume(frame, frame->params());
+            return volume.exec() == QDialog::Accepted;
+        },
+        [this] { return frame->params()->volumeDb != 0 ? kvDoEdit(ID, 1) : 0; });
+}
+
+void frmMain::mnuMaximize_Click() {
+    kvStop();
+    int32_t peak = kvScanMax(ID);
+    frame->params()->normalizeDb = -peak;
+    dialogCommand(
+        [this, peak] {
+            frmVolume normalize(frame, frame->params(), true, peak);
+            return normalize.exec() == QDialog::Accepted;
+        },
+        [this] { return frame->params()->normalizeDb != 0 ? kvDoEdit(ID, 5) : 0; });
 }
 
 void frmMain::mnuInfo_Click() {

@@ -296,8 +296,7 @@ void frmMDI::createPlaybackToolbar() {
     }
     action("TBPlayback.Loop")->setCheckable(true);
     for (QAction *button : TBPlayback->actions())
-        if (!button->isSeparator() && button->objectName() != "TBPlayback.Rec")
-            wired.insert(button);
+        if (!button->isSeparator()) wired.insert(button);
 }
 
 /* The main toolbar has a row of its own; playback and effects share the

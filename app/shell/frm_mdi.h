@@ -52,6 +52,9 @@ class frmMDI : public QMainWindow {
     void InitMenu();
     void UpdateTips();
     void mnuNew_Click();
+    /* Opens the recording window on the active document, or on a new one
+     * when none is open. */
+    void openRecord();
     void mnuOpen_Click();
     void mnuExit_Click();
     void mnuHelpTopics_Click();

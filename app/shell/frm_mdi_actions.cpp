@@ -7,6 +7,7 @@
  * messages), handled in event() on the user-interface thread; a notification
  * about the active document is answered from that document's state.
  */
+#include "app/dialogs/frm_record.h"
 #include "app/shell/frm_about.h"
 #include "app/shell/frm_main.h"
 #include "app/shell/frm_mdi.h"
@@ -254,6 +255,25 @@ void frmMDI::mnuNew_Click() {
     if (document && !document->NewFile()) document->parentWidget()->close();
 }
 
+void frmMDI::openRecord() {
+    kvStop();
+    frmMain *document = activeDocument();
+    if (!document || document->ID < 0) {
+        document = createDocumentWindow();
+        if (!document) return;
+        if (!document->NewFile()) {
+            document->parentWidget()->close();
+            return;
+        }
+    }
+    frmRecord window(this, kvOptions, document->ID, lTime[3]);
+    window.exec();
+    kvSetVUParams(pVU, pVU->width());
+    DoEnable();
+    kvRefresh(document->ID);
+    document->UpdateToolbar();
+}
+
 /* The open dialog's callback: one chosen file per call. */
 static void mdlOpenChosenFile(const char *path, int32_t length) {
     if (mdlMain.frame) mdlMain.frame->OpenNewFile(QString::fromLocal8Bit(path, length));
@@ -349,6 +369,8 @@ void frmMDI::UpdateToolbar() {
     for (QToolBar *bar : {TBVolume, TBPlayback})
         for (QAction *button : bar->actions())
             if (!button->isSeparator()) setWiredEnabled(button, anyDocument);
+    /* Recording makes a document of its own when none is open. */
+    setWiredEnabled(action("TBPlayback.Rec"), true);
     bool clips = cmbClip->count() > 0;
     cmbClip->setEnabled(clips);
     setWiredEnabled(action("TB.Paste"), clips);
@@ -456,6 +478,7 @@ void frmMDI::TB_ViewClick(int n) {
 void frmMDI::TBPlayback_ButtonClick(const QString &key) {
     frmMain *document = activeDocument();
     if (key == "Loop") kvOptions->loopPlayback = action("TBPlayback.Loop")->isChecked() ? 1 : 0;
+    if (key == "Rec") return openRecord();
     if (!document) return;
     int32_t ID = document->ID;
     static const QHash<QString, int32_t> speeds = {

@@ -421,6 +421,40 @@ KV_API int32_t kvGetDeviceCount(int32_t input);
  * bytes copied, or -1 when there is no device n. */
 KV_API int32_t kvGetDeviceName(int32_t input, int32_t n, char *buffer, int32_t size);
 
+/* ---- Recording ---- */
+
+/* Stops an input thread that runs, then starts one that monitors the input
+ * device named by recordDevice for the document (level meter, nothing
+ * stored): 0. An input device that cannot be opened is reported by the
+ * engine. */
+KV_API int32_t kvRecStart(int32_t doc);
+/* Ends the input thread, waiting at most about a second: 0. */
+KV_API int32_t kvRecStop(void);
+/* Begins storing the input at the cursor (recordMode 0: at the selection's
+ * later end; 1: replacing the selection) as the undo step "Record": 0, or -1
+ * for no document. */
+KV_API int32_t kvRecord(int32_t doc);
+/* Ends storing and completes the step; the take is selected: 0, or -1 for no
+ * document (or when the take could not be stored). */
+KV_API int32_t kvStopRecording(int32_t doc);
+/* With a window: it receives the elapsed time from now on and the total
+ * restarts at 0. With a null window: adds frames to the total and sends the
+ * time "mm:ss.mmm" as message 1124 (wParam: the text, lParam: its length): 0. */
+KV_API int32_t kvUpdateRecTime(int32_t doc, KvWindow window, int32_t frames);
+/* Opens the recording mixer of input device n's sound card: its number of
+ * sources, with "<line> for <card>" copied to title (at most size bytes), or
+ * -1 when the card has no recording mixer. One mixer is open at a time. */
+KV_API int32_t kvMixerOpen(int32_t device, char *title, int32_t size);
+/* Copies the name of source n: the bytes copied, or -1 for no source n. */
+KV_API int32_t kvMixerSourceName(int32_t n, char *buffer, int32_t size);
+/* Control 0 (level 0..100), 1 (selected 0/1) or 2 (muted 0/1) of source n:
+ * its value, or -1 when the source has no such control. */
+KV_API int32_t kvMixerGet(int32_t n, int32_t control);
+/* Sets a control of source n at once: 0, or -1 when it cannot be set. */
+KV_API int32_t kvMixerSet(int32_t n, int32_t control, int32_t value);
+/* Closes the open mixer: 0. */
+KV_API int32_t kvMixerClose(void);
+
 /* ---- Recently used files, command file, shortcuts, window position ---- */
 
 /* Number of entries in the recently used list, 0..8 (0 when none is stored). */

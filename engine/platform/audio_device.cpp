@@ -127,6 +127,47 @@ void kvAudioClose(KvAudioOut *out) {
     delete out;
 }
 
+struct KvAudioIn {
+    PaStream *stream;
+};
+
+KvAudioIn *kvAudioOpenInput(int32_t device, int32_t rate) {
+    if (!kvAudioReady() || rate <= 0) return nullptr;
+    PaDeviceIndex index = device < 0 ? Pa_GetDefaultInputDevice() : kvAudioIndex(true, device);
+    if (index == paNoDevice) return nullptr;
+    PaStreamParameters parameters{};
+    parameters.device = index;
+    parameters.channelCount = 2;
+    parameters.sampleFormat = paInt16;
+    parameters.suggestedLatency = 64.0 * 1024 / rate;
+    PaStream *stream = nullptr;
+    if (Pa_OpenStream(&stream, &parameters, nullptr, rate, 1024, paClipOff | paDitherOff, nullptr,
+                      nullptr) != paNoError)
+        return nullptr;
+    if (Pa_StartStream(stream) != paNoError) {
+        Pa_CloseStream(stream);
+        return nullptr;
+    }
+    return new KvAudioIn{stream};
+}
+
+int32_t kvAudioReadable(KvAudioIn *in) {
+    signed long frames = Pa_GetStreamReadAvailable(in->stream);
+    return frames > 0 ? static_cast<int32_t>(std::min<signed long>(frames, INT32_MAX)) : 0;
+}
+
+bool kvAudioRead(KvAudioIn *in, int16_t *frames, int32_t count) {
+    PaError error = Pa_ReadStream(in->stream, frames, static_cast<unsigned long>(count));
+    return error == paNoError || error == paInputOverflowed;
+}
+
+void kvAudioCloseInput(KvAudioIn *in) {
+    if (!in) return;
+    Pa_AbortStream(in->stream);
+    Pa_CloseStream(in->stream);
+    delete in;
+}
+
 void kvTestFailAudioWrite(int32_t writes) {
     writesBeforeFault.store(writes > 0 ? writes + 1 : 0);
 }

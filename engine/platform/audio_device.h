@@ -1,5 +1,6 @@
 /*
- * audio_device.h - the sound card: device lists and 16-bit stereo output.
+ * audio_device.h - the sound card: device lists, 16-bit stereo output and
+ * input.
  *
  * PortAudio blocking streams stand in for the wave-out device and its queue
  * of buffers: a write waits while the stream holds about 16 x 1024 frames,
@@ -35,6 +36,19 @@ int64_t kvAudioPlayed(KvAudioOut *out);
 void kvAudioDrain(KvAudioOut *out, const std::atomic<int32_t> &stop);
 /* Drops what is still queued (a device reset) and closes; null is ignored. */
 void kvAudioClose(KvAudioOut *out);
+
+/* Input: opens and starts input device n (-1: the default) for interleaved
+ * 16-bit stereo at `rate`, holding up to 64 x 1024 captured frames: null
+ * when it cannot be opened. */
+struct KvAudioIn;
+KvAudioIn *kvAudioOpenInput(int32_t device, int32_t rate);
+/* Captured frames waiting to be read (0 after a device error). */
+int32_t kvAudioReadable(KvAudioIn *in);
+/* Reads count frames, waiting for them: false when the device failed (an
+ * overrun is not a failure). */
+bool kvAudioRead(KvAudioIn *in, int16_t *frames, int32_t count);
+/* Stops, drops what is still captured, and closes; null is ignored. */
+void kvAudioCloseInput(KvAudioIn *in);
 
 /* Test hook: the write after `writes` successful ones fails (0 = never). */
 void kvTestFailAudioWrite(int32_t writes);

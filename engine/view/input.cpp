@@ -422,7 +422,8 @@ static void kvReplayMove(WaveView *view) {
 }
 
 bool kvViewEvent(int32_t doc, WaveView *view, QObject *watched, QEvent *event) {
-    if (watched == view->scrollBar.data()) return kvScrollBarEvent(doc, view, event);
+    if (watched == view->scrollBarObject)
+        return qobject_cast<QScrollBar *>(watched) ? kvScrollBarEvent(doc, view, event) : false;
     if (watched != view->window.data()) return false;
     QEvent::Type type = event->type();
     if (kvIsInput(type) && kvViewBusy()) return true;

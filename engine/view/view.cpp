@@ -102,6 +102,7 @@ static void kvCreateScrollBar(WaveView *view, QWidget *window) {
     bar->setContextMenuPolicy(Qt::NoContextMenu);
     bar->setEnabled(false);
     view->scrollBar = bar;
+    view->scrollBarObject = bar;
     kvPlaceScrollBar(view);
     bar->show();
     bar->installEventFilter(view->filter);

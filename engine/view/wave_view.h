@@ -66,6 +66,10 @@ struct WaveView {
 
     QPointer<QWidget> window;
     QPointer<QScrollBar> scrollBar;
+    /* The same bar as a plain identity, for the event filter: events still
+     * arrive while the bar is being destroyed, when it is no scroll bar any
+     * more and must not be treated as one. */
+    const QObject *scrollBarObject = nullptr;
     KvViewFilter *filter = nullptr;
     /* What the window had before the view took it over, given back at close. */
     bool hadOpaquePaint = false;

@@ -2,6 +2,7 @@
  * codec_fixture.cpp - test tones, tags, lame and mpg123 runs.
  */
 #include "tests/codec/codec_fixture.h"
+#include "engine/document/document.h"
 #include "engine/platform/messages.h"
 #include "tests/document/wave_files.h"
 
@@ -73,6 +74,8 @@ void CodecTest::SetUp() {
 
 void CodecTest::TearDown() {
     unsetenv("KORVEL_NO_CODECS");
+    for (int32_t open = 0; open < KV_MAX_DOCUMENTS; open++)
+        if (kvGetDocument(open)) kvClose(open);
     KvSandbox::TearDown();
 }
 

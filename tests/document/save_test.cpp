@@ -268,6 +268,7 @@ static void cancelOnFirstReport(const char *, int32_t, int32_t percent, int32_t)
 }
 
 TEST_F(Saving, CancelLeavesNoTemporaryFileAndNoChange) {
+    kvClose(doc);
     stopEngine();
     ASSERT_EQ(kvInit(nullptr, &options, 144, &params, 344, nullptr, cancelOnFirstReport, nullptr),
               0);

@@ -1,0 +1,34 @@
+/*
+ * effect_dialog.cpp - the common frame of the effect dialogs.
+ */
+#include "app/dialogs/effect_dialog.h"
+#include "app/shell/mdl_main.h"
+
+#include <QSlider>
+
+EffectDialog::EffectDialog(QWidget *owner, KV_Params *params, const QString &name)
+    : QDialog(owner), params(params) {
+    setObjectName(name);
+    preview = new ctlPreview(this, params);
+    connect(preview, &ctlPreview::done, this,
+            [this] { QDialog::done(mdlMain.dialogResult ? Accepted : Rejected); });
+}
+
+void EffectDialog::done(int result) {
+    preview->StopPreview();
+    /* Closing by Escape or the title bar is a Cancel. */
+    if (result != Accepted) mdlMain.dialogResult = false;
+    QDialog::done(result);
+}
+
+QSlider *EffectDialog::makeSlider(const QString &name, int minimum, int maximum, int value,
+                                  const std::function<void(int)> &changed) {
+    auto *slider = new QSlider(Qt::Vertical, this);
+    slider->setObjectName(name);
+    slider->setRange(minimum, maximum);
+    slider->setSingleStep(1);
+    slider->setPageStep(1);
+    slider->setValue(value);
+    connect(slider, &QSlider::valueChanged, this, changed);
+    return slider;
+}

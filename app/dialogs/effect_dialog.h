@@ -1,0 +1,38 @@
+/*
+ * effect_dialog.h - what every effect dialog shares: the parameter record it
+ * writes, its preview strip, and closing when the strip reports done.
+ *
+ * The dialog's result is the program-wide flag the strip sets on OK; a
+ * preview still running when the dialog closes is stopped, so the edit that
+ * follows never races the playback thread.
+ */
+#ifndef KV_APP_EFFECT_DIALOG_H
+#define KV_APP_EFFECT_DIALOG_H
+
+#include "app/dialogs/ctl_preview.h"
+#include "engine/core/korvel.h"
+
+#include <QDialog>
+
+class QLabel;
+class QSlider;
+
+class EffectDialog : public QDialog {
+    Q_OBJECT
+  public:
+    EffectDialog(QWidget *owner, KV_Params *params, const QString &name);
+
+    ctlPreview *preview;
+
+    void done(int result) override;
+
+  protected:
+    /* A vertical slider over `minimum` ... `maximum` whose every move calls
+     * `changed` with the new value. */
+    QSlider *makeSlider(const QString &name, int minimum, int maximum, int value,
+                        const std::function<void(int)> &changed);
+
+    KV_Params *params;
+};
+
+#endif
