@@ -137,9 +137,11 @@ template <typename Convert>
 static void kvDeinterleave(const uint8_t *bytes, int32_t sampleBytes, int32_t channels,
                            int32_t frames, float *left, float *right, Convert convert) {
     int32_t frameBytes = sampleBytes * channels;
-    for (int32_t i = 0; i < frames; i++) left[i] = convert(bytes + i * frameBytes);
+    for (int32_t i = 0; i < frames; i++)
+        left[i] = convert(bytes + i * frameBytes);
     if (channels == 2 && right)
-        for (int32_t i = 0; i < frames; i++) right[i] = convert(bytes + i * frameBytes + sampleBytes);
+        for (int32_t i = 0; i < frames; i++)
+            right[i] = convert(bytes + i * frameBytes + sampleBytes);
 }
 
 void kvWaveToFloat(const uint8_t *bytes, int32_t bits, int32_t formatTag, int32_t channels,
