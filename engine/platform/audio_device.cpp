@@ -65,23 +65,34 @@ std::string kvAudioDeviceName(bool input, int32_t n) {
     return info && info->name ? info->name : "";
 }
 
-KvAudioOut *kvAudioOpenOutput(int32_t device, int32_t rate) {
+/* Opens and starts a 16-bit stereo stream on device n of one direction (a
+ * negative n is the default device) with `latencyFrames` of buffering: the
+ * stream, or null. */
+static PaStream *kvAudioStart(bool input, int32_t device, int32_t rate, int32_t latencyFrames) {
     if (!kvAudioReady() || rate <= 0) return nullptr;
-    PaDeviceIndex index = device < 0 ? Pa_GetDefaultOutputDevice() : kvAudioIndex(false, device);
+    PaDeviceIndex index = device >= 0 ? kvAudioIndex(input, device)
+                          : input     ? Pa_GetDefaultInputDevice()
+                                      : Pa_GetDefaultOutputDevice();
     if (index == paNoDevice) return nullptr;
     PaStreamParameters parameters{};
     parameters.device = index;
     parameters.channelCount = 2;
     parameters.sampleFormat = paInt16;
-    parameters.suggestedLatency = 16.0 * 1024 / rate;
+    parameters.suggestedLatency = static_cast<double>(latencyFrames) / rate;
     PaStream *stream = nullptr;
-    if (Pa_OpenStream(&stream, nullptr, &parameters, rate, 1024, paClipOff | paDitherOff, nullptr,
-                      nullptr) != paNoError)
+    if (Pa_OpenStream(&stream, input ? &parameters : nullptr, input ? nullptr : &parameters, rate,
+                      1024, paClipOff | paDitherOff, nullptr, nullptr) != paNoError)
         return nullptr;
     if (Pa_StartStream(stream) != paNoError) {
         Pa_CloseStream(stream);
         return nullptr;
     }
+    return stream;
+}
+
+KvAudioOut *kvAudioOpenOutput(int32_t device, int32_t rate) {
+    PaStream *stream = kvAudioStart(false, device, rate, 16 * 1024);
+    if (!stream) return nullptr;
     signed long room = Pa_GetStreamWriteAvailable(stream);
     return new KvAudioOut{stream, rate, std::max<int64_t>(room, 0), 0, 0};
 }
@@ -132,22 +143,8 @@ struct KvAudioIn {
 };
 
 KvAudioIn *kvAudioOpenInput(int32_t device, int32_t rate) {
-    if (!kvAudioReady() || rate <= 0) return nullptr;
-    PaDeviceIndex index = device < 0 ? Pa_GetDefaultInputDevice() : kvAudioIndex(true, device);
-    if (index == paNoDevice) return nullptr;
-    PaStreamParameters parameters{};
-    parameters.device = index;
-    parameters.channelCount = 2;
-    parameters.sampleFormat = paInt16;
-    parameters.suggestedLatency = 64.0 * 1024 / rate;
-    PaStream *stream = nullptr;
-    if (Pa_OpenStream(&stream, &parameters, nullptr, rate, 1024, paClipOff | paDitherOff, nullptr,
-                      nullptr) != paNoError)
-        return nullptr;
-    if (Pa_StartStream(stream) != paNoError) {
-        Pa_CloseStream(stream);
-        return nullptr;
-    }
+    PaStream *stream = kvAudioStart(true, device, rate, 64 * 1024);
+    if (!stream) return nullptr;
     return new KvAudioIn{stream};
 }
 
