@@ -103,6 +103,8 @@ class frmMain : public QWidget {
     void createProcessMenu();
     void createOtherMenus();
     void wireCommands();
+    void wireFilterEffects();
+    void wireToolEffects();
     void wire(const QString &name, std::function<void()> handler);
     void setEnabledIfWired(const QString &name, bool enabled);
     void plainCommand(const std::function<int32_t()> &call, bool stop = true,

@@ -98,6 +98,8 @@ void frmMain::wireCommands() {
     wire("mnuWebMain", [this] { frame->mnuWebMain_Click(); });
     wire("mnuWebSupport", [this] { frame->mnuWebSupport_Click(); });
     wire("mnuAbout", [this] { frame->mnuAbout_Click(); });
+    wireFilterEffects();
+    wireToolEffects();
     for (QAction *entry : actions)
         if (!entry->menu() && !entry->isSeparator() && !wired.contains(entry))
             entry->setEnabled(false);
