@@ -11,6 +11,8 @@ PACKAGES=(
   libmpg123-dev libmp3lame-dev
   libgtest-dev libgmock-dev
   xvfb xauth sox lame mpg123
+  clang-14 libclang-rt-14-dev
+  file dpkg-dev desktop-file-utils
 )
 
 missing=()

@@ -53,6 +53,7 @@ ctlPreview::ctlPreview(QWidget *owner, KV_Params *params) : QWidget(owner), para
     chkFade->setObjectName("chkFade");
     cmbFade = new QComboBox(this);
     cmbFade->setObjectName("cmbFade");
+    cmbFade->setAccessibleName("Fade Edges Milliseconds");
     cmbFade->setEditable(true);
     cmbFade->setInsertPolicy(QComboBox::NoInsert);
     for (int ms : {1, 2, 3, 4, 5, 10, 15, 20, 25, 30, 40, 50, 75, 100, 150, 200})

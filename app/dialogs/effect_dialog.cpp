@@ -2,6 +2,7 @@
  * effect_dialog.cpp - the common frame of the effect dialogs.
  */
 #include "app/dialogs/effect_dialog.h"
+#include "app/dialogs/accessible.h"
 #include "app/shell/mdl_main.h"
 
 #include <QSlider>
@@ -19,6 +20,11 @@ void EffectDialog::done(int result) {
     /* Closing by Escape or the title bar is a Cancel. */
     if (result != Accepted) mdlMain.dialogResult = false;
     QDialog::done(result);
+}
+
+void EffectDialog::showEvent(QShowEvent *event) {
+    mdlNameControls(this);
+    QDialog::showEvent(event);
 }
 
 QSlider *EffectDialog::makeSlider(const QString &name, int minimum, int maximum, int value,

@@ -4,7 +4,8 @@
  *
  * The dialog's result is the program-wide flag the strip sets on OK; a
  * preview still running when the dialog closes is stopped, so the edit that
- * follows never races the playback thread.
+ * follows never races the playback thread. Controls left without a name for
+ * screen readers get one when the dialog is first shown.
  */
 #ifndef KV_APP_EFFECT_DIALOG_H
 #define KV_APP_EFFECT_DIALOG_H
@@ -27,6 +28,10 @@ class EffectDialog : public QDialog {
     void done(int result) override;
 
   protected:
+    /* Names every control still unnamed for screen readers (see accessible.h),
+     * after the dialog's own constructor has built all of them. */
+    void showEvent(QShowEvent *event) override;
+
     /* A vertical slider over `minimum` ... `maximum` whose every move calls
      * `changed` with the new value. */
     QSlider *makeSlider(const QString &name, int minimum, int maximum, int value,

@@ -3,6 +3,7 @@
  * previewing, so the strip shows without its preview frame.
  */
 #include "app/dialogs/frm_mute.h"
+#include "app/dialogs/help_topics.h"
 
 #include <QVBoxLayout>
 
@@ -10,5 +11,5 @@ frmMute::frmMute(QWidget *owner, KV_Params *params) : EffectDialog(owner, params
     setWindowTitle("Fade Edges");
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(preview);
-    preview->Init(true, 0);
+    preview->Init(true, 0, kvHelpFadeEdges);
 }

@@ -6,6 +6,7 @@
  */
 #include "app/dialogs/frm_paste_mix.h"
 #include "app/dialogs/frm_volume.h"
+#include "app/dialogs/help_topics.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,6 +26,7 @@ frmPasteMix::frmPasteMix(QWidget *owner, KV_Params *params)
         lblPercent->setText(mdlPercentText(db));
     });
     sldLevel->setMinimumHeight(160);
+    sldLevel->setAccessibleName("Clipboard Mix Level");
     auto *labels = new QVBoxLayout;
     labels->addWidget(new QLabel("Clipboard Mix Level:", this));
     labels->addWidget(lblDb);
@@ -36,5 +38,5 @@ frmPasteMix::frmPasteMix(QWidget *owner, KV_Params *params)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(preview);
-    preview->Init(false, 8);
+    preview->Init(false, 8, kvHelpPasteMix);
 }

@@ -9,6 +9,8 @@
  * sound cards differ in their recording sources.
  */
 #include "app/dialogs/frm_record.h"
+#include "app/dialogs/accessible.h"
+#include "app/dialogs/help_topics.h"
 #include "app/shell/prompts.h"
 #include "engine/platform/message_event.h"
 
@@ -84,6 +86,7 @@ frmRecord::frmRecord(QWidget *owner, KV_Options *options, int32_t doc, QLabel *p
     lTime->installEventFilter(this);
     picVU = new QWidget(this);
     picVU->setObjectName("picVU");
+    picVU->setAccessibleName("Level Meter");
     picVU->setMinimumSize(240, 24);
     chkAutoStart = new QCheckBox("Start Recording Automatically when Dialog Loads", this);
     chkAutoStart->setObjectName("chkAutoStart");
@@ -118,13 +121,14 @@ frmRecord::frmRecord(QWidget *owner, KV_Options *options, int32_t doc, QLabel *p
     row->addLayout(left, 1);
     row->addLayout(buttons);
     row->addWidget(fraMixer);
+    mdlNameControls(this);
 
     connect(cmdStart, &QPushButton::clicked, this, &frmRecord::cmdStart_Click);
     connect(cmdStop, &QPushButton::clicked, this, &frmRecord::cmdStop_Click);
     connect(cmdPlay, &QPushButton::clicked, this, &frmRecord::cmdPlay_Click);
     connect(cmdMixer, &QPushButton::clicked, this, &frmRecord::cmdMixer_Click);
     connect(cmdDone, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
-    connect(cmdHelp, &QPushButton::clicked, this, [this] { mdlShowHelp(this, 11, 0); });
+    connect(cmdHelp, &QPushButton::clicked, this, [this] { mdlShowHelp(this, 1, kvHelpRecord); });
     connect(chkAutoStart, &QCheckBox::toggled, this,
             [this](bool on) { this->options->recordAutoStart = on ? 1 : 0; });
     connect(cmbRecMode, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -281,10 +285,14 @@ void frmRecord::buildMixerPanel() {
         select->setEnabled(selected >= 0);
         mute->setChecked(muted == 1);
         mute->setEnabled(muted >= 0);
+        QString source = QString::fromLocal8Bit(name);
+        slider->setAccessibleName(source + " Level");
+        select->setAccessibleName(source + " Select");
+        mute->setAccessibleName(source + " Mute");
         connect(slider, &QSlider::valueChanged, this, [n](int value) { kvMixerSet(n, 0, value); });
         connect(select, &QCheckBox::toggled, this, [n](bool on) { kvMixerSet(n, 1, on ? 1 : 0); });
         connect(mute, &QCheckBox::toggled, this, [n](bool on) { kvMixerSet(n, 2, on ? 1 : 0); });
-        grid->addWidget(new QLabel(QString::fromLocal8Bit(name), fraMixer), 0, n, Qt::AlignHCenter);
+        grid->addWidget(new QLabel(source, fraMixer), 0, n, Qt::AlignHCenter);
         grid->addWidget(slider, 1, n, Qt::AlignHCenter);
         grid->addWidget(select, 2, n);
         grid->addWidget(mute, 3, n);

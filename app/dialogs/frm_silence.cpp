@@ -21,6 +21,7 @@ frmSilence::frmSilence(QWidget *owner, KV_Params *params) : QDialog(owner), para
     txtAmount->setRange(0, 999999);
     cmbUnit = new QComboBox(this);
     cmbUnit->setObjectName("cmbUnit");
+    cmbUnit->setAccessibleName("Length Unit");
     cmbUnit->addItems({"Milliseconds", "Seconds", "Minutes"});
     bool stored = params->silenceAmount > 0 && params->silenceUnit >= 0 && params->silenceUnit <= 2;
     txtAmount->setValue(stored ? params->silenceAmount : 1);

@@ -5,6 +5,7 @@
  * 20·log10 rule, so it shows the gain the edit will really apply.
  */
 #include "app/dialogs/frm_volume.h"
+#include "app/dialogs/help_topics.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -24,6 +25,7 @@ frmVolume::frmVolume(QWidget *owner, KV_Params *params, bool normalize, int32_t 
     setWindowTitle(normalize ? "Normalize Volume" : "Change Volume");
     sldVolume = makeSlider("sldVolume", -48, 48, *field, [this](int db) { setLevel(db); });
     sldVolume->setMinimumHeight(160);
+    sldVolume->setAccessibleName(normalize ? "Normalize Level" : "Volume Change");
     lblDb = new QLabel(this);
     lblDb->setObjectName("lblDb");
     lblPercent = new QLabel(this);
@@ -48,7 +50,7 @@ frmVolume::frmVolume(QWidget *owner, KV_Params *params, bool normalize, int32_t 
     lblPercent->setText(mdlPercentText(*field));
     installEventFilter(this);
     sldVolume->installEventFilter(this);
-    preview->Init(true, normalize ? 5 : 1);
+    preview->Init(true, normalize ? 5 : 1, normalize ? kvHelpNormalize : kvHelpVolume);
 }
 
 void frmVolume::setLevel(int db) {

@@ -20,6 +20,7 @@ frmInfo::frmInfo(QWidget *owner, int32_t doc) : QDialog(owner), doc(doc) {
     setWindowTitle("File Information");
     txtInfo = new QPlainTextEdit(this);
     txtInfo->setObjectName("txtInfo");
+    txtInfo->setAccessibleName("File Information");
     txtInfo->setReadOnly(true);
     txtInfo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

@@ -108,7 +108,10 @@ void frmMain::createEditMenu() {
     addAction(edit, "mnuRedo", "&Redo", QKeySequence("Ctrl+Y"));
     addAction(edit, "mnuUndoHist", "Undo &History...", QKeySequence("Ctrl+H"));
     edit->addSeparator();
-    addAction(edit, "mnuCut", "C&ut", QKeySequence("Ctrl+X"));
+    /* "Cu&t": with "C&ut" the letter U would be Undo's too, and a menu never
+     * moves past a disabled entry sharing the letter, so while nothing can
+     * be undone the letter could not reach Cut at all. */
+    addAction(edit, "mnuCut", "Cu&t", QKeySequence("Ctrl+X"));
     addAction(edit, "mnuCopy", "&Copy", QKeySequence("Ctrl+C"));
     QMenu *paste = addMenu(edit, "mnuPaste", "&Paste");
     addAction(paste, "mnuPasteInsert", "&Insert", QKeySequence("Ctrl+V"));
@@ -227,8 +230,9 @@ void frmMain::createOtherMenus() {
             if (entry->property("window").isValid()) delete entry;
         int n = 0;
         for (frmMain *document : frame->documents()) {
-            QAction *entry =
-                window->addAction(QString("&%1 %2").arg(++n).arg(document->windowTitle()));
+            /* Only the first nine get a digit to press, so no two share one. */
+            QString number = ++n <= 9 ? QString("&%1").arg(n) : QString::number(n);
+            QAction *entry = window->addAction(number + " " + document->windowTitle());
             entry->setProperty("window", n);
             entry->setCheckable(true);
             entry->setChecked(document == frame->activeDocument());
@@ -283,7 +287,9 @@ void frmMain::showHistoryStep(const QString &entryName, const QString &buttonNam
     button->setEnabled(possible);
     action(entryName)->setText(possible ? "&" + verb + " " + text : "Can't &" + verb);
     bool tips = frame->options()->showTips == 1;
-    frame->TB->widgetForAction(button)->setToolTip(tips ? button->data().toString() : QString());
+    QWidget *widget = frame->TB->widgetForAction(button);
+    widget->setToolTip(tips ? button->data().toString() : QString());
+    widget->setAccessibleName(button->data().toString());
 }
 
 void frmMain::InitMenu() {
@@ -387,6 +393,21 @@ void frmMain::DoTitle() {
     QString fileTitle = FileName.mid(FileName.lastIndexOf('/') + 1);
     QString title = kvIsSaved(ID) != 0 ? fileTitle : fileTitle + " *";
     if (title != windowTitle()) setWindowTitle(title);
+    QString name = "Waveform of " + fileTitle;
+    if (name != accessibleName()) setAccessibleName(name);
+}
+
+/* While sound plays the fourth text is the play position, so the length
+ * told is the last one shown before; the description changes only when its
+ * words do, which keeps screen readers quiet during playback. */
+void frmMain::describeView(const QString (&times)[4]) {
+    if (kvIsPlaying() == 0) lengthText = times[3];
+    QString selection =
+        kvIsSel(ID) > 0
+            ? QString("Selection from %1 to %2, length %3").arg(times[0], times[1], times[2])
+            : QString("Cursor at %1").arg(times[0]);
+    QString description = selection + ". File length " + lengthText + ".";
+    if (description != accessibleDescription()) setAccessibleDescription(description);
 }
 
 /* The engine redraws its picture on every resize, but a window that grows

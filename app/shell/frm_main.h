@@ -42,6 +42,9 @@ class frmMain : public QWidget {
     void UpdateToolbar();
     void InitMenu();
     void DoTitle();
+    /* Tells screen readers the selection and the length from the status
+     * line's four time texts (start, end, length, length or position). */
+    void describeView(const QString (&times)[4]);
 
     void mnuSave_Click();
     void mnuSaveAs_Click();
@@ -126,6 +129,7 @@ class frmMain : public QWidget {
     QSet<QAction *> wired;
     QList<QAction *> mnuMRU;
     bool dragFlag = false;
+    QString lengthText;
 };
 
 #endif

@@ -98,6 +98,10 @@ void frmMain::wireCommands() {
     wire("mnuWebMain", [this] { frame->mnuWebMain_Click(); });
     wire("mnuWebSupport", [this] { frame->mnuWebSupport_Click(); });
     wire("mnuAbout", [this] { frame->mnuAbout_Click(); });
+    wire("mnuOptions", [this] {
+        mdlMain.dialogDoc = ID;
+        frame->mnuOptions_Click();
+    });
     wireFilterEffects();
     wireToolEffects();
     for (QAction *entry : actions)

@@ -2,7 +2,39 @@
  * frm_main_tools.cpp - the document window's dynamics and tool commands:
  * compressor, distortion, tone generator and pitch/time, each through its
  * dialog and one engine edit.
+ *
+ * The pitch dialog is shown without an owner, as its own top-level window;
+ * the others are owned by the frame like every other effect dialog.
  */
+#include "app/dialogs/frm_compressor.h"
+#include "app/dialogs/frm_distortion.h"
+#include "app/dialogs/frm_generate.h"
+#include "app/dialogs/frm_pitch.h"
 #include "app/shell/frm_main.h"
+#include "app/shell/frm_mdi.h"
 
-void frmMain::wireToolEffects() {}
+#include <utility>
+
+namespace {
+
+/* Shows a modal Dialog built from `args`; true when the user chose OK. */
+template <typename Dialog, typename... Args> bool confirmed(Args &&...args) {
+    Dialog dialog(std::forward<Args>(args)...);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+} // namespace
+
+void frmMain::wireToolEffects() {
+    auto effect = [this](const QString &name, int32_t edit, std::function<bool()> dialog) {
+        wire(name, [this, edit, dialog] {
+            dialogCommand(dialog, [this, edit] { return kvDoEdit(ID, edit); });
+        });
+    };
+    effect("mnuComp", 9, [this] { return confirmed<frmCompressor>(frame, frame->params()); });
+    effect("mnuDistortion", 14,
+           [this] { return confirmed<frmDistortion>(frame, frame->params(), frame->options()); });
+    effect("mnuToneGenerator", 16,
+           [this] { return confirmed<frmGenerate>(frame, frame->params()); });
+    effect("mnuTnP", 17, [this] { return confirmed<frmPitch>(nullptr, frame->params()); });
+}

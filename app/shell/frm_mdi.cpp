@@ -8,6 +8,7 @@
  * that handlers and tests find them by the names the design uses.
  */
 #include "app/shell/frm_mdi.h"
+#include "app/dialogs/accessible.h"
 #include "app/shell/frm_main.h"
 #include "app/shell/frm_progress.h"
 #include "app/shell/mdl_main.h"
@@ -49,6 +50,7 @@ frmMDI::frmMDI(KV_Options *options, KV_Params *params) : kvOptions(options), kvP
     createStatusArea();
     progress = new frmProgress(this, params);
     showMenusOf(nullptr);
+    mdlNameControls(this);
     UpdateToolbar();
 }
 
@@ -62,6 +64,7 @@ frmMDI::~frmMDI() {
 void frmMDI::createCentralArea() {
     mdiArea = new QMdiArea(this);
     mdiArea->setObjectName("mdiArea");
+    mdiArea->setAccessibleName("Sound Files");
     mdiArea->viewport()->installEventFilter(this);
     setCentralWidget(mdiArea);
     connect(mdiArea, &QMdiArea::subWindowActivated, this, &frmMDI::subWindowActivated);
@@ -96,7 +99,7 @@ void frmMDI::createMenus() {
 
     auto *mnuTools = new QMenu("&Tools", this);
     mnuTools->menuAction()->setObjectName("mnuTools");
-    setWiredEnabled(addAction(mnuTools, "mnuOptions", "&Options"), false);
+    wire(addAction(mnuTools, "mnuOptions", "&Options"), &frmMDI::mnuOptions_Click);
 
     auto *mnuHelp = new QMenu("&Help", this);
     mnuHelp->menuAction()->setObjectName("mnuHelp");
@@ -126,6 +129,8 @@ QAction *frmMDI::addButton(QToolBar *bar, const QString &key, const QString &the
     button->setObjectName(bar->objectName() + "." + key);
     button->setData(tip);
     actions.insert(button->objectName(), button);
+    /* The keys are short codes ("Ffw", "AGC"); a screen reader says the tip. */
+    bar->widgetForAction(button)->setAccessibleName(tip);
     return button;
 }
 
@@ -182,6 +187,7 @@ void frmMDI::createMainToolbar() {
 
     cmbClip = new QComboBox(TB);
     cmbClip->setObjectName("cmbClip");
+    cmbClip->setAccessibleName("Clipboard Clip");
     cmbClip->setMinimumContentsLength(6);
     TB->addWidget(cmbClip);
     connect(cmbClip, &QComboBox::activated, this, &frmMDI::cmbClip_Click);
@@ -216,6 +222,7 @@ void frmMDI::createMainToolbar() {
         QAction *view = TB->addAction(QString::number(n));
         view->setObjectName(QString("TB.V%1").arg(n));
         view->setData(QString("Load Saved View"));
+        TB->widgetForAction(view)->setAccessibleName(QString("Load Saved View %1").arg(n));
         actions.insert(view->objectName(), view);
         wired.insert(view);
         connect(view, &QAction::triggered, this, [this, n] {
@@ -321,12 +328,16 @@ void frmMDI::createStatusArea() {
         lTime[i]->setFrameShadow(QFrame::Sunken);
         lTime[i]->setMinimumWidth(fontMetrics().horizontalAdvance("00:00:00.000") + 8);
         lTime[i]->setToolTip(timeTips[i]);
+        lTime[i]->setAccessibleName(timeTips[i]);
         lTime[i]->installEventFilter(this);
         bar->addWidget(lTime[i]);
     }
+    static const char *const statusNames[6] = {"Edits",    "Zoom",        "Sample Format",
+                                               "Channels", "Sample Rate", "Status"};
     for (int i = 0; i < 6; i++) {
         lblStatus[i] = new QLabel(bar);
         lblStatus[i]->setObjectName(QString("lblStatus%1").arg(i + 1));
+        lblStatus[i]->setAccessibleName(statusNames[i]);
         lblStatus[i]->setFrameShape(QFrame::Panel);
         lblStatus[i]->setFrameShadow(QFrame::Sunken);
         lblStatus[i]->setMinimumWidth(fontMetrics().horizontalAdvance("00000 Hz") + 8);
@@ -335,9 +346,11 @@ void frmMDI::createStatusArea() {
     lblStatus[5]->hide();
     pVU = new QWidget(bar);
     pVU->setObjectName("pVU");
+    pVU->setAccessibleName("Level Meter");
     pVU->setFixedSize(160, fontMetrics().height() + 4);
     bar->addPermanentWidget(pVU);
     pSizer = new QSizeGrip(bar);
     pSizer->setObjectName("pSizer");
+    pSizer->setAccessibleName("Size Grip");
     bar->addPermanentWidget(pSizer);
 }

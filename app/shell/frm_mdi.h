@@ -62,6 +62,8 @@ class frmMDI : public QMainWindow {
     void mnuWebMain_Click();
     void mnuWebSupport_Click();
     void mnuAbout_Click();
+    /* Tools, Options: stops playback and shows the options dialog. */
+    void mnuOptions_Click();
     /* Presses playback toolbar button `position` (1..14). */
     void pressPlayback(int position);
     /* True when the playback button at `position` has an action behind it. */

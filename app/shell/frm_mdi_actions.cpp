@@ -7,6 +7,7 @@
  * messages), handled in event() on the user-interface thread; a notification
  * about the active document is answered from that document's state.
  */
+#include "app/dialogs/frm_options.h"
 #include "app/dialogs/frm_record.h"
 #include "app/shell/frm_about.h"
 #include "app/shell/frm_main.h"
@@ -546,15 +547,27 @@ void frmMDI::mnuAbout_Click() {
     about.exec();
 }
 
+void frmMDI::mnuOptions_Click() {
+    kvStop();
+    mdlShowOptions(this, kvOptions, MDL_OPTIONS_AUDIO);
+}
+
 /* ---- Notifications and input ---- */
 
 void frmMDI::showStatusText(int32_t message, const char *text, intptr_t length) {
     QString shown =
         text && length > 0 ? QString::fromLocal8Bit(text, static_cast<int>(length)) : QString();
-    if (message <= 1128)
-        lTime[message - MSG_SEL_START]->setText(shown);
-    else
+    if (message > 1128) {
         lblStatus[message - 1129]->setText(shown);
+        return;
+    }
+    lTime[message - MSG_SEL_START]->setText(shown);
+    frmMain *document = activeDocument();
+    if (!document) return;
+    QString times[4];
+    for (int i = 0; i < 4; i++)
+        times[i] = lTime[i]->text();
+    document->describeView(times);
 }
 
 void frmMDI::handleNotification(int32_t message, intptr_t wParam, intptr_t lParam) {

@@ -51,6 +51,7 @@ frmProperties::frmProperties(QWidget *owner, KV_Options *options, KV_Params *par
     auto *rateBox = new QGroupBox("Sample &Rate", this);
     cmbRate = new QComboBox(rateBox);
     cmbRate->setObjectName("cmbRate");
+    cmbRate->setAccessibleName("Sample Rate");
     cmbRate->setEditable(true);
     cmbRate->addItems({"4000", "6000", "8000", "11025", "12000", "16000", "22050", "24000", "32000",
                        "44100", "48000", "96000"});

@@ -17,6 +17,7 @@ frmUndoHist::frmUndoHist(QWidget *owner, int32_t doc) : QDialog(owner), doc(doc)
     setWindowTitle("Undo History");
     lstHistory = new QListWidget(this);
     lstHistory->setObjectName("lstHistory");
+    lstHistory->setAccessibleName("Undo History");
     int32_t states = kvGetNumUndo(doc);
     for (int32_t i = 0; i < states; i++) {
         char buffer[40] = {};

@@ -71,6 +71,7 @@ static int mdlRun(QApplication &application) {
 int main(int argc, char **argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Korvel");
+    QGuiApplication::setDesktopFileName("korvel");
     try {
         return mdlRun(application);
     } catch (const std::exception &failure) {

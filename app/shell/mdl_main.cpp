@@ -7,6 +7,7 @@
  * are quoted back into one line; names then survive the parser unchanged.
  */
 #include "app/shell/mdl_main.h"
+#include "app/dialogs/accessible.h"
 #include "app/shell/frm_mdi.h"
 #include "app/shell/frm_progress.h"
 #include "app/shell/prompts.h"
@@ -79,6 +80,7 @@ void mdlLayOutOkCancel(QDialog *dialog, QLayout *content) {
     auto *layout = new QVBoxLayout(dialog);
     layout->addLayout(content);
     layout->addWidget(buttons);
+    mdlNameControls(dialog);
 }
 
 void mdlStartupFailure(const QString &description, int number) {

@@ -53,7 +53,8 @@ int32_t mdlIdle(int32_t unused);
 QAction *mdlAddMenuEntry(QMenu *menu, QHash<QString, QAction *> *entries, const QString &name,
                          const QString &caption, const QKeySequence &shortcut);
 
-/* Lays a small dialog out: its content above an OK and a Cancel button. */
+/* Lays a small dialog out: its content above an OK and a Cancel button, and
+ * names its controls for screen readers (accessible.h). */
 void mdlLayOutOkCancel(QDialog *dialog, QLayout *content);
 
 /* Shows "Korvel Fatal Error" with the start-up failure text and ends the

@@ -155,6 +155,14 @@ KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, int32_t optio
 /* Closes the data files, empties the working folder and stores both records. */
 KV_API int32_t kvCleanUp(void);
 
+/* Drive n (from 0) of those the working folder can be put on (tempDrive):
+ * the mounted local disks, lettered from C in mount order. Copies its mount
+ * point and volume label (empty when it has none), each cut to fit its
+ * buffer and terminated, and returns the letter's character code; -1 when
+ * there is no drive n. Either buffer may be null. */
+KV_API int32_t kvGetDrive(int32_t n, char *mountPoint, int32_t mountSize, char *label,
+                          int32_t labelSize);
+
 /* ---- Registry store ---- */
 
 /* Reads value valueName of key "Software\Tervalin\Korvel\<subkey>" into buffer

@@ -21,7 +21,7 @@ static std::string kvEngineKey(const char *subkey) {
 static int32_t kvCopyOut(const KvStoreValue &value, void *buffer, int32_t size) {
     int32_t stored = static_cast<int32_t>(value.data.size());
     if (stored > size || buffer == nullptr) return -1;
-    std::memcpy(buffer, value.data.data(), stored);
+    if (stored > 0) std::memcpy(buffer, value.data.data(), stored); /* empty: no data pointer */
     std::memset(static_cast<char *>(buffer) + stored, 0, size - stored);
     return stored;
 }

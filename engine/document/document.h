@@ -138,6 +138,14 @@ int32_t kvFindBlock(const KV_State *state, int32_t channel, int64_t position, in
 /* A block table of `count` descriptors from the memory service (null for 0). */
 KV_Block *kvAllocBlocks(int32_t count);
 
+/* The sample rates of every sound the program opens or creates. */
+enum : int32_t { KV_LOWEST_RATE = 4000, KV_HIGHEST_RATE = 96000 };
+
+/* True when a descriptor read back from a state or clipboard file can be
+ * used: 1 to 4096 samples, a peak within its range, and either a silence
+ * block or samples that lie wholly inside an existing data file. */
+bool kvBlockIsUsable(const KV_Block &block);
+
 /* Frees a state's block tables and group indexes and zeroes their counts. */
 void kvFreeStateTables(KV_State *state);
 

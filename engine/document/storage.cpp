@@ -527,6 +527,14 @@ int32_t kvWriteSamplesInPlace(int32_t doc, int32_t channel, const float *samples
     return written;
 }
 
+bool kvBlockIsUsable(const KV_Block &block) {
+    if (block.length < 1 || block.length > KV_BLOCK_FRAMES) return false;
+    if (block.peak < 0 || block.peak > 1048576) return false;
+    if (block.file == -1) return block.position == -1;
+    return block.position >= 0 && kvIsDataFile(block.file) &&
+           int64_t{block.position} + block.length <= dataFiles[block.file].length;
+}
+
 KV_Block *kvAllocBlocks(int32_t count) {
     if (count <= 0) return nullptr;
     return static_cast<KV_Block *>(kvAlloc(kvTableBytes(count, sizeof(KV_Block))));

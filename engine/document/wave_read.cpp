@@ -74,7 +74,7 @@ static void kvReadCanonical(const uint8_t *bytes, KvWaveHeader *header) {
     std::memcpy(tail, bytes + dataAt, 44 - dataAt);
     header->dataFound = std::memcmp(tail, "data", 4) == 0;
     header->dataSize = kvLe32(tail + 4);
-    header->dataOffset = header->fmtSize + 28;
+    header->dataOffset = int64_t{header->fmtSize} + 28; /* any size the file claims */
 }
 
 void kvReadWaveHeader(int32_t file, KvWaveHeader *header) {

@@ -1,10 +1,11 @@
 /*
  * wave_save.cpp - saving a document through a temporary file and a backup.
  *
- * The new file is written completely beside the target as "<path>.kv" and
- * only then put in place; the old file becomes "<path>.bak" until the new one
- * is there. Any failure on the way deletes the temporary file and leaves the
- * target as it was, so a failed save can never cost the user the file they had.
+ * The new file is written whole beside the target as "<path>.kv", flushed,
+ * and only then renamed over the target (old becomes new in one step, with
+ * "<path>.bak" naming the old file meanwhile). A failure deletes the
+ * temporary file and leaves the target as it was; a crash at any moment
+ * leaves the old file or the complete new one at the target path.
  */
 #include "engine/codec/codec.h"
 #include "engine/core/engine.h"
@@ -106,7 +107,8 @@ void kvMakeWaveHeader(int32_t formatTag, int32_t channels, int32_t sampleRate, i
     kvPut16(header + 20, formatTag);
     kvPut16(header + 22, channels);
     kvPut32(header + 24, static_cast<uint32_t>(sampleRate));
-    kvPut32(header + 28, static_cast<uint32_t>(channels * sampleRate * (bits / 8)));
+    kvPut32(header + 28, static_cast<uint32_t>(channels) * static_cast<uint32_t>(sampleRate) *
+                             static_cast<uint32_t>(bits / 8));
     kvPut16(header + 32, bits * channels / 8);
     kvPut16(header + 34, bits);
     std::memcpy(header + 36, "data", 4);
@@ -171,29 +173,49 @@ static bool kvTargetReplaceable(const std::string &path) {
            access(path.c_str(), W_OK) == 0;
 }
 
-/* Moves the finished temporary file over the target, keeping a backup of the
- * old file until the new one is in place. */
+/* Keeps the old file under the backup name. A hard link leaves the target
+ * in place, so the rename that follows swaps old for new in one step; only
+ * where the file system has no links is the target moved aside instead. */
+static bool kvMakeBackup(const std::string &path, const std::string &backup, bool *moved) {
+    *moved = false;
+    kvFileRemove(backup);
+    if (kvFileLink(path, backup)) return true;
+    *moved = kvFileRename(path, backup);
+    return *moved;
+}
+
+/* Moves the finished (and flushed) temporary file over the target, keeping a
+ * backup of the old file until the new one is in place, then flushes the
+ * folder so that the new name is on disk before the backup goes. */
 static int32_t kvPutInPlace(const std::string &temporary, const std::string &path) {
     std::string backup = path + ".bak";
     if (!kvFileExists(path)) {
-        if (kvFileRename(temporary, path)) return 0;
+        if (kvFileRename(temporary, path)) {
+            kvFileSyncFolder(path);
+            return 0;
+        }
         kvFileRemove(temporary);
         return kvError(0, "An error occurred while saving the file. Make sure the directory is not "
                           "marked read-only and try again.");
     }
-    if (!kvTargetReplaceable(path) || !kvFileRename(path, backup)) {
+    bool moved = false;
+    if (!kvTargetReplaceable(path) || !kvMakeBackup(path, backup, &moved)) {
         kvFileRemove(temporary);
         return kvError(0, "An error occurred while saving the file. Your original file has not "
                           "been affected.\n\nMake sure the file is not marked read-only and try "
                           "again.");
     }
     if (!kvFileRename(temporary, path)) {
-        kvFileRename(backup, path);
+        if (moved)
+            kvFileRename(backup, path);
+        else
+            kvFileRemove(backup);
         kvFileRemove(temporary);
         return kvError(0,
                        "An error occurred while saving the file. Your original file has not been "
                        "affected.");
     }
+    kvFileSyncFolder(path);
     kvFileRemove(backup);
     return 0;
 }

@@ -145,7 +145,7 @@ static void kvAdjustSelection(KV_State *state, int32_t edit) {
 static void kvExtendForTail(const KV_Options *options, KV_State *state, int32_t edit) {
     if (edit != KV_EDIT_ECHO && edit != KV_EDIT_REVERB && edit != KV_EDIT_SIMPLE_ECHO) return;
     int64_t extra =
-        static_cast<int64_t>(options->extendEffect) * options->extendAmount * state->sampleRate;
+        kvExtensionFrames(options->extendEffect, options->extendAmount, state->sampleRate);
     int32_t &upper = state->selAnchor > state->selEnd ? state->selAnchor : state->selEnd;
     upper = static_cast<int32_t>(std::clamp<int64_t>(upper + extra, 0, INT32_MAX));
 }
@@ -155,7 +155,7 @@ static int64_t kvToneFrames(const KV_Params *params, int32_t rate) {
     int64_t ms = params->toneLength;
     if (params->toneLengthUnit == 1) ms *= 1000;
     if (params->toneLengthUnit == 2) ms *= 60000;
-    return ms * rate / 1000;
+    return kvSaturatingProduct(ms, rate) / 1000;
 }
 
 /* Runs the block loop; false when the user cancelled. */
@@ -187,8 +187,9 @@ static void kvDrain(int32_t doc, int32_t edit, int32_t length) {
     }
 }
 
-/* Blends `count` samples at the new range's edge with the old sound there. */
-static void kvBlendEdge(int32_t doc, int32_t c, int32_t oldAt, int32_t newAt, int32_t count,
+/* Blends `count` samples at the new range's edge with the old sound there:
+ * false when they could not be written (the message has been shown). */
+static bool kvBlendEdge(int32_t doc, int32_t c, int32_t oldAt, int32_t newAt, int32_t count,
                         bool fadeIn) {
     const KV_Document *document = kvGetDocument(doc);
     std::vector<float> old(count), fresh(count);
@@ -199,11 +200,12 @@ static void kvBlendEdge(int32_t doc, int32_t c, int32_t oldAt, int32_t newAt, in
         double newWeight = fadeIn ? j : count - j;
         fresh[j] = static_cast<float>((oldWeight * old[j] + newWeight * fresh[j]) / count);
     }
-    kvWriteSamplesInPlace(doc, c, fresh.data(), newAt, count);
+    return kvWriteSamplesInPlace(doc, c, fresh.data(), newAt, count) == count;
 }
 
-/* Cross-fades both edges of the edited range with the unedited sound. */
-static void kvCrossFadeEdges(int32_t doc) {
+/* Cross-fades both edges of the edited range with the unedited sound: false
+ * when a write failed, which leaves a half-faded edge the edit must not keep. */
+static bool kvCrossFadeEdges(int32_t doc) {
     const KV_Document *document = kvGetDocument(doc);
     const KV_State &before = document->history[document->level - 1];
     const KV_State *state = document->current;
@@ -213,23 +215,24 @@ static void kvCrossFadeEdges(int32_t doc) {
             g0 = std::max(state->selAnchor, state->selEnd);
     const KV_Params *params = kvEngine.params;
     bool whole = c0 == 0 && d0 >= before.length - 1;
-    if (!(whole ? params->fadeEdgesWhole : params->fadeEdges)) return;
+    if (!(whole ? params->fadeEdgesWhole : params->fadeEdges)) return true;
     int64_t count = static_cast<int64_t>(params->fadeEdgesMs) * state->sampleRate / 1000;
     count = std::min<int64_t>({count, (d0 - c0) / 2, (g0 - e0) / 2});
-    if (count < 10) return;
+    if (count < 10) return true;
     for (int32_t c = 0; c < state->channels; c++) {
         if (!kvProcessesChannel(state, c)) continue;
-        kvBlendEdge(doc, c, c0, e0, static_cast<int32_t>(count), true);
-        kvBlendEdge(doc, c, d0 - static_cast<int32_t>(count), g0 - static_cast<int32_t>(count),
-                    static_cast<int32_t>(count), false);
+        int32_t n = static_cast<int32_t>(count);
+        if (!kvBlendEdge(doc, c, c0, e0, n, true) || !kvBlendEdge(doc, c, d0 - n, g0 - n, n, false))
+            return false;
     }
+    return true;
 }
 
 /* Commits the queued samples; false when a data-file write failed. */
 static bool kvCommitEdit(int32_t doc, int32_t edit) {
     if (!kvFinishInsert(doc)) return false;
     kvRebuildIndex(doc);
-    if (kvEditTable[edit].edgeFade) kvCrossFadeEdges(doc);
+    if (kvEditTable[edit].edgeFade && !kvCrossFadeEdges(doc)) return false;
     kvSaveState(doc);
     kvSealLastDataFile();
     kvRedrawDocument(doc);

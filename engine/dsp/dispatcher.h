@@ -67,6 +67,21 @@ void kvEffectFinish(int32_t edit);
 int32_t kvPreviewProcess(int32_t doc, int32_t edit, float *left, float *right, int32_t count,
                          int32_t rangeLength, int32_t position);
 
+/* a × b, held at the int64 limits: factors taken from the stored records
+ * can be anything a damaged settings store holds. */
+inline int64_t kvSaturatingProduct(int64_t a, int64_t b) {
+    int64_t product;
+    if (!__builtin_mul_overflow(a, b, &product)) return product;
+    return (a < 0) != (b < 0) ? INT64_MIN : INT64_MAX;
+}
+
+/* The frames extendEffect × extendAmount seconds add at this rate, held
+ * within ±INT32_MAX (positions are 32-bit). */
+inline int64_t kvExtensionFrames(int32_t extendEffect, int32_t extendAmount, int32_t rate) {
+    int64_t frames = kvSaturatingProduct(kvSaturatingProduct(extendEffect, extendAmount), rate);
+    return frames < -INT32_MAX ? -INT32_MAX : frames > INT32_MAX ? INT32_MAX : frames;
+}
+
 /* 2^(dB/6): six decibels per doubling. */
 double kvDbToGain(double db);
 

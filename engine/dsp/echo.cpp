@@ -13,6 +13,7 @@
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
+#include "engine/dsp/dispatcher.h"
 
 #include <algorithm>
 #include <cstring>
@@ -29,8 +30,8 @@ int64_t kvTailLength(int32_t doc) {
     const KV_Document *document = kvGetDocument(doc);
     if (!document) return 0;
     const KV_Options *options = kvEngine.options;
-    return static_cast<int64_t>(options->extendEffect) * options->extendAmount *
-           document->current->sampleRate;
+    return kvExtensionFrames(options->extendEffect, options->extendAmount,
+                             document->current->sampleRate);
 }
 
 int32_t kvTailStart(int32_t count, int32_t remaining, int64_t tail) {

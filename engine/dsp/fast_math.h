@@ -78,7 +78,7 @@ inline void kvSinCos4(KvFloat4 angle, KvFloat4 *sine, KvFloat4 *cosine) {
     KvFloat4 sinPart = (m & 1) != 0 ? c : s;
     KvFloat4 cosPart = (m & 1) != 0 ? s : c;
     *sine = (m & 2) != 0 ? -sinPart : sinPart;
-    *cosine = (m == 1) | (m == 2) ? -cosPart : cosPart;
+    *cosine = ((m == 1) | (m == 2)) ? -cosPart : cosPart;
 }
 
 #endif

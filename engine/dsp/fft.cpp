@@ -29,10 +29,6 @@ static inline KvFloat4 kvLoadReversed4(const float *p) {
     return __builtin_shufflevector(v, v, 3, 2, 1, 0);
 }
 
-static inline void kvStoreReversed4(float *p, KvFloat4 v) {
-    kvStoreFloat4(p, __builtin_shufflevector(v, v, 3, 2, 1, 0));
-}
-
 KvFftPlan *kvFftPlanCreate(int32_t points) {
     auto *plan = static_cast<KvFftPlan *>(kvAlloc(sizeof(KvFftPlan)));
     plan->points = points;

@@ -91,11 +91,26 @@ static void kvCopyChannelRange(const KV_State *state, int32_t channel, int32_t m
     }
 }
 
+/* Frames in a table, held at INT32_MAX: positions are 32-bit. */
 static int32_t kvTableLength(const KV_Block *blocks, int32_t count) {
-    int32_t length = 0;
+    int64_t length = 0;
     for (int32_t b = 0; b < count; b++)
         length += blocks[b].length;
-    return length;
+    return static_cast<int32_t>(std::min<int64_t>(length, INT32_MAX));
+}
+
+/* Where the record after the first `count` clips starts. A failed append
+ * can leave a record the count does not cover; the next append writes over
+ * it, so that clip n is always the record the count and the sizes lead to. */
+static int64_t kvClipRecordsEnd(int32_t file, int32_t count) {
+    int64_t at = 4;
+    for (int32_t n = 0; n < count; n++) {
+        int32_t size = 0;
+        if (!kvFileReadAt(file, &size, 4, at) || size < 8)
+            return std::max<int64_t>(kvFileSize(file), 4);
+        at += 4 + static_cast<int64_t>(size);
+    }
+    return at;
 }
 
 /* Appends the current clip to the clipboard file: its number, or -1. */
@@ -121,7 +136,7 @@ static int32_t kvAppendClip() {
         put(kvClip.blocks[c], 144 * static_cast<size_t>(kvClip.blockCount[c]));
     }
     int32_t newCount = count + 1;
-    int64_t end = std::max<int64_t>(kvFileSize(file), 4);
+    int64_t end = kvClipRecordsEnd(file, count);
     bool written = kvFileWriteAt(file, record.data(), static_cast<int64_t>(record.size()), end) &&
                    kvFileWriteAt(file, &newCount, 4, 0);
     kvFileClose(file);
@@ -160,7 +175,11 @@ extern "C" KV_API int32_t kvCopy(int32_t doc) {
     }
     kvSetClip(channels, state->sampleRate, tables);
     kvClip.number = kvAppendClip();
+    kvDoStatus(doc, 0); /* the program's clip list follows the clip count */
     kvProgress(nullptr, -1);
+    /* The clip stays current and can be pasted; only the clip list lacks it. */
+    if (kvClip.number < 0)
+        return kvError(0, "Error writing to file. Make sure your disk is not full, and try again.");
     return 0;
 }
 
@@ -179,7 +198,10 @@ static bool kvReadClipRecord(int32_t file, int64_t at, int32_t size, int32_t *ch
                              int32_t *rate, std::vector<KV_Block> *tables) {
     if (size < 8 || !kvFileReadAt(file, channels, 4, at) || !kvFileReadAt(file, rate, 4, at + 4))
         return false;
-    if (*channels < 1 || *channels > 2) return false;
+    /* A rate no document can have would also size the converting paste's
+     * buffers: a damaged record is refused before it gets there. */
+    if (*channels < 1 || *channels > 2 || *rate < KV_LOWEST_RATE || *rate > KV_HIGHEST_RATE)
+        return false;
     int64_t position = at + 8;
     for (int32_t c = 0; c < *channels; c++) {
         int32_t count = 0;
@@ -189,6 +211,8 @@ static bool kvReadClipRecord(int32_t file, int64_t at, int32_t size, int32_t *ch
         tables[c].resize(count);
         if (count > 0 && !kvFileReadAt(file, tables[c].data(), 144LL * count, position + 4))
             return false;
+        for (const KV_Block &block : tables[c])
+            if (!kvBlockIsUsable(block)) return false;
         position += 4 + 144LL * count;
     }
     return true;

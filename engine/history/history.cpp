@@ -108,11 +108,15 @@ int32_t kvSaveState(int32_t doc) {
 }
 
 /* Reads a whole state file into `state` (zeroed by the caller): false when
- * the file is short or its counts cannot be right. */
+ * the file is short, or a count, a field or a block descriptor cannot be
+ * right (a damaged file must not reach code that trusts the tables). */
 static bool kvReadStateFile(int32_t file, KV_State *state) {
     KV_StateHeader header;
     if (!kvFileRead(file, &header, sizeof header)) return false;
-    if (header.channels < 1 || header.channels > 2) return false;
+    if (header.channels < 1 || header.channels > 2 || header.sampleRate < 1 ||
+        header.framesPerPixel < 1 || header.editChannel < -1 ||
+        header.editChannel >= header.channels)
+        return false;
     std::memcpy(state->label, header.label, sizeof state->label);
     state->label[sizeof state->label - 1] = 0;
     state->channels = header.channels;
@@ -134,10 +138,22 @@ static bool kvReadStateFile(int32_t file, KV_State *state) {
             state->blocks[c] = kvAllocBlocks(count);
             state->blockCount[c] = count;
             if (!kvFileRead(file, state->blocks[c], bytes)) return false;
+            for (int32_t b = 0; b < count; b++)
+                if (!kvBlockIsUsable(state->blocks[c][b])) return false;
         }
         remaining -= bytes;
         kvProgress(nullptr, 100 * (c + 1) / state->channels);
     }
+    /* The length is what the tables hold, whatever the field says; the
+     * selection is kept as stored (a paste may leave it past the end). */
+    int64_t longest = 0;
+    for (int32_t c = 0; c < state->channels; c++) {
+        int64_t total = 0;
+        for (int32_t b = 0; b < state->blockCount[c]; b++)
+            total += state->blocks[c][b].length;
+        longest = std::max(longest, total);
+    }
+    state->length = static_cast<int32_t>(std::min<int64_t>(longest, INT32_MAX));
     return true;
 }
 

@@ -426,7 +426,8 @@ static bool kvEncode(KvCodecStream *stream, KvStreamHeader *header, int32_t flag
     }
     size_t ready = stream->pending.size() - stream->pendingStart;
     size_t given = std::min(ready, static_cast<size_t>(header->destLength));
-    std::memcpy(header->dest, stream->pending.data() + stream->pendingStart, given);
+    if (given > 0) /* an empty vector may have no storage at all */
+        std::memcpy(header->dest, stream->pending.data() + stream->pendingStart, given);
     stream->pendingStart += given;
     header->destUsed = static_cast<int32_t>(given);
     return true;

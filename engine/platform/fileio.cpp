@@ -28,12 +28,17 @@ void kvTestFileFault(int32_t kind, int64_t n, int64_t count) {
     fault.count = count;
 }
 
-/* True when the current operation of this kind is to fail. */
+int64_t kvTestFileOperations(int32_t kind) {
+    return faults[kind == KV_FAULT_WRITE ? 1 : 0].seen.load();
+}
+
+/* True when the current operation of this kind is to fail. Every operation
+ * is counted, so that tests can learn how many an action makes. */
 static bool kvFaultHits(int32_t kind) {
     KvFault &fault = faults[kind];
+    int64_t index = ++fault.seen;
     int64_t first = fault.first.load();
     if (first <= 0) return false;
-    int64_t index = ++fault.seen;
     int64_t count = fault.count.load();
     if (index < first) return false;
     if (count >= 0 && index >= first + count) return false;
@@ -152,4 +157,24 @@ bool kvFileRemove(const std::string &path) {
 
 bool kvFileRename(const std::string &from, const std::string &to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool kvFileLink(const std::string &from, const std::string &to) {
+    return link(from.c_str(), to.c_str()) == 0;
+}
+
+bool kvFileSyncFolder(const std::string &path) {
+    size_t slash = path.rfind('/');
+    /* "/name" lives in "/", a bare name in the current folder. */
+    const char *folder = ".";
+    std::string parent;
+    if (slash != std::string::npos) {
+        parent.assign(path.c_str(), slash == 0 ? 1 : slash);
+        folder = parent.c_str();
+    }
+    int handle = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0) return false;
+    bool synced = fsync(handle) == 0;
+    close(handle);
+    return synced;
 }

@@ -40,11 +40,20 @@ bool kvFileExists(const std::string &path);
 int64_t kvFileSizeOf(const std::string &path); /* -1 when missing */
 bool kvFileRemove(const std::string &path);
 bool kvFileRename(const std::string &from, const std::string &to);
+/* A second name for an existing file (a hard link): false where the file
+ * system has none, or when `to` exists. */
+bool kvFileLink(const std::string &from, const std::string &to);
+/* Flushes the folder holding `path`, so that a rename or a new name in it
+ * survives a crash. */
+bool kvFileSyncFolder(const std::string &path);
 
 /* Test hook: from the Nth operation of that kind on (1-based) fail `count`
  * operations (count < 0: all of them). kind 0 = reads, 1 = writes. A call
  * with n = 0 clears the fault. */
 enum : int32_t { KV_FAULT_READ = 0, KV_FAULT_WRITE = 1 };
 void kvTestFileFault(int32_t kind, int64_t n, int64_t count);
+/* Test hook: operations of that kind since the last kvTestFileFault call for
+ * it, failed ones included. */
+int64_t kvTestFileOperations(int32_t kind);
 
 #endif

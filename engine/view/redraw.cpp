@@ -40,7 +40,9 @@ static KvColumns kvUnite(KvColumns a, KvColumns b) {
 /* The picture, the pens from the colour options and the system palette, and
  * the ruler font, made again for the view's current size. */
 static void kvMakeDrawingObjects(WaveView *view) {
-    view->picture = QImage(view->width, view->height, QImage::Format_RGB32);
+    int32_t scale = kvViewScaleOf(view->window);
+    view->picture = QImage(view->width * scale, view->height * scale, QImage::Format_RGB32);
+    view->picture.setDevicePixelRatio(scale);
     view->picture.fill(kvPixelOf(kvEngine.options->colors[9]));
     const int32_t *colors = kvEngine.options->colors;
     QPalette palette = view->window->palette();
@@ -66,10 +68,12 @@ static void kvMakeDrawingObjects(WaveView *view) {
 /* Moves rows 12 and below of the picture `shift` columns left (right when
  * negative); the columns uncovered keep stale pixels until redrawn. */
 static void kvShiftPicture(QImage *picture, int32_t shift) {
+    int32_t scale = kvCanvasOf(picture).scale;
+    shift *= scale;
     int32_t width = picture->width();
     int32_t moved = width - std::abs(shift);
     if (moved <= 0) return;
-    for (int32_t y = 12; y < picture->height(); y++) {
+    for (int32_t y = 12 * scale; y < picture->height(); y++) {
         auto *row = reinterpret_cast<uint32_t *>(picture->scanLine(y));
         if (shift > 0)
             std::memmove(row, row + shift, moved * sizeof(uint32_t));
@@ -170,7 +174,7 @@ void kvRedraw(int32_t doc, int32_t mode) {
     kvClientSize(view, &width, &height);
     kvNormaliseView(state, width);
     if (mode == KV_REDRAW_REBUILD || width != view->width || height != view->height ||
-        view->picture.isNull()) {
+        view->picture.isNull() || kvViewScaleOf(view->window) != kvCanvasOf(&view->picture).scale) {
         view->laneUnit = kvLaneUnitOf(height);
         view->width = width;
         view->height = height;
@@ -231,12 +235,17 @@ void kvRedrawDocument(int32_t doc) {
     kvRedraw(doc, KV_REDRAW_FULL);
 }
 
+/* The picture's device pixels go to the screen one to one: the source
+ * rectangle is the damaged one in device pixels. */
 void kvPaintView(WaveView *view, const QRegion &damaged) {
     QPainter painter(view->window.data());
     QColor blank = QColor::fromRgb(kvPixelOf(kvEngine.options ? kvEngine.options->colors[9] : 0));
-    QRegion shown = damaged & QRegion(view->picture.rect());
-    for (const QRect &part : shown)
-        painter.drawImage(part, view->picture, part);
+    KvCanvas canvas = kvCanvasOf(&view->picture);
+    QRegion shown = damaged & QRegion(0, 0, canvas.width, canvas.height);
+    for (const QRect &part : shown) {
+        QRect source(part.topLeft() * canvas.scale, part.size() * canvas.scale);
+        painter.drawImage(QRectF(part), view->picture, QRectF(source));
+    }
     for (const QRect &part : damaged - shown)
         painter.fillRect(part, blank);
 }

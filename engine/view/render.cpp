@@ -2,11 +2,11 @@
  * render.cpp - the parts of the waveform picture, drawn into its scanlines.
  *
  * A pixel-writing primitive per shape (fill, vertical line, inverted line,
- * line without its end point) keeps the geometry exact and fast: a full
- * 1920-column picture is a few hundred thousand plain stores, where a
- * painter call per column would cost more than the whole picture. Only the
- * ruler's labels go through QPainter, in a font without antialiasing so
- * that they too are the same on every redraw.
+ * line without its end point) keeps the geometry exact and fast where a
+ * painter call per column would cost more than the whole picture. On a
+ * high-density screen each column is a block of whole device pixels, so
+ * nothing is resampled. Only the ruler's labels go through QPainter, without
+ * antialiasing (the same on every redraw) and at the screen's resolution.
  */
 #include "engine/view/render.h"
 #include "engine/core/engine.h"
@@ -32,7 +32,13 @@ uint32_t kvPixelOf(int32_t color) {
 KvCanvas kvCanvasOf(QImage *picture) {
     auto *bits = reinterpret_cast<uint32_t *>(picture->bits());
     int32_t stride = static_cast<int32_t>(picture->bytesPerLine() / 4);
-    return KvCanvas{bits, stride, picture->width(), picture->height(), 0, picture->width()};
+    int32_t scale = std::max(1, qRound(picture->devicePixelRatio()));
+    int32_t width = picture->width() / scale;
+    return KvCanvas{bits, stride, width, picture->height() / scale, 0, width, scale};
+}
+
+int32_t kvViewScaleOf(const QWidget *window) {
+    return std::max(1, qRound(window->devicePixelRatio()));
 }
 
 KvDrawContext kvDrawContextOf(int32_t doc, WaveView *view) {
@@ -46,39 +52,54 @@ KvDrawContext kvDrawContextOf(int32_t doc, WaveView *view) {
 
 /* ---- Primitives ---- */
 
+/* The device pixel at the top left of column x, row y. */
+static uint32_t *kvDeviceAt(const KvCanvas *canvas, int32_t x, int32_t y) {
+    return canvas->bits + static_cast<int64_t>(y) * canvas->scale * canvas->stride +
+           static_cast<int64_t>(x) * canvas->scale;
+}
+
 void kvFill(KvCanvas *canvas, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t pixel) {
     x0 = std::max(x0, canvas->left);
     x1 = std::min(x1, canvas->right);
     y0 = std::max(y0, 0);
     y1 = std::min(y1, canvas->height);
-    if (x0 >= x1) return;
-    for (int32_t y = y0; y < y1; y++) {
-        uint32_t *row = canvas->bits + static_cast<int64_t>(y) * canvas->stride;
-        std::fill(row + x0, row + x1, pixel);
-    }
+    if (x0 >= x1 || y0 >= y1) return;
+    int32_t columns = (x1 - x0) * canvas->scale;
+    uint32_t *row = kvDeviceAt(canvas, x0, y0);
+    for (int32_t y = y0 * canvas->scale; y < y1 * canvas->scale; y++, row += canvas->stride)
+        std::fill(row, row + columns, pixel);
+}
+
+/* Writes `pixel` over rows [y0, y1) of column x, already clipped. */
+static void kvColumnRun(KvCanvas *canvas, int32_t x, int32_t y0, int32_t y1, uint32_t pixel) {
+    int32_t scale = canvas->scale;
+    uint32_t *row = kvDeviceAt(canvas, x, y0);
+    for (int32_t y = y0 * scale; y < y1 * scale; y++, row += canvas->stride)
+        for (int32_t k = 0; k < scale; k++)
+            row[k] = pixel;
 }
 
 void kvVLine(KvCanvas *canvas, int32_t x, int32_t y0, int32_t y1, uint32_t pixel) {
     if (x < canvas->left || x >= canvas->right) return;
     y0 = std::max(y0, 0);
     y1 = std::min(y1, canvas->height);
-    uint32_t *at = canvas->bits + static_cast<int64_t>(y0) * canvas->stride + x;
-    for (int32_t y = y0; y < y1; y++, at += canvas->stride)
-        *at = pixel;
+    if (y0 < y1) kvColumnRun(canvas, x, y0, y1, pixel);
 }
 
 void kvInvertVLine(KvCanvas *canvas, int32_t x, int32_t y0, int32_t y1) {
     if (x < canvas->left || x >= canvas->right) return;
     y0 = std::max(y0, 0);
     y1 = std::min(y1, canvas->height);
-    uint32_t *at = canvas->bits + static_cast<int64_t>(y0) * canvas->stride + x;
-    for (int32_t y = y0; y < y1; y++, at += canvas->stride)
-        *at ^= 0x00FFFFFFu;
+    if (y0 >= y1) return;
+    uint32_t *row = kvDeviceAt(canvas, x, y0);
+    for (int32_t y = y0 * canvas->scale; y < y1 * canvas->scale; y++, row += canvas->stride)
+        for (int32_t k = 0; k < canvas->scale; k++)
+            row[k] ^= 0x00FFFFFFu;
 }
 
 static void kvPlot(KvCanvas *canvas, int32_t x, int32_t y, uint32_t pixel) {
     if (x < canvas->left || x >= canvas->right || y < 0 || y >= canvas->height) return;
-    canvas->bits[static_cast<int64_t>(y) * canvas->stride + x] = pixel;
+    kvColumnRun(canvas, x, y, y + 1, pixel);
 }
 
 void kvLine(KvCanvas *canvas, int32_t xa, int32_t ya, int32_t xb, int32_t yb, uint32_t pixel) {

@@ -17,14 +17,18 @@
 #include <string>
 #include <vector>
 
-/* A picture's pixels with the columns drawing may touch: [left, right). */
+/* A picture's pixels with the columns drawing may touch: [left, right).
+ * Coordinates are the view's columns and rows; on a screen with `scale`
+ * device pixels per logical one, each becomes a scale x scale block of the
+ * picture, so lines stay whole device pixels wide and never blur. */
 struct KvCanvas {
     uint32_t *bits;
-    int32_t stride; /* pixels per row */
-    int32_t width;
-    int32_t height;
+    int32_t stride; /* device pixels per row */
+    int32_t width;  /* columns */
+    int32_t height; /* rows */
     int32_t left;
     int32_t right;
+    int32_t scale;
 };
 
 /* Everything one redraw draws from. */
@@ -41,8 +45,11 @@ struct KvDrawContext {
 /* 0x00BBGGRR (the options' colour order) as a 0xFFRRGGBB pixel. */
 uint32_t kvPixelOf(int32_t color);
 
-/* A canvas over the whole picture. */
+/* A canvas over the whole picture, in the picture's logical columns. */
 KvCanvas kvCanvasOf(QImage *picture);
+/* Device pixels per column for a window: its pixel ratio, rounded to a
+ * whole number of at least 1. */
+int32_t kvViewScaleOf(const QWidget *window);
 KvDrawContext kvDrawContextOf(int32_t doc, WaveView *view);
 
 /* ---- Primitives (all clipped to the canvas and its columns) ---- */

@@ -100,6 +100,7 @@ static void kvCreateScrollBar(WaveView *view, QWidget *window) {
     auto *bar = new QScrollBar(Qt::Horizontal, window);
     bar->setFocusPolicy(Qt::NoFocus);
     bar->setContextMenuPolicy(Qt::NoContextMenu);
+    bar->setAccessibleName("Waveform Position");
     bar->setEnabled(false);
     view->scrollBar = bar;
     view->scrollBarObject = bar;

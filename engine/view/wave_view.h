@@ -56,7 +56,8 @@ struct WaveView {
     int32_t lastEditChannel = -1;
     int32_t lastPlayCol = -1;
     int32_t lastFirstFrame = 0;
-    QImage picture; /* memory picture, width x height, Format_RGB32 */
+    QImage picture; /* memory picture, width x height columns, Format_RGB32, in
+                       device pixels with the window's whole pixel ratio */
     KV_ViewPens pens{};
     QFont font; /* the time ruler's */
 

@@ -32,6 +32,15 @@ TEST_F(RegistryStore, ShortValueFillsTheRestOfTheBufferWithZeros) {
         EXPECT_EQ(buffer[i], 0) << "byte " << i;
 }
 
+TEST_F(RegistryStore, EmptyValueReadsAsZeroBytesAndZeroFillsTheBuffer) {
+    ASSERT_EQ(kvSetReg("Settings", "Empty", nullptr, 0), 0);
+    unsigned char buffer[8];
+    std::memset(buffer, 0xAA, sizeof buffer);
+    EXPECT_EQ(kvGetReg("Settings", "Empty", buffer, sizeof buffer), 0);
+    for (int i = 0; i < 8; i++)
+        EXPECT_EQ(buffer[i], 0) << "byte " << i;
+}
+
 TEST_F(RegistryStore, ValueLongerThanTheBufferIsRefusedAndBufferUntouched) {
     std::vector<char> stored(32, 7);
     ASSERT_EQ(kvSetReg("Settings", "Big", stored.data(), 32), 0);

@@ -275,6 +275,22 @@ TEST_F(DocumentMenus, PasteEntriesFollowTheClipsAndTheSound) {
     EXPECT_TRUE(document->action("mnuPaste")->isEnabled());
 }
 
+TEST_F(DocumentMenus, CopyAddsItsClipToTheListAndEnablesPasteAtOnce) {
+    std::string file = writeWave("copy.wav", 1, 8000, ramp(8000), false);
+    startFrame();
+    frmMain *document = openDocument(file);
+    ASSERT_NE(document, nullptr);
+    int32_t clipsBefore = frame->cmbClip->count();
+    ASSERT_EQ(kvSetSelection(document->ID, 1000, 3000, -1), 0);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(document->runCommand("mnuCopy"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->cmbClip->count(), clipsBefore + 1) << "no redraw was needed";
+    EXPECT_EQ(frame->cmbClip->currentIndex(), clipsBefore);
+    document->InitMenu();
+    EXPECT_TRUE(document->action("mnuPasteInsert")->isEnabled());
+}
+
 TEST_F(DocumentMenus, ARightClickOpensTheEditMenuUnlessAButtonDragIsUnderWay) {
     std::string file = writeWave("menu.wav", 1, 8000, ramp(8000), false);
     startFrame();

@@ -1,7 +1,9 @@
 /*
  * Single instance: a second copy of the real program hands its files to the
  * running one and quits. Both copies run as processes on this test's private
- * folders (settings, working folder and runtime folder).
+ * folders (settings, working folder and runtime folder). KORVEL_PROGRAM names
+ * another copy of the program to drive (the installed one, in the package
+ * test); by default it is the one built beside this test.
  */
 #include "app/shell/message_window.h"
 #include "tests/shell/shell_fixture.h"
@@ -18,7 +20,9 @@ class SingleInstance : public ShellTest {
   protected:
     void SetUp() override {
         ShellTest::SetUp();
-        program = QDir(QCoreApplication::applicationDirPath()).filePath("korvel");
+        program = qEnvironmentVariable("KORVEL_PROGRAM");
+        if (program.isEmpty())
+            program = QDir(QCoreApplication::applicationDirPath()).filePath("korvel");
         ASSERT_TRUE(QFileInfo::exists(program))
             << "build the program first: " << program.toStdString();
         ASSERT_EQ(kvSetRegString(KV_HKEY_LOCAL_MACHINE, "Software\\Tervalin\\Korvel\\Install",

@@ -1,0 +1,285 @@
+/*
+ * A newcomer's whole session, driven through the real frame on a real X
+ * server (Xvfb): open a file from the command line, select with the mouse,
+ * cut, paste at the end, equalize and add reverb through their dialogs, undo
+ * once, play the selection on the test sound card to its end, save as MP3
+ * through the save dialog, close, reopen the MP3 and compare.
+ *
+ * Every step leaves a picture of the screen in <build>/artifacts/session, so
+ * a failure can be looked at afterwards.
+ */
+#include "app/dialogs/effect_dialog.h"
+#include "tests/audio/test_device.h"
+#include "tests/shell/shell_fixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QTest>
+#include <QThread>
+
+#include <cmath>
+
+class NewcomerSession : public ShellTest {
+  protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        played = path("played.raw");
+        kvUseTestAudioDevice(played);
+        artifacts = QDir(QCoreApplication::applicationDirPath() + "/../artifacts/session");
+        artifacts.removeRecursively();
+        QDir().mkpath(artifacts.path());
+        options.loopPlayback = 0;
+        params.fadeEdges = 0;
+        params.fadeEdgesWhole = 0;
+    }
+    void TearDown() override {
+        kvStop();
+        ShellTest::TearDown();
+    }
+
+    /* A picture of the whole screen, with any dialog that is open. */
+    void snapshot(const QString &step) {
+        settle(100);
+        QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+        EXPECT_TRUE(screen.save(
+            artifacts.filePath(QString("%1-%2.png").arg(++shots, 2, 10, QChar('0')).arg(step))));
+    }
+    static void settle(int ms) {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < ms) {
+            QApplication::processEvents();
+            QThread::msleep(5);
+        }
+    }
+    static bool waitUntil(const std::function<bool()> &condition, int ms) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!condition()) {
+            if (waited.elapsed() > ms) return false;
+            QApplication::processEvents();
+            QThread::msleep(5);
+        }
+        return true;
+    }
+
+    /* A left-button drag across the waveform, as the hand makes it. */
+    static void drag(QWidget *window, int fromX, int toX, int y) {
+        auto send = [window](QEvent::Type type, int x, int y, Qt::MouseButton button,
+                             Qt::MouseButtons buttons) {
+            QPointF at(x, y);
+            QMouseEvent event(type, at, window->mapToGlobal(at), button, buttons, Qt::NoModifier);
+            QApplication::sendEvent(window, &event);
+            QApplication::processEvents();
+        };
+        send(QEvent::MouseButtonPress, fromX, y, Qt::LeftButton, Qt::LeftButton);
+        for (int x = fromX; x <= toX; x += 10)
+            send(QEvent::MouseMove, x, y, Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, toX, y, Qt::LeftButton, Qt::NoButton);
+    }
+
+    static std::vector<float> frames(int32_t doc, int32_t channel, int32_t start, int32_t count) {
+        std::vector<float> samples(static_cast<size_t>(std::max(count, 0)));
+        if (count > 0) {
+            EXPECT_EQ(kvReadFrames(doc, channel, start, count, samples.data()), count);
+        }
+        return samples;
+    }
+
+    /* The best normalised correlation of `b` against `a` over small shifts:
+     * MP3 coding moves the sound by its decoder delay and changes the
+     * samples slightly, but keeps the shape. */
+    static double bestCorrelation(const std::vector<float> &a, const std::vector<float> &b,
+                                  int32_t maxShift, int32_t *bestShift) {
+        double best = -1.0;
+        for (int32_t shift = -maxShift; shift <= maxShift; shift++) {
+            double ab = 0, aa = 0, bb = 0;
+            for (size_t i = 0; i < a.size(); i += 3) {
+                int64_t j = static_cast<int64_t>(i) + shift;
+                if (j < 0 || j >= static_cast<int64_t>(b.size())) continue;
+                ab += a[i] * b[j];
+                aa += a[i] * a[i];
+                bb += b[j] * b[j];
+            }
+            double correlation = aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
+            if (correlation > best) {
+                best = correlation;
+                *bestShift = shift;
+            }
+        }
+        return best;
+    }
+
+    /* Two seconds of a chord that every effect of the session changes
+     * audibly, quiet enough that none of them clips. */
+    static std::vector<float> chord() {
+        std::vector<float> samples(88200);
+        for (size_t i = 0; i < samples.size(); i++) {
+            double t = static_cast<double>(i) / 44100.0;
+            samples[i] = static_cast<float>(0.12 * std::sin(2 * M_PI * 220 * t) +
+                                            0.08 * std::sin(2 * M_PI * 1250 * t) +
+                                            0.05 * std::sin(2 * M_PI * 5100 * t));
+        }
+        return samples;
+    }
+
+    std::string played;
+    QDir artifacts;
+    int shots = 0;
+};
+
+TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
+    ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "this session runs under Xvfb";
+    std::string source = writeWave("session.wav", 2, 44100, chord(), false);
+    ASSERT_EQ(kvSetRegString(KV_HKEY_LOCAL_MACHINE, "Software\\Tervalin\\Korvel\\Install",
+                             "First Run", "No", 0),
+              0);
+
+    /* 1. Start with the file on the command line. */
+    startFrame();
+    frame->resize(1000, 700);
+    frame->Form_Load("\"" + QString::fromStdString(source) + "\"");
+    frmMain *document = frame->activeDocument();
+    ASSERT_NE(document, nullptr);
+    int32_t doc = document->ID;
+    const int32_t length = kvGetLength(doc);
+    ASSERT_EQ(length, 88200);
+    document->runCommand("mnuZoomFull");
+    snapshot("opened");
+
+    /* 2. Select a range with the mouse. */
+    int32_t width = document->width();
+    drag(document, width / 4, width / 2, document->height() / 2);
+    int32_t anchor = 0, end = 0, channel = 0;
+    kvGetSelection(doc, &anchor, &end, &channel);
+    int32_t from = std::min(anchor, end), to = std::max(anchor, end);
+    ASSERT_GT(to - from, 4410) << "the drag selected " << from << ".." << to;
+    EXPECT_NEAR(from, length / 4, length / 20);
+    EXPECT_NEAR(to, length / 2, length / 20);
+    snapshot("selected");
+    std::vector<float> cutLeft = frames(doc, 0, from, to - from);
+
+    /* 3. Cut, then paste at the end. */
+    ASSERT_TRUE(document->runCommand("mnuCut"));
+    ASSERT_EQ(kvGetLength(doc), length - (to - from));
+    ASSERT_TRUE(document->runCommand("mnuPlayback(9)")) << "Jump to End of File";
+    ASSERT_TRUE(document->runCommand("mnuPasteInsert"));
+    ASSERT_EQ(kvGetLength(doc), length);
+    EXPECT_EQ(frames(doc, 0, length - (to - from), to - from), cutLeft)
+        << "the cut range came back at the end, sample for sample";
+    snapshot("pasted");
+    int32_t pastedFrom = length - (to - from);
+
+    /* 4. Equalize the pasted range through the equalizer dialog. */
+    kvSetSelection(doc, pastedFrom, length, channel);
+    std::vector<float> beforeEq = frames(doc, 0, pastedFrom, to - from);
+    onNextModal([this](QWidget *modal) {
+        auto *dialog = qobject_cast<EffectDialog *>(modal);
+        ASSERT_NE(dialog, nullptr) << "expected the equalizer";
+        QList<QSlider *> bands = dialog->findChildren<QSlider *>();
+        ASSERT_GE(bands.size(), 10);
+        for (QSlider *band : bands)
+            band->setValue(band->minimum() + (band->maximum() - band->minimum()) / 4);
+        snapshot("equalizer");
+        QTest::mouseClick(dialog->preview->cmdOK, Qt::LeftButton);
+    });
+    ASSERT_TRUE(document->runCommand("mnuEQ"));
+    std::vector<float> afterEq = frames(doc, 0, pastedFrom, to - from);
+    EXPECT_NE(afterEq, beforeEq) << "the equalizer changed the range";
+    const int32_t equalizedLength = kvGetLength(doc);
+
+    /* 5. Reverb on the same range: the sound grows by the tail. */
+    kvSetSelection(doc, pastedFrom, equalizedLength, channel);
+    onNextModal([this](QWidget *modal) {
+        auto *dialog = qobject_cast<EffectDialog *>(modal);
+        ASSERT_NE(dialog, nullptr) << "expected the reverb dialog";
+        snapshot("reverb");
+        QTest::mouseClick(dialog->preview->cmdOK, Qt::LeftButton);
+    });
+    ASSERT_TRUE(document->runCommand("mnuReverb"));
+    EXPECT_GT(kvGetLength(doc), equalizedLength) << "reverb adds its tail";
+    snapshot("reverberated");
+
+    /* 6. Undo one step: back to the equalized sound. */
+    ASSERT_TRUE(document->runCommand("mnuUndo"));
+    ASSERT_EQ(kvGetLength(doc), equalizedLength);
+    EXPECT_EQ(frames(doc, 0, pastedFrom, to - from), afterEq);
+    snapshot("undone");
+
+    /* 7. Play the selection on the test sound card to its end. */
+    kvSetSelection(doc, pastedFrom, pastedFrom + 22050, channel);
+    ASSERT_TRUE(document->runCommand("mnuPlayback(6)")) << "Play Normal";
+    ASSERT_TRUE(waitUntil([] { return kvIsPlaying() != 0; }, 5000));
+    snapshot("playing");
+    ASSERT_TRUE(waitUntil([] { return kvIsPlaying() == 0; }, 20000));
+    std::vector<KvStereoFrame> device = kvReadPlayedFrames(played);
+    std::vector<float> selection = frames(doc, 0, pastedFrom, 22050);
+    const size_t lead = 1024; /* the device starts on one buffer of silence */
+    ASSERT_GE(device.size(), lead + selection.size());
+    int32_t wrong = 0;
+    for (size_t i = 0; i < selection.size(); i++)
+        if (std::abs(device[lead + i][0] - selection[i] * 32768.0f) > 2.0f) wrong++;
+    EXPECT_EQ(wrong, 0) << "the device played the selection";
+    int32_t after = 0;
+    for (size_t i = lead + selection.size(); i < device.size(); i++)
+        if (device[i][0] != 0 || device[i][1] != 0) after++;
+    EXPECT_EQ(after, 0) << "and nothing after it";
+
+    /* 8. Save as MP3 through the save dialog. */
+    const std::vector<float> saved = frames(doc, 0, 0, kvGetLength(doc));
+    QString target = QString::fromStdString(path("session.mp3"));
+    onNextModal([this, target](QWidget *modal) {
+        auto *files = qobject_cast<QFileDialog *>(modal);
+        ASSERT_NE(files, nullptr) << "expected the save dialog";
+        auto *type = files->findChild<QComboBox *>("fileTypeCombo");
+        ASSERT_NE(type, nullptr);
+        int mp3 = type->findText("MPEG1 Layer-3 File (*.mp3)");
+        ASSERT_GE(mp3, 0);
+        type->setFocus();
+        while (type->currentIndex() < mp3)
+            QTest::keyClick(type, Qt::Key_Down);
+        auto *codecs = files->findChild<QComboBox *>("ctl1005");
+        ASSERT_NE(codecs, nullptr);
+        EXPECT_TRUE(codecs->isEnabled()) << "the MP3 type offers its codecs";
+        EXPECT_GT(codecs->count(), 0);
+        files->setDirectory(QFileInfo(target).absolutePath());
+        files->findChild<QLineEdit *>("fileNameEdit")->setText(QFileInfo(target).fileName());
+        snapshot("save-dialog");
+        static_cast<QDialog *>(files)->accept();
+    });
+    ASSERT_TRUE(document->runCommand("mnuSaveAs"));
+    QFile written(target);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    QByteArray head = written.read(4);
+    EXPECT_TRUE(head.startsWith("ID3") ||
+                (head.size() > 1 && uint8_t(head[0]) == 0xFF && (uint8_t(head[1]) & 0xE0) == 0xE0))
+        << "an MPEG file, not a WAVE file named .mp3";
+    EXPECT_EQ(kvIsSaved(doc), 1);
+    snapshot("saved");
+
+    /* 9. Close, reopen the MP3 and compare. */
+    ASSERT_TRUE(document->runCommand("mnuClose"));
+    ASSERT_TRUE(waitUntil([this] { return frame->documents().isEmpty(); }, 5000));
+    answerFileDialog(target);
+    frame->mnuOpen_Click();
+    frmMain *reopened = frame->activeDocument();
+    ASSERT_NE(reopened, nullptr);
+    snapshot("reopened");
+    int32_t reopenedLength = kvGetLength(reopened->ID);
+    EXPECT_NEAR(reopenedLength, static_cast<int32_t>(saved.size()), 2304)
+        << "MP3 frames round the length up to at most two frames";
+    std::vector<float> back = frames(reopened->ID, 0, 0, reopenedLength);
+    int32_t shift = 0;
+    EXPECT_GT(bestCorrelation(saved, back, 1200, &shift), 0.95)
+        << "the reopened sound is the saved one, shifted by " << shift;
+}
