@@ -34,7 +34,7 @@ shot() {
 }
 
 shot first-run.png ""  >/dev/null # the first start opens Getting Started
-shot korvel.png "mnuSelView"
+shot korvel.png "mnuZoomFull"
 shot record-window.png "mnuPlayback(11)"
 shot eq-dialog.png "mnuEQ"
 shot reverb-dialog.png "mnuReverb"
