@@ -6,6 +6,7 @@
  * them selects 16-bit PCM, the default.
  */
 #include "app/shell/frm_properties.h"
+#include "app/dialogs/ctl_presets.h"
 #include "app/shell/mdl_main.h"
 
 #include <QButtonGroup>
@@ -16,6 +17,7 @@
 #include <QIntValidator>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 struct MdlSampleFormat {
@@ -56,52 +58,80 @@ frmProperties::frmProperties(QWidget *owner, KV_Options *options, KV_Params *par
     cmbRate->addItems({"4000", "6000", "8000", "11025", "12000", "16000", "22050", "24000", "32000",
                        "44100", "48000", "96000"});
     cmbRate->setValidator(new QIntValidator(4000, 96000, cmbRate));
-    cmbRate->setCurrentText(QString::number(params->newSampleRate));
     auto *rateLayout = new QVBoxLayout(rateBox);
     rateLayout->addWidget(cmbRate);
     rateLayout->addStretch();
 
     optFormat = new QButtonGroup(this);
     QStringList formats;
-    int chosen = 1;
-    for (int i = 0; i < 5; i++) {
-        formats.append(sampleFormats[i].caption);
-        if (sampleFormats[i].bits == params->newBitsPerSample &&
-            sampleFormats[i].format == params->newFormat)
-            chosen = i;
-    }
+    for (const MdlSampleFormat &format : sampleFormats)
+        formats.append(format.caption);
     QGroupBox *formatBox = mdlChoiceBox(this, "Sample &Format", optFormat, formats);
-    optFormat->button(chosen)->setChecked(true);
 
     optChannels = new QButtonGroup(this);
     QGroupBox *channelBox = mdlChoiceBox(this, "&Channels", optChannels, {"&Mono", "&Stereo"});
-    optChannels->button(params->newChannels == 1 ? 0 : 1)->setChecked(true);
 
     chkDontAsk = new QCheckBox("&Don't Prompt for New File Settings", this);
     chkDontAsk->setObjectName("chkDontAsk");
     chkDontAsk->setChecked(options->skipNewFileDialog != 0);
     chkDontAsk->setVisible(showDontPrompt);
 
+    working[0] = params->newBitsPerSample;
+    working[1] = params->newFormat;
+    working[2] = params->newSampleRate;
+    working[3] = params->newChannels;
+    presets = new ctlPresets(this);
+    presets->LoadMenu("New File", working, sizeof working);
+    connect(presets, &ctlPresets::presetLoaded, this, [this] { showWorkingCopy(); });
+    showWorkingCopy();
+    /* Every change reaches the working copy at once, so a preset saved
+     * before OK holds what the dialog shows. */
+    connect(cmbRate, &QComboBox::currentTextChanged, this, [this] { takeWorkingCopy(); });
+    connect(optFormat, &QButtonGroup::idClicked, this, [this] { takeWorkingCopy(); });
+    connect(optChannels, &QButtonGroup::idClicked, this, [this] { takeWorkingCopy(); });
+
     auto *choices = new QHBoxLayout;
     choices->addWidget(rateBox);
     choices->addWidget(formatBox);
     choices->addWidget(channelBox);
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(chkDontAsk, 1);
+    bottom->addWidget(presets);
     auto *content = new QVBoxLayout;
     content->addLayout(choices);
-    content->addWidget(chkDontAsk);
+    content->addLayout(bottom);
     mdlLayOutOkCancel(this, content);
+}
+
+void frmProperties::showWorkingCopy() {
+    int chosen = 1;
+    for (int i = 0; i < 5; i++)
+        if (sampleFormats[i].bits == working[0] && sampleFormats[i].format == working[1])
+            chosen = i;
+    QSignalBlocker quiet(cmbRate);
+    cmbRate->setCurrentText(QString::number(working[2]));
+    optFormat->button(chosen)->setChecked(true);
+    optChannels->button(working[3] == 1 ? 0 : 1)->setChecked(true);
+}
+
+void frmProperties::takeWorkingCopy() {
+    bool valid = false;
+    int rate = cmbRate->currentText().toInt(&valid);
+    if (valid && rate >= 4000 && rate <= 96000) working[2] = rate;
+    const MdlSampleFormat &format = sampleFormats[optFormat->checkedId()];
+    working[0] = format.bits;
+    working[1] = format.format;
+    working[3] = optChannels->checkedId() == 0 ? 1 : 2;
 }
 
 void frmProperties::done(int result) {
     mdlMain.dialogResult = result == QDialog::Accepted;
     if (mdlMain.dialogResult) {
-        bool valid = false;
-        int rate = cmbRate->currentText().toInt(&valid);
-        if (valid && rate >= 4000 && rate <= 96000) params->newSampleRate = rate;
-        const MdlSampleFormat &format = sampleFormats[optFormat->checkedId()];
-        params->newBitsPerSample = format.bits;
-        params->newFormat = format.format;
-        params->newChannels = optChannels->checkedId() == 0 ? 1 : 2;
+        takeWorkingCopy();
+        params->newBitsPerSample = working[0];
+        params->newFormat = working[1];
+        params->newSampleRate = working[2];
+        params->newChannels = working[3];
         options->skipNewFileDialog = chkDontAsk->isChecked() ? 1 : 0;
     }
     QDialog::done(result);

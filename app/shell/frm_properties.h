@@ -3,7 +3,9 @@
  * channels of the next new document.
  *
  * The dialog edits a working copy of the four new-file fields of KV_Params
- * and writes it back only on OK, so Cancel leaves the record untouched.
+ * and writes it back only on OK, so Cancel leaves the record untouched. The
+ * "New File" presets save and load that working copy, in the record's own
+ * field order, so a preset is the same 16 bytes the record holds.
  */
 #ifndef KV_APP_FRM_PROPERTIES_H
 #define KV_APP_FRM_PROPERTIES_H
@@ -15,6 +17,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class ctlPresets;
 
 class frmProperties : public QDialog {
     Q_OBJECT
@@ -26,10 +29,17 @@ class frmProperties : public QDialog {
     QButtonGroup *optFormat;
     QButtonGroup *optChannels;
     QCheckBox *chkDontAsk;
+    ctlPresets *presets;
 
     void done(int result) override;
 
   private:
+    /* Shows the working copy in the controls, and takes it back from them. */
+    void showWorkingCopy();
+    void takeWorkingCopy();
+
+    /* newBitsPerSample, newFormat, newSampleRate, newChannels */
+    int32_t working[4];
     KV_Options *options;
     KV_Params *params;
 };

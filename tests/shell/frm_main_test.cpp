@@ -3,6 +3,7 @@
  * warning, menu captions and enabling, the title, new files, silence, the
  * undo history, and the view-slot keys and buttons.
  */
+#include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/frm_silence.h"
 #include "app/shell/frm_properties.h"
 #include "app/shell/frm_undo_hist.h"
@@ -13,6 +14,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputDialog>
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -391,6 +393,44 @@ TEST_F(NewDocuments, CancelledPropertiesCloseTheNewWindowAndKeepTheSettings) {
     QApplication::processEvents();
     EXPECT_TRUE(frame->documents().isEmpty());
     EXPECT_EQ(params.newSampleRate, rateBefore);
+}
+
+TEST_F(NewDocuments, NewFilePresetsSaveWhatTheDialogShowsAndLoadIntoIt) {
+    startFrame();
+    const int32_t voice[4] = {8, 1, 11025, 1}; /* bits, format, rate, channels */
+    ASSERT_EQ(kvSavePreset("New File", "Voice", voice, sizeof voice), 0);
+    frmProperties properties(frame.get(), &options, &params, true);
+    properties.presets->refresh();
+    ASSERT_EQ(properties.presets->loadEntries.size(), 1);
+    properties.presets->loadEntries[0]->trigger();
+    EXPECT_EQ(properties.cmbRate->currentText(), "11025");
+    EXPECT_EQ(properties.optFormat->checkedId(), 0) << "8-bit PCM";
+    EXPECT_EQ(properties.optChannels->checkedId(), 0) << "mono";
+
+    /* Chosen by hand, then saved under a new name. */
+    QTest::mouseClick(properties.optFormat->button(4), Qt::LeftButton);
+    QTest::mouseClick(properties.optChannels->button(1), Qt::LeftButton);
+    properties.cmbRate->setCurrentText("48000");
+    onNextModal([](QWidget *modal) {
+        auto *prompt = qobject_cast<QInputDialog *>(modal);
+        ASSERT_NE(prompt, nullptr);
+        prompt->setTextValue("Studio");
+        prompt->accept();
+    });
+    properties.presets->savePreset();
+    ASSERT_EQ(kvGetPresetCount("New File"), 2);
+    int32_t stored[4] = {};
+    int32_t studio = 0;
+    char name[64] = {};
+    for (int32_t i = 0; i < 2; i++) {
+        kvGetPresetName("New File", i, name, sizeof name);
+        if (QString(name) == "Studio") studio = i;
+    }
+    ASSERT_EQ(kvLoadPreset("New File", studio, stored, sizeof stored), sizeof stored);
+    EXPECT_EQ(std::vector<int32_t>(stored, stored + 4), std::vector<int32_t>({64, 3, 48000, 2}));
+
+    properties.reject();
+    EXPECT_EQ(params.newBitsPerSample, 16) << "a preset loaded but cancelled changes nothing";
 }
 
 TEST_F(NewDocuments, InsertSilenceAddsTheLengthChosenInItsDialog) {
