@@ -14,7 +14,7 @@
 #include "app/dialogs/help_topics.h"
 #include "app/shell/mdl_main.h"
 #include "app/shell/prompts.h"
-#include "tests/shell/shell_fixture.h"
+#include "tests/dialogs/effect_dialog_fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,17 +57,17 @@ const FilterCommand kCommands[] = {
 
 } // namespace
 
-class FilterDialogTest : public ShellTest {
+class FilterDialogTest : public EffectDialogTest {
   protected:
     void SetUp() override {
-        ShellTest::SetUp();
+        EffectDialogTest::SetUp();
         startFrame();
         open(2);
     }
     void TearDown() override {
         ctlPreview::previewStartCall = kvPreviewStart;
         ctlPreview::previewStopCall = kvStop;
-        ShellTest::TearDown();
+        EffectDialogTest::TearDown();
     }
     /* Opens a new 0.2 s sound with `channels` channels as the current document. */
     void open(int32_t channels) {
@@ -80,24 +80,12 @@ class FilterDialogTest : public ShellTest {
         levelBefore = kvGetUndoLevel(doc);
         lengthBefore = kvGetLength(doc);
     }
-    /* The next dialog, of type T, goes to `use`; then OK or Cancel is pressed. */
-    template <typename T> void answerDialog(std::function<void(T *)> use, bool ok) {
-        onNextModal([use, ok](QWidget *modal) {
-            auto *dialog = qobject_cast<T *>(modal);
-            ASSERT_NE(dialog, nullptr) << "unexpected dialog " << modal->metaObject()->className();
-            use(dialog);
-            QTest::mouseClick(ok ? dialog->preview->cmdOK : dialog->preview->cmdCancel,
-                              Qt::LeftButton);
-        });
-    }
     std::string undoText(int32_t level) {
         char text[40] = {};
         kvGetUndoText(doc, level, text);
         return text;
     }
 
-    frmMain *document = nullptr;
-    int32_t doc = -1;
     int32_t levelBefore = 0;
     int32_t lengthBefore = 0;
 };

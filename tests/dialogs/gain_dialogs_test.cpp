@@ -7,7 +7,7 @@
 #include "app/dialogs/frm_paste_mix.h"
 #include "app/dialogs/frm_volume.h"
 #include "app/shell/mdl_main.h"
-#include "tests/shell/shell_fixture.h"
+#include "tests/dialogs/effect_dialog_fixture.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -18,10 +18,10 @@
 
 #include <cmath>
 
-class GainDialogTest : public ShellTest {
+class GainDialogTest : public EffectDialogTest {
   protected:
     void SetUp() override {
-        ShellTest::SetUp();
+        EffectDialogTest::SetUp();
         startFrame();
         std::string file = writeWave("gain.wav", 1, 8000, ramp(8000), true);
         document = openDocument(file);
@@ -30,24 +30,7 @@ class GainDialogTest : public ShellTest {
         levelBefore = kvGetUndoLevel(doc);
         peakBefore = peakOf(doc);
     }
-    float sampleAt(int32_t frame) {
-        float value = 0;
-        kvReadFrames(doc, 0, frame, 1, &value);
-        return value;
-    }
-    /* The next dialog, of type T, goes to `use`; then OK or Cancel is pressed. */
-    template <typename T> void answerDialog(std::function<void(T *)> use, bool ok) {
-        onNextModal([use, ok](QWidget *modal) {
-            auto *dialog = qobject_cast<T *>(modal);
-            ASSERT_NE(dialog, nullptr);
-            use(dialog);
-            QTest::mouseClick(ok ? dialog->preview->cmdOK : dialog->preview->cmdCancel,
-                              Qt::LeftButton);
-        });
-    }
 
-    frmMain *document = nullptr;
-    int32_t doc = -1;
     int32_t levelBefore = 0;
     float peakBefore = 0;
 };

@@ -11,7 +11,7 @@
 #include "app/dialogs/frm_pitch.h"
 #include "app/dialogs/help_topics.h"
 #include "app/shell/mdl_main.h"
-#include "tests/shell/shell_fixture.h"
+#include "tests/dialogs/effect_dialog_fixture.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -41,10 +41,10 @@ QColor colorOf(int32_t value) {
 
 } // namespace
 
-class ToolDialogTest : public ShellTest {
+class ToolDialogTest : public EffectDialogTest {
   protected:
     void SetUp() override {
-        ShellTest::SetUp();
+        EffectDialogTest::SetUp();
         startFrame();
         std::string file = writeWave("tool.wav", 1, 8000, ramp(8000), true);
         document = openDocument(file);
@@ -66,22 +66,7 @@ class ToolDialogTest : public ShellTest {
     void TearDown() override {
         ctlPreview::previewStartCall = kvPreviewStart;
         ctlPreview::previewStopCall = kvStop;
-        ShellTest::TearDown();
-    }
-    float sampleAt(int32_t frame) {
-        float value = 0;
-        kvReadFrames(doc, 0, frame, 1, &value);
-        return value;
-    }
-    /* The next dialog, of type T, goes to `use`; then OK or Cancel is pressed. */
-    template <typename T> void answerDialog(std::function<void(T *)> use, bool ok) {
-        onNextModal([use, ok](QWidget *modal) {
-            auto *dialog = qobject_cast<T *>(modal);
-            ASSERT_NE(dialog, nullptr);
-            use(dialog);
-            QTest::mouseClick(ok ? dialog->preview->cmdOK : dialog->preview->cmdCancel,
-                              Qt::LeftButton);
-        });
+        EffectDialogTest::TearDown();
     }
     /* Types `text` into an editable list and leaves it, as the user would. */
     static void typeInto(QComboBox *list, const QString &text) {
@@ -90,8 +75,6 @@ class ToolDialogTest : public ShellTest {
     }
     static void leave(QComboBox *list) { emit list->lineEdit()->editingFinished(); }
 
-    frmMain *document = nullptr;
-    int32_t doc = -1;
     int32_t levelBefore = 0;
     int32_t lengthBefore = 0;
     float peakBefore = 0;
