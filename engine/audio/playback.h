@@ -68,6 +68,10 @@ struct KV_Playback {
 
 extern KV_Playback kvPlayback;
 
+/* Stops playback and recording that use the document, so that it can be
+ * freed: neither the feeder nor the input thread may touch it afterwards. */
+void kvReleaseDocumentAudio(int32_t doc);
+
 /* True while any playback thread runs. */
 bool kvPlaybackRunning();
 

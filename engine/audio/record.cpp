@@ -10,6 +10,7 @@
  * take in as one undo step, so the two threads never meet in those blocks.
  */
 #include "engine/audio/meter.h"
+#include "engine/audio/playback.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
@@ -125,6 +126,11 @@ extern "C" KV_API int32_t kvRecStop(void) {
     for (int32_t step = 0; step < 99 && kvRec.recRunning.load(); step++)
         kvSleepMs(10);
     return 0;
+}
+
+void kvReleaseDocumentAudio(int32_t doc) {
+    if (kvPlayback.playDoc.load() == doc) kvStop();
+    if (kvRec.recDoc.load() == doc && kvRec.recRunning.load()) kvRecStop();
 }
 
 extern "C" KV_API int32_t kvRecStart(int32_t doc) {

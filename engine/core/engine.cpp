@@ -85,6 +85,9 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
 
 extern "C" KV_API int32_t kvCleanUp(void) {
     if (!kvEngine.running) return 0;
+    /* No audio thread may read a data file or a document past this point. */
+    kvStop();
+    kvRecStop();
     kvCloseDataFiles();
     for (const std::string &name : kvListFiles(kvEngine.workFolder))
         kvFileRemove(kvWorkPath(name.c_str()));

@@ -7,6 +7,7 @@
  * window has no view, which is how tests, benchmarks and batch use drive the
  * engine: the exports below give them what the view gives a user.
  */
+#include "engine/audio/playback.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
@@ -88,6 +89,7 @@ extern "C" KV_API int32_t kvNew(int32_t doc, int32_t channels, int32_t bits, int
 extern "C" KV_API int32_t kvClose(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
+    kvReleaseDocumentAudio(doc);
     char path[1024];
     for (int32_t level = 0; level < document->stateCount; level++) {
         kvStateFilePath(doc, level, path, sizeof path);

@@ -245,3 +245,13 @@ TEST_F(PlaybackControl, ReachingTheRangeEndAlsoPutsAFollowingViewBack) {
     EXPECT_EQ(state->firstFrame, 640);
     EXPECT_EQ(playFrame(doc), -1);
 }
+
+TEST_F(PlaybackControl, ClosingThePlayingDocumentStopsPlaybackFirstAndOnlyThatOne) {
+    int32_t playing = makeDocument(44100, countingSamples(44100 * 5));
+    int32_t other = makeDocument(44100, countingSamples(1000));
+    ASSERT_EQ(kvPlay(playing, 1), 0);
+    ASSERT_EQ(kvClose(other), 0);
+    EXPECT_EQ(kvIsPlaying(), 1) << "closing another document leaves playback alone";
+    ASSERT_EQ(kvClose(playing), 0);
+    EXPECT_EQ(kvIsPlaying(), 0) << "no thread may read the freed document";
+}
