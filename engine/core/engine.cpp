@@ -76,6 +76,7 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
     kvResetDocuments();
     kvResetClipboard();
     kvPrepareWorkFolder();
+    kvRaiseOpenFileLimit();
     kvEngine.clipboardPath = kvWorkPath("COPY.tmp");
     kvFileRemove(kvEngine.clipboardPath);
     kvCloseDataFiles(); /* numbering restarts at 0; older files are truncated on reuse */

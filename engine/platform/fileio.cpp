@@ -7,6 +7,7 @@
 #include "engine/platform/fileio.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -177,4 +178,11 @@ bool kvFileSyncFolder(const std::string &path) {
     bool synced = fsync(handle) == 0;
     close(handle);
     return synced;
+}
+
+void kvRaiseOpenFileLimit() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &limit);
 }

@@ -47,6 +47,10 @@ bool kvFileLink(const std::string &from, const std::string &to);
  * survives a crash. */
 bool kvFileSyncFolder(const std::string &path);
 
+/* Every data file stays open until clean-up, so a long session needs more
+ * descriptors than the usual soft limit of 1024: raises it to the hard one. */
+void kvRaiseOpenFileLimit();
+
 /* Test hook: from the Nth operation of that kind on (1-based) fail `count`
  * operations (count < 0: all of them). kind 0 = reads, 1 = writes. A call
  * with n = 0 clears the fault. */

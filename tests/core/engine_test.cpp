@@ -8,6 +8,7 @@
 #include "engine/platform/store.h"
 #include "tests/support/test_support.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -119,6 +120,20 @@ TEST_F(EngineLifecycle, HeadlessStartNeedsNoWindowAndNoCallback) {
     engineStarted = true;
     EXPECT_EQ(kvEngine.messageWindow, nullptr);
     EXPECT_EQ(kvEngine.options, &options);
+}
+
+TEST_F(EngineLifecycle, StartRaisesTheOpenFileLimitSoLongSessionsKeepTheirDataFiles) {
+    struct rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_max <= 256) GTEST_SKIP() << "the hard limit leaves nothing to raise";
+    struct rlimit lowered = limit;
+    lowered.rlim_cur = 256;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    ASSERT_EQ(kvInit(nullptr, &options, 144, &params, 344, nullptr, nullptr, nullptr), 0);
+    engineStarted = true;
+    struct rlimit raised;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &raised), 0);
+    EXPECT_EQ(raised.rlim_cur, limit.rlim_max);
 }
 
 using EngineLifecycleDeathTest = EngineLifecycle;
