@@ -50,8 +50,8 @@ frmGenerate::frmGenerate(QWidget *owner, KV_Params *params)
     const QList<int> frequencies = {20, 50, 100, 200, 440, 500, 1000, 2000, 5000, 10000, 20000};
     cmbStartHz = makeNumberList("cmbStartHz", frequencies, &KV_Params::toneStartHz);
     cmbEndHz = makeNumberList("cmbEndHz", frequencies, &KV_Params::toneEndHz);
-    cmbLength = makeNumberList("cmbLength", {1, 2, 3, 5, 10, 15, 20, 30, 60, 100, 250, 500},
-                               &KV_Params::toneLength);
+    cmbLength =
+        makeNumberList("cmbLength", {1, 2, 3, 5, 10, 15, 20, 30, 45, 60}, &KV_Params::toneLength);
     chkSweep = new QCheckBox("S&weep to:", this);
     chkSweep->setObjectName("chkSweep");
     connect(chkSweep, &QCheckBox::toggled, this, [this](bool ticked) {
@@ -66,8 +66,13 @@ frmGenerate::frmGenerate(QWidget *owner, KV_Params *params)
     cmbUnit = new QComboBox(this);
     cmbUnit->setObjectName("cmbUnit");
     cmbUnit->addItems({"Milliseconds", "Seconds", "Minutes"});
-    connect(cmbUnit, &QComboBox::currentIndexChanged, this,
-            [this](int index) { this->params->toneLengthUnit = index; });
+    connect(cmbUnit, &QComboBox::currentIndexChanged, this, [this](int index) {
+        this->params->toneLengthUnit = index;
+        /* 90 seconds are fine, 90 minutes are not: the limit follows the unit. */
+        this->params->toneLength = limited(&KV_Params::toneLength, this->params->toneLength);
+        QSignalBlocker quiet(cmbLength);
+        cmbLength->setEditText(QString::number(this->params->toneLength));
+    });
     presets = new ctlPresets(this);
     presets->LoadMenu("Tone Generator", &params->toneVolumeDb, 28);
     connect(presets, &ctlPresets::presetLoaded, this, &frmGenerate::readParams);
@@ -116,7 +121,11 @@ QComboBox *frmGenerate::makeNumberList(const QString &name, const QList<int> &va
 }
 
 int32_t frmGenerate::limited(int32_t KV_Params::*field, int32_t value) const {
-    if (field == &KV_Params::toneLength) return std::max(value, 1);
+    if (field == &KV_Params::toneLength) {
+        static const int32_t unitMs[3] = {1, 1000, 60000};
+        int32_t unit = std::clamp(params->toneLengthUnit, 0, 2);
+        return std::clamp(value, 1, KV_LONGEST_TONE_MS / unitMs[unit]);
+    }
     return std::clamp(value, 10, nyquist);
 }
 
@@ -129,6 +138,7 @@ void frmGenerate::storeNumber(QComboBox *list, int32_t KV_Params::*field, bool r
 }
 
 void frmGenerate::readParams() {
+    if (params->toneLengthUnit < 0 || params->toneLengthUnit > 2) params->toneLengthUnit = 1;
     mdlSetQuietly(sldVolume, params->toneVolumeDb);
     params->toneVolumeDb = sldVolume->value();
     lblVolume->setText(mdlDbText(params->toneVolumeDb));
@@ -140,7 +150,6 @@ void frmGenerate::readParams() {
         list->setEditText(QString::number(params->*field));
     }
     if (params->toneWaveform < 0 || params->toneWaveform > 3) params->toneWaveform = 0;
-    if (params->toneLengthUnit < 0 || params->toneLengthUnit > 2) params->toneLengthUnit = 1;
     {
         QSignalBlocker quietWave(cmbWaveform), quietUnit(cmbUnit);
         cmbWaveform->setCurrentIndex(params->toneWaveform);

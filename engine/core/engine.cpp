@@ -2,11 +2,10 @@
  * engine.cpp - engine start and stop: the shared records, the working folder
  * and the records' persistence.
  *
- * The records are restored only from stored copies of exactly the current
- * size: a copy of another size comes from an older or newer layout, and its
- * bytes would land in the wrong fields. The working folder survives between
- * runs except for the clipboard file, so nothing of an earlier run is read by
- * mistake; clean-up empties it.
+ * Records are restored only from stored copies of exactly the current size
+ * (another size is another layout) and then held to their fields' ranges. The
+ * working folder survives between runs except for the clipboard file, so
+ * nothing of an earlier run is read by mistake; clean-up empties it.
  */
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
@@ -73,6 +72,8 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
     kvResetProgress();
     kvRestoreRecord("Parameters", params, 344);
     kvRestoreRecord("Options", options, 144);
+    kvClampParams(params);
+    kvClampOptions(options);
     kvResetDocuments();
     kvResetClipboard();
     kvPrepareWorkFolder();

@@ -27,6 +27,11 @@ extern KV_Engine kvEngine;
 /* Registry subkey prefix of every engine value. */
 #define KV_REG_BASE "Software\\Tervalin\\Korvel\\"
 
+/* Hold every field of a restored record to the range the program's dialogs
+ * can give it; fields already in range are left as they are. */
+void kvClampParams(KV_Params *params);
+void kvClampOptions(KV_Options *options);
+
 /* Builds "<workFolder>/<name>". */
 std::string kvWorkPath(const char *name);
 

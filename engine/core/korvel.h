@@ -137,6 +137,10 @@ typedef struct KV_Params {
     int32_t newChannels;
 } KV_Params;
 
+/* The longest tone the tone generator makes, whatever unit its length is
+ * given in: an hour (a longer one takes hours to make and fills the disk). */
+#define KV_LONGEST_TONE_MS 3600000
+
 #ifdef __cplusplus
 static_assert(sizeof(KV_Options) == 144, "KV_Options is a stored 144-byte record");
 static_assert(sizeof(KV_Params) == 344, "KV_Params is a stored 344-byte record");

@@ -146,6 +146,11 @@ enum : int32_t { KV_LOWEST_RATE = 4000, KV_HIGHEST_RATE = 96000 };
  * block or samples that lie wholly inside an existing data file. */
 bool kvBlockIsUsable(const KV_Block &block);
 
+/* How many frames an insertion may add to a state: what keeps its length
+ * within 32 bits and each channel's descriptor table within what the engine
+ * can allocate (a larger table is a fatal error, not a failed edit). */
+int64_t kvInsertableFrames(const KV_State *state);
+
 /* Frees a state's block tables and group indexes and zeroes their counts. */
 void kvFreeStateTables(KV_State *state);
 

@@ -535,6 +535,14 @@ bool kvBlockIsUsable(const KV_Block &block) {
            int64_t{block.position} + block.length <= dataFiles[block.file].length;
 }
 
+int64_t kvInsertableFrames(const KV_State *state) {
+    const int64_t tableLimit = 67108864 / static_cast<int64_t>(sizeof(KV_Block));
+    int64_t used = std::max(state->blockCount[0], state->blockCount[1]);
+    /* Two descriptors to spare: inserting inside a block splits it. */
+    int64_t byTable = std::max<int64_t>(tableLimit - used - 2, 0) * KV_BLOCK_FRAMES;
+    return std::min(byTable, INT32_MAX - static_cast<int64_t>(state->length));
+}
+
 KV_Block *kvAllocBlocks(int32_t count) {
     if (count <= 0) return nullptr;
     return static_cast<KV_Block *>(kvAlloc(kvTableBytes(count, sizeof(KV_Block))));

@@ -250,6 +250,7 @@ extern "C" KV_API int32_t kvDoEdit(int32_t doc, int32_t edit) {
     int64_t length = edit == KV_EDIT_TONE ? kvToneFrames(kvEngine.params, state->sampleRate)
                                           : std::max(state->selAnchor, state->selEnd) - lower;
     length = std::min<int64_t>(length, INT32_MAX - static_cast<int64_t>(lower));
+    if (edit == KV_EDIT_TONE) length = std::min(length, kvInsertableFrames(state));
     kvEffectPrepare(doc, edit);
     if (kvEffectStart(doc, edit) != 0) return -1;
     kvBeginEdit(doc, kvEditTable[edit].name);

@@ -35,8 +35,8 @@ extern "C" KV_API int32_t kvInsertSilence(int32_t doc) {
     kvStop();
     if (kvEngine.params->silenceAmount <= 0) return 0;
     KV_State *state = document->current;
-    int64_t frames = std::min<int64_t>(kvSilenceFrames(kvEngine.params, state->sampleRate),
-                                       INT32_MAX - static_cast<int64_t>(state->length));
+    int64_t frames =
+        std::min(kvSilenceFrames(kvEngine.params, state->sampleRate), kvInsertableFrames(state));
     state->selAnchor = state->selEnd = std::min(state->selAnchor, state->selEnd);
     kvBeginEdit(doc, "Insert Silence");
     state = document->current;

@@ -375,6 +375,17 @@ TEST_F(ToolDialogTest, ToneFrequenciesAreLimitedToTenHzAndHalfTheRateAndLengthTo
     EXPECT_EQ(tone.cmbLength->currentText(), "1");
     tone.cmbUnit->setCurrentIndex(2);
     EXPECT_EQ(params.toneLengthUnit, 2);
+    typeInto(tone.cmbLength, "90");
+    EXPECT_EQ(params.toneLength, 60) << "an hour at most";
+    tone.cmbUnit->setCurrentIndex(1);
+    typeInto(tone.cmbLength, "90");
+    EXPECT_EQ(params.toneLength, 90) << "90 seconds are fine";
+    tone.cmbUnit->setCurrentIndex(0);
+    typeInto(tone.cmbLength, "5000000");
+    EXPECT_EQ(params.toneLength, 3600000);
+    tone.cmbUnit->setCurrentIndex(2);
+    EXPECT_EQ(params.toneLength, 60) << "changing the unit keeps the length within the hour";
+    EXPECT_EQ(tone.cmbLength->currentText(), "60");
     tone.cmbWaveform->setCurrentIndex(3);
     EXPECT_EQ(params.toneWaveform, 3);
     tone.sldVolume->setValue(12);

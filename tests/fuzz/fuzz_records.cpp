@@ -5,11 +5,11 @@
  * "Parameters" (shorter inputs store shorter values, which kvInit must
  * ignore); the engine is then started on them and goes through what reads
  * the records outside the effects: a new file from the stored defaults, the
- * status line, nudging, and clean-up storing them again. The effects take
- * their parameters as given (their dialogs keep them in range), and a stored
- * temporary drive is always cleared: a letter naming a mounted drive would
- * make the run create and empty a folder on that drive.
+ * status line, nudging, and clean-up storing them again. A stored temporary
+ * drive is always cleared: a letter naming a mounted drive would make the
+ * run create and empty a folder on that drive.
  */
+#include "engine/core/engine.h"
 #include "engine/document/document.h"
 #include "engine/history/history.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -58,12 +58,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     KV_Params runningParams = kvFuzzParams;
     kvInit(nullptr, &running, sizeof running, &runningParams, sizeof runningParams, nullptr,
            nullptr, nullptr);
-    /* Records of the right size are taken whole, others not at all. */
-    const void *expectedOptions =
-        wholeOptions ? static_cast<const void *>(options) : &kvFuzzOptions;
-    const void *expectedParams = wholeParams ? static_cast<const void *>(params) : &kvFuzzParams;
-    if (std::memcmp(&running, expectedOptions, 144) != 0 ||
-        std::memcmp(&runningParams, expectedParams, 344) != 0)
+    /* Records of the right size are taken, held to their fields' ranges;
+     * others not at all. */
+    KV_Options expectedOptions = kvFuzzOptions;
+    KV_Params expectedParams = kvFuzzParams;
+    if (wholeOptions) std::memcpy(&expectedOptions, options, 144);
+    if (wholeParams) std::memcpy(&expectedParams, params, 344);
+    kvClampOptions(&expectedOptions);
+    kvClampParams(&expectedParams);
+    if (std::memcmp(&running, &expectedOptions, 144) != 0 ||
+        std::memcmp(&runningParams, &expectedParams, 344) != 0)
+        std::abort();
+    /* A record already in range is kept byte for byte. */
+    KV_Options again = running;
+    KV_Params againParams = runningParams;
+    kvClampOptions(&again);
+    kvClampParams(&againParams);
+    if (std::memcmp(&again, &running, 144) != 0 ||
+        std::memcmp(&againParams, &runningParams, 344) != 0)
         std::abort();
     int32_t doc = kvCreate(nullptr);
     if (kvNew(doc, runningParams.newChannels, runningParams.newBitsPerSample,

@@ -114,3 +114,18 @@ TEST_F(PlainEdits, SilenceOnTheRightOnlyLeavesTheLeftAlone) {
     shorter.resize(20441, 0.0f);
     EXPECT_EQ(channel(doc, 0), shorter) << "the left channel reads as before, then zeros";
 }
+
+TEST_F(PlainEdits, DaysOfSilenceStopWhereTheDescriptorTablesWouldOutgrowMemoryNotInAFatalError) {
+    int32_t mono = makeDocument(8000, std::vector<float>(5000, 0.25f));
+    params.silenceAmount = 999999;
+    params.silenceUnit = 2; /* minutes: far beyond any table */
+    kvSetSelection(mono, 2500, 2500, -1);
+    ASSERT_EQ(kvInsertSilence(mono), 0);
+    const KV_State *state = kvGetDocument(mono)->current;
+    int64_t tableLimit = 67108864 / static_cast<int64_t>(sizeof(KV_Block));
+    EXPECT_LE(state->blockCount[0], tableLimit);
+    EXPECT_GT(kvGetLength(mono), 1000000000) << "as much silence as the tables hold";
+    EXPECT_EQ(kvInsertableFrames(state) < KV_BLOCK_FRAMES, true);
+    ASSERT_EQ(kvUndo(mono), 0);
+    EXPECT_EQ(kvGetLength(mono), 5000);
+}

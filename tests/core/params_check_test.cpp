@@ -1,0 +1,236 @@
+/*
+ * Stored records checked at start: a damaged KV_Params or KV_Options comes
+ * back inside the ranges of the program's dialogs, so that every effect then
+ * runs to its end on it, and a record the program wrote comes back whole.
+ */
+#include "engine/core/engine.h"
+#include "tests/support/document_fixture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+/* Every int32 field of a record at value(i), i counting the fields. */
+template <typename Record, typename Pattern> Record kvFilled(Pattern value) {
+    Record record;
+    int32_t fields[sizeof(Record) / sizeof(int32_t)];
+    for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++)
+        fields[i] = value(i);
+    std::memcpy(&record, fields, sizeof record);
+    return record;
+}
+
+struct KvExtremes {
+    const char *name;
+    int32_t (*value)(size_t field);
+};
+
+const KvExtremes kExtremes[] = {
+    {"all highest", [](size_t) { return INT32_MAX; }},
+    {"all lowest", [](size_t) { return INT32_MIN; }},
+    {"alternating", [](size_t i) { return i % 2 ? INT32_MIN : INT32_MAX; }},
+    {"alternating the other way", [](size_t i) { return i % 2 ? INT32_MAX : INT32_MIN; }},
+    {"all zero", [](size_t) { return 0; }},
+    {"all minus one", [](size_t) { return -1; }},
+};
+
+} // namespace
+
+class StoredRecordCheck : public DocumentTest {
+  protected:
+    void SetUp() override {
+        KvSandbox::SetUp();
+        kvTestTakeShownBoxes();
+    }
+    /* Stores the records and starts the engine on them; the restored
+     * records are then `options` and `params`. */
+    void startOn(const KV_Options &storedOptions, const KV_Params &storedParams) {
+        ASSERT_EQ(kvSetReg("Settings", "Options", &storedOptions, 144), 0);
+        ASSERT_EQ(kvSetReg("Settings", "Parameters", &storedParams, 344), 0);
+        ASSERT_EQ(startEngine(), 0);
+    }
+    /* A small stereo document at the lowest rate a file can have, filled
+     * with a wave that every effect changes. */
+    static int32_t smallDocument() {
+        std::vector<float> left(6000), right(6000);
+        for (size_t i = 0; i < left.size(); i++) {
+            left[i] = static_cast<float>(0.6 * std::sin(i * 0.07));
+            right[i] = static_cast<float>(0.4 * std::sin(i * 0.31));
+        }
+        return makeDocument(4000, left, right);
+    }
+};
+
+/* Each field against the range its dialog gives it. */
+static void expectParamsInRange(const KV_Params &p) {
+    auto within = [](int32_t value, int32_t lowest, int32_t highest) {
+        return value >= lowest && value <= highest;
+    };
+    EXPECT_TRUE(within(p.fadeEdges, 0, 1) && within(p.fadeEdgesWhole, 0, 1));
+    EXPECT_TRUE(within(p.fadeEdgesMs, 1, 1000));
+    EXPECT_TRUE(within(p.volumeDb, -48, 48) && within(p.pasteMixDb, -48, 48) &&
+                within(p.normalizeDb, -48, 48));
+    EXPECT_TRUE(within(p.silenceUnit, 0, 2));
+    EXPECT_TRUE(within(p.silenceAmount, 0, 999999));
+    for (int32_t db : p.eqBandDb)
+        EXPECT_TRUE(within(db, -24, 24));
+    EXPECT_TRUE(within(p.compThresholdDb, -48, 12) && within(p.compHardClipDb, -48, 12));
+    EXPECT_TRUE(within(p.compRatio, 1, 100));
+    EXPECT_TRUE(within(p.compAttack, 1, 2000) && within(p.compRelease, 5, 500));
+    EXPECT_TRUE(within(p.compGainDb, 0, 48) && within(p.compEnhance, 0, 10));
+    EXPECT_TRUE(within(p.compSoftKnee, 0, 1) && within(p.compSideChain, 0, 1) &&
+                within(p.compOversample, 0, 1));
+    EXPECT_TRUE(within(p.echoFeedbackRtoLDb, -48, 0) && within(p.echoFeedbackLtoRDb, -48, 0));
+    for (int32_t db : {p.echoLeftFromLeftDb, p.echoLeftFromRightDb, p.echoRightFromLeftDb,
+                       p.echoRightFromRightDb, p.echoDryLeftDb, p.echoWetLeftDb, p.echoWetRightDb,
+                       p.echoDryRightDb})
+        EXPECT_TRUE(within(db, -48, 12));
+    EXPECT_TRUE(within(p.echoLowPass, 50, 1000) && within(p.echoHighPass, 0, 950));
+    EXPECT_TRUE(within(p.echoLeftDelayMs, 10, 1000) && within(p.echoRightDelayMs, 10, 1000));
+    EXPECT_TRUE(within(p.echoBounce, 0, 1) && within(p.echoGang, 0, 1));
+    EXPECT_TRUE(within(p.simpleEchoDelayMs, 10, 1000));
+    EXPECT_TRUE(within(p.simpleEchoFeedbackDb, -48, 0) && within(p.simpleEchoWetDb, -48, 0));
+    EXPECT_TRUE(within(p.simpleEchoLowPass, 2, 100));
+    for (int32_t db : p.reverbLevelDb)
+        EXPECT_TRUE(within(db, -48, 12));
+    EXPECT_TRUE(within(p.reverbRoomSize, 0, 5) && within(p.reverbWall, 0, 3) &&
+                within(p.reverbGang, 0, 1));
+    for (int32_t hz :
+         {p.fftStartHighPassHz, p.fftEndHighPassHz, p.fftStartLowPassHz, p.fftEndLowPassHz})
+        EXPECT_TRUE(within(hz, 0, 48000));
+    EXPECT_TRUE(within(p.fftFilterType, 0, 1) && within(p.fftDynamic, 0, 1));
+    EXPECT_TRUE(within(p.distHighClipDb, -90, 0) && within(p.distLowThresholdDb, -96, -6));
+    EXPECT_TRUE(within(p.pitchStart, 50, 200) && within(p.pitchEnd, 50, 200));
+    EXPECT_TRUE(within(p.pitchDynamic, 0, 1) && within(p.pitchMode, 0, 2));
+    EXPECT_TRUE(within(p.toneVolumeDb, -48, 48));
+    EXPECT_TRUE(within(p.toneStartHz, 10, 48000) && within(p.toneEndHz, 10, 48000));
+    EXPECT_TRUE(within(p.toneSweep, 0, 1) && within(p.toneWaveform, 0, 3));
+    EXPECT_TRUE(within(p.toneLengthUnit, 0, 2));
+    const int64_t unitMs[3] = {1, 1000, 60000};
+    EXPECT_GE(p.toneLength, 1);
+    if (within(p.toneLengthUnit, 0, 2)) {
+        EXPECT_LE(p.toneLength * unitMs[p.toneLengthUnit], KV_LONGEST_TONE_MS);
+    }
+    EXPECT_TRUE(within(p.previewBypass, 0, 1));
+    EXPECT_EQ(p.cancellable, 0);
+    EXPECT_EQ(p.cancelRequested, 0);
+    const bool knownFormat =
+        (p.newFormat == 1 &&
+         (p.newBitsPerSample == 8 || p.newBitsPerSample == 16 || p.newBitsPerSample == 32)) ||
+        (p.newFormat == 3 && (p.newBitsPerSample == 32 || p.newBitsPerSample == 64));
+    EXPECT_TRUE(knownFormat);
+    EXPECT_TRUE(within(p.newSampleRate, 4000, 96000) && within(p.newChannels, 1, 2));
+}
+
+static void expectOptionsInRange(const KV_Options &o) {
+    EXPECT_TRUE(o.fftSize == 256 || o.fftSize == 512 || o.fftSize == 1024 || o.fftSize == 2048 ||
+                o.fftSize == 4096 || o.fftSize == 8192);
+    EXPECT_TRUE(o.fftOverlap == 4 || o.fftOverlap == 8 || o.fftOverlap == 16 || o.fftOverlap == 32);
+    EXPECT_TRUE(o.fftWindow >= 0 && o.fftWindow <= 5);
+    EXPECT_TRUE(o.extendEffect == 0 || o.extendEffect == 1);
+    EXPECT_TRUE(o.extendAmount >= 1 && o.extendAmount <= 10);
+}
+
+TEST_F(StoredRecordCheck, ExtremeRecordsComeBackInsideEveryRange) {
+    for (const KvExtremes &extreme : kExtremes) {
+        SCOPED_TRACE(extreme.name);
+        KV_Options storedOptions = kvFilled<KV_Options>(extreme.value);
+        storedOptions.tempDrive = 0;
+        startOn(storedOptions, kvFilled<KV_Params>(extreme.value));
+        expectParamsInRange(params);
+        expectOptionsInRange(options);
+        stopEngine();
+    }
+}
+
+TEST_F(StoredRecordCheck, ARatioOutsideItsRangeStaysInfinite) {
+    KV_Params stored = params;
+    for (int32_t ratio : {0, -5, 101, INT32_MAX, INT32_MIN}) {
+        stored.compRatio = ratio;
+        kvClampParams(&stored);
+        EXPECT_EQ(stored.compRatio, 100) << ratio;
+    }
+}
+
+TEST_F(StoredRecordCheck, AFieldOutOfRangeMovesOnlyToItsNearestBound) {
+    KV_Params stored = params;
+    stored.volumeDb = 300;
+    stored.echoLeftDelayMs = 0;
+    stored.toneLength = 90;
+    stored.toneLengthUnit = 2;
+    stored.newSampleRate = 0;
+    startOn(options, stored);
+    EXPECT_EQ(params.volumeDb, 48);
+    EXPECT_EQ(params.echoLeftDelayMs, 10);
+    EXPECT_EQ(params.toneLength, 60);
+    EXPECT_EQ(params.toneLengthUnit, 2);
+    EXPECT_EQ(params.newSampleRate, 4000);
+    KV_Params expected = stored;
+    expected.volumeDb = 48;
+    expected.echoLeftDelayMs = 10;
+    expected.toneLength = 60;
+    expected.newSampleRate = 4000;
+    EXPECT_EQ(std::memcmp(&params, &expected, sizeof params), 0);
+}
+
+TEST_F(StoredRecordCheck, RecordsTheProgramWritesAreKeptByteForByte) {
+    KV_Params defaults = params;
+    KV_Options defaultOptions = options;
+    ASSERT_EQ(startEngine(), 0);
+    EXPECT_EQ(std::memcmp(&params, &defaults, sizeof params), 0);
+    EXPECT_EQ(std::memcmp(&options, &defaultOptions, sizeof options), 0);
+    stopEngine();
+
+    /* The records mended from the extremes hold every field at a bound of
+     * its range; stored again, they come back unchanged. */
+    for (const KvExtremes &extreme : kExtremes) {
+        SCOPED_TRACE(extreme.name);
+        KV_Params mended = kvFilled<KV_Params>(extreme.value);
+        KV_Options mendedOptions = kvFilled<KV_Options>(extreme.value);
+        mendedOptions.tempDrive = 0;
+        kvClampParams(&mended);
+        kvClampOptions(&mendedOptions);
+        startOn(mendedOptions, mended);
+        EXPECT_EQ(std::memcmp(&params, &mended, sizeof params), 0);
+        EXPECT_EQ(std::memcmp(&options, &mendedOptions, sizeof options), 0);
+        stopEngine();
+    }
+}
+
+TEST_F(StoredRecordCheck, EveryEffectRunsToItsEndOnAMendedExtremeRecord) {
+    for (const KvExtremes &extreme : kExtremes) {
+        SCOPED_TRACE(extreme.name);
+        KV_Options storedOptions = kvFilled<KV_Options>(extreme.value);
+        storedOptions.tempDrive = 0;
+        startOn(storedOptions, kvFilled<KV_Params>(extreme.value));
+        int32_t doc = smallDocument();
+        kvSetSelection(doc, 1000, 3000, -1);
+        ASSERT_EQ(kvCopy(doc), 0);
+        for (int32_t edit = 1; edit <= 17; edit++) {
+            if (edit == 10) continue; /* named, but no edit runs under it */
+            SCOPED_TRACE(edit);
+            kvSetSelection(doc, 500, 2500, -1);
+            int32_t before = kvGetLength(doc);
+            EXPECT_EQ(kvDoEdit(doc, edit), 0);
+            if (edit == 16) {
+                const int64_t unitMs[3] = {1, 1000, 60000};
+                EXPECT_EQ(kvGetLength(doc) - before,
+                          params.toneLength * unitMs[params.toneLengthUnit] * 4000 / 1000);
+            }
+            EXPECT_TRUE(kvTestTakeShownBoxes().empty());
+            /* The edited range and the echo tails after it. */
+            std::vector<float> head(std::min(kvGetLength(doc), 60000));
+            kvReadFrames(doc, 0, 0, static_cast<int32_t>(head.size()), head.data());
+            for (float sample : head)
+                ASSERT_TRUE(std::isfinite(sample));
+        }
+        EXPECT_EQ(kvInsertSilence(doc), 0);
+        EXPECT_TRUE(kvTestTakeShownBoxes().empty());
+        kvClose(doc);
+        stopEngine();
+    }
+}
