@@ -88,6 +88,12 @@ class FaultInjection : public DocumentTest {
     static int32_t makeToneDocument() {
         return makeDocument(44100, wave(kFrames, 441.0, 0.5f), wave(kFrames, 882.0, 0.25f));
     }
+    /* A tone document with [anchor, end) of `channel` selected. */
+    static int32_t makeToneDocument(int32_t anchor, int32_t end, int32_t channel) {
+        int32_t doc = makeToneDocument();
+        kvSetSelection(doc, anchor, end, channel);
+        return doc;
+    }
 
     /* Closes every document and starts the engine afresh, so that each run
      * begins with an empty working folder and no open data files. */
@@ -250,33 +256,21 @@ TEST_F(FaultInjection, AVolumeChangeWithFadedEdgesIsWithdrawnOrWhole) {
     params.fadeEdges = 1;
     params.fadeEdgesMs = 20;
     Action edit;
-    edit.prepare = [] {
-        int32_t doc = makeToneDocument();
-        kvSetSelection(doc, 1000, 10000, -1);
-        return doc;
-    };
+    edit.prepare = [] { return makeToneDocument(1000, 10000, -1); };
     edit.act = [](int32_t doc) { return kvDoEdit(doc, 1); };
     EXPECT_GT(runWithFaults("volume change", edit), 0);
 }
 
 TEST_F(FaultInjection, AnEditOfOneChannelIsWithdrawnOrWhole) {
     Action edit;
-    edit.prepare = [] {
-        int32_t doc = makeToneDocument();
-        kvSetSelection(doc, 5000, 9000, 1);
-        return doc;
-    };
+    edit.prepare = [] { return makeToneDocument(5000, 9000, 1); };
     edit.act = [](int32_t doc) { return kvDoEdit(doc, 7); }; /* reverse */
     EXPECT_GT(runWithFaults("reverse right channel", edit), 0);
 }
 
 TEST_F(FaultInjection, DeleteAndInsertSilenceStandOrAreWithdrawn) {
     Action remove;
-    remove.prepare = [] {
-        int32_t doc = makeToneDocument();
-        kvSetSelection(doc, 3000, 7000, -1);
-        return doc;
-    };
+    remove.prepare = [] { return makeToneDocument(3000, 7000, -1); };
     remove.act = [](int32_t doc) { return kvDelete(doc); };
     EXPECT_GT(runWithFaults("delete", remove), 0);
     params.silenceAmount = 500;
@@ -308,8 +302,7 @@ static void checkNextClipIsFoundByItsNumber(int32_t doc) {
 TEST_F(FaultInjection, ACopyThatCannotBeStoredIsReportedAndTheClipListStaysRight) {
     Action copy;
     copy.prepare = [] {
-        int32_t doc = makeToneDocument();
-        kvSetSelection(doc, 0, 1000, -1);
+        int32_t doc = makeToneDocument(0, 1000, -1);
         kvCopy(doc);
         kvSetSelection(doc, 2000, 9000, -1);
         return doc;
@@ -321,11 +314,7 @@ TEST_F(FaultInjection, ACopyThatCannotBeStoredIsReportedAndTheClipListStaysRight
 
 TEST_F(FaultInjection, CutStandsOrIsWithdrawn) {
     Action cut;
-    cut.prepare = [] {
-        int32_t doc = makeToneDocument();
-        kvSetSelection(doc, 2000, 9000, 0);
-        return doc;
-    };
+    cut.prepare = [] { return makeToneDocument(2000, 9000, 0); };
     cut.act = [](int32_t doc) { return kvCut(doc); };
     EXPECT_GT(runWithFaults("cut", cut), 0);
 }
@@ -333,8 +322,7 @@ TEST_F(FaultInjection, CutStandsOrIsWithdrawn) {
 TEST_F(FaultInjection, PastingStandsOrIsWithdrawn) {
     Action paste;
     paste.prepare = [] {
-        int32_t doc = makeToneDocument();
-        kvSetSelection(doc, 100, 5000, -1);
+        int32_t doc = makeToneDocument(100, 5000, -1);
         kvCopy(doc);
         kvSetSelection(doc, 7000, 7100, -1);
         return doc;
