@@ -152,7 +152,7 @@ struct KV_ClipPlay {
 };
 
 /* Reads the next count frames of a clip channel through the playback
- * thread's read handles; what the clip lacks reads as silence. */
+ * thread; what the clip lacks reads as silence. */
 static void kvReadClipFrames(KV_ClipPlay *clip, int32_t channel, float *out, int32_t count) {
     const std::vector<KV_Block> &blocks = clip->blocks[channel];
     size_t &block = clip->block[channel];
@@ -162,8 +162,7 @@ static void kvReadClipFrames(KV_ClipPlay *clip, int32_t channel, float *out, int
         const KV_Block &descriptor = blocks[block];
         int32_t n = std::min(count - done, descriptor.length - offset);
         bool read = descriptor.file >= 0 &&
-                    kvSeekData(1, descriptor.file, int64_t{descriptor.position} + offset) == 0 &&
-                    kvReadData(1, descriptor.file, out + done, n) == n;
+                    kvReadData(descriptor.file, int64_t{descriptor.position} + offset, out + done, n) == n;
         if (!read) std::fill(out + done, out + done + n, 0.0f);
         done += n;
         offset += n;

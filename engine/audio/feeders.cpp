@@ -3,9 +3,9 @@
  * (forwards or backwards, normal or double speed, looping, one channel or
  * both, silence after the end) and the effect-preview feeder.
  *
- * Feeders read 4096-frame blocks from the sample storage through the
- * playback thread's own read handles (reader 1), so they never disturb the
- * interface thread's file positions, and they keep far enough ahead of the
+ * Feeders read 4096-frame blocks from the sample storage at explicit
+ * positions, so they share no file cursor with the interface or the
+ * recording thread, and they keep far enough ahead of the
  * device thread that a slow storage read never starves the sound card.
  */
 #include "engine/audio/playback.h"
@@ -79,7 +79,7 @@ static bool kvReadForward(int32_t doc, int32_t channels, float (*input)[2 * KV_F
         }
         int32_t n = std::min(want - got, to - frame);
         for (int32_t c = 0; c < channels; c++)
-            kvReadSamples(doc, c, -1, input[c] + got, frame, n, 1);
+            kvReadSamples(doc, c, -1, input[c] + got, frame, n);
         kvPlayback.readFrame.store(frame + n);
         got += n;
     }
@@ -104,7 +104,7 @@ static bool kvReadReverse(int32_t doc, int32_t channels, float (*input)[2 * KV_F
         }
         int32_t n = std::min(want - got, frame - from);
         for (int32_t c = 0; c < channels; c++) {
-            kvReadSamples(doc, c, -1, input[c] + got, frame - n, n, 1);
+            kvReadSamples(doc, c, -1, input[c] + got, frame - n, n);
             std::reverse(input[c] + got, input[c] + got + n);
         }
         kvPlayback.readFrame.store(frame - n);
@@ -184,8 +184,8 @@ static int32_t kvPreviewStep(const KV_PreviewRun &run, int64_t passDone, bool *t
         int32_t n = std::min(KV_FEED_FRAMES, run.rangeEnd - frame);
         kvClearPreview(run, n);
         if (run.edit != 16) {
-            if (run.left) kvReadSamples(run.doc, 0, -1, run.left, frame, n, 1);
-            if (run.right) kvReadSamples(run.doc, 1, -1, run.right, frame, n, 1);
+            if (run.left) kvReadSamples(run.doc, 0, -1, run.left, frame, n);
+            if (run.right) kvReadSamples(run.doc, 1, -1, run.right, frame, n);
         }
         kvPlayback.readFrame.store(frame + n);
         if (bypass) return n;

@@ -78,8 +78,8 @@ static int32_t kvEncodeBlocks(int32_t doc, KvEncoder *encoder) {
     bool ok = true;
     for (int32_t start = 0; start < state->length; start += KV_BLOCK_FRAMES) {
         int32_t count = std::min(KV_BLOCK_FRAMES, state->length - start);
-        kvReadSamples(doc, 0, -1, left, start, count, 0);
-        if (state->channels == 2) kvReadSamples(doc, 1, -1, right, start, count, 0);
+        kvReadSamples(doc, 0, -1, left, start, count);
+        if (state->channels == 2) kvReadSamples(doc, 1, -1, right, start, count);
         kvFloatToWave(left, right, 16, 1, state->channels, count,
                       header.source + header.sourceLength);
         header.sourceLength += count * frameBytes;

@@ -92,7 +92,8 @@ KV_Document *kvGetDocument(int32_t doc);
 
 /* ---- Data files ---- */
 
-/* Closes both handles of every data file and empties the list (clean-up). */
+/* Closes every data file and empties the table (clean-up, no audio thread
+ * running). */
 void kvCloseDataFiles();
 
 /* The appendable data file to write to, creating a new one when needed. */
@@ -102,11 +103,12 @@ void kvSealDataFile(int32_t file);
 void kvSealLastDataFile();
 int64_t kvDataFileLength(int32_t file); /* samples; 0 on error */
 
-/* Positioned float I/O; reader 0 = user-interface thread, 1 = playback thread.
- * kvWriteData shows the disk-full message and returns -1 on failure. */
-int32_t kvSeekData(int32_t reader, int32_t file, int64_t position);
-int32_t kvReadData(int32_t reader, int32_t file, float *buffer, int32_t count);
-int32_t kvWriteData(int32_t file, const float *buffer, int32_t count);
+/* Float I/O at an explicit sample position, safe from any thread: there is
+ * no file cursor to share. kvReadData returns count or -1; kvWriteData
+ * writes only inside samples already appended (the running edit's own), shows
+ * the disk-full message and returns -1 on failure. */
+int32_t kvReadData(int32_t file, int64_t position, float *buffer, int32_t count);
+int32_t kvWriteData(int32_t file, int64_t position, const float *buffer, int32_t count);
 
 /* Test hook: the roll-over size in samples (0 restores KV_DATA_FILE_LIMIT). */
 void kvTestSetDataFileLimit(int64_t samples);
@@ -158,7 +160,7 @@ void kvFreeStateTables(KV_State *state);
  * from frame start; positions not backed by blocks read 0.0. Returns the
  * number of samples that came from the channel. */
 int32_t kvReadSamples(int32_t doc, int32_t channel, int32_t level, float *buffer, int32_t start,
-                      int32_t count, int32_t reader);
+                      int32_t count);
 
 int32_t kvWriteSamplesInPlace(int32_t doc, int32_t channel, const float *samples, int32_t start,
                               int32_t count);

@@ -138,5 +138,5 @@ extern "C" KV_API int32_t kvGetLength(int32_t doc) {
 extern "C" KV_API int32_t kvReadFrames(int32_t doc, int32_t channel, int32_t start, int32_t count,
                                        float *buffer) {
     if (!kvGetDocument(doc) || !buffer || count < 0) return -1;
-    return kvReadSamples(doc, channel, -1, buffer, start, count, 0);
+    return kvReadSamples(doc, channel, -1, buffer, start, count);
 }

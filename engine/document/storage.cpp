@@ -14,11 +14,14 @@
 #include "engine/platform/fileio.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <cassert>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 static_assert(std::endian::native == std::endian::little,
@@ -27,19 +30,30 @@ static_assert(std::endian::native == std::endian::little,
 static const char *const kvWriteFailedText =
     "Error writing to file. Make sure your disk is not full, and try again.";
 
-/* One data file. Each reader keeps its own position, as two separate run-time
- * file handles would, so the playback thread never moves the interface's. */
+/* One data file. Every transfer names its own position (pread/pwrite), so
+ * the file has no cursor for two threads to share, and one descriptor serves
+ * every reader. The descriptor never changes while the file exists: sealing
+ * only stops appends, since swapping it for a read-only one could close it
+ * under a reader on another thread. */
 struct KV_DataFile {
-    int32_t handle;     /* read-write while appendable, read-only once sealed */
-    int32_t readHandle; /* playback thread only */
-    int32_t appendable;
-    int64_t length;      /* samples appended */
-    int64_t position[2]; /* next sample read (or written, reader 0) per reader */
+    int32_t handle;
+    std::atomic<int32_t> appendable;
+    std::atomic<int64_t> length; /* samples appended or reserved */
 };
 
-static KV_DataFile *dataFiles = nullptr;
-static int32_t dataFileCount = 0;
+/* The table grows by whole chunks that never move once published, so a
+ * reader on the playback thread can index it while the interface or the
+ * recording thread adds a file. A slot is filled before the count that makes
+ * it visible is raised (release), and read after the count (acquire). */
+#define KV_DATA_FILE_CHUNK 256
+#define KV_DATA_FILE_CHUNKS ((INT16_MAX + 1) / KV_DATA_FILE_CHUNK)
+static std::atomic<KV_DataFile *> dataFileChunks[KV_DATA_FILE_CHUNKS];
+static std::atomic<int32_t> dataFileCount{0};
 static int64_t dataFileLimit = KV_DATA_FILE_LIMIT;
+/* Whoever appends (an edit on the interface thread, or a take on the
+ * recording thread) picks the file and reserves its samples under this lock;
+ * the writing itself happens outside it, into the reserved span. */
+static std::mutex appendLock;
 
 /* The insertion stage of one channel: samples waiting to fill a block, and
  * the descriptors made during the running edit, not yet spliced. */
@@ -66,7 +80,14 @@ void kvTestSetDataFileLimit(int64_t samples) {
 }
 
 static bool kvIsDataFile(int32_t file) {
-    return file >= 0 && file < dataFileCount;
+    return file >= 0 && file < dataFileCount.load(std::memory_order_acquire);
+}
+
+/* The slot of a file number already checked by kvIsDataFile. */
+static KV_DataFile &kvDataFile(int32_t file) {
+    KV_DataFile *chunk = dataFileChunks[file / KV_DATA_FILE_CHUNK].load(std::memory_order_acquire);
+    assert(chunk);
+    return chunk[file % KV_DATA_FILE_CHUNK];
 }
 
 static std::string kvDataFilePath(int32_t file) {
@@ -77,90 +98,88 @@ static std::string kvDataFilePath(int32_t file) {
 
 void kvCloseDataFiles() {
     kvDiscardInsert(); /* pending descriptors point into these files */
-    for (int32_t file = 0; file < dataFileCount; file++) {
-        kvFileClose(dataFiles[file].handle);
-        kvFileClose(dataFiles[file].readHandle);
-    }
-    kvFree(dataFiles);
-    dataFiles = nullptr;
-    dataFileCount = 0;
+    int32_t count = dataFileCount.exchange(0);
+    for (int32_t file = 0; file < count; file++)
+        kvFileClose(dataFileChunks[file / KV_DATA_FILE_CHUNK].load()[file % KV_DATA_FILE_CHUNK].handle);
+    for (std::atomic<KV_DataFile *> &chunk : dataFileChunks)
+        delete[] chunk.exchange(nullptr);
 }
 
 /* Creates (truncating a file of an earlier run) the next data file: its
- * number, or -1 when it cannot be opened. */
+ * number, or -1 when it cannot be opened. Called with appendLock held. */
 static int32_t kvAddDataFile() {
-    int32_t file = dataFileCount;
+    int32_t file = dataFileCount.load(std::memory_order_relaxed);
     if (file > INT16_MAX) kvFatal("Too many data files: %d", file);
-    std::string path = kvDataFilePath(file);
-    int32_t handle = kvFileOpen(path, KV_FILE_CREATE);
+    int32_t handle = kvFileOpen(kvDataFilePath(file), KV_FILE_CREATE);
     if (handle < 0) return -1;
-    int32_t readHandle = kvFileOpen(path, KV_FILE_READ);
-    if (readHandle < 0) {
-        kvFileClose(handle);
-        return -1;
-    }
-    dataFiles = static_cast<KV_DataFile *>(
-        kvRealloc(dataFiles, kvTableBytes(file + 1, sizeof(KV_DataFile))));
-    dataFiles[file] = {handle, readHandle, 1, 0, {0, 0}};
-    dataFileCount = file + 1;
+    std::atomic<KV_DataFile *> &chunk = dataFileChunks[file / KV_DATA_FILE_CHUNK];
+    if (!chunk.load(std::memory_order_relaxed))
+        chunk.store(new KV_DataFile[KV_DATA_FILE_CHUNK], std::memory_order_release);
+    KV_DataFile &entry = chunk.load(std::memory_order_relaxed)[file % KV_DATA_FILE_CHUNK];
+    entry.handle = handle;
+    entry.appendable.store(1);
+    entry.length.store(0);
+    dataFileCount.store(file + 1, std::memory_order_release);
     return file;
 }
 
-int32_t kvCurrentDataFile() {
-    if (dataFileCount > 0) {
-        const KV_DataFile &last = dataFiles[dataFileCount - 1];
-        if (last.appendable && last.length < dataFileLimit) return dataFileCount - 1;
+/* The file to append to (appendLock held): the newest while it is appendable
+ * and below the roll-over size, else a new one. */
+static int32_t kvAppendTarget() {
+    int32_t count = dataFileCount.load(std::memory_order_relaxed);
+    if (count > 0) {
+        KV_DataFile &last = kvDataFile(count - 1);
+        if (last.appendable.load() && last.length.load() < dataFileLimit) return count - 1;
     }
     return kvAddDataFile();
 }
 
+int32_t kvCurrentDataFile() {
+    std::lock_guard<std::mutex> hold(appendLock);
+    return kvAppendTarget();
+}
+
 void kvSealDataFile(int32_t file) {
-    if (!kvIsDataFile(file) || !dataFiles[file].appendable) return;
-    KV_DataFile &entry = dataFiles[file];
-    /* When the read-only reopen fails the read-write handle stays: reads of
-     * the file must keep working either way. */
-    int32_t readOnly = kvFileOpen(kvDataFilePath(file), KV_FILE_READ);
-    if (readOnly >= 0) {
-        kvFileClose(entry.handle);
-        entry.handle = readOnly;
-    }
-    entry.appendable = 0;
+    if (kvIsDataFile(file)) kvDataFile(file).appendable.store(0);
 }
 
 void kvSealLastDataFile() {
-    if (dataFileCount > 0) kvSealDataFile(dataFileCount - 1);
+    std::lock_guard<std::mutex> hold(appendLock);
+    int32_t count = dataFileCount.load(std::memory_order_relaxed);
+    if (count > 0) kvSealDataFile(count - 1);
 }
 
 int64_t kvDataFileLength(int32_t file) {
-    return kvIsDataFile(file) ? dataFiles[file].length : 0;
+    return kvIsDataFile(file) ? kvDataFile(file).length.load() : 0;
 }
 
-int32_t kvSeekData(int32_t reader, int32_t file, int64_t position) {
-    if (!kvIsDataFile(file) || position < 0) return -1;
-    dataFiles[file].position[reader == 1 ? 1 : 0] = position;
-    return 0;
-}
-
-int32_t kvReadData(int32_t reader, int32_t file, float *buffer, int32_t count) {
-    if (!kvIsDataFile(file) || count < 0) return -1;
-    KV_DataFile &entry = dataFiles[file];
-    int32_t which = reader == 1 ? 1 : 0;
-    int32_t handle = which == 1 ? entry.readHandle : entry.handle;
-    int64_t at = entry.position[which];
-    if (!kvFileReadAt(handle, buffer, int64_t{count} * 4, at * 4)) return -1;
-    entry.position[which] = at + count;
+int32_t kvReadData(int32_t file, int64_t position, float *buffer, int32_t count) {
+    if (!kvIsDataFile(file) || position < 0 || count < 0) return -1;
+    KV_DataFile &entry = kvDataFile(file);
+    if (!kvFileReadAt(entry.handle, buffer, int64_t{count} * 4, position * 4)) return -1;
     return count;
 }
 
-int32_t kvWriteData(int32_t file, const float *buffer, int32_t count) {
-    if (!kvIsDataFile(file) || count < 0) return kvError(0, "%s", kvWriteFailedText);
-    KV_DataFile &entry = dataFiles[file];
-    int64_t at = entry.position[0];
-    if (!kvFileWriteAt(entry.handle, buffer, int64_t{count} * 4, at * 4))
+int32_t kvWriteData(int32_t file, int64_t position, const float *buffer, int32_t count) {
+    if (!kvIsDataFile(file) || position < 0 || count < 0)
         return kvError(0, "%s", kvWriteFailedText);
-    entry.position[0] = at + count;
-    entry.length = std::max(entry.length, at + count);
+    KV_DataFile &entry = kvDataFile(file);
+    /* Stored samples are never rewritten by anyone but the edit that has
+     * just appended them, and only inside what was reserved. */
+    assert(position + count <= entry.length.load());
+    if (!kvFileWriteAt(entry.handle, buffer, int64_t{count} * 4, position * 4))
+        return kvError(0, "%s", kvWriteFailedText);
     return count;
+}
+
+/* Reserves `count` samples at the end of the current data file: the file
+ * (its start position in *position), or -1 when no file can be opened. */
+static int32_t kvReserveData(int32_t count, int64_t *position) {
+    std::lock_guard<std::mutex> hold(appendLock);
+    int32_t file = kvAppendTarget();
+    if (file < 0) return -1;
+    *position = kvDataFile(file).length.fetch_add(count);
+    return file;
 }
 
 /* ---- Block summaries and splitting ---- */
@@ -225,11 +244,9 @@ void kvSummarizeBlock(KV_Block *block, const float *samples, int32_t count) {
 
 /* Reads `count` samples of a block from `offset` on; silence, and samples
  * that cannot be read, come back as 0.0. */
-static void kvReadBlockPart(const KV_Block &block, int32_t offset, float *out, int32_t count,
-                            int32_t reader) {
+static void kvReadBlockPart(const KV_Block &block, int32_t offset, float *out, int32_t count) {
     bool read = block.file >= 0 &&
-                kvSeekData(reader, block.file, int64_t{block.position} + offset) == 0 &&
-                kvReadData(reader, block.file, out, count) == count;
+                kvReadData(block.file, int64_t{block.position} + offset, out, count) == count;
     if (!read) std::fill(out, out + count, 0.0f);
 }
 
@@ -239,7 +256,7 @@ static void kvRefreshSummary(KV_Block *block) {
         return;
     }
     float samples[KV_BLOCK_FRAMES];
-    kvReadBlockPart(*block, 0, samples, block->length, 0);
+    kvReadBlockPart(*block, 0, samples, block->length);
     kvSummarizeBlock(block, samples, block->length);
 }
 
@@ -277,14 +294,13 @@ void kvDiscardInsert() {
 /* Writes the samples to the end of the current data file and points the
  * block at them: false (message shown) when that fails. */
 static bool kvStoreSamples(KV_Block *block, const float *samples, int32_t count) {
-    int32_t file = kvCurrentDataFile();
+    int64_t position = 0;
+    int32_t file = kvReserveData(count, &position);
     if (file < 0) {
         kvError(0, "%s", kvWriteFailedText);
         return false;
     }
-    int64_t position = dataFiles[file].length;
-    kvSeekData(0, file, position);
-    if (kvWriteData(file, samples, count) < 0) return false;
+    if (kvWriteData(file, position, samples, count) < 0) return false;
     block->position = static_cast<int32_t>(position);
     block->file = static_cast<int16_t>(file);
     kvSummarizeBlock(block, samples, count);
@@ -462,7 +478,7 @@ int32_t kvFindBlock(const KV_State *state, int32_t channel, int64_t position, in
 }
 
 int32_t kvReadSamples(int32_t doc, int32_t channel, int32_t level, float *buffer, int32_t start,
-                      int32_t count, int32_t reader) {
+                      int32_t count) {
     KV_Document *document = kvGetDocument(doc);
     if (!document || channel < 0 || channel >= std::min(document->current->channels, 2)) return 0;
     if (count <= 0) return 0;
@@ -482,7 +498,7 @@ int32_t kvReadSamples(int32_t doc, int32_t channel, int32_t level, float *buffer
         const KV_Block &descriptor = state->blocks[channel][block];
         int32_t offset = static_cast<int32_t>(position - base);
         int32_t piece = std::min(count - done, descriptor.length - offset);
-        kvReadBlockPart(descriptor, offset, buffer + done, piece, reader);
+        kvReadBlockPart(descriptor, offset, buffer + done, piece);
         done += piece;
         fromBlocks += piece;
         position += piece;
@@ -519,8 +535,7 @@ int32_t kvWriteSamplesInPlace(int32_t doc, int32_t channel, const float *samples
         if (descriptor->file < 0 && !kvMaterialize(descriptor)) break;
         int64_t at = descriptor->position + (from - blockStart);
         int32_t piece = static_cast<int32_t>(to - from);
-        kvSeekData(0, descriptor->file, at);
-        if (kvWriteData(descriptor->file, samples + (from - start), piece) < 0) break;
+        if (kvWriteData(descriptor->file, at, samples + (from - start), piece) < 0) break;
         kvRefreshSummary(descriptor);
         written += piece;
     }
@@ -532,7 +547,7 @@ bool kvBlockIsUsable(const KV_Block &block) {
     if (block.peak < 0 || block.peak > 1048576) return false;
     if (block.file == -1) return block.position == -1;
     return block.position >= 0 && kvIsDataFile(block.file) &&
-           int64_t{block.position} + block.length <= dataFiles[block.file].length;
+           int64_t{block.position} + block.length <= kvDataFileLength(block.file);
 }
 
 int64_t kvInsertableFrames(const KV_State *state) {

@@ -138,8 +138,8 @@ static int32_t kvWriteWaveFile(int32_t doc, int32_t file) {
     if (!kvFileWrite(file, header, 44)) return -1;
     for (int32_t done = 0; done < state->length;) {
         int32_t count = std::min(KV_BLOCK_FRAMES, state->length - done);
-        kvReadSamples(doc, 0, -1, left, done, count, 0);
-        if (state->channels == 2) kvReadSamples(doc, 1, -1, right, done, count, 0);
+        kvReadSamples(doc, 0, -1, left, done, count);
+        if (state->channels == 2) kvReadSamples(doc, 1, -1, right, done, count);
         if (kvWriteWaveBlock(doc, file, left, right, count) != count) return -1;
         kvProgress(nullptr, static_cast<int32_t>(static_cast<int64_t>(done) * 100 / state->length));
         done += count;

@@ -38,7 +38,7 @@ static void kvResampleDocument(int32_t doc, const KV_State *previous, int32_t ol
                           ? static_cast<int32_t>(static_cast<int64_t>(newRate) * in / oldRate)
                           : KV_BLOCK_FRAMES;
         for (int32_t c = 0; c < previous->channels; c++) {
-            kvReadSamples(doc, c, level, input.data(), static_cast<int32_t>(d), in, 0);
+            kvReadSamples(doc, c, level, input.data(), static_cast<int32_t>(d), in);
             kvResampleBlock(c, input.data(), output.data(), in, out);
             kvQueueInsert(doc, c, output.data(), out);
         }
@@ -106,8 +106,8 @@ static int32_t kvStereoToMono(int32_t doc, KV_Document *document, int32_t channe
     std::vector<float> left(KV_BLOCK_FRAMES), right(KV_BLOCK_FRAMES);
     for (int64_t offset = 0; offset < length; offset += KV_BLOCK_FRAMES) {
         int32_t n = static_cast<int32_t>(std::min<int64_t>(KV_BLOCK_FRAMES, length - offset));
-        kvReadSamples(doc, 0, level, left.data(), static_cast<int32_t>(offset), n, 0);
-        kvReadSamples(doc, 1, level, right.data(), static_cast<int32_t>(offset), n, 0);
+        kvReadSamples(doc, 0, level, left.data(), static_cast<int32_t>(offset), n);
+        kvReadSamples(doc, 1, level, right.data(), static_cast<int32_t>(offset), n);
         for (int32_t i = 0; i < n; i++)
             left[i] = 0.5f * left[i] + 0.5f * right[i];
         kvQueueInsert(doc, 0, left.data(), n);

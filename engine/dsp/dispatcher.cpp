@@ -193,8 +193,8 @@ static bool kvBlendEdge(int32_t doc, int32_t c, int32_t oldAt, int32_t newAt, in
                         bool fadeIn) {
     const KV_Document *document = kvGetDocument(doc);
     std::vector<float> old(count), fresh(count);
-    kvReadSamples(doc, c, document->level - 1, old.data(), oldAt, count, 0);
-    kvReadSamples(doc, c, -1, fresh.data(), newAt, count, 0);
+    kvReadSamples(doc, c, document->level - 1, old.data(), oldAt, count);
+    kvReadSamples(doc, c, -1, fresh.data(), newAt, count);
     for (int32_t j = 0; j < count; j++) {
         double oldWeight = fadeIn ? count - j : j;
         double newWeight = fadeIn ? j : count - j;

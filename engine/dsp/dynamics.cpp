@@ -163,7 +163,7 @@ void kvCompress(int32_t channel, float *samples, int32_t count) {
 static void kvReadBlock(const KvBlockStep &step) {
     KV_Document *document = kvGetDocument(step.doc);
     kvReadSamples(step.doc, step.channel, document->level - 1, blockA, step.lower + step.offset,
-                  step.count, 0);
+                  step.count);
 }
 
 void kvCompressorBlock(const KvBlockStep &step) {

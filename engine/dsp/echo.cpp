@@ -46,9 +46,9 @@ int32_t kvTailStart(int32_t count, int32_t remaining, int64_t tail) {
 void kvReadPair(const KvBlockStep &step) {
     KV_Document *document = kvGetDocument(step.doc);
     int32_t start = step.lower + step.offset;
-    kvReadSamples(step.doc, 0, document->level - 1, blockA, start, step.count, 0);
+    kvReadSamples(step.doc, 0, document->level - 1, blockA, start, step.count);
     if (document->current->channels > 1)
-        kvReadSamples(step.doc, 1, document->level - 1, blockB, start, step.count, 0);
+        kvReadSamples(step.doc, 1, document->level - 1, blockB, start, step.count);
 }
 
 static void kvResetEcho() {
@@ -236,7 +236,7 @@ void kvSimpleEchoBlock(const KvBlockStep &step) {
     }
     KV_Document *document = kvGetDocument(step.doc);
     kvReadSamples(step.doc, step.channel, document->level - 1, blockA, step.lower + step.offset,
-                  step.count, 0);
+                  step.count);
     kvSimpleEcho(step.doc, blockA, nullptr, step.count, remaining);
     kvQueueInsert(step.doc, step.channel, blockA, step.count);
 }

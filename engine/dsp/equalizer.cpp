@@ -53,7 +53,7 @@ void kvEqualize(int32_t channel, float *samples, int32_t count) {
 void kvEqualizerBlock(const KvBlockStep &step) {
     KV_Document *document = kvGetDocument(step.doc);
     kvReadSamples(step.doc, step.channel, document->level - 1, blockA, step.lower + step.offset,
-                  step.count, 0);
+                  step.count);
     kvEqualize(step.channel, blockA, step.count);
     kvQueueInsert(step.doc, step.channel, blockA, step.count);
 }

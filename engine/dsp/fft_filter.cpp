@@ -75,7 +75,7 @@ int32_t kvFftFilter(int32_t doc, int32_t channel, const float *in, float *out, i
 void kvFftFilterBlock(const KvBlockStep &step) {
     KV_Document *document = kvGetDocument(step.doc);
     kvReadSamples(step.doc, step.channel, document->level - 1, blockA, step.lower + step.offset,
-                  step.count, 0);
+                  step.count);
     int32_t produced = kvFftFilter(step.doc, step.channel, blockA, blockA, step.count, step.offset,
                                    step.rangeLength);
     if (produced > 0) kvQueueInsert(step.doc, step.channel, blockA, produced);

@@ -19,7 +19,7 @@
 /* Reads the block of the step's channel from the state before the edit. */
 static void kvReadPrevious(const KvBlockStep &step, int32_t position) {
     KV_Document *document = kvGetDocument(step.doc);
-    kvReadSamples(step.doc, step.channel, document->level - 1, blockA, position, step.count, 0);
+    kvReadSamples(step.doc, step.channel, document->level - 1, blockA, position, step.count);
 }
 
 static void kvScale(float *samples, int32_t count, double gain) {

@@ -231,7 +231,7 @@ void kvPitchBlock(const KvBlockStep &step) {
     int32_t position = step.lower + o;
     switch (kvPitchMode()) {
     case 1: {
-        kvReadSamples(step.doc, c, level, blockB, position, n, 0);
+        kvReadSamples(step.doc, c, level, blockB, position, n);
         int32_t produced = kvPhaseVocoder(c, blockB, blockA, n, o, L, false);
         kvQueueInsert(step.doc, c, blockA, produced);
         break;
@@ -239,7 +239,7 @@ void kvPitchBlock(const KvBlockStep &step) {
     case 2: {
         /* Slowed down, 4096 vocoded samples resample to up to 8192: past
          * blockA's end, so the result goes to the upper part of blockB. */
-        kvReadSamples(step.doc, c, level, blockA, position, n, 0);
+        kvReadSamples(step.doc, c, level, blockA, position, n);
         int32_t vocoded = kvPhaseVocoder(c, blockA, blockB, n, o, L, true);
         float *result = blockB + KV_BLOCK_FRAMES;
         if (vocoded > 0)
@@ -247,7 +247,7 @@ void kvPitchBlock(const KvBlockStep &step) {
         break;
     }
     default: {
-        kvReadSamples(step.doc, c, level, blockA, position, n, 0);
+        kvReadSamples(step.doc, c, level, blockA, position, n);
         kvQueueInsert(step.doc, c, blockB, kvPitchResample(c, blockA, blockB, n, o, L));
         break;
     }

@@ -65,8 +65,7 @@ int32_t kvReadClip(int32_t channel, int32_t start, int32_t count, float *buffer)
         int32_t offset = position - cursor.base;
         int32_t n = std::min(count - done, block.length - offset);
         if (block.file >= 0) {
-            kvSeekData(0, block.file, static_cast<int64_t>(block.position) + offset);
-            kvReadData(0, block.file, buffer + done, n);
+            kvReadData(block.file, static_cast<int64_t>(block.position) + offset, buffer + done, n);
         }
         done += n;
         got += n;

@@ -67,7 +67,7 @@ static void kvSamplePeaks(int32_t doc, int32_t channel, int64_t a, int32_t zoom,
     if (count <= 0) return;
     if (static_cast<int64_t>(samples.size()) < count) samples.resize(count);
     kvReadSamples(doc, channel, -1, samples.data(), static_cast<int32_t>(a),
-                  static_cast<int32_t>(count), 0);
+                  static_cast<int32_t>(count));
     for (int64_t i = 0; i < count; i++) {
         int32_t v = kvScaledPeak(samples[i]);
         int64_t column = i / zoom;
