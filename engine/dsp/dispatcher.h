@@ -36,7 +36,8 @@ struct KvEditOps {
      * the samples it produces to the new state. */
     void (*block)(const KvBlockStep &step);
     /* Delayed output after the last block: samples written to `out` (at most
-     * 4096), 0 when drained. */
+     * 4096); 0 only once all the input the edit still held has come out, so
+     * the dispatcher calls it until then. */
     int32_t (*drain)(int32_t doc, int32_t channel, float *out, int32_t rangeLength);
     /* Runs the edit in place on a preview buffer of one channel: the samples
      * produced. */

@@ -503,19 +503,52 @@ static int32_t kvFlush(KvFftEngine *engine, int32_t c, float *out, int32_t produ
     return produced + count;
 }
 
+/* Transforms the frame that ends with the slot just filled, hands its
+ * spectrum to the effect, overlap-adds the result and releases what is
+ * finished. */
+static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, KvFftHopStep step, void *context) {
+    engine->held[c] = 0;
+    engine->slot[c] = (engine->slot[c] + 1) % engine->overlap;
+    int32_t base = engine->slot[c] * engine->hop;
+    kvPackFrame(engine, engine->inRing[c], base);
+    kvDit(engine->plan, engine->workRe, engine->workIm);
+    kvSplitSpectrum(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
+    step(context, engine, c, t, engine->binRe, engine->binIm);
+    kvJoinSpectrum(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
+    kvDif(engine->plan, engine->workIm, engine->workRe);
+    kvOverlapAdd(engine, engine->outRing[c], base);
+    kvRelease(engine, c);
+}
+
+/* Feeds silence until out is full or every input sample has come out. The
+ * first V - 1 hops of a run release nothing, so a fixed amount of silence
+ * per call would come back empty-handed while input is still held whenever
+ * the run so far is shorter than the delay (a short range at a large N), and
+ * a caller that stops at an empty call would lose that input. */
+static int32_t kvDrainStream(KvFftEngine *engine, int32_t c, float *out, int32_t n,
+                             int64_t position, KvFftHopStep step, void *context) {
+    int32_t hop = engine->hop, produced = kvFlush(engine, c, out, 0, n);
+    for (int64_t fed = 0; produced < n && engine->pending[c] > 0;) {
+        int32_t filled = engine->held[c];
+        std::memset(engine->inRing[c] + engine->slot[c] * hop + filled, 0,
+                    (hop - filled) * sizeof(float));
+        int64_t t = filled > 0 ? engine->heldAt[c] : position + fed;
+        fed += hop - filled;
+        kvRunHop(engine, c, t, step, context);
+        produced = kvFlush(engine, c, out, produced, n);
+    }
+    return produced;
+}
+
 int32_t kvFftStream(KvFftEngine *engine, int32_t c, const float *in, float *out, int32_t n,
                     int64_t position, KvFftHopStep step, void *context) {
+    if (!in) return kvDrainStream(engine, c, out, n, position, step, context);
     int32_t hop = engine->hop, produced = 0;
-    if (!in && engine->pending[c] == 0 && engine->queued[c] == 0) return 0;
     for (int32_t done = 0; done < n;) {
         int32_t filled = engine->held[c], k = std::min(hop - filled, n - done);
-        float *slot = engine->inRing[c] + engine->slot[c] * hop + filled;
-        if (in) {
-            engine->pending[c] += k;
-            std::memcpy(slot, in + done, k * sizeof(float));
-        } else {
-            std::memset(slot, 0, k * sizeof(float));
-        }
+        engine->pending[c] += k;
+        std::memcpy(engine->inRing[c] + engine->slot[c] * hop + filled, in + done,
+                    k * sizeof(float));
         int64_t t = filled > 0 ? engine->heldAt[c] : position + done;
         done += k;
         if (filled + k < hop) {
@@ -525,19 +558,9 @@ int32_t kvFftStream(KvFftEngine *engine, int32_t c, const float *in, float *out,
             engine->heldAt[c] = t;
             break;
         }
-        engine->held[c] = 0;
-        engine->slot[c] = (engine->slot[c] + 1) % engine->overlap;
-        int32_t base = engine->slot[c] * hop;
-        kvPackFrame(engine, engine->inRing[c], base);
-        kvDit(engine->plan, engine->workRe, engine->workIm);
-        kvSplitSpectrum(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
-        step(context, engine, c, t, engine->binRe, engine->binIm);
-        kvJoinSpectrum(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
-        kvDif(engine->plan, engine->workIm, engine->workRe);
-        kvOverlapAdd(engine, engine->outRing[c], base);
-        kvRelease(engine, c);
+        kvRunHop(engine, c, t, step, context);
         /* never ahead of the input read so far, so out may be in */
-        produced = kvFlush(engine, c, out, produced, in ? done : n);
+        produced = kvFlush(engine, c, out, produced, done);
     }
     return kvFlush(engine, c, out, produced, n);
 }

@@ -97,15 +97,16 @@ void kvFftEngineFree(KvFftEngine *engine);
 typedef void (*KvFftHopStep)(void *context, KvFftEngine *engine, int32_t channel, int64_t t,
                              float *re, float *im);
 
-/* Runs n input samples (null: n zeros, the drain) of one channel through the
- * transform in hops of H and writes the released output to out; returns the
- * samples written, never more than n. The output is the input's processed
- * stream without a delay: the first (V - 1) * H samples of a run come out on
- * later calls, and the drain returns the rest, then 0. A hop left incomplete
- * at the end of a call runs when the next call completes it (the drain
- * completes it with zeros), so the stream does not depend on how the input
- * is cut into calls. Output never overtakes the input read, so out may equal
- * in. */
+/* Runs n input samples of one channel through the transform in hops of H
+ * and writes the released output to out; returns the samples written, never
+ * more than n. The output is the input's processed stream without a delay:
+ * the first (V - 1) * H samples of a run come out on later calls. With a
+ * null input the call drains: it feeds silence until n samples are out or
+ * nothing is held any more, so it returns 0 only once all the input has come
+ * out, however short the run was. A hop left incomplete at the end of a call
+ * runs when the next call completes it (the drain completes it with zeros),
+ * so the stream does not depend on how the input is cut into calls. Output
+ * never overtakes the input read, so out may equal in. */
 int32_t kvFftStream(KvFftEngine *engine, int32_t channel, const float *in, float *out, int32_t n,
                     int64_t position, KvFftHopStep step, void *context);
 

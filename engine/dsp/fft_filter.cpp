@@ -6,7 +6,8 @@
  * this file only chooses, per hop, which bins survive, from the edges in
  * KV_Params read afresh at every hop so that a preview follows the dialog.
  * The output stream has exactly the input's length; the dispatcher drains
- * the last (V - 1) hops after its block loop.
+ * what is still held after its block loop (all of a range shorter than the
+ * (V - 1) hops of delay).
  */
 #include "engine/dsp/fft_filter.h"
 #include "engine/core/engine.h"
