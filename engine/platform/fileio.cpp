@@ -14,6 +14,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 struct KvFault {
     std::atomic<int64_t> seen{0};
@@ -178,6 +180,43 @@ bool kvFileSyncFolder(const std::string &path) {
     bool synced = fsync(handle) == 0;
     close(handle);
     return synced;
+}
+
+/* The process's umask, read from /proc where that leaves it alone: setting
+ * it to learn it would change, meanwhile, what files other threads create. */
+static mode_t kvUmask() {
+    char text[1024];
+    int handle = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    ssize_t got = handle >= 0 ? read(handle, text, sizeof text - 1) : -1;
+    if (handle >= 0) close(handle);
+    if (got > 0) {
+        text[got] = '\0';
+        if (const char *line = std::strstr(text, "\nUmask:"))
+            return static_cast<mode_t>(std::strtoul(line + 7, nullptr, 8) & 0777);
+    }
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+bool kvFileTakeAccess(const std::string &path, const std::string &like) {
+    if (kvFaultHits(KV_FAULT_WRITE)) return false;
+    int handle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0) return false;
+    struct stat old;
+    mode_t mode = 0666 & ~kvUmask();
+    if (stat(like.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+        /* The group first, as changing it may clear set-id bits the mode
+         * puts back. A group we are not in cannot be given: the file keeps
+         * ours, which gets no more than everyone else, so that no one reads
+         * the new file who could not read the old one. */
+        if (fchown(handle, static_cast<uid_t>(-1), old.st_gid) != 0)
+            mode = (mode & ~070) | ((mode & 07) << 3);
+    }
+    bool done = fchmod(handle, mode) == 0 && fsync(handle) == 0;
+    close(handle);
+    return done;
 }
 
 void kvRaiseOpenFileLimit() {
