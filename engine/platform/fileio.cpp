@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,6 +36,24 @@ int64_t kvTestFileOperations(int32_t kind) {
     return faults[kind == KV_FAULT_WRITE ? 1 : 0].seen.load();
 }
 
+static std::atomic<int64_t> changes{0};
+static std::atomic<int64_t> killAt{0};
+
+void kvTestFileKillAt(int64_t n) {
+    changes = 0;
+    killAt = n;
+}
+
+int64_t kvTestFileChanges() {
+    return changes.load();
+}
+
+/* Counts an operation that changes or flushes a file, and ends the process
+ * before it when a test asked to stop there. */
+static void kvChangeStep() {
+    if (++changes == killAt.load()) raise(SIGKILL);
+}
+
 /* True when the current operation of this kind is to fail. Every operation
  * is counted, so that tests can learn how many an action makes. */
 static bool kvFaultHits(int32_t kind) {
@@ -52,7 +71,10 @@ static bool kvFaultHits(int32_t kind) {
 int32_t kvFileOpen(const std::string &path, int32_t mode) {
     int flags = O_RDONLY;
     if (mode == KV_FILE_READWRITE) flags = O_RDWR;
-    if (mode == KV_FILE_CREATE) flags = O_RDWR | O_CREAT | O_TRUNC;
+    if (mode == KV_FILE_CREATE) {
+        kvChangeStep();
+        flags = O_RDWR | O_CREAT | O_TRUNC;
+    }
     int handle;
     do {
         handle = open(path.c_str(), flags | O_CLOEXEC, 0600);
@@ -87,6 +109,7 @@ bool kvFileRead(int32_t handle, void *buffer, int64_t bytes) {
 }
 
 bool kvFileWrite(int32_t handle, const void *buffer, int64_t bytes) {
+    kvChangeStep();
     if (kvFaultHits(KV_FAULT_WRITE)) return false;
     const char *at = static_cast<const char *>(buffer);
     while (bytes > 0) {
@@ -114,6 +137,7 @@ bool kvFileReadAt(int32_t handle, void *buffer, int64_t bytes, int64_t offset) {
 }
 
 bool kvFileWriteAt(int32_t handle, const void *buffer, int64_t bytes, int64_t offset) {
+    kvChangeStep();
     if (kvFaultHits(KV_FAULT_WRITE)) return false;
     const char *at = static_cast<const char *>(buffer);
     while (bytes > 0) {
@@ -141,6 +165,7 @@ int64_t kvFileSize(int32_t handle) {
 }
 
 bool kvFileSync(int32_t handle) {
+    kvChangeStep();
     if (kvFaultHits(KV_FAULT_WRITE)) return false;
     return fsync(handle) == 0;
 }
@@ -155,18 +180,22 @@ int64_t kvFileSizeOf(const std::string &path) {
 }
 
 bool kvFileRemove(const std::string &path) {
+    kvChangeStep();
     return unlink(path.c_str()) == 0;
 }
 
 bool kvFileRename(const std::string &from, const std::string &to) {
+    kvChangeStep();
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool kvFileLink(const std::string &from, const std::string &to) {
+    kvChangeStep();
     return link(from.c_str(), to.c_str()) == 0;
 }
 
 bool kvFileSyncFolder(const std::string &path) {
+    kvChangeStep();
     size_t slash = path.rfind('/');
     /* "/name" lives in "/", a bare name in the current folder. */
     const char *folder = ".";
@@ -200,6 +229,7 @@ static mode_t kvUmask() {
 }
 
 bool kvFileTakeAccess(const std::string &path, const std::string &like) {
+    kvChangeStep();
     if (kvFaultHits(KV_FAULT_WRITE)) return false;
     int handle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (handle < 0) return false;

@@ -66,5 +66,12 @@ void kvTestFileFault(int32_t kind, int64_t n, int64_t count);
 /* Test hook: operations of that kind since the last kvTestFileFault call for
  * it, failed ones included. */
 int64_t kvTestFileOperations(int32_t kind);
+/* Test hook: the process kills itself (SIGKILL) just before its Nth
+ * operation from now on that changes or flushes a file (creating, writing,
+ * syncing, setting access, linking, renaming or removing); n = 0: never. So
+ * a test can end a save between any two of its steps, whatever the load. */
+void kvTestFileKillAt(int64_t n);
+/* Test hook: such operations since the last kvTestFileKillAt call. */
+int64_t kvTestFileChanges();
 
 #endif
