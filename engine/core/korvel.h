@@ -282,7 +282,8 @@ KV_API int32_t kvInsertSilence(int32_t doc);
 
 /* Runs edit `edit` (1..17) over the selection (the whole sound when nothing
  * is selected) as one undo step: 0, or -1 for a bad document, an edit that
- * cannot run, or a cancel (the document is then as it was). */
+ * cannot run (Paste Mix with nothing copied leaves even the selection as it
+ * was), or a cancel (the document is then as it was). */
 KV_API int32_t kvDoEdit(int32_t doc, int32_t edit);
 /* Selects the whole sound and returns its peak level in whole dB (0 = full
  * scale; also 0 for silence). */

@@ -189,6 +189,12 @@ static bool kvMakeBackup(const std::string &path, const std::string &backup, boo
  * folder so that the new name is on disk before the backup goes. */
 static int32_t kvPutInPlace(const std::string &temporary, const std::string &path) {
     std::string backup = path + ".bak";
+    /* The temporary file was made private; the saved file is to be as
+     * readable as the one it replaces, or as any new file. */
+    if (!kvFileTakeAccess(temporary, path)) {
+        kvFileRemove(temporary);
+        return kvError(0, "Error writing to file. Make sure your disk is not full, and try again.");
+    }
     if (!kvFileExists(path)) {
         if (kvFileRename(temporary, path)) {
             kvFileSyncFolder(path);

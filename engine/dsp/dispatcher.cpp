@@ -242,6 +242,9 @@ static bool kvCommitEdit(int32_t doc, int32_t edit) {
 extern "C" KV_API int32_t kvDoEdit(int32_t doc, int32_t edit) {
     KV_Document *document = kvGetDocument(doc);
     if (!document || edit < 0 || edit >= KV_EDIT_COUNT || !kvEditTable[edit].block) return -1;
+    /* Mixing in nothing would only leave an empty undo step; refused before
+     * the selection is fitted to a clip that is not there. */
+    if (edit == KV_EDIT_PASTE_MIX && !kvHasClip()) return -1;
     kvStop();
     KV_State *state = document->current;
     kvAdjustSelection(state, edit);

@@ -24,6 +24,12 @@ struct KV_Clip {
 
 extern KV_Clip kvClip;
 
+/* True once something has been copied or loaded: before that there is
+ * nothing to paste or mix in. */
+inline bool kvHasClip() {
+    return kvClip.sampleRate > 0 && kvClip.channels > 0;
+}
+
 /* Forgets the current clip (engine start). */
 void kvResetClipboard();
 

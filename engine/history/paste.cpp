@@ -158,7 +158,7 @@ extern "C" KV_API int32_t kvPaste(int32_t doc, int32_t replace) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
     kvStop();
-    if (kvClip.sampleRate == 0 || kvClip.channels == 0) return 0;
+    if (!kvHasClip()) return 0;
     const KV_State *state = document->current;
     bool fits = kvClip.sampleRate == state->sampleRate &&
                 (kvClip.channels == 1 || (state->editChannel == -1 && state->channels == 2));

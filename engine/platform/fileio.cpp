@@ -13,7 +13,10 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 struct KvFault {
     std::atomic<int64_t> seen{0};
@@ -33,6 +36,24 @@ int64_t kvTestFileOperations(int32_t kind) {
     return faults[kind == KV_FAULT_WRITE ? 1 : 0].seen.load();
 }
 
+static std::atomic<int64_t> changes{0};
+static std::atomic<int64_t> killAt{0};
+
+void kvTestFileKillAt(int64_t n) {
+    changes = 0;
+    killAt = n;
+}
+
+int64_t kvTestFileChanges() {
+    return changes.load();
+}
+
+/* Counts an operation that changes or flushes a file, and ends the process
+ * before it when a test asked to stop there. */
+static void kvChangeStep() {
+    if (++changes == killAt.load()) raise(SIGKILL);
+}
+
 /* True when the current operation of this kind is to fail. Every operation
  * is counted, so that tests can learn how many an action makes. */
 static bool kvFaultHits(int32_t kind) {
@@ -50,7 +71,10 @@ static bool kvFaultHits(int32_t kind) {
 int32_t kvFileOpen(const std::string &path, int32_t mode) {
     int flags = O_RDONLY;
     if (mode == KV_FILE_READWRITE) flags = O_RDWR;
-    if (mode == KV_FILE_CREATE) flags = O_RDWR | O_CREAT | O_TRUNC;
+    if (mode == KV_FILE_CREATE) {
+        kvChangeStep();
+        flags = O_RDWR | O_CREAT | O_TRUNC;
+    }
     int handle;
     do {
         handle = open(path.c_str(), flags | O_CLOEXEC, 0600);
@@ -85,6 +109,7 @@ bool kvFileRead(int32_t handle, void *buffer, int64_t bytes) {
 }
 
 bool kvFileWrite(int32_t handle, const void *buffer, int64_t bytes) {
+    kvChangeStep();
     if (kvFaultHits(KV_FAULT_WRITE)) return false;
     const char *at = static_cast<const char *>(buffer);
     while (bytes > 0) {
@@ -112,6 +137,7 @@ bool kvFileReadAt(int32_t handle, void *buffer, int64_t bytes, int64_t offset) {
 }
 
 bool kvFileWriteAt(int32_t handle, const void *buffer, int64_t bytes, int64_t offset) {
+    kvChangeStep();
     if (kvFaultHits(KV_FAULT_WRITE)) return false;
     const char *at = static_cast<const char *>(buffer);
     while (bytes > 0) {
@@ -139,6 +165,7 @@ int64_t kvFileSize(int32_t handle) {
 }
 
 bool kvFileSync(int32_t handle) {
+    kvChangeStep();
     if (kvFaultHits(KV_FAULT_WRITE)) return false;
     return fsync(handle) == 0;
 }
@@ -153,18 +180,22 @@ int64_t kvFileSizeOf(const std::string &path) {
 }
 
 bool kvFileRemove(const std::string &path) {
+    kvChangeStep();
     return unlink(path.c_str()) == 0;
 }
 
 bool kvFileRename(const std::string &from, const std::string &to) {
+    kvChangeStep();
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool kvFileLink(const std::string &from, const std::string &to) {
+    kvChangeStep();
     return link(from.c_str(), to.c_str()) == 0;
 }
 
 bool kvFileSyncFolder(const std::string &path) {
+    kvChangeStep();
     size_t slash = path.rfind('/');
     /* "/name" lives in "/", a bare name in the current folder. */
     const char *folder = ".";
@@ -178,6 +209,44 @@ bool kvFileSyncFolder(const std::string &path) {
     bool synced = fsync(handle) == 0;
     close(handle);
     return synced;
+}
+
+/* The process's umask, read from /proc where that leaves it alone: setting
+ * it to learn it would change, meanwhile, what files other threads create. */
+static mode_t kvUmask() {
+    char text[1024];
+    int handle = open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+    ssize_t got = handle >= 0 ? read(handle, text, sizeof text - 1) : -1;
+    if (handle >= 0) close(handle);
+    if (got > 0) {
+        text[got] = '\0';
+        if (const char *line = std::strstr(text, "\nUmask:"))
+            return static_cast<mode_t>(std::strtoul(line + 7, nullptr, 8) & 0777);
+    }
+    mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
+bool kvFileTakeAccess(const std::string &path, const std::string &like) {
+    kvChangeStep();
+    if (kvFaultHits(KV_FAULT_WRITE)) return false;
+    int handle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (handle < 0) return false;
+    struct stat old;
+    mode_t mode = 0666 & ~kvUmask();
+    if (stat(like.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+        /* The group first, as changing it may clear set-id bits the mode
+         * puts back. A group we are not in cannot be given: the file keeps
+         * ours, which gets no more than everyone else, so that no one reads
+         * the new file who could not read the old one. */
+        if (fchown(handle, static_cast<uid_t>(-1), old.st_gid) != 0)
+            mode = (mode & ~070) | ((mode & 07) << 3);
+    }
+    bool done = fchmod(handle, mode) == 0 && fsync(handle) == 0;
+    close(handle);
+    return done;
 }
 
 void kvRaiseOpenFileLimit() {

@@ -46,6 +46,13 @@ bool kvFileLink(const std::string &from, const std::string &to);
 /* Flushes the folder holding `path`, so that a rename or a new name in it
  * survives a crash. */
 bool kvFileSyncFolder(const std::string &path);
+/* Gives the file at `path`, written to take the place of `like`, the access
+ * of that file: its permission bits and its group (where we may not give
+ * that group, the file keeps ours, allowed what others are); when `like`
+ * does not exist, what a newly created file gets (0666 less the umask). Then
+ * flushes it, so that the access is on disk before a rename shows the file.
+ * False when that failed; counted as a write. */
+bool kvFileTakeAccess(const std::string &path, const std::string &like);
 
 /* Every data file stays open until clean-up, so a long session needs more
  * descriptors than the usual soft limit of 1024: raises it to the hard one. */
@@ -59,5 +66,12 @@ void kvTestFileFault(int32_t kind, int64_t n, int64_t count);
 /* Test hook: operations of that kind since the last kvTestFileFault call for
  * it, failed ones included. */
 int64_t kvTestFileOperations(int32_t kind);
+/* Test hook: the process kills itself (SIGKILL) just before its Nth
+ * operation from now on that changes or flushes a file (creating, writing,
+ * syncing, setting access, linking, renaming or removing); n = 0: never. So
+ * a test can end a save between any two of its steps, whatever the load. */
+void kvTestFileKillAt(int64_t n);
+/* Test hook: such operations since the last kvTestFileKillAt call. */
+int64_t kvTestFileChanges();
 
 #endif

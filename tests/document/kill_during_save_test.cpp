@@ -1,11 +1,14 @@
 /*
- * Crash safety of saving: a child process opens a few megabytes of sound and
- * saves it over an existing file, and is killed (SIGKILL) at a random moment
- * of the save. Whatever the moment, the target holds the old file or the
- * complete new one. The child is forked before it starts an engine, so it
- * inherits no threads. A killed save may leave its temporary file and the
- * backup name of the old file behind; the next save clears both.
+ * Crash safety of saving: a child process opens a sound and saves it over an
+ * existing file, and kills itself (SIGKILL) just before one step of the save
+ * (a create, write, flush, link, rename or removal); every step in turn, so
+ * the kill points come from the save's own progress, not from the clock, and
+ * no load on the machine moves them. Whatever the step, the target holds the
+ * old file or the complete new one. The child is forked before it starts an
+ * engine, so it inherits no threads. A killed save may leave its temporary
+ * file and the backup name of the old file behind; the next save clears both.
  */
+#include "engine/platform/fileio.h"
 #include "tests/document/wave_files.h"
 #include "tests/support/test_support.h"
 
@@ -13,15 +16,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <random>
-#include <thread>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 /* A 16-bit stereo WAVE file of noise, so that no two frames repeat. */
 std::string noiseWave(int32_t frames, uint32_t seed) {
@@ -34,9 +32,11 @@ std::string noiseWave(int32_t frames, uint32_t seed) {
     return wave.bytes();
 }
 
-/* The child: opens `source`, says so on `ready`, saves over `target`. Never
- * returns. */
-[[noreturn]] void saveInChild(const std::string &source, const std::string &target, int ready) {
+/* The child: opens `source`, then saves over `target`, ending itself before
+ * step `killAt` of the save (0: never). Reports the steps the save took on
+ * `report`. Never returns. */
+[[noreturn]] void saveInChild(const std::string &source, const std::string &target, int report,
+                              int64_t killAt) {
     KV_Options options{};
     KV_Params params{};
     int32_t status = 1;
@@ -44,12 +44,20 @@ std::string noiseWave(int32_t frames, uint32_t seed) {
                nullptr) == 0) {
         int32_t doc = kvCreate(nullptr);
         if (doc >= 0 && kvOpen(doc, source.c_str()) == 0) {
-            char go = 1;
-            if (write(ready, &go, 1) == 1 && kvSave(doc, target.c_str()) == 0) status = 0;
+            kvTestFileKillAt(killAt);
+            if (kvSave(doc, target.c_str()) == 0) status = 0;
+            int64_t steps = kvTestFileChanges();
+            if (write(report, &steps, sizeof steps) != sizeof steps) status = 1;
         }
     }
     _exit(status);
 }
+
+/* How a child's save ended. */
+struct SaveEnd {
+    bool killed = false;
+    int64_t steps = 0; /* of a save that was not killed */
+};
 
 } // namespace
 
@@ -59,76 +67,72 @@ class KillDuringSave : public KvSandbox {
         KvSandbox::SetUp();
         source = path("source.wav");
         target = path("target.wav");
-        newBytes = noiseWave(1 << 20, 1);
-        oldBytes = noiseWave(1 << 19, 2);
+        newBytes = noiseWave(1 << 17, 1);
+        oldBytes = noiseWave(1 << 16, 2);
         kvTestWriteFile(source, newBytes);
     }
 
-    /* Forks a saving child and kills it `delay` after it starts saving (never,
-     * for a negative delay). Returns the time from the start of the save to
-     * the child's end. */
-    std::chrono::microseconds saveAndKill(std::chrono::microseconds delay, bool *killed) {
+    /* Puts the old file at the target and saves over it in a child killed
+     * before step `killAt` (0: never). */
+    SaveEnd saveOverTheOldFile(int64_t killAt) {
+        kvTestWriteFile(target, oldBytes);
         int pipeEnds[2];
         EXPECT_EQ(pipe(pipeEnds), 0);
         pid_t child = fork();
         if (child == 0) {
             close(pipeEnds[0]);
-            saveInChild(source, target, pipeEnds[1]);
+            saveInChild(source, target, pipeEnds[1], killAt);
         }
         close(pipeEnds[1]);
-        char go = 0;
-        bool started = read(pipeEnds[0], &go, 1) == 1;
+        SaveEnd end;
+        bool reported = read(pipeEnds[0], &end.steps, sizeof end.steps) == sizeof end.steps;
         close(pipeEnds[0]);
-        Clock::time_point start = Clock::now();
-        EXPECT_TRUE(started) << "the child could not open the source";
-        if (started && delay.count() >= 0) {
-            std::this_thread::sleep_for(delay);
-            kill(child, SIGKILL);
-        }
         int status = 0;
         waitpid(child, &status, 0);
-        *killed = WIFSIGNALED(status);
-        EXPECT_TRUE(*killed || WEXITSTATUS(status) == 0) << "the save failed";
-        return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
+        end.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        EXPECT_TRUE(end.killed || (reported && WIFEXITED(status) && WEXITSTATUS(status) == 0))
+            << "the save failed";
+        return end;
     }
 
     std::string source, target, newBytes, oldBytes;
 };
 
 TEST_F(KillDuringSave, TheTargetIsAlwaysTheOldFileOrTheWholeNewOne) {
-    bool killed = false;
-    kvTestWriteFile(target, oldBytes);
-    std::chrono::microseconds saveTime = saveAndKill(std::chrono::microseconds(-1), &killed);
-    ASSERT_FALSE(killed);
+    SaveEnd whole = saveOverTheOldFile(0);
+    ASSERT_FALSE(whole.killed);
     ASSERT_TRUE(kvTestReadFile(target) == newBytes) << "an uninterrupted save is not the source";
 
-    std::mt19937 random(16);
-    std::uniform_int_distribution<int64_t> moment(0, saveTime.count() * 6 / 5);
-    int32_t runs = 0, keptOld = 0, madeNew = 0, temporaries = 0, backups = 0;
-    Clock::time_point begin = Clock::now();
-    while (runs < 100 && (runs < 30 || Clock::now() - begin < std::chrono::seconds(20))) {
-        kvTestWriteFile(target, oldBytes);
-        saveAndKill(std::chrono::microseconds(moment(random)), &killed);
+    int32_t keptOld = 0, madeNew = 0, temporaries = 0, backups = 0;
+    int64_t lastOld = 0;
+    for (int64_t step = 1; step <= whole.steps; step++) {
+        SCOPED_TRACE("killed before step " + std::to_string(step) + " of " +
+                     std::to_string(whole.steps));
+        ASSERT_TRUE(saveOverTheOldFile(step).killed) << "the save ended before that step";
         std::string now = kvTestReadFile(target);
         ASSERT_TRUE(now == oldBytes || now == newBytes)
-            << "run " << runs << ": the target is damaged (" << now.size() << " bytes)";
+            << "the target is damaged (" << now.size() << " bytes)";
+        /* Once the new file is in place, no later step takes it away. */
+        ASSERT_FALSE(now == oldBytes && madeNew > 0) << "the old file came back";
+        if (now == oldBytes) lastOld = step;
         keptOld += now == oldBytes;
         madeNew += now == newBytes;
         temporaries += kvTestFileExists(target + ".kv");
         backups += kvTestFileExists(target + ".bak");
-        runs++;
     }
-    std::printf("[ kill     ] %d killed saves (a save takes %lld us): old file %d, new file %d; "
+    std::printf("[ kill     ] a save of %lld steps killed before each: old file %d, new file %d; "
                 "left behind: temporary %d, backup %d\n",
-                runs, static_cast<long long>(saveTime.count()), keptOld, madeNew, temporaries,
-                backups);
-    RecordProperty("kill_runs", runs);
+                static_cast<long long>(whole.steps), keptOld, madeNew, temporaries, backups);
+    RecordProperty("kill_runs", static_cast<int>(whole.steps));
     EXPECT_GT(keptOld, 0) << "no kill landed before the new file was in place";
     EXPECT_GT(madeNew, 0) << "no kill landed after the new file was in place";
 
-    /* A save after the kills clears what they left. */
-    kvTestWriteFile(target, oldBytes);
-    saveAndKill(std::chrono::microseconds(-1), &killed);
+    /* Killed just before the rename, a save leaves both the temporary file
+     * and the backup; the next save clears them. */
+    ASSERT_TRUE(saveOverTheOldFile(lastOld).killed);
+    EXPECT_TRUE(kvTestFileExists(target + ".kv"));
+    EXPECT_TRUE(kvTestFileExists(target + ".bak"));
+    ASSERT_FALSE(saveOverTheOldFile(0).killed);
     EXPECT_TRUE(kvTestReadFile(target) == newBytes);
     EXPECT_FALSE(kvTestFileExists(target + ".kv"));
     EXPECT_FALSE(kvTestFileExists(target + ".bak"));

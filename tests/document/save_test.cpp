@@ -2,10 +2,12 @@
  * Saving: sample conversion of every format, byte-exact round trips, files
  * sox reads back, and the temporary-file and backup rules under failure.
  */
+#include "engine/codec/codec.h"
 #include "tests/document/wave_files.h"
 #include "tests/support/document_fixture.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -284,3 +286,74 @@ TEST_F(Saving, CancelLeavesNoTemporaryFileAndNoChange) {
     EXPECT_FALSE(kvTestFileExists(target + ".kv"));
     EXPECT_EQ(kvIsSaved(doc), 0);
 }
+
+/* Who may read a saved file is the user's choice, not the temporary file's:
+ * a file saved over keeps the old one's permissions and group, a new one
+ * gets what any new file gets. Every writer, WAVE and MP3. */
+class SavingAccess : public Saving, public ::testing::WithParamInterface<int32_t> {
+  protected:
+    void SetUp() override {
+        Saving::SetUp();
+        kvNew(doc, 2, 16, 1, 44100);
+        setSamples(std::vector<float>(5000, 0.25f), std::vector<float>(5000, -0.25f));
+        if (GetParam() != 85) return;
+        KV_Document *document = kvGetDocument(doc);
+        document->codecDriver = kvFindCodec(2, 44100);
+        if (!document->codecDriver) GTEST_SKIP() << "no MP3 encoder installed";
+        document->formatTag = 85;
+        document->bitRate = 128;
+    }
+    /* The permission bits and the group of a file. */
+    static struct stat accessOf(const std::string &file) {
+        struct stat info {};
+        EXPECT_EQ(stat(file.c_str(), &info), 0) << file;
+        return info;
+    }
+};
+
+/* A group other than our own that a file of ours may be given, or our own
+ * when there is none. */
+static gid_t anotherGroup() {
+    gid_t groups[64];
+    int count = getgroups(64, groups);
+    for (int i = 0; i < count; i++)
+        if (groups[i] != getegid()) return groups[i];
+    return geteuid() == 0 ? getegid() + 1 : getegid();
+}
+
+TEST_P(SavingAccess, PermissionsAreTheOldFilesOrTheDefaultForANewOne) {
+    struct Case {
+        const char *file;
+        int oldMode; /* -1: nothing there before */
+        mode_t umask;
+        mode_t expected;
+    };
+    for (const Case &c :
+         {Case{"over-0644", 0644, 077, 0644}, Case{"over-0640", 0640, 022, 0640},
+          Case{"new-umask-027", -1, 027, 0640}, Case{"new-umask-002", -1, 002, 0664}}) {
+        SCOPED_TRACE(c.file);
+        std::string target = path(c.file);
+        if (c.oldMode >= 0) {
+            kvTestWriteFile(target, "the old file");
+            ASSERT_EQ(chmod(target.c_str(), static_cast<mode_t>(c.oldMode)), 0);
+        }
+        mode_t before = umask(c.umask);
+        int32_t saved = kvSave(doc, target.c_str());
+        umask(before);
+        ASSERT_EQ(saved, 0) << lastMessage();
+        EXPECT_EQ(accessOf(target).st_mode & 07777, c.expected);
+    }
+}
+
+TEST_P(SavingAccess, TheOldFilesGroupIsKept) {
+    std::string target = path("grouped");
+    kvTestWriteFile(target, "the old file");
+    gid_t group = anotherGroup();
+    if (group == getegid() || chown(target.c_str(), static_cast<uid_t>(-1), group) != 0)
+        GTEST_SKIP() << "no second group to give the old file";
+    ASSERT_EQ(kvSave(doc, target.c_str()), 0) << lastMessage();
+    EXPECT_EQ(accessOf(target).st_gid, group);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWriter, SavingAccess, ::testing::Values(1, 85),
+                         [](const auto &info) { return info.param == 85 ? "Mp3" : "Wave"; });

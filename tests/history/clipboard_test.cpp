@@ -131,6 +131,22 @@ TEST_F(Clipboard, PasteWithoutAClipDoesNothing) {
     EXPECT_EQ(kvGetLength(doc), 100);
 }
 
+TEST_F(Clipboard, PasteMixWithoutAClipIsRefusedAndChangesNothing) {
+    std::vector<float> samples = ramp(3000);
+    int32_t doc = makeDocument(8000, samples);
+    kvSetSelection(doc, 200, 100, -1);
+    int32_t states = kvGetNumUndo(doc), level = kvGetUndoLevel(doc);
+    EXPECT_EQ(kvDoEdit(doc, 8), -1);
+    EXPECT_EQ(kvGetNumUndo(doc), states);
+    EXPECT_EQ(kvGetUndoLevel(doc), level);
+    EXPECT_EQ(channel(doc, 0), samples);
+    int32_t anchor, end, ch;
+    kvGetSelection(doc, &anchor, &end, &ch);
+    EXPECT_EQ(anchor, 200);
+    EXPECT_EQ(end, 100);
+    EXPECT_TRUE(shownTexts().empty());
+}
+
 TEST_F(Clipboard, MonoClipOfHalfTheRateIsResampledIntoBothChannels) {
     int32_t source = makeDocument(22050, std::vector<float>(5000, 0.5f));
     kvSetSelection(source, 0, 5000, -1);
