@@ -3,6 +3,9 @@
 #   scripts/test.sh             the normal build in build/
 #   scripts/test.sh --sanitize  a build with AddressSanitizer and
 #                               UndefinedBehaviorSanitizer in build-sanitize/
+#   scripts/test.sh --threads   the tests of the threads (audio, preview,
+#                               recording, stress) built with ThreadSanitizer
+#                               in build-tsan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +15,13 @@ if [[ "${1:-}" == "--sanitize" ]]; then
   cmake --build build-sanitize --parallel "$(nproc)"
   LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
     ctest --test-dir build-sanitize --output-on-failure --parallel "$(nproc)"
+elif [[ "${1:-}" == "--threads" ]]; then
+  cmake -S . -B build-tsan -G Ninja -DKORVEL_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
+  cmake --build build-tsan --parallel "$(nproc)" --target audio_tests dsp_tests
+  export QT_QPA_PLATFORM=offscreen
+  export TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp"
+  build-tsan/bin/audio_tests --gtest_brief=1
+  build-tsan/bin/dsp_tests --gtest_brief=1 --gtest_filter='*Preview*'
 else
   scripts/build.sh
   ctest --test-dir build --output-on-failure --parallel "$(nproc)"

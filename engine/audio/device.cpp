@@ -161,8 +161,9 @@ static void kvReadClipFrames(KV_ClipPlay *clip, int32_t channel, float *out, int
     while (done < count && block < blocks.size()) {
         const KV_Block &descriptor = blocks[block];
         int32_t n = std::min(count - done, descriptor.length - offset);
-        bool read = descriptor.file >= 0 &&
-                    kvReadData(descriptor.file, int64_t{descriptor.position} + offset, out + done, n) == n;
+        bool read =
+            descriptor.file >= 0 &&
+            kvReadData(descriptor.file, int64_t{descriptor.position} + offset, out + done, n) == n;
         if (!read) std::fill(out + done, out + done + n, 0.0f);
         done += n;
         offset += n;

@@ -2,12 +2,30 @@
  * playback.h - the one playback state of the engine, shared by its threads,
  * and the play cursor that the view draws and follows.
  *
- * Playback runs on worker threads (feeder, device, cursor tracker; one
- * thread for the clipboard) that share only this record: every field is an
- * aligned 32-bit atomic word, the ring is single-producer single-consumer,
- * and a stop is a flag plus a bounded wait for the running flags, so no
- * thread ever takes a lock. Worker threads never draw: they post message
- * 1147 to the document window, whose view redraws incrementally.
+ * Threads and what each owns. This is the engine's whole threading rule;
+ * everything not named here belongs to the interface thread.
+ * - Interface thread (the one that called kvInit): documents, their states,
+ *   block tables and history, the clipboard, the views, the insertion
+ *   stages (except while lent to a take), and every write of KV_Options and
+ *   KV_Params. Every edit stops playback of its document before it changes
+ *   a state, and closing a document stops the audio that uses it.
+ * - Recording thread: the input device, the input meter and analyzer, and,
+ *   only while a take lends them (kvLendInsert), the insertion stages and
+ *   appends to data files.
+ * - Feeder thread (document or effect preview): reads the playing
+ *   document's current block tables, which no edit changes while it runs,
+ *   and data files; a preview owns its effect run (state and working
+ *   blocks) and takes a snapshot of KV_Params once per buffer.
+ * - Device thread: the ring's reading end and the device clock. Tracker:
+ *   the play cursor. Clipboard preview: its own copy of the clip's blocks.
+ * Shared by all of them, safe by construction: data files, read and written
+ *   at explicit positions with no file cursor; the data-file table, grown
+ *   in chunks that never move; this record, whose fields are atomic words;
+ *   the ring, single-producer single-consumer. A stop is a flag plus a
+ *   bounded wait for the running flags, so no audio thread ever waits on a
+ *   lock the interface holds across slow work. Worker threads never draw:
+ *   they post message 1147 to the document window, whose view redraws.
+ * Preconditions are asserted in debug builds (kvOnInterfaceThread).
  */
 #ifndef KV_AUDIO_PLAYBACK_H
 #define KV_AUDIO_PLAYBACK_H

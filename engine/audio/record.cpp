@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cstdio>
 #include <thread>
 
@@ -70,6 +71,7 @@ static void kvMeasureInput(const int16_t (*frames)[2]) {
 
 /* Stores one captured buffer in the document's pending insertion. */
 static void kvStoreInput(int32_t doc, const int16_t (*frames)[2]) {
+    assert(!kvOnInterfaceThread());
     KV_Document *document = kvGetDocument(doc);
     if (!document) return;
     float left[KV_REC_FRAMES], right[KV_REC_FRAMES];
@@ -125,6 +127,9 @@ extern "C" KV_API int32_t kvRecStop(void) {
     kvRec.recStopRequest.store(1);
     for (int32_t step = 0; step < 99 && kvRec.recRunning.load(); step++)
         kvSleepMs(10);
+    /* With the input thread gone nothing stores any more: a take it left
+     * open gives the insertion stages back to the interface thread. */
+    if (!kvRec.recRunning.load() && kvRec.recWriting.exchange(0)) kvLendInsert(false);
     return 0;
 }
 
@@ -157,6 +162,7 @@ extern "C" KV_API int32_t kvRecord(int32_t doc) {
     }
     state->editChannel = -1;
     kvBeginEdit(doc, "Record");
+    kvLendInsert(true);
     kvRec.recWriting.store(1);
     return 0;
 }
@@ -168,6 +174,7 @@ extern "C" KV_API int32_t kvStopRecording(int32_t doc) {
     kvSleepMs(10);
     for (int32_t step = 0; step < 98 && !kvRec.recIdleAck.load() && kvRec.recRunning.load(); step++)
         kvSleepMs(10);
+    kvLendInsert(false);
     if (!kvFinishInsert(doc)) return kvCancelEdit(doc);
     kvRebuildIndex(doc);
     KV_State *state = kvGetDocument(doc)->current;

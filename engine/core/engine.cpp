@@ -13,6 +13,7 @@
 #include "engine/history/clipboard.h"
 #include "engine/platform/fileio.h"
 #include "engine/platform/paths.h"
+#include "engine/platform/threads.h"
 
 #include <cstring>
 
@@ -65,6 +66,7 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
     (void)reserved2;
     if (optionsSize != 144) kvFatal("Size Mismatch on KV_Options: %d %d", optionsSize, 144);
     if (paramsSize != 344) kvFatal("Size Mismatch on KV_Params: %d %d", paramsSize, 344);
+    kvMarkInterfaceThread();
     kvEngine.options = options;
     kvEngine.params = params;
     kvEngine.messageWindow = messageWindow;

@@ -117,6 +117,9 @@ void kvTestSetDataFileLimit(int64_t samples);
 
 void kvSummarizeBlock(KV_Block *block, const float *samples, int32_t count);
 
+/* Lends the insertion stages to the recording thread for a take (true) or
+ * takes them back once it has stopped storing (false); interface thread. */
+void kvLendInsert(bool lent);
 /* Hands new samples (null = silence, count <= 4096) to the insertion stage. */
 int32_t kvQueueInsert(int32_t doc, int32_t channel, const float *samples, int32_t count);
 int32_t kvActualInsertData(int32_t doc, int32_t channel, const float *samples, int32_t count);

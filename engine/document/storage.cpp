@@ -12,6 +12,7 @@
 #include "engine/core/services.h"
 #include "engine/document/document.h"
 #include "engine/platform/fileio.h"
+#include "engine/platform/threads.h"
 
 #include <algorithm>
 #include <atomic>
@@ -66,6 +67,9 @@ struct KV_Stage {
 
 static KV_Stage stages[2];
 static bool insertFailed = false;
+/* Set while a take lends the stages to the recording thread; the interface
+ * thread owns them otherwise. */
+static std::atomic<bool> insertLent{false};
 
 /* Bytes of a table of n records, saturated so that the memory service's size
  * check (not an overflow) decides about absurd sizes. */
@@ -100,7 +104,8 @@ void kvCloseDataFiles() {
     kvDiscardInsert(); /* pending descriptors point into these files */
     int32_t count = dataFileCount.exchange(0);
     for (int32_t file = 0; file < count; file++)
-        kvFileClose(dataFileChunks[file / KV_DATA_FILE_CHUNK].load()[file % KV_DATA_FILE_CHUNK].handle);
+        kvFileClose(
+            dataFileChunks[file / KV_DATA_FILE_CHUNK].load()[file % KV_DATA_FILE_CHUNK].handle);
     for (std::atomic<KV_DataFile *> &chunk : dataFileChunks)
         delete[] chunk.exchange(nullptr);
 }
@@ -356,7 +361,13 @@ static void kvQueuePiece(int32_t doc, int32_t channel, const float *samples, int
     stage.fill -= used;
 }
 
+void kvLendInsert(bool lent) {
+    assert(kvOnInterfaceThread());
+    insertLent.store(lent);
+}
+
 int32_t kvQueueInsert(int32_t doc, int32_t channel, const float *samples, int32_t count) {
+    assert(insertLent.load() != kvOnInterfaceThread());
     if (channel < 0 || channel > 1 || count <= 0) return 0;
     /* Callers hand over at most 4096 at a time; longer runs are cut the same way. */
     for (int32_t done = 0; done < count; done += KV_BLOCK_FRAMES) {
@@ -390,6 +401,7 @@ static int32_t kvSplicePending(KV_State *state, int32_t channel) {
 }
 
 bool kvFinishInsert(int32_t doc) {
+    assert(kvOnInterfaceThread() && !insertLent.load());
     KV_Document *document = kvGetDocument(doc);
     if (!document) {
         kvDiscardInsert();

@@ -12,6 +12,11 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
+
+static std::atomic<std::thread::id> interfaceThread{};
+
 void kvSetThreadPriority(int32_t priority) {
     int nice = priority == KV_PRIORITY_HIGHEST        ? -10
                : priority == KV_PRIORITY_ABOVE_NORMAL ? -5
@@ -19,4 +24,13 @@ void kvSetThreadPriority(int32_t priority) {
                                                       : 0;
     id_t thread = static_cast<id_t>(syscall(SYS_gettid));
     setpriority(PRIO_PROCESS, thread, nice);
+}
+
+void kvMarkInterfaceThread() {
+    interfaceThread.store(std::this_thread::get_id());
+}
+
+bool kvOnInterfaceThread() {
+    std::thread::id marked = interfaceThread.load();
+    return marked == std::thread::id{} || marked == std::this_thread::get_id();
 }

@@ -20,4 +20,12 @@ enum : int32_t {
 /* Sets the calling thread's priority; does nothing when not permitted. */
 void kvSetThreadPriority(int32_t priority);
 
+/* The interface thread is the one that started the engine: it alone owns
+ * documents, their states and the history (see engine/audio/playback.h for
+ * the whole rule). kvMarkInterfaceThread records the caller; before any mark
+ * every thread counts as the interface, so helpers that run before start-up
+ * are not refused. Meant for asserts. */
+void kvMarkInterfaceThread();
+bool kvOnInterfaceThread();
+
 #endif

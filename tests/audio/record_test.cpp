@@ -6,6 +6,7 @@
  * start, and dropped or repeated frames show.
  */
 #include "engine/platform/message_event.h"
+#include "engine/view/peaks.h"
 #include "tests/audio/playback_fixture.h"
 
 #include <cstdlib>
@@ -216,6 +217,32 @@ TEST_F(RecordTest, InputDeviceThatCannotOpenIsReportedAndAnEmptyTakeChangesNothi
     recordTake(doc, 200);
     EXPECT_GT(kvGetLength(doc), 3000);
     EXPECT_TRUE(shownTexts().empty());
+}
+
+TEST_F(RecordTest, RedrawingSampleBySampleDuringATakeLeavesEveryStoredSampleIntact) {
+    /* A new data file every block, so the recording thread adds files while
+     * the interface thread keeps reading the stored samples of the view. */
+    kvTestSetDataFileLimit(4096);
+    writeCountingInput();
+    std::vector<float> left = countingSamples(20000), right = countingSamples(20000, -1);
+    int32_t doc = makeDocument(44100, left, right);
+    kvSetSelection(doc, 20000, 20000, -1);
+    startMonitoring(doc);
+    ASSERT_EQ(kvRecord(doc), 0);
+    std::vector<uint8_t> maxRow(2000), minRow(2000);
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
+    while (std::chrono::steady_clock::now() < until)
+        for (int32_t first = 0; first < 20000; first += 2000)
+            for (int32_t c = 0; c < 2; c++)
+                kvReducePeaks(doc, c, first, 1, 0, 2000, maxRow.data(), minRow.data());
+    ASSERT_EQ(kvStopRecording(doc), 0);
+
+    int32_t take = kvGetLength(doc) - 20000;
+    ASSERT_GT(take, 44100 / 2);
+    expectCountingTake(doc, 20000, take);
+    std::vector<float> afterLeft = channel(doc, 0), afterRight = channel(doc, 1);
+    EXPECT_TRUE(std::equal(left.begin(), left.end(), afterLeft.begin()));
+    EXPECT_TRUE(std::equal(right.begin(), right.end(), afterRight.begin()));
 }
 
 TEST_F(RecordTest, NoDocumentIsRefused) {
