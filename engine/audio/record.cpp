@@ -45,19 +45,19 @@ struct KV_Recording {
 
 static KV_Recording kvRec;
 
-/* Opens the input device named by recordDevice; a number the system no
- * longer has becomes 0, the first device, and is stored back. */
-static KvAudioIn *kvOpenRecordDevice(int32_t rate) {
-    int32_t device = 0;
-    if (kvEngine.options) {
-        std::atomic_ref<int32_t> recordDevice(kvEngine.options->recordDevice);
-        device = recordDevice.load();
-        if (device >= kvAudioDeviceCount(true)) {
-            device = 0;
-            recordDevice.store(0);
-        }
+/* The input device named by recordDevice; a number the system no longer
+ * has becomes 0, the first device, and is stored back. Interface thread:
+ * the options belong to it. */
+static int32_t kvChooseRecordDevice() {
+    assert(kvOnInterfaceThread());
+    if (!kvEngine.options) return 0;
+    std::atomic_ref<int32_t> recordDevice(kvEngine.options->recordDevice);
+    int32_t device = recordDevice.load();
+    if (device >= kvAudioDeviceCount(true)) {
+        device = 0;
+        recordDevice.store(0);
     }
-    return kvAudioOpenInput(device, rate);
+    return device;
 }
 
 /* Meter and analyzer of one captured buffer. */
@@ -91,10 +91,11 @@ static void kvStoreInput(int32_t doc, const int16_t (*frames)[2]) {
     kvUpdateRecTime(doc, nullptr, KV_REC_FRAMES);
 }
 
-static void kvInputThread(int32_t doc) {
+/* The device and rate come from the interface thread: the document's
+ * current state is its to change, even while the thread starts. */
+static void kvInputThread(int32_t doc, int32_t device, int32_t rate) {
     kvSetThreadPriority(KV_PRIORITY_HIGHEST);
-    KV_Document *document = kvGetDocument(doc);
-    KvAudioIn *in = document ? kvOpenRecordDevice(document->current->sampleRate) : nullptr;
+    KvAudioIn *in = kvAudioOpenInput(device, rate);
     if (!in) {
         kvError(0, "Can't open wave in device");
         kvRec.recRunning.store(0);
@@ -141,11 +142,13 @@ void kvReleaseDocumentAudio(int32_t doc) {
 extern "C" KV_API int32_t kvRecStart(int32_t doc) {
     kvRecStop();
     kvRec.recStopRequest.store(0);
-    if (!kvGetDocument(doc)) return 0;
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return 0;
+    int32_t device = kvChooseRecordDevice();
     kvRec.recDoc.store(doc);
     kvRec.recRunning.store(1);
     try {
-        std::thread(kvInputThread, doc).detach();
+        std::thread(kvInputThread, doc, device, document->current->sampleRate).detach();
     } catch (...) {
         kvRec.recRunning.store(0);
     }

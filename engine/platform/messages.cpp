@@ -2,8 +2,11 @@
  * messages.cpp - message boxes and window messages over Qt.
  *
  * Every box is decided on the GUI thread: a worker thread hands the request
- * over with a blocking queued call and waits for the answer, which is how a
- * task-modal box behaves. Without a QApplication nothing can be shown, so the
+ * over and waits for the answer, which is how a task-modal box behaves. The
+ * wait is a mutex and condition of ours rather than Qt's blocking call, so
+ * the hand-over is ordered in a way the thread sanitizer can see (Qt's own
+ * locks are invisible to it), and a worker never touches a QPointer, whose
+ * count belongs to the GUI thread. Without a QApplication nothing can be shown, so the
  * text goes to standard error and the caller's default answer stands.
  */
 #include "engine/platform/messages.h"
@@ -12,13 +15,16 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QPointer>
 #include <QThread>
 #include <QWidget>
 
+#include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <utility>
 
 /* Test-only bookkeeping; boxes are rare, so a plain mutex is fine here. */
 static std::mutex testMutex;
@@ -53,6 +59,50 @@ static bool kvGuiRunning() {
 
 static bool kvOnGuiThread() {
     return QThread::currentThread() == QCoreApplication::instance()->thread();
+}
+
+/* The wait of one hand-over: set when the body has run or was dropped. */
+struct KvHandOff {
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+};
+
+/* Ends the wait when the last copy of the queued call goes, whether Qt ran
+ * it or dropped it because its context object was deleted first. */
+struct KvHandOffSignal {
+    std::shared_ptr<KvHandOff> handOff;
+    explicit KvHandOffSignal(std::shared_ptr<KvHandOff> waiting) : handOff(std::move(waiting)) {}
+    KvHandOffSignal(const KvHandOffSignal &) = delete;
+    KvHandOffSignal &operator=(const KvHandOffSignal &) = delete;
+    ~KvHandOffSignal() {
+        std::lock_guard<std::mutex> hold(handOff->lock);
+        handOff->finished = true;
+        handOff->done.notify_all();
+    }
+};
+
+/* Held while a worker queues a call; the call takes it before running, so
+ * everything the worker built happens before the GUI thread reads it. */
+static std::mutex handOffQueue;
+
+/* Runs `body` on the GUI thread while `context` lives, and waits until it
+ * has run or been dropped with `context`. */
+static void kvRunOnGuiThread(QObject *context, const std::function<void()> &body) {
+    auto handOff = std::make_shared<KvHandOff>();
+    {
+        std::lock_guard<std::mutex> queueing(handOffQueue);
+        auto signal = std::make_shared<KvHandOffSignal>(handOff);
+        QMetaObject::invokeMethod(
+            context,
+            [signal, &body] {
+                { std::lock_guard<std::mutex> ordered(handOffQueue); }
+                body();
+            },
+            Qt::QueuedConnection);
+    }
+    std::unique_lock<std::mutex> waiting(handOff->lock);
+    handOff->done.wait(waiting, [&] { return handOff->finished; });
 }
 
 static QMessageBox::Icon kvQtIcon(int32_t icon) {
@@ -108,27 +158,23 @@ int32_t kvShowMessageBox(KvWindow owner, const char *title, const char *text, in
         std::fflush(stderr);
         return defaultAnswer;
     }
-    QPointer<QWidget> ownerWidget(static_cast<QWidget *>(owner));
-    if (kvOnGuiThread()) return kvRunBox(ownerWidget.data(), box);
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), [&] { answer = kvRunBox(ownerWidget.data(), box); },
-        Qt::BlockingQueuedConnection);
+    auto *ownerWidget = static_cast<QWidget *>(owner);
+    if (kvOnGuiThread()) return kvRunBox(ownerWidget, box);
+    kvRunOnGuiThread(ownerWidget, [&] { answer = kvRunBox(ownerWidget, box); });
     return answer;
 }
 
 void kvSendMessage(KvWindow target, int32_t message, intptr_t wParam, intptr_t lParam) {
     if (target == nullptr || QCoreApplication::instance() == nullptr) return;
-    QPointer<QWidget> widget(static_cast<QWidget *>(target));
+    auto *widget = static_cast<QWidget *>(target);
     auto deliver = [widget, message, wParam, lParam] {
-        if (widget.isNull()) return;
         KvMessageEvent event(message, wParam, lParam);
-        QCoreApplication::sendEvent(widget.data(), &event);
+        QCoreApplication::sendEvent(widget, &event);
     };
     if (kvOnGuiThread())
         deliver();
     else
-        QMetaObject::invokeMethod(QCoreApplication::instance(), deliver,
-                                  Qt::BlockingQueuedConnection);
+        kvRunOnGuiThread(widget, deliver);
 }
 
 void kvPostMessage(KvWindow target, int32_t message, intptr_t wParam, intptr_t lParam) {
