@@ -96,12 +96,12 @@ QString cliStepsText() {
     QString text = "Effects and conversions:\n";
     for (const CliEffect &effect : cliEffects()) {
         text += QString("  %1 %2\n").arg(effect.name, -14).arg(effect.summary);
-        if (effect.presetGroup) text += QString("      --preset NAME    a stored preset\n");
+        if (effect.presetGroup) text += QString("      --preset NAME        a stored preset\n");
         if (effect.kind == CliStepKind::PasteMix)
-            text += QString("      --clip FILE      the sound to mix in\n");
+            text += QString("      --clip FILE          the sound to mix in\n");
         for (const CliOption &option : effect.options)
             text += QString("      --%1 %2..%3: %4\n")
-                        .arg(option.name, -14)
+                        .arg(option.name, -18)
                         .arg(option.lowest)
                         .arg(option.highest)
                         .arg(option.help);
