@@ -43,9 +43,12 @@ void cliDrawBar() {
     QString estimate;
     int64_t elapsed = state.clock.elapsed() / 1000;
     if (share > 0.01) estimate = " ~" + cliDuration(int64_t(elapsed / share) - elapsed) + " left";
-    QString line = "[" + bar + "] " + QString::number(state.finished) + "/" +
-                   QString::number(state.files) + " " + state.name + "  " + state.caption + " " +
-                   QString::number(state.percent) + "%" + estimate;
+    QString line =
+        "[" + bar + "] " + QString::number(state.finished) + "/" + QString::number(state.files);
+    if (!state.name.isEmpty())
+        line +=
+            " " + state.name + "  " + state.caption + " " + QString::number(state.percent) + "%";
+    line += estimate;
     std::fprintf(stderr, "\r\033[K%s", line.left(200).toLocal8Bit().constData());
     std::fflush(stderr);
     state.lineShown = true;
@@ -74,7 +77,10 @@ void cliProgressFile(int32_t index, const QString &name) {
 }
 
 void cliProgressReport(const char *text, int32_t textLength, int32_t percent, int32_t) {
-    if (textLength > 0) state.caption = QString::fromLocal8Bit(text, textLength);
+    /* "Please Wait: Saving File..." says no more on a progress line than
+     * "Saving File". */
+    if (textLength > 0)
+        state.caption = QString::fromLocal8Bit(text, textLength).section(": ", -1).remove("...");
     state.percent = std::clamp(percent, 0, 100);
     if (state.mode == CliProgressMode::Bar) cliDrawBar();
 }

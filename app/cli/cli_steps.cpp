@@ -71,8 +71,10 @@ std::vector<CliEffect> cliBuildEffects() {
          .presetGroup = nullptr,
          .presetOffset = 0,
          .presetSize = 0,
-         .options = {option("peak", 0, -48, 0, "peak level to reach in whole dB (default 0)")},
-         .summary = "Normalize (always the whole sound)"},
+         .options = {option("peak", 0, -48, 0,
+                            "peak to reach, whole dB; the gain is this less the editor's peak "
+                            "scan, in the engine's decibels (default 0)")},
+         .summary = "Normalize as the editor does (always the whole sound)"},
         {.name = "eq",
          .kind = CliStepKind::Edit,
          .edit = 6,
