@@ -7,6 +7,8 @@
  * what will be used: the entry selected when a list is refilled is the
  * choice, never a value the lists no longer offer. A compressed type with no
  * codec for the document's channels and rate disables OK and says so once.
+ * kvSetSaveFormat makes the same choices without the dialog, from the same
+ * lists, so batch work can save only what the dialog could.
  */
 #include "engine/codec/file_dialogs.h"
 #include "engine/core/engine.h"
@@ -270,4 +272,51 @@ extern "C" KV_API int32_t kvGetSaveFile(int32_t doc, char *name) {
     document->bitRate = dialog.choice.saveBitRate;
     document->codecDriver = dialog.choice.saveCodec;
     return 0;
+}
+
+extern "C" KV_API int32_t kvGetSaveFormat(int32_t doc, int32_t *formatTag, int32_t *bits,
+                                          int32_t *bitRate) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    if (formatTag) *formatTag = document->formatTag;
+    if (bits) *bits = document->bitsPerSample;
+    if (bitRate) *bitRate = document->formatTag == 85 ? document->bitRate : 0;
+    return 0;
+}
+
+/* The first installed codec that offers `bitRate` for these channels and
+ * rate, or null. */
+static KvCodecId kvCodecForBitRate(int32_t channels, int32_t rate, int32_t bitRate) {
+    for (KvCodecId driver : kvAcmDriverEnum(KV_ACM_DRIVERENUMF_NOLOCAL)) {
+        if (!kvAcmDriverIsCodec(driver) || !kvHasFormatTag(driver, 85)) continue;
+        for (const KvWaveFormat &format : kvAcmFormats(driver, 85))
+            if (format.channels == channels && format.samplesPerSec == rate &&
+                format.avgBytesPerSec / 125 == bitRate)
+                return driver;
+    }
+    return nullptr;
+}
+
+extern "C" KV_API int32_t kvSetSaveFormat(int32_t doc, int32_t formatTag, int32_t bits,
+                                          int32_t bitRate) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    if (formatTag == 85) {
+        KvCodecId codec =
+            kvCodecForBitRate(document->current->channels, document->current->sampleRate, bitRate);
+        if (!codec) return -2;
+        document->formatTag = 85;
+        document->bitsPerSample = 16;
+        document->bitRate = bitRate;
+        document->codecDriver = codec;
+        return 0;
+    }
+    for (const KvAttribute &attribute : kvAttributes) {
+        if (attribute.format != formatTag || attribute.bits != bits) continue;
+        document->formatTag = formatTag;
+        document->bitsPerSample = bits;
+        document->codecDriver = nullptr;
+        return 0;
+    }
+    return -1;
 }

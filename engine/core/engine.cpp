@@ -5,7 +5,10 @@
  * Records are restored only from stored copies of exactly the current size
  * (another size is another layout) and then held to their fields' ranges. The
  * working folder survives between runs except for the clipboard file, so
- * nothing of an earlier run is read by mistake; clean-up empties it.
+ * nothing of an earlier run is read by mistake; clean-up empties it. A batch
+ * session runs beside the editor, whose working folder holds data files it
+ * must never truncate and whose records it must not overwrite: it works in a
+ * folder of its own and leaves the stored records alone.
  */
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
@@ -39,6 +42,14 @@ static std::string kvSystemWorkFolder() {
 static void kvPrepareWorkFolder() {
     KV_Options *options = kvEngine.options;
     std::string failed;
+    if (kvEngine.batchSession) {
+        std::string parent = kvSystemTempFolder();
+        kvMakeFolderPath(parent, nullptr);
+        kvEngine.workFolder = kvMakeUniqueFolder(parent, "KORVEL-batch-");
+        if (kvEngine.workFolder.empty())
+            kvFatal("Can't create temp directory: %s\n", parent.c_str());
+        return;
+    }
     if (options->tempDrive != 0) {
         std::string root;
         bool usable = kvDriveRoot(options->tempDrive, &root);
@@ -95,8 +106,19 @@ extern "C" KV_API int32_t kvCleanUp(void) {
     kvCloseDataFiles();
     for (const std::string &name : kvListFiles(kvEngine.workFolder))
         kvFileRemove(kvWorkPath(name.c_str()));
+    kvEngine.running = false;
+    if (kvEngine.batchSession) {
+        kvRemoveFolder(kvEngine.workFolder);
+        kvEngine.batchSession = false;
+        return 0;
+    }
     kvSetReg("Settings", "Parameters", kvEngine.params, 344);
     kvSetReg("Settings", "Options", kvEngine.options, 144);
-    kvEngine.running = false;
+    return 0;
+}
+
+extern "C" KV_API int32_t kvBatchSession(void) {
+    if (kvEngine.running) return -1;
+    kvEngine.batchSession = true;
     return 0;
 }

@@ -20,6 +20,7 @@ struct KV_Engine {
     std::string workFolder;    /* no trailing slash */
     std::string clipboardPath; /* "<workFolder>/COPY.tmp" */
     bool running = false;
+    bool batchSession = false; /* private working folder, records not stored */
 };
 
 extern KV_Engine kvEngine;

@@ -246,6 +246,19 @@ KV_API int32_t kvSetHistory(int32_t doc, int32_t n);
 
 /* ---- Headless use (tests, benchmarks, batch work; the program has a view) ---- */
 
+/* Before kvInit: this run works beside a running editor, in a new private
+ * working folder inside the system temporary folder whatever tempDrive says,
+ * and kvCleanUp removes that folder and stores neither record. 0, or -1 once
+ * the engine runs. */
+KV_API int32_t kvBatchSession(void);
+
+/* Receives an error message's text; fatal is 1 when the process ends next. */
+typedef void (*KvErrorCallback)(const char *text, int32_t fatal);
+/* Every error message from now on goes to callback instead of a box or
+ * standard error, without the help offer (taken as declined); null shows
+ * them again: 0. */
+KV_API int32_t kvSetErrorCallback(KvErrorCallback callback);
+
 /* Sets selAnchor and selEnd (each clamped to 0..length) and editChannel (-1
  * both, 0 left, 1 right; always -1 for mono): 0 or -1. */
 KV_API int32_t kvSetSelection(int32_t doc, int32_t anchor, int32_t end, int32_t channel);
@@ -337,6 +350,17 @@ KV_API int32_t kvGetFileNames(KvFileNameCallback callback);
  * bit rate become the document's, for the next kvSave: 0. -1 when cancelled
  * (nothing changes) or after the message when it fails. */
 KV_API int32_t kvGetSaveFile(int32_t doc, char *name);
+
+/* Writes the format the next kvSave writes through the (optional) pointers:
+ * formatTag (1 PCM, 3 float, 85 MP3), bits, and bitRate in kbit/s (0 unless
+ * MP3): 0, -1 for no document. */
+KV_API int32_t kvGetSaveFormat(int32_t doc, int32_t *formatTag, int32_t *bits, int32_t *bitRate);
+/* Makes a format the save dialog offers the one the next kvSave writes, as
+ * its OK does: PCM of 8, 16 or 32 bits, float of 32 or 64 bits, or MP3
+ * (bits ignored) at a bit rate an installed codec offers for the document's
+ * channels and rate: 0; -1 for no document or a format the dialog does not
+ * offer, -2 when no codec offers that bit rate (nothing changes either way). */
+KV_API int32_t kvSetSaveFormat(int32_t doc, int32_t formatTag, int32_t bits, int32_t bitRate);
 
 /* ---- File information and tags ---- */
 

@@ -5,7 +5,9 @@
  * after every block without flooding the program, while a jump to 100 % and
  * every new caption always get through. Allocation sizes are rounded to a few
  * steps and remembered in a small header, so kvRealloc can see when a block
- * already has the size asked for and return it untouched.
+ * already has the size asked for and return it untouched. A caller without
+ * windows (batch work) takes the error texts through a callback instead of
+ * boxes, so it can say which of its files each one is about.
  */
 #include "engine/core/services.h"
 #include "engine/core/engine.h"
@@ -19,6 +21,12 @@
 #include <cstring>
 
 static char errorText[2048];
+static KvErrorCallback errorCallback;
+
+extern "C" KV_API int32_t kvSetErrorCallback(KvErrorCallback callback) {
+    errorCallback = callback;
+    return 0;
+}
 
 struct KV_Progress {
     char message[320];
@@ -36,7 +44,9 @@ int32_t kvError(int32_t helpContext, const char *format, ...) {
     std::vsnprintf(errorText, sizeof errorText, format, args);
     va_end(args);
     kvSendMessage(kvEngine.messageWindow, KV_MSG_ERROR_SHOWN, 0, 0);
-    if (helpContext != 0) {
+    if (errorCallback) {
+        errorCallback(errorText, 0);
+    } else if (helpContext != 0) {
         std::strncat(errorText, "\n\nWould you like to view Help on this problem?",
                      sizeof errorText - std::strlen(errorText) - 1);
         int32_t answer = kvShowMessageBox(kvEngine.messageWindow, "Korvel Error", errorText,
@@ -56,8 +66,11 @@ void kvFatal(const char *format, ...) {
     va_start(args, format);
     std::vsnprintf(errorText, sizeof errorText, format, args);
     va_end(args);
-    kvShowMessageBox(kvEngine.messageWindow, "Korvel Fatal Error", errorText, KV_BOX_OK,
-                     KV_ICON_STOP, KV_ID_OK);
+    if (errorCallback)
+        errorCallback(errorText, 1);
+    else
+        kvShowMessageBox(kvEngine.messageWindow, "Korvel Fatal Error", errorText, KV_BOX_OK,
+                         KV_ICON_STOP, KV_ID_OK);
     std::fflush(nullptr);
     /* Other threads may be running; destructors must not race them. */
     std::_Exit(1);

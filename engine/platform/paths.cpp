@@ -135,6 +135,15 @@ bool kvMakeFolderPath(const std::string &path, std::string *failedPrefix) {
     return true;
 }
 
+std::string kvMakeUniqueFolder(const std::string &parent, const char *stem) {
+    std::string pattern = parent + "/" + stem + "XXXXXX";
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+bool kvRemoveFolder(const std::string &path) {
+    return rmdir(path.c_str()) == 0 || !kvFolderExists(path);
+}
+
 std::vector<std::string> kvListFiles(const std::string &folder) {
     std::vector<std::string> names;
     DIR *dir = opendir(folder.c_str());

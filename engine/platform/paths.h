@@ -42,6 +42,13 @@ bool kvFolderExists(const std::string &path);
  * false and, when failedPrefix is given, stores the prefix that could not be made. */
 bool kvMakeFolderPath(const std::string &path, std::string *failedPrefix);
 
+/* Creates a new folder "<parent>/<stem>XXXXXX" (mode 0700) with a name no
+ * other process has: its path, or "" when it cannot be made. */
+std::string kvMakeUniqueFolder(const std::string &parent, const char *stem);
+
+/* Removes an empty folder: false when it is still there. */
+bool kvRemoveFolder(const std::string &path);
+
 /* Names of the plain files directly inside a folder. */
 std::vector<std::string> kvListFiles(const std::string &folder);
 

@@ -20,7 +20,8 @@ done
 
 root="$scratch/root"
 dpkg -x "$deb" "$root"
-for file in usr/bin/korvel usr/lib/korvel/libkorvel.so.0 usr/share/applications/korvel.desktop \
+for file in usr/bin/korvel usr/bin/korvel-cli usr/share/man/man1/korvel-cli.1 \
+  usr/lib/korvel/libkorvel.so.0 usr/share/applications/korvel.desktop \
   usr/share/icons/hicolor/scalable/apps/korvel.svg usr/share/korvel/help/contents.html \
   usr/share/korvel/help/topic-1.html usr/share/korvel/help/topic-24.html \
   usr/share/korvel/help/topic-25.html usr/share/korvel/demo.wav; do
@@ -36,6 +37,10 @@ program="$root/usr/bin/korvel"
 engine=$(ldd "$program" | awk '/libkorvel/ {print $3}')
 engine=$(realpath -m "$engine")
 [[ "$engine" == "$root/usr/lib/korvel/"* ]] || fail "the program loads its engine from '$engine'"
+engine=$(realpath -m "$(ldd "$root/usr/bin/korvel-cli" | awk '/libkorvel/ {print $3}')")
+[[ "$engine" == "$root/usr/lib/korvel/"* ]] || fail "korvel-cli loads its engine from '$engine'"
+grep -q 'korvel\\-cli apply' "$root/usr/share/man/man1/korvel-cli.1" ||
+  fail "the manual page does not describe korvel-cli apply"
 
 # Start the installed program on its demo sound, open Help Topics, and quit
 # after a screenshot. Without a desktop the platform reports the page it was
