@@ -6,6 +6,7 @@
  * correction instead of being lost.
  */
 #include "app/dialogs/ctl_presets.h"
+#include "app/dialogs/param_store.h"
 #include "app/shell/prompts.h"
 #include "engine/core/korvel.h"
 
@@ -13,6 +14,7 @@
 #include <QInputDialog>
 #include <QMenu>
 #include <QPushButton>
+#include <vector>
 
 ctlPresets::ctlPresets(QWidget *owner) : QWidget(owner) {
     setObjectName("ctlPresets");
@@ -39,6 +41,7 @@ QString ctlPresets::presetName(int index) const {
 void ctlPresets::LoadMenu(const QByteArray &newGroup, void *newRecord, int32_t newSize) {
     if (!newGroup.isEmpty()) group = newGroup;
     if (newRecord) record = newRecord;
+    Q_ASSERT(newSize % static_cast<int32_t>(sizeof(int32_t)) == 0);
     if (newSize > 0) size = newSize;
     if (group.isEmpty()) {
         cmdPresets->setEnabled(false);
@@ -69,7 +72,13 @@ void ctlPresets::popUp() {
 }
 
 void ctlPresets::loadPreset(int index) {
-    kvLoadPreset(group.constData(), index, record, size);
+    /* Read beside the record, then stored field by field: a preview may be
+     * reading the record while the preset comes in. */
+    auto *fields = static_cast<int32_t *>(record);
+    int32_t count = size / static_cast<int32_t>(sizeof(int32_t));
+    std::vector<int32_t> loaded(fields, fields + count);
+    kvLoadPreset(group.constData(), index, loaded.data(), size);
+    mdlStoreParams(fields, loaded.data(), count);
     emit presetLoaded();
 }
 

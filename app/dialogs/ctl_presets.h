@@ -3,9 +3,10 @@
  * named copies of the dialog's slice of a settings record.
  *
  * The engine stores the presets by group; the box only knows the group name
- * and the address and size of the bytes it saves and loads, so any fixed-size
- * record can have presets. The menu is rebuilt from the store each time it
- * opens, so a preset saved in another dialog of the same group shows at once.
+ * and the address and size of the int32 fields it saves and loads (a slice
+ * of KV_Params, or a copy of one), so any such record can have presets. The menu is rebuilt from
+ * the store each time it opens, so a preset saved in another dialog of the same group shows at
+ * once.
  */
 #ifndef KV_APP_CTL_PRESETS_H
 #define KV_APP_CTL_PRESETS_H
@@ -25,7 +26,8 @@ class ctlPresets : public QWidget {
     explicit ctlPresets(QWidget *owner);
 
     /* Sets up or refreshes the menu; an empty group, a null record or a zero
-     * size keeps the value given before. */
+     * size keeps the value given before. The size is in bytes, a whole
+     * number of int32 fields. */
     void LoadMenu(const QByteArray &group, void *record, int32_t size);
     void refresh() { LoadMenu({}, nullptr, 0); }
 

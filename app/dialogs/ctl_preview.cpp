@@ -6,6 +6,7 @@
  * the user sees while typing.
  */
 #include "app/dialogs/ctl_preview.h"
+#include "app/dialogs/param_store.h"
 #include "app/shell/mdl_main.h"
 #include "app/shell/prompts.h"
 
@@ -91,7 +92,7 @@ ctlPreview::ctlPreview(QWidget *owner, KV_Params *params) : QWidget(owner), para
     connect(cmbFade, &QComboBox::textActivated, this, &ctlPreview::fadeTyped);
     connect(cmbFade->lineEdit(), &QLineEdit::editingFinished, this, &ctlPreview::fadeLeft);
     connect(chkBypass, &QCheckBox::toggled, this,
-            [this](bool ticked) { this->params->previewBypass = ticked ? 1 : 0; });
+            [this](bool ticked) { mdlStoreParam(this->params->previewBypass, ticked ? 1 : 0); });
     connect(cmdPreview, &QPushButton::clicked, this, &ctlPreview::togglePreview);
     connect(cmdOK, &QPushButton::clicked, this, [this] {
         mdlMain.dialogResult = true;
@@ -105,7 +106,7 @@ void ctlPreview::Init(bool fixSelection, int32_t kind, int32_t topic) {
     previewKind = kind;
     helpTopic = topic;
     mdlMain.dialogResult = false;
-    params->previewBypass = 0;
+    mdlStoreParam(params->previewBypass, 0);
     chkBypass->setChecked(false);
 
     fraPreview->setVisible(previewKind >= 1);
@@ -128,15 +129,15 @@ void ctlPreview::Init(bool fixSelection, int32_t kind, int32_t topic) {
 
 void ctlPreview::fadeToggled(bool ticked) {
     if (wholeTarget == 1)
-        params->fadeEdgesWhole = ticked ? 1 : 0;
+        mdlStoreParam(params->fadeEdgesWhole, ticked ? 1 : 0);
     else
-        params->fadeEdges = ticked ? 1 : 0;
+        mdlStoreParam(params->fadeEdges, ticked ? 1 : 0);
     cmbFade->setEnabled(ticked);
     lblMilliseconds->setEnabled(ticked);
 }
 
 void ctlPreview::fadeTyped(const QString &text) {
-    params->fadeEdgesMs = leadingNumber(text);
+    mdlStoreParam(params->fadeEdgesMs, leadingNumber(text));
 }
 
 void ctlPreview::fadeLeft() {
@@ -144,7 +145,7 @@ void ctlPreview::fadeLeft() {
     if (ms > 1000) ms = 1000;
     if (ms <= 1) ms = 1;
     cmbFade->setEditText(QString::number(ms));
-    params->fadeEdgesMs = ms;
+    mdlStoreParam(params->fadeEdgesMs, ms);
 }
 
 void ctlPreview::togglePreview() {

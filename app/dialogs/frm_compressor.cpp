@@ -8,6 +8,7 @@
 #include "app/dialogs/frm_compressor.h"
 #include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 #include "app/dialogs/slider_column.h"
 
 #include <QCheckBox>
@@ -88,16 +89,16 @@ void frmCompressor::readParams() {
 }
 
 void frmCompressor::writeParams() {
-    params->compThresholdDb = sldThreshold->value();
-    params->compHardClipDb = sldHardClip->value();
-    params->compRatio = sldRatio->value();
-    params->compAttack = sldAttack->value();
-    params->compRelease = sldRelease->value();
-    params->compGainDb = sldGain->value();
-    params->compEnhance = sldEnhance->value();
-    params->compSoftKnee = chkSoftKnee->isChecked() ? 1 : 0;
-    params->compSideChain = chkSideChain->isChecked() ? 1 : 0;
-    params->compOversample = chkOversample->isChecked() ? 1 : 0;
+    mdlStoreParam(params->compThresholdDb, sldThreshold->value());
+    mdlStoreParam(params->compHardClipDb, sldHardClip->value());
+    mdlStoreParam(params->compRatio, sldRatio->value());
+    mdlStoreParam(params->compAttack, sldAttack->value());
+    mdlStoreParam(params->compRelease, sldRelease->value());
+    mdlStoreParam(params->compGainDb, sldGain->value());
+    mdlStoreParam(params->compEnhance, sldEnhance->value());
+    mdlStoreParam(params->compSoftKnee, chkSoftKnee->isChecked() ? 1 : 0);
+    mdlStoreParam(params->compSideChain, chkSideChain->isChecked() ? 1 : 0);
+    mdlStoreParam(params->compOversample, chkOversample->isChecked() ? 1 : 0);
 
     lblThreshold->setText(mdlDbText(params->compThresholdDb));
     lblHardClip->setText(mdlDbText(params->compHardClipDb));

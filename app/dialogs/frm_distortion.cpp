@@ -9,6 +9,7 @@
 #include "app/dialogs/frm_distortion.h"
 #include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 #include "app/dialogs/slider_column.h"
 
 #include <QHBoxLayout>
@@ -104,9 +105,9 @@ void frmDistortion::readParams() {
 }
 
 void frmDistortion::highClipMoved(int db) {
-    params->distHighClipDb = db;
+    mdlStoreParam(params->distHighClipDb, db);
     mdlSetQuietly(sldLowThreshold, std::min(sldLowThreshold->value(), db - kvGapDb));
-    params->distLowThresholdDb = sldLowThreshold->value();
+    mdlStoreParam(params->distLowThresholdDb, sldLowThreshold->value());
     showLevels();
 }
 
@@ -116,7 +117,7 @@ void frmDistortion::lowThresholdMoved(int db) {
         mdlSetQuietly(sldLowThreshold, highest);
         db = sldLowThreshold->value();
     }
-    params->distLowThresholdDb = db;
+    mdlStoreParam(params->distLowThresholdDb, db);
     showLevels();
 }
 

@@ -9,6 +9,7 @@
 #include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/frm_simple_echo.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 #include "app/dialogs/slider_column.h"
 #include "app/shell/mdl_main.h"
 
@@ -156,22 +157,22 @@ void frmEcho::readParams() {
 
 void frmEcho::writeParams() {
     KV_Params *p = params;
-    p->echoLeftDelayMs = sldLeftDelay->value();
-    p->echoRightDelayMs = sldRightDelay->value();
-    p->echoLeftFromLeftDb = sldLeftFromLeft->value();
-    p->echoLeftFromRightDb = sldLeftFromRight->value();
-    p->echoRightFromLeftDb = sldRightFromLeft->value();
-    p->echoRightFromRightDb = sldRightFromRight->value();
-    p->echoFeedbackRtoLDb = sldFeedbackRtoL->value();
-    p->echoFeedbackLtoRDb = sldFeedbackLtoR->value();
-    p->echoDryLeftDb = sldDryLeft->value();
-    p->echoWetLeftDb = sldWetLeft->value();
-    p->echoWetRightDb = sldWetRight->value();
-    p->echoDryRightDb = sldDryRight->value();
-    p->echoLowPass = sldLowPass->value();
-    p->echoHighPass = sldHighPass->value();
-    p->echoBounce = chkBounce->isChecked() ? 1 : 0;
-    p->echoGang = chkGang->isChecked() ? 1 : 0;
+    mdlStoreParam(p->echoLeftDelayMs, sldLeftDelay->value());
+    mdlStoreParam(p->echoRightDelayMs, sldRightDelay->value());
+    mdlStoreParam(p->echoLeftFromLeftDb, sldLeftFromLeft->value());
+    mdlStoreParam(p->echoLeftFromRightDb, sldLeftFromRight->value());
+    mdlStoreParam(p->echoRightFromLeftDb, sldRightFromLeft->value());
+    mdlStoreParam(p->echoRightFromRightDb, sldRightFromRight->value());
+    mdlStoreParam(p->echoFeedbackRtoLDb, sldFeedbackRtoL->value());
+    mdlStoreParam(p->echoFeedbackLtoRDb, sldFeedbackLtoR->value());
+    mdlStoreParam(p->echoDryLeftDb, sldDryLeft->value());
+    mdlStoreParam(p->echoWetLeftDb, sldWetLeft->value());
+    mdlStoreParam(p->echoWetRightDb, sldWetRight->value());
+    mdlStoreParam(p->echoDryRightDb, sldDryRight->value());
+    mdlStoreParam(p->echoLowPass, sldLowPass->value());
+    mdlStoreParam(p->echoHighPass, sldHighPass->value());
+    mdlStoreParam(p->echoBounce, chkBounce->isChecked() ? 1 : 0);
+    mdlStoreParam(p->echoGang, chkGang->isChecked() ? 1 : 0);
 
     lblLeftDelay->setText(QString::number(p->echoLeftDelayMs) + " ms");
     lblRightDelay->setText(QString::number(p->echoRightDelayMs) + " ms");

@@ -8,6 +8,7 @@
 #include "app/dialogs/frm_eq.h"
 #include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 #include "app/dialogs/slider_column.h"
 #include "app/shell/mdl_main.h"
 
@@ -61,7 +62,7 @@ void frmEQ::readParams() {
 
 void frmEQ::writeParams() {
     for (int k = 0; k < 10; k++) {
-        params->eqBandDb[k] = sldBand[k]->value();
+        mdlStoreParam(params->eqBandDb[k], sldBand[k]->value());
         lblDb[k]->setText(mdlDbText(params->eqBandDb[k]));
     }
 }

@@ -11,6 +11,7 @@
 #include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/frm_options.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 #include "app/shell/mdl_main.h"
 
 #include <QButtonGroup>
@@ -94,9 +95,9 @@ frmFilter::frmFilter(QWidget *owner, KV_Params *params, KV_Options *options)
     motionColumn->addWidget(optStatic);
     motionColumn->addWidget(optDynamic);
     connect(optBandReject, &QRadioButton::toggled, this,
-            [this](bool reject) { this->params->fftFilterType = reject ? 1 : 0; });
+            [this](bool reject) { mdlStoreParam(this->params->fftFilterType, reject ? 1 : 0); });
     connect(optDynamic, &QRadioButton::toggled, this, [this](bool dynamic) {
-        this->params->fftDynamic = dynamic ? 1 : 0;
+        mdlStoreParam(this->params->fftDynamic, dynamic ? 1 : 0);
         showParams();
     });
 
@@ -127,7 +128,7 @@ frmFilter::frmFilter(QWidget *owner, KV_Params *params, KV_Options *options)
 
 QSlider *frmFilter::makeEdgeSlider(const QString &name, int32_t *field) {
     QSlider *slider = makeSlider(name, 0, 1, 0, [this, field](int bin) {
-        *field = mdlFftBinToHz(bin, mdlFftSize(options), rate);
+        mdlStoreParam(*field, mdlFftBinToHz(bin, mdlFftSize(options), rate));
         showParams();
     });
     slider->setOrientation(Qt::Horizontal);
@@ -169,8 +170,8 @@ void frmFilter::readParams() {
         QSignalBlocker quietStatic(optStatic), quietDynamic(optDynamic);
         (params->fftDynamic == 1 ? optDynamic : optStatic)->setChecked(true);
     }
-    params->fftFilterType = optBandReject->isChecked() ? 1 : 0;
-    params->fftDynamic = optDynamic->isChecked() ? 1 : 0;
+    mdlStoreParam(params->fftFilterType, optBandReject->isChecked() ? 1 : 0);
+    mdlStoreParam(params->fftDynamic, optDynamic->isChecked() ? 1 : 0);
     showParams();
 }
 

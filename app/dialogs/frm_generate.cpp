@@ -8,6 +8,7 @@
 #include "app/dialogs/frm_generate.h"
 #include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 #include "app/dialogs/slider_column.h"
 #include "app/shell/mdl_main.h"
 
@@ -44,7 +45,7 @@ frmGenerate::frmGenerate(QWidget *owner, KV_Params *params)
     nyquist = rate > 0 ? std::max(10, rate / 2) : INT_MAX;
 
     sldVolume = makeSlider("sldVolume", -48, 48, 0, [this](int db) {
-        this->params->toneVolumeDb = db;
+        mdlStoreParam(this->params->toneVolumeDb, db);
         lblVolume->setText(mdlDbText(db));
     });
     const QList<int> frequencies = {20, 50, 100, 200, 440, 500, 1000, 2000, 5000, 10000, 20000};
@@ -55,21 +56,22 @@ frmGenerate::frmGenerate(QWidget *owner, KV_Params *params)
     chkSweep = new QCheckBox("S&weep to:", this);
     chkSweep->setObjectName("chkSweep");
     connect(chkSweep, &QCheckBox::toggled, this, [this](bool ticked) {
-        this->params->toneSweep = ticked ? 1 : 0;
+        mdlStoreParam(this->params->toneSweep, ticked ? 1 : 0);
         cmbEndHz->setEnabled(ticked);
     });
     cmbWaveform = new QComboBox(this);
     cmbWaveform->setObjectName("cmbWaveform");
     cmbWaveform->addItems({"Sinusoid", "Sawtooth", "Linear Triangle", "Square"});
     connect(cmbWaveform, &QComboBox::currentIndexChanged, this,
-            [this](int index) { this->params->toneWaveform = index; });
+            [this](int index) { mdlStoreParam(this->params->toneWaveform, index); });
     cmbUnit = new QComboBox(this);
     cmbUnit->setObjectName("cmbUnit");
     cmbUnit->addItems({"Milliseconds", "Seconds", "Minutes"});
     connect(cmbUnit, &QComboBox::currentIndexChanged, this, [this](int index) {
-        this->params->toneLengthUnit = index;
+        mdlStoreParam(this->params->toneLengthUnit, index);
         /* 90 seconds are fine, 90 minutes are not: the limit follows the unit. */
-        this->params->toneLength = limited(&KV_Params::toneLength, this->params->toneLength);
+        mdlStoreParam(this->params->toneLength,
+                      limited(&KV_Params::toneLength, this->params->toneLength));
         QSignalBlocker quiet(cmbLength);
         cmbLength->setEditText(QString::number(this->params->toneLength));
     });
@@ -130,7 +132,7 @@ int32_t frmGenerate::limited(int32_t KV_Params::*field, int32_t value) const {
 }
 
 void frmGenerate::storeNumber(QComboBox *list, int32_t KV_Params::*field, bool rewrite) {
-    params->*field = limited(field, numberIn(list->currentText()));
+    mdlStoreParam(params->*field, limited(field, numberIn(list->currentText())));
     if (rewrite) {
         QSignalBlocker quiet(list);
         list->setEditText(QString::number(params->*field));
@@ -138,24 +140,26 @@ void frmGenerate::storeNumber(QComboBox *list, int32_t KV_Params::*field, bool r
 }
 
 void frmGenerate::readParams() {
-    if (params->toneLengthUnit < 0 || params->toneLengthUnit > 2) params->toneLengthUnit = 1;
+    if (params->toneLengthUnit < 0 || params->toneLengthUnit > 2)
+        mdlStoreParam(params->toneLengthUnit, 1);
     mdlSetQuietly(sldVolume, params->toneVolumeDb);
-    params->toneVolumeDb = sldVolume->value();
+    mdlStoreParam(params->toneVolumeDb, sldVolume->value());
     lblVolume->setText(mdlDbText(params->toneVolumeDb));
-    params->toneLength = limited(&KV_Params::toneLength, params->toneLength);
+    mdlStoreParam(params->toneLength, limited(&KV_Params::toneLength, params->toneLength));
     for (auto [list, field] : {std::pair{cmbStartHz, &KV_Params::toneStartHz},
                                std::pair{cmbEndHz, &KV_Params::toneEndHz},
                                std::pair{cmbLength, &KV_Params::toneLength}}) {
         QSignalBlocker quiet(list);
         list->setEditText(QString::number(params->*field));
     }
-    if (params->toneWaveform < 0 || params->toneWaveform > 3) params->toneWaveform = 0;
+    if (params->toneWaveform < 0 || params->toneWaveform > 3)
+        mdlStoreParam(params->toneWaveform, 0);
     {
         QSignalBlocker quietWave(cmbWaveform), quietUnit(cmbUnit);
         cmbWaveform->setCurrentIndex(params->toneWaveform);
         cmbUnit->setCurrentIndex(params->toneLengthUnit);
     }
-    params->toneSweep = params->toneSweep != 0 ? 1 : 0;
+    mdlStoreParam(params->toneSweep, params->toneSweep != 0 ? 1 : 0);
     mdlSetQuietly(chkSweep, params->toneSweep != 0);
     cmbEndHz->setEnabled(params->toneSweep != 0);
 }

@@ -7,6 +7,7 @@
 #include "app/dialogs/frm_paste_mix.h"
 #include "app/dialogs/frm_volume.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -21,7 +22,7 @@ frmPasteMix::frmPasteMix(QWidget *owner, KV_Params *params)
     lblPercent = new QLabel(mdlPercentText(params->pasteMixDb), this);
     lblPercent->setObjectName("lblPercent");
     sldLevel = makeSlider("sldLevel", -48, 48, params->pasteMixDb, [this](int db) {
-        this->params->pasteMixDb = db;
+        mdlStoreParam(this->params->pasteMixDb, db);
         lblDb->setText(QString::number(db) + " db");
         lblPercent->setText(mdlPercentText(db));
     });

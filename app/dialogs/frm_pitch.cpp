@@ -8,6 +8,7 @@
 #include "app/dialogs/frm_pitch.h"
 #include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 #include "app/dialogs/slider_column.h"
 #include "app/shell/mdl_main.h"
 
@@ -87,14 +88,14 @@ void frmPitch::readParams() {
     mdlSetQuietly(chkDynamic, params->pitchDynamic != 0);
     int mode = params->pitchMode >= 0 && params->pitchMode <= 2 ? params->pitchMode : 0;
     mdlSetQuietly(optMode[mode], true);
-    params->pitchMode = mode;
+    mdlStoreParam(params->pitchMode, mode);
     writeParams();
 }
 
 void frmPitch::writeParams() {
-    params->pitchStart = sldStart->value();
-    params->pitchEnd = sldEnd->value();
-    params->pitchDynamic = chkDynamic->isChecked() ? 1 : 0;
+    mdlStoreParam(params->pitchStart, sldStart->value());
+    mdlStoreParam(params->pitchEnd, sldEnd->value());
+    mdlStoreParam(params->pitchDynamic, chkDynamic->isChecked() ? 1 : 0);
     sldEnd->setEnabled(params->pitchDynamic != 0);
     lblStart->setText(QString::number(params->pitchStart) + "%");
     lblEnd->setText(QString::number(params->pitchEnd) + "%");
@@ -104,7 +105,7 @@ void frmPitch::writeParams() {
 void frmPitch::modeChosen(int mode) {
     bool restart = preview->IsPreviewing();
     preview->StopPreview();
-    params->pitchMode = mode;
+    mdlStoreParam(params->pitchMode, mode);
     showSizes();
     if (restart) preview->StartPreview();
 }

@@ -10,6 +10,7 @@
 #include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/frm_echo.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 #include "app/dialogs/slider_column.h"
 
 #include <QCheckBox>
@@ -94,10 +95,10 @@ void frmReverb::readParams() {
 
 void frmReverb::writeParams() {
     for (int k = 0; k < 6; k++) {
-        params->reverbLevelDb[k] = sldLevel[k]->value();
+        mdlStoreParam(params->reverbLevelDb[k], sldLevel[k]->value());
         lblLevel[k]->setText(mdlDbText(params->reverbLevelDb[k]));
     }
-    params->reverbRoomSize = cmbRoomSize->currentIndex();
-    params->reverbWall = cmbWall->currentIndex();
-    params->reverbGang = chkGang->isChecked() ? 1 : 0;
+    mdlStoreParam(params->reverbRoomSize, cmbRoomSize->currentIndex());
+    mdlStoreParam(params->reverbWall, cmbWall->currentIndex());
+    mdlStoreParam(params->reverbGang, chkGang->isChecked() ? 1 : 0);
 }

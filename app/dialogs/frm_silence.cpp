@@ -6,6 +6,7 @@
  * the document window whether to insert.
  */
 #include "app/dialogs/frm_silence.h"
+#include "app/dialogs/param_store.h"
 #include "app/shell/mdl_main.h"
 
 #include <QComboBox>
@@ -38,8 +39,8 @@ frmSilence::frmSilence(QWidget *owner, KV_Params *params) : QDialog(owner), para
 void frmSilence::done(int result) {
     mdlMain.dialogResult = result == QDialog::Accepted;
     if (mdlMain.dialogResult) {
-        params->silenceAmount = txtAmount->value();
-        params->silenceUnit = cmbUnit->currentIndex();
+        mdlStoreParam(params->silenceAmount, txtAmount->value());
+        mdlStoreParam(params->silenceUnit, cmbUnit->currentIndex());
     }
     QDialog::done(result);
 }

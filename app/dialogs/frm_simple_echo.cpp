@@ -8,6 +8,7 @@
 #include "app/dialogs/frm_simple_echo.h"
 #include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 #include "app/dialogs/slider_column.h"
 #include "app/shell/mdl_main.h"
 
@@ -63,10 +64,10 @@ void frmSimpleEcho::readParams() {
 }
 
 void frmSimpleEcho::writeParams() {
-    params->simpleEchoDelayMs = sldDelay->value();
-    params->simpleEchoFeedbackDb = sldFeedback->value();
-    params->simpleEchoWetDb = sldWetOut->value();
-    params->simpleEchoLowPass = sldLowPass->value();
+    mdlStoreParam(params->simpleEchoDelayMs, sldDelay->value());
+    mdlStoreParam(params->simpleEchoFeedbackDb, sldFeedback->value());
+    mdlStoreParam(params->simpleEchoWetDb, sldWetOut->value());
+    mdlStoreParam(params->simpleEchoLowPass, sldLowPass->value());
     lblDelay->setText(QString::number(params->simpleEchoDelayMs) + " ms");
     lblFeedback->setText(mdlDbText(params->simpleEchoFeedbackDb));
     lblWetOut->setText(mdlDbText(params->simpleEchoWetDb));

@@ -6,6 +6,7 @@
  */
 #include "app/dialogs/frm_volume.h"
 #include "app/dialogs/help_topics.h"
+#include "app/dialogs/param_store.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -54,7 +55,7 @@ frmVolume::frmVolume(QWidget *owner, KV_Params *params, bool normalize, int32_t 
 }
 
 void frmVolume::setLevel(int db) {
-    *field = db;
+    mdlStoreParam(*field, db);
     lblDb->setText(QString::number(db) + " db");
     lblPercent->setText(mdlPercentText(db));
 }

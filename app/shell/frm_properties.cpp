@@ -7,6 +7,7 @@
  */
 #include "app/shell/frm_properties.h"
 #include "app/dialogs/ctl_presets.h"
+#include "app/dialogs/param_store.h"
 #include "app/shell/mdl_main.h"
 
 #include <QButtonGroup>
@@ -128,10 +129,10 @@ void frmProperties::done(int result) {
     mdlMain.dialogResult = result == QDialog::Accepted;
     if (mdlMain.dialogResult) {
         takeWorkingCopy();
-        params->newBitsPerSample = working[0];
-        params->newFormat = working[1];
-        params->newSampleRate = working[2];
-        params->newChannels = working[3];
+        mdlStoreParam(params->newBitsPerSample, working[0]);
+        mdlStoreParam(params->newFormat, working[1]);
+        mdlStoreParam(params->newSampleRate, working[2]);
+        mdlStoreParam(params->newChannels, working[3]);
         options->skipNewFileDialog = chkDontAsk->isChecked() ? 1 : 0;
     }
     QDialog::done(result);

@@ -147,6 +147,7 @@ void kvDocumentFeeder() {
 /* ---- Effect-preview feeder ---- */
 
 struct KV_PreviewRun {
+    KvEffectRun *effect; /* the edit's state and parameter snapshot */
     int32_t doc;
     int32_t edit;
     bool stereo;
@@ -158,9 +159,7 @@ struct KV_PreviewRun {
 };
 
 /* The tone generator's range: toneLength in its unit, as frames. */
-static int32_t kvToneFrames(int32_t rate) {
-    const KV_Params *params = kvEngine.params;
-    if (!params) return 0;
+static int32_t kvToneFrames(const KV_Params *params, int32_t rate) {
     int64_t ms = params->toneLength;
     if (params->toneLengthUnit == 1) ms *= 1000;
     if (params->toneLengthUnit == 2) ms *= 60000;
@@ -189,12 +188,11 @@ static int32_t kvPreviewStep(const KV_PreviewRun &run, int64_t passDone, bool *t
         }
         kvPlayback.readFrame.store(frame + n);
         if (bypass) return n;
-        return std::max(0, kvPreviewProcess(run.doc, run.edit, run.left, run.right, n, length,
+        return std::max(0, kvPreviewProcess(run.effect, run.left, run.right, n, length,
                                             frame - run.rangeStart));
     }
     if (!bypass && !*tailDone) {
-        int32_t produced =
-            kvPreviewProcess(run.doc, run.edit, run.left, run.right, 0, length, length);
+        int32_t produced = kvPreviewProcess(run.effect, run.left, run.right, 0, length, length);
         if (produced > 0) return produced;
         *tailDone = true;
     }
@@ -228,7 +226,8 @@ void kvPreviewFeeder() {
     run.doc = kvPlayback.playDoc.load();
     run.edit = kvPlayback.previewType.load();
     KV_Document *document = kvGetDocument(run.doc);
-    if (!document || kvEffectStart(run.doc, run.edit) != 0) {
+    run.effect = kvEffectStart(run.doc, run.edit, KV_RUN_PREVIEW); /* null without a document */
+    if (!run.effect) {
         kvPlayback.feederRunning.store(0);
         return;
     }
@@ -239,11 +238,13 @@ void kvPreviewFeeder() {
     run.left = !run.stereo || channel != 1 ? buffer() : nullptr;
     run.right = run.stereo && channel != 0 ? buffer() : nullptr;
     run.rangeStart = kvPlayback.loopStart.load();
-    run.rangeEnd = run.edit == 16 ? run.rangeStart + kvToneFrames(state->sampleRate)
-                                  : kvPlayback.loopEnd.load();
+    /* The start's snapshot, not the record the dialog is writing. */
+    run.rangeEnd = run.edit == 16
+                       ? run.rangeStart + kvToneFrames(run.effect->params, state->sampleRate)
+                       : kvPlayback.loopEnd.load();
     run.minimumPass = std::max<int64_t>(state->sampleRate, run.rangeEnd - run.rangeStart);
     kvFeedPreview(run);
-    kvEffectFinish(run.edit);
+    kvEffectFinish(run.effect);
     kvFree(run.left);
     kvFree(run.right);
     kvPlayback.feederRunning.store(0);

@@ -6,7 +6,10 @@
  * drain of edits with delayed output, the commit and the edge cross-fade are
  * the same for every effect, so they live here once; an effect is only its
  * row of the table. Work is bounded by the 4096-frame block: memory does not
- * grow with the file, and cancel is checked once per block.
+ * grow with the file, and cancel is checked once per block. The effect's
+ * running state and the working blocks belong to the run (KvEffectRun), made
+ * at start and freed at finish, never to the file: an edit and a preview
+ * can run at once without meeting.
  */
 #include "engine/dsp/dispatcher.h"
 #include "engine/core/engine.h"
@@ -25,9 +28,11 @@
 #include "engine/view/view.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 static_assert(offsetof(KV_Params, fadeEdgesMs) == 8);
@@ -57,9 +62,6 @@ static_assert(offsetof(KV_Params, cancellable) == 316);
 static_assert(offsetof(KV_Params, cancelRequested) == 320);
 static_assert(offsetof(KV_Params, normalizeDb) == 324);
 static_assert(offsetof(KV_Params, newChannels) == 340);
-
-float blockA[4096];
-float blockB[12288];
 
 enum : int32_t {
     KV_EDIT_PASTE_MIX = 8,
@@ -105,18 +107,53 @@ double kvDbToGain(double db) {
     return std::pow(1.122462048309373, db);
 }
 
-void kvEffectPrepare(int32_t doc, int32_t edit) {
-    if (edit >= 0 && edit < KV_EDIT_COUNT && kvEditTable[edit].prepare)
-        kvEditTable[edit].prepare(doc);
+KvEffectRun *kvEffectStart(int32_t doc, int32_t edit, KvRunKind kind) {
+    if (!kvGetDocument(doc)) return nullptr;
+    auto *run = static_cast<KvEffectRun *>(kvAlloc(sizeof(KvEffectRun)));
+    std::memset(run, 0, sizeof *run);
+    run->doc = doc;
+    run->ops = edit >= 0 && edit < KV_EDIT_COUNT ? &kvEditTable[edit] : nullptr;
+    run->params = kvEngine.params;
+    if (kind == KV_RUN_PREVIEW) {
+        kvEffectTakeParams(run, kvEngine.params);
+        run->params = &run->snapshot;
+    }
+    if (run->ops && run->ops->start && run->ops->start(*run) != 0) {
+        kvEffectFinish(run);
+        return nullptr;
+    }
+    return run;
 }
 
-int32_t kvEffectStart(int32_t doc, int32_t edit) {
-    if (edit < 0 || edit >= KV_EDIT_COUNT || !kvEditTable[edit].start) return 0;
-    return kvEditTable[edit].start(doc);
+void kvEffectPrepare(KvEffectRun *run) {
+    if (run->ops && run->ops->prepare) run->ops->prepare(*run);
 }
 
-void kvEffectFinish(int32_t edit) {
-    if (edit >= 0 && edit < KV_EDIT_COUNT && kvEditTable[edit].finish) kvEditTable[edit].finish();
+void kvEffectFinish(KvEffectRun *run) {
+    if (!run) return;
+    if (run->ops && run->ops->finish) run->ops->finish(*run);
+    kvFree(run->state);
+    kvFree(run);
+}
+
+void kvEffectTakeParams(KvEffectRun *run, const KV_Params *shared) {
+    static_assert(sizeof(KV_Params) % sizeof(int32_t) == 0 && alignof(KV_Params) == 4,
+                  "the record is a row of aligned int32 fields");
+    if (!shared) return;
+    /* The program stores each field with an atomic store of its own; the
+     * load only reads, whatever the const of the record. */
+    auto *from = reinterpret_cast<int32_t *>(const_cast<KV_Params *>(shared));
+    auto *to = reinterpret_cast<int32_t *>(&run->snapshot);
+    for (size_t i = 0; i < sizeof(KV_Params) / sizeof(int32_t); i++)
+        to[i] = std::atomic_ref<int32_t>(from[i]).load(std::memory_order_relaxed);
+}
+
+void *kvRunStateOf(KvEffectRun &run, int32_t size) {
+    if (!run.state) {
+        run.state = kvAlloc(size);
+        std::memset(run.state, 0, size);
+    }
+    return run.state;
 }
 
 static bool kvProcessesChannel(const KV_State *state, int32_t c) {
@@ -159,7 +196,8 @@ static int64_t kvToneFrames(const KV_Params *params, int32_t rate) {
 }
 
 /* Runs the block loop; false when the user cancelled. */
-static bool kvRunBlocks(int32_t doc, int32_t edit, int32_t lower, int32_t length) {
+static bool kvRunBlocks(KvEffectRun &run, int32_t lower, int32_t length) {
+    int32_t doc = run.doc;
     const KV_State *state = kvGetDocument(doc)->current;
     for (int32_t offset = 0; offset < length; offset += KV_BLOCK_FRAMES) {
         KvBlockStep step{doc,   0, 0, lower, offset, std::min(KV_BLOCK_FRAMES, length - offset),
@@ -167,7 +205,7 @@ static bool kvRunBlocks(int32_t doc, int32_t edit, int32_t lower, int32_t length
         for (int32_t c = 0; c < state->channels; c++) {
             if (!kvProcessesChannel(state, c)) continue;
             step.channel = c;
-            kvEditTable[edit].block(step);
+            run.ops->block(run, step);
             step.processed++;
         }
         kvProgress(nullptr, static_cast<int32_t>(static_cast<int64_t>(offset) * 100 / length));
@@ -176,14 +214,14 @@ static bool kvRunBlocks(int32_t doc, int32_t edit, int32_t lower, int32_t length
     return true;
 }
 
-static void kvDrain(int32_t doc, int32_t edit, int32_t length) {
-    if (!kvEditTable[edit].drain) return;
-    const KV_State *state = kvGetDocument(doc)->current;
+static void kvDrain(KvEffectRun &run, int32_t length) {
+    if (!run.ops->drain) return;
+    const KV_State *state = kvGetDocument(run.doc)->current;
     for (int32_t c = 0; c < state->channels; c++) {
         if (!kvProcessesChannel(state, c)) continue;
         int32_t produced;
-        while ((produced = kvEditTable[edit].drain(doc, c, blockA, length)) > 0)
-            kvQueueInsert(doc, c, blockA, std::min(produced, KV_BLOCK_FRAMES));
+        while ((produced = run.ops->drain(run, c, run.blockA, length)) > 0)
+            kvQueueInsert(run.doc, c, run.blockA, std::min(produced, KV_BLOCK_FRAMES));
     }
 }
 
@@ -254,17 +292,17 @@ extern "C" KV_API int32_t kvDoEdit(int32_t doc, int32_t edit) {
                                           : std::max(state->selAnchor, state->selEnd) - lower;
     length = std::min<int64_t>(length, INT32_MAX - static_cast<int64_t>(lower));
     if (edit == KV_EDIT_TONE) length = std::min(length, kvInsertableFrames(state));
-    kvEffectPrepare(doc, edit);
-    if (kvEffectStart(doc, edit) != 0) return -1;
+    KvEffectRun *run = kvEffectStart(doc, edit, KV_RUN_EDIT);
+    if (!run) return -1;
+    kvEffectPrepare(run);
     kvBeginEdit(doc, kvEditTable[edit].name);
     char caption[64];
     std::snprintf(caption, sizeof caption, "Performing %s", kvEditTable[edit].name);
     kvProgress(caption, 0);
     kvEngine.params->cancellable = 1;
-    kvResampleBlock(0, nullptr, nullptr, 0, 0);
-    bool completed = kvRunBlocks(doc, edit, lower, static_cast<int32_t>(length));
-    if (completed) kvDrain(doc, edit, static_cast<int32_t>(length));
-    kvEffectFinish(edit);
+    bool completed = kvRunBlocks(*run, lower, static_cast<int32_t>(length));
+    if (completed) kvDrain(*run, static_cast<int32_t>(length));
+    kvEffectFinish(run);
     if (completed && !kvInsertFailed()) {
         kvProgress(nullptr, -1);
         if (kvCommitEdit(doc, edit)) return 0;
@@ -273,30 +311,27 @@ extern "C" KV_API int32_t kvDoEdit(int32_t doc, int32_t edit) {
 }
 
 /* The preview's call without input: the delayed output still held. */
-static int32_t kvPreviewDrain(int32_t doc, const KvEditOps &ops, float *left, float *right,
-                              int32_t rangeLength) {
-    if (!ops.drain) return 0;
+static int32_t kvPreviewDrain(KvEffectRun &run, float *left, float *right, int32_t rangeLength) {
+    if (!run.ops->drain) return 0;
     int32_t produced = 0;
-    if (left) produced = ops.drain(doc, 0, left, rangeLength);
-    if (right) produced = ops.drain(doc, 1, right, rangeLength);
+    if (left) produced = run.ops->drain(run, 0, left, rangeLength);
+    if (right) produced = run.ops->drain(run, 1, right, rangeLength);
     return produced;
 }
 
-int32_t kvPreviewProcess(int32_t doc, int32_t edit, float *left, float *right, int32_t count,
+int32_t kvPreviewProcess(KvEffectRun *run, float *left, float *right, int32_t count,
                          int32_t rangeLength, int32_t position) {
-    if (!kvGetDocument(doc)) return -1;
-    if (edit < 0 || edit >= KV_EDIT_COUNT) return count;
-    if (position == 0) {
-        kvEffectFinish(edit);
-        kvEffectStart(doc, edit);
-    }
-    kvEffectPrepare(doc, edit);
-    const KvEditOps &ops = kvEditTable[edit];
-    if (count <= 0) return kvPreviewDrain(doc, ops, left, right, rangeLength);
-    if (ops.previewPair) return ops.previewPair(doc, left, right, count, rangeLength, position);
+    if (!kvGetDocument(run->doc)) return -1;
+    if (!run->ops) return count;
+    kvEffectTakeParams(run, kvEngine.params);
+    const KvEditOps &ops = *run->ops;
+    if (position == 0 && ops.start) ops.start(*run);
+    kvEffectPrepare(run);
+    if (count <= 0) return kvPreviewDrain(*run, left, right, rangeLength);
+    if (ops.previewPair) return ops.previewPair(*run, left, right, count, rangeLength, position);
     if (!ops.preview) return count;
     int32_t produced = count;
-    if (left) produced = ops.preview(doc, 0, left, count, rangeLength, position);
-    if (right) produced = ops.preview(doc, 1, right, count, rangeLength, position);
+    if (left) produced = ops.preview(*run, 0, left, count, rangeLength, position);
+    if (right) produced = ops.preview(*run, 1, right, count, rangeLength, position);
     return produced;
 }

@@ -5,12 +5,16 @@
  * range, opens the undo step, runs the edit block by block over every
  * processed channel, honours a cancel, commits and cross-fades the edges.
  * Each edit contributes one row of operations to the table; the live preview
- * runs the same routines on playback buffers through kvPreviewProcess.
+ * runs the same routines on playback buffers through kvPreviewProcess. Every
+ * operation works on a KvEffectRun, so two runs never meet.
  */
 #ifndef KV_DSP_DISPATCHER_H
 #define KV_DSP_DISPATCHER_H
 
+#include "engine/core/korvel.h"
+
 #include <cstdint>
+#include <type_traits>
 
 #define KV_EDIT_COUNT 18
 
@@ -25,47 +29,92 @@ struct KvBlockStep {
     int32_t rangeLength; /* L */
 };
 
+struct KvEditOps;
+
+/* One run of an edit: one kvDoEdit, or one preview from its start to its
+ * stop. The run owns everything the effect changes while samples flow, so
+ * an edit on the interface thread and a preview on the feeder thread share
+ * no state and need no lock; it is allocated whole at start, and nothing
+ * on the way through a buffer allocates. */
+struct KvEffectRun {
+    int32_t doc;
+    const KvEditOps *ops; /* null for an edit number without a row */
+    /* What the effect reads its parameters from: the program's record for
+     * kvDoEdit (the interface thread owns it), `snapshot` for a preview. */
+    const KV_Params *params;
+    void *state; /* the effect's own record (kvRunState), freed at finish */
+    KV_Params snapshot;
+    float blockA[4096];
+    float blockB[12288];
+};
+
 /* The operations of one edit; a null entry means "nothing to do". */
 struct KvEditOps {
     const char *name;
     bool edgeFade;
-    void (*prepare)(int32_t doc);
-    int32_t (*start)(int32_t doc); /* non-zero: the edit cannot run */
-    void (*finish)();
+    /* Forms the constants the block or preview routine needs from the
+     * parameters (for a preview, before every buffer). */
+    void (*prepare)(KvEffectRun &run);
+    /* Sets the run up for a fresh pass: makes the effect's state the first
+     * time and clears it, so a preview starting its next pass allocates
+     * nothing. Non-zero: the edit cannot run. */
+    int32_t (*start)(KvEffectRun &run);
+    /* Frees what start made beside the state record itself. */
+    void (*finish)(KvEffectRun &run);
     /* Reads what it needs from the state before the edit and appends exactly
      * the samples it produces to the new state. */
-    void (*block)(const KvBlockStep &step);
+    void (*block)(KvEffectRun &run, const KvBlockStep &step);
     /* Delayed output after the last block: samples written to `out` (at most
      * 4096); 0 only once all the input the edit still held has come out, so
      * the dispatcher calls it until then. */
-    int32_t (*drain)(int32_t doc, int32_t channel, float *out, int32_t rangeLength);
+    int32_t (*drain)(KvEffectRun &run, int32_t channel, float *out, int32_t rangeLength);
     /* Runs the edit in place on a preview buffer of one channel: the samples
      * produced. */
-    int32_t (*preview)(int32_t doc, int32_t channel, float *buffer, int32_t count,
+    int32_t (*preview)(KvEffectRun &run, int32_t channel, float *buffer, int32_t count,
                        int32_t rangeLength, int32_t position);
     /* For edits that work on both channels at once (echoes, reverb): runs in
      * place on the left and right buffers together (either may be null);
      * used instead of `preview` when present. */
-    int32_t (*previewPair)(int32_t doc, float *left, float *right, int32_t count,
+    int32_t (*previewPair)(KvEffectRun &run, float *left, float *right, int32_t count,
                            int32_t rangeLength, int32_t position) = nullptr;
 };
 
 extern const KvEditOps kvEditTable[KV_EDIT_COUNT];
 
-/* The dispatcher's working blocks. */
-extern float blockA[4096];
-extern float blockB[12288];
+/* Who the run is for: an edit reads the program's parameters in place, a
+ * preview a copy of them taken once per buffer. */
+enum KvRunKind : int32_t { KV_RUN_EDIT, KV_RUN_PREVIEW };
 
-void kvEffectPrepare(int32_t doc, int32_t edit);
-int32_t kvEffectStart(int32_t doc, int32_t edit);
-void kvEffectFinish(int32_t edit);
+/* Makes the run of edit `edit` on document `doc` and starts it: null when
+ * the document is bad or the edit cannot run on it (nothing is left
+ * allocated then). An edit number without a row gives a run that leaves
+ * the sound as it is. */
+KvEffectRun *kvEffectStart(int32_t doc, int32_t edit, KvRunKind kind);
+void kvEffectPrepare(KvEffectRun *run);
+/* Frees the run and all it holds; null is accepted. */
+void kvEffectFinish(KvEffectRun *run);
 
-/* Runs edit `edit` in place on up to two preview buffers (null ones are
- * skipped): -1 for a bad document, else the samples produced. Edits with
- * delayed output (FFT) produce fewer samples than count at first; a call
- * with count 0 drains that delayed output into the buffers (room for 4096
- * samples each), and returns 0 once it is all out. */
-int32_t kvPreviewProcess(int32_t doc, int32_t edit, float *left, float *right, int32_t count,
+/* Copies the shared parameter record into a preview run's snapshot, one
+ * atomic load per field: every field is an aligned int32, so none is ever
+ * seen half written, and the effect reads one value of each field for the
+ * whole buffer. */
+void kvEffectTakeParams(KvEffectRun *run, const KV_Params *shared);
+
+/* The effect's own record of type T in the run: made, zeroed, by the first
+ * call (from the effect's start) and freed with the run. */
+void *kvRunStateOf(KvEffectRun &run, int32_t size);
+template <typename T> T &kvRunState(KvEffectRun &run) {
+    static_assert(std::is_trivially_copyable_v<T>, "the state is zeroed, not constructed");
+    return *static_cast<T *>(kvRunStateOf(run, static_cast<int32_t>(sizeof(T))));
+}
+
+/* Runs a preview run on up to two preview buffers in place (null ones are
+ * skipped), after taking a fresh snapshot of the parameters: -1 for a bad
+ * document, else the samples produced. Position 0 starts a new pass.
+ * Edits with delayed output (FFT) produce fewer samples than count at
+ * first; a call with count 0 drains that delayed output into the buffers
+ * (room for 4096 samples each), and returns 0 once it is all out. */
+int32_t kvPreviewProcess(KvEffectRun *run, float *left, float *right, int32_t count,
                          int32_t rangeLength, int32_t position);
 
 /* a × b, held at the int64 limits: factors taken from the stored records

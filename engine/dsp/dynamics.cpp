@@ -8,10 +8,9 @@
  * preview calls before every buffer, and the envelope's by each call, so the
  * per-sample work is a few multiplications; the knee's tenth power is four
  * multiplications, not a call. Arithmetic is double, constants and state are
- * single precision.
+ * single precision; both live in the run.
  */
 #include "engine/dsp/dynamics.h"
-#include "engine/core/engine.h"
 #include "engine/document/document.h"
 
 #include <algorithm>
@@ -29,16 +28,19 @@ struct KvCompressorChannel {
     float gain, smooth, side, previous;
 };
 
-static KvCompressorConstants comp;
-static KvCompressorChannel compState[2];
+struct KvCompressorState {
+    KvCompressorConstants comp;
+    KvCompressorChannel channel[2];
+};
 
 static float kvGainOf(int32_t db) {
     return static_cast<float>(kvDbToGain(db));
 }
 
-void kvCompressorPrepare(int32_t doc) {
-    const KV_Params *p = kvEngine.params;
-    const KV_Document *document = kvGetDocument(doc);
+void kvCompressorPrepare(KvEffectRun &run) {
+    const KV_Params *p = run.params;
+    const KV_Document *document = kvGetDocument(run.doc);
+    KvCompressorConstants &comp = kvRunState<KvCompressorState>(run).comp;
     double rate = document ? document->current->sampleRate : 44100;
     comp.threshold = kvGainOf(p->compThresholdDb);
     comp.clip = kvGainOf(p->compHardClipDb);
@@ -54,13 +56,9 @@ void kvCompressorPrepare(int32_t doc) {
     comp.oversample = p->compOversample != 0;
 }
 
-static void kvResetCompressor() {
-    for (KvCompressorChannel &state : compState)
+int32_t kvCompressorStart(KvEffectRun &run) {
+    for (KvCompressorChannel &state : kvRunState<KvCompressorState>(run).channel)
         state = {1.0f, 0.0f, 0.0f, 0.0f};
-}
-
-int32_t kvCompressorStart(int32_t) {
-    kvResetCompressor();
     return 0;
 }
 
@@ -78,7 +76,7 @@ struct KvEnvelope {
     bool softKnee;
 };
 
-static KvEnvelope kvEnvelopeFor(double attack, double release) {
+static KvEnvelope kvEnvelopeFor(const KvCompressorConstants &comp, double attack, double release) {
     KvEnvelope e;
     e.up = 1.0 + release;
     e.upDown = e.up * (1.0 - attack);
@@ -127,8 +125,8 @@ static double kvOversampledEnvelope(const KvEnvelope &e, double gain, double pre
     return gain;
 }
 
-static float kvCompressSample(const KvEnvelope &envelope, KvCompressorChannel &state,
-                              float sample) {
+static float kvCompressSample(const KvCompressorConstants &comp, const KvEnvelope &envelope,
+                              KvCompressorChannel &state, float sample) {
     double x = sample;
     state.smooth = static_cast<float>(state.smooth + 0.25 * (x - state.smooth));
     state.side =
@@ -148,38 +146,37 @@ static float kvCompressSample(const KvEnvelope &envelope, KvCompressorChannel &s
     return static_cast<float>(y * comp.makeUp);
 }
 
-void kvCompress(int32_t channel, float *samples, int32_t count) {
-    if (!samples) {
-        kvResetCompressor();
-        return;
-    }
-    KvCompressorChannel &state = compState[channel];
+void kvCompress(KvEffectRun &run, int32_t channel, float *samples, int32_t count) {
+    KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
+    /* local copies, which the stores to the envelope cannot alias */
+    const KvCompressorConstants comp = compressor.comp;
+    KvCompressorChannel state = compressor.channel[channel];
     double step = comp.oversample ? 0.1 : 1.0;
-    KvEnvelope envelope = kvEnvelopeFor(comp.attack * step, comp.release * step);
+    KvEnvelope envelope = kvEnvelopeFor(comp, comp.attack * step, comp.release * step);
     for (int32_t i = 0; i < count; i++)
-        samples[i] = kvCompressSample(envelope, state, samples[i]);
+        samples[i] = kvCompressSample(comp, envelope, state, samples[i]);
+    compressor.channel[channel] = state;
 }
 
-static void kvReadBlock(const KvBlockStep &step) {
+static void kvReadBlock(KvEffectRun &run, const KvBlockStep &step) {
     KV_Document *document = kvGetDocument(step.doc);
-    kvReadSamples(step.doc, step.channel, document->level - 1, blockA, step.lower + step.offset,
+    kvReadSamples(step.doc, step.channel, document->level - 1, run.blockA, step.lower + step.offset,
                   step.count);
 }
 
-void kvCompressorBlock(const KvBlockStep &step) {
-    kvReadBlock(step);
-    kvCompress(step.channel, blockA, step.count);
-    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+void kvCompressorBlock(KvEffectRun &run, const KvBlockStep &step) {
+    kvReadBlock(run, step);
+    kvCompress(run, step.channel, run.blockA, step.count);
+    kvQueueInsert(step.doc, step.channel, run.blockA, step.count);
 }
 
-int32_t kvCompressorPreview(int32_t, int32_t channel, float *buffer, int32_t count, int32_t,
-                            int32_t) {
-    if (channel >= 0 && channel < 2) kvCompress(channel, buffer, count);
+int32_t kvCompressorPreview(KvEffectRun &run, int32_t channel, float *buffer, int32_t count,
+                            int32_t, int32_t) {
+    if (channel >= 0 && channel < 2) kvCompress(run, channel, buffer, count);
     return count;
 }
 
-void kvDistort(float *samples, int32_t count) {
-    const KV_Params *p = kvEngine.params;
+void kvDistort(const KV_Params *p, float *samples, int32_t count) {
     float high = kvGainOf(p->distHighClipDb), low = kvGainOf(p->distLowThresholdDb);
     bool gate = p->distLowThresholdDb > -96;
     for (int32_t i = 0; i < count; i++) {
@@ -191,13 +188,14 @@ void kvDistort(float *samples, int32_t count) {
     }
 }
 
-void kvDistortionBlock(const KvBlockStep &step) {
-    kvReadBlock(step);
-    kvDistort(blockA, step.count);
-    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+void kvDistortionBlock(KvEffectRun &run, const KvBlockStep &step) {
+    kvReadBlock(run, step);
+    kvDistort(run.params, run.blockA, step.count);
+    kvQueueInsert(step.doc, step.channel, run.blockA, step.count);
 }
 
-int32_t kvDistortionPreview(int32_t, int32_t, float *buffer, int32_t count, int32_t, int32_t) {
-    kvDistort(buffer, count);
+int32_t kvDistortionPreview(KvEffectRun &run, int32_t, float *buffer, int32_t count, int32_t,
+                            int32_t) {
+    kvDistort(run.params, buffer, count);
     return count;
 }

@@ -3,8 +3,9 @@
  * the loop) and Echo (two delay lines with an input matrix, self or crossed
  * feedback, band limiting and dry/wet outputs).
  *
- * Both share two float lines of one second each, allocated at start and
- * freed at finish, so nothing is allocated while samples flow. Inside the
+ * Both keep two float lines of one second each in the run, allocated at its
+ * start and freed at its finish, so nothing is allocated while samples flow
+ * (a preview's next pass only clears them). Inside the
  * carried-on tail (the range's last extendAmount seconds when "Carry Beyond
  * Selection" is on) the lines take no new input and only ring on; the tail
  * zone is found once per buffer, not tested per sample.
@@ -18,13 +19,15 @@
 #include <algorithm>
 #include <cstring>
 
-/* Delay lines and their indexes (Simple Echo shares lineIndex[0]). */
-static float *lines[2] = {nullptr, nullptr};
-static int32_t lineLength = 0;
-static int32_t lineIndex[2];
-static float simpleFilter[2];
-/* Echo's band limits: seven one-pole stages per channel in each bank. */
-static float lowPass[2][7], highPass[2][7];
+struct KvEchoState {
+    /* Delay lines and their indexes (Simple Echo shares lineIndex[0]). */
+    float *lines[2];
+    int32_t lineLength;
+    int32_t lineIndex[2];
+    float simpleFilter[2];
+    /* Echo's band limits: seven one-pole stages per channel in each bank. */
+    float lowPass[2][7], highPass[2][7];
+};
 
 int64_t kvTailLength(int32_t doc) {
     const KV_Document *document = kvGetDocument(doc);
@@ -43,55 +46,55 @@ int32_t kvTailStart(int32_t count, int32_t remaining, int64_t tail) {
     return static_cast<int32_t>(std::clamp<int64_t>(first, 0, count));
 }
 
-void kvReadPair(const KvBlockStep &step) {
+void kvReadPair(KvEffectRun &run, const KvBlockStep &step) {
     KV_Document *document = kvGetDocument(step.doc);
     int32_t start = step.lower + step.offset;
-    kvReadSamples(step.doc, 0, document->level - 1, blockA, start, step.count);
+    kvReadSamples(step.doc, 0, document->level - 1, run.blockA, start, step.count);
     if (document->current->channels > 1)
-        kvReadSamples(step.doc, 1, document->level - 1, blockB, start, step.count);
+        kvReadSamples(step.doc, 1, document->level - 1, run.blockB, start, step.count);
 }
 
-static void kvResetEcho() {
-    if (lines[0]) std::memset(lines[0], 0, 2 * lineLength * sizeof(float));
-    lineIndex[0] = lineIndex[1] = 0;
-    simpleFilter[0] = simpleFilter[1] = 0.0f;
-    std::memset(lowPass, 0, sizeof lowPass);
-    std::memset(highPass, 0, sizeof highPass);
+/* Makes the lines the first time (one second at the document's rate) and
+ * clears them and every filter. */
+static void kvResetEcho(KvEffectRun &run) {
+    KvEchoState &echo = kvRunState<KvEchoState>(run);
+    int32_t length = std::max(kvGetDocument(run.doc)->current->sampleRate, 1);
+    if (echo.lineLength != length) {
+        kvFree(echo.lines[0]);
+        echo.lineLength = length;
+        echo.lines[0] = static_cast<float *>(
+            kvAlloc(static_cast<int32_t>(2 * static_cast<int64_t>(length) * sizeof(float))));
+        echo.lines[1] = echo.lines[0] + length;
+    }
+    std::memset(echo.lines[0], 0, 2 * length * sizeof(float));
+    echo.lineIndex[0] = echo.lineIndex[1] = 0;
+    echo.simpleFilter[0] = echo.simpleFilter[1] = 0.0f;
+    std::memset(echo.lowPass, 0, sizeof echo.lowPass);
+    std::memset(echo.highPass, 0, sizeof echo.highPass);
 }
 
-static void kvAllocateLines(int32_t doc) {
-    kvEchoFinish();
-    lineLength = std::max(kvGetDocument(doc)->current->sampleRate, 1);
-    lines[0] = static_cast<float *>(
-        kvAlloc(static_cast<int32_t>(2 * static_cast<int64_t>(lineLength) * sizeof(float))));
-    lines[1] = lines[0] + lineLength;
-    kvResetEcho();
-}
-
-int32_t kvSimpleEchoStart(int32_t doc) {
-    kvAllocateLines(doc);
+int32_t kvSimpleEchoStart(KvEffectRun &run) {
+    kvResetEcho(run);
     return 0;
 }
 
-int32_t kvEchoStart(int32_t doc) {
+int32_t kvEchoStart(KvEffectRun &run) {
     /* The echo's matrix needs two channels; the program converts a mono
      * sound before it gets here. */
-    if (kvGetDocument(doc)->current->channels < 2) return -1;
-    kvAllocateLines(doc);
+    if (kvGetDocument(run.doc)->current->channels < 2) return -1;
+    kvResetEcho(run);
     return 0;
 }
 
-void kvEchoFinish() {
-    kvFree(lines[0]);
-    lines[0] = lines[1] = nullptr;
-    lineLength = 0;
+void kvEchoFinish(KvEffectRun &run) {
+    if (auto *echo = static_cast<KvEchoState *>(run.state)) kvFree(echo->lines[0]);
 }
 
 /* A delay in samples, kept within the line (the dialog stops at 1000 ms,
  * but a stored record could ask for more). */
-static int32_t kvDelayOf(int32_t ms, int32_t rate) {
+static int32_t kvDelayOf(const KvEchoState &echo, int32_t ms, int32_t rate) {
     int64_t samples = static_cast<int64_t>(ms) * rate / 1000;
-    return static_cast<int32_t>(std::min<int64_t>(samples, lineLength));
+    return static_cast<int32_t>(std::min<int64_t>(samples, echo.lineLength));
 }
 
 static float kvFactor(int32_t db) {
@@ -100,11 +103,12 @@ static float kvFactor(int32_t db) {
 
 /* One side of the simple echo over samples [from, to); `live` says whether
  * the samples still feed the line (before the tail zone). */
-static void kvSimpleEchoRun(float *buffer, int32_t side, int32_t from, int32_t to, bool live,
-                            int32_t delay, float wet, float feedback, float k) {
-    float *line = lines[side];
-    float y = simpleFilter[side];
-    int32_t idx = lineIndex[0];
+static void kvSimpleEchoRun(KvEchoState &echo, float *buffer, int32_t side, int32_t from,
+                            int32_t to, bool live, int32_t delay, float wet, float feedback,
+                            float k) {
+    float *line = echo.lines[side];
+    float y = echo.simpleFilter[side];
+    int32_t idx = echo.lineIndex[0];
     for (int32_t i = from; i < to; i++) {
         float x = buffer[i], input = 0.0f;
         if (live) {
@@ -116,33 +120,31 @@ static void kvSimpleEchoRun(float *buffer, int32_t side, int32_t from, int32_t t
         buffer[i] = x + wet * d;
         line[idx] = input + feedback * d;
     }
-    simpleFilter[side] = y;
-    lineIndex[0] = idx;
+    echo.simpleFilter[side] = y;
+    echo.lineIndex[0] = idx;
 }
 
-void kvSimpleEcho(int32_t doc, float *left, float *right, int32_t count, int32_t remaining) {
-    const KV_Document *document = kvGetDocument(doc);
-    if (!left || count <= 0 || !document || !lines[0]) {
-        kvResetEcho();
-        return;
-    }
-    const KV_Params *p = kvEngine.params;
+void kvSimpleEcho(KvEffectRun &run, float *left, float *right, int32_t count, int32_t remaining) {
+    if (!left || count <= 0) return;
+    KvEchoState &echo = kvRunState<KvEchoState>(run);
+    const KV_Params *p = run.params;
     float wet = kvFactor(p->simpleEchoWetDb), feedback = kvFactor(p->simpleEchoFeedbackDb);
     float k = static_cast<float>(p->simpleEchoLowPass * 0.01);
-    int32_t delay = kvDelayOf(p->simpleEchoDelayMs, document->current->sampleRate);
-    int32_t tail = kvTailStart(count, remaining, kvTailLength(doc));
+    int32_t rate = kvGetDocument(run.doc)->current->sampleRate;
+    int32_t delay = kvDelayOf(echo, p->simpleEchoDelayMs, rate);
+    int32_t tail = kvTailStart(count, remaining, kvTailLength(run.doc));
     /* Both sides advance the one shared index by the same steps: run each
      * over the buffer from the same starting index. */
-    int32_t start = lineIndex[0];
+    int32_t start = echo.lineIndex[0];
     float *sides[2] = {left, right};
     int32_t end = start;
     for (int32_t side = 0; side < 2 && sides[side]; side++) {
-        lineIndex[0] = start;
-        kvSimpleEchoRun(sides[side], side, 0, tail, true, delay, wet, feedback, k);
-        kvSimpleEchoRun(sides[side], side, tail, count, false, delay, wet, feedback, k);
-        end = lineIndex[0];
+        echo.lineIndex[0] = start;
+        kvSimpleEchoRun(echo, sides[side], side, 0, tail, true, delay, wet, feedback, k);
+        kvSimpleEchoRun(echo, sides[side], side, tail, count, false, delay, wet, feedback, k);
+        end = echo.lineIndex[0];
     }
-    lineIndex[0] = end;
+    echo.lineIndex[0] = end;
 }
 
 /* A cascade of seven one-pole stages with coefficient k; returns the last. */
@@ -162,8 +164,7 @@ struct KvEchoGains {
     bool bounce;
 };
 
-static KvEchoGains kvEchoGains(int32_t rate) {
-    const KV_Params *p = kvEngine.params;
+static KvEchoGains kvEchoGains(const KV_Params *p, const KvEchoState &echo, int32_t rate) {
     return {kvFactor(p->echoLeftFromLeftDb),
             kvFactor(p->echoLeftFromRightDb),
             kvFactor(p->echoRightFromLeftDb),
@@ -176,14 +177,15 @@ static KvEchoGains kvEchoGains(int32_t rate) {
             kvFactor(p->echoDryRightDb),
             static_cast<float>(p->echoLowPass * 0.001),
             static_cast<float>(p->echoHighPass * 0.001),
-            kvDelayOf(p->echoLeftDelayMs, rate),
-            kvDelayOf(p->echoRightDelayMs, rate),
+            kvDelayOf(echo, p->echoLeftDelayMs, rate),
+            kvDelayOf(echo, p->echoRightDelayMs, rate),
             p->echoBounce != 0};
 }
 
-static void kvEchoSample(const KvEchoGains &g, float &left, float &right, bool live) {
-    float *lineL = lines[0], *lineR = lines[1];
-    int32_t &iL = lineIndex[0], &iR = lineIndex[1];
+static void kvEchoSample(KvEchoState &echo, const KvEchoGains &g, float &left, float &right,
+                         bool live) {
+    float *lineL = echo.lines[0], *lineR = echo.lines[1];
+    int32_t &iL = echo.lineIndex[0], &iR = echo.lineIndex[1];
     float inL = 0.0f, inR = 0.0f;
     if (live) {
         inL = g.leftFromLeft * left + g.leftFromRight * right;
@@ -200,64 +202,60 @@ static void kvEchoSample(const KvEchoGains &g, float &left, float &right, bool l
     inR = std::clamp(inR, -4.0f, 4.0f);
     left = g.wetLeft * lineL[iL] + g.dryLeft * left;
     right = g.wetRight * lineR[iR] + g.dryRight * right;
-    inL = kvCascade(lowPass[0], inL, g.lowPass);
-    inR = kvCascade(lowPass[1], inR, g.lowPass);
-    inL -= kvCascade(highPass[0], inL, g.highPass);
-    inR -= kvCascade(highPass[1], inR, g.highPass);
+    inL = kvCascade(echo.lowPass[0], inL, g.lowPass);
+    inR = kvCascade(echo.lowPass[1], inR, g.lowPass);
+    inL -= kvCascade(echo.highPass[0], inL, g.highPass);
+    inR -= kvCascade(echo.highPass[1], inR, g.highPass);
     lineL[iL] = inL;
     lineR[iR] = inR;
     if (++iL >= g.delayLeft) iL = 0;
     if (++iR >= g.delayRight) iR = 0;
 }
 
-void kvEcho(int32_t doc, float *left, float *right, int32_t count, int32_t remaining) {
-    const KV_Document *document = kvGetDocument(doc);
-    if (!left || count <= 0 || !document || !lines[0]) {
-        kvResetEcho();
-        return;
-    }
-    if (!right) return;
-    KvEchoGains gains = kvEchoGains(document->current->sampleRate);
-    int32_t tail = kvTailStart(count, remaining, kvTailLength(doc));
+void kvEcho(KvEffectRun &run, float *left, float *right, int32_t count, int32_t remaining) {
+    if (!left || !right || count <= 0) return;
+    KvEchoState &echo = kvRunState<KvEchoState>(run);
+    KvEchoGains gains = kvEchoGains(run.params, echo, kvGetDocument(run.doc)->current->sampleRate);
+    int32_t tail = kvTailStart(count, remaining, kvTailLength(run.doc));
     for (int32_t i = 0; i < count; i++)
-        kvEchoSample(gains, left[i], right[i], i < tail);
+        kvEchoSample(echo, gains, left[i], right[i], i < tail);
 }
 
-void kvSimpleEchoBlock(const KvBlockStep &step) {
+void kvSimpleEchoBlock(KvEffectRun &run, const KvBlockStep &step) {
     const KV_State *state = kvGetDocument(step.doc)->current;
     int32_t remaining = step.rangeLength - step.offset;
     if (state->editChannel == -1 && state->channels > 1) {
         if (step.channel != 0) return;
-        kvReadPair(step);
-        kvSimpleEcho(step.doc, blockA, blockB, step.count, remaining);
-        kvQueueInsert(step.doc, 0, blockA, step.count);
-        kvQueueInsert(step.doc, 1, blockB, step.count);
+        kvReadPair(run, step);
+        kvSimpleEcho(run, run.blockA, run.blockB, step.count, remaining);
+        kvQueueInsert(step.doc, 0, run.blockA, step.count);
+        kvQueueInsert(step.doc, 1, run.blockB, step.count);
         return;
     }
     KV_Document *document = kvGetDocument(step.doc);
-    kvReadSamples(step.doc, step.channel, document->level - 1, blockA, step.lower + step.offset,
+    kvReadSamples(step.doc, step.channel, document->level - 1, run.blockA, step.lower + step.offset,
                   step.count);
-    kvSimpleEcho(step.doc, blockA, nullptr, step.count, remaining);
-    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+    kvSimpleEcho(run, run.blockA, nullptr, step.count, remaining);
+    kvQueueInsert(step.doc, step.channel, run.blockA, step.count);
 }
 
-void kvEchoBlock(const KvBlockStep &step) {
+void kvEchoBlock(KvEffectRun &run, const KvBlockStep &step) {
     if (step.channel != 0) return;
-    kvReadPair(step);
-    kvEcho(step.doc, blockA, blockB, step.count, step.rangeLength - step.offset);
-    kvQueueInsert(step.doc, 0, blockA, step.count);
-    kvQueueInsert(step.doc, 1, blockB, step.count);
+    kvReadPair(run, step);
+    kvEcho(run, run.blockA, run.blockB, step.count, step.rangeLength - step.offset);
+    kvQueueInsert(step.doc, 0, run.blockA, step.count);
+    kvQueueInsert(step.doc, 1, run.blockB, step.count);
 }
 
-int32_t kvSimpleEchoPreview(int32_t doc, float *left, float *right, int32_t count,
+int32_t kvSimpleEchoPreview(KvEffectRun &run, float *left, float *right, int32_t count,
                             int32_t rangeLength, int32_t position) {
     if (!left) std::swap(left, right);
-    if (left && count > 0) kvSimpleEcho(doc, left, right, count, rangeLength - position);
+    kvSimpleEcho(run, left, right, count, rangeLength - position);
     return count;
 }
 
-int32_t kvEchoPreview(int32_t doc, float *left, float *right, int32_t count, int32_t rangeLength,
-                      int32_t position) {
-    if (left && right && count > 0) kvEcho(doc, left, right, count, rangeLength - position);
+int32_t kvEchoPreview(KvEffectRun &run, float *left, float *right, int32_t count,
+                      int32_t rangeLength, int32_t position) {
+    kvEcho(run, left, right, count, rangeLength - position);
     return count;
 }

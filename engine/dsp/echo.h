@@ -6,22 +6,22 @@
 
 #include "engine/dsp/dispatcher.h"
 
-int32_t kvSimpleEchoStart(int32_t doc);
-int32_t kvEchoStart(int32_t doc);
-void kvEchoFinish();
-void kvSimpleEchoBlock(const KvBlockStep &step);
-void kvEchoBlock(const KvBlockStep &step);
-int32_t kvSimpleEchoPreview(int32_t doc, float *left, float *right, int32_t count,
+int32_t kvSimpleEchoStart(KvEffectRun &run);
+int32_t kvEchoStart(KvEffectRun &run);
+void kvEchoFinish(KvEffectRun &run);
+void kvSimpleEchoBlock(KvEffectRun &run, const KvBlockStep &step);
+void kvEchoBlock(KvEffectRun &run, const KvBlockStep &step);
+int32_t kvSimpleEchoPreview(KvEffectRun &run, float *left, float *right, int32_t count,
                             int32_t rangeLength, int32_t position);
-int32_t kvEchoPreview(int32_t doc, float *left, float *right, int32_t count, int32_t rangeLength,
-                      int32_t position);
+int32_t kvEchoPreview(KvEffectRun &run, float *left, float *right, int32_t count,
+                      int32_t rangeLength, int32_t position);
 
-/* The effect routines, in place: left (channel 0, or the single channel)
- * and right (null for one channel; Echo needs both) of count samples,
- * `remaining` range samples from the first one to the range end. A null
- * left buffer or count 0 resets the running state. */
-void kvSimpleEcho(int32_t doc, float *left, float *right, int32_t count, int32_t remaining);
-void kvEcho(int32_t doc, float *left, float *right, int32_t count, int32_t remaining);
+/* The effect routines, in place on the run's delay lines: left (channel 0,
+ * or the single channel) and right (null for one channel; Echo needs both)
+ * of count samples, `remaining` range samples from the first one to the
+ * range end. */
+void kvSimpleEcho(KvEffectRun &run, float *left, float *right, int32_t count, int32_t remaining);
+void kvEcho(KvEffectRun &run, float *left, float *right, int32_t count, int32_t remaining);
 
 /* Samples of the carried-on tail: extendEffect x extendAmount seconds. */
 int64_t kvTailLength(int32_t doc);
@@ -30,7 +30,8 @@ int64_t kvTailLength(int32_t doc);
  * when none does). */
 int32_t kvTailStart(int32_t count, int32_t remaining, int64_t tail);
 
-/* Reads the block's two channels (the single one into blockA for mono). */
-void kvReadPair(const KvBlockStep &step);
+/* Reads the block's two channels into the run's blocks (the single one into
+ * blockA for mono). */
+void kvReadPair(KvEffectRun &run, const KvBlockStep &step);
 
 #endif

@@ -388,16 +388,23 @@ void kvFftBuildWindow(float *w, int32_t size, int32_t type, int32_t overlap) {
         w[i] = static_cast<float>(w[i] / f);
 }
 
+/* The floats of the rings, queues, phases and work arrays: everything in
+ * the engine's block after the window and its split. */
+static int32_t kvStreamFloats(int32_t size) {
+    return 6 * size + 10 * (size / 2);
+}
+
 KvFftEngine *kvFftEngineCreate(int32_t size, int32_t window, int32_t overlap) {
     auto *engine = static_cast<KvFftEngine *>(kvAlloc(sizeof(KvFftEngine)));
     std::memset(engine, 0, sizeof *engine);
     engine->size = size;
     engine->overlap = overlap;
+    engine->windowType = window;
     engine->hop = size / overlap;
     engine->plan = kvFftPlanCreate(size / 2);
     /* window and its even/odd split, 2 x (in ring, out ring, queue) of N;
      * 2 x 2 phase arrays and 6 work arrays of N / 2 */
-    int32_t floats = 8 * size + 10 * (size / 2);
+    int32_t floats = 2 * size + kvStreamFloats(size);
     auto *memory = static_cast<float *>(kvAlloc(floats * static_cast<int32_t>(sizeof(float))));
     std::memset(memory, 0, floats * sizeof(float));
     float *next = memory;
@@ -434,6 +441,23 @@ void kvFftEngineFree(KvFftEngine *engine) {
     kvFftPlanFree(engine->plan);
     kvFree(engine->window);
     kvFree(engine);
+}
+
+void kvFftEngineRestart(KvFftEngine **engine, const KV_Options *options) {
+    int32_t size, window, overlap;
+    kvFftSettings(options, &size, &window, &overlap);
+    KvFftEngine *kept = *engine;
+    if (!kept || kept->size != size || kept->windowType != window || kept->overlap != overlap) {
+        kvFftEngineFree(kept);
+        *engine = kvFftEngineCreate(size, window, overlap);
+        return;
+    }
+    /* the block create carved, from the first ring on */
+    std::memset(kept->inRing[0], 0, kvStreamFloats(size) * sizeof(float));
+    for (int32_t c = 0; c < 2; c++) {
+        kept->slot[c] = kept->held[c] = kept->pending[c] = kept->queued[c] = kept->frames[c] = 0;
+        kept->heldAt[c] = 0;
+    }
 }
 
 /* Packs the windowed frame starting at ring position `base` (even) into the

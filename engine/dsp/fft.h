@@ -68,6 +68,7 @@ void kvFftBuildWindow(float *w, int32_t size, int32_t type, int32_t overlap);
 struct KvFftEngine {
     int32_t size;    /* N */
     int32_t overlap; /* V */
+    int32_t windowType;
     int32_t hop;     /* H = N / V */
     KvFftPlan *plan; /* N / 2 complex points */
     float *window;
@@ -91,6 +92,11 @@ struct KvFftEngine {
 /* Allocates and clears the state and builds the window. */
 KvFftEngine *kvFftEngineCreate(int32_t size, int32_t window, int32_t overlap);
 void kvFftEngineFree(KvFftEngine *engine);
+
+/* Leaves *engine cleared, as just created, for the options' FFT settings:
+ * the engine already there is kept when it has them, so a run that starts
+ * its stream again allocates nothing; otherwise it is replaced. */
+void kvFftEngineRestart(KvFftEngine **engine, const KV_Options *options);
 
 /* What an effect does to one hop: bins 0 .. N/2 - 1 of channel `channel`'s
  * frame, changed in place; t is the hop's offset in the range. */

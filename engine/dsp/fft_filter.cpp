@@ -3,8 +3,9 @@
  * bins on the shared streaming transform.
  *
  * The engine (window, rings, overlap-add, delayed release) is fft.cpp's;
- * this file only chooses, per hop, which bins survive, from the edges in
- * KV_Params read afresh at every hop so that a preview follows the dialog.
+ * this file only chooses, per hop, which bins survive, from the edges in the
+ * run's parameters read afresh at every hop so that a preview follows the
+ * dialog.
  * The output stream has exactly the input's length; the dispatcher drains
  * what is still held after its block loop (all of a range shorter than the
  * (V - 1) hops of delay).
@@ -17,9 +18,8 @@
 #include <algorithm>
 #include <cstring>
 
-static KvFftEngine *filterEngine = nullptr;
-
 struct KvFilterHop {
+    const KV_Params *params;
     int32_t rate;
     int32_t rangeLength;
 };
@@ -34,7 +34,7 @@ static void kvClearBins(float *re, float *im, int64_t from, int64_t to) {
 static void kvFilterHopStep(void *context, KvFftEngine *engine, int32_t, int64_t t, float *re,
                             float *im) {
     const auto *hop = static_cast<const KvFilterHop *>(context);
-    const KV_Params *params = kvEngine.params;
+    const KV_Params *params = hop->params;
     int64_t lo = params->fftStartHighPassHz, hi = params->fftStartLowPassHz;
     if (params->fftDynamic && hop->rangeLength > 0) {
         lo += (params->fftEndHighPassHz - lo) * t / hop->rangeLength;
@@ -52,41 +52,44 @@ static void kvFilterHopStep(void *context, KvFftEngine *engine, int32_t, int64_t
     }
 }
 
-int32_t kvFftFilterStart(int32_t) {
-    int32_t size, window, overlap;
-    kvFftSettings(kvEngine.options, &size, &window, &overlap);
-    kvFftEngineFree(filterEngine);
-    filterEngine = kvFftEngineCreate(size, window, overlap);
+/* The run's transform. */
+struct KvFftFilterState {
+    KvFftEngine *engine;
+};
+
+int32_t kvFftFilterStart(KvEffectRun &run) {
+    KvFftFilterState &filter = kvRunState<KvFftFilterState>(run);
+    kvFftEngineRestart(&filter.engine, kvEngine.options);
     return 0;
 }
 
-void kvFftFilterFinish() {
-    kvFftEngineFree(filterEngine);
-    filterEngine = nullptr;
+void kvFftFilterFinish(KvEffectRun &run) {
+    if (auto *filter = static_cast<KvFftFilterState *>(run.state)) kvFftEngineFree(filter->engine);
 }
 
-int32_t kvFftFilter(int32_t doc, int32_t channel, const float *in, float *out, int32_t n,
+int32_t kvFftFilter(KvEffectRun &run, int32_t channel, const float *in, float *out, int32_t n,
                     int32_t position, int32_t rangeLength) {
-    const KV_Document *document = kvGetDocument(doc);
-    if (!filterEngine || !document || channel < 0 || channel > 1 || n <= 0) return 0;
-    KvFilterHop hop{std::max(document->current->sampleRate, 1), rangeLength};
-    return kvFftStream(filterEngine, channel, in, out, n, position, kvFilterHopStep, &hop);
+    KvFftEngine *engine = kvRunState<KvFftFilterState>(run).engine;
+    const KV_Document *document = kvGetDocument(run.doc);
+    if (!engine || !document || channel < 0 || channel > 1 || n <= 0) return 0;
+    KvFilterHop hop{run.params, std::max(document->current->sampleRate, 1), rangeLength};
+    return kvFftStream(engine, channel, in, out, n, position, kvFilterHopStep, &hop);
 }
 
-void kvFftFilterBlock(const KvBlockStep &step) {
+void kvFftFilterBlock(KvEffectRun &run, const KvBlockStep &step) {
     KV_Document *document = kvGetDocument(step.doc);
-    kvReadSamples(step.doc, step.channel, document->level - 1, blockA, step.lower + step.offset,
+    kvReadSamples(step.doc, step.channel, document->level - 1, run.blockA, step.lower + step.offset,
                   step.count);
-    int32_t produced = kvFftFilter(step.doc, step.channel, blockA, blockA, step.count, step.offset,
-                                   step.rangeLength);
-    if (produced > 0) kvQueueInsert(step.doc, step.channel, blockA, produced);
+    int32_t produced = kvFftFilter(run, step.channel, run.blockA, run.blockA, step.count,
+                                   step.offset, step.rangeLength);
+    if (produced > 0) kvQueueInsert(step.doc, step.channel, run.blockA, produced);
 }
 
-int32_t kvFftFilterDrain(int32_t doc, int32_t channel, float *out, int32_t rangeLength) {
-    return kvFftFilter(doc, channel, nullptr, out, KV_BLOCK_FRAMES, rangeLength, rangeLength);
+int32_t kvFftFilterDrain(KvEffectRun &run, int32_t channel, float *out, int32_t rangeLength) {
+    return kvFftFilter(run, channel, nullptr, out, KV_BLOCK_FRAMES, rangeLength, rangeLength);
 }
 
-int32_t kvFftFilterPreview(int32_t doc, int32_t channel, float *buffer, int32_t count,
+int32_t kvFftFilterPreview(KvEffectRun &run, int32_t channel, float *buffer, int32_t count,
                            int32_t rangeLength, int32_t position) {
-    return kvFftFilter(doc, channel, buffer, buffer, count, position, rangeLength);
+    return kvFftFilter(run, channel, buffer, buffer, count, position, rangeLength);
 }

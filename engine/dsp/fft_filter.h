@@ -7,17 +7,18 @@
 
 #include "engine/dsp/dispatcher.h"
 
-int32_t kvFftFilterStart(int32_t doc);
-void kvFftFilterFinish();
-void kvFftFilterBlock(const KvBlockStep &step);
-int32_t kvFftFilterDrain(int32_t doc, int32_t channel, float *out, int32_t rangeLength);
-int32_t kvFftFilterPreview(int32_t doc, int32_t channel, float *buffer, int32_t count,
+int32_t kvFftFilterStart(KvEffectRun &run);
+void kvFftFilterFinish(KvEffectRun &run);
+void kvFftFilterBlock(KvEffectRun &run, const KvBlockStep &step);
+int32_t kvFftFilterDrain(KvEffectRun &run, int32_t channel, float *out, int32_t rangeLength);
+int32_t kvFftFilterPreview(KvEffectRun &run, int32_t channel, float *buffer, int32_t count,
                            int32_t rangeLength, int32_t position);
 
-/* The filter routine: n samples of channel c from `in` (null drains) at
- * offset `position` of a range of rangeLength; writes the released output
- * (at most n samples) to `out` and returns its length. */
-int32_t kvFftFilter(int32_t doc, int32_t channel, const float *in, float *out, int32_t n,
+/* The filter routine on the run's transform: n samples of channel c from
+ * `in` (null drains) at offset `position` of a range of rangeLength; writes
+ * the released output (at most n samples) to `out` and returns its
+ * length. */
+int32_t kvFftFilter(KvEffectRun &run, int32_t channel, const float *in, float *out, int32_t n,
                     int32_t position, int32_t rangeLength);
 
 #endif

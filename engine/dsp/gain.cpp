@@ -3,7 +3,7 @@
  * and the peak scan.
  *
  * Each block step reads one channel's block from the state before the edit
- * into blockA, changes it in a straight loop and appends it. Nothing here
+ * into the run's blockA, changes it in a straight loop and appends it. Nothing here
  * limits: samples may leave full scale and are stored as floats unchanged.
  * The peak scan reads only the block summaries, never samples.
  */
@@ -17,9 +17,9 @@
 #include <cmath>
 
 /* Reads the block of the step's channel from the state before the edit. */
-static void kvReadPrevious(const KvBlockStep &step, int32_t position) {
+static void kvReadPrevious(KvEffectRun &run, const KvBlockStep &step, int32_t position) {
     KV_Document *document = kvGetDocument(step.doc);
-    kvReadSamples(step.doc, step.channel, document->level - 1, blockA, position, step.count);
+    kvReadSamples(step.doc, step.channel, document->level - 1, run.blockA, position, step.count);
 }
 
 static void kvScale(float *samples, int32_t count, double gain) {
@@ -27,40 +27,43 @@ static void kvScale(float *samples, int32_t count, double gain) {
         samples[i] = static_cast<float>(samples[i] * gain);
 }
 
-static void kvGainBlock(const KvBlockStep &step, double gain) {
-    kvReadPrevious(step, step.lower + step.offset);
-    kvScale(blockA, step.count, gain);
-    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+static void kvGainBlock(KvEffectRun &run, const KvBlockStep &step, double gain) {
+    kvReadPrevious(run, step, step.lower + step.offset);
+    kvScale(run.blockA, step.count, gain);
+    kvQueueInsert(step.doc, step.channel, run.blockA, step.count);
 }
 
-void kvVolumeBlock(const KvBlockStep &step) {
-    kvGainBlock(step, kvDbToGain(kvEngine.params->volumeDb));
+void kvVolumeBlock(KvEffectRun &run, const KvBlockStep &step) {
+    kvGainBlock(run, step, kvDbToGain(run.params->volumeDb));
 }
 
-void kvNormalizeBlock(const KvBlockStep &step) {
-    kvGainBlock(step, kvDbToGain(kvEngine.params->normalizeDb));
+void kvNormalizeBlock(KvEffectRun &run, const KvBlockStep &step) {
+    kvGainBlock(run, step, kvDbToGain(run.params->normalizeDb));
 }
 
-int32_t kvVolumePreview(int32_t, int32_t, float *buffer, int32_t count, int32_t, int32_t) {
-    kvScale(buffer, count, kvDbToGain(kvEngine.params->volumeDb));
+int32_t kvVolumePreview(KvEffectRun &run, int32_t, float *buffer, int32_t count, int32_t, int32_t) {
+    kvScale(buffer, count, kvDbToGain(run.params->volumeDb));
     return count;
 }
 
-int32_t kvNormalizePreview(int32_t, int32_t, float *buffer, int32_t count, int32_t, int32_t) {
-    kvScale(buffer, count, kvDbToGain(kvEngine.params->normalizeDb));
+int32_t kvNormalizePreview(KvEffectRun &run, int32_t, float *buffer, int32_t count, int32_t,
+                           int32_t) {
+    kvScale(buffer, count, kvDbToGain(run.params->normalizeDb));
     return count;
 }
 
-void kvFadeInBlock(const KvBlockStep &step) {
-    kvReadPrevious(step, step.lower + step.offset);
+void kvFadeInBlock(KvEffectRun &run, const KvBlockStep &step) {
+    kvReadPrevious(run, step, step.lower + step.offset);
+    float *blockA = run.blockA;
     double step1 = 1.0 / step.rangeLength;
     for (int32_t i = 0; i < step.count; i++)
         blockA[i] = static_cast<float>(blockA[i] * ((step.offset + i) * step1));
     kvQueueInsert(step.doc, step.channel, blockA, step.count);
 }
 
-void kvFadeOutBlock(const KvBlockStep &step) {
-    kvReadPrevious(step, step.lower + step.offset);
+void kvFadeOutBlock(KvEffectRun &run, const KvBlockStep &step) {
+    kvReadPrevious(run, step, step.lower + step.offset);
+    float *blockA = run.blockA;
     double step1 = 1.0 / step.rangeLength;
     for (int32_t i = 0; i < step.count; i++)
         blockA[i] =
@@ -68,34 +71,41 @@ void kvFadeOutBlock(const KvBlockStep &step) {
     kvQueueInsert(step.doc, step.channel, blockA, step.count);
 }
 
-void kvMuteBlock(const KvBlockStep &step) {
+void kvMuteBlock(KvEffectRun &, const KvBlockStep &step) {
     kvQueueInsert(step.doc, step.channel, nullptr, step.count);
 }
 
-void kvReverseBlock(const KvBlockStep &step) {
-    kvReadPrevious(step, step.lower + step.rangeLength - step.offset - step.count);
-    std::reverse(blockA, blockA + step.count);
-    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+void kvReverseBlock(KvEffectRun &run, const KvBlockStep &step) {
+    kvReadPrevious(run, step, step.lower + step.rangeLength - step.offset - step.count);
+    std::reverse(run.blockA, run.blockA + step.count);
+    kvQueueInsert(step.doc, step.channel, run.blockA, step.count);
 }
 
-/* Paste Mix: clipboard frames per 4096 document frames, and their buffer. */
-static int32_t clipBlockSize = 0;
-static float *clipBuffer = nullptr;
+/* Paste Mix: clipboard frames per 4096 document frames, their buffer, and
+ * the run's own resampling state. */
+struct KvPasteMixState {
+    int32_t clipBlockSize;
+    float *clipBuffer;
+    KvResampleState resample[2];
+};
 
-int32_t kvPasteMixStart(int32_t doc) {
-    int32_t rate = kvGetDocument(doc)->current->sampleRate;
-    clipBlockSize =
+int32_t kvPasteMixStart(KvEffectRun &run) {
+    KvPasteMixState &mix = kvRunState<KvPasteMixState>(run);
+    int32_t rate = kvGetDocument(run.doc)->current->sampleRate;
+    int32_t size =
         rate > 0 ? static_cast<int32_t>(static_cast<int64_t>(kvClip.sampleRate) * 4096 / rate) : 0;
-    kvResampleBlock(0, nullptr, nullptr, 0, 0);
-    kvFree(clipBuffer);
-    clipBuffer = static_cast<float *>(
-        kvAlloc(static_cast<int32_t>(2 * std::max(clipBlockSize, 1) * sizeof(float))));
+    if (!mix.clipBuffer || size != mix.clipBlockSize) {
+        kvFree(mix.clipBuffer);
+        mix.clipBuffer = static_cast<float *>(
+            kvAlloc(static_cast<int32_t>(2 * std::max(size, 1) * sizeof(float))));
+    }
+    mix.clipBlockSize = size;
+    mix.resample[0] = mix.resample[1] = KvResampleState{0.0, 0.0};
     return 0;
 }
 
-void kvPasteMixFinish() {
-    kvFree(clipBuffer);
-    clipBuffer = nullptr;
+void kvPasteMixFinish(KvEffectRun &run) {
+    if (auto *mix = static_cast<KvPasteMixState *>(run.state)) kvFree(mix->clipBuffer);
 }
 
 /* Fills `buffer` with `frames` clipboard frames from `position` for the k-th
@@ -116,41 +126,43 @@ static void kvFillFromClip(const KV_State *state, int32_t k, int32_t position, i
 /* Adds clipFrames clipboard frames from clip position `position`, resampled
  * to `span` document frames, to the first `count` of `samples` of a channel
  * (the k-th processed). */
-static void kvMixClip(const KV_State *state, int32_t channel, int32_t k, float *samples,
-                      int32_t count, int32_t span, int32_t position, int32_t clipFrames) {
-    double gain = kvDbToGain(kvEngine.params->pasteMixDb);
-    kvFillFromClip(state, k, position, clipFrames, clipBuffer);
-    const float *source = clipBuffer;
+static void kvMixClip(KvEffectRun &run, const KV_State *state, int32_t channel, int32_t k,
+                      float *samples, int32_t count, int32_t span, int32_t position,
+                      int32_t clipFrames) {
+    KvPasteMixState &mix = kvRunState<KvPasteMixState>(run);
+    double gain = kvDbToGain(run.params->pasteMixDb);
+    kvFillFromClip(state, k, position, clipFrames, mix.clipBuffer);
+    const float *source = mix.clipBuffer;
     if (clipFrames != span) {
-        kvResampleBlock(channel, clipBuffer, blockB, clipFrames, span);
-        source = blockB;
+        kvResampleBlockWith(mix.resample, channel, mix.clipBuffer, run.blockB, clipFrames, span);
+        source = run.blockB;
     }
     for (int32_t i = 0; i < count; i++)
         samples[i] = static_cast<float>(samples[i] + gain * source[i]);
 }
 
-void kvPasteMixBlock(const KvBlockStep &step) {
-    kvReadPrevious(step, step.lower + step.offset);
-    if (clipBlockSize > 0 && clipBuffer) {
+void kvPasteMixBlock(KvEffectRun &run, const KvBlockStep &step) {
+    kvReadPrevious(run, step, step.lower + step.offset);
+    int32_t size = kvRunState<KvPasteMixState>(run).clipBlockSize;
+    if (size > 0) {
         const KV_State *state = kvGetDocument(step.doc)->current;
-        int32_t position =
-            static_cast<int32_t>(static_cast<int64_t>(step.offset) * clipBlockSize / 4096);
-        kvMixClip(state, step.channel, step.processed, blockA, step.count, KV_BLOCK_FRAMES,
-                  position, clipBlockSize);
+        int32_t position = static_cast<int32_t>(static_cast<int64_t>(step.offset) * size / 4096);
+        kvMixClip(run, state, step.channel, step.processed, run.blockA, step.count, KV_BLOCK_FRAMES,
+                  position, size);
     }
-    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+    kvQueueInsert(step.doc, step.channel, run.blockA, step.count);
 }
 
-int32_t kvPasteMixPreview(int32_t doc, int32_t channel, float *buffer, int32_t count, int32_t,
+int32_t kvPasteMixPreview(KvEffectRun &run, int32_t channel, float *buffer, int32_t count, int32_t,
                           int32_t position) {
-    const KV_State *state = kvGetDocument(doc)->current;
-    int32_t rate = state->sampleRate;
-    if (!clipBuffer || clipBlockSize <= 0 || rate <= 0 || count <= 0) return count;
+    const KV_State *state = kvGetDocument(run.doc)->current;
+    int32_t rate = state->sampleRate, size = kvRunState<KvPasteMixState>(run).clipBlockSize;
+    if (size <= 0 || rate <= 0 || count <= 0) return count;
     count = std::min(count, 4096);
-    int32_t clipFrames = static_cast<int32_t>(static_cast<int64_t>(count) * clipBlockSize / 4096);
-    int32_t clipPosition =
-        static_cast<int32_t>(static_cast<int64_t>(position) * clipBlockSize / 4096);
-    kvMixClip(state, channel, channel, buffer, count, count, clipPosition, std::max(clipFrames, 1));
+    int32_t clipFrames = static_cast<int32_t>(static_cast<int64_t>(count) * size / 4096);
+    int32_t clipPosition = static_cast<int32_t>(static_cast<int64_t>(position) * size / 4096);
+    kvMixClip(run, state, channel, channel, buffer, count, count, clipPosition,
+              std::max(clipFrames, 1));
     return count;
 }
 

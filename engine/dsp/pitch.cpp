@@ -20,8 +20,6 @@
 #include <cmath>
 #include <cstring>
 
-static KvFftEngine *pitchEngine = nullptr;
-
 /* Per channel: the read position relative to the next call's first input
  * sample, the input sample just before it, and the smoothing value. */
 struct KvResampler {
@@ -29,16 +27,21 @@ struct KvResampler {
     float last;
     double smooth;
 };
-static KvResampler resampler[2];
-/* Mode 2: vocoder output handed to the resampler so far, per channel (its
- * offset in the range, since the vocoder's output stream has no delay). */
-static int64_t resampled[2];
-/* Vocoder output in the drain and the preview's resampled result; the
- * dispatcher's blocks stay with the user-interface thread. */
-static float pitchScratch[2 * KV_BLOCK_FRAMES];
 
-static int32_t kvPitchMode() {
-    int32_t mode = kvEngine.params->pitchMode;
+/* The run's vocoder and resamplers. Vocoder output in the drain and the
+ * preview's resampled result go to the run's blockB, which neither uses
+ * otherwise. */
+struct KvPitchState {
+    KvFftEngine *engine;
+    KvResampler resampler[2];
+    /* Mode 2: vocoder output handed to the resampler so far, per channel
+     * (its offset in the range, since the vocoder's output stream has no
+     * delay). */
+    int64_t resampled[2];
+};
+
+static int32_t kvPitchMode(const KV_Params *params) {
+    int32_t mode = params->pitchMode;
     return mode >= 0 && mode <= 2 ? mode : 0;
 }
 
@@ -49,8 +52,7 @@ static double kvPercentFactor(int32_t percent) {
     return std::clamp(percent, 50, 200) * 0.01;
 }
 
-double kvPitchFactor(double t, int32_t L) {
-    const KV_Params *params = kvEngine.params;
+double kvPitchFactor(const KV_Params *params, double t, int32_t L) {
     double f0 = kvPercentFactor(params->pitchStart);
     if (!params->pitchDynamic || L <= 0) return f0;
     double f1 = kvPercentFactor(params->pitchEnd);
@@ -66,14 +68,10 @@ double kvPitchFactor(double t, int32_t L) {
  * gives the number of P(k) below S, which is the sum of 1 / f within one
  * sample. The factor is taken at the input position being read, so a glide
  * follows the input's time line whatever the output's length. */
-int32_t kvPitchResample(int32_t channel, const float *in, float *out, int32_t n, int64_t t0,
-                        int32_t L) {
-    if (!in || !out) {
-        resampler[0] = resampler[1] = KvResampler{0.0, 0.0f, 0.0};
-        return 0;
-    }
-    if (n <= 0) return 0;
-    KvResampler &state = resampler[channel & 1];
+int32_t kvPitchResample(KvEffectRun &run, int32_t channel, const float *in, float *out, int32_t n,
+                        int64_t t0, int32_t L) {
+    if (!in || !out || n <= 0) return 0;
+    KvResampler &state = kvRunState<KvPitchState>(run).resampler[channel & 1];
     double r = state.position, smooth = state.smooth;
     int32_t produced = 0;
     while (produced < 2 * KV_BLOCK_FRAMES) {
@@ -81,7 +79,7 @@ int32_t kvPitchResample(int32_t channel, const float *in, float *out, int32_t n,
         if (b >= n) break;
         double d = r - b;
         double left = b > 0 ? in[b - 1] : state.last;
-        double v = kvPitchFactor(static_cast<double>(t0) + r, L);
+        double v = kvPitchFactor(run.params, static_cast<double>(t0) + r, L);
         if (v <= 1.0) {
             smooth += v * ((1.0 - d) * left + d * in[b] - smooth);
             out[produced++] = static_cast<float>(smooth);
@@ -100,6 +98,7 @@ int32_t kvPitchResample(int32_t channel, const float *in, float *out, int32_t n,
 /* ---- Phase vocoder ---- */
 
 struct KvVocoderHop {
+    const KV_Params *params;
     int32_t rangeLength;
     bool inverse;
 };
@@ -160,7 +159,7 @@ static float kvFoldPhase(float phase) {
 static void kvVocoderHopStep(void *context, KvFftEngine *engine, int32_t c, int64_t t, float *re,
                              float *im) {
     const auto *hop = static_cast<const KvVocoderHop *>(context);
-    double factor = kvPitchFactor(static_cast<double>(t), hop->rangeLength);
+    double factor = kvPitchFactor(hop->params, static_cast<double>(t), hop->rangeLength);
     if (hop->inverse) factor = 1.0 / factor;
     int32_t half = engine->size / 2;
     /* Bins past half / factor have no target; a few more are harmless. */
@@ -194,45 +193,46 @@ static void kvVocoderHopStep(void *context, KvFftEngine *engine, int32_t c, int6
     }
 }
 
-int32_t kvPhaseVocoder(int32_t channel, const float *in, float *out, int32_t n, int64_t t0,
-                       int32_t L, bool inverse) {
-    if (!pitchEngine || channel < 0 || channel > 1 || n <= 0) return 0;
-    KvVocoderHop hop{L, inverse};
-    return kvFftStream(pitchEngine, channel, in, out, n, t0, kvVocoderHopStep, &hop);
+int32_t kvPhaseVocoder(KvEffectRun &run, int32_t channel, const float *in, float *out, int32_t n,
+                       int64_t t0, int32_t L, bool inverse) {
+    KvFftEngine *engine = kvRunState<KvPitchState>(run).engine;
+    if (!engine || channel < 0 || channel > 1 || n <= 0) return 0;
+    KvVocoderHop hop{run.params, L, inverse};
+    return kvFftStream(engine, channel, in, out, n, t0, kvVocoderHopStep, &hop);
 }
 
 /* ---- Dispatcher row ---- */
 
-int32_t kvPitchStart(int32_t) {
-    int32_t size, window, overlap;
-    kvFftSettings(kvEngine.options, &size, &window, &overlap);
-    kvFftEngineFree(pitchEngine);
-    pitchEngine = kvFftEngineCreate(size, window, overlap);
-    kvPitchResample(0, nullptr, nullptr, 0, 0, 0);
-    resampled[0] = resampled[1] = 0;
+int32_t kvPitchStart(KvEffectRun &run) {
+    KvPitchState &pitch = kvRunState<KvPitchState>(run);
+    kvFftEngineRestart(&pitch.engine, kvEngine.options);
+    pitch.resampler[0] = pitch.resampler[1] = KvResampler{0.0, 0.0f, 0.0};
+    pitch.resampled[0] = pitch.resampled[1] = 0;
     return 0;
 }
 
-void kvPitchFinish() {
-    kvFftEngineFree(pitchEngine);
-    pitchEngine = nullptr;
+void kvPitchFinish(KvEffectRun &run) {
+    if (auto *pitch = static_cast<KvPitchState *>(run.state)) kvFftEngineFree(pitch->engine);
 }
 
 /* Mode 2's second stage: resamples m vocoder samples of channel c. */
-static int32_t kvResampleVocoded(int32_t c, const float *in, float *out, int32_t m, int32_t L) {
-    int32_t produced = kvPitchResample(c, in, out, m, resampled[c], L);
-    resampled[c] += m;
+static int32_t kvResampleVocoded(KvEffectRun &run, int32_t c, const float *in, float *out,
+                                 int32_t m, int32_t L) {
+    int64_t &resampled = kvRunState<KvPitchState>(run).resampled[c];
+    int32_t produced = kvPitchResample(run, c, in, out, m, resampled, L);
+    resampled += m;
     return produced;
 }
 
-void kvPitchBlock(const KvBlockStep &step) {
+void kvPitchBlock(KvEffectRun &run, const KvBlockStep &step) {
     int32_t level = kvGetDocument(step.doc)->level - 1;
     int32_t c = step.channel, n = step.count, o = step.offset, L = step.rangeLength;
     int32_t position = step.lower + o;
-    switch (kvPitchMode()) {
+    float *blockA = run.blockA, *blockB = run.blockB;
+    switch (kvPitchMode(run.params)) {
     case 1: {
         kvReadSamples(step.doc, c, level, blockB, position, n);
-        int32_t produced = kvPhaseVocoder(c, blockB, blockA, n, o, L, false);
+        int32_t produced = kvPhaseVocoder(run, c, blockB, blockA, n, o, L, false);
         kvQueueInsert(step.doc, c, blockA, produced);
         break;
     }
@@ -240,56 +240,57 @@ void kvPitchBlock(const KvBlockStep &step) {
         /* Slowed down, 4096 vocoded samples resample to up to 8192: past
          * blockA's end, so the result goes to the upper part of blockB. */
         kvReadSamples(step.doc, c, level, blockA, position, n);
-        int32_t vocoded = kvPhaseVocoder(c, blockA, blockB, n, o, L, true);
+        int32_t vocoded = kvPhaseVocoder(run, c, blockA, blockB, n, o, L, true);
         float *result = blockB + KV_BLOCK_FRAMES;
         if (vocoded > 0)
-            kvQueueInsert(step.doc, c, result, kvResampleVocoded(c, blockB, result, vocoded, L));
+            kvQueueInsert(step.doc, c, result,
+                          kvResampleVocoded(run, c, blockB, result, vocoded, L));
         break;
     }
     default: {
         kvReadSamples(step.doc, c, level, blockA, position, n);
-        kvQueueInsert(step.doc, c, blockB, kvPitchResample(c, blockA, blockB, n, o, L));
+        kvQueueInsert(step.doc, c, blockB, kvPitchResample(run, c, blockA, blockB, n, o, L));
         break;
     }
     }
 }
 
-int32_t kvPitchDrain(int32_t, int32_t channel, float *out, int32_t rangeLength) {
-    int32_t mode = kvPitchMode();
+int32_t kvPitchDrain(KvEffectRun &run, int32_t channel, float *out, int32_t rangeLength) {
+    int32_t mode = kvPitchMode(run.params);
     if (mode == 1)
-        return kvPhaseVocoder(channel, nullptr, out, KV_BLOCK_FRAMES, rangeLength, rangeLength,
+        return kvPhaseVocoder(run, channel, nullptr, out, KV_BLOCK_FRAMES, rangeLength, rangeLength,
                               false);
     if (mode != 2) return 0;
     /* Half a block at a time, so that even slowed down to half speed the
      * result fits the 4096 samples of out; a piece that the resampler turns
      * into nothing does not end the drain while the vocoder still has some. */
     int32_t vocoded;
-    while ((vocoded = kvPhaseVocoder(channel, nullptr, pitchScratch, KV_BLOCK_FRAMES / 2,
+    while ((vocoded = kvPhaseVocoder(run, channel, nullptr, run.blockB, KV_BLOCK_FRAMES / 2,
                                      rangeLength, rangeLength, true)) > 0) {
-        int32_t produced = kvResampleVocoded(channel, pitchScratch, out, vocoded, rangeLength);
+        int32_t produced = kvResampleVocoded(run, channel, run.blockB, out, vocoded, rangeLength);
         if (produced > 0) return produced;
     }
     return 0;
 }
 
-int32_t kvPitchPreview(int32_t, int32_t channel, float *buffer, int32_t count, int32_t rangeLength,
-                       int32_t position) {
+int32_t kvPitchPreview(KvEffectRun &run, int32_t channel, float *buffer, int32_t count,
+                       int32_t rangeLength, int32_t position) {
     count = std::min(count, KV_BLOCK_FRAMES);
     int32_t produced;
-    switch (kvPitchMode()) {
+    switch (kvPitchMode(run.params)) {
     case 1:
-        return kvPhaseVocoder(channel, buffer, buffer, count, position, rangeLength, false);
+        return kvPhaseVocoder(run, channel, buffer, buffer, count, position, rangeLength, false);
     case 2: {
         int32_t vocoded =
-            kvPhaseVocoder(channel, buffer, buffer, count, position, rangeLength, true);
-        produced = kvResampleVocoded(channel, buffer, pitchScratch, vocoded, rangeLength);
+            kvPhaseVocoder(run, channel, buffer, buffer, count, position, rangeLength, true);
+        produced = kvResampleVocoded(run, channel, buffer, run.blockB, vocoded, rangeLength);
         break;
     }
     default:
-        produced = kvPitchResample(channel, buffer, pitchScratch, count, position, rangeLength);
+        produced = kvPitchResample(run, channel, buffer, run.blockB, count, position, rangeLength);
         break;
     }
-    std::memcpy(buffer, pitchScratch, produced * sizeof(float));
+    std::memcpy(buffer, run.blockB, produced * sizeof(float));
     return produced;
 }
 
@@ -302,7 +303,7 @@ extern "C" KV_API int32_t kvGetPitchSize(int32_t doc) {
     const KV_Params *params = kvEngine.params;
     int64_t selected = std::abs(static_cast<int64_t>(state->selEnd) - state->selAnchor);
     int64_t rate = std::max(state->sampleRate, 1);
-    if (kvPitchMode() == 1) return static_cast<int32_t>(selected * 1000 / rate);
+    if (kvPitchMode(params) == 1) return static_cast<int32_t>(selected * 1000 / rate);
     long double f0 = kvPercentFactor(params->pitchStart);
     long double f1 = params->pitchDynamic ? kvPercentFactor(params->pitchEnd) : f0;
     /* A fixed factor sums S equal terms: their exact total, at once. */

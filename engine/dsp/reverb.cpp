@@ -7,11 +7,10 @@
  * rates and point ahead of the write position, which a wrap on the negative
  * side only would send past the end. Tap delays, gains and filter
  * coefficients are formed once per call, and the 32 tap chains (16 taps, two
- * sides) run four at a time; the ring is allocated at start and freed at
- * finish, so nothing is allocated per sample.
+ * sides) run four at a time; the ring belongs to the run, allocated at its
+ * start and freed at its finish, so nothing is allocated per sample.
  */
 #include "engine/dsp/reverb.h"
-#include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
 #include "engine/dsp/echo.h"
@@ -43,12 +42,15 @@ static const int32_t kTapPercent[KV_TAPS] = {19, 21, 33, 45, 58, 65, 72, 77,
 static const int32_t kTapOffset[KV_TAPS] = {-8, 9,  6,  -4, -2, -3, 4,  6,
                                             1,  -5, -7, 8,  -2, -3, -2, 1};
 
-static float *ring = nullptr;
-static int32_t writePosition = 0;
-/* The taps' one-pole chains, stage by stage, one lane per tap and side, so
- * that the 32 chains run four lanes at a time; the two feedback chains. */
-alignas(16) static float tapStage[4][KV_LANES];
-static float uChain[4], vChain[4];
+struct KvReverbState {
+    float *ring;
+    int32_t writePosition;
+    /* The taps' one-pole chains, stage by stage, one lane per tap and side,
+     * so that the 32 chains run four lanes at a time; the two feedback
+     * chains. */
+    alignas(16) float tapStage[4][KV_LANES];
+    float uChain[4], vChain[4];
+};
 
 int32_t kvReverbBase(int32_t room, int32_t rate) {
     if (room < 0 || room > 5 || rate <= 0) return 0;
@@ -58,26 +60,21 @@ int32_t kvReverbBase(int32_t room, int32_t rate) {
     return kRoomConstant[room] / quotient;
 }
 
-static void kvResetReverb() {
-    if (ring) std::memset(ring, 0, KV_REVERB_RING * sizeof(float));
-    writePosition = 0;
-    std::memset(tapStage, 0, sizeof tapStage);
-    std::memset(uChain, 0, sizeof uChain);
-    std::memset(vChain, 0, sizeof vChain);
-}
-
-int32_t kvReverbStart(int32_t doc) {
+int32_t kvReverbStart(KvEffectRun &run) {
     /* The taps mix both channels; the program converts a mono sound first. */
-    if (kvGetDocument(doc)->current->channels < 2) return -1;
-    kvReverbFinish();
-    ring = static_cast<float *>(kvAlloc(KV_REVERB_RING * sizeof(float)));
-    kvResetReverb();
+    if (kvGetDocument(run.doc)->current->channels < 2) return -1;
+    KvReverbState &reverb = kvRunState<KvReverbState>(run);
+    if (!reverb.ring) reverb.ring = static_cast<float *>(kvAlloc(KV_REVERB_RING * sizeof(float)));
+    std::memset(reverb.ring, 0, KV_REVERB_RING * sizeof(float));
+    reverb.writePosition = 0;
+    std::memset(reverb.tapStage, 0, sizeof reverb.tapStage);
+    std::memset(reverb.uChain, 0, sizeof reverb.uChain);
+    std::memset(reverb.vChain, 0, sizeof reverb.vChain);
     return 0;
 }
 
-void kvReverbFinish() {
-    kvFree(ring);
-    ring = nullptr;
+void kvReverbFinish(KvEffectRun &run) {
+    if (auto *reverb = static_cast<KvReverbState *>(run.state)) kvFree(reverb->ring);
 }
 
 /* Four one-pole stages with coefficient k, each fed by the new value of the
@@ -109,17 +106,18 @@ static void kvBuildTaps(KvTaps *taps, int32_t base) {
 
 /* Runs every tap's chain on its ring sample and returns the left and right
  * sums of coefficient x chain output. */
-static void kvRunTaps(const KvTaps &taps, int32_t pos, float *wetL, float *wetR) {
+static void kvRunTaps(KvReverbState &reverb, const KvTaps &taps, int32_t pos, float *wetL,
+                      float *wetR) {
     alignas(16) float input[KV_LANES];
     for (int32_t lane = 0; lane < KV_LANES; lane++)
-        input[lane] = ring[(pos - taps.back[lane]) & KV_REVERB_MASK];
+        input[lane] = reverb.ring[(pos - taps.back[lane]) & KV_REVERB_MASK];
     KvFloat4 sums[2] = {};
     for (int32_t lane = 0; lane < KV_LANES; lane += 4) {
         KvFloat4 k = kvLoadFloat4(taps.coefficient + lane), x = kvLoadFloat4(input + lane);
         for (int32_t stage = 0; stage < 4; stage++) {
-            KvFloat4 y = kvLoadFloat4(tapStage[stage] + lane);
+            KvFloat4 y = kvLoadFloat4(reverb.tapStage[stage] + lane);
             y += (x - y) * k;
-            kvStoreFloat4(tapStage[stage] + lane, y);
+            kvStoreFloat4(reverb.tapStage[stage] + lane, y);
             x = y;
         }
         sums[lane / KV_TAPS] += k * x;
@@ -132,29 +130,25 @@ struct KvReverbLevels {
     float inLeft, inRight, outLeft, outRight, dryLeft, dryRight;
 };
 
-static void kvReverbSample(const KvTaps &taps, const KvWall &wall, const KvReverbLevels &levels,
-                           float &left, float &right, bool live) {
-    int32_t pos = writePosition = (writePosition + 1) & KV_REVERB_MASK;
+static void kvReverbSample(KvReverbState &reverb, const KvTaps &taps, const KvWall &wall,
+                           const KvReverbLevels &levels, float &left, float &right, bool live) {
+    int32_t pos = reverb.writePosition = (reverb.writePosition + 1) & KV_REVERB_MASK;
     float in = live ? levels.inLeft * left + levels.inRight * right : 0.0f;
     float wetL, wetR;
-    kvRunTaps(taps, pos, &wetL, &wetR);
+    kvRunTaps(reverb, taps, pos, &wetL, &wetR);
     wetL = std::clamp(wetL, -4.0f, 4.0f);
     wetR = std::clamp(wetR, -4.0f, 4.0f);
     float dryL = live ? levels.dryLeft : 1.0f, dryR = live ? levels.dryRight : 1.0f;
     left = dryL * left + levels.outLeft * wetL;
     right = dryR * right + levels.outRight * wetR;
-    float u = kvChain4(uChain, in + wall.feedback * (wetL + wetR), wall.uCoefficient);
-    ring[pos] = kvChain4(vChain, in - u, wall.vCoefficient);
+    float u = kvChain4(reverb.uChain, in + wall.feedback * (wetL + wetR), wall.uCoefficient);
+    reverb.ring[pos] = kvChain4(reverb.vChain, in - u, wall.vCoefficient);
 }
 
-void kvReverb(int32_t doc, float *left, float *right, int32_t count, int32_t remaining) {
-    const KV_Document *document = kvGetDocument(doc);
-    if (!left || count <= 0 || !document || !ring) {
-        kvResetReverb();
-        return;
-    }
-    const KV_Params *p = kvEngine.params;
-    int32_t base = kvReverbBase(p->reverbRoomSize, document->current->sampleRate);
+void kvReverb(KvEffectRun &run, float *left, float *right, int32_t count, int32_t remaining) {
+    if (!left || count <= 0) return;
+    const KV_Params *p = run.params;
+    int32_t base = kvReverbBase(p->reverbRoomSize, kvGetDocument(run.doc)->current->sampleRate);
     if (!right || p->reverbWall < 0 || p->reverbWall > 3 || base <= 0) return;
     const KvWall &wall = kWalls[p->reverbWall];
     auto level = [p](int32_t n) { return static_cast<float>(kvDbToGain(p->reverbLevelDb[n])); };
@@ -166,21 +160,22 @@ void kvReverb(int32_t doc, float *left, float *right, int32_t count, int32_t rem
                           level(5)};
     KvTaps taps;
     kvBuildTaps(&taps, base);
-    int32_t tail = kvTailStart(count, remaining, kvTailLength(doc));
+    KvReverbState &reverb = kvRunState<KvReverbState>(run);
+    int32_t tail = kvTailStart(count, remaining, kvTailLength(run.doc));
     for (int32_t i = 0; i < count; i++)
-        kvReverbSample(taps, wall, levels, left[i], right[i], i < tail);
+        kvReverbSample(reverb, taps, wall, levels, left[i], right[i], i < tail);
 }
 
-void kvReverbBlock(const KvBlockStep &step) {
+void kvReverbBlock(KvEffectRun &run, const KvBlockStep &step) {
     if (step.channel != 0) return;
-    kvReadPair(step);
-    kvReverb(step.doc, blockA, blockB, step.count, step.rangeLength - step.offset);
-    kvQueueInsert(step.doc, 0, blockA, step.count);
-    kvQueueInsert(step.doc, 1, blockB, step.count);
+    kvReadPair(run, step);
+    kvReverb(run, run.blockA, run.blockB, step.count, step.rangeLength - step.offset);
+    kvQueueInsert(step.doc, 0, run.blockA, step.count);
+    kvQueueInsert(step.doc, 1, run.blockB, step.count);
 }
 
-int32_t kvReverbPreview(int32_t doc, float *left, float *right, int32_t count, int32_t rangeLength,
-                        int32_t position) {
-    if (left && right && count > 0) kvReverb(doc, left, right, count, rangeLength - position);
+int32_t kvReverbPreview(KvEffectRun &run, float *left, float *right, int32_t count,
+                        int32_t rangeLength, int32_t position) {
+    if (left && right) kvReverb(run, left, right, count, rangeLength - position);
     return count;
 }

@@ -6,16 +6,15 @@
 
 #include "engine/dsp/dispatcher.h"
 
-int32_t kvReverbStart(int32_t doc);
-void kvReverbFinish();
-void kvReverbBlock(const KvBlockStep &step);
-int32_t kvReverbPreview(int32_t doc, float *left, float *right, int32_t count, int32_t rangeLength,
-                        int32_t position);
+int32_t kvReverbStart(KvEffectRun &run);
+void kvReverbFinish(KvEffectRun &run);
+void kvReverbBlock(KvEffectRun &run, const KvBlockStep &step);
+int32_t kvReverbPreview(KvEffectRun &run, float *left, float *right, int32_t count,
+                        int32_t rangeLength, int32_t position);
 
 /* The routine, in place on both channels of count samples with `remaining`
- * range samples from the first one to the range end; a null left buffer or
- * count 0 resets the running state. */
-void kvReverb(int32_t doc, float *left, float *right, int32_t count, int32_t remaining);
+ * range samples from the first one to the range end, on the run's ring. */
+void kvReverb(KvEffectRun &run, float *left, float *right, int32_t count, int32_t remaining);
 
 /* The base delay in samples of a room size at a sample rate (0 for a room
  * index outside the list). */

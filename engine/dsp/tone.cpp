@@ -9,18 +9,19 @@
  * buffers match without a buffer of their own.
  */
 #include "engine/dsp/tone.h"
-#include "engine/core/engine.h"
 #include "engine/document/document.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
-/* Phase in units of pi, in (-1, 1]; a full cycle advances it by 2. */
-static float tonePhase = 0.0f;
-/* The preview position the phase before it belongs to (-1: none yet). */
-static int32_t previewPosition = -1;
-static float previewPhase = 0.0f;
+struct KvToneState {
+    /* Phase in units of pi, in (-1, 1]; a full cycle advances it by 2. */
+    float phase;
+    /* The preview position the phase before it belongs to (-1: none yet). */
+    int32_t previewPosition;
+    float previewPhase;
+};
 
 /* Narrows to float toward zero, the engine's rule for every narrowing. */
 static float kvNarrowTowardZero(long double value) {
@@ -30,9 +31,10 @@ static float kvNarrowTowardZero(long double value) {
     return narrowed;
 }
 
-int32_t kvToneStart(int32_t) {
-    tonePhase = 0.0f;
-    previewPosition = -1;
+int32_t kvToneStart(KvEffectRun &run) {
+    KvToneState &tone = kvRunState<KvToneState>(run);
+    tone.phase = 0.0f;
+    tone.previewPosition = -1;
     return 0;
 }
 
@@ -51,10 +53,11 @@ static float kvWaveSample(int32_t waveform, double amp, float phase) {
     }
 }
 
-void kvToneGenerate(int32_t doc, float *buffer, int32_t n, int32_t o, int32_t L) {
-    const KV_Params *params = kvEngine.params;
+void kvToneGenerate(KvEffectRun &run, float *buffer, int32_t n, int32_t o, int32_t L) {
+    const KV_Params *params = run.params;
+    KvToneState &tone = kvRunState<KvToneState>(run);
     /* At least 1 so that a damaged rate cannot divide by zero. */
-    int32_t nyquist = std::max(kvGetDocument(doc)->current->sampleRate / 2, 1);
+    int32_t nyquist = std::max(kvGetDocument(run.doc)->current->sampleRate / 2, 1);
     double f1 = std::min(std::max(params->toneStartHz, 14), nyquist);
     double f2 = std::min(std::max(params->toneEndHz, 14), nyquist);
     long double a = f1 / nyquist;
@@ -62,7 +65,7 @@ void kvToneGenerate(int32_t doc, float *buffer, int32_t n, int32_t o, int32_t L)
     long double slope = (b - a) / std::max(L, 4096);
     double amp = kvDbToGain(params->toneVolumeDb);
     int32_t waveform = params->toneWaveform;
-    float phase = tonePhase;
+    float phase = tone.phase;
     for (int32_t i = 0; i < n; i++) {
         long double t = static_cast<long double>(o) + i + 1;
         long double sum = phase + a + t * slope;
@@ -71,23 +74,24 @@ void kvToneGenerate(int32_t doc, float *buffer, int32_t n, int32_t o, int32_t L)
         phase = kvNarrowTowardZero(sum);
         buffer[i] = kvWaveSample(waveform, amp, phase);
     }
-    tonePhase = phase;
+    tone.phase = phase;
 }
 
-void kvToneBlock(const KvBlockStep &step) {
+void kvToneBlock(KvEffectRun &run, const KvBlockStep &step) {
     if (step.processed == 0)
-        kvToneGenerate(step.doc, blockA, step.count, step.offset, step.rangeLength);
-    kvQueueInsert(step.doc, step.channel, blockA, step.count);
+        kvToneGenerate(run, run.blockA, step.count, step.offset, step.rangeLength);
+    kvQueueInsert(step.doc, step.channel, run.blockA, step.count);
 }
 
-int32_t kvTonePreview(int32_t doc, int32_t, float *buffer, int32_t count, int32_t rangeLength,
+int32_t kvTonePreview(KvEffectRun &run, int32_t, float *buffer, int32_t count, int32_t rangeLength,
                       int32_t position) {
-    if (position == previewPosition) {
-        tonePhase = previewPhase;
+    KvToneState &tone = kvRunState<KvToneState>(run);
+    if (position == tone.previewPosition) {
+        tone.phase = tone.previewPhase;
     } else {
-        previewPosition = position;
-        previewPhase = tonePhase;
+        tone.previewPosition = position;
+        tone.previewPhase = tone.phase;
     }
-    kvToneGenerate(doc, buffer, count, position, rangeLength);
+    kvToneGenerate(run, buffer, count, position, rangeLength);
     return count;
 }

@@ -46,4 +46,15 @@ int32_t kvReadClip(int32_t channel, int32_t start, int32_t count, float *buffer)
 void kvResampleBlock(int32_t channel, const float *input, float *output, int32_t inCount,
                      int32_t outCount);
 
+/* The smoothing kvResampleBlock carries for one channel. */
+struct KvResampleState {
+    double lastIn;
+    double smooth;
+};
+
+/* The same on a caller's own two channels of state (zeroed to start), for a
+ * user on another thread than paste and conversion. */
+void kvResampleBlockWith(KvResampleState *states, int32_t channel, const float *input,
+                         float *output, int32_t inCount, int32_t outCount);
+
 #endif

@@ -17,10 +17,7 @@
 #include <cstring>
 #include <vector>
 
-struct KvResampleState {
-    double lastIn;
-    double smooth;
-};
+/* Paste's and the conversions', on the interface thread. */
 static KvResampleState resampleState[2];
 
 void kvResampleBlock(int32_t channel, const float *input, float *output, int32_t inCount,
@@ -29,8 +26,13 @@ void kvResampleBlock(int32_t channel, const float *input, float *output, int32_t
         resampleState[0] = resampleState[1] = KvResampleState{0.0, 0.0};
         return;
     }
-    if (inCount <= 0 || outCount <= 0) return;
-    KvResampleState &state = resampleState[channel & 1];
+    kvResampleBlockWith(resampleState, channel, input, output, inCount, outCount);
+}
+
+void kvResampleBlockWith(KvResampleState *states, int32_t channel, const float *input,
+                         float *output, int32_t inCount, int32_t outCount) {
+    if (!input || !output || inCount <= 0 || outCount <= 0) return;
+    KvResampleState &state = states[channel & 1];
     double r = static_cast<double>(inCount) / outCount;
     double pos = 0.0;
     if (inCount <= outCount) {

@@ -38,13 +38,14 @@ TEST_F(DelayedOutput, EveryRangeLengthComesOutWholeAtEverySizeAndOverlap) {
         input.resize(length + size, 0.0f);
         std::vector<float> played, buffer(2 * KV_BLOCK_FRAMES);
         const int32_t count = static_cast<int32_t>(input.size());
+        KvEffectRun *run = kvEffectStart(doc, edit, KV_RUN_PREVIEW);
         for (int32_t at = 0; at < count && played.size() < kept; at += KV_BLOCK_FRAMES) {
             int32_t n = std::min(KV_BLOCK_FRAMES, count - at);
             std::copy_n(input.begin() + at, n, buffer.begin());
-            int32_t produced = kvPreviewProcess(doc, edit, buffer.data(), nullptr, n, count, at);
+            int32_t produced = kvPreviewProcess(run, buffer.data(), nullptr, n, count, at);
             played.insert(played.end(), buffer.begin(), buffer.begin() + produced);
         }
-        kvEffectFinish(edit);
+        kvEffectFinish(run);
         played.resize(std::min(played.size(), kept));
         return played;
     };

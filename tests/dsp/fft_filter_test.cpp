@@ -74,14 +74,15 @@ TEST_F(FftFilter, OutputLengthEqualsInputLengthForEveryRangeLength) {
 TEST_F(FftFilter, AShortRangeComesOutOfTheDrainAlone) {
     int32_t doc = makeDocument(8000, sineWave(1000, 300, 8000));
     band(1, 4000, 4000);
-    ASSERT_EQ(kvFftFilterStart(doc), 0);
+    KvEffectRun *run = kvEffectStart(doc, 15, KV_RUN_EDIT);
+    ASSERT_NE(run, nullptr);
     std::vector<float> buffer = sineWave(4096, 300, 8000);
-    EXPECT_EQ(kvFftFilter(doc, 0, buffer.data(), buffer.data(), 1000, 0, 1000), 0);
+    EXPECT_EQ(kvFftFilter(*run, 0, buffer.data(), buffer.data(), 1000, 0, 1000), 0);
     int32_t drained = 0, produced;
-    while ((produced = kvFftFilterDrain(doc, 0, buffer.data(), 1000)) > 0)
+    while ((produced = kvFftFilterDrain(*run, 0, buffer.data(), 1000)) > 0)
         drained += produced;
     EXPECT_EQ(drained, 1000);
-    kvFftFilterFinish();
+    kvEffectFinish(run);
 }
 
 TEST_F(FftFilter, DynamicEdgesMoveFromTheStartValuesToTheEndValues) {
@@ -131,18 +132,19 @@ TEST_F(FftFilter, InPlaceCallsNeverReturnMoreThanGivenAndTheCutsDoNotMatter) {
     band(0, 300, 1200);
     auto run = [&](int32_t piece) {
         std::vector<float> out, buffer(4096);
-        EXPECT_EQ(kvFftFilterStart(doc), 0);
+        KvEffectRun *run = kvEffectStart(doc, 15, KV_RUN_EDIT);
+        EXPECT_NE(run, nullptr);
         for (int32_t done = 0; done < length; done += piece) {
             int32_t n = std::min(piece, length - done);
             std::copy(input.begin() + done, input.begin() + done + n, buffer.begin());
-            int32_t produced = kvFftFilter(doc, 0, buffer.data(), buffer.data(), n, done, length);
+            int32_t produced = kvFftFilter(*run, 0, buffer.data(), buffer.data(), n, done, length);
             EXPECT_LE(produced, n);
             out.insert(out.end(), buffer.begin(), buffer.begin() + produced);
         }
         int32_t produced;
-        while ((produced = kvFftFilterDrain(doc, 0, buffer.data(), length)) > 0)
+        while ((produced = kvFftFilterDrain(*run, 0, buffer.data(), length)) > 0)
             out.insert(out.end(), buffer.begin(), buffer.begin() + produced);
-        kvFftFilterFinish();
+        kvEffectFinish(run);
         return out;
     };
     std::vector<float> blocks = run(4096);

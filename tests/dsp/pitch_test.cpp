@@ -160,17 +160,19 @@ TEST_F(PitchScaling, GlideFrom100To200StartsAtTheOriginalSpeedAndEndsAtDouble) {
 static std::vector<float> previewed(int32_t doc, const std::vector<float> &input) {
     std::vector<float> played, left(16384), right(16384);
     int32_t length = static_cast<int32_t>(input.size());
+    KvEffectRun *run = kvEffectStart(doc, 17, KV_RUN_PREVIEW);
     for (int32_t position = 0; position < length; position += 4096) {
         int32_t count = std::min(4096, length - position);
         std::copy_n(input.begin() + position, count, left.begin());
         std::copy_n(input.begin() + position, count, right.begin());
         int32_t produced =
-            kvPreviewProcess(doc, 17, left.data(), right.data(), count, length, position);
+            kvPreviewProcess(run, left.data(), right.data(), count, length, position);
         played.insert(played.end(), left.begin(), left.begin() + produced);
     }
     int32_t produced;
-    while ((produced = kvPreviewProcess(doc, 17, left.data(), right.data(), 0, length, length)) > 0)
+    while ((produced = kvPreviewProcess(run, left.data(), right.data(), 0, length, length)) > 0)
         played.insert(played.end(), left.begin(), left.begin() + produced);
+    kvEffectFinish(run);
     return played;
 }
 

@@ -34,6 +34,7 @@ class PreviewEqualsEdit : public EffectTest, public ::testing::WithParamInterfac
                                                    int32_t length, int32_t channels) {
         std::vector<std::vector<float>> out(channels);
         std::vector<float> buffers[2] = {std::vector<float>(16384), std::vector<float>(16384)};
+        KvEffectRun *run = kvEffectStart(doc, edit, KV_RUN_PREVIEW);
         auto take = [&](int32_t produced) {
             for (int32_t c = 0; c < channels; c++)
                 out[c].insert(out[c].end(), buffers[c].begin(), buffers[c].begin() + produced);
@@ -42,16 +43,16 @@ class PreviewEqualsEdit : public EffectTest, public ::testing::WithParamInterfac
             int32_t count = std::min(4096, length - position);
             for (int32_t c = 0; c < channels; c++)
                 kvReadFrames(doc, c, lower + position, count, buffers[c].data());
-            take(kvPreviewProcess(doc, edit, buffers[0].data(),
+            take(kvPreviewProcess(run, buffers[0].data(),
                                   channels > 1 ? buffers[1].data() : nullptr, count, length,
                                   position));
         }
         int32_t produced;
-        while ((produced = kvPreviewProcess(doc, edit, buffers[0].data(),
+        while ((produced = kvPreviewProcess(run, buffers[0].data(),
                                             channels > 1 ? buffers[1].data() : nullptr, 0, length,
                                             length)) > 0)
             take(produced);
-        kvEffectFinish(edit);
+        kvEffectFinish(run);
         return out;
     }
 };

@@ -139,12 +139,14 @@ TEST_F(ToneGenerator, PreviewGivesBothBuffersTheSamplesOfTheEdit) {
     std::vector<float> edited = tone(44100);
     int32_t doc = makeDocument(44100, std::vector<float>(10, 0.0f), std::vector<float>(10, 0.0f));
     std::vector<float> left(44100, 9.0f), right(44100, 9.0f);
+    KvEffectRun *run = kvEffectStart(doc, 16, KV_RUN_PREVIEW);
     for (int32_t position = 0; position < 44100; position += 4096) {
         int32_t count = std::min(4096, 44100 - position);
-        ASSERT_EQ(kvPreviewProcess(doc, 16, left.data() + position, right.data() + position, count,
+        ASSERT_EQ(kvPreviewProcess(run, left.data() + position, right.data() + position, count,
                                    44100, position),
                   count);
     }
+    kvEffectFinish(run);
     EXPECT_EQ(left, edited);
     EXPECT_EQ(right, edited);
 }
