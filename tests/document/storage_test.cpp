@@ -361,14 +361,17 @@ TEST_F(Reading, TheGroupIndexFindsTheSameSamplesAsAWalkFromTheStart) {
     check("walked");
 }
 
-TEST_F(Reading, AnOlderLevelAndTheCurrentOneSeeTheirOwnSamples) {
+TEST_F(Reading, DuringAnEditTheLevelBeforeAndTheCurrentOneSeeTheirOwnSamples) {
     std::vector<float> before = ramp(6000, 0.25f), after = ramp(10, -0.25f);
     int32_t doc = makeDocument(44100, before);
-    ASSERT_EQ(replace(doc, 0, 6000, -1, after), 0);
+    kvSetSelection(doc, 0, 6000, -1);
+    kvBeginEdit(doc, "Replace");
+    queue(doc, 0, after);
     KV_Document *document = kvGetDocument(doc);
     std::vector<float> out(6000);
     EXPECT_EQ(kvReadSamples(doc, 0, document->level - 1, out.data(), 0, 6000), 6000);
     EXPECT_EQ(out, before);
+    ASSERT_EQ(kvCompleteEdit(doc, false), 0);
     EXPECT_EQ(kvReadSamples(doc, 0, -1, out.data(), 0, 10), 10);
     EXPECT_EQ(std::vector<float>(out.begin(), out.begin() + 10), after);
 }
