@@ -7,6 +7,8 @@
 #include "tests/document/storage_fixture.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -258,6 +260,53 @@ TEST_F(DataFiles, AfterSealingTheNextAppendGoesToANewFileAndTheOldOneStaysReadab
     EXPECT_EQ(channel(doc, 0), expected);
     EXPECT_EQ(kvCurrentDataFile(), 1);
     EXPECT_EQ(openDataFileHandles(), 2);
+}
+
+TEST_F(DataFiles, MoreFilesThanTheCacheHoldsAreReadWithAtMost48DescriptorsOpen) {
+    std::vector<float> expected;
+    int32_t doc = makeDocument(44100, {});
+    for (int32_t n = 0; n < 120; n++) {
+        std::vector<float> piece = ramp(100 + n, static_cast<float>(n) / 128.0f);
+        ASSERT_EQ(replace(doc, kvGetLength(doc), kvGetLength(doc), -1, piece), 0);
+        kvSealLastDataFile();
+        expected.insert(expected.end(), piece.begin(), piece.end());
+    }
+    EXPECT_TRUE(kvTestFileExists(dataFile(119)));
+    EXPECT_EQ(channel(doc, 0), expected);
+    EXPECT_EQ(channel(doc, 0), expected);
+    EXPECT_LE(openDataFileHandles(), 48);
+    EXPECT_GE(openDataFileHandles(), 40) << "recently used files stay open";
+}
+
+TEST_F(DataFiles, NumbersOfDeletedFilesAreGivenOutAgainLowestFirst) {
+    int32_t first = makeDocument(44100, ramp(100));
+    kvSealLastDataFile();
+    int32_t second = makeDocument(44100, ramp(200, 0.5f));
+    kvSealLastDataFile();
+    ASSERT_EQ(blocks(second, 0)[0].file, 1);
+    kvClose(first);
+    EXPECT_FALSE(kvTestFileExists(dataFile(0)));
+    std::vector<float> samples = ramp(300, -0.5f);
+    int32_t third = makeDocument(44100, samples);
+    EXPECT_EQ(blocks(third, 0)[0].file, 0);
+    EXPECT_EQ(channel(third, 0), samples);
+    EXPECT_EQ(channel(second, 0), ramp(200, 0.5f));
+}
+
+TEST_F(DataFiles, ASaveWithoutADescriptorLeftSaysSoAndNotThatTheFolderIsReadOnly) {
+    int32_t doc = makeDocument(44100, ramp(100));
+    std::string target = path("saved.wav");
+    EXPECT_EXIT(
+        {
+            rlimit limit{};
+            getrlimit(RLIMIT_NOFILE, &limit);
+            limit.rlim_cur = static_cast<rlim_t>(kvOpenDescriptorCount() + 8);
+            setrlimit(RLIMIT_NOFILE, &limit);
+            while (open("/dev/null", O_RDONLY) >= 0) {
+            }
+            std::exit(kvSave(doc, target.c_str()) == -1 ? 0 : 2);
+        },
+        ::testing::ExitedWithCode(0), "Korvel Error: Too many files are open");
 }
 
 TEST_F(DataFiles, FilesOfAnEarlierRunAreTruncatedWhenTheirNumberComesBack) {
