@@ -382,10 +382,9 @@ void reportResources(Soak &soak) {
     soak.mostDataDescriptors = std::max(soak.mostDataDescriptors, dataDescriptors);
     std::printf("  after %8lld operations: %5d data files, %3d descriptors (%2d of data files), "
                 "working folder %7.1f MB, RSS %6.1f MB\n",
-                static_cast<long long>(soak.operations),
-                benchFileCount(soak.workFolder, "DATA"), benchOpenDescriptors(""),
-                dataDescriptors, benchFolderBytes(soak.workFolder) / 1048576.0,
-                benchRssKb() / 1024.0);
+                static_cast<long long>(soak.operations), benchFileCount(soak.workFolder, "DATA"),
+                benchOpenDescriptors(""), dataDescriptors,
+                benchFolderBytes(soak.workFolder) / 1048576.0, benchRssKb() / 1024.0);
     std::fflush(stdout);
 }
 

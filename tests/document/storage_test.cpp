@@ -6,7 +6,6 @@
 #include "engine/core/services.h"
 #include "tests/document/storage_fixture.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -204,23 +203,7 @@ TEST_F(InsertionPipeline, MoreThan4096SamplesForOneBlockIsFatal) {
 
 /* ---- Data files ---- */
 
-class DataFiles : public StorageTest {
-  protected:
-    /* Descriptors of the open files whose path contains "DATA". */
-    static int32_t openDataFileHandles() {
-        int32_t count = 0;
-        DIR *folder = opendir("/proc/self/fd");
-        while (dirent *entry = readdir(folder)) {
-            char target[4096] = {};
-            std::string link = std::string("/proc/self/fd/") + entry->d_name;
-            if (readlink(link.c_str(), target, sizeof target - 1) > 0 &&
-                std::strstr(target, "/DATA"))
-                count++;
-        }
-        closedir(folder);
-        return count;
-    }
-};
+class DataFiles : public StorageTest {};
 
 TEST_F(DataFiles, AFileReachingTheLimitIsLeftForANewOne) {
     kvTestSetDataFileLimit(10000);

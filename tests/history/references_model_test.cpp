@@ -10,9 +10,6 @@
 #include "engine/history/clipboard.h"
 #include "tests/document/storage_fixture.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <random>
 #include <set>
@@ -186,20 +183,6 @@ class ReferencesModel : public StorageTest {
                 << name << trace.str();
         }
         return files;
-    }
-
-    static int32_t openDataFileHandles() {
-        int32_t count = 0;
-        DIR *folder = opendir("/proc/self/fd");
-        while (dirent *entry = readdir(folder)) {
-            char target[4096] = {};
-            std::string link = std::string("/proc/self/fd/") + entry->d_name;
-            if (readlink(link.c_str(), target, sizeof target - 1) > 0 &&
-                std::strstr(target, "/DATA"))
-                count++;
-        }
-        closedir(folder);
-        return count;
     }
 
     std::mt19937 random{7};
