@@ -126,13 +126,6 @@ void kvAddFileHolders(int32_t file, int32_t delta);
  * Interface thread. */
 void kvCollectDataFiles();
 
-struct KV_DataFileUse {
-    int32_t files;     /* data files that exist */
-    int32_t openFiles; /* descriptors the data files have open */
-    int64_t bytes;     /* their size together */
-};
-KV_DataFileUse kvDataFileUse();
-
 /* Data-file reads that failed since start (any thread): a save compares the
  * count before and after, so silence read in place of lost samples never
  * reaches a saved file unnoticed. */

@@ -280,10 +280,13 @@ void kvCloseDataFiles() {
     }
     for (std::atomic<KV_DataFile *> &chunk : dataFileChunks)
         delete[] chunk.exchange(nullptr);
-    std::lock_guard<std::mutex> hold(appendLock);
-    freeNumbers = {};
-    appendTarget = -1;
-    withdrawMark = KV_WithdrawMark{};
+    {
+        std::lock_guard<std::mutex> hold(appendLock);
+        freeNumbers = {};
+        appendTarget = -1;
+        withdrawMark = KV_WithdrawMark{};
+    }
+    std::lock_guard<std::mutex> hold(cacheLock);
     openCount = 0;
 }
 
@@ -460,20 +463,6 @@ void kvCollectDataFiles() {
         KV_DataFile &entry = kvDataFile(file);
         if (entry.live.load() && entry.holders.load() <= 0) kvRetireDataFile(file);
     }
-}
-
-KV_DataFileUse kvDataFileUse() {
-    KV_DataFileUse use{};
-    int32_t count = dataFileCount.load(std::memory_order_acquire);
-    for (int32_t file = 0; file < count; file++) {
-        KV_DataFile &entry = kvDataFile(file);
-        if (!entry.live.load()) continue;
-        use.files++;
-        use.bytes += entry.length.load() * 4;
-    }
-    std::lock_guard<std::mutex> hold(cacheLock);
-    use.openFiles = openCount;
-    return use;
 }
 
 /* ---- Block summaries and splitting ---- */
