@@ -46,6 +46,39 @@ int64_t benchPeakRssKb() {
     return usage.ru_maxrss;
 }
 
+int64_t benchRssKb() {
+    std::ifstream statm("/proc/self/statm");
+    int64_t size = 0, resident = 0;
+    if (!(statm >> size >> resident)) return 0;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+int32_t benchOpenDescriptors(const std::string &part) {
+    int32_t count = 0;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+        if (!error && target.find(part) != std::string::npos) count++;
+    }
+    return count;
+}
+
+int64_t benchFolderBytes(const std::string &folder) {
+    int64_t total = 0;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.is_regular_file(error)) total += static_cast<int64_t>(entry.file_size(error));
+    return total;
+}
+
+int32_t benchFileCount(const std::string &folder, const std::string &prefix) {
+    int32_t count = 0;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, error))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) count++;
+    return count;
+}
+
 double benchTimeCommand(const std::string &command) {
     auto start = std::chrono::steady_clock::now();
     if (std::system(command.c_str()) != 0) return -1;

@@ -26,6 +26,15 @@ void benchStop(BenchEngine *engine);
 
 double benchSeconds(std::chrono::steady_clock::time_point since);
 int64_t benchPeakRssKb();
+/* Resident memory now, in KiB (0 when it cannot be read). */
+int64_t benchRssKb();
+/* Open descriptors of this process whose target path contains `part`
+ * (every descriptor when part is empty). */
+int32_t benchOpenDescriptors(const std::string &part);
+/* Bytes in the plain files directly inside a folder, and their count when
+ * their name starts with `prefix`. */
+int64_t benchFolderBytes(const std::string &folder);
+int32_t benchFileCount(const std::string &folder, const std::string &prefix);
 
 /* Runs a shell command and returns its wall time in seconds (-1 on failure). */
 double benchTimeCommand(const std::string &command);

@@ -1,6 +1,10 @@
 /*
- * soak_bench [seconds] [seed] - random editing of a two-channel document for
- * a set time (default 60 s, seed 1), checked against a model in memory.
+ * soak_bench [seconds] [seed] [every] - random editing of a two-channel
+ * document for a set time (default 60 s, seed 1), checked against a model in
+ * memory. With `every`, the long mode: every that many operations a line
+ * gives the data files, the open descriptors, the working folder's size and
+ * the resident memory, and the run fails when the data files ever hold more
+ * than 64 descriptors.
  * Deletes, silence, cut, copy, paste, undo and redo are applied to a plain
  * copy of the samples too, and the document must read exactly the same after
  * each; effects are checked for length and for the sound outside their range,
@@ -51,6 +55,8 @@ struct Soak {
     int64_t operations = 0;
     int64_t divergences = 0;
     std::map<std::string, int64_t> counts;
+    std::string workFolder;
+    int32_t mostDataDescriptors = 0;
 };
 
 int32_t uniform(Soak &soak, int32_t low, int32_t high) {
@@ -370,11 +376,24 @@ const char *step(Soak &soak) {
     return doReopen(soak);
 }
 
+/* One line of the long mode's table. */
+void reportResources(Soak &soak) {
+    int32_t dataDescriptors = benchOpenDescriptors(soak.workFolder + "/DATA");
+    soak.mostDataDescriptors = std::max(soak.mostDataDescriptors, dataDescriptors);
+    std::printf("  after %8lld operations: %5d data files, %3d descriptors (%2d of data files), "
+                "working folder %7.1f MB, RSS %6.1f MB\n",
+                static_cast<long long>(soak.operations), benchFileCount(soak.workFolder, "DATA"),
+                benchOpenDescriptors(""), dataDescriptors,
+                benchFolderBytes(soak.workFolder) / 1048576.0, benchRssKb() / 1024.0);
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
     uint32_t seed = argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 1;
+    int64_t every = argc > 3 ? std::atoll(argv[3]) : 0;
     BenchEngine engine;
     benchStart(&engine);
     engine.params.fadeEdges = 0;
@@ -383,6 +402,8 @@ int main(int argc, char **argv) {
     soak.random.seed(seed);
     soak.params = &engine.params;
     soak.file = engine.folder + "/soak.wav";
+    soak.workFolder = engine.folder + "/KORVEL";
+    if (every > 0) reportResources(soak);
     startDocument(soak);
     matches(soak, "open");
     auto start = std::chrono::steady_clock::now();
@@ -393,6 +414,7 @@ int main(int argc, char **argv) {
         soak.operations++;
         soak.counts[name]++;
         matches(soak, name);
+        if (every > 0 && soak.operations % every == 0) reportResources(soak);
         if (benchSeconds(window) >= 10) {
             std::printf("  at %4.0f s: %6.1f operations/s, length %d, %d undo states, "
                         "peak memory %lld KiB\n",
@@ -415,6 +437,17 @@ int main(int argc, char **argv) {
     std::printf("  final length %d frames, peak memory %lld KiB\n", kvGetLength(soak.doc),
                 static_cast<long long>(benchPeakRssKb()));
     kvClose(soak.doc);
+    bool bounded = true;
+    if (every > 0) {
+        reportResources(soak);
+        kvEmptyClipboard();
+        std::printf("  after closing the document and emptying the clipboard:\n");
+        reportResources(soak);
+        bounded = soak.mostDataDescriptors <= 64 &&
+                  benchFileCount(soak.workFolder, "") == 1; /* COPY.tmp only */
+        std::printf("  most descriptors of data files: %d; %s\n", soak.mostDataDescriptors,
+                    bounded ? "bounded" : "NOT BOUNDED");
+    }
     benchStop(&engine);
-    return soak.divergences == 0 ? 0 : 1;
+    return soak.divergences == 0 && bounded ? 0 : 1;
 }

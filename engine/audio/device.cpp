@@ -141,11 +141,13 @@ void kvDeviceThread() {
 /* ---- Clipboard preview ---- */
 
 /* The clip as it was when its preview started: a later copy replaces the
- * engine's clip and frees its tables while this one still plays. */
+ * engine's clip and frees its tables while this one still plays, so the
+ * preview holds the clip's data files itself until it ends. */
 struct KV_ClipPlay {
     int32_t channels;
     int32_t rate;
     int32_t length;
+    KV_FileSet files;
     std::vector<KV_Block> blocks[2];
     size_t block[2]; /* reading position per channel */
     int32_t offset[2];
@@ -213,6 +215,7 @@ static void kvClipThread(KV_ClipPlay *clip) {
             if (!played) kvError(0, "Error writing to wave device");
         }
     }
+    kvReleaseFiles(&clip->files);
     delete clip;
     kvMeterBlank();
     kvPlayback.deviceRunning.store(0);
@@ -228,8 +231,11 @@ extern "C" KV_API int32_t kvPreviewClip(void) {
     clip->length = kvClip.length;
     for (int32_t c = 0; c < clip->channels && kvClip.sampleRate > 0; c++)
         clip->blocks[c].assign(kvClip.blocks[c], kvClip.blocks[c] + kvClip.blockCount[c]);
-    if (!kvStartPlaybackThread(kvPlayback.deviceRunning, [clip] { kvClipThread(clip); }))
+    kvHoldFiles(&clip->files, kvClip.blocks, kvClip.blockCount, kvHasClip() ? clip->channels : 0);
+    if (!kvStartPlaybackThread(kvPlayback.deviceRunning, [clip] { kvClipThread(clip); })) {
+        kvReleaseFiles(&clip->files);
         delete clip;
+    }
     return 0;
 }
 

@@ -52,6 +52,7 @@ static void kvCloseEncoder(KvEncoder *encoder) {
 /* Ends a failed encode: closes everything, shows the message, returns -1. */
 static int32_t kvEncodeFailed(KvEncoder *encoder, int32_t helpContext, const char *message) {
     kvCloseEncoder(encoder);
+    if (kvFileLimitHit()) return kvFileError(message);
     return kvError(helpContext, "%s", message);
 }
 

@@ -88,7 +88,7 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
     kvClampParams(params);
     kvClampOptions(options);
     kvResetDocuments();
-    kvResetClipboard();
+    kvForgetClips();
     kvPrepareWorkFolder();
     kvRaiseOpenFileLimit();
     kvEngine.clipboardPath = kvWorkPath("COPY.tmp");
@@ -103,6 +103,7 @@ extern "C" KV_API int32_t kvCleanUp(void) {
     /* No audio thread may read a data file or a document past this point. */
     kvStop();
     kvRecStop();
+    kvForgetClips();
     kvCloseDataFiles();
     for (const std::string &name : kvListFiles(kvEngine.workFolder))
         kvFileRemove(kvWorkPath(name.c_str()));

@@ -286,6 +286,10 @@ KV_API int32_t kvPaste(int32_t doc, int32_t replace);
 KV_API int32_t kvLoadClip(int32_t n);
 /* Writes the current clip's channels and sample rate (0 when there is none). */
 KV_API int32_t kvGetClipProp(int32_t ignored, int32_t *channels, int32_t *rate);
+/* Forgets every clip, the current one included, and empties the clipboard
+ * file, so that samples only clips held are deleted: 0, or -1 after the
+ * message when the file cannot be written. */
+KV_API int32_t kvEmptyClipboard(void);
 /* Deletes the selection from the edited channels. */
 KV_API int32_t kvDelete(int32_t doc);
 /* Inserts silenceAmount in silenceUnit of KV_Params at the selection start. */

@@ -12,6 +12,7 @@
 #include "engine/core/services.h"
 #include "engine/core/engine.h"
 #include "engine/platform/clock.h"
+#include "engine/platform/fileio.h"
 #include "engine/platform/messages.h"
 
 #include <cerrno>
@@ -19,6 +20,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 static char errorText[2048];
 static KvErrorCallback errorCallback;
@@ -59,6 +63,13 @@ int32_t kvError(int32_t helpContext, const char *format, ...) {
     }
     errno = 0;
     return -1;
+}
+
+int32_t kvFileError(const char *usualText) {
+    if (kvFileLimitHit())
+        return kvError(0, "Too many files are open. Close other documents or programs, and try "
+                          "again.");
+    return kvError(0, "%s", usualText);
 }
 
 void kvFatal(const char *format, ...) {
@@ -167,4 +178,10 @@ void kvFree(void *pointer) {
 
 int32_t kvAllocSize(const void *pointer) {
     return pointer ? (static_cast<const KvAllocHeader *>(pointer) - 1)->roundedSize : 0;
+}
+
+void kvReleaseFreeMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }

@@ -23,6 +23,11 @@ enum : int32_t {
  * sends 1435 with the context. Clears errno. Always returns -1. */
 int32_t kvError(int32_t helpContext, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
+/* What a failed file operation tells the user: that too many files are open
+ * when this thread's last open failed for want of a descriptor, else
+ * `usualText`. Shown as kvError does; returns -1. */
+int32_t kvFileError(const char *usualText);
+
 /* Shows a stop box titled "Korvel Fatal Error" and ends the process with code 1. */
 [[noreturn]] void kvFatal(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -40,6 +45,10 @@ bool kvCancelRequested();
 void *kvAlloc(int32_t size);
 void *kvRealloc(void *pointer, int32_t size);
 void kvFree(void *pointer);
+
+/* Hands memory freed in bulk (a closed document's tables) back to the
+ * system, so the process shrinks again after a long session's document. */
+void kvReleaseFreeMemory();
 
 /* The size kvAlloc really reserves for a request of n bytes, and the size of a
  * block it returned. */

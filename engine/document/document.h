@@ -35,6 +35,13 @@ struct KV_Block {
 };
 static_assert(sizeof(KV_Block) == 144, "KV_Block is a stored 144-byte record");
 
+/* The data files a holder (a state, a clip, a clip being played) refers
+ * to: sorted, each once, and counted in those files' holders. */
+struct KV_FileSet {
+    int16_t *files;
+    int32_t count;
+};
+
 /* One undo level. */
 struct KV_State {
     int32_t channels;
@@ -51,6 +58,8 @@ struct KV_State {
     int32_t editChannel; /* -1 both, 0 left, 1 right */
     int32_t firstFrame;
     int32_t framesPerPixel;
+    KV_FileSet files; /* what the tables refer to, as of the last kvSaveState */
+    int32_t onDisk;   /* 1 while the level's state file holds these tables */
 };
 
 struct WaveView;
@@ -96,12 +105,42 @@ KV_Document *kvGetDocument(int32_t doc);
  * running). */
 void kvCloseDataFiles();
 
-/* The appendable data file to write to, creating a new one when needed. */
+/* The appendable data file to write to, creating a new one when needed (a
+ * freed number is used again): its number, or -1. */
 int32_t kvCurrentDataFile();
 void kvSealDataFile(int32_t file);
-/* Seals the newest data file if it is still appendable. */
+/* Seals the file appends go to, so the next append starts a new one. */
 void kvSealLastDataFile();
-int64_t kvDataFileLength(int32_t file); /* samples; 0 on error */
+int64_t kvDataFileLength(int32_t file); /* samples; 0 on error or once deleted */
+
+/* The samples appended for `doc` since the last call now belong to a stored
+ * state: a later withdrawal no longer cuts them off. */
+void kvKeepData(int32_t doc);
+
+/* Changes the count of holders of a data file (kvHoldFiles and
+ * kvReleaseFiles only, so the counting stays in one place). */
+void kvAddFileHolders(int32_t file, int32_t delta);
+
+/* Deletes every data file no holder refers to and frees its number; does
+ * nothing while an insertion has samples that no state holds yet.
+ * Interface thread. */
+void kvCollectDataFiles();
+
+/* Data-file reads that failed since start (any thread): a save compares the
+ * count before and after, so silence read in place of lost samples never
+ * reaches a saved file unnoticed. */
+int64_t kvDataReadFailures();
+
+/* ---- References ---- */
+
+/* Makes `set` hold exactly the data files the tables refer to: the new ones
+ * gain a holder, the ones it no longer names lose one. */
+void kvHoldFiles(KV_FileSet *set, const KV_Block *const *tables, const int32_t *counts,
+                 int32_t tableCount);
+/* The same for the tables of a state (its own set). */
+void kvHoldStateFiles(KV_State *state);
+/* Gives up every file of the set and empties it. Safe from any thread. */
+void kvReleaseFiles(KV_FileSet *set);
 
 /* Float I/O at an explicit sample position, safe from any thread: there is
  * no file cursor to share. kvReadData returns count or -1; kvWriteData

@@ -55,20 +55,13 @@ extern "C" KV_API int32_t kvCreate(KvWindow window) {
     return doc;
 }
 
-/* Frees every state's tables and leaves one empty state 0 (its record kept). */
-static void kvDropStates(int32_t doc, KV_Document *document) {
-    document->level = 0;
-    kvTruncateHistory(doc);
-    kvFreeStateTables(document->current);
-}
-
 extern "C" KV_API int32_t kvNew(int32_t doc, int32_t channels, int32_t bits, int32_t formatTag,
                                 int32_t rate) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
     if (channels < 1 || channels > 2)
         return kvError(0, "Unsupported number of channels: %d", channels);
-    kvDropStates(doc, document);
+    kvDiscardHistory(doc);
     document->bitsPerSample = bits;
     document->formatTag = formatTag;
     document->codecDriver = nullptr;
@@ -90,18 +83,16 @@ extern "C" KV_API int32_t kvClose(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
     kvReleaseDocumentAudio(doc);
-    char path[1024];
-    for (int32_t level = 0; level < document->stateCount; level++) {
-        kvStateFilePath(doc, level, path, sizeof path);
-        kvFileRemove(path);
-    }
     kvViewDetach(doc);
-    for (int32_t s = 0; s < document->stateCount; s++)
-        kvFreeStateTables(&document->history[s]);
+    kvDiscardHistory(doc);
     kvFree(document->history);
     kvFree(document->id3v2Copy);
     kvFree(document);
     kvDocuments[doc] = nullptr;
+    /* Samples only this document held go now; what the clipboard still
+     * refers to stays. */
+    kvCollectDataFiles();
+    kvReleaseFreeMemory();
     return 0;
 }
 

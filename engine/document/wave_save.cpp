@@ -136,6 +136,7 @@ static int32_t kvWriteWaveFile(int32_t doc, int32_t file) {
     kvMakeWaveHeader(document->formatTag, state->channels, state->sampleRate,
                      document->bitsPerSample, state->length, header);
     if (!kvFileWrite(file, header, 44)) return -1;
+    int64_t readFailures = kvDataReadFailures();
     for (int32_t done = 0; done < state->length;) {
         int32_t count = std::min(KV_BLOCK_FRAMES, state->length - done);
         kvReadSamples(doc, 0, -1, left, done, count);
@@ -145,6 +146,8 @@ static int32_t kvWriteWaveFile(int32_t doc, int32_t file) {
         done += count;
         if (kvCancelRequested()) return 1;
     }
+    /* Samples that could not be read would be saved as silence. */
+    if (kvDataReadFailures() != readFailures) return -1;
     return kvFileSync(file) ? 0 : -1;
 }
 
@@ -155,7 +158,7 @@ static int32_t kvWriteTemporary(int32_t doc, const std::string &temporary) {
     int32_t file = kvFileOpen(temporary, KV_FILE_CREATE);
     if (file < 0) {
         kvProgress(nullptr, -1);
-        return kvError(0, "%s", kvTempFileMessage);
+        return kvFileError(kvTempFileMessage);
     }
     int32_t written = kvWriteWaveFile(doc, file);
     kvFileClose(file);
@@ -163,7 +166,7 @@ static int32_t kvWriteTemporary(int32_t doc, const std::string &temporary) {
     if (written == 0) return 0;
     kvFileRemove(temporary);
     if (written > 0) return -1;
-    return kvError(0, "Error writing to file. Make sure your disk is not full, and try again.");
+    return kvFileError("Error writing to file. Make sure your disk is not full, and try again.");
 }
 
 /* A target that exists but is no plain writable file cannot be replaced. */

@@ -4,21 +4,36 @@
  * Copy stores descriptors only; paste splices them into the document when the
  * clip fits it (same rate, and no stereo clip going into one channel) and
  * otherwise converts: mixes stereo down and resamples block by block, which
- * does write new samples. Each clip is appended to "COPY.tmp" so the program
- * can bring back any clip made since start-up.
+ * does write new samples. Each clip is appended to "COPY.tmp"; the most
+ * recent ones keep their samples and can be brought back, while older ones
+ * give theirs up, so that copying all day does not keep every copied sound
+ * on disk.
  */
 #include "engine/history/clipboard.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/history/history.h"
 #include "engine/platform/fileio.h"
+#include "engine/platform/messages.h"
 #include "engine/view/view.h"
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <vector>
 
 KV_Clip kvClip;
+
+static const char *const kvClipWriteFailedText =
+    "Error writing to file. Make sure your disk is not full, and try again.";
+
+/* The clips of the file that can still be loaded, oldest first, each with
+ * the data files it holds. */
+struct KV_KeptClip {
+    int32_t number;
+    KV_FileSet files;
+};
+static std::deque<KV_KeptClip> keptClips;
 
 /* Where the last clip read of each channel ended, so sequential reads of a
  * long clip do not walk its table from the start every time. */
@@ -31,9 +46,33 @@ static KvClipCursor clipCursor[2];
 void kvResetClipboard() {
     for (int c = 0; c < 2; c++)
         kvFree(kvClip.blocks[c]);
+    kvReleaseFiles(&kvClip.files);
     kvClip = KV_Clip{};
     kvClip.number = -1;
     clipCursor[0] = clipCursor[1] = KvClipCursor{0, 0};
+}
+
+void kvForgetClips() {
+    kvResetClipboard();
+    for (KV_KeptClip &kept : keptClips)
+        kvReleaseFiles(&kept.files);
+    keptClips.clear();
+}
+
+/* Adds the current clip, just appended as clip `number`, to the kept ones,
+ * letting the oldest go when there are more than KV_KEPT_CLIPS. */
+static void kvKeepClip(int32_t number) {
+    KV_KeptClip kept{number, KV_FileSet{}};
+    kvHoldFiles(&kept.files, kvClip.blocks, kvClip.blockCount, kvClip.channels);
+    keptClips.push_back(kept);
+    if (keptClips.size() <= KV_KEPT_CLIPS) return;
+    kvReleaseFiles(&keptClips.front().files);
+    keptClips.pop_front();
+}
+
+static bool kvClipKept(int32_t number) {
+    return std::any_of(keptClips.begin(), keptClips.end(),
+                       [number](const KV_KeptClip &kept) { return kept.number == number; });
 }
 
 int32_t kvGetClipCount() {
@@ -156,6 +195,7 @@ static void kvSetClip(int32_t channels, int32_t rate, std::vector<KV_Block> *tab
         kvClip.length =
             std::max(kvClip.length, kvTableLength(kvClip.blocks[c], kvClip.blockCount[c]));
     }
+    kvHoldFiles(&kvClip.files, kvClip.blocks, kvClip.blockCount, channels);
 }
 
 extern "C" KV_API int32_t kvCopy(int32_t doc) {
@@ -174,11 +214,12 @@ extern "C" KV_API int32_t kvCopy(int32_t doc) {
     }
     kvSetClip(channels, state->sampleRate, tables);
     kvClip.number = kvAppendClip();
-    kvDoStatus(doc, 0); /* the program's clip list follows the clip count */
+    if (kvClip.number >= 0) kvKeepClip(kvClip.number);
+    kvCollectDataFiles(); /* what the clip let go of */
+    kvDoStatus(doc, 0);   /* the program's clip list follows the clip count */
     kvProgress(nullptr, -1);
     /* The clip stays current and can be pasted; only the clip list lacks it. */
-    if (kvClip.number < 0)
-        return kvError(0, "Error writing to file. Make sure your disk is not full, and try again.");
+    if (kvClip.number < 0) return kvFileError(kvClipWriteFailedText);
     return 0;
 }
 
@@ -219,6 +260,8 @@ static bool kvReadClipRecord(int32_t file, int64_t at, int32_t size, int32_t *ch
 
 extern "C" KV_API int32_t kvLoadClip(int32_t n) {
     if (n == kvClip.number && kvClip.sampleRate != 0) return 0;
+    /* A clip that gave up its samples has nothing left to paste. */
+    if (!kvClipKept(n)) return 0;
     int32_t file = kvFileOpen(kvEngine.clipboardPath, KV_FILE_READ);
     if (file < 0) return 0;
     int32_t count = 0;
@@ -237,7 +280,19 @@ extern "C" KV_API int32_t kvLoadClip(int32_t n) {
         kvClip.number = n;
     }
     kvFileClose(file);
+    kvCollectDataFiles();
     return 0;
+}
+
+extern "C" KV_API int32_t kvEmptyClipboard(void) {
+    kvForgetClips();
+    int32_t file = kvFileOpen(kvEngine.clipboardPath, KV_FILE_CREATE);
+    int32_t none = 0;
+    bool emptied = file >= 0 && kvFileWrite(file, &none, 4);
+    kvFileClose(file);
+    kvCollectDataFiles();
+    kvSendMessage(kvEngine.messageWindow, KV_MSG_CLIPBOARD, 0, 0);
+    return emptied ? 0 : kvFileError(kvClipWriteFailedText);
 }
 
 extern "C" KV_API int32_t kvGetClipProp(int32_t ignored, int32_t *channels, int32_t *rate) {

@@ -2,9 +2,10 @@
  * clipboard.h - the engine's own clipboard.
  *
  * A clip is a table of block descriptors per channel, like a document state:
- * the samples stay in the data files, which are never rewritten, so a clip
- * stays valid until clean-up and copying an hour costs no more than copying
- * a second. Every clip made since start-up is kept in "COPY.tmp".
+ * the samples stay in the data files, which are never rewritten, so copying
+ * an hour costs no more than copying a second. Every clip made since
+ * start-up is listed in "COPY.tmp"; the current clip and the KV_KEPT_CLIPS
+ * most recent ones hold their data files, older ones can no longer be loaded.
  */
 #ifndef KV_HISTORY_CLIPBOARD_H
 #define KV_HISTORY_CLIPBOARD_H
@@ -20,7 +21,10 @@ struct KV_Clip {
     int32_t sampleRate; /* 0 while there is no clip */
     int32_t blockCount[2];
     KV_Block *blocks[2];
+    KV_FileSet files;
 };
+
+#define KV_KEPT_CLIPS 16
 
 extern KV_Clip kvClip;
 
@@ -30,8 +34,10 @@ inline bool kvHasClip() {
     return kvClip.sampleRate > 0 && kvClip.channels > 0;
 }
 
-/* Forgets the current clip (engine start). */
+/* Forgets the current clip. */
 void kvResetClipboard();
+/* Forgets the current clip and every kept one (engine start and clean-up). */
+void kvForgetClips();
 
 /* Clips in the clipboard file (0 when there is none). */
 int32_t kvGetClipCount();

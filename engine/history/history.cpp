@@ -1,12 +1,14 @@
 /*
  * history.cpp - the edit protocol, state files, and undo, redo and history jumps.
  *
- * States keep their tables in memory; a state file is written when the edit
- * that made the state ends and when a later edit starts from it, and a switch
- * reloads the target from its file. A state file that cannot be written is
- * removed, so a switch to that state reports it and keeps the in-memory copy.
- * An edit under way sets the redo states aside, so a withdrawn edit leaves the
- * history exactly as it was.
+ * A state's tables stay in memory only while they are needed there: the
+ * current state's, and any whose state file could not be written. Every
+ * other state lives in its file, which a switch reloads anyway, plus the set
+ * of data files it refers to, which keeps those files alive. A state file
+ * that cannot be written is removed, so a switch to that state reports it
+ * and keeps the in-memory copy. An edit under way sets the redo states
+ * aside, so a withdrawn edit leaves the history exactly as it was; once the
+ * edit is stored they, and their state files, are gone.
  */
 #include "engine/history/history.h"
 #include "engine/core/korvel.h"
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 /* The fixed part of a state file; the block tables follow, per channel. */
@@ -58,9 +61,27 @@ struct KV_SetAside {
 };
 static KV_SetAside setAside;
 
+/* Frees a state's tables and gives up the data files it held. */
+static void kvForgetState(KV_State *state) {
+    kvFreeStateTables(state);
+    kvReleaseFiles(&state->files);
+    state->onDisk = 0;
+}
+
+static void kvRemoveStateFiles(int32_t doc, int32_t from, int32_t to) {
+    for (int32_t level = from; level <= to; level++)
+        kvFileRemove(kvStatePath(doc, level));
+}
+
+/* Drops the redo states set aside, with the files of their levels that no
+ * state of the document uses any more. */
 static void kvDropSetAside() {
     for (int32_t i = 0; i < setAside.count; i++)
-        kvFreeStateTables(&setAside.states[i]);
+        kvForgetState(&setAside.states[i]);
+    KV_Document *document = kvGetDocument(setAside.doc);
+    int32_t inUse = document ? document->stateCount : 0;
+    kvRemoveStateFiles(setAside.doc, std::max(setAside.level + 1, inUse),
+                       setAside.level + setAside.count);
     kvFree(setAside.states);
     setAside = KV_SetAside{};
 }
@@ -90,6 +111,19 @@ static bool kvWriteStateFile(int32_t file, const KV_State *state) {
     return true;
 }
 
+/* Frees the tables of the states further than one step from the current
+ * one when their files hold them: nothing reads those tables until a switch
+ * reloads them, while the next undo or redo still finds its neighbour in
+ * memory should its file be lost. */
+static void kvUnloadFarStates(KV_Document *document) {
+    for (int32_t s = 0; s < document->stateCount; s++) {
+        KV_State *state = &document->history[s];
+        if (std::abs(s - document->level) > 1 && state->onDisk &&
+            (state->blocks[0] || state->blocks[1]))
+            kvFreeStateTables(state);
+    }
+}
+
 int32_t kvSaveState(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
@@ -100,11 +134,18 @@ int32_t kvSaveState(int32_t doc) {
     bool written = file >= 0 && kvWriteStateFile(file, document->current);
     kvFileClose(file);
     kvProgress(nullptr, -1);
+    /* Whatever the file, the state now holds what its tables refer to, and
+     * samples written for it are no longer to be withdrawn. */
+    kvHoldStateFiles(document->current);
+    document->current->onDisk = written;
+    kvKeepData(doc);
+    kvUnloadFarStates(document);
+    kvCollectDataFiles();
     if (written) return 0;
     /* A partial file, or one left by an older state of this level, must
      * never be loaded in this state's place. */
     kvFileRemove(path);
-    return kvError(0, "Can't create temp file");
+    return kvFileError("Can't create temp file");
 }
 
 /* Reads a whole state file into `state` (zeroed by the caller): false when
@@ -175,9 +216,15 @@ int32_t kvRestoreState(int32_t doc, int32_t n) {
         kvFreeStateTables(&loaded);
         return kvError(0, "Can't load status information file!");
     }
-    kvFreeStateTables(document->current);
-    *document->current = loaded;
-    kvBuildGroupIndex(document->current);
+    KV_State *state = document->current;
+    kvFreeStateTables(state);
+    loaded.files = state->files;
+    *state = loaded;
+    state->onDisk = 1;
+    kvBuildGroupIndex(state);
+    /* What the file holds is what counts, should it differ from the tables
+     * the state had when it was written. */
+    kvHoldStateFiles(state);
     return 0;
 }
 
@@ -187,7 +234,7 @@ void kvTruncateHistory(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return;
     for (int32_t s = document->level + 1; s < document->stateCount; s++)
-        kvFreeStateTables(&document->history[s]);
+        kvForgetState(&document->history[s]);
     document->stateCount = document->level + 1;
     document->history = static_cast<KV_State *>(kvRealloc(
         document->history, document->stateCount * static_cast<int32_t>(sizeof(KV_State))));
@@ -242,6 +289,8 @@ static void kvOpenState(KV_Document *document, const char *label) {
         state->groupIndex[c] = nullptr;
         state->groupCount[c] = 0;
     }
+    state->files = KV_FileSet{};
+    state->onDisk = 0;
     kvSetLabel(state, label);
     document->current = state;
 }
@@ -339,7 +388,19 @@ int32_t kvCompleteEdit(int32_t doc, bool seal) {
 static void kvSwitchState(int32_t doc, int32_t n) {
     kvStop();
     kvRestoreState(doc, n);
+    kvUnloadFarStates(kvGetDocument(doc));
     kvRedrawDocument(doc);
+}
+
+void kvDiscardHistory(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return;
+    if (setAside.doc == doc) kvDropSetAside();
+    kvRemoveStateFiles(doc, 0, document->stateCount - 1);
+    for (int32_t s = 0; s < document->stateCount; s++)
+        kvForgetState(&document->history[s]);
+    document->level = 0;
+    kvTruncateHistory(doc);
 }
 
 extern "C" KV_API int32_t kvUndo(int32_t doc) {

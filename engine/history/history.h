@@ -26,8 +26,13 @@ int32_t kvSaveState(int32_t doc);
 /* Makes state n current and reloads it from its file: 0 or -1. */
 int32_t kvRestoreState(int32_t doc, int32_t n);
 
-/* Drops every state after the current level. */
+/* Drops every state after the current level (their state files stay: an
+ * edit under way may bring those levels back). */
 void kvTruncateHistory(int32_t doc);
+
+/* Removes every state file of the document and gives up its states' tables
+ * and data files, leaving one empty state 0 (closing, or a new sound). */
+void kvDiscardHistory(int32_t doc);
 
 /* Ends an edit whose samples were queued: splices them, rebuilds the index,
  * stores the state, seals the data file when asked, redraws. Withdraws the

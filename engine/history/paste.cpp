@@ -125,6 +125,9 @@ static void kvReadClipFor(const KV_State *state, int32_t clipChannel, int32_t st
 static int32_t kvConvertingPaste(int32_t doc, int32_t replace) {
     KV_State *state = kvGetDocument(doc)->current;
     int32_t rate = state->sampleRate;
+    /* A document left without a rate (an open that failed) has no frames to
+     * convert to. */
+    if (rate <= 0) return 0;
     int32_t b = static_cast<int32_t>(static_cast<int64_t>(kvClip.sampleRate) * 4096 / rate);
     int64_t length = static_cast<int64_t>(kvClip.length) * rate / kvClip.sampleRate;
     if (b <= 0) return 0;

@@ -6,6 +6,7 @@
  */
 #include "engine/platform/fileio.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -68,7 +69,17 @@ static bool kvFaultHits(int32_t kind) {
     return true;
 }
 
+static thread_local int lastOpenError = 0;
+
+bool kvFileLimitHit() {
+    return lastOpenError == EMFILE || lastOpenError == ENFILE;
+}
+
 int32_t kvFileOpen(const std::string &path, int32_t mode) {
+    return kvFileOpen(path.c_str(), mode);
+}
+
+int32_t kvFileOpen(const char *path, int32_t mode) {
     int flags = O_RDONLY;
     if (mode == KV_FILE_READWRITE) flags = O_RDWR;
     if (mode == KV_FILE_CREATE) {
@@ -77,8 +88,9 @@ int32_t kvFileOpen(const std::string &path, int32_t mode) {
     }
     int handle;
     do {
-        handle = open(path.c_str(), flags | O_CLOEXEC, 0600);
+        handle = open(path, flags | O_CLOEXEC, 0600);
     } while (handle < 0 && errno == EINTR);
+    lastOpenError = handle < 0 ? errno : 0;
     return handle;
 }
 
@@ -170,6 +182,15 @@ bool kvFileSync(int32_t handle) {
     return fsync(handle) == 0;
 }
 
+bool kvFileTruncate(const char *path, int64_t bytes) {
+    kvChangeStep();
+    int result;
+    do {
+        result = truncate(path, static_cast<off_t>(bytes));
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
 bool kvFileExists(const std::string &path) {
     return access(path.c_str(), F_OK) == 0;
 }
@@ -254,4 +275,14 @@ void kvRaiseOpenFileLimit() {
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
     limit.rlim_cur = limit.rlim_max;
     setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+int32_t kvOpenDescriptorCount() {
+    DIR *folder = opendir("/proc/self/fd");
+    if (!folder) return -1;
+    int32_t count = 0;
+    while (const dirent *entry = readdir(folder))
+        if (entry->d_name[0] != '.') count++;
+    closedir(folder);
+    return count - 1; /* the folder's own descriptor */
 }

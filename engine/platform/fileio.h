@@ -18,9 +18,17 @@ enum : int32_t {
     KV_FILE_CREATE = 2,    /* created or truncated, read and write */
 };
 
-/* Opens a file: a handle >= 0, or -1. */
+/* Opens a file: a handle >= 0, or -1. The path form without a string
+ * serves threads that must not allocate (the playback thread opening a data
+ * file). */
 int32_t kvFileOpen(const std::string &path, int32_t mode);
+int32_t kvFileOpen(const char *path, int32_t mode);
 void kvFileClose(int32_t handle);
+
+/* True when this thread's last failed open failed because the process or the
+ * system has no descriptor left: the user is then told that, not that the
+ * disk is full or the folder read-only. */
+bool kvFileLimitHit();
 
 /* Whole-count transfers: true only when every byte moved. */
 bool kvFileRead(int32_t handle, void *buffer, int64_t bytes);
@@ -35,6 +43,8 @@ bool kvFileSeek(int32_t handle, int64_t offset);
 int64_t kvFileTell(int32_t handle);
 int64_t kvFileSize(int32_t handle); /* -1 on error */
 bool kvFileSync(int32_t handle);
+/* Cuts the file at `path` back to `bytes`: false on failure. */
+bool kvFileTruncate(const char *path, int64_t bytes);
 
 bool kvFileExists(const std::string &path);
 int64_t kvFileSizeOf(const std::string &path); /* -1 when missing */
@@ -54,9 +64,14 @@ bool kvFileSyncFolder(const std::string &path);
  * False when that failed; counted as a write. */
 bool kvFileTakeAccess(const std::string &path, const std::string &like);
 
-/* Every data file stays open until clean-up, so a long session needs more
- * descriptors than the usual soft limit of 1024: raises it to the hard one. */
+/* Raises the soft limit on open files to the hard one. The engine keeps few
+ * descriptors of its own; the headroom is for the toolkit, the sound system
+ * and the codecs, which open files the engine cannot bound. */
 void kvRaiseOpenFileLimit();
+
+/* Descriptors this process has open, all kinds (-1 when that cannot be
+ * counted): for the benchmarks and the tests of the bound. */
+int32_t kvOpenDescriptorCount();
 
 /* Test hook: from the Nth operation of that kind on (1-based) fail `count`
  * operations (count < 0: all of them). kind 0 = reads, 1 = writes. A call

@@ -37,19 +37,27 @@ TEST_F(DocumentTable, NewRefusesChannelCountsOtherThanOneOrTwo) {
     EXPECT_EQ(kvGetChannels(doc), 1);
 }
 
-TEST_F(DocumentTable, CloseDeletesTheStateFilesButLeavesTheSamples) {
+TEST_F(DocumentTable, CloseDeletesTheStateFilesAndLeavesOnlySamplesTheClipboardHolds) {
     int32_t doc = makeDocument(44100, ramp(5000));
-    ASSERT_EQ(replace(doc, 0, 100, -1, {}), 0);
+    kvSealLastDataFile();
+    ASSERT_EQ(replace(doc, 0, 100, -1, ramp(300, -0.5f)), 0);
+    kvSetSelection(doc, 1000, 2000, -1);
+    ASSERT_EQ(kvCopy(doc), 0);
     ASSERT_EQ(kvUndo(doc), 0);
     std::string samples = kvTestReadFile(dataFile(0));
     for (int32_t level = 0; level < 3; level++)
         ASSERT_TRUE(kvTestFileExists(stateFile(doc, level)));
+    ASSERT_TRUE(kvTestFileExists(dataFile(1)));
     EXPECT_EQ(kvClose(doc), 0);
     for (int32_t level = 0; level < 3; level++)
         EXPECT_FALSE(kvTestFileExists(stateFile(doc, level)));
+    /* The clip lies in file 0 only. */
     EXPECT_EQ(kvTestReadFile(dataFile(0)), samples);
+    EXPECT_FALSE(kvTestFileExists(dataFile(1)));
     EXPECT_EQ(kvGetDocument(doc), nullptr);
     EXPECT_EQ(kvClose(doc), -1);
+    ASSERT_EQ(kvEmptyClipboard(), 0);
+    EXPECT_EQ(kvListFiles(workFolder), std::vector<std::string>{"COPY.tmp"});
 }
 
 TEST_F(DocumentTable, HandlesThatNameNoDocumentDoNothing) {

@@ -9,6 +9,9 @@
 
 #include "tests/support/document_fixture.h"
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -42,6 +45,20 @@ class StorageTest : public DocumentTest {
         char name[32];
         std::snprintf(name, sizeof name, "/DATA%04X.tmp", n);
         return workFolder + name;
+    }
+    /* Descriptors of the open files whose path contains "/DATA". */
+    static int32_t openDataFileHandles() {
+        int32_t count = 0;
+        DIR *folder = opendir("/proc/self/fd");
+        while (dirent *entry = readdir(folder)) {
+            char target[4096] = {};
+            std::string link = std::string("/proc/self/fd/") + entry->d_name;
+            if (readlink(link.c_str(), target, sizeof target - 1) > 0 &&
+                std::strstr(target, "/DATA"))
+                count++;
+        }
+        closedir(folder);
+        return count;
     }
     std::string stateFile(int32_t doc, int32_t level) const {
         char name[32];

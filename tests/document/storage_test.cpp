@@ -6,7 +6,8 @@
 #include "engine/core/services.h"
 #include "tests/document/storage_fixture.h"
 
-#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -202,23 +203,7 @@ TEST_F(InsertionPipeline, MoreThan4096SamplesForOneBlockIsFatal) {
 
 /* ---- Data files ---- */
 
-class DataFiles : public StorageTest {
-  protected:
-    /* Descriptors of the open files whose path contains "DATA". */
-    static int32_t openDataFileHandles() {
-        int32_t count = 0;
-        DIR *folder = opendir("/proc/self/fd");
-        while (dirent *entry = readdir(folder)) {
-            char target[4096] = {};
-            std::string link = std::string("/proc/self/fd/") + entry->d_name;
-            if (readlink(link.c_str(), target, sizeof target - 1) > 0 &&
-                std::strstr(target, "/DATA"))
-                count++;
-        }
-        closedir(folder);
-        return count;
-    }
-};
+class DataFiles : public StorageTest {};
 
 TEST_F(DataFiles, AFileReachingTheLimitIsLeftForANewOne) {
     kvTestSetDataFileLimit(10000);
@@ -258,6 +243,53 @@ TEST_F(DataFiles, AfterSealingTheNextAppendGoesToANewFileAndTheOldOneStaysReadab
     EXPECT_EQ(channel(doc, 0), expected);
     EXPECT_EQ(kvCurrentDataFile(), 1);
     EXPECT_EQ(openDataFileHandles(), 2);
+}
+
+TEST_F(DataFiles, MoreFilesThanTheCacheHoldsAreReadWithAtMost48DescriptorsOpen) {
+    std::vector<float> expected;
+    int32_t doc = makeDocument(44100, {});
+    for (int32_t n = 0; n < 120; n++) {
+        std::vector<float> piece = ramp(100 + n, static_cast<float>(n) / 128.0f);
+        ASSERT_EQ(replace(doc, kvGetLength(doc), kvGetLength(doc), -1, piece), 0);
+        kvSealLastDataFile();
+        expected.insert(expected.end(), piece.begin(), piece.end());
+    }
+    EXPECT_TRUE(kvTestFileExists(dataFile(119)));
+    EXPECT_EQ(channel(doc, 0), expected);
+    EXPECT_EQ(channel(doc, 0), expected);
+    EXPECT_LE(openDataFileHandles(), 48);
+    EXPECT_GE(openDataFileHandles(), 40) << "recently used files stay open";
+}
+
+TEST_F(DataFiles, NumbersOfDeletedFilesAreGivenOutAgainLowestFirst) {
+    int32_t first = makeDocument(44100, ramp(100));
+    kvSealLastDataFile();
+    int32_t second = makeDocument(44100, ramp(200, 0.5f));
+    kvSealLastDataFile();
+    ASSERT_EQ(blocks(second, 0)[0].file, 1);
+    kvClose(first);
+    EXPECT_FALSE(kvTestFileExists(dataFile(0)));
+    std::vector<float> samples = ramp(300, -0.5f);
+    int32_t third = makeDocument(44100, samples);
+    EXPECT_EQ(blocks(third, 0)[0].file, 0);
+    EXPECT_EQ(channel(third, 0), samples);
+    EXPECT_EQ(channel(second, 0), ramp(200, 0.5f));
+}
+
+TEST_F(DataFiles, ASaveWithoutADescriptorLeftSaysSoAndNotThatTheFolderIsReadOnly) {
+    int32_t doc = makeDocument(44100, ramp(100));
+    std::string target = path("saved.wav");
+    EXPECT_EXIT(
+        {
+            rlimit limit{};
+            getrlimit(RLIMIT_NOFILE, &limit);
+            limit.rlim_cur = static_cast<rlim_t>(kvOpenDescriptorCount() + 8);
+            setrlimit(RLIMIT_NOFILE, &limit);
+            while (open("/dev/null", O_RDONLY) >= 0) {
+            }
+            std::exit(kvSave(doc, target.c_str()) == -1 ? 0 : 2);
+        },
+        ::testing::ExitedWithCode(0), "Korvel Error: Too many files are open");
 }
 
 TEST_F(DataFiles, FilesOfAnEarlierRunAreTruncatedWhenTheirNumberComesBack) {
@@ -361,14 +393,17 @@ TEST_F(Reading, TheGroupIndexFindsTheSameSamplesAsAWalkFromTheStart) {
     check("walked");
 }
 
-TEST_F(Reading, AnOlderLevelAndTheCurrentOneSeeTheirOwnSamples) {
+TEST_F(Reading, DuringAnEditTheLevelBeforeAndTheCurrentOneSeeTheirOwnSamples) {
     std::vector<float> before = ramp(6000, 0.25f), after = ramp(10, -0.25f);
     int32_t doc = makeDocument(44100, before);
-    ASSERT_EQ(replace(doc, 0, 6000, -1, after), 0);
+    kvSetSelection(doc, 0, 6000, -1);
+    kvBeginEdit(doc, "Replace");
+    queue(doc, 0, after);
     KV_Document *document = kvGetDocument(doc);
     std::vector<float> out(6000);
     EXPECT_EQ(kvReadSamples(doc, 0, document->level - 1, out.data(), 0, 6000), 6000);
     EXPECT_EQ(out, before);
+    ASSERT_EQ(kvCompleteEdit(doc, false), 0);
     EXPECT_EQ(kvReadSamples(doc, 0, -1, out.data(), 0, 10), 10);
     EXPECT_EQ(std::vector<float>(out.begin(), out.begin() + 10), after);
 }

@@ -310,6 +310,9 @@ TEST_F(EditFailures, ADataFileWriteThatFailsMidEditLeavesTheDocumentAsBefore) {
               (std::vector<std::string>{
                   "Error writing to file. Make sure your disk is not full, and try again."}));
     EXPECT_EQ(imageOf(doc), before);
+    /* What the edit wrote before the fault is given back. */
+    EXPECT_EQ(kvDataFileLength(0), fileBefore);
+    EXPECT_EQ(static_cast<int64_t>(kvTestReadFile(dataFile(0)).size()), 4 * fileBefore);
     ASSERT_EQ(kvRedo(doc), 0);
     EXPECT_EQ(kvGetLength(doc), 19900);
     kvUndo(doc);
