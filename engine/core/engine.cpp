@@ -18,6 +18,7 @@
 #include "engine/platform/paths.h"
 #include "engine/platform/threads.h"
 
+#include <algorithm>
 #include <cstring>
 
 KV_Engine kvEngine;
@@ -85,8 +86,11 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
     kvResetProgress();
     kvRestoreRecord("Parameters", params, 344);
     kvRestoreRecord("Options", options, 144);
+    kvEngine.limits = KV_Limits{};
+    kvRestoreRecord("Limits", &kvEngine.limits, sizeof(KV_Limits));
     kvClampParams(params);
     kvClampOptions(options);
+    kvClampLimits(&kvEngine.limits);
     kvResetDocuments();
     kvForgetClips();
     kvPrepareWorkFolder();
@@ -115,6 +119,44 @@ extern "C" KV_API int32_t kvCleanUp(void) {
     }
     kvSetReg("Settings", "Parameters", kvEngine.params, 344);
     kvSetReg("Settings", "Options", kvEngine.options, 144);
+    kvSetReg("Settings", "Limits", &kvEngine.limits, sizeof(KV_Limits));
+    return 0;
+}
+
+extern "C" KV_API int32_t kvGetLimits(KV_Limits *limits, int32_t size) {
+    if (!limits || size != static_cast<int32_t>(sizeof(KV_Limits))) return -1;
+    *limits = kvEngine.limits;
+    return 0;
+}
+
+extern "C" KV_API int32_t kvSetLimits(const KV_Limits *limits, int32_t size) {
+    if (!limits || size != static_cast<int32_t>(sizeof(KV_Limits))) return -1;
+    kvEngine.limits = *limits;
+    kvClampLimits(&kvEngine.limits);
+    return 0;
+}
+
+/* True for the names the engine gives its files: "COPY.tmp", "DATA" and
+ * four hexadecimal digits, or a state file's eight (or more, past level
+ * FFFF) hexadecimal digits, each before ".tmp". */
+static bool kvIsEngineFile(const std::string &name) {
+    const std::string suffix = ".tmp";
+    if (name.size() <= suffix.size() || name.compare(name.size() - 4, 4, suffix) != 0) return false;
+    std::string stem = name.substr(0, name.size() - suffix.size());
+    if (stem == "COPY") return true;
+    bool data = stem.size() == 8 && stem.compare(0, 4, "DATA") == 0;
+    std::string digits = data ? stem.substr(4) : stem;
+    if (!data && digits.size() < 8) return false;
+    return digits.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+}
+
+extern "C" KV_API int32_t kvGetWorkFolderSize(int64_t *bytes) {
+    if (!bytes || !kvEngine.running) return -1;
+    int64_t total = 0;
+    for (const std::string &name : kvListFiles(kvEngine.workFolder))
+        if (kvIsEngineFile(name))
+            total += std::max<int64_t>(kvFileSizeOf(kvWorkPath(name.c_str())), 0);
+    *bytes = total;
     return 0;
 }
 

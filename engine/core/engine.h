@@ -15,6 +15,7 @@
 struct KV_Engine {
     KV_Options *options = nullptr;
     KV_Params *params = nullptr;
+    KV_Limits limits{}; /* the engine's own record: the program asks for a copy */
     KvWindow messageWindow = nullptr;
     KvProgressCallback progressCallback = nullptr;
     std::string workFolder;    /* no trailing slash */
@@ -32,6 +33,7 @@ extern KV_Engine kvEngine;
  * can give it; fields already in range are left as they are. */
 void kvClampParams(KV_Params *params);
 void kvClampOptions(KV_Options *options);
+void kvClampLimits(KV_Limits *limits);
 
 /* Builds "<workFolder>/<name>". */
 std::string kvWorkPath(const char *name);

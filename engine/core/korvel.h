@@ -141,7 +141,19 @@ typedef struct KV_Params {
  * given in: an hour (a longer one takes hours to make and fills the disk). */
 #define KV_LONGEST_TONE_MS 3600000
 
+/* What the working folder may keep: 8 int32 fields, 32 bytes, stored as
+ * "Settings"/"Limits". The engine holds its own copy (kvGetLimits and
+ * kvSetLimits); fields not yet used stay as stored. */
+typedef struct KV_Limits {
+    int32_t maxUndoLevels; /* undo steps kept per document, 0 for no limit */
+    int32_t reserved[7];
+} KV_Limits;
+
+/* The most undo steps maxUndoLevels can ask to keep. */
+#define KV_MOST_UNDO_LEVELS 9999
+
 #ifdef __cplusplus
+static_assert(sizeof(KV_Limits) == 32, "KV_Limits is a stored 32-byte record");
 static_assert(sizeof(KV_Options) == 144, "KV_Options is a stored 144-byte record");
 static_assert(sizeof(KV_Params) == 344, "KV_Params is a stored 344-byte record");
 #endif
@@ -158,6 +170,18 @@ KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, int32_t optio
 
 /* Closes the data files, empties the working folder and stores both records. */
 KV_API int32_t kvCleanUp(void);
+
+/* Copies the engine's limits (restored at kvInit, stored at kvCleanUp) into
+ * *limits: 0, or -1 when size is not 32 or limits is null (nothing written). */
+KV_API int32_t kvGetLimits(KV_Limits *limits, int32_t size);
+/* Makes *limits the engine's limits, each field held to its range; from its
+ * next edit on a document keeps at most maxUndoLevels undo steps, dropping its
+ * oldest: 0, or -1 when size is not 32 or limits is null (nothing changes). */
+KV_API int32_t kvSetLimits(const KV_Limits *limits, int32_t size);
+/* Writes the bytes the working folder's data, state and clipboard files hold
+ * together to *bytes: 0, or -1 when bytes is null or the engine is not
+ * running (nothing written). */
+KV_API int32_t kvGetWorkFolderSize(int64_t *bytes);
 
 /* Drive n (from 0) of those the working folder can be put on (tempDrive):
  * the mounted local disks, lettered from C in mount order. Copies its mount
@@ -248,7 +272,7 @@ KV_API int32_t kvSetHistory(int32_t doc, int32_t n);
 
 /* Before kvInit: this run works beside a running editor, in a new private
  * working folder inside the system temporary folder whatever tempDrive says,
- * and kvCleanUp removes that folder and stores neither record. 0, or -1 once
+ * and kvCleanUp removes that folder and stores no record. 0, or -1 once
  * the engine runs. */
 KV_API int32_t kvBatchSession(void);
 

@@ -1,6 +1,6 @@
 /*
- * params_check.cpp - holds restored KV_Params and KV_Options records to the
- * ranges the program's dialogs can produce.
+ * params_check.cpp - holds restored KV_Params, KV_Options and KV_Limits
+ * records to the ranges the program's dialogs can produce.
  *
  * The effects trust the record, so a record damaged on disk is mended once at
  * start rather than in every effect. A field moves only as far as its nearest
@@ -150,4 +150,8 @@ void kvClampOptions(KV_Options *options) {
     if (options->fftWindow < 0 || options->fftWindow > 5) options->fftWindow = 4;
     options->extendEffect = std::clamp(options->extendEffect, 0, 1);
     options->extendAmount = std::clamp(options->extendAmount, 1, 10);
+}
+
+void kvClampLimits(KV_Limits *limits) {
+    limits->maxUndoLevels = std::clamp(limits->maxUndoLevels, 0, KV_MOST_UNDO_LEVELS);
 }

@@ -8,9 +8,12 @@
  * that cannot be written is removed, so a switch to that state reports it
  * and keeps the in-memory copy. An edit under way sets the redo states
  * aside, so a withdrawn edit leaves the history exactly as it was; once the
- * edit is stored they, and their state files, are gone.
+ * edit is stored they, and their state files, are gone. Past the undo limit
+ * the oldest states go the same way once an edit is stored, and the kept
+ * files are renamed down so that a file's name still gives its level.
  */
 #include "engine/history/history.h"
+#include "engine/core/engine.h"
 #include "engine/core/korvel.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
@@ -124,6 +127,8 @@ static void kvUnloadFarStates(KV_Document *document) {
     }
 }
 
+static void kvDropOldestStates(int32_t doc, KV_Document *document);
+
 int32_t kvSaveState(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
@@ -138,14 +143,14 @@ int32_t kvSaveState(int32_t doc) {
      * samples written for it are no longer to be withdrawn. */
     kvHoldStateFiles(document->current);
     document->current->onDisk = written;
-    kvKeepData(doc);
-    kvUnloadFarStates(document);
-    kvCollectDataFiles();
-    if (written) return 0;
     /* A partial file, or one left by an older state of this level, must
      * never be loaded in this state's place. */
-    kvFileRemove(path);
-    return kvFileError("Can't create temp file");
+    if (!written) kvFileRemove(path);
+    kvKeepData(doc);
+    kvDropOldestStates(doc, document);
+    kvUnloadFarStates(document);
+    kvCollectDataFiles();
+    return written ? 0 : kvFileError("Can't create temp file");
 }
 
 /* Reads a whole state file into `state` (zeroed by the caller): false when
@@ -198,34 +203,79 @@ static bool kvReadStateFile(int32_t file, KV_State *state) {
     return true;
 }
 
-int32_t kvRestoreState(int32_t doc, int32_t n) {
-    KV_Document *document = kvGetDocument(doc);
-    if (!document || n < 0 || n >= document->stateCount) return -1;
-    document->level = n;
-    document->current = &document->history[n];
-    int32_t file = kvFileOpen(kvStatePath(doc, n), KV_FILE_READ);
-    if (file < 0) return kvError(0, "Can't load status information file!");
+/* Reads the state file at `path` over `state`, which keeps its set of data
+ * files: false when the file is missing or damaged. The file is read whole
+ * before the state is touched, so either failure leaves the state as it was. */
+static bool kvLoadStateFile(const std::string &path, KV_State *state) {
+    int32_t file = kvFileOpen(path, KV_FILE_READ);
+    if (file < 0) return false;
     kvProgress("Restoring State", 0);
     KV_State loaded{};
     bool read = kvReadStateFile(file, &loaded);
     kvFileClose(file);
     kvProgress(nullptr, -1);
-    /* The file is read whole before the state is touched, so a damaged one
-     * leaves the state as it was, like a missing one. */
     if (!read) {
         kvFreeStateTables(&loaded);
-        return kvError(0, "Can't load status information file!");
+        return false;
     }
-    KV_State *state = document->current;
     kvFreeStateTables(state);
     loaded.files = state->files;
     *state = loaded;
     state->onDisk = 1;
     kvBuildGroupIndex(state);
+    return true;
+}
+
+int32_t kvRestoreState(int32_t doc, int32_t n) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document || n < 0 || n >= document->stateCount) return -1;
+    document->level = n;
+    document->current = &document->history[n];
+    if (!kvLoadStateFile(kvStatePath(doc, n), document->current))
+        return kvError(0, "Can't load status information file!");
     /* What the file holds is what counts, should it differ from the tables
      * the state had when it was written. */
-    kvHoldStateFiles(state);
+    kvHoldStateFiles(document->current);
     return 0;
+}
+
+/* ---- The undo limit ---- */
+
+/* Gives the state file of level `from` the name of level `to`. A state whose
+ * file cannot be renamed keeps its tables in memory instead, like one whose
+ * file could not be written, and no file is left under either name. */
+static void kvRenameStateFile(int32_t doc, KV_State *state, int32_t from, int32_t to) {
+    std::string source = kvStatePath(doc, from), target = kvStatePath(doc, to);
+    if (kvFileRename(source, target)) return;
+    kvFileRemove(target);
+    if (state->onDisk && !state->blocks[0] && !state->blocks[1]) kvLoadStateFile(source, state);
+    kvFileRemove(source);
+    state->onDisk = 0;
+}
+
+/* Drops the oldest states beyond maxUndoLevels, never the current one, with
+ * their files and their hold on data files. Levels are what the program
+ * counts and lists, so the kept states move down and their files are renamed
+ * in rising order, each to a name just freed. A dropped saved state can no
+ * longer be reached by undo. Not while redo states are set aside: their
+ * files are named after levels the edit may give back. */
+static void kvDropOldestStates(int32_t doc, KV_Document *document) {
+    int32_t most = kvEngine.limits.maxUndoLevels;
+    int32_t dropped = std::min(document->stateCount - 1 - most, document->level);
+    if (most <= 0 || dropped <= 0 || setAside.doc == doc) return;
+    for (int32_t s = 0; s < dropped; s++)
+        kvForgetState(&document->history[s]);
+    kvRemoveStateFiles(doc, 0, dropped - 1);
+    int32_t kept = document->stateCount - dropped;
+    for (int32_t s = 0; s < kept; s++)
+        kvRenameStateFile(doc, &document->history[s + dropped], s + dropped, s);
+    std::memmove(document->history, document->history + dropped, sizeof(KV_State) * kept);
+    document->history = static_cast<KV_State *>(
+        kvRealloc(document->history, kept * static_cast<int32_t>(sizeof(KV_State))));
+    document->stateCount = kept;
+    document->level -= dropped;
+    document->current = &document->history[document->level];
+    document->savedLevel = document->savedLevel >= dropped ? document->savedLevel - dropped : -1;
 }
 
 /* ---- The edit protocol ---- */
