@@ -253,16 +253,20 @@ static void kvRenameStateFile(int32_t doc, KV_State *state, int32_t from, int32_
     state->onDisk = 0;
 }
 
-/* Drops the oldest states beyond maxUndoLevels, never the current one, with
- * their files and their hold on data files. Levels are what the program
- * counts and lists, so the kept states move down and their files are renamed
- * in rising order, each to a name just freed. A dropped saved state can no
- * longer be reached by undo. Not while redo states are set aside: their
- * files are named after levels the edit may give back. */
+/* Drops the oldest states beyond maxUndoLevels undo steps below the current
+ * one, with their files and their hold on data files. Levels are what the
+ * program counts and lists, so the kept states move down and their files are
+ * renamed in rising order, each to a name just freed. A dropped saved state
+ * can no longer be reached by undo. Only while the current state is the last:
+ * redo states the next edit discards anyway must not cost older ones, and
+ * the files of redo states set aside are named after levels a withdrawn edit
+ * gives back. */
 static void kvDropOldestStates(int32_t doc, KV_Document *document) {
     int32_t most = kvEngine.limits.maxUndoLevels;
-    int32_t dropped = std::min(document->stateCount - 1 - most, document->level);
-    if (most <= 0 || dropped <= 0 || setAside.doc == doc) return;
+    int32_t dropped = document->level - most;
+    if (most <= 0 || dropped <= 0 || document->level != document->stateCount - 1 ||
+        setAside.doc == doc)
+        return;
     for (int32_t s = 0; s < dropped; s++)
         kvForgetState(&document->history[s]);
     kvRemoveStateFiles(doc, 0, dropped - 1);

@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -64,6 +65,61 @@ TEST_F(EngineLifecycle, CleanUpStoresBothRecords) {
     ASSERT_EQ(kvGetReg("Settings", "Parameters", &storedParams, 344), 344);
     EXPECT_EQ(std::memcmp(&storedOptions, &options, 144), 0);
     EXPECT_EQ(storedParams.toneStartHz, 1234);
+}
+
+TEST_F(EngineLifecycle, LimitsAreStoredAtCleanUpAndComeBackHeldToTheirRange) {
+    ASSERT_EQ(startEngine(), 0);
+    KV_Limits limits{};
+    ASSERT_EQ(kvGetLimits(&limits, sizeof limits), 0);
+    EXPECT_EQ(limits.maxUndoLevels, 0) << "no stored record: every state is kept";
+    EXPECT_EQ(kvGetLimits(&limits, sizeof limits - 4), -1);
+    for (int32_t stored :
+         {0, 1, 250, KV_MOST_UNDO_LEVELS, KV_MOST_UNDO_LEVELS + 1, INT32_MAX, -1, INT32_MIN}) {
+        SCOPED_TRACE(stored);
+        limits.maxUndoLevels = stored;
+        limits.reserved[2] = stored;
+        ASSERT_EQ(kvSetLimits(&limits, sizeof limits), 0);
+        stopEngine();
+        KV_Limits onDisk{};
+        ASSERT_EQ(kvGetReg("Settings", "Limits", &onDisk, sizeof onDisk), 32);
+        EXPECT_EQ(onDisk.maxUndoLevels, std::clamp(stored, 0, KV_MOST_UNDO_LEVELS));
+        /* A record damaged on disk is held to the range at start, as a set one is. */
+        ASSERT_EQ(kvSetReg("Settings", "Limits", &limits, sizeof limits), 0);
+        ASSERT_EQ(startEngine(), 0);
+        KV_Limits restored{};
+        ASSERT_EQ(kvGetLimits(&restored, sizeof restored), 0);
+        EXPECT_EQ(restored.maxUndoLevels, onDisk.maxUndoLevels);
+        EXPECT_EQ(restored.reserved[2], stored) << "fields not yet used stay as stored";
+    }
+    KV_Limits before{};
+    kvGetLimits(&before, sizeof before);
+    limits.maxUndoLevels = 5;
+    EXPECT_EQ(kvSetLimits(&limits, sizeof limits + 4), -1);
+    EXPECT_EQ(kvSetLimits(nullptr, sizeof limits), -1);
+    kvGetLimits(&limits, sizeof limits);
+    EXPECT_EQ(std::memcmp(&limits, &before, sizeof limits), 0);
+}
+
+TEST_F(EngineLifecycle, WorkFolderSizeCountsTheEngineFilesOnly) {
+    EXPECT_EQ(kvGetWorkFolderSize(nullptr), -1);
+    int64_t bytes = -1;
+    EXPECT_EQ(kvGetWorkFolderSize(&bytes), -1) << "not running";
+    ASSERT_EQ(startEngine(), 0);
+    struct {
+        const char *name;
+        bool counted;
+    } const files[] = {{"DATA0003.tmp", true},  {"DATA00A1.tmp", true},  {"0001000F.tmp", true},
+                       {"00020001A.tmp", true}, {"COPY.tmp", true},      {"notes.txt", false},
+                       {"DATA1.tmp", false},    {"0001000G.tmp", false}, {"00010002.wav", false},
+                       {"copy.tmp", false},     {"DATAXYZW.tmp", false}, {"0001.tmp", false}};
+    int64_t expected = 0;
+    for (size_t i = 0; i < std::size(files); i++) {
+        std::string bytesOf(100 + 37 * i, 'x');
+        kvTestWriteFile(workFolder + "/" + files[i].name, bytesOf);
+        if (files[i].counted) expected += static_cast<int64_t>(bytesOf.size());
+    }
+    ASSERT_EQ(kvGetWorkFolderSize(&bytes), 0);
+    EXPECT_EQ(bytes, expected);
 }
 
 TEST_F(EngineLifecycle, WorkFolderIsCreatedWithEveryMissingParent) {

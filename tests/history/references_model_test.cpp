@@ -6,6 +6,8 @@
  * that a state file of an open document, the current clip or a kept clip
  * in the clipboard file refers to; each is as long as the store says; no
  * more descriptors than the cache allows are open; and no read has failed.
+ * Under an undo limit the same holds, and each document's state files are
+ * exactly those of its levels.
  */
 #include "engine/history/clipboard.h"
 #include "tests/document/storage_fixture.h"
@@ -185,6 +187,21 @@ class ReferencesModel : public StorageTest {
         return files;
     }
 
+    /* Every state file in the working folder belongs to a level of an open
+     * document, and every such level has one. */
+    void expectStateFilesMatchLevels() const {
+        std::set<std::pair<int32_t, int32_t>> files, levels;
+        for (const std::string &name : kvListFiles(workFolder)) {
+            unsigned doc = 0, level = 0;
+            if (name.size() == 12 && std::sscanf(name.c_str(), "%4X%4X.tmp", &doc, &level) == 2)
+                files.insert({static_cast<int32_t>(doc), static_cast<int32_t>(level)});
+        }
+        for (int32_t doc = 0; doc < KV_MAX_DOCUMENTS; doc++)
+            for (int32_t level = 0; kvGetDocument(doc) && level < kvGetNumUndo(doc); level++)
+                levels.insert({doc, level});
+        EXPECT_EQ(files, levels) << trace.str();
+    }
+
     std::mt19937 random{7};
     std::ostringstream trace;
     int64_t readFailures = 0;
@@ -209,6 +226,23 @@ TEST_F(ReferencesModel, DataFilesOnDiskAreExactlyThoseStillReferenced) {
         if (kvGetDocument(doc)) kvClose(doc);
     ASSERT_EQ(kvEmptyClipboard(), 0);
     EXPECT_EQ(kvListFiles(workFolder), std::vector<std::string>{"COPY.tmp"});
+}
+
+TEST_F(ReferencesModel, UnderAnUndoLimitDroppedStatesTakeTheirFilesWithThem) {
+    KV_Limits limits{};
+    limits.maxUndoLevels = 3;
+    ASSERT_EQ(kvSetLimits(&limits, sizeof limits), 0);
+    for (int32_t n = 0; n < 600; n++) {
+        trace.str("");
+        int32_t doc = someDocument();
+        step(doc, pick(0, 99));
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(onDisk(), referenced()) << "step " << n << trace.str();
+        ASSERT_LE(kvGetNumUndo(doc), limits.maxUndoLevels + 1) << "step " << n << trace.str();
+        expectStateFilesMatchLevels();
+        if (HasFailure()) return;
+    }
+    EXPECT_EQ(kvDataReadFailures(), readFailures);
 }
 
 } // namespace
