@@ -24,10 +24,12 @@
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 #include <cctype>
@@ -240,6 +242,7 @@ frmOptions::frmOptions(QWidget *owner, KV_Options *options, KV_Params *params, i
     setObjectName("frmOptions");
     setWindowTitle("Program Options");
     std::memcpy(&working, options, sizeof working);
+    kvGetLimits(&workingLimits, sizeof workingLimits);
 
     fraBody = new QWidget(this);
     lstPages = new QListWidget(fraBody);
@@ -277,6 +280,7 @@ frmOptions::frmOptions(QWidget *owner, KV_Options *options, KV_Params *params, i
 
     fillDevices();
     fillDrives();
+    showWorkFolderSize();
     readControls();
     presets->LoadMenu("Color Schemes", working.colors, sizeof working.colors);
 
@@ -370,11 +374,25 @@ QWidget *frmOptions::createAdvancedPage() {
     cmbTDrive = mdlList(page, "cmbTDrive", {});
     chkNoSync = mdlCheck(page, "chkNoSync", "Disable Vertical Sync");
     chkCopyBitmap = mdlCheck(page, "chkCopyBitmap", "Copy Whole Bitmap (no partial blt)");
+    lblWorkSize = new QLabel(page);
+    lblWorkSize->setObjectName("lblWorkSize");
+    txtUndoLimit = new QSpinBox(page);
+    txtUndoLimit->setObjectName("txtUndoLimit");
+    txtUndoLimit->setRange(0, KV_MOST_UNDO_LEVELS);
+    txtUndoLimit->setSpecialValueText("Unlimited");
+    auto *lblUndoLimit = new QLabel("&Undo Levels Kept per Sound:", page);
+    lblUndoLimit->setBuddy(txtUndoLimit);
+    auto *undoRow = new QHBoxLayout;
+    undoRow->addWidget(lblUndoLimit);
+    undoRow->addWidget(txtUndoLimit);
+    undoRow->addStretch(1);
     auto *layout = new QVBoxLayout(page);
     auto *lblTDrive = new QLabel("Temporary Files:", page);
     lblTDrive->setBuddy(cmbTDrive);
     layout->addWidget(lblTDrive);
     layout->addWidget(cmbTDrive);
+    layout->addWidget(lblWorkSize);
+    layout->addLayout(undoRow);
     layout->addSpacing(8);
     layout->addWidget(chkNoSync);
     layout->addWidget(chkCopyBitmap);
@@ -382,6 +400,10 @@ QWidget *frmOptions::createAdvancedPage() {
 
     connect(cmbTDrive, &QComboBox::currentIndexChanged, this, [this](int index) {
         working.tempDrive = cmbTDrive->itemData(index).toInt();
+        changed();
+    });
+    connect(txtUndoLimit, &QSpinBox::valueChanged, this, [this](int levels) {
+        workingLimits.maxUndoLevels = levels;
         changed();
     });
     connect(chkNoSync, &QCheckBox::toggled, this, [this](bool on) {
@@ -522,6 +544,20 @@ void frmOptions::fillDrives() {
     }
 }
 
+/* What the working folder holds now, in bytes as the engine counts them and
+ * in the short form a user reads at a glance. */
+void frmOptions::showWorkFolderSize() {
+    int64_t bytes = 0;
+    if (kvGetWorkFolderSize(&bytes) != 0) {
+        lblWorkSize->setText("Temporary files now take: unknown");
+        return;
+    }
+    QLocale locale;
+    auto shown = static_cast<qint64>(bytes);
+    lblWorkSize->setText(QString("Temporary files now take: %1 (%2 bytes)")
+                             .arg(locale.formattedDataSize(shown), locale.toString(shown)));
+}
+
 /* Sets every control from the working copy; an option whose stored value is
  * not one of a list's entries leaves that list without a choice. */
 void frmOptions::readControls() {
@@ -543,6 +579,7 @@ void frmOptions::readControls() {
     cmbTDrive->setCurrentIndex(drive);
     chkNoSync->setChecked(working.noSyncWait != 0);
     chkCopyBitmap->setChecked(working.copyWholeBitmap != 0);
+    txtUndoLimit->setValue(workingLimits.maxUndoLevels);
     chkShowAnal->setChecked(working.showAnalyzer != 0);
     cmbFSize->setCurrentIndex(mdlIndexOf(fftSizes, 6, working.fftSize));
     cmbWindow->setCurrentIndex(working.fftWindow >= 0 && working.fftWindow <= 5 ? working.fftWindow
@@ -587,6 +624,7 @@ void frmOptions::Apply() {
                       "Korvel.",
                       QMessageBox::Ok, QMessageBox::Information, QMessageBox::Ok);
     std::memcpy(options, &working, sizeof working);
+    kvSetLimits(&workingLimits, sizeof workingLimits);
     kvFullRefresh();
     if (mdlMain.frame) mdlMain.frame->UpdateTips();
     fraBody->setEnabled(true);

@@ -2,9 +2,10 @@
  * frm_options.h - the "Program Options" dialog: every user preference of
  * KV_Options on five pages, with the waveform colours and their schemes.
  *
- * The dialog edits a private copy of the whole 144-byte record and copies it
- * over the live one only on Apply (or OK with Apply pending), so Cancel can
- * never leave a half-changed record behind for the engine to read.
+ * The dialog edits a private copy of the whole 144-byte record, and one of
+ * the engine's KV_Limits, and hands them over only on Apply (or OK with Apply
+ * pending), so Cancel can never leave a half-changed record behind for the
+ * engine to read.
  */
 #ifndef KV_APP_FRM_OPTIONS_H
 #define KV_APP_FRM_OPTIONS_H
@@ -21,6 +22,7 @@ class QLabel;
 class QListWidget;
 class QMenu;
 class QPushButton;
+class QSpinBox;
 class QStackedWidget;
 class ctlPresets;
 
@@ -97,6 +99,7 @@ class frmOptions : public QDialog {
     static std::function<int32_t(int32_t, char *, int32_t, char *, int32_t)> driveCall;
 
     KV_Options working{};
+    KV_Limits workingLimits{};
 
     QListWidget *lstPages;
     QStackedWidget *pages;
@@ -108,6 +111,8 @@ class frmOptions : public QDialog {
     QLabel *lblClipDb;
     QComboBox *cmbDevice;
     QComboBox *cmbTDrive;
+    QLabel *lblWorkSize;
+    QSpinBox *txtUndoLimit;
     QCheckBox *chkNoSync;
     QCheckBox *chkCopyBitmap;
     QCheckBox *chkShowAnal;
@@ -137,6 +142,7 @@ class frmOptions : public QDialog {
     QWidget *createFftPage();
     void fillDevices();
     void fillDrives();
+    void showWorkFolderSize();
     void readControls();
     void readColorControls();
     void changed();

@@ -15,9 +15,12 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QTest>
 #include <QTimer>
@@ -237,6 +240,39 @@ TEST_F(OptionsDialogTest, EachControlWritesItsFieldAndApplyCopiesTheWholeRecord)
     EXPECT_EQ(std::memcmp(&options, &dialog->working, sizeof options), 0);
     EXPECT_FALSE(dialog->cmdApply->isEnabled());
     EXPECT_TRUE(dialog->isEnabled());
+}
+
+TEST_F(OptionsDialogTest, UndoLimitIsHandedToTheEngineOnlyOnApply) {
+    KV_Limits limits{};
+    ASSERT_EQ(kvGetLimits(&limits, sizeof limits), 0);
+    auto dialog = openDialog(MDL_OPTIONS_ADVANCED);
+    EXPECT_EQ(dialog->txtUndoLimit->value(), limits.maxUndoLevels);
+    for (int levels : {25, 0, 3}) {
+        dialog->txtUndoLimit->setValue(levels);
+        EXPECT_EQ(dialog->workingLimits.maxUndoLevels, levels);
+    }
+    EXPECT_TRUE(dialog->cmdApply->isEnabled());
+    KV_Limits live{};
+    kvGetLimits(&live, sizeof live);
+    EXPECT_EQ(live.maxUndoLevels, limits.maxUndoLevels) << "nothing before Apply";
+    QTest::mouseClick(dialog->cmdApply, Qt::LeftButton);
+    kvGetLimits(&live, sizeof live);
+    EXPECT_EQ(live.maxUndoLevels, 3);
+    auto again = openDialog(MDL_OPTIONS_ADVANCED);
+    EXPECT_EQ(again->txtUndoLimit->value(), 3);
+}
+
+TEST_F(OptionsDialogTest, WorkFolderSizeIsTheEnginesAsTheDialogOpens) {
+    for (int32_t size : {123457, 2000000}) {
+        kvTestWriteFile(workFolder + "/DATA00FF.tmp", std::string(static_cast<size_t>(size), 'x'));
+        auto dialog = openDialog(MDL_OPTIONS_ADVANCED);
+        int64_t bytes = 0;
+        ASSERT_EQ(kvGetWorkFolderSize(&bytes), 0);
+        EXPECT_GE(bytes, size);
+        EXPECT_TRUE(
+            dialog->lblWorkSize->text().contains(QLocale().toString(static_cast<qint64>(bytes))))
+            << dialog->lblWorkSize->text().toStdString() << " for " << bytes;
+    }
 }
 
 TEST_F(OptionsDialogTest, DefaultOutputDeviceStoresMinusOne) {
