@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -59,4 +60,16 @@ std::string kvTestReadFile(const std::string &path) {
 
 bool kvTestFileExists(const std::string &path) {
     return std::filesystem::exists(path);
+}
+
+std::vector<std::string> kvTestFilesBeside(const std::string &path) {
+    std::filesystem::path file(path);
+    std::string name = file.filename().string();
+    std::vector<std::string> names;
+    for (const auto &entry : std::filesystem::directory_iterator(file.parent_path())) {
+        std::string other = entry.path().filename().string();
+        if (other != name && other.find(name) != std::string::npos) names.push_back(other);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 class KvSandbox : public ::testing::Test {
   protected:
@@ -36,5 +37,8 @@ class KvSandbox : public ::testing::Test {
 void kvTestWriteFile(const std::string &path, const std::string &bytes);
 std::string kvTestReadFile(const std::string &path);
 bool kvTestFileExists(const std::string &path);
+/* The other names in a file's folder that contain its name, sorted: what a
+ * save of that file may have left beside it. */
+std::vector<std::string> kvTestFilesBeside(const std::string &path);
 
 #endif
