@@ -110,7 +110,7 @@ void kvCloseDataFiles() {
 static int32_t kvAddDataFile() {
     int32_t file = dataFileCount.load(std::memory_order_relaxed);
     if (file > INT16_MAX) kvFatal("Too many data files: %d", file);
-    int32_t handle = kvFileOpen(kvDataFilePath(file), KV_FILE_CREATE);
+    int32_t handle = kvFileOpen(kvDataFilePath(file), KV_FILE_CREATE_PRIVATE);
     if (handle < 0) return -1;
     std::atomic<KV_DataFile *> &chunk = dataFileChunks[file / KV_DATA_FILE_CHUNK];
     if (!chunk.load(std::memory_order_relaxed))

@@ -6,15 +6,10 @@
 #include "tests/document/wave_files.h"
 #include "tests/support/document_fixture.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 class WaveOpening : public OneDocumentTest {
   protected:
@@ -255,19 +250,8 @@ class WaveNotAFile : public WaveOpening, public ::testing::WithParamInterface<No
 TEST_P(WaveNotAFile, IsRefusedAtOnceNamingTheFile) {
     std::string file = GetParam().make(root);
     ASSERT_FALSE(file.empty());
-    /* Should the open wait on a pipe, a writer that comes and goes frees it. */
-    std::atomic<bool> done{false}, freed{false};
-    std::thread watchdog([&] {
-        for (int i = 0; i < 100 && !done; i++)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (done) return;
-        int writer = ::open(file.c_str(), O_WRONLY | O_NONBLOCK);
-        if (writer >= 0) ::close(writer);
-        freed = true;
-    });
-    int32_t result = kvOpen(doc, file.c_str());
-    done = true;
-    watchdog.join();
+    int32_t result = 0;
+    bool freed = kvTestCallFreeingPipe(file, [&] { result = kvOpen(doc, file.c_str()); });
     EXPECT_FALSE(freed) << "the open waited on the " << GetParam().kind;
     EXPECT_EQ(result, -1);
     std::string told = message();

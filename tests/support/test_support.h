@@ -8,6 +8,7 @@
 
 #include "engine/core/korvel.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -21,6 +22,10 @@ class KvSandbox : public ::testing::Test {
     int32_t startEngine();
     void stopEngine();
 
+    /* A folder every user may write to, sticky like /tmp, under this test's
+     * folder (which others may then pass through). */
+    std::string sharedFolder();
+
     /* <root>/<relative> */
     std::string path(const std::string &relative) const { return root + "/" + relative; }
 
@@ -32,6 +37,18 @@ class KvSandbox : public ::testing::Test {
     KV_Params params{};
     bool engineStarted = false;
 };
+
+/* Runs `plant` in a child process as another user (uid and gid 65534, no
+ * other groups), which then stays, keeping what `plant` opened, until
+ * kvTestEndOtherUser. The child's pid, or -1 when users cannot be changed
+ * (tests not run as root) or `plant` failed. */
+int kvTestAsOtherUser(const std::function<bool()> &plant);
+void kvTestEndOtherUser(int child);
+
+/* Runs `call`; should it still be waiting after five seconds, opens the pipe
+ * `fifo` for writing once and closes it, which ends any wait on it. True
+ * when it had to. */
+bool kvTestCallFreeingPipe(const std::string &fifo, const std::function<void()> &call);
 
 /* Writes bytes to a file, replacing it. */
 void kvTestWriteFile(const std::string &path, const std::string &bytes);
