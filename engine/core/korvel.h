@@ -496,6 +496,12 @@ KV_API int32_t kvWriteCmdFile(int32_t number, const char *text);
  * fills it with 255 spaces and a NUL gets 255 and trims. -1 for a null buffer. */
 KV_API int32_t kvReadCmdFile(int32_t number, char *buffer);
 
+/* Copies the folder for the single-instance lock and socket, one only this
+ * user can use ($XDG_RUNTIME_DIR, else a checked 0700 folder of ours), into
+ * buffer: its length, or -1 when there is none or it does not fit (buffer
+ * untouched). */
+KV_API int32_t kvGetInstanceFolder(char *buffer, int32_t size);
+
 /* Size of kvResolveLink's outPath buffer, terminator included. */
 #define KV_LINK_PATH_SIZE 260
 
