@@ -211,8 +211,9 @@ KV_API int32_t kvClose(int32_t doc);
  * user cancelled. */
 KV_API int32_t kvOpen(int32_t doc, const char *path);
 
-/* Writes the current state in the document's format through "<path>.kv" and
- * a backup "<path>.bak": 0, or -1 (message shown; the target is unchanged). */
+/* Writes the current state in the document's format where path (or the link
+ * it names) points, through hidden ".<name>.kv-XXXXXX" and ".<name>.bak-XXXXXX"
+ * files beside it: 0, or -1 (message shown; the target is unchanged). */
 KV_API int32_t kvSave(int32_t doc, const char *path);
 
 /* State queries: 0 for a handle that names no document. */

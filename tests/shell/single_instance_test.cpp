@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -116,6 +117,20 @@ TEST_F(SingleInstance, TheEditorOpensTheFilesOfItsOwnCommandLine) {
     waited.start();
     while (recentFiles().empty() && waited.elapsed() < 20000)
         QThread::msleep(50);
+    EXPECT_EQ(recentFiles(), std::vector<std::string>({file}));
+}
+
+/* A pipe named like a sound file is refused at once: the editor comes up
+ * and still takes the files a second copy hands over. */
+TEST_F(SingleInstance, APipeOnTheCommandLineDoesNotHoldTheEditor) {
+    std::string pipe = root + "/pipe.wav";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::string file = writeWave("after.wav", 1, 8000, ramp(800), false);
+    startProcess(&editor, {QString::fromStdString(pipe)});
+    ASSERT_TRUE(waitForMessageWindow());
+    QProcess second;
+    startProcess(&second, {QString::fromStdString(file)});
+    EXPECT_TRUE(second.waitForFinished(12000)) << "the editor is held by the pipe";
     EXPECT_EQ(recentFiles(), std::vector<std::string>({file}));
 }
 
