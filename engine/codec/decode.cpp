@@ -34,7 +34,7 @@ struct KvStage {
     float left[KV_STAGE_FRAMES];
     float right[KV_STAGE_FRAMES];
     int32_t count;
-    int64_t handed;  /* frames given to the pipeline so far */
+    int64_t decoded; /* frames the codec returned so far */
     int32_t dropped; /* leading near-silent frames dropped so far */
     bool started;    /* the first frame has been kept */
 };
@@ -42,6 +42,7 @@ static KvStage stage;
 
 /* Appends the conversion's output, applying the leading-silence rule. */
 static void kvStageOutput(const int16_t *values, int32_t frames, int32_t channels) {
+    stage.decoded += frames;
     int32_t first = 0;
     for (; !stage.started && first < frames; first++) {
         const int16_t *frame = values + first * channels;
@@ -73,7 +74,6 @@ static void kvStageOutput(const int16_t *values, int32_t frames, int32_t channel
 static void kvHandOver(int32_t doc, int32_t channels, int32_t frames) {
     kvQueueInsert(doc, 0, stage.left, frames);
     if (channels == 2) kvQueueInsert(doc, 1, stage.right, frames);
-    stage.handed += frames;
     stage.count -= frames;
     std::memmove(stage.left, stage.left + frames, stage.count * sizeof(float));
     if (channels == 2) std::memmove(stage.right, stage.right + frames, stage.count * sizeof(float));
@@ -154,7 +154,7 @@ int32_t kvDecodeFile(int32_t doc, int32_t file) {
                           "installed.");
     }
     stage.count = stage.dropped = 0;
-    stage.handed = 0;
+    stage.decoded = 0;
     stage.started = false;
     kvDecodeLoop(doc, file, stream, &header, channels);
     kvHandOverRest(doc, channels);
@@ -179,9 +179,9 @@ int32_t kvOpenCompressed(int32_t doc, int32_t file) {
     document->level = 0;
     document->stateCount = 1;
     if (kvDecodeFile(doc, file) != 0) return -1;
-    /* Random bytes can pass the frame search; only decoded sound shows
-     * that the file was one. */
-    if (stage.handed == 0) {
+    /* Random bytes can pass the frame search; only decoded frames show
+     * that the file was a sound (silent ones included). */
+    if (stage.decoded == 0) {
         kvDiscardInsert();
         return kvError(0, "Invalid or Unsupported File Type");
     }
