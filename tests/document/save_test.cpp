@@ -6,6 +6,8 @@
 #include "tests/document/wave_files.h"
 #include "tests/support/document_fixture.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -256,6 +258,25 @@ INSTANTIATE_TEST_SUITE_P(EveryName, SavingBesidePlantedNames,
                                            PlantedName{"BackupLink", ".bak", true},
                                            PlantedName{"TemporaryLink", ".kv", true}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+/* What a save that died left beside the target goes at the next save;
+ * the files of a save still running (its temporary file locked) and names
+ * that are not a save's stay. */
+TEST_F(Saving, LeftoversOfDeadSavesGoAndThoseOfARunningSaveStay) {
+    makeEditedDocument();
+    std::string target = path("take.wav");
+    kvTestWriteFile(target, "the old file");
+    for (const char *name : {".take.wav.kv-Dead01", ".take.wav.bak-Dead01", ".take.wav.kv-Live01",
+                             ".take.wav.bak-Live01", ".take.wav.kv-notes"})
+        kvTestWriteFile(path(name), "left");
+    int running = ::open(path(".take.wav.kv-Live01").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(running, LOCK_EX), 0);
+    ASSERT_EQ(kvSave(doc, target.c_str()), 0) << lastMessage();
+    ::close(running);
+    EXPECT_EQ(kvTestFilesBeside(target),
+              std::vector<std::string>(
+                  {".take.wav.bak-Live01", ".take.wav.kv-Live01", ".take.wav.kv-notes"}));
+}
 
 TEST_F(Saving, ThroughASymlinkWritesTheFileItPointsToAndKeepsTheLink) {
     makeEditedDocument();
