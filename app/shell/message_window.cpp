@@ -27,17 +27,22 @@
 
 static const char *const messageWindowTitle = "KORVEL MESSAGE WINDOW";
 
+/* In a folder only this user can use, so no one else can plant a lock that
+ * stops the editor or a socket that never answers. */
 QString mdlMessageWindowName() {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::tempPath();
-    return QDir(folder).filePath(QString("%1-%2").arg(messageWindowTitle).arg(getuid()));
+    char folder[4096];
+    if (kvGetInstanceFolder(folder, sizeof folder) < 0) return QString();
+    return QDir(QString::fromLocal8Bit(folder))
+        .filePath(QString("%1-%2").arg(messageWindowTitle).arg(getuid()));
 }
 
 bool mdlOtherCopyRunning() {
     static int lockHandle = -1;
     if (lockHandle >= 0) return false;
-    QByteArray path = (mdlMessageWindowName() + ".lock").toLocal8Bit();
-    int handle = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    QString name = mdlMessageWindowName();
+    if (name.isEmpty()) return false;
+    QByteArray path = (name + ".lock").toLocal8Bit();
+    int handle = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (handle < 0) return false;
     if (flock(handle, LOCK_EX | LOCK_NB) == 0) {
         lockHandle = handle;
@@ -47,13 +52,20 @@ bool mdlOtherCopyRunning() {
     return true;
 }
 
-/* Sends one packet and waits for its reply; false when the window is gone. */
+/* Sends one packet and waits for its reply; false when the window is gone
+ * or has not answered in time. The running copy replies once it has opened
+ * the files, which can take a while; giving up then loses nothing, as it
+ * still opens them. */
 static bool mdlSendPacket(QLocalSocket *socket, int32_t message, int32_t wParam) {
     int32_t packet[2] = {message, wParam};
     socket->write(reinterpret_cast<const char *>(packet), sizeof packet);
     if (!socket->waitForBytesWritten(5000)) return false;
-    while (socket->bytesAvailable() < 4)
-        if (!socket->waitForReadyRead(-1)) return false;
+    QElapsedTimer waited;
+    waited.start();
+    while (socket->bytesAvailable() < 4) {
+        qint64 left = 15000 - waited.elapsed();
+        if (left <= 0 || !socket->waitForReadyRead(static_cast<int>(left))) return false;
+    }
     int32_t reply = 0;
     socket->read(reinterpret_cast<char *>(&reply), sizeof reply);
     return true;

@@ -50,9 +50,10 @@ int32_t kvOpenCompressed(int32_t doc, int32_t file);
  * rate, or null. */
 KvCodecId kvFindCodec(int32_t channels, int32_t rate);
 
-/* Writes the document as MPEG Layer-3 with its tags to `path`: 0, or -1
- * after the message or a cancel (the caller deletes the file). */
-int32_t kvEncodeFile(int32_t doc, const std::string &path);
+/* Writes the document as MPEG Layer-3 with its tags into the new, empty
+ * open file: 0, or -1 after the message or a cancel (the caller closes and
+ * deletes the file). */
+int32_t kvEncodeFile(int32_t doc, int32_t file);
 
 /* ---- Tags ---- */
 

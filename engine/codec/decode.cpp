@@ -34,6 +34,7 @@ struct KvStage {
     float left[KV_STAGE_FRAMES];
     float right[KV_STAGE_FRAMES];
     int32_t count;
+    int64_t decoded; /* frames the codec returned so far */
     int32_t dropped; /* leading near-silent frames dropped so far */
     bool started;    /* the first frame has been kept */
 };
@@ -41,6 +42,7 @@ static KvStage stage;
 
 /* Appends the conversion's output, applying the leading-silence rule. */
 static void kvStageOutput(const int16_t *values, int32_t frames, int32_t channels) {
+    stage.decoded += frames;
     int32_t first = 0;
     for (; !stage.started && first < frames; first++) {
         const int16_t *frame = values + first * channels;
@@ -152,6 +154,7 @@ int32_t kvDecodeFile(int32_t doc, int32_t file) {
                           "installed.");
     }
     stage.count = stage.dropped = 0;
+    stage.decoded = 0;
     stage.started = false;
     kvDecodeLoop(doc, file, stream, &header, channels);
     kvHandOverRest(doc, channels);
@@ -176,6 +179,12 @@ int32_t kvOpenCompressed(int32_t doc, int32_t file) {
     document->level = 0;
     document->stateCount = 1;
     if (kvDecodeFile(doc, file) != 0) return -1;
+    /* Random bytes can pass the frame search; only decoded frames show
+     * that the file was a sound (silent ones included). */
+    if (stage.decoded == 0) {
+        kvDiscardInsert();
+        return kvError(0, "Invalid or Unsupported File Type");
+    }
     if (!kvFinishInsert(doc)) return -1;
     kvRebuildIndex(doc);
     kvSaveState(doc);

@@ -31,7 +31,7 @@ KvCodecId kvFindCodec(int32_t channels, int32_t rate) {
     return nullptr;
 }
 
-/* Everything an encode holds open. */
+/* Everything an encode holds open; the file is the caller's. */
 struct KvEncoder {
     KvCodecId driver = nullptr;
     KvCodecStream *stream = nullptr;
@@ -40,7 +40,6 @@ struct KvEncoder {
 };
 
 static void kvCloseEncoder(KvEncoder *encoder) {
-    if (encoder->file >= 0) kvFileClose(encoder->file);
     if (encoder->stream) {
         kvAcmStreamUnprepareHeader(encoder->stream, &encoder->header);
         kvAcmStreamClose(encoder->stream);
@@ -104,8 +103,8 @@ static bool kvWriteInfoFrame(KvEncoder *encoder, int64_t audioStart) {
     return size == 0 || kvFileWriteAt(encoder->file, frame, size, audioStart);
 }
 
-/* Opens the codec, its stream and the output file. 0, or -1 after the message. */
-static int32_t kvStartEncoder(KV_Document *document, const std::string &path, KvEncoder *encoder) {
+/* Opens the codec and its stream. 0, or -1 after the message. */
+static int32_t kvStartEncoder(KV_Document *document, KvEncoder *encoder) {
     static int16_t source[KV_ENCODE_SOURCE / 2];
     static uint8_t dest[KV_ENCODE_DEST];
     KV_State *state = document->current;
@@ -130,16 +129,10 @@ static int32_t kvStartEncoder(KV_Document *document, const std::string &path, Kv
         return kvEncodeFailed(encoder, 0,
                               "Can't prepare ACM stream header. It is possible that you have a "
                               "corrupted CODEC installed.");
-    encoder->file = kvFileOpen(path, KV_FILE_CREATE);
-    if (encoder->file < 0)
-        return kvEncodeFailed(encoder, 25,
-                              "Can't create temporary file.\n\nMake sure the directory is not "
-                              "read-only and try again, or choose a different location to save "
-                              "your file.");
     return 0;
 }
 
-int32_t kvEncodeFile(int32_t doc, const std::string &path) {
+int32_t kvEncodeFile(int32_t doc, int32_t file) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
     kvEngine.params->cancellable = 1;
@@ -154,7 +147,8 @@ int32_t kvEncodeFile(int32_t doc, const std::string &path) {
         }
     }
     KvEncoder encoder;
-    if (kvStartEncoder(document, path, &encoder) != 0) return -1;
+    encoder.file = file;
+    if (kvStartEncoder(document, &encoder) != 0) return -1;
     bool written = kvWriteID3v2(document, encoder.file);
     int64_t audioStart = kvFileTell(encoder.file);
     int32_t encoded = written ? kvEncodeBlocks(doc, &encoder) : -1;

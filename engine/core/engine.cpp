@@ -5,10 +5,11 @@
  * Records are restored only from stored copies of exactly the current size
  * (another size is another layout) and then held to their fields' ranges. The
  * working folder survives between runs except for the clipboard file, so
- * nothing of an earlier run is read by mistake; clean-up empties it. A batch
- * session runs beside the editor, whose working folder holds data files it
- * must never truncate and whose records it must not overwrite: it works in a
- * folder of its own and leaves the stored records alone.
+ * nothing of an earlier run is read by mistake; clean-up empties it. It is
+ * always a folder only this user can enter. A batch session runs beside the
+ * editor, whose working folder holds data files it must never truncate and
+ * whose records it must not overwrite: it works in a folder of its own and
+ * leaves the stored records alone.
  */
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
@@ -17,6 +18,8 @@
 #include "engine/platform/fileio.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/threads.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -38,8 +41,19 @@ static std::string kvSystemWorkFolder() {
     return folder + (!folder.empty() && folder.back() == '/' ? "KORVEL" : "/KORVEL");
 }
 
+/* Creates `folder` and the private folder to work in at or inside it. A
+ * folder others can use is never worked in: a link planted there would have
+ * us write samples through it. */
+static bool kvMakeWorkFolder(const std::string &folder, std::string *failed) {
+    if (!kvMakeFolderPath(folder, failed)) return false;
+    if (kvMakePrivateFolder(folder, &kvEngine.workFolder)) return true;
+    *failed = folder;
+    return false;
+}
+
 /* Chooses and creates the working folder, falling back from a drive that
- * cannot be used to the system temporary folder. */
+ * cannot be used to the system temporary folder. Where the folder "KORVEL"
+ * there is someone else's, a folder of our own beside it serves. */
 static void kvPrepareWorkFolder() {
     KV_Options *options = kvEngine.options;
     std::string failed;
@@ -53,22 +67,18 @@ static void kvPrepareWorkFolder() {
     }
     if (options->tempDrive != 0) {
         std::string root;
-        bool usable = kvDriveRoot(options->tempDrive, &root);
-        if (usable) {
-            std::string folder = root + (root.back() == '/' ? "KVTEMP" : "/KVTEMP");
-            usable = kvMakeFolderPath(folder, &failed);
-            if (usable) kvEngine.workFolder = folder;
-        }
-        if (usable) return;
+        if (kvDriveRoot(options->tempDrive, &root) &&
+            kvMakeWorkFolder(root + (root.back() == '/' ? "KVTEMP" : "/KVTEMP"), &failed))
+            return;
         kvError(0,
                 "Couldn't create temp directory on drive %c:\n\nReverting to system Temp directory",
                 static_cast<char>(options->tempDrive));
         options->tempDrive = 0;
     }
-    std::string folder = kvSystemWorkFolder();
-    if (!kvMakeFolderPath(folder, &failed))
+    if (kvMakeWorkFolder(kvSystemWorkFolder(), &failed)) return;
+    std::string own = "KORVEL-" + std::to_string(geteuid());
+    if (!kvMakeOwnFolder(kvSystemTempFolder(), own, &kvEngine.workFolder))
         kvFatal("Can't create temp directory: %s\n", failed.c_str());
-    kvEngine.workFolder = folder;
 }
 
 extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, int32_t optionsSize,

@@ -235,8 +235,9 @@ KV_API int32_t kvClose(int32_t doc);
  * user cancelled. */
 KV_API int32_t kvOpen(int32_t doc, const char *path);
 
-/* Writes the current state in the document's format through "<path>.kv" and
- * a backup "<path>.bak": 0, or -1 (message shown; the target is unchanged). */
+/* Writes the current state in the document's format where path (or the link
+ * it names) points, through hidden ".<name>.kv-XXXXXX" and ".<name>.bak-XXXXXX"
+ * files beside it: 0, or -1 (message shown; the target is unchanged). */
 KV_API int32_t kvSave(int32_t doc, const char *path);
 
 /* State queries: 0 for a handle that names no document. */
@@ -547,6 +548,12 @@ KV_API int32_t kvWriteCmdFile(int32_t number, const char *text);
  * bytes before the first NUL among the first 255 of buffer, so a caller that
  * fills it with 255 spaces and a NUL gets 255 and trims. -1 for a null buffer. */
 KV_API int32_t kvReadCmdFile(int32_t number, char *buffer);
+
+/* Copies the folder for the single-instance lock and socket, one only this
+ * user can use ($XDG_RUNTIME_DIR, else a checked 0700 folder of ours), into
+ * buffer: its length, or -1 when there is none or it does not fit (buffer
+ * untouched). */
+KV_API int32_t kvGetInstanceFolder(char *buffer, int32_t size);
 
 /* Size of kvResolveLink's outPath buffer, terminator included. */
 #define KV_LINK_PATH_SIZE 260

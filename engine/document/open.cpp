@@ -2,8 +2,10 @@
  * open.cpp - kvOpen: reading a sound file into an empty document.
  *
  * Plain PCM and IEEE-float WAVE files are loaded here; everything else is
- * offered to the codec bridge. Whatever goes wrong, the document is left empty
- * and the program closes its window.
+ * offered to the codec bridge. Only plain files are read: a pipe would hold
+ * the program until someone writes to it, a device could feed it for ever.
+ * Whatever goes wrong, the document is left empty and the program closes
+ * its window.
  */
 #include "engine/codec/codec.h"
 #include "engine/core/services.h"
@@ -44,6 +46,8 @@ extern "C" KV_API int32_t kvOpen(int32_t doc, const char *path) {
     if (std::strlen(path) >= sizeof document->path)
         return kvError(0, "Can't open file: %s", std::strerror(ENAMETOOLONG));
     int32_t file = kvFileOpen(path, KV_FILE_READ);
+    if (file < 0 && errno == KV_FILE_NOT_REGULAR)
+        return kvError(0, "Can't open %s\n\nIt is a %s, not a sound file.", path, kvFileKind(path));
     if (file < 0) return kvError(0, "Can't open file: %s", std::strerror(errno));
     kvPrepareForLoading(document, path);
     KvWaveHeader header;

@@ -316,7 +316,7 @@ static int32_t kvAddDataFile(bool *tooMany) {
     if (file < 0) return -1;
     char path[1200];
     kvDataFilePath(file, path, sizeof path);
-    int32_t handle = kvOpenWithRoom(path, KV_FILE_CREATE);
+    int32_t handle = kvOpenWithRoom(path, KV_FILE_CREATE_PRIVATE);
     if (handle < 0) {
         if (file < dataFileCount.load(std::memory_order_relaxed)) freeNumbers.push(file);
         return -1;

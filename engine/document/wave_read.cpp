@@ -5,8 +5,8 @@
  * first failing one is what the user is told. Chunks are found by walking the
  * chunk list rather than assumed at fixed offsets: most WAVE files written
  * today carry LIST, fact or JUNK chunks, often before the samples. Nothing is
- * allocated from header sizes; a file shorter than its header claims simply
- * loads what is there.
+ * allocated from header sizes; a file shorter than its header claims loads
+ * what is there, and the user is told once that it was cut short.
  */
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
@@ -15,6 +15,8 @@
 #include "engine/history/history.h"
 #include "engine/platform/fileio.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -77,6 +79,27 @@ static void kvReadCanonical(const uint8_t *bytes, KvWaveHeader *header) {
     header->dataOffset = int64_t{header->fmtSize} + 28; /* any size the file claims */
 }
 
+/* True when the 8 bytes at `offset` read as a chunk header: four printable
+ * characters and a size that fits in the file. */
+static bool kvLooksLikeChunk(int32_t file, int64_t offset, int64_t fileSize) {
+    uint8_t chunk[8];
+    if (offset + 8 > fileSize || !kvFileReadAt(file, chunk, 8, offset)) return false;
+    for (int i = 0; i < 4; i++)
+        if (chunk[i] < 0x20 || chunk[i] > 0x7E) return false;
+    return offset + 8 + static_cast<uint32_t>(kvLe32(chunk + 4)) <= fileSize;
+}
+
+/* A recorder that stopped before it could write the data size leaves 0, one
+ * that streams leaves 0xFFFFFFFF; either way the samples run to the end of
+ * the file. A 0 followed by another chunk is a truly empty sound. */
+static void kvTakeUnwrittenSize(int32_t file, KvWaveHeader *header) {
+    if (!header->dataFound || (header->dataSize != 0 && header->dataSize != -1)) return;
+    int64_t fileSize = kvFileSize(file);
+    if (header->dataSize == 0 && kvLooksLikeChunk(file, header->dataOffset, fileSize)) return;
+    int64_t rest = std::max<int64_t>(0, fileSize - header->dataOffset);
+    header->dataSize = static_cast<int32_t>(std::min<int64_t>(rest, INT32_MAX));
+}
+
 void kvReadWaveHeader(int32_t file, KvWaveHeader *header) {
     uint8_t bytes[46] = {};
     kvFileSeek(file, 0);
@@ -91,6 +114,7 @@ void kvReadWaveHeader(int32_t file, KvWaveHeader *header) {
     header->wave = std::memcmp(bytes + 8, "WAVE", 4) == 0;
     if (header->riff && header->wave) kvWalkChunks(file, header);
     if (!header->fmtFound) kvReadCanonical(bytes, header);
+    kvTakeUnwrittenSize(file, header);
 }
 
 bool kvIsForeignFile(const KvWaveHeader &header) {
@@ -206,7 +230,8 @@ int32_t kvLoadWave(int32_t doc, int32_t file, const KvWaveHeader &header) {
     kvFileSeek(file, header.dataOffset);
     kvEngine.params->cancellable = 1;
     kvProgress("Opening File", 0);
-    for (int64_t done = 0; done < total;) {
+    int64_t done = 0;
+    while (done < total) {
         int32_t wanted = static_cast<int32_t>(std::min<int64_t>(KV_BLOCK_FRAMES, total - done));
         int32_t got = kvReadWaveBlock(doc, file, left, right, wanted);
         if (got == 0) break;
@@ -224,5 +249,10 @@ int32_t kvLoadWave(int32_t doc, int32_t file, const KvWaveHeader &header) {
     if (!kvFinishInsert(doc)) return -1;
     kvRebuildIndex(doc);
     kvSaveState(doc);
+    if (done < total)
+        kvError(0,
+                "%s is shorter than its header says (it may have been cut short).\n\nWhat it "
+                "holds has been opened.",
+                document->path);
     return 0;
 }

@@ -1,11 +1,17 @@
 /*
  * wave_save.cpp - saving a document through a temporary file and a backup.
  *
- * The new file is written whole beside the target as "<path>.kv", flushed,
- * and only then renamed over the target (old becomes new in one step, with
- * "<path>.bak" naming the old file meanwhile). A failure deletes the
+ * The new file is written whole beside the target under a hidden name of
+ * its own, ".<name>.kv-XXXXXX", made exclusively (never through a name or a
+ * link that was there), flushed, and only then renamed over the target, with
+ * ".<name>.bak-XXXXXX" (the same letters) naming the old file meanwhile. So
+ * no file of the user's is deleted or written through. A failure deletes the
  * temporary file and leaves the target as it was; a crash at any moment
- * leaves the old file or the complete new one at the target path.
+ * leaves the old file or the complete new one at the target path. The save
+ * holds a lock on its temporary file, which the kernel drops if the process
+ * dies: the next save beside that target removes what a dead save left and
+ * leaves a running one alone. A target that is a symbolic link is saved
+ * where the link points, and the link stays.
  */
 #include "engine/codec/codec.h"
 #include "engine/core/engine.h"
@@ -13,13 +19,16 @@
 #include "engine/document/document.h"
 #include "engine/document/wave.h"
 #include "engine/platform/fileio.h"
+#include "engine/platform/paths.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 static const char *kvTempFileMessage =
     "Can't create temporary file.\n\nMake sure the directory is not read-only and try again, "
@@ -152,28 +161,66 @@ static int32_t kvWriteWaveFile(int32_t doc, int32_t file) {
 }
 
 /* Writes the temporary file: 0, or -1 after the message (or a cancel). */
-static int32_t kvWriteTemporary(int32_t doc, const std::string &temporary) {
+static int32_t kvWriteTemporary(int32_t doc, int32_t file) {
     kvEngine.params->cancellable = 1;
     kvProgress("Saving File", 0);
-    int32_t file = kvFileOpen(temporary, KV_FILE_CREATE);
-    if (file < 0) {
-        kvProgress(nullptr, -1);
-        return kvFileError(kvTempFileMessage);
-    }
     int32_t written = kvWriteWaveFile(doc, file);
-    kvFileClose(file);
     kvProgress(nullptr, -1);
     if (written == 0) return 0;
-    kvFileRemove(temporary);
     if (written > 0) return -1;
     return kvFileError("Error writing to file. Make sure your disk is not full, and try again.");
 }
 
 /* A target that exists but is no plain writable file cannot be replaced. */
 static bool kvTargetReplaceable(const std::string &path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           access(path.c_str(), W_OK) == 0;
+    return kvFileIsRegular(path) == 1 && access(path.c_str(), W_OK) == 0;
+}
+
+/* The names a save of `target` gives its files: `target`'s folder, a dot,
+ * the file's name and a dot, to which "kv-" or "bak-" and six letters come. */
+static std::string kvSaveNamePrefix(const std::string &target) {
+    size_t slash = target.rfind('/');
+    size_t name = slash == std::string::npos ? 0 : slash + 1;
+    return target.substr(0, name) + "." + target.substr(name) + ".";
+}
+
+/* The letters after `prefix` + `kind` in `file`, when `file` is one of our
+ * names; empty otherwise. */
+static std::string kvSaveNameLetters(const std::string &file, const std::string &prefix,
+                                     const char *kind) {
+    std::string start = prefix + kind;
+    if (file.size() != start.size() + 6 || file.compare(0, start.size(), start) != 0) return "";
+    std::string letters = file.substr(start.size());
+    for (char c : letters)
+        if (!std::isalnum(static_cast<unsigned char>(c))) return "";
+    return letters;
+}
+
+/* Removes what saves of `target` that died left beside it: temporary files
+ * no one holds locked, and backups whose save is no longer running. */
+static void kvClearDeadSaves(const std::string &target) {
+    std::string prefix = kvSaveNamePrefix(target);
+    size_t slash = prefix.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : prefix.substr(0, slash);
+    std::string local = slash == std::string::npos ? prefix : prefix.substr(slash + 1);
+    std::vector<std::string> names = kvListFiles(folder), running;
+    for (const std::string &name : names) {
+        std::string letters = kvSaveNameLetters(name, local, "kv-");
+        if (letters.empty()) continue;
+        std::string path = folder + "/" + name;
+        int32_t file = kvFileOpen(path, KV_FILE_READ);
+        if (file < 0) continue;
+        if (kvFileTryLock(file))
+            kvFileRemove(path);
+        else
+            running.push_back(letters);
+        kvFileClose(file);
+    }
+    for (const std::string &name : names) {
+        std::string letters = kvSaveNameLetters(name, local, "bak-");
+        if (!letters.empty() && std::find(running.begin(), running.end(), letters) == running.end())
+            kvFileRemove(folder + "/" + name);
+    }
 }
 
 /* Keeps the old file under the backup name. A hard link leaves the target
@@ -181,25 +228,24 @@ static bool kvTargetReplaceable(const std::string &path) {
  * where the file system has no links is the target moved aside instead. */
 static bool kvMakeBackup(const std::string &path, const std::string &backup, bool *moved) {
     *moved = false;
-    kvFileRemove(backup);
     if (kvFileLink(path, backup)) return true;
-    *moved = kvFileRename(path, backup);
+    *moved = kvFileRenameNew(path, backup);
     return *moved;
 }
 
 /* Moves the finished (and flushed) temporary file over the target, keeping a
  * backup of the old file until the new one is in place, then flushes the
  * folder so that the new name is on disk before the backup goes. */
-static int32_t kvPutInPlace(const std::string &temporary, const std::string &path) {
-    std::string backup = path + ".bak";
+static int32_t kvPutInPlace(int32_t file, const std::string &temporary, const std::string &path) {
+    std::string backup = kvSaveNamePrefix(path) + "bak-" + temporary.substr(temporary.size() - 6);
     /* The temporary file was made private; the saved file is to be as
      * readable as the one it replaces, or as any new file. */
-    if (!kvFileTakeAccess(temporary, path)) {
+    if (!kvFileTakeAccess(file, path)) {
         kvFileRemove(temporary);
         return kvError(0, "Error writing to file. Make sure your disk is not full, and try again.");
     }
-    if (!kvFileExists(path)) {
-        if (kvFileRename(temporary, path)) {
+    if (kvFileIsRegular(path) < 0) {
+        if (kvFileRenameNew(temporary, path)) {
             kvFileSyncFolder(path);
             return 0;
         }
@@ -229,23 +275,34 @@ static int32_t kvPutInPlace(const std::string &temporary, const std::string &pat
     return 0;
 }
 
+/* Writes the document into a new temporary file beside `target` and puts
+ * it in place: 0, or -1 after the message (or a cancel). */
+static int32_t kvSaveOver(int32_t doc, const std::string &target) {
+    bool compressed = kvGetDocument(doc)->formatTag == 85;
+    kvClearDeadSaves(target);
+    std::string temporary;
+    int32_t file = kvFileCreateUnique(kvSaveNamePrefix(target) + "kv-", &temporary);
+    if (file < 0 && kvFileLimitHit()) return kvFileError(kvTempFileMessage);
+    if (file < 0) return kvError(compressed ? 25 : 0, "%s", kvTempFileMessage);
+    kvFileTryLock(file);
+    int32_t result = compressed ? kvEncodeFile(doc, file) : kvWriteTemporary(doc, file);
+    if (result != 0)
+        kvFileRemove(temporary);
+    else
+        result = kvPutInPlace(file, temporary, target);
+    kvFileClose(file);
+    return result;
+}
+
 extern "C" KV_API int32_t kvSave(int32_t doc, const char *path) {
     KV_Document *document = kvGetDocument(doc);
     if (!document || !path || !*path) return -1;
     kvStop();
     if (std::strlen(path) >= sizeof document->path) return kvError(0, "%s", kvTempFileMessage);
-    std::string target = path;
-    std::string temporary = target + ".kv";
-    if (document->formatTag == 85) {
-        if (kvEncodeFile(doc, temporary) != 0) {
-            kvFileRemove(temporary);
-            return -1;
-        }
-    } else if (kvWriteTemporary(doc, temporary) != 0) {
-        return -1;
-    }
-    if (kvPutInPlace(temporary, target) != 0) return -1;
-    std::snprintf(document->path, sizeof document->path, "%s", target.c_str());
+    std::string target;
+    if (!kvFileResolveLinks(path, &target)) return kvError(0, "%s", kvTempFileMessage);
+    if (kvSaveOver(doc, target) != 0) return -1;
+    std::snprintf(document->path, sizeof document->path, "%s", path);
     document->savedLevel = document->level;
     return 0;
 }

@@ -154,7 +154,7 @@ static int64_t kvClipRecordsEnd(int32_t file, int32_t count) {
 /* Appends the current clip to the clipboard file: its number, or -1. */
 static int32_t kvAppendClip() {
     int32_t file = kvFileOpen(kvEngine.clipboardPath, KV_FILE_READWRITE);
-    if (file < 0) file = kvFileOpen(kvEngine.clipboardPath, KV_FILE_CREATE);
+    if (file < 0) file = kvFileOpen(kvEngine.clipboardPath, KV_FILE_CREATE_PRIVATE);
     if (file < 0) return -1;
     int32_t count = 0;
     if (kvFileSize(file) < 4 || !kvFileReadAt(file, &count, 4, 0) || count < 0) count = 0;

@@ -135,7 +135,7 @@ int32_t kvSaveState(int32_t doc) {
     if (setAside.doc == doc && document->level > setAside.level) kvDropSetAside();
     std::string path = kvStatePath(doc, document->level);
     kvProgress("Saving State", 0);
-    int32_t file = kvFileOpen(path, KV_FILE_CREATE);
+    int32_t file = kvFileOpen(path, KV_FILE_CREATE_PRIVATE);
     bool written = file >= 0 && kvWriteStateFile(file, document->current);
     kvFileClose(file);
     kvProgress(nullptr, -1);

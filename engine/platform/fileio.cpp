@@ -8,16 +8,19 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 struct KvFault {
     std::atomic<int64_t> seen{0};
@@ -75,23 +78,134 @@ bool kvFileLimitHit() {
     return lastOpenError == EMFILE || lastOpenError == ENFILE;
 }
 
+static int kvOpenRetrying(const char *path, int flags) {
+    int handle;
+    do {
+        handle = open(path, flags | O_CLOEXEC | O_NOCTTY, 0600);
+    } while (handle < 0 && errno == EINTR);
+    lastOpenError = handle < 0 ? errno : 0;
+    return handle;
+}
+
+/* Refuses, before and after the open, whatever is not a plain file: opening
+ * a device can act on it, and a pipe with no writer would block the open
+ * itself, so the open does not wait; reads wait again afterwards. */
+static int kvOpenExisting(const char *path, int flags) {
+    struct stat info;
+    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) {
+        errno = KV_FILE_NOT_REGULAR;
+        return -1;
+    }
+    int handle = kvOpenRetrying(path, flags | O_NONBLOCK);
+    if (handle < 0) {
+        if (errno == EISDIR) errno = KV_FILE_NOT_REGULAR;
+        return -1;
+    }
+    if (fstat(handle, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(handle, F_SETFL, 0) != 0) {
+        close(handle);
+        errno = KV_FILE_NOT_REGULAR;
+        return -1;
+    }
+    return handle;
+}
+
+/* See KV_FILE_CREATE_PRIVATE. A plain file that is ours alone is kept and
+ * emptied rather than replaced, as files whose numbers come back are. */
+static int kvCreatePrivate(const char *path) {
+    for (int attempt = 0; attempt < 2; attempt++) {
+        int handle = kvOpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW);
+        if (handle >= 0 || errno != EEXIST) return handle;
+        handle = kvOpenRetrying(path, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
+        struct stat info;
+        if (handle >= 0 && fstat(handle, &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == geteuid() && info.st_nlink == 1 && fcntl(handle, F_SETFL, 0) == 0 &&
+            ftruncate(handle, 0) == 0)
+            return handle;
+        if (handle >= 0) close(handle);
+        if (unlink(path) != 0 && errno != ENOENT) return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 int32_t kvFileOpen(const std::string &path, int32_t mode) {
     return kvFileOpen(path.c_str(), mode);
 }
 
 int32_t kvFileOpen(const char *path, int32_t mode) {
-    int flags = O_RDONLY;
-    if (mode == KV_FILE_READWRITE) flags = O_RDWR;
-    if (mode == KV_FILE_CREATE) {
+    switch (mode) {
+    case KV_FILE_READWRITE:
+        return kvOpenExisting(path, O_RDWR | O_NOFOLLOW);
+    case KV_FILE_CREATE:
         kvChangeStep();
-        flags = O_RDWR | O_CREAT | O_TRUNC;
+        return kvOpenRetrying(path, O_RDWR | O_CREAT | O_TRUNC);
+    case KV_FILE_CREATE_PRIVATE:
+        kvChangeStep();
+        return kvCreatePrivate(path);
+    default:
+        return kvOpenExisting(path, O_RDONLY);
     }
-    int handle;
+}
+
+int32_t kvFileCreateUnique(const std::string &prefix, std::string *path) {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mt19937_64 random(std::random_device{}() ^ static_cast<uint64_t>(getpid()));
+    kvChangeStep();
+    for (int attempt = 0; attempt < 100; attempt++) {
+        std::string name = prefix;
+        for (int i = 0; i < 6; i++)
+            name += letters[random() % (sizeof letters - 1)];
+        int handle = kvOpenRetrying(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW);
+        if (handle >= 0) {
+            *path = name;
+            return handle;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
+bool kvFileTryLock(int32_t handle) {
+    int result;
     do {
-        handle = open(path, flags | O_CLOEXEC, 0600);
-    } while (handle < 0 && errno == EINTR);
-    lastOpenError = handle < 0 ? errno : 0;
-    return handle;
+        result = flock(handle, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+bool kvFileResolveLinks(const std::string &path, std::string *resolved) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; hops++) {
+        struct stat info;
+        if (lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            *resolved = current;
+            return true;
+        }
+        char target[PATH_MAX];
+        ssize_t length = readlink(current.c_str(), target, sizeof target);
+        if (length <= 0 || length >= static_cast<ssize_t>(sizeof target)) return false;
+        std::string next(target, static_cast<size_t>(length));
+        size_t slash = current.rfind('/');
+        if (next[0] != '/' && slash != std::string::npos)
+            next = current.substr(0, slash + 1) + next;
+        current = next;
+    }
+    return false;
+}
+
+int32_t kvFileIsRegular(const std::string &path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return -1;
+    return S_ISREG(info.st_mode) ? 1 : 0;
+}
+
+const char *kvFileKind(const std::string &path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return "file";
+    if (S_ISDIR(info.st_mode)) return "folder";
+    if (S_ISFIFO(info.st_mode)) return "pipe";
+    if (S_ISSOCK(info.st_mode)) return "socket";
+    return "device";
 }
 
 void kvFileClose(int32_t handle) {
@@ -210,6 +324,16 @@ bool kvFileRename(const std::string &from, const std::string &to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool kvFileRenameNew(const std::string &from, const std::string &to) {
+    kvChangeStep();
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    /* File systems without the flag: a name that appears between the look
+     * and the rename is the one case left to chance. */
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    struct stat info;
+    return lstat(to.c_str(), &info) != 0 && std::rename(from.c_str(), to.c_str()) == 0;
+}
+
 bool kvFileLink(const std::string &from, const std::string &to) {
     kvChangeStep();
     return link(from.c_str(), to.c_str()) == 0;
@@ -249,11 +373,9 @@ static mode_t kvUmask() {
     return mask;
 }
 
-bool kvFileTakeAccess(const std::string &path, const std::string &like) {
+bool kvFileTakeAccess(int32_t handle, const std::string &like) {
     kvChangeStep();
     if (kvFaultHits(KV_FAULT_WRITE)) return false;
-    int handle = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (handle < 0) return false;
     struct stat old;
     mode_t mode = 0666 & ~kvUmask();
     if (stat(like.c_str(), &old) == 0) {
@@ -265,9 +387,7 @@ bool kvFileTakeAccess(const std::string &path, const std::string &like) {
         if (fchown(handle, static_cast<uid_t>(-1), old.st_gid) != 0)
             mode = (mode & ~070) | ((mode & 07) << 3);
     }
-    bool done = fchmod(handle, mode) == 0 && fsync(handle) == 0;
-    close(handle);
-    return done;
+    return fchmod(handle, mode) == 0 && fsync(handle) == 0;
 }
 
 void kvRaiseOpenFileLimit() {

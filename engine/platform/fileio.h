@@ -9,6 +9,7 @@
 #ifndef KV_PLATFORM_FILEIO_H
 #define KV_PLATFORM_FILEIO_H
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
@@ -16,11 +17,20 @@ enum : int32_t {
     KV_FILE_READ = 0,      /* existing file, read-only */
     KV_FILE_READWRITE = 1, /* existing file, read and write */
     KV_FILE_CREATE = 2,    /* created or truncated, read and write */
+    /* Created, or truncated when it is a plain file of ours with one name;
+     * anything else under the name (a link, someone else's file, a pipe) is
+     * removed first and the file made anew, so no link is ever followed.
+     * For files in our own folders only. */
+    KV_FILE_CREATE_PRIVATE = 3,
 };
 
-/* Opens a file: a handle >= 0, or -1. The path form without a string
- * serves threads that must not allocate (the playback thread opening a data
- * file). */
+/* errno after an open that found a folder, a pipe, a device or a socket. */
+enum : int { KV_FILE_NOT_REGULAR = EMEDIUMTYPE };
+
+/* Opens a file: a handle >= 0, or -1. Existing files are opened only when
+ * they are plain files (KV_FILE_NOT_REGULAR otherwise), without waiting on
+ * a pipe that no one writes to. The path form without a string serves
+ * threads that must not allocate (the playback thread opening a data file). */
 int32_t kvFileOpen(const std::string &path, int32_t mode);
 int32_t kvFileOpen(const char *path, int32_t mode);
 void kvFileClose(int32_t handle);
@@ -29,6 +39,28 @@ void kvFileClose(int32_t handle);
  * system has no descriptor left: the user is then told that, not that the
  * disk is full or the folder read-only. */
 bool kvFileLimitHit();
+
+/* Creates a new file named `prefix` plus six random letters or digits,
+ * never through an existing name or link: a handle, or -1. *path gets the
+ * name. Counted as a change. */
+int32_t kvFileCreateUnique(const std::string &prefix, std::string *path);
+
+/* Takes an exclusive lock on an open file without waiting: false when
+ * another open of it holds one. The kernel drops the lock with the last
+ * handle, so a crashed holder never leaves it behind. */
+bool kvFileTryLock(int32_t handle);
+
+/* Follows `path` while it is a symbolic link (relative links from their own
+ * folder): the path of what it finally names, or `path` itself. False for a
+ * loop or too long a chain. */
+bool kvFileResolveLinks(const std::string &path, std::string *resolved);
+
+/* Whether `path` names a plain file: 1, 0 for anything else that exists,
+ * -1 when nothing does. Links are followed. */
+int32_t kvFileIsRegular(const std::string &path);
+/* What `path` is, as a word for messages: "folder", "pipe", "device",
+ * "socket" or "file". */
+const char *kvFileKind(const std::string &path);
 
 /* Whole-count transfers: true only when every byte moved. */
 bool kvFileRead(int32_t handle, void *buffer, int64_t bytes);
@@ -50,19 +82,21 @@ bool kvFileExists(const std::string &path);
 int64_t kvFileSizeOf(const std::string &path); /* -1 when missing */
 bool kvFileRemove(const std::string &path);
 bool kvFileRename(const std::string &from, const std::string &to);
+/* Renames only when nothing is named `to` yet. */
+bool kvFileRenameNew(const std::string &from, const std::string &to);
 /* A second name for an existing file (a hard link): false where the file
  * system has none, or when `to` exists. */
 bool kvFileLink(const std::string &from, const std::string &to);
 /* Flushes the folder holding `path`, so that a rename or a new name in it
  * survives a crash. */
 bool kvFileSyncFolder(const std::string &path);
-/* Gives the file at `path`, written to take the place of `like`, the access
- * of that file: its permission bits and its group (where we may not give
- * that group, the file keeps ours, allowed what others are); when `like`
- * does not exist, what a newly created file gets (0666 less the umask). Then
- * flushes it, so that the access is on disk before a rename shows the file.
- * False when that failed; counted as a write. */
-bool kvFileTakeAccess(const std::string &path, const std::string &like);
+/* Gives the open file `handle`, written to take the place of `like`, the
+ * access of that file: its permission bits and its group (where we may not
+ * give that group, the file keeps ours, allowed what others are); when
+ * `like` does not exist, what a newly created file gets (0666 less the
+ * umask). Then flushes it, so that the access is on disk before a rename
+ * shows the file. False when that failed; counted as a write. */
+bool kvFileTakeAccess(int32_t handle, const std::string &like);
 
 /* Raises the soft limit on open files to the hard one. The engine keeps few
  * descriptors of its own; the headroom is for the toolkit, the sound system

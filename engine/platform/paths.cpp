@@ -144,6 +144,57 @@ bool kvRemoveFolder(const std::string &path) {
     return rmdir(path.c_str()) == 0 || !kvFolderExists(path);
 }
 
+bool kvFolderIsPrivate(const std::string &path) {
+    struct stat link, info;
+    if (lstat(path.c_str(), &link) != 0) return false;
+    if (S_ISLNK(link.st_mode) && link.st_uid != geteuid()) return false;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == geteuid() &&
+           (info.st_mode & 077) == 0;
+}
+
+/* A folder in which no one else can remove or rename what we make there. */
+static bool kvFolderIsSafeParent(const std::string &path) {
+    struct stat link, info;
+    if (lstat(path.c_str(), &link) != 0) return false;
+    if (S_ISLNK(link.st_mode) && link.st_uid != geteuid() && link.st_uid != 0) return false;
+    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    if (info.st_uid != geteuid() && info.st_uid != 0) return false;
+    return (info.st_mode & 022) == 0 || (info.st_mode & S_ISVTX) != 0;
+}
+
+bool kvMakeOwnFolder(const std::string &parent, const std::string &name, std::string *chosen) {
+    if (!kvFolderIsSafeParent(parent)) return false;
+    std::string own = parent + (parent.back() == '/' ? "" : "/") + name;
+    mkdir(own.c_str(), 0700);
+    /* lstat, so that a link planted under the name is never followed. A
+     * folder of ours that others may enter (an older run's, or a umask's
+     * doing) is closed rather than given up. */
+    struct stat info;
+    if (lstat(own.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid())
+        return false;
+    if ((info.st_mode & 077) != 0 && chmod(own.c_str(), 0700) != 0) return false;
+    *chosen = own;
+    return true;
+}
+
+bool kvMakePrivateFolder(const std::string &folder, std::string *chosen) {
+    if (kvFolderIsPrivate(folder)) {
+        *chosen = folder;
+        return true;
+    }
+    return kvMakeOwnFolder(folder, "korvel-" + std::to_string(geteuid()), chosen);
+}
+
+std::string kvInstanceFolder() {
+    std::string folder = kvEnv("XDG_RUNTIME_DIR");
+    if (!folder.empty() && kvFolderIsPrivate(folder)) return folder;
+    std::string chosen, temp = kvEnv("TMPDIR");
+    if (kvMakePrivateFolder(temp.empty() ? "/tmp" : temp, &chosen)) return chosen;
+    folder = kvSystemTempFolder();
+    if (kvMakeFolderPath(folder, nullptr) && kvMakePrivateFolder(folder, &chosen)) return chosen;
+    return "";
+}
+
 std::vector<std::string> kvListFiles(const std::string &folder) {
     std::vector<std::string> names;
     DIR *dir = opendir(folder.c_str());

@@ -49,6 +49,26 @@ std::string kvMakeUniqueFolder(const std::string &parent, const char *stem);
 /* Removes an empty folder: false when it is still there. */
 bool kvRemoveFolder(const std::string &path);
 
+/* True when `path` is a folder only we can use: ours, with no access for
+ * group or others, and not reached through someone else's link. */
+bool kvFolderIsPrivate(const std::string &path);
+
+/* Makes (or finds) the folder `name` inside `parent` as ours with mode 0700.
+ * Only where no one else can remove or replace it: `parent` must be ours or
+ * the system's, and sticky if others may write to it. A name that holds
+ * anything not ours is left alone. False when there is no such folder;
+ * *chosen is then untouched. */
+bool kvMakeOwnFolder(const std::string &parent, const std::string &name, std::string *chosen);
+
+/* `folder` itself when it is private, otherwise our own folder
+ * "korvel-<uid>" inside it (kvMakeOwnFolder). */
+bool kvMakePrivateFolder(const std::string &folder, std::string *chosen);
+
+/* Where the single-instance lock and socket live: $XDG_RUNTIME_DIR when it
+ * is private, else the private folder of $TMPDIR (or /tmp), else that of
+ * the system temporary folder. Empty when none can be had. */
+std::string kvInstanceFolder();
+
 /* Names of the plain files directly inside a folder. */
 std::vector<std::string> kvListFiles(const std::string &folder);
 

@@ -6,7 +6,10 @@
  * and no line end. The writer replaces any earlier file of that number whole:
  * a stale, longer file written over only from its start would hand its tail
  * over inside the new command line. The reader takes at most 255 bytes,
- * which is what the program's buffer of 255 spaces and a NUL can carry.
+ * which is what the program's buffer of 255 spaces and a NUL can carry, and
+ * only from a plain file: a pipe under the name would hold the running
+ * editor for good. The folder of the lock and socket that find the running
+ * copy is chosen here too, as it belongs to the same hand-over.
  */
 #include "engine/core/korvel.h"
 #include "engine/platform/fileio.h"
@@ -36,7 +39,7 @@ static int64_t kvReadUpTo(int32_t handle, char *text, int64_t limit) {
 extern "C" KV_API int32_t kvWriteCmdFile(int32_t number, const char *text) {
     if (text == nullptr) return -1;
     std::string path = kvCmdFilePath(number);
-    int32_t handle = kvFileOpen(path, KV_FILE_CREATE);
+    int32_t handle = kvFileOpen(path, KV_FILE_CREATE_PRIVATE);
     if (handle < 0) return -1;
     bool written = kvFileWrite(handle, text, static_cast<int64_t>(std::strlen(text)));
     kvFileClose(handle);
@@ -57,4 +60,11 @@ extern "C" KV_API int32_t kvReadCmdFile(int32_t number, char *buffer) {
         if (got > 0) std::memcpy(buffer, text, static_cast<size_t>(got));
     }
     return static_cast<int32_t>(strnlen(buffer, KV_CMD_MAX));
+}
+
+extern "C" KV_API int32_t kvGetInstanceFolder(char *buffer, int32_t size) {
+    std::string folder = kvInstanceFolder();
+    if (!buffer || folder.empty() || static_cast<int64_t>(folder.size()) >= size) return -1;
+    std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+    return static_cast<int32_t>(folder.size());
 }

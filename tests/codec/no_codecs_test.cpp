@@ -37,7 +37,7 @@ TEST_F(NoCodecs, SavingAsMp3ReportsNoCodecAndLeavesTheTargetAlone) {
                              "different file type and try again.\n\nWould you like to view Help "
                              "on this problem?");
     EXPECT_EQ(kvTestReadFile(path("target.mp3")), "old contents");
-    EXPECT_FALSE(kvTestFileExists(path("target.mp3.kv")));
+    EXPECT_EQ(kvTestFilesBeside(path("target.mp3")), std::vector<std::string>{});
     EXPECT_EQ(kvGetDocument(doc)->codecDriver, nullptr);
 }
 

@@ -6,10 +6,12 @@
 #include "engine/platform/messages.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/store.h"
+#include "tests/support/document_fixture.h"
 #include "tests/support/test_support.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -161,6 +163,7 @@ TEST_F(EngineLifecycle, UnusableDriveFallsBackToTheSystemFolderAndForgetsTheDriv
 
 TEST_F(EngineLifecycle, EarlierFilesSurviveStartExceptTheClipboardAndGoAtCleanUp) {
     std::filesystem::create_directories(workFolder);
+    std::filesystem::permissions(workFolder, std::filesystem::perms::owner_all);
     kvTestWriteFile(workFolder + "/DATA0000.tmp", "old samples");
     kvTestWriteFile(workFolder + "/COPY.tmp", "old clip");
     ASSERT_EQ(startEngine(), 0);
@@ -206,4 +209,55 @@ TEST_F(EngineLifecycleDeathTest, UncreatableSystemFolderIsFatal) {
     setenv("KORVEL_TMPDIR", path("plainfile/sub").c_str(), 1);
     EXPECT_EXIT(startEngine(), ::testing::ExitedWithCode(1),
                 "Can't create temp directory: .*/plainfile\n");
+}
+
+/* Another user who prepared the working folder in a shared place, with
+ * links under the names of the data, state and clipboard files, gets none
+ * of our samples and cannot make us write through the links. */
+class SharedWorkFolder : public DocumentTest {
+  protected:
+    void SetUp() override { KvSandbox::SetUp(); }
+
+    /* The working folder is a folder of ours only we can enter. */
+    static void expectPrivateWorkFolder() {
+        struct stat info {};
+        ASSERT_EQ(lstat(kvEngine.workFolder.c_str(), &info), 0) << kvEngine.workFolder;
+        EXPECT_TRUE(S_ISDIR(info.st_mode));
+        EXPECT_EQ(info.st_uid, geteuid());
+        EXPECT_EQ(info.st_mode & 077, 0u) << kvEngine.workFolder;
+    }
+};
+
+TEST_F(SharedWorkFolder, AnotherUsersFolderIsNotAdoptedAndItsLinksAreNotFollowed) {
+    std::string shared = sharedFolder();
+    std::string victim = path("victim.txt");
+    kvTestWriteFile(victim, "the user's own file");
+    std::string planted = shared + "/KORVEL";
+    int other = kvTestAsOtherUser([&] {
+        if (mkdir(planted.c_str(), 0777) != 0 || chmod(planted.c_str(), 0777) != 0) return false;
+        for (const char *name : {"DATA0000.tmp", "00000000.tmp", "COPY.tmp"})
+            if (symlink(victim.c_str(), (planted + "/" + name).c_str()) != 0) return false;
+        return true;
+    });
+    if (other < 0) GTEST_SKIP() << "needs root, to act as another user";
+    kvTestEndOtherUser(other);
+    setenv("KORVEL_TMPDIR", shared.c_str(), 1);
+    ASSERT_EQ(startEngine(), 0);
+    int32_t doc = makeDocument(8000, std::vector<float>(5000, 0.5f));
+    ASSERT_EQ(kvCopy(doc), 0);
+    EXPECT_EQ(kvTestReadFile(victim), "the user's own file");
+    EXPECT_NE(kvEngine.workFolder, planted);
+    EXPECT_NE(kvEngine.workFolder.rfind(planted + "/", 0), 0u) << kvEngine.workFolder;
+    expectPrivateWorkFolder();
+}
+
+/* A folder of the user's own that others may enter is not worked in
+ * either: the files go to a private folder inside it. */
+TEST_F(SharedWorkFolder, AnOpenFolderOfOursGetsAPrivateFolderInside) {
+    mkdir(tempFolder.c_str(), 0700);
+    mkdir(workFolder.c_str(), 0755);
+    chmod(workFolder.c_str(), 0755);
+    ASSERT_EQ(startEngine(), 0);
+    EXPECT_EQ(kvEngine.workFolder.rfind(workFolder + "/", 0), 0u) << kvEngine.workFolder;
+    expectPrivateWorkFolder();
 }

@@ -73,9 +73,14 @@ class KillDuringSave : public KvSandbox {
     }
 
     /* Puts the old file at the target and saves over it in a child killed
-     * before step `killAt` (0: never). */
-    SaveEnd saveOverTheOldFile(int64_t killAt) {
+     * before step `killAt` (0: never). What earlier kills left beside the
+     * target is removed first unless `keepLeftovers`, so that the save's
+     * steps are the same in every run. */
+    SaveEnd saveOverTheOldFile(int64_t killAt, bool keepLeftovers = false) {
         kvTestWriteFile(target, oldBytes);
+        if (!keepLeftovers)
+            for (const std::string &name : kvTestFilesBeside(target))
+                std::remove(path(name).c_str());
         int pipeEnds[2];
         EXPECT_EQ(pipe(pipeEnds), 0);
         pid_t child = fork();
@@ -93,6 +98,16 @@ class KillDuringSave : public KvSandbox {
         EXPECT_TRUE(end.killed || (reported && WIFEXITED(status) && WEXITSTATUS(status) == 0))
             << "the save failed";
         return end;
+    }
+
+    /* The names beside the target that a save gives its files of `kind`
+     * ("kv" for the temporary file, "bak" for the backup). */
+    std::vector<std::string> leftBeside(const std::string &kind) {
+        std::vector<std::string> names;
+        std::string start = ".target.wav." + kind + "-";
+        for (const std::string &name : kvTestFilesBeside(target))
+            if (name.size() == start.size() + 6 && name.rfind(start, 0) == 0) names.push_back(name);
+        return names;
     }
 
     std::string source, target, newBytes, oldBytes;
@@ -117,8 +132,8 @@ TEST_F(KillDuringSave, TheTargetIsAlwaysTheOldFileOrTheWholeNewOne) {
         if (now == oldBytes) lastOld = step;
         keptOld += now == oldBytes;
         madeNew += now == newBytes;
-        temporaries += kvTestFileExists(target + ".kv");
-        backups += kvTestFileExists(target + ".bak");
+        temporaries += !leftBeside("kv").empty();
+        backups += !leftBeside("bak").empty();
     }
     std::printf("[ kill     ] a save of %lld steps killed before each: old file %d, new file %d; "
                 "left behind: temporary %d, backup %d\n",
@@ -128,12 +143,13 @@ TEST_F(KillDuringSave, TheTargetIsAlwaysTheOldFileOrTheWholeNewOne) {
     EXPECT_GT(madeNew, 0) << "no kill landed after the new file was in place";
 
     /* Killed just before the rename, a save leaves both the temporary file
-     * and the backup; the next save clears them. */
+     * and the backup, under names of its own beside the target; the next
+     * save clears them, and nothing else. */
     ASSERT_TRUE(saveOverTheOldFile(lastOld).killed);
-    EXPECT_TRUE(kvTestFileExists(target + ".kv"));
-    EXPECT_TRUE(kvTestFileExists(target + ".bak"));
-    ASSERT_FALSE(saveOverTheOldFile(0).killed);
+    EXPECT_EQ(leftBeside("kv").size(), 1u);
+    EXPECT_EQ(leftBeside("bak").size(), 1u);
+    EXPECT_EQ(kvTestFilesBeside(target).size(), 2u);
+    ASSERT_FALSE(saveOverTheOldFile(0, true).killed);
     EXPECT_TRUE(kvTestReadFile(target) == newBytes);
-    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
-    EXPECT_FALSE(kvTestFileExists(target + ".bak"));
+    EXPECT_EQ(kvTestFilesBeside(target), std::vector<std::string>{});
 }

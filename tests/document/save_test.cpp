@@ -6,6 +6,8 @@
 #include "tests/document/wave_files.h"
 #include "tests/support/document_fixture.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -206,8 +208,7 @@ TEST_F(Saving, NewPathIsWrittenWithoutBackupAndMarksTheDocumentSaved) {
     std::string target = path("new.wav");
     ASSERT_EQ(kvSave(doc, target.c_str()), 0);
     EXPECT_TRUE(kvTestFileExists(target));
-    EXPECT_FALSE(kvTestFileExists(target + ".bak"));
-    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
+    EXPECT_EQ(kvTestFilesBeside(target), std::vector<std::string>{});
     EXPECT_EQ(kvIsSaved(doc), 1);
     EXPECT_STREQ(kvGetDocument(doc)->path, target.c_str());
 }
@@ -216,11 +217,83 @@ TEST_F(Saving, ExistingFileIsReplacedAndItsBackupRemoved) {
     makeEditedDocument();
     std::string target = path("old.wav");
     kvTestWriteFile(target, "the old file");
-    kvTestWriteFile(target + ".bak", "a stale backup");
     ASSERT_EQ(kvSave(doc, target.c_str()), 0);
     EXPECT_EQ(kvTestReadFile(target).substr(0, 4), "RIFF");
-    EXPECT_FALSE(kvTestFileExists(target + ".bak"));
-    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
+    EXPECT_EQ(kvTestFilesBeside(target), std::vector<std::string>{});
+}
+
+/* Files of the user's (or links someone planted) under the names a save
+ * could pick for its temporary file or backup are neither removed nor
+ * written through. */
+struct PlantedName {
+    const char *name;
+    const char *suffix;
+    bool link; /* a link to a file of the user's rather than a file */
+};
+
+class SavingBesidePlantedNames : public Saving,
+                                 public ::testing::WithParamInterface<PlantedName> {};
+
+TEST_P(SavingBesidePlantedNames, LeavesThemAsTheyWere) {
+    makeEditedDocument();
+    std::string target = path("take.wav");
+    std::string planted = target + GetParam().suffix;
+    kvTestWriteFile(target, "the old file");
+    kvTestWriteFile(path("victim.txt"), "the user's notes");
+    if (GetParam().link)
+        ASSERT_EQ(symlink(path("victim.txt").c_str(), planted.c_str()), 0);
+    else
+        kvTestWriteFile(planted, "the user's own file");
+    ASSERT_EQ(kvSave(doc, target.c_str()), 0) << lastMessage();
+    EXPECT_EQ(kvTestReadFile(target).substr(0, 4), "RIFF");
+    EXPECT_TRUE(kvTestReadFile(path("victim.txt")) == "the user's notes") << "written through";
+    EXPECT_EQ(std::filesystem::is_symlink(planted), GetParam().link);
+    std::string kept = GetParam().link ? "the user's notes" : "the user's own file";
+    EXPECT_TRUE(kvTestReadFile(planted) == kept) << "removed or replaced";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryName, SavingBesidePlantedNames,
+                         ::testing::Values(PlantedName{"BackupFile", ".bak", false},
+                                           PlantedName{"TemporaryFile", ".kv", false},
+                                           PlantedName{"BackupLink", ".bak", true},
+                                           PlantedName{"TemporaryLink", ".kv", true}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+/* What a save that died left beside the target goes at the next save;
+ * the files of a save still running (its temporary file locked) and names
+ * that are not a save's stay. */
+TEST_F(Saving, LeftoversOfDeadSavesGoAndThoseOfARunningSaveStay) {
+    makeEditedDocument();
+    std::string target = path("take.wav");
+    kvTestWriteFile(target, "the old file");
+    for (const char *name : {".take.wav.kv-Dead01", ".take.wav.bak-Dead01", ".take.wav.kv-Live01",
+                             ".take.wav.bak-Live01", ".take.wav.kv-notes"})
+        kvTestWriteFile(path(name), "left");
+    int running = ::open(path(".take.wav.kv-Live01").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(running, LOCK_EX), 0);
+    ASSERT_EQ(kvSave(doc, target.c_str()), 0) << lastMessage();
+    ::close(running);
+    EXPECT_EQ(kvTestFilesBeside(target),
+              std::vector<std::string>(
+                  {".take.wav.bak-Live01", ".take.wav.kv-Live01", ".take.wav.kv-notes"}));
+}
+
+TEST_F(Saving, ThroughASymlinkWritesTheFileItPointsToAndKeepsTheLink) {
+    makeEditedDocument();
+    std::filesystem::create_directory(path("takes"));
+    std::string real = path("takes/real.wav");
+    kvTestWriteFile(real, "the old file");
+    chmod(real.c_str(), 0640);
+    ASSERT_EQ(symlink("takes/real.wav", path("link.wav").c_str()), 0);
+    ASSERT_EQ(kvSave(doc, path("link.wav").c_str()), 0) << lastMessage();
+    ASSERT_TRUE(std::filesystem::is_symlink(path("link.wav")));
+    EXPECT_EQ(std::filesystem::read_symlink(path("link.wav")), "takes/real.wav");
+    EXPECT_EQ(kvTestReadFile(real).substr(0, 4), "RIFF");
+    struct stat info {};
+    ASSERT_EQ(stat(real.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(kvTestFilesBeside(real), std::vector<std::string>{});
+    EXPECT_STREQ(kvGetDocument(doc)->path, path("link.wav").c_str());
 }
 
 TEST_F(Saving, MissingDirectoryFailsBeforeAnythingIsWritten) {
@@ -243,8 +316,7 @@ TEST_F(Saving, TargetThatIsAFolderIsNeitherMovedNorReplaced) {
                              "been affected.\n\nMake sure the file is not marked read-only and "
                              "try again.");
     EXPECT_EQ(kvTestReadFile(target + "/inside"), "keep me");
-    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
-    EXPECT_FALSE(kvTestFileExists(target + ".bak"));
+    EXPECT_EQ(kvTestFilesBeside(target), std::vector<std::string>{});
     EXPECT_EQ(kvIsSaved(doc), 0);
 }
 
@@ -259,8 +331,7 @@ TEST_F(Saving, FailedWriteLeavesTheTargetAndTheSavedStateAlone) {
     EXPECT_EQ(lastMessage(),
               "Error writing to file. Make sure your disk is not full, and try again.");
     EXPECT_EQ(kvTestReadFile(target), "precious contents");
-    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
-    EXPECT_FALSE(kvTestFileExists(target + ".bak"));
+    EXPECT_EQ(kvTestFilesBeside(target), std::vector<std::string>{});
     EXPECT_EQ(kvIsSaved(doc), 0);
 }
 
@@ -283,7 +354,7 @@ TEST_F(Saving, CancelLeavesNoTemporaryFileAndNoChange) {
     EXPECT_EQ(kvSave(doc, target.c_str()), -1);
     cancellingParams = nullptr;
     EXPECT_FALSE(kvTestFileExists(target));
-    EXPECT_FALSE(kvTestFileExists(target + ".kv"));
+    EXPECT_EQ(kvTestFilesBeside(target), std::vector<std::string>{});
     EXPECT_EQ(kvIsSaved(doc), 0);
 }
 

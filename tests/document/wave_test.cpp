@@ -6,6 +6,8 @@
 #include "tests/document/wave_files.h"
 #include "tests/support/document_fixture.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -188,14 +190,91 @@ TEST_F(WaveOpening, PartialLastFrameIsDropped) {
     EXPECT_EQ(kvGetLength(doc), 1);
 }
 
-TEST_F(WaveOpening, TruncatedFileLoadsWhatIsThere) {
+TEST_F(WaveOpening, TruncatedFileLoadsWhatIsThereAndSaysSoOnce) {
     TestWave wave;
     wave.channels = 1;
     wave.samples = pcm16({100, 200, 300});
     wave.dataSize = 2000000000;
     ASSERT_EQ(openBytes(wave.bytes()), 0);
     EXPECT_EQ(kvGetLength(doc), 3);
+    std::string told = message();
+    EXPECT_NE(told.find(path("in.wav")), std::string::npos) << told;
+    EXPECT_NE(told.find("shorter"), std::string::npos) << told;
 }
+
+/* A recorder that stopped before it could write the data size leaves 0, one
+ * that streams leaves 0xFFFFFFFF: the samples after the header are still the
+ * sound. Nothing after the header is an empty sound, as saved. */
+struct UnwrittenSize {
+    const char *name;
+    uint32_t stored;
+    int32_t samples;
+};
+
+class WaveUnwrittenSize : public WaveOpening,
+                          public ::testing::WithParamInterface<UnwrittenSize> {};
+
+TEST_P(WaveUnwrittenSize, OpensTheSamplesAfterTheHeaderWithoutAWord) {
+    TestWave wave;
+    wave.channels = 1;
+    for (int32_t i = 0; i < GetParam().samples; i++)
+        testPut16(wave.samples, (i % 600) * 100 - 30000);
+    std::string bytes = wave.bytes();
+    std::string size;
+    testPut32(size, GetParam().stored);
+    bytes.replace(40, 4, size);
+    ASSERT_EQ(openBytes(bytes), 0) << message();
+    EXPECT_EQ(message(), "0 boxes");
+    ASSERT_EQ(kvGetLength(doc), GetParam().samples);
+    std::vector<float> left = channel(doc, 0);
+    for (int32_t i = 0; i < GetParam().samples; i++)
+        ASSERT_EQ(left[i], static_cast<float>((i % 600) * 100 - 30000) / 32768.0f) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(RecorderLeftovers, WaveUnwrittenSize,
+                         ::testing::Values(UnwrittenSize{"ZeroWithSamples", 0, 5000},
+                                           UnwrittenSize{"AllOnesWithSamples", 0xFFFFFFFFu, 5000},
+                                           UnwrittenSize{"ZeroAndNothing", 0, 0}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+/* Only plain files are read: a pipe would block the program for good, a
+ * device could feed it without end. Each is refused at once, by name. */
+struct NotAFile {
+    const char *name;
+    const char *kind;
+    std::string (*make)(const std::string &folder);
+};
+
+class WaveNotAFile : public WaveOpening, public ::testing::WithParamInterface<NotAFile> {};
+
+TEST_P(WaveNotAFile, IsRefusedAtOnceNamingTheFile) {
+    std::string file = GetParam().make(root);
+    ASSERT_FALSE(file.empty());
+    int32_t result = 0;
+    bool freed = kvTestCallFreeingPipe(file, [&] { result = kvOpen(doc, file.c_str()); });
+    EXPECT_FALSE(freed) << "the open waited on the " << GetParam().kind;
+    EXPECT_EQ(result, -1);
+    std::string told = message();
+    EXPECT_NE(told.find(file), std::string::npos) << told;
+    EXPECT_NE(told.find(GetParam().kind), std::string::npos) << told;
+    EXPECT_EQ(kvIsZero(doc), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, WaveNotAFile,
+    ::testing::Values(NotAFile{"Pipe", "pipe",
+                               [](const std::string &folder) {
+                                   std::string fifo = folder + "/pipe.wav";
+                                   return mkfifo(fifo.c_str(), 0600) == 0 ? fifo : "";
+                               }},
+                      NotAFile{"Folder", "folder",
+                               [](const std::string &folder) {
+                                   std::string inside = folder + "/folder.wav";
+                                   return mkdir(inside.c_str(), 0700) == 0 ? inside : "";
+                               }},
+                      NotAFile{"Device", "device",
+                               [](const std::string &) { return std::string("/dev/zero"); }}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(WaveOpening, LongFileSpansManyBlocks) {
     TestWave wave;

@@ -8,6 +8,7 @@
 #include "tests/support/test_support.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -130,4 +131,23 @@ TEST_F(CommandFile, AMissingFolderIsReportedOnlyThroughTheResult) {
     EXPECT_EQ(kvWriteCmdFile(11, "/music/a.wav"), -1);
     EXPECT_FALSE(kvTestFileExists(path("no-such-folder")));
     EXPECT_TRUE(kvTestTakeShownBoxes().empty());
+}
+
+/* The running copy reads the file while its user waits: a pipe under the
+ * name must not hold it. */
+TEST_F(CommandFile, APipeUnderTheNameIsNotWaitedOn) {
+    ASSERT_EQ(mkfifo(cmdPath(5).c_str(), 0600), 0);
+    std::string before(buffer, 256);
+    int32_t length = 0;
+    EXPECT_FALSE(kvTestCallFreeingPipe(cmdPath(5), [&] { length = kvReadCmdFile(5, buffer); }));
+    EXPECT_EQ(length, 255);
+    EXPECT_EQ(std::string(buffer, 256), before);
+}
+
+TEST_F(CommandFile, AWriteNeverGoesThroughALinkUnderTheName) {
+    kvTestWriteFile(path("notes.txt"), "the user's notes");
+    ASSERT_EQ(symlink(path("notes.txt").c_str(), cmdPath(6).c_str()), 0);
+    ASSERT_EQ(kvWriteCmdFile(6, "/music/a.wav"), 0);
+    EXPECT_EQ(kvTestReadFile(path("notes.txt")), "the user's notes");
+    EXPECT_EQ(handedOver(kvReadCmdFile(6, buffer)), "/music/a.wav");
 }

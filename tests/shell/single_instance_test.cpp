@@ -16,6 +16,15 @@
 #include <QProcess>
 #include <QThread>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
 class SingleInstance : public ShellTest {
   protected:
     void SetUp() override {
@@ -109,4 +118,75 @@ TEST_F(SingleInstance, TheEditorOpensTheFilesOfItsOwnCommandLine) {
     while (recentFiles().empty() && waited.elapsed() < 20000)
         QThread::msleep(50);
     EXPECT_EQ(recentFiles(), std::vector<std::string>({file}));
+}
+
+/* A pipe named like a sound file is refused at once: the editor comes up
+ * and still takes the files a second copy hands over. */
+TEST_F(SingleInstance, APipeOnTheCommandLineDoesNotHoldTheEditor) {
+    std::string pipe = root + "/pipe.wav";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::string file = writeWave("after.wav", 1, 8000, ramp(800), false);
+    startProcess(&editor, {QString::fromStdString(pipe)});
+    ASSERT_TRUE(waitForMessageWindow());
+    QProcess second;
+    startProcess(&second, {QString::fromStdString(file)});
+    EXPECT_TRUE(second.waitForFinished(12000)) << "the editor is held by the pipe";
+    EXPECT_EQ(recentFiles(), std::vector<std::string>({file}));
+}
+
+/* A socket that takes connections and never answers, with the lock beside
+ * it held: what a hung editor, or someone else's trap, looks like. False
+ * when it could not be made. */
+static bool kvTestSilentWindow(const std::string &name, int *lockHandle, int *socketHandle) {
+    *lockHandle = ::open((name + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    *socketHandle = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (*lockHandle < 0 || *socketHandle < 0 || name.size() >= sizeof address.sun_path)
+        return false;
+    std::strcpy(address.sun_path, name.c_str());
+    return flock(*lockHandle, LOCK_EX) == 0 &&
+           bind(*socketHandle, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+           listen(*socketHandle, 4) == 0;
+}
+
+TEST_F(SingleInstance, AForwardingCopyGivesUpOnAWindowThatNeverAnswers) {
+    int lockHandle = -1, socketHandle = -1;
+    ASSERT_TRUE(
+        kvTestSilentWindow(mdlMessageWindowName().toStdString(), &lockHandle, &socketHandle));
+    std::string file = writeWave("handed.wav", 1, 8000, ramp(800), false);
+    QProcess second;
+    startProcess(&second, {QString::fromStdString(file)});
+    EXPECT_TRUE(second.waitForFinished(40000)) << "the forwarding copy waits for ever";
+    ::close(socketHandle);
+    ::close(lockHandle);
+}
+
+/* Without a runtime folder the lock and socket would go to the shared
+ * temporary folder; another user's lock and silent socket there, under the
+ * names Korvel used and in a folder named like Korvel's own, neither stop
+ * the editor nor hang it. */
+TEST_F(SingleInstance, AnotherUsersLockAndSocketInTheSharedFolderDoNotStopTheEditor) {
+    std::string shared = sharedFolder();
+    std::string title = "KORVEL MESSAGE WINDOW-" + std::to_string(geteuid());
+    std::string ownName = shared + "/korvel-" + std::to_string(geteuid());
+    int other = kvTestAsOtherUser([&] {
+        int handles[4];
+        return mkdir(ownName.c_str(), 0777) == 0 && chmod(ownName.c_str(), 0777) == 0 &&
+               kvTestSilentWindow(shared + "/" + title, &handles[0], &handles[1]) &&
+               kvTestSilentWindow(ownName + "/" + title, &handles[2], &handles[3]);
+    });
+    if (other < 0) GTEST_SKIP() << "needs root, to act as another user";
+    unsetenv("XDG_RUNTIME_DIR");
+    setenv("TMPDIR", shared.c_str(), 1);
+    std::string file = writeWave("own.wav", 1, 8000, ramp(800), false);
+    startProcess(&editor, {QString::fromStdString(file)});
+    QElapsedTimer waited;
+    waited.start();
+    while (recentFiles().empty() && waited.elapsed() < 20000 && editor.state() == QProcess::Running)
+        QThread::msleep(50);
+    EXPECT_EQ(recentFiles(), std::vector<std::string>({file})) << "the editor did not come up";
+    EXPECT_EQ(editor.state(), QProcess::Running);
+    kvTestEndOtherUser(other);
+    unsetenv("TMPDIR");
 }

@@ -8,8 +8,10 @@
 
 #include "engine/core/korvel.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 class KvSandbox : public ::testing::Test {
   protected:
@@ -19,6 +21,10 @@ class KvSandbox : public ::testing::Test {
     /* Starts the engine headless with default records (0 on success). */
     int32_t startEngine();
     void stopEngine();
+
+    /* A folder every user may write to, sticky like /tmp, under this test's
+     * folder (which others may then pass through). */
+    std::string sharedFolder();
 
     /* <root>/<relative> */
     std::string path(const std::string &relative) const { return root + "/" + relative; }
@@ -32,9 +38,24 @@ class KvSandbox : public ::testing::Test {
     bool engineStarted = false;
 };
 
+/* Runs `plant` in a child process as another user (uid and gid 65534, no
+ * other groups), which then stays, keeping what `plant` opened, until
+ * kvTestEndOtherUser. The child's pid, or -1 when users cannot be changed
+ * (tests not run as root) or `plant` failed. */
+int kvTestAsOtherUser(const std::function<bool()> &plant);
+void kvTestEndOtherUser(int child);
+
+/* Runs `call`; should it still be waiting after five seconds, opens the pipe
+ * `fifo` for writing once and closes it, which ends any wait on it. True
+ * when it had to. */
+bool kvTestCallFreeingPipe(const std::string &fifo, const std::function<void()> &call);
+
 /* Writes bytes to a file, replacing it. */
 void kvTestWriteFile(const std::string &path, const std::string &bytes);
 std::string kvTestReadFile(const std::string &path);
 bool kvTestFileExists(const std::string &path);
+/* The other names in a file's folder that contain its name, sorted: what a
+ * save of that file may have left beside it. */
+std::vector<std::string> kvTestFilesBeside(const std::string &path);
 
 #endif
