@@ -6,7 +6,8 @@
  * descriptors, the working folder's size and resident memory. These must
  * stay bounded however long the session runs.
  *
- *   session_bench [edits] [seed]     (defaults: 3000 edits, seed 1)
+ *   session_bench [edits] [seed] [undo levels]
+ *   (defaults: 3000 edits, seed 1, undo levels kept without limit)
  */
 #include "bench/bench_support.h"
 
@@ -57,6 +58,9 @@ int main(int argc, char **argv) {
     std::mt19937 random(argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 1u);
     BenchEngine engine;
     benchStart(&engine);
+    KV_Limits limits{};
+    limits.maxUndoLevels = argc > 3 ? std::atoi(argv[3]) : 0;
+    kvSetLimits(&limits, sizeof limits);
     engine.params.volumeDb = 1;
     BenchEffectsFile file = benchOpenEffectsFile(engine, 10.0);
     if (file.doc < 0) {
