@@ -206,9 +206,26 @@ void frmMDI::comeToFront() {
 
 /* ---- Documents ---- */
 
+/* The document area gives every window a system menu whose Close answers
+ * Ctrl+W as well as Ctrl+F4. The document's own File, Close already has
+ * Ctrl+W (with the save prompt behind it), and one key bound twice in the
+ * same window runs neither, so the system menu gives up every key that the
+ * document's menus use and keeps the rest. */
+static void mdlYieldSystemMenuKeys(QMdiSubWindow *window, const frmMain *document) {
+    QList<QKeySequence> taken;
+    for (QAction *entry : document->findChildren<QAction *>())
+        taken += entry->shortcuts();
+    for (QAction *entry : window->systemMenu()->actions()) {
+        QList<QKeySequence> keys = entry->shortcuts();
+        keys.removeIf([&taken](const QKeySequence &key) { return taken.contains(key); });
+        entry->setShortcuts(keys);
+    }
+}
+
 frmMain *frmMDI::createDocumentWindow() {
     auto *document = new frmMain(this);
     QMdiSubWindow *window = mdiArea->addSubWindow(document);
+    mdlYieldSystemMenuKeys(window, document);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(QIcon(":/icons/document.svg"));
     window->show();
