@@ -176,8 +176,5 @@ int32_t kvOpenCompressed(int32_t doc, int32_t file) {
     document->level = 0;
     document->stateCount = 1;
     if (kvDecodeFile(doc, file) != 0) return -1;
-    if (!kvFinishInsert(doc)) return -1;
-    kvRebuildIndex(doc);
-    kvSaveState(doc);
-    return 0;
+    return kvFinishLoading(doc);
 }

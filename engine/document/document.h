@@ -130,6 +130,12 @@ void kvDiscardInsert();
 /* True when a data-file write failed since the last kvFinishInsert/kvDiscardInsert. */
 bool kvInsertFailed();
 
+/* The last steps of a successful load into the current state: splices what
+ * was queued, indexes it, puts the cursor at 0 with the view fitted to the
+ * window, and writes the state file of level 0. 0, or -1 when the data could
+ * not be stored (the caller reports and discards). */
+int32_t kvFinishLoading(int32_t doc);
+
 /* Recomputes the current state's group indexes and length and clamps its
  * selection. A state's index is either absent or matches its tables. */
 void kvRebuildIndex(int32_t doc);

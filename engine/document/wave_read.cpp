@@ -221,8 +221,5 @@ int32_t kvLoadWave(int32_t doc, int32_t file, const KvWaveHeader &header) {
         }
     }
     kvProgress(nullptr, -1);
-    if (!kvFinishInsert(doc)) return -1;
-    kvRebuildIndex(doc);
-    kvSaveState(doc);
-    return 0;
+    return kvFinishLoading(doc);
 }

@@ -41,6 +41,20 @@ static void kvClampSelection(KV_State *state) {
     state->selEnd = std::clamp(state->selEnd, 0, state->length);
 }
 
+void kvFitOpenedSound(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    WaveView *view = document ? document->view : nullptr;
+    if (!view) return;
+    /* Before its first picture the view does not know its width yet; the
+     * window does. */
+    int32_t width = 0, height = 0;
+    kvClientSize(view, &width, &height);
+    KV_State *state = document->current;
+    if (static_cast<int64_t>(state->framesPerPixel) * width >= state->length) return;
+    state->framesPerPixel = kvFitZoom(state->length, width);
+    state->firstFrame = 0;
+}
+
 /* The column of the play cursor to zoom around, when there is one. */
 static bool kvPlayAnchor(int32_t doc, const WaveView *view, const KV_State *state,
                          int32_t *column) {

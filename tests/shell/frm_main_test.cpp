@@ -353,6 +353,44 @@ TEST_F(ViewSlots, TheSetButtonThenAViewButtonSavesTheSlotAndReleasesTheSetButton
     EXPECT_EQ(end, 20);
 }
 
+class OpenedSounds : public DocumentTest {
+  protected:
+    /* The frames the window shows, [first, end), as Select View reads them. */
+    static std::pair<int32_t, int32_t> visibleFrames(int32_t doc) {
+        int32_t first = 0, end = 0;
+        kvSelectView(doc);
+        kvGetSelection(doc, &first, &end, nullptr);
+        return {first, end};
+    }
+    static std::pair<int32_t, int32_t> selection(int32_t doc) {
+        int32_t anchor = -1, end = -1;
+        kvGetSelection(doc, &anchor, &end, nullptr);
+        return {anchor, end};
+    }
+};
+
+TEST_F(OpenedSounds, ALongSoundOpensWithACursorAtZeroAndWholeInTheWindow) {
+    using Range = std::pair<int32_t, int32_t>;
+    struct Case {
+        int32_t channels;
+        bool floating;
+    };
+    startFrame();
+    for (Case c : {Case{1, false}, Case{2, true}}) {
+        SCOPED_TRACE(c.channels);
+        std::string name = "long" + std::to_string(c.channels) + ".wav";
+        frmMain *document =
+            openDocument(writeWave(name, c.channels, 8000, ramp(60 * 8000), c.floating));
+        ASSERT_NE(document, nullptr);
+        int32_t doc = document->ID, length = kvGetLength(doc);
+        EXPECT_EQ(selection(doc), Range(0, 0)) << "a cursor at 0, nothing selected";
+        Range shown = visibleFrames(doc);
+        EXPECT_EQ(shown.first, 0);
+        EXPECT_GE(shown.second, length) << "the whole sound is in the window";
+        EXPECT_LT(shown.second - length, document->width()) << "and fills it";
+    }
+}
+
 class NewDocuments : public DocumentTest {};
 
 TEST_F(NewDocuments, TheConfirmedPropertiesMakeTheDocument) {
