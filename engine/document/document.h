@@ -16,6 +16,10 @@
 #include <cstdint>
 
 #define KV_MAX_DOCUMENTS 256
+
+/* kbit/s of a new document's MP3 saves, and the save dialog's choice when the
+ * document's own bit rate is not offered. */
+#define KV_DEFAULT_BIT_RATE 256
 #define KV_BLOCK_FRAMES 4096
 /* A data file is left for a new one once it holds this many samples (256 MiB). */
 #define KV_DATA_FILE_LIMIT 67108864

@@ -216,13 +216,29 @@ TEST_F(SavePanel, SwitchingTheTypeRefillsTheLists) {
     EXPECT_FALSE(enabled("ctl1005"));
 }
 
-TEST_F(SavePanel, MpegTwoRatesOfferTheirBitRatesAndTheSelectedOneIsTheChoice) {
+TEST_F(SavePanel, MpegTwoRatesOfferTheirBitRates) {
     open(1, 22050, {85, 16, 256, nullptr});
     ASSERT_EQ(attributes()->count(), 14);
     EXPECT_EQ(attributes()->itemText(0), "Bitrate: 8 kbps");
     EXPECT_EQ(attributes()->itemText(13), "Bitrate: 160 kbps");
-    EXPECT_EQ(attributes()->currentIndex(), 0);
-    EXPECT_EQ(dialog->choice.saveBitRate, 8);
+}
+
+/* The document's bit rate when it is offered, else the entry nearest to
+ * 256 kbit/s; the selected entry is the choice. */
+TEST_F(SavePanel, TheSelectedBitRateIsTheDocumentsOrTheOfferedOneNearest256) {
+    struct Case {
+        int32_t channels, rate, documentBitRate, selected;
+    };
+    for (Case c : {Case{2, 44100, 0, 256}, Case{2, 44100, 112, 112}, Case{1, 22050, 256, 160},
+                   Case{2, 48000, 300, 256}}) {
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz, document " << c.documentBitRate);
+        open(c.channels, c.rate, {85, 16, c.documentBitRate, nullptr});
+        QString expected = QString("Bitrate: %1 kbps").arg(c.selected);
+        EXPECT_EQ(attributes()->currentText(), expected);
+        EXPECT_EQ(dialog->choice.saveBitRate, c.selected);
+        delete dialog;
+        dialog = nullptr;
+    }
 }
 
 TEST_F(SavePanel, ChoosingAnEntrySetsTheChoice) {
