@@ -357,7 +357,7 @@ KV_API int32_t kvClearTags(int32_t doc);
  * for a document without a window. */
 KV_API int32_t kvZoomSpecial(int32_t doc, int32_t mode);
 /* 1 when the view can zoom further in (above 1 frame per pixel), resp. out
- * (below 262144). */
+ * (below 262144, and in a window only until the whole sound fits it). */
 KV_API int32_t kvCanZoomIn(int32_t doc);
 KV_API int32_t kvCanZoomOut(int32_t doc);
 /* Saved views 0..7 (firstFrame, zoom, selection and channel): kvSetView
