@@ -34,6 +34,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+static const char *const noOutputDeviceText = "No audio output device";
+
 /* The maker's web pages. */
 static const char *const webMainPage = "https://korvel.example.org/";
 static const char *const webSupportPage = "https://korvel.example.org/support/";
@@ -46,6 +48,7 @@ enum : int32_t {
     MSG_ERROR_HELP = 1435,
     MSG_CLIP_COUNT = 1525,
     MSG_PLAYBACK_FAILED = 1801,
+    MSG_NO_OUTPUT_DEVICE = 1802,
     MSG_CLIP_PREVIEW_ENDED = 1925,
     MSG_SELECTION_CHANGED = 3024,
 };
@@ -587,6 +590,15 @@ void frmMDI::showStatusText(int32_t message, const char *text, intptr_t length) 
     document->describeView(times);
 }
 
+/* The engine has already said so in its box; the status line keeps saying
+ * it, in one field that later failures do not add to, and a dialog's
+ * preview button learns that its preview has ended. */
+void frmMDI::noOutputDevice() {
+    lblStatus[5]->setText(noOutputDeviceText);
+    lblStatus[5]->show();
+    emit outputDeviceFailed();
+}
+
 void frmMDI::handleNotification(int32_t message, intptr_t wParam, intptr_t lParam) {
     if (message >= MSG_SEL_START && message <= MSG_SAMPLE_RATE) {
         showStatusText(message, reinterpret_cast<const char *>(wParam), lParam);
@@ -596,6 +608,8 @@ void frmMDI::handleNotification(int32_t message, intptr_t wParam, intptr_t lPara
         mdlShowHelp(this, 1, static_cast<int32_t>(wParam));
     } else if (message == MSG_PLAYBACK_FAILED) {
         kvFullRefresh();
+    } else if (message == MSG_NO_OUTPUT_DEVICE) {
+        noOutputDevice();
     } else if (message == MSG_CLIP_COUNT) {
         UpdateCopy(static_cast<int32_t>(wParam));
     } else if (message == MSG_CLIP_PREVIEW_ENDED) {
@@ -610,7 +624,8 @@ bool frmMDI::event(QEvent *event) {
     bool engineMessage = (type >= MSG_SEL_START && type <= MSG_SAMPLE_RATE) ||
                          type == MSG_ERROR_SHOWN || type == MSG_ERROR_HELP ||
                          type == MSG_CLIP_COUNT || type == MSG_PLAYBACK_FAILED ||
-                         type == MSG_CLIP_PREVIEW_ENDED || type == MSG_SELECTION_CHANGED;
+                         type == MSG_NO_OUTPUT_DEVICE || type == MSG_CLIP_PREVIEW_ENDED ||
+                         type == MSG_SELECTION_CHANGED;
     if (!engineMessage) return QMainWindow::event(event);
     auto *message = static_cast<KvMessageEvent *>(event);
     handleNotification(type, message->wParam, message->lParam);
