@@ -73,6 +73,7 @@ KvSaveDialog::KvSaveDialog(QWidget *parent, int32_t channels, int32_t rate,
  * comes over the dialog rather than before it. */
 void KvSaveDialog::showEvent(QShowEvent *event) {
     QFileDialog::showEvent(event);
+    kvWidenFileDialog(this);
     if (opened) return;
     opened = true;
     refillLists();

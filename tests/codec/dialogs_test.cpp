@@ -9,12 +9,16 @@
 #include "tests/codec/dialog_support.h"
 #include "tests/document/wave_files.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QTreeView>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sys/stat.h>
 
 class DialogTest : public CodecTest {
@@ -24,6 +28,52 @@ class DialogTest : public CodecTest {
         CodecTest::SetUp();
     }
 };
+
+/* The widest text of a column among the rows the view shows. */
+static int contentWidth(QTreeView *view, int column) {
+    int widest = 0;
+    QModelIndex root = view->rootIndex();
+    for (int row = 0; row < view->model()->rowCount(root); row++) {
+        QString text = view->model()->index(row, column, root).data().toString();
+        widest = std::max(widest, view->fontMetrics().horizontalAdvance(text));
+    }
+    return widest;
+}
+
+/* Both file dialogs open wide enough that the detail view shows every
+ * column whole, without scrolling sideways; only a long name may be cut. */
+TEST_F(DialogTest, BothFileDialogsOpenWideEnoughForEveryColumn) {
+    kvTestWriteFile(path("a sound with a rather long name, recorded live.wav"), "RIFF");
+    std::unique_ptr<QFileDialog> dialogs[] = {
+        std::make_unique<KvOpenDialog>(nullptr),
+        std::make_unique<KvSaveDialog>(nullptr, 2, 44100, KvSaveChoice{1, 16, 0, nullptr})};
+    for (const auto &dialog : dialogs) {
+        SCOPED_TRACE(dialog->acceptMode() == QFileDialog::AcceptOpen ? "open" : "save");
+        dialog->setDirectory(QString::fromStdString(root));
+        dialog->setViewMode(QFileDialog::Detail);
+        dialog->show();
+        auto *view = dialog->findChild<QTreeView *>("treeView");
+        ASSERT_NE(view, nullptr);
+        QHeaderView *header = view->header();
+        for (int i = 0; i < 50; i++) {
+            QApplication::processEvents();
+            usleep(10000);
+        }
+        ASSERT_GT(view->model()->rowCount(view->rootIndex()), 0) << "the folder was listed";
+        for (int column = 0; column < header->count(); column++) {
+            SCOPED_TRACE(
+                header->model()->headerData(column, Qt::Horizontal).toString().toStdString());
+            EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+                << "the heading is whole";
+            if (column > 0) {
+                EXPECT_GE(header->sectionSize(column), contentWidth(view, column))
+                    << "so are sizes, kinds and dates";
+            }
+        }
+        EXPECT_GE(view->viewport()->width(), header->length()) << "and every column is in view";
+        dialog->hide();
+    }
+}
 
 /* ---- Open panel ---- */
 
