@@ -189,7 +189,7 @@ TEST_F(SavingDocuments, TheClipWarningAsksOnceAndNormalizesOnYes) {
 
 /* Whatever the peak, Normalize (from its menu entry, offered value
  * confirmed, or from the clip warning's Yes) never takes a sample past full
- * scale, and leaves the peak within a dB of it. */
+ * scale, and leaves the peak within a dB of the level it aims at. */
 TEST_F(SavingDocuments, NormalizeNeverTakesThePeakPastFullScale) {
     options.clipWarning = 1;
     options.clipWarningDb = 0;
@@ -219,7 +219,9 @@ TEST_F(SavingDocuments, NormalizeNeverTakesThePeakPastFullScale) {
                 ASSERT_TRUE(document->runCommand("mnuMaximize"));
             }
             EXPECT_LE(peakOf(document->ID), 1.0f);
-            EXPECT_GT(peakOf(document->ID), 0.85f);
+            /* Within a dB of the level aimed at: full scale for the warning,
+             * -1 dBFS offered by the dialog. */
+            EXPECT_GT(peakOf(document->ID), fromWarning ? 0.85f : 0.75f);
         }
     }
 }
