@@ -29,6 +29,9 @@ class NoSoundDevice : public ShellTest {
         ShellTest::SetUp();
         kvUseTestAudioDevice(path("played.raw"));
         startFrame();
+        /* As the frame's load does: the meter, which every stop blanks, is
+         * this frame's and not one an earlier test destroyed. */
+        kvSetVUParams(frame->pVU, frame->pVU->width());
         /* After the engine's start, whose check of the stored records would
          * raise the rate to 4000 Hz. */
         options.skipNewFileDialog = 1;
