@@ -6,6 +6,8 @@
  * and the address and size of the bytes it saves and loads, so any fixed-size
  * record can have presets. The menu is rebuilt from the store each time it
  * opens, so a preset saved in another dialog of the same group shows at once.
+ * The presets Korvel ships for the group come first, above the user's own;
+ * they load like them but are not in the delete menu.
  */
 #ifndef KV_APP_CTL_PRESETS_H
 #define KV_APP_CTL_PRESETS_H
@@ -31,6 +33,7 @@ class ctlPresets : public QWidget {
 
     /* The commands behind the menu entries. */
     void loadPreset(int index);
+    void loadFactoryPreset(int index);
     void savePreset();
     void deletePreset(int index);
 
@@ -38,6 +41,7 @@ class ctlPresets : public QWidget {
     QMenu *mnuPresets;
     QMenu *mnuDelete;
     QAction *mnuSave;
+    QList<QAction *> factoryEntries;
     QList<QAction *> loadEntries;
     QList<QAction *> deleteEntries;
 
