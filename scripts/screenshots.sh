@@ -34,7 +34,8 @@ shot() {
 }
 
 shot first-run.png ""  >/dev/null # the first start opens Getting Started
-shot korvel.png "mnuZoomFull"
+shot korvel.png "" # a file opens fitted to the window
+shot volume-dialog.png "mnuVolume"
 shot record-window.png "mnuPlayback(11)"
 shot eq-dialog.png "mnuEQ"
 shot reverb-dialog.png "mnuReverb"

@@ -12,6 +12,7 @@
 #include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QAbstractSpinBox>
+#include <QAccessibleWidget>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,37 @@ static bool mdlIsPartOfControl(const QWidget *widget) {
     QWidget *parent = widget->parentWidget();
     return qobject_cast<const QAbstractSlider *>(widget) && parent &&
            parent->objectName().startsWith("qt_scrollarea_");
+}
+
+namespace {
+
+/* The status field's interface: the widget's own name, the label's text as
+ * the value. */
+class MdlStatusFieldAccessible : public QAccessibleWidget {
+  public:
+    explicit MdlStatusFieldAccessible(QLabel *field)
+        : QAccessibleWidget(field, QAccessible::StaticText) {}
+    QString text(QAccessible::Text kind) const override {
+        if (kind == QAccessible::Value) return static_cast<QLabel *>(widget())->text();
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+const char *const statusFieldProperty = "kvStatusField";
+
+QAccessibleInterface *mdlStatusFieldFactory(const QString &, QObject *object) {
+    auto *field = qobject_cast<QLabel *>(object);
+    if (!field || !field->property(statusFieldProperty).toBool()) return nullptr;
+    return new MdlStatusFieldAccessible(field);
+}
+
+} // namespace
+
+void mdlMarkStatusField(QLabel *field) {
+    static bool installed = false;
+    if (!installed) QAccessible::installFactory(mdlStatusFieldFactory);
+    installed = true;
+    field->setProperty(statusFieldProperty, true);
 }
 
 bool mdlIsControl(const QWidget *widget) {

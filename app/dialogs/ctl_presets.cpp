@@ -7,6 +7,7 @@
  */
 #include "app/dialogs/ctl_presets.h"
 #include "app/dialogs/param_store.h"
+#include "app/dialogs/factory_presets.h"
 #include "app/shell/prompts.h"
 #include "engine/core/korvel.h"
 
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <vector>
+#include <cstring>
 
 ctlPresets::ctlPresets(QWidget *owner) : QWidget(owner) {
     setObjectName("ctlPresets");
@@ -50,15 +52,21 @@ void ctlPresets::LoadMenu(const QByteArray &newGroup, void *newRecord, int32_t n
     cmdPresets->setEnabled(true);
     mnuPresets->clear();
     mnuDelete->clear();
+    factoryEntries.clear();
     loadEntries.clear();
     deleteEntries.clear();
+    const std::vector<MdlFactoryPreset> &factory = mdlFactoryPresets(group);
+    for (int i = 0; i < static_cast<int>(factory.size()); i++)
+        factoryEntries.append(
+            mnuPresets->addAction(factory[i].name, this, [this, i] { loadFactoryPreset(i); }));
     int32_t count = kvGetPresetCount(group.constData());
+    if (!factory.empty() && count > 0) mnuPresets->addSeparator();
     for (int i = 0; i < count; i++) {
         QString caption = presetName(i).replace("&", "&&");
         loadEntries.append(mnuPresets->addAction(caption, this, [this, i] { loadPreset(i); }));
         deleteEntries.append(mnuDelete->addAction(caption, this, [this, i] { deletePreset(i); }));
     }
-    if (count > 0) mnuPresets->addSeparator();
+    if (count > 0 || !factory.empty()) mnuPresets->addSeparator();
     mnuPresets->addMenu(mnuDelete);
     mnuDelete->setEnabled(count > 0);
     mnuPresets->addSeparator();
@@ -79,6 +87,16 @@ void ctlPresets::loadPreset(int index) {
     std::vector<int32_t> loaded(fields, fields + count);
     kvLoadPreset(group.constData(), index, loaded.data(), size);
     mdlStoreParams(fields, loaded.data(), count);
+    emit presetLoaded();
+}
+
+/* A shipped preset whose size no longer matches the record is left out
+ * rather than loaded half. */
+void ctlPresets::loadFactoryPreset(int index) {
+    const MdlFactoryPreset &preset = mdlFactoryPresets(group).at(index);
+    if (static_cast<int32_t>(preset.fields.size() * sizeof(int32_t)) != size) return;
+    mdlStoreParams(static_cast<int32_t *>(record), preset.fields.data(),
+                   static_cast<int32_t>(preset.fields.size()));
     emit presetLoaded();
 }
 

@@ -4,9 +4,11 @@
  *
  * The engine stores the presets by group; the box only knows the group name
  * and the address and size of the int32 fields it saves and loads (a slice
- * of KV_Params, or a copy of one), so any such record can have presets. The menu is rebuilt from
- * the store each time it opens, so a preset saved in another dialog of the same group shows at
- * once.
+ * of KV_Params, or a copy of one), so any such record can have presets. The
+ * menu is rebuilt from the store each time it opens, so a preset saved in
+ * another dialog of the same group shows at once. The presets Korvel ships
+ * for the group come first, above the user's own; they load like them but
+ * are not in the delete menu.
  */
 #ifndef KV_APP_CTL_PRESETS_H
 #define KV_APP_CTL_PRESETS_H
@@ -33,6 +35,7 @@ class ctlPresets : public QWidget {
 
     /* The commands behind the menu entries. */
     void loadPreset(int index);
+    void loadFactoryPreset(int index);
     void savePreset();
     void deletePreset(int index);
 
@@ -40,6 +43,7 @@ class ctlPresets : public QWidget {
     QMenu *mnuPresets;
     QMenu *mnuDelete;
     QAction *mnuSave;
+    QList<QAction *> factoryEntries;
     QList<QAction *> loadEntries;
     QList<QAction *> deleteEntries;
 

@@ -7,6 +7,7 @@
  */
 #include "app/dialogs/ctl_preview.h"
 #include "app/dialogs/param_store.h"
+#include "app/shell/frm_mdi.h"
 #include "app/shell/mdl_main.h"
 #include "app/shell/prompts.h"
 
@@ -94,6 +95,8 @@ ctlPreview::ctlPreview(QWidget *owner, KV_Params *params) : QWidget(owner), para
     connect(chkBypass, &QCheckBox::toggled, this,
             [this](bool ticked) { mdlStoreParam(this->params->previewBypass, ticked ? 1 : 0); });
     connect(cmdPreview, &QPushButton::clicked, this, &ctlPreview::togglePreview);
+    if (mdlMain.frame)
+        connect(mdlMain.frame, &frmMDI::outputDeviceFailed, this, &ctlPreview::previewFailed);
     connect(cmdOK, &QPushButton::clicked, this, [this] {
         mdlMain.dialogResult = true;
         emit done();
@@ -160,6 +163,15 @@ void ctlPreview::togglePreview() {
         previewing = false;
         emit previewStopped();
     }
+}
+
+/* The engine ended the preview itself (no device could be opened): the
+ * button goes back to "&Start" without a second stop. */
+void ctlPreview::previewFailed() {
+    if (!previewing) return;
+    cmdPreview->setText("&Start");
+    previewing = false;
+    emit previewStopped();
 }
 
 void ctlPreview::StartPreview() {

@@ -58,6 +58,7 @@ class ctlPreview : public QWidget {
 
   private:
     void fadeToggled(bool ticked);
+    void previewFailed();
     void fadeTyped(const QString &text);
     void fadeLeft();
     void togglePreview();

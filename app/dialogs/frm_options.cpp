@@ -305,7 +305,7 @@ QWidget *frmOptions::createAudioPage() {
     cmbClipWarn = mdlList(page, "cmbClipWarn", {});
     for (int db = 0; db <= 10; db++)
         cmbClipWarn->addItem(QString::number(db));
-    lblClipDb = new QLabel("db", page);
+    lblClipDb = new QLabel("dB", page);
     auto *clipRow = new QHBoxLayout;
     clipRow->addWidget(chkClipWarn);
     clipRow->addWidget(cmbClipWarn);

@@ -8,6 +8,7 @@
 #include "app/dialogs/frm_volume.h"
 #include "app/dialogs/help_topics.h"
 #include "app/dialogs/param_store.h"
+#include "app/dialogs/slider_column.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,13 +18,13 @@
 frmPasteMix::frmPasteMix(QWidget *owner, KV_Params *params)
     : EffectDialog(owner, params, "frmPasteMix") {
     setWindowTitle("Paste Mix");
-    lblDb = new QLabel(QString::number(params->pasteMixDb) + " db", this);
+    lblDb = new QLabel(mdlDbText(params->pasteMixDb), this);
     lblDb->setObjectName("lblDb");
     lblPercent = new QLabel(mdlPercentText(params->pasteMixDb), this);
     lblPercent->setObjectName("lblPercent");
     sldLevel = makeSlider("sldLevel", -48, 48, params->pasteMixDb, [this](int db) {
         mdlStoreParam(this->params->pasteMixDb, db);
-        lblDb->setText(QString::number(db) + " db");
+        lblDb->setText(mdlDbText(db));
         lblPercent->setText(mdlPercentText(db));
     });
     sldLevel->setMinimumHeight(160);

@@ -2,13 +2,16 @@
  * frm_volume.h - the volume dialog in its two forms: "Change Volume" edits
  * volumeDb, "Normalize Volume" edits normalizeDb and shows the peak found.
  *
- * One slider in whole dB with its value and the gain as a percentage; a
- * double-click puts the slider back to 0 dB.
+ * One slider in whole dB with a number box beside it and the gain as a
+ * percentage; a double-click puts the slider back to 0 dB. The normalize
+ * form also chooses the peak level to reach.
  */
 #ifndef KV_APP_FRM_VOLUME_H
 #define KV_APP_FRM_VOLUME_H
 
 #include "app/dialogs/effect_dialog.h"
+
+class QSpinBox;
 
 class frmVolume : public EffectDialog {
     Q_OBJECT
@@ -17,7 +20,8 @@ class frmVolume : public EffectDialog {
     frmVolume(QWidget *owner, KV_Params *params, bool normalize = false, int32_t peakDb = 0);
 
     QSlider *sldVolume;
-    QLabel *lblDb;
+    QSpinBox *spnVolume;
+    QSpinBox *spnTarget; /* Normalize only: the peak level to reach */
     QLabel *lblPercent;
     QLabel *lblPeak;
 
@@ -27,6 +31,7 @@ class frmVolume : public EffectDialog {
   private:
     void setLevel(int db);
     int32_t *field;
+    int32_t fullScaleGain; /* Normalize: the gain that brings the peak to 0 dBFS */
 };
 
 /* The percentage a gain in dB gives, one decimal, as the volume dialogs show it. */

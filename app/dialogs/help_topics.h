@@ -2,8 +2,8 @@
  * help_topics.h - the topic numbers the program passes to the help pages.
  *
  * Each number names one page, help/topic-N.html. 1 is the getting-started
- * page the Help menu opens; 24 and 25 are the contexts the engine attaches
- * to its codec and temporary-file errors. Dialog topics start at 100 so
+ * page the Help menu opens; 24, 25 and 26 are the contexts the engine
+ * attaches to its codec, temporary-file and sound-device errors. Dialog topics start at 100 so
  * they never collide with engine contexts.
  */
 #ifndef KV_APP_HELP_TOPICS_H
@@ -15,6 +15,7 @@ enum KvHelpTopic : int32_t {
     kvHelpGettingStarted = 1,
     kvHelpNoCodec = 24,
     kvHelpCantCreateFile = 25,
+    kvHelpNoSoundDevice = 26,
     kvHelpVolume = 101,
     kvHelpNormalize = 102,
     kvHelpFadeEdges = 103,

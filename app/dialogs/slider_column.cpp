@@ -37,5 +37,5 @@ void mdlSetQuietly(QAbstractButton *button, bool checked) {
 }
 
 QString mdlDbText(int db) {
-    return QString::number(db) + " db";
+    return QString::number(db) + " dB";
 }

@@ -91,7 +91,9 @@ void frmMain::createFileMenu() {
     addAction(file, "mnuNew", "&New", QKeySequence("Ctrl+N"));
     addAction(file, "mnuOpen", "&Open...", QKeySequence("Ctrl+O"));
     addAction(file, "mnuSave", "&Save", QKeySequence("Ctrl+S"));
-    addAction(file, "mnuSaveAs", "Save &As...");
+    /* Ctrl+Shift+S and Ctrl+Shift+Z (Redo, below) are the keys desktop
+     * programs use, so a newcomer's hands find them too. */
+    addAction(file, "mnuSaveAs", "Save &As...", QKeySequence("Ctrl+Shift+S"));
     file->addSeparator();
     addAction(file, "mnuInfo", "&Information");
     file->addSeparator();
@@ -105,7 +107,8 @@ void frmMain::createFileMenu() {
 void frmMain::createEditMenu() {
     QMenu *edit = addMenu(nullptr, "mnuEdit", "&Edit");
     addAction(edit, "mnuUndo", "&Undo", QKeySequence("Ctrl+Z"));
-    addAction(edit, "mnuRedo", "&Redo", QKeySequence("Ctrl+Y"));
+    addAction(edit, "mnuRedo", "&Redo", QKeySequence("Ctrl+Y"))
+        ->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
     addAction(edit, "mnuUndoHist", "Undo &History...", QKeySequence("Ctrl+H"));
     edit->addSeparator();
     /* "Cu&t": with "C&ut" the letter U would be Undo's too, and a menu never

@@ -27,6 +27,9 @@
 #include <QMenu>
 #include <cstring>
 
+/* The WAVE format tag of floating-point samples. */
+static const int32_t floatingPointFormat = 3;
+
 void frmMain::wire(const QString &name, std::function<void()> handler) {
     QAction *entry = action(name);
     wired.insert(entry);
@@ -248,10 +251,12 @@ void frmMain::mnuVolume_Click() {
         [this] { return frame->params()->volumeDb != 0 ? kvDoEdit(ID, 1) : 0; });
 }
 
+/* The dialog shows the peak in whole dB but offers the gain that brings it
+ * to full scale without passing it: minus the peak can overshoot. */
 void frmMain::mnuMaximize_Click() {
     kvStop();
     int32_t peak = kvScanMax(ID);
-    frame->params()->normalizeDb = -peak;
+    frame->params()->normalizeDb = kvScanNormalizeDb(ID);
     dialogCommand(
         [this, peak] {
             frmVolume normalize(frame, frame->params(), true, peak);
@@ -332,12 +337,19 @@ void frmMain::clipWarning() {
     if (peak <= options->clipWarningDb) return;
     QString text = "The Peak Level in this sound exceeds your threshold and will result in "
                    "clipping (Peak Level: +" +
-                   QString::number(peak) + " db)\n\nWould you like me to Normalize before saving?";
+                   QString::number(peak) + " db)\n\n";
+    /* A floating-point file could hold the peaks, but saving clamps them to
+     * full scale as every other format does; a user who chose floating point
+     * to keep them is told. */
+    if (kvGetFormatTag(ID) == floatingPointFormat)
+        text += "Floating-point files are saved limited to full scale (-1.0 to 1.0), so the "
+                "peaks would be cut off too.\n\n";
+    text += "Would you like me to Normalize before saving?";
     QMessageBox::StandardButton answer =
         mdlMessageBox(frame, "Clip Warning", text, QMessageBox::Yes | QMessageBox::No,
                       QMessageBox::Question, QMessageBox::Yes);
     if (answer != QMessageBox::Yes) return;
-    frame->params()->normalizeDb = -peak;
+    frame->params()->normalizeDb = kvScanNormalizeDb(ID);
     kvDoEdit(ID, 5);
 }
 

@@ -328,16 +328,24 @@ void frmMDI::createStatusArea() {
         lTime[i]->setFrameShadow(QFrame::Sunken);
         lTime[i]->setMinimumWidth(fontMetrics().horizontalAdvance("00:00:00.000") + 8);
         lTime[i]->setToolTip(timeTips[i]);
+        /* Marked before its name is set: naming already asks for the field's
+         * accessible interface, which is made once. */
+        mdlMarkStatusField(lTime[i]);
         lTime[i]->setAccessibleName(timeTips[i]);
         lTime[i]->installEventFilter(this);
         bar->addWidget(lTime[i]);
     }
     static const char *const statusNames[6] = {"Edits",    "Zoom",        "Sample Format",
                                                "Channels", "Sample Rate", "Status"};
+    static const char *const statusTips[6] = {"Number of Edits", "Zoom (Samples per Screen Column)",
+                                              "Sample Format",   "Channels",
+                                              "Sample Rate",     "Status"};
     for (int i = 0; i < 6; i++) {
         lblStatus[i] = new QLabel(bar);
         lblStatus[i]->setObjectName(QString("lblStatus%1").arg(i + 1));
+        mdlMarkStatusField(lblStatus[i]);
         lblStatus[i]->setAccessibleName(statusNames[i]);
+        lblStatus[i]->setToolTip(statusTips[i]);
         lblStatus[i]->setFrameShape(QFrame::Panel);
         lblStatus[i]->setFrameShadow(QFrame::Sunken);
         lblStatus[i]->setMinimumWidth(fontMetrics().horizontalAdvance("00000 Hz") + 8);

@@ -100,6 +100,10 @@ class frmMDI : public QMainWindow {
     QWidget *pVU = nullptr;
     QSizeGrip *pSizer = nullptr;
 
+  signals:
+    /* Playback or a preview could not open the output device and has ended. */
+    void outputDeviceFailed();
+
   protected:
     bool event(QEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -132,6 +136,7 @@ class frmMDI : public QMainWindow {
     bool closeDocuments();
     void stopEngine();
     void handleNotification(int32_t message, intptr_t wParam, intptr_t lParam);
+    void noOutputDevice();
     void showStatusText(int32_t message, const char *text, intptr_t length);
     void clearStatusFields();
     void TB_ButtonClick(const QString &key);

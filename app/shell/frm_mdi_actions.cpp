@@ -34,6 +34,8 @@
 #include <QToolButton>
 #include <QUrl>
 
+static const char *const noOutputDeviceText = "No audio output device";
+
 /* The maker's web pages. */
 static const char *const webMainPage = "https://korvel.example.org/";
 static const char *const webSupportPage = "https://korvel.example.org/support/";
@@ -46,6 +48,7 @@ enum : int32_t {
     MSG_ERROR_HELP = 1435,
     MSG_CLIP_COUNT = 1525,
     MSG_PLAYBACK_FAILED = 1801,
+    MSG_NO_OUTPUT_DEVICE = 1802,
     MSG_CLIP_PREVIEW_ENDED = 1925,
     MSG_SELECTION_CHANGED = 3024,
 };
@@ -206,9 +209,26 @@ void frmMDI::comeToFront() {
 
 /* ---- Documents ---- */
 
+/* The document area gives every window a system menu whose Close answers
+ * Ctrl+W as well as Ctrl+F4. The document's own File, Close already has
+ * Ctrl+W (with the save prompt behind it), and one key bound twice in the
+ * same window runs neither, so the system menu gives up every key that the
+ * document's menus use and keeps the rest. */
+static void mdlYieldSystemMenuKeys(QMdiSubWindow *window, const frmMain *document) {
+    QList<QKeySequence> taken;
+    for (QAction *entry : document->findChildren<QAction *>())
+        taken += entry->shortcuts();
+    for (QAction *entry : window->systemMenu()->actions()) {
+        QList<QKeySequence> keys = entry->shortcuts();
+        keys.removeIf([&taken](const QKeySequence &key) { return taken.contains(key); });
+        entry->setShortcuts(keys);
+    }
+}
+
 frmMain *frmMDI::createDocumentWindow() {
     auto *document = new frmMain(this);
     QMdiSubWindow *window = mdiArea->addSubWindow(document);
+    mdlYieldSystemMenuKeys(window, document);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(QIcon(":/icons/document.svg"));
     window->show();
@@ -570,6 +590,15 @@ void frmMDI::showStatusText(int32_t message, const char *text, intptr_t length) 
     document->describeView(times);
 }
 
+/* The engine has already said so in its box; the status line keeps saying
+ * it, in one field that later failures do not add to, and a dialog's
+ * preview button learns that its preview has ended. */
+void frmMDI::noOutputDevice() {
+    lblStatus[5]->setText(noOutputDeviceText);
+    lblStatus[5]->show();
+    emit outputDeviceFailed();
+}
+
 void frmMDI::handleNotification(int32_t message, intptr_t wParam, intptr_t lParam) {
     if (message >= MSG_SEL_START && message <= MSG_SAMPLE_RATE) {
         showStatusText(message, reinterpret_cast<const char *>(wParam), lParam);
@@ -579,6 +608,8 @@ void frmMDI::handleNotification(int32_t message, intptr_t wParam, intptr_t lPara
         mdlShowHelp(this, 1, static_cast<int32_t>(wParam));
     } else if (message == MSG_PLAYBACK_FAILED) {
         kvFullRefresh();
+    } else if (message == MSG_NO_OUTPUT_DEVICE) {
+        noOutputDevice();
     } else if (message == MSG_CLIP_COUNT) {
         UpdateCopy(static_cast<int32_t>(wParam));
     } else if (message == MSG_CLIP_PREVIEW_ENDED) {
@@ -593,7 +624,8 @@ bool frmMDI::event(QEvent *event) {
     bool engineMessage = (type >= MSG_SEL_START && type <= MSG_SAMPLE_RATE) ||
                          type == MSG_ERROR_SHOWN || type == MSG_ERROR_HELP ||
                          type == MSG_CLIP_COUNT || type == MSG_PLAYBACK_FAILED ||
-                         type == MSG_CLIP_PREVIEW_ENDED || type == MSG_SELECTION_CHANGED;
+                         type == MSG_NO_OUTPUT_DEVICE || type == MSG_CLIP_PREVIEW_ENDED ||
+                         type == MSG_SELECTION_CHANGED;
     if (!engineMessage) return QMainWindow::event(event);
     auto *message = static_cast<KvMessageEvent *>(event);
     handleNotification(type, message->wParam, message->lParam);

@@ -69,6 +69,9 @@ static int mdlRun(QApplication &application) {
 }
 
 int main(int argc, char **argv) {
+    /* Answered before the toolkit starts: a terminal without a display
+     * still gets the usage and the version. */
+    if (int status = mdlTerminalOption(argc, argv); status >= 0) return status;
     QApplication application(argc, argv);
     QApplication::setApplicationName("Korvel");
     QGuiApplication::setDesktopFileName("korvel");

@@ -17,9 +17,35 @@
 #include <QHash>
 #include <QMenu>
 #include <QVBoxLayout>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
-const char *const mdlProductName = "Korvel 1.2";
+const char *const mdlProductName = "Korvel " KV_PRODUCT_VERSION;
+
+static const char *const mdlUsage =
+    "Usage: korvel [--maximized | --minimized] [FILE...]\n"
+    "Opens each WAVE or MP3 FILE in its own window; when Korvel is already\n"
+    "running, the files open in that copy.\n"
+    "\n"
+    "  --maximized  open the main window maximized\n"
+    "  --minimized  open the main window minimized\n"
+    "  --help       show this text and exit\n"
+    "  --version    show the version and exit\n";
+
+int mdlTerminalOption(int argc, char **argv) {
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(mdlUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s\n", mdlProductName);
+            return 0;
+        }
+    }
+    return -1;
+}
 
 MdlState mdlMain;
 

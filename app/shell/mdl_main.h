@@ -35,6 +35,11 @@ struct MdlState {
 };
 extern MdlState mdlMain;
 
+/* --help and --version print the usage or "Korvel <version>" to standard
+ * output; the result is then the exit status (0). Runs before the toolkit
+ * starts, so it needs no display. -1 when neither option is given. */
+int mdlTerminalOption(int argc, char **argv);
+
 /* Splits a command line into the names it holds: a double quote ends a
  * non-empty name, spaces before a name are skipped, and every other character
  * (spaces inside a name included) belongs to the current name. Names come

@@ -114,6 +114,16 @@ static bool kvPlayRing(KvAudioOut *out) {
     return true;
 }
 
+/* The open failure keeps its message, says what to do about it and offers
+ * the troubleshooting page; the program then knows to say so in its status
+ * line (1802), after the box, when the playback threads have stopped. */
+static void kvReportNoOutputDevice() {
+    kvError(KV_HELP_NO_SOUND_DEVICE,
+            "Can't open wave out device\n\nNo sound device could be opened for playing. "
+            "Check that one is connected and not in use by another program, and that "
+            "Tools, Options sets \"Playback Device:\" to \"(Use Default Output Device)\".");
+}
+
 void kvDeviceThread() {
     kvSetThreadPriority(KV_PRIORITY_HIGHEST);
     KV_Document *document = kvGetDocument(kvPlayback.playDoc.load());
@@ -123,8 +133,9 @@ void kvDeviceThread() {
     }
     KvAudioOut *out = kvOpenPlaybackDevice(document->current->sampleRate);
     if (!out) {
-        kvError(0, "Can't open wave out device");
+        kvReportNoOutputDevice();
         kvStopFromWorker(kvPlayback.deviceRunning);
+        kvSendMessage(kvEngine.messageWindow, KV_MSG_NO_OUTPUT, 0, 0);
         return;
     }
     bool played = kvPlayRing(out);
@@ -208,7 +219,8 @@ static void kvClipThread(KV_ClipPlay *clip) {
     if (clip->length > 0 && clip->rate > 0) {
         KvAudioOut *out = kvOpenPlaybackDevice(clip->rate);
         if (!out) {
-            kvError(0, "Can't open wave out device");
+            kvReportNoOutputDevice();
+            kvSendMessage(kvEngine.messageWindow, KV_MSG_NO_OUTPUT, 0, 0);
         } else {
             bool played = kvPlayClip(out, clip);
             kvAudioClose(out);

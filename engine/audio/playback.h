@@ -40,6 +40,7 @@
 enum : int32_t {
     KV_MSG_PLAY_REDRAW = 1147, /* posted to a document window: redraw incrementally */
     KV_MSG_PLAY_FAILED = 1801, /* to the message window: playback ended after a write error */
+    KV_MSG_NO_OUTPUT = 1802,   /* to the message window: no output device could be opened */
     KV_MSG_CLIP_PLAYED = 1925, /* to the message window: the clipboard preview ended */
 };
 

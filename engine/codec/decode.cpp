@@ -185,8 +185,5 @@ int32_t kvOpenCompressed(int32_t doc, int32_t file) {
         kvDiscardInsert();
         return kvError(0, "Invalid or Unsupported File Type");
     }
-    if (!kvFinishInsert(doc)) return -1;
-    kvRebuildIndex(doc);
-    kvSaveState(doc);
-    return 0;
+    return kvFinishLoading(doc);
 }

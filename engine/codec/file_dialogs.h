@@ -23,6 +23,10 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
+/* Widens a shown file dialog's detail columns to their headings (the date
+ * column to a whole date) and the dialog to hold them, within the screen. */
+void kvWidenFileDialog(QFileDialog *dialog);
+
 class KvOpenDialog : public QFileDialog {
   public:
     explicit KvOpenDialog(QWidget *parent);
@@ -36,6 +40,9 @@ class KvOpenDialog : public QFileDialog {
     bool previewRunning() const;
 
     void done(int result) override;
+
+  protected:
+    void showEvent(QShowEvent *event) override;
 
   private:
     void buildPanel();

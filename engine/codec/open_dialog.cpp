@@ -13,12 +13,18 @@
 #include "engine/core/services.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
+#include <QTreeView>
+
+#include <algorithm>
 
 KvOpenDialog::KvOpenDialog(QWidget *parent) : QFileDialog(parent) {
     setOption(QFileDialog::DontUseNativeDialog);
@@ -33,6 +39,37 @@ KvOpenDialog::KvOpenDialog(QWidget *parent) : QFileDialog(parent) {
 
 KvOpenDialog::~KvOpenDialog() {
     stopPreview();
+}
+
+void KvOpenDialog::showEvent(QShowEvent *event) {
+    QFileDialog::showEvent(event);
+    kvWidenFileDialog(this);
+}
+
+/* The toolkit starts its detail columns narrower than their headings and
+ * the date column narrower than a date, and the dialog narrower than the
+ * columns, so "Date Modified" and the dates show cut off. A date at its
+ * widest (two-digit day and month, late in the day) sets the date column. */
+void kvWidenFileDialog(QFileDialog *dialog) {
+    auto *view = dialog->findChild<QTreeView *>("treeView");
+    if (!view) return;
+    QHeaderView *header = view->header();
+    const int dateColumn = 3, padding = 16;
+    QDateTime widestDate(QDate(2000, 12, 28), QTime(23, 58, 58));
+    int dateWidth = view->fontMetrics().horizontalAdvance(
+                        QLocale::system().toString(widestDate, QLocale::ShortFormat)) +
+                    padding;
+    for (int column = 0; column < header->count(); column++) {
+        int size = std::max(header->sectionSize(column), header->sectionSizeHint(column));
+        if (column == dateColumn) size = std::max(size, dateWidth);
+        header->resizeSection(column, size);
+    }
+    int missing = header->length() - view->viewport()->width();
+    if (missing <= 0) return;
+    int width = dialog->width() + missing + padding;
+    if (QScreen *screen = dialog->screen())
+        width = std::min(width, screen->availableGeometry().width());
+    dialog->resize(width, dialog->height());
 }
 
 /* Texts 1002 and 1003 line up with the file-type label, "Preview" with the

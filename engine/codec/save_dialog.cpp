@@ -5,7 +5,8 @@
  * The four choices live in the dialog while it is open and reach the
  * document only on OK, so cancelling changes nothing. The lists always show
  * what will be used: the entry selected when a list is refilled is the
- * choice, never a value the lists no longer offer. A compressed type with no
+ * choice, never a value the lists no longer offer; a bit rate not offered
+ * becomes the nearest to a new document's. A compressed type with no
  * codec for the document's channels and rate disables OK and says so once.
  * kvSetSaveFormat makes the same choices without the dialog, from the same
  * lists, so batch work can save only what the dialog could.
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <cstdlib>
 #include <cstring>
 
 static char kvDefaultExtension[4] = "ext";
@@ -73,6 +75,7 @@ KvSaveDialog::KvSaveDialog(QWidget *parent, int32_t channels, int32_t rate,
  * comes over the dialog rather than before it. */
 void KvSaveDialog::showEvent(QShowEvent *event) {
     QFileDialog::showEvent(event);
+    kvWidenFileDialog(this);
     if (opened) return;
     opened = true;
     refillLists();
@@ -147,6 +150,24 @@ void KvSaveDialog::fillCodecs() {
     codecsLabel->setEnabled(true);
 }
 
+/* The entry of the bit rate nearest to `wanted`, the higher one of two as
+ * near; -1 for an empty list. */
+static int kvNearestBitRate(const QComboBox *list, int32_t wanted) {
+    int nearest = -1;
+    int32_t distance = INT32_MAX;
+    for (int i = 0; i < list->count(); i++) {
+        int32_t away = std::abs(list->itemData(i).toInt() - wanted);
+        if (away <= distance) {
+            nearest = i;
+            distance = away;
+        }
+    }
+    return nearest;
+}
+
+/* The document's own bit rate when the codec offers it. Otherwise (a WAVE
+ * document has none, an MPEG-2 rate stops at 160) the entry nearest to a new
+ * document's bit rate: the first entry would be the lowest quality on offer. */
 void KvSaveDialog::fillBitRates() {
     attributeList->clear();
     if (!choice.saveCodec) return;
@@ -158,7 +179,7 @@ void KvSaveDialog::fillBitRates() {
         attributeList->addItem(QString("Bitrate: %1 kbps").arg(bitRate), bitRate);
     }
     if (attributeList->count() == 0) return;
-    if (selected < 0) selected = 0;
+    if (selected < 0) selected = kvNearestBitRate(attributeList, KV_DEFAULT_BIT_RATE);
     attributeList->setCurrentIndex(selected);
     choice.saveBitRate = attributeList->itemData(selected).toInt();
     choice.saveBits = 16;

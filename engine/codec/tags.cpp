@@ -5,7 +5,9 @@
  * back unchanged around the encoded audio, so tag versions and frames it
  * does not understand survive a save. The ID3v2 size comes from the file
  * and is not trusted: a tag that claims more bytes than the file holds, or
- * more than may be allocated, is treated as no tag at all.
+ * more than may be allocated, is treated as no tag at all. The description
+ * reads the common text frames of an ID3v2 tag (title, artist...) but never
+ * changes the tag.
  */
 #include "engine/codec/codec.h"
 #include "engine/core/services.h"
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 enum : int32_t { KV_ID3V1_SIZE = 128, KV_ID3V2_HEADER = 10, KV_TAG_ALLOCATION_LIMIT = 67108864 };
 
@@ -254,6 +257,127 @@ static std::string kvDescribeID3v1(const uint8_t *block) {
            "\n\n";
 }
 
+/* ---- ID3v2 text frames, for the description only ---- */
+
+/* A frame's text in UTF-8 from its encoding byte: 0 Latin-1, 1 UTF-16 with
+ * a byte-order mark, 2 UTF-16 big-endian, 3 UTF-8. Characters outside the
+ * basic plane are dropped; the text ends at its first terminator. */
+static std::string kvFrameText(const uint8_t *bytes, int32_t size) {
+    if (size < 1) return {};
+    int32_t encoding = bytes[0];
+    std::string text;
+    auto put = [&text](uint32_t c) {
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+        } else if (c < 0x800) {
+            text += static_cast<char>(0xC0 | (c >> 6));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0xD800 || c > 0xDFFF) {
+            text += static_cast<char>(0xE0 | (c >> 12));
+            text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    };
+    if (encoding == 1 || encoding == 2) {
+        bool little = false;
+        int32_t i = 1;
+        if (encoding == 1 && size >= 3) {
+            little = bytes[1] == 0xFF && bytes[2] == 0xFE;
+            i = 3;
+        }
+        for (; i + 1 < size; i += 2) {
+            uint32_t c = little ? bytes[i] | bytes[i + 1] << 8 : bytes[i] << 8 | bytes[i + 1];
+            if (c == 0) break;
+            put(c);
+        }
+        return text;
+    }
+    for (int32_t i = 1; i < size && bytes[i] != 0; i++) {
+        if (encoding == 3)
+            text += static_cast<char>(bytes[i]);
+        else
+            put(bytes[i]);
+    }
+    return text;
+}
+
+/* A comment frame: encoding, language (3 bytes), a description ending at a
+ * terminator, then the comment itself. */
+static std::string kvCommentText(const uint8_t *bytes, int32_t size) {
+    if (size < 5) return {};
+    bool wide = bytes[0] == 1 || bytes[0] == 2;
+    int32_t i = 4;
+    while (i + (wide ? 1 : 0) < size && (bytes[i] != 0 || (wide && bytes[i + 1] != 0)))
+        i += wide ? 2 : 1;
+    i += wide ? 2 : 1;
+    std::vector<uint8_t> rest(1, bytes[0]);
+    if (i < size) rest.insert(rest.end(), bytes + i, bytes + size);
+    return kvFrameText(rest.data(), static_cast<int32_t>(rest.size()));
+}
+
+/* The fields the File Information window lists, in the ID3v1 order, with
+ * their frame names in ID3v2.3/2.4 and in ID3v2.2. */
+struct KvV2Field {
+    const char *label, *frame, *oldFrame;
+};
+static const KvV2Field kvV2Fields[] = {
+    {"Artist", "TPE1", "TP1"}, {"Album", "TALB", "TAL"},   {"Title", "TIT2", "TT2"},
+    {"Year", "TYER", "TYE"},   {"Year", "TDRC", "TYE"},    {"Track", "TRCK", "TRK"},
+    {"Genre", "TCON", "TCO"},  {"Comment", "COMM", "COM"},
+};
+
+/* "Label:\ttext" lines of the tag's known text frames. Frames that are
+ * compressed, encrypted or cut short end the walk: the description only
+ * shows what can be read plainly. */
+static std::string kvDescribeID3v2Fields(const KV_Document *document) {
+    const uint8_t *tag = document->id3v2Copy;
+    int32_t size = document->id3v2Size;
+    if (!tag || size <= KV_ID3V2_HEADER) return {};
+    int32_t version = tag[3];
+    bool old = version == 2;
+    int32_t idLength = old ? 3 : 4, headerLength = old ? 6 : 10;
+    int32_t at = KV_ID3V2_HEADER;
+    if (!old && (tag[5] & 0x40) && size > at + 4) {
+        int32_t extended = tag[at] << 24 | tag[at + 1] << 16 | tag[at + 2] << 8 | tag[at + 3];
+        if (version == 4)
+            extended = tag[at] << 21 | tag[at + 1] << 14 | tag[at + 2] << 7 | tag[at + 3];
+        else
+            extended += 4;
+        at += extended;
+    }
+    std::string lines;
+    while (at >= 0 && at + headerLength <= size && tag[at] != 0) {
+        const uint8_t *h = tag + at;
+        int32_t length = old            ? h[3] << 16 | h[4] << 8 | h[5]
+                         : version == 4 ? h[4] << 21 | h[5] << 14 | h[6] << 7 | h[7]
+                                        : h[4] << 24 | h[5] << 16 | h[6] << 8 | h[7];
+        if (length < 0 || length > size - at - headerLength) break;
+        if (!old && (h[9] & 0xCF) != 0) break;
+        std::string id(reinterpret_cast<const char *>(h), static_cast<size_t>(idLength));
+        const uint8_t *body = h + headerLength;
+        for (const KvV2Field &field : kvV2Fields) {
+            if (id != (old ? field.oldFrame : field.frame)) continue;
+            bool comment = id == "COMM" || id == "COM";
+            std::string text = comment ? kvCommentText(body, length) : kvFrameText(body, length);
+            if (!text.empty()) lines += std::string(field.label) + ":\t" + text + "\n";
+            break;
+        }
+        at += headerLength + length;
+    }
+    return lines;
+}
+
+/* "Duration: m:ss.hh", as the open dialog writes lengths. */
+static std::string kvDurationLine(const KV_State *state) {
+    int64_t hundredths =
+        state->sampleRate > 0 ? int64_t{state->length} * 100 / state->sampleRate : 0;
+    char text[64];
+    std::snprintf(
+        text, sizeof text, "Duration: %lld:%02d.%02d\n", static_cast<long long>(hundredths / 6000),
+        static_cast<int32_t>(hundredths / 100 % 60), static_cast<int32_t>(hundredths % 100));
+    return text;
+}
+
 static std::string kvDescribeDocument(const KV_Document *document) {
     const KV_State *state = document->current;
     bool compressed = document->formatTag == KV_WAVE_FORMAT_MPEGLAYER3;
@@ -264,14 +388,14 @@ static std::string kvDescribeDocument(const KV_Document *document) {
     if (!compressed) {
         std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBits per Sample: %d\nChannels: %d\n",
                       state->sampleRate, document->bitsPerSample, state->channels);
-        return description + text;
+        return description + text + kvDurationLine(state);
     }
-    std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBit Rate: %d kbps\nChannels: %d\n\n",
+    std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBit Rate: %d kbps\nChannels: %d\n",
                   state->sampleRate, document->bitRate, state->channels);
-    description += text;
+    description += text + kvDurationLine(state) + "\n";
     description += kvDescribeID3v1(document->id3v1Block);
     description += document->id3v2Size != 0 ? "ID3v2 Tag: Yes\n" : "ID3v2 Tag: No\n";
-    return description;
+    return description + kvDescribeID3v2Fields(document);
 }
 
 extern "C" KV_API int32_t kvGetInfo(int32_t doc, char *text) {

@@ -253,6 +253,8 @@ KV_API int32_t kvGetSampleRate(int32_t doc);
 KV_API int32_t kvGetChannels(int32_t doc);
 /* Writes channels, rate and bits through the pointers: 0, or -1. */
 KV_API int32_t kvGetProperties(int32_t doc, int32_t *channels, int32_t *rate, int32_t *bits);
+/* The format the document saves in: 1 PCM, 3 floating point, 85 MP3; -1 for no document. */
+KV_API int32_t kvGetFormatTag(int32_t doc);
 KV_API int32_t kvIsZero(int32_t doc);
 /* 1 when the selection runs from 0 to the end, 0 otherwise, -1 for no document. */
 KV_API int32_t kvIsAllSelected(int32_t doc);
@@ -330,6 +332,10 @@ KV_API int32_t kvDoEdit(int32_t doc, int32_t edit);
 /* Selects the whole sound and returns its peak level in whole dB (0 = full
  * scale; also 0 for silence). */
 KV_API int32_t kvScanMax(int32_t doc);
+/* Selects the whole sound and returns the largest whole dB (as Normalize
+ * applies them, a gain of 2^(dB/6)) that brings no sample past full scale;
+ * negative for a sound above it, 0 for silence or no document. */
+KV_API int32_t kvScanNormalizeDb(int32_t doc);
 
 /* ---- Pitch size and conversions ---- */
 
@@ -410,7 +416,7 @@ KV_API int32_t kvClearTags(int32_t doc);
  * for a document without a window. */
 KV_API int32_t kvZoomSpecial(int32_t doc, int32_t mode);
 /* 1 when the view can zoom further in (above 1 frame per pixel), resp. out
- * (below 262144). */
+ * (below 262144, and in a window only until the whole sound fits it). */
 KV_API int32_t kvCanZoomIn(int32_t doc);
 KV_API int32_t kvCanZoomOut(int32_t doc);
 /* Saved views 0..7 (firstFrame, zoom, selection and channel): kvSetView

@@ -18,6 +18,13 @@ enum : int32_t {
     KV_MSG_ERROR_HELP = 1435,
 };
 
+/* Help contexts the engine's messages offer: help/topic-N.html. */
+enum : int32_t {
+    KV_HELP_NO_CODEC = 24,
+    KV_HELP_CANT_CREATE_FILE = 25,
+    KV_HELP_NO_SOUND_DEVICE = 26,
+};
+
 /* Formats the message, notifies the program (1428) and shows a warning box
  * titled "Korvel Error". With helpContext != 0 the box offers help and a Yes
  * sends 1435 with the context. Clears errno. Always returns -1. */

@@ -16,6 +16,10 @@
 #include <cstdint>
 
 #define KV_MAX_DOCUMENTS 256
+
+/* kbit/s of a new document's MP3 saves, and the save dialog's choice when the
+ * document's own bit rate is not offered. */
+#define KV_DEFAULT_BIT_RATE 256
 #define KV_BLOCK_FRAMES 4096
 /* A data file is left for a new one once it holds this many samples (256 MiB). */
 #define KV_DATA_FILE_LIMIT 67108864
@@ -168,6 +172,12 @@ bool kvFinishInsert(int32_t doc);
 void kvDiscardInsert();
 /* True when a data-file write failed since the last kvFinishInsert/kvDiscardInsert. */
 bool kvInsertFailed();
+
+/* The last steps of a successful load into the current state: splices what
+ * was queued, indexes it, puts the cursor at 0 with the view fitted to the
+ * window, and writes the state file of level 0. 0, or -1 when the data could
+ * not be stored (the caller reports and discards). */
+int32_t kvFinishLoading(int32_t doc);
 
 /* Recomputes the current state's group indexes and length and clamps its
  * selection. A state's index is either absent or matches its tables. */

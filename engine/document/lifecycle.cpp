@@ -65,7 +65,7 @@ extern "C" KV_API int32_t kvNew(int32_t doc, int32_t channels, int32_t bits, int
     document->bitsPerSample = bits;
     document->formatTag = formatTag;
     document->codecDriver = nullptr;
-    document->bitRate = 256;
+    document->bitRate = KV_DEFAULT_BIT_RATE;
     document->savedLevel = 0;
     KV_State *state = document->current;
     state->channels = channels;

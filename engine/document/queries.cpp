@@ -66,6 +66,11 @@ extern "C" KV_API int32_t kvGetProperties(int32_t doc, int32_t *channels, int32_
     return 0;
 }
 
+extern "C" KV_API int32_t kvGetFormatTag(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    return document ? document->formatTag : -1;
+}
+
 extern "C" KV_API int32_t kvIsZero(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     return document && document->current->length == 0 ? 1 : 0;

@@ -246,9 +246,7 @@ int32_t kvLoadWave(int32_t doc, int32_t file, const KvWaveHeader &header) {
         }
     }
     kvProgress(nullptr, -1);
-    if (!kvFinishInsert(doc)) return -1;
-    kvRebuildIndex(doc);
-    kvSaveState(doc);
+    if (kvFinishLoading(doc) != 0) return -1;
     if (done < total)
         kvError(0,
                 "%s is shorter than its header says (it may have been cut short).\n\nWhat it "

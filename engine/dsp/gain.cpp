@@ -166,9 +166,9 @@ int32_t kvPasteMixPreview(KvEffectRun &run, int32_t channel, float *buffer, int3
     return count;
 }
 
-extern "C" KV_API int32_t kvScanMax(int32_t doc) {
-    KV_Document *document = kvGetDocument(doc);
-    if (!document) return -1;
+/* Selects the whole document on both channels and returns its largest
+ * block peak summary (|sample| x 4096, truncated), under the scan's progress. */
+static int32_t kvScanPeakSummary(KV_Document *document) {
     KV_State *state = document->current;
     state->selAnchor = 0;
     state->selEnd = state->length;
@@ -182,8 +182,28 @@ extern "C" KV_API int32_t kvScanMax(int32_t doc) {
         kvProgress(nullptr, 50);
     }
     kvProgress(nullptr, -1);
+    return peak;
+}
+
+extern "C" KV_API int32_t kvScanMax(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    int32_t peak = kvScanPeakSummary(document);
     /* Silence has no finite level; 0 dB makes Normalize and the clip
      * warning leave it alone. */
     if (peak == 0) return 0;
     return static_cast<int32_t>(20.0 * std::log10(peak * (1.0 / 4096.0)));
+}
+
+/* The peak in whole dB of kvScanMax, negated, can overshoot full scale: it
+ * is truncated towards zero, and Normalize's dB (2^(dB/6)) are a little
+ * larger than 20 log10 ones. Here the gain is rounded down instead, in
+ * Normalize's own dB, against (summary + 1) / 4096: the summary truncates,
+ * so the true peak lies below that. */
+extern "C" KV_API int32_t kvScanNormalizeDb(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return 0;
+    int32_t peak = kvScanPeakSummary(document);
+    if (peak == 0) return 0;
+    return static_cast<int32_t>(std::floor(-6.0 * std::log2((peak + 1) / 4096.0)));
 }

@@ -100,15 +100,22 @@ static bool kvLeftDown(int32_t doc, WaveView *view, int16_t x, int16_t y) {
     return false;
 }
 
-static void kvRulerDrag(int32_t doc, WaveView *view, int16_t x) {
+/* Moves the view by `columns` (positive: towards the end) and no further
+ * than the ends of the sound; false, and nothing moves, when the whole sound
+ * fits the window. */
+static bool kvScrollColumns(int32_t doc, WaveView *view, int64_t columns) {
     KV_State *state = kvGetDocument(doc)->current;
     int64_t zoom = state->framesPerPixel;
-    if (view->width >= state->length / zoom) return;
-    int64_t first = state->firstFrame - (x - drag.rulerDragX) * zoom;
+    if (view->width >= state->length / zoom) return false;
+    int64_t first = state->firstFrame + columns * zoom;
     int64_t last = std::max<int64_t>(0, state->length - zoom * view->width);
     state->firstFrame = static_cast<int32_t>(std::clamp<int64_t>(first, 0, last));
-    drag.rulerDragX = x;
     kvRedraw(doc, KV_REDRAW_INCREMENTAL);
+    return true;
+}
+
+static void kvRulerDrag(int32_t doc, WaveView *view, int16_t x) {
+    if (kvScrollColumns(doc, view, drag.rulerDragX - x)) drag.rulerDragX = x;
 }
 
 /* Near either edge the view scrolls towards it, faster the longer the tick. */
@@ -223,13 +230,33 @@ static bool kvDoubleClick(int32_t doc, WaveView *view, const QMouseEvent *event,
     return true;
 }
 
-/* A vertical wheel turn zooms around the play cursor or the pointer; a
- * sideways one is not the wheel the view knows and is passed on. */
-static bool kvWheel(int32_t doc, const QWheelEvent *event) {
-    QPoint delta = event->angleDelta();
-    if (delta.y() == 0 && delta.x() != 0) return false;
-    kvZoomByPercent(doc, delta.y() > 0 ? -10 : 10, false,
-                    static_cast<int32_t>(event->position().x()));
+/* One notch of a wheel (angle units of 1/8 degree) scrolls a tenth of the
+ * window: as far as one notch zooms. */
+static const int32_t kWheelNotch = 120;
+static const int32_t kNotchesPerWindow = 10;
+
+/* The wheel over the waveform zooms around the play cursor or the pointer.
+ * Scrolling is what every other program's wheel does sideways, with Shift and
+ * over a scroll bar, so those scroll the view: by the touchpad's own pixels
+ * when it gives them, else by notches; turning away from the user (or to the
+ * left) goes towards the start. */
+static bool kvWheel(int32_t doc, WaveView *view, const QWheelEvent *event, bool overScrollBar) {
+    QPoint angle = event->angleDelta(), pixels = event->pixelDelta();
+    bool shifted = event->modifiers() & Qt::ShiftModifier;
+    bool sideways = std::abs(angle.x()) > std::abs(angle.y());
+    if (!shifted && !sideways && !overScrollBar) {
+        if (angle.y() != 0)
+            kvZoomByPercent(doc, angle.y() > 0 ? -10 : 10, false,
+                            static_cast<int32_t>(event->position().x()));
+        return true;
+    }
+    bool useX = sideways || (shifted && angle.y() == 0);
+    int64_t columns = -(useX ? pixels.x() : pixels.y());
+    if (pixels.isNull())
+        columns = -int64_t{useX ? angle.x() : angle.y()} * view->width /
+                  (kNotchesPerWindow * kWheelNotch);
+    kvSetTouched(doc, 1);
+    kvScrollColumns(doc, view, columns);
     return true;
 }
 
@@ -390,7 +417,7 @@ static bool kvScrollBarEvent(int32_t doc, WaveView *view, QEvent *event) {
         if (!kvViewBusy()) kvRedraw(doc, KV_REDRAW_FULL);
         return false;
     case QEvent::Wheel:
-        return kvViewBusy() || kvWheel(doc, static_cast<QWheelEvent *>(event));
+        return kvViewBusy() || kvWheel(doc, view, static_cast<QWheelEvent *>(event), true);
     default:
         return false;
     }
@@ -445,7 +472,7 @@ bool kvViewEvent(int32_t doc, WaveView *view, QObject *watched, QEvent *event) {
     case QEvent::MouseMove:
         return kvMouseEvent(doc, view, event);
     case QEvent::Wheel:
-        return kvWheel(doc, static_cast<QWheelEvent *>(event));
+        return kvWheel(doc, view, static_cast<QWheelEvent *>(event), false);
     case QEvent::KeyPress:
         return kvKeyPress(doc, view, static_cast<QKeyEvent *>(event));
     case KV_MSG_REDRAW:

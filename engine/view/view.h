@@ -43,6 +43,11 @@ void kvRedraw(int32_t doc, int32_t mode);
 /* A full redraw, after an edit or a change of state. */
 void kvRedrawDocument(int32_t doc);
 
+/* A newly opened sound longer than its window at the present zoom is shown
+ * whole: the zoom that fits it, from frame 0. A shorter one keeps its zoom;
+ * a document without a window is left alone. */
+void kvFitOpenedSound(int32_t doc);
+
 /* kvCreate: takes over the window (a QWidget) for the document: the view
  * record, the handle property, the scroll bar, the event filter. */
 void kvViewAttach(int32_t doc, KvWindow window);

@@ -41,6 +41,20 @@ static void kvClampSelection(KV_State *state) {
     state->selEnd = std::clamp(state->selEnd, 0, state->length);
 }
 
+void kvFitOpenedSound(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    WaveView *view = document ? document->view : nullptr;
+    if (!view) return;
+    /* Before its first picture the view does not know its width yet; the
+     * window does. */
+    int32_t width = 0, height = 0;
+    kvClientSize(view, &width, &height);
+    KV_State *state = document->current;
+    if (static_cast<int64_t>(state->framesPerPixel) * width >= state->length) return;
+    state->framesPerPixel = kvFitZoom(state->length, width);
+    state->firstFrame = 0;
+}
+
 /* The column of the play cursor to zoom around, when there is one. */
 static bool kvPlayAnchor(int32_t doc, const WaveView *view, const KV_State *state,
                          int32_t *column) {
@@ -66,7 +80,11 @@ void kvZoomByPercent(int32_t doc, int32_t percent, bool centred, int32_t mouseX)
         anchored = true;
     }
     int32_t old = state->framesPerPixel;
-    state->framesPerPixel = kvZoomStep(old, percent);
+    int32_t zoom = kvZoomStep(old, percent);
+    /* Zooming out stops where the whole sound is in the window; a view
+     * already further out (a short sound at the opening zoom) stays. */
+    if (percent > 0) zoom = std::min(zoom, std::max(old, kvFitZoom(state->length, width)));
+    state->framesPerPixel = zoom;
     state->firstFrame =
         kvZoomedFirstFrame(state->firstFrame, old, state->framesPerPixel, width, anchored, anchor);
     if (!kvPlaybackFollows(doc)) kvRedraw(doc, KV_REDRAW_FULL);
@@ -167,9 +185,15 @@ extern "C" KV_API int32_t kvCanZoomIn(int32_t doc) {
     return document && document->current->framesPerPixel > KV_MIN_ZOOM ? 1 : 0;
 }
 
+/* With a window, only while the whole sound is not yet in it. */
 extern "C" KV_API int32_t kvCanZoomOut(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
-    return document && document->current->framesPerPixel < KV_MAX_ZOOM ? 1 : 0;
+    if (!document) return 0;
+    const KV_State *state = document->current;
+    int32_t limit = KV_MAX_ZOOM;
+    if (document->view)
+        limit = std::min(limit, kvFitZoom(state->length, kvViewWidth(document->view)));
+    return state->framesPerPixel < limit ? 1 : 0;
 }
 
 /* ---- Saved views ---- */

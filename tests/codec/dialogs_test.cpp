@@ -9,12 +9,16 @@
 #include "tests/codec/dialog_support.h"
 #include "tests/document/wave_files.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QTreeView>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <sys/stat.h>
 
 class DialogTest : public CodecTest {
@@ -24,6 +28,52 @@ class DialogTest : public CodecTest {
         CodecTest::SetUp();
     }
 };
+
+/* The widest text of a column among the rows the view shows. */
+static int contentWidth(QTreeView *view, int column) {
+    int widest = 0;
+    QModelIndex root = view->rootIndex();
+    for (int row = 0; row < view->model()->rowCount(root); row++) {
+        QString text = view->model()->index(row, column, root).data().toString();
+        widest = std::max(widest, view->fontMetrics().horizontalAdvance(text));
+    }
+    return widest;
+}
+
+/* Both file dialogs open wide enough that the detail view shows every
+ * column whole, without scrolling sideways; only a long name may be cut. */
+TEST_F(DialogTest, BothFileDialogsOpenWideEnoughForEveryColumn) {
+    kvTestWriteFile(path("a sound with a rather long name, recorded live.wav"), "RIFF");
+    std::unique_ptr<QFileDialog> dialogs[] = {
+        std::make_unique<KvOpenDialog>(nullptr),
+        std::make_unique<KvSaveDialog>(nullptr, 2, 44100, KvSaveChoice{1, 16, 0, nullptr})};
+    for (const auto &dialog : dialogs) {
+        SCOPED_TRACE(dialog->acceptMode() == QFileDialog::AcceptOpen ? "open" : "save");
+        dialog->setDirectory(QString::fromStdString(root));
+        dialog->setViewMode(QFileDialog::Detail);
+        dialog->show();
+        auto *view = dialog->findChild<QTreeView *>("treeView");
+        ASSERT_NE(view, nullptr);
+        QHeaderView *header = view->header();
+        for (int i = 0; i < 50; i++) {
+            QApplication::processEvents();
+            usleep(10000);
+        }
+        ASSERT_GT(view->model()->rowCount(view->rootIndex()), 0) << "the folder was listed";
+        for (int column = 0; column < header->count(); column++) {
+            SCOPED_TRACE(
+                header->model()->headerData(column, Qt::Horizontal).toString().toStdString());
+            EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column))
+                << "the heading is whole";
+            if (column > 0) {
+                EXPECT_GE(header->sectionSize(column), contentWidth(view, column))
+                    << "so are sizes, kinds and dates";
+            }
+        }
+        EXPECT_GE(view->viewport()->width(), header->length()) << "and every column is in view";
+        dialog->hide();
+    }
+}
 
 /* ---- Open panel ---- */
 
@@ -216,13 +266,29 @@ TEST_F(SavePanel, SwitchingTheTypeRefillsTheLists) {
     EXPECT_FALSE(enabled("ctl1005"));
 }
 
-TEST_F(SavePanel, MpegTwoRatesOfferTheirBitRatesAndTheSelectedOneIsTheChoice) {
+TEST_F(SavePanel, MpegTwoRatesOfferTheirBitRates) {
     open(1, 22050, {85, 16, 256, nullptr});
     ASSERT_EQ(attributes()->count(), 14);
     EXPECT_EQ(attributes()->itemText(0), "Bitrate: 8 kbps");
     EXPECT_EQ(attributes()->itemText(13), "Bitrate: 160 kbps");
-    EXPECT_EQ(attributes()->currentIndex(), 0);
-    EXPECT_EQ(dialog->choice.saveBitRate, 8);
+}
+
+/* The document's bit rate when it is offered, else the entry nearest to
+ * 256 kbit/s; the selected entry is the choice. */
+TEST_F(SavePanel, TheSelectedBitRateIsTheDocumentsOrTheOfferedOneNearest256) {
+    struct Case {
+        int32_t channels, rate, documentBitRate, selected;
+    };
+    for (Case c : {Case{2, 44100, 0, 256}, Case{2, 44100, 112, 112}, Case{1, 22050, 256, 160},
+                   Case{2, 48000, 300, 256}}) {
+        SCOPED_TRACE(testing::Message() << c.rate << " Hz, document " << c.documentBitRate);
+        open(c.channels, c.rate, {85, 16, c.documentBitRate, nullptr});
+        QString expected = QString("Bitrate: %1 kbps").arg(c.selected);
+        EXPECT_EQ(attributes()->currentText(), expected);
+        EXPECT_EQ(dialog->choice.saveBitRate, c.selected);
+        delete dialog;
+        dialog = nullptr;
+    }
 }
 
 TEST_F(SavePanel, ChoosingAnEntrySetsTheChoice) {

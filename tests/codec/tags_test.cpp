@@ -105,18 +105,19 @@ TEST_F(Tags, InformationTextOfAnMp3Document) {
     std::string file = taggedFile(testID3v2("x", 0), v1);
     ASSERT_EQ(kvOpen(doc, file.c_str()), 0);
     EXPECT_EQ(info(doc), "File Information for MP3 File: " + file +
-                             "\n\nSample Rate: 44100 Hz\nBit Rate: 128 kbps\nChannels: 2\n\n"
+                             "\n\nSample Rate: 44100 Hz\nBit Rate: 128 kbps\nChannels: 2\n"
+                             "Duration: 0:01.00\n\n"
                              "ID3v1 Tag: Yes\nID3 Information:\n\nArtist:\tArtist\nAlbum:\tThe "
                              "Album\nTitle:\tTitle\nYear:\t2001\nTrack:\t\nGenre:\tRock\n"
-                             "Comment:\tNice\n\nID3v2 Tag: Yes\n");
+                             "Comment:\tNice\n\nID3v2 Tag: Yes\nTitle:\tx\n");
 }
 
 TEST_F(Tags, InformationTextWithoutTags) {
     std::string file = taggedFile("", "");
     ASSERT_EQ(kvOpen(doc, file.c_str()), 0);
     EXPECT_EQ(info(doc), "File Information for MP3 File: " + file +
-                             "\n\nSample Rate: 44100 Hz\nBit Rate: 128 kbps\nChannels: 2\n\n"
-                             "ID3v1 Tag: No\nID3v2 Tag: No\n");
+                             "\n\nSample Rate: 44100 Hz\nBit Rate: 128 kbps\nChannels: 2\n"
+                             "Duration: 0:01.00\n\nID3v1 Tag: No\nID3v2 Tag: No\n");
 }
 
 TEST_F(Tags, InformationTextOfAWaveDocument) {
@@ -126,8 +127,75 @@ TEST_F(Tags, InformationTextOfAWaveDocument) {
     kvTestWriteFile(path("in.wav"), tone.wave());
     ASSERT_EQ(kvOpen(doc, path("in.wav").c_str()), 0);
     EXPECT_EQ(info(doc), "File Information for PCM Wave File: " + path("in.wav") +
-                             "\n\nSample Rate: 22050 Hz\nBits per Sample: 16\nChannels: 1\n");
+                             "\n\nSample Rate: 22050 Hz\nBits per Sample: 16\nChannels: 1\n"
+                             "Duration: 0:02.00\n");
     EXPECT_EQ(kvGetInfo(255, nullptr), -1);
+}
+
+/* The ID3v2 text frames the window lists, in each tag version and text
+ * encoding: what follows "ID3v2 Tag: Yes\n". */
+TEST_F(Tags, InformationTextListsTheID3v2FieldsOfEveryVersionAndEncoding) {
+    auto frame = [](int version, const std::string &id, const std::string &body) {
+        std::string header = id;
+        uint32_t size = static_cast<uint32_t>(body.size());
+        if (version == 2) {
+            for (int shift : {16, 8, 0})
+                header += static_cast<char>((size >> shift) & 0xFF);
+            return header + body;
+        }
+        for (int shift : {24, 16, 8, 0})
+            header += static_cast<char>(version == 4 ? (size >> (shift * 7 / 8)) & 0x7F
+                                                     : (size >> shift) & 0xFF);
+        return header + std::string(2, '\0') + body;
+    };
+    auto tag = [](int version, const std::string &frames) {
+        std::string header =
+            std::string("ID3", 3) + static_cast<char>(version) + std::string(2, '\0');
+        for (int shift : {21, 14, 7, 0})
+            header += static_cast<char>((frames.size() >> shift) & 0x7F);
+        return header + frames;
+    };
+    const std::string utf16 = std::string("\x01\xFF\xFE", 3) + std::string("B\0\xE9\0", 4);
+    struct Case {
+        int version;
+        std::string frames, listed;
+    };
+    const Case cases[] = {
+        {3,
+         frame(3, "TPE1", std::string("\0Band", 5)) + frame(3, "TIT2", std::string("\0Song", 5)) +
+             frame(3, "TRCK",
+                   std::string("\0"
+                               "7",
+                               2)) +
+             frame(3, "COMM", std::string("\0engdesc\0Fine", 13)),
+         "Artist:\tBand\nTitle:\tSong\nTrack:\t7\nComment:\tFine\n"},
+        {4,
+         frame(4, "TALB",
+               std::string("\x03"
+                           "Caf\xC3\xA9",
+                           6)) +
+             frame(4, "TDRC",
+                   std::string("\x03"
+                               "2024",
+                               5)),
+         "Album:\tCaf\xC3\xA9\nYear:\t2024\n"},
+        {3, frame(3, "TIT2", utf16) + frame(3, "TCON", std::string("\0\xE9", 2)),
+         "Title:\tB\xC3\xA9\nGenre:\t\xC3\xA9\n"},
+        {2, frame(2, "TT2", std::string("\0Old", 4)), "Title:\tOld\n"},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.version);
+        int32_t document = kvCreate(nullptr);
+        std::string file =
+            taggedFile(tag(c.version, c.frames), "", "v2-" + std::to_string(++n) + ".mp3");
+        ASSERT_EQ(kvOpen(document, file.c_str()), 0) << lastMessage();
+        std::string text = info(document);
+        size_t at = text.find("ID3v2 Tag: Yes\n");
+        ASSERT_NE(at, std::string::npos) << text;
+        EXPECT_EQ(text.substr(at + 15), c.listed);
+        kvClose(document);
+    }
 }
 
 TEST_F(Tags, FieldsLoseTrailingSpacesButFullFieldsStayWhole) {

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <cstring>
@@ -84,6 +85,45 @@ TEST_F(PresetBoxTest, EmptyGroupOffersOnlyDisabledDeleteAndSave) {
     EXPECT_EQ(entries[0], std::make_pair(QString("&Delete Preset"), false));
     EXPECT_EQ(entries[1], std::make_pair(QString("&Save Preset..."), true));
     EXPECT_EQ(box->mnuPresets->defaultAction(), box->mnuSave);
+}
+
+/* The equalizer, compressor, echo and reverb ship presets: listed above the
+ * user's own, loaded into the record like them, never in the delete menu. */
+TEST_F(PresetBoxTest, ShippedPresetsComeFirstLoadAndCannotBeDeleted) {
+    struct Group {
+        const char *name;
+        void *record;
+        int32_t size;
+    };
+    const Group groups[] = {{"EQ", params.eqBandDb, sizeof params.eqBandDb},
+                            {"Compressor", &params.compThresholdDb, 40},
+                            {"Echo", &params.echoFeedbackRtoLDb, 64},
+                            {"Reverb", params.reverbLevelDb, 36}};
+    for (const Group &group : groups) {
+        SCOPED_TRACE(group.name);
+        std::vector<char> before(static_cast<const char *>(group.record),
+                                 static_cast<const char *>(group.record) + group.size);
+        kvSavePreset(group.name, "Mine", group.record, group.size);
+        box->LoadMenu(group.name, group.record, group.size);
+        ASSERT_GE(box->factoryEntries.size(), 3);
+        QList<QAction *> entries = box->mnuPresets->actions();
+        for (int i = 0; i < box->factoryEntries.size(); i++)
+            EXPECT_EQ(entries[i], box->factoryEntries[i]) << "shipped presets come first";
+        ASSERT_EQ(box->loadEntries.size(), 1);
+        EXPECT_GT(entries.indexOf(box->loadEntries[0]), box->factoryEntries.size());
+        ASSERT_EQ(box->deleteEntries.size(), 1) << "only the user's own can be deleted";
+        EXPECT_EQ(box->deleteEntries[0]->text(), "Mine");
+
+        for (QAction *shipped : box->factoryEntries) {
+            std::memcpy(group.record, before.data(), before.size());
+            QSignalSpy loaded(box, &ctlPresets::presetLoaded);
+            shipped->trigger();
+            EXPECT_EQ(loaded.count(), 1);
+            EXPECT_NE(std::memcmp(group.record, before.data(), before.size()), 0)
+                << shipped->text().toStdString() << " changes the settings";
+        }
+        std::memcpy(group.record, before.data(), before.size());
+    }
 }
 
 TEST_F(PresetBoxTest, AmpersandInANameShowsLiterally) {

@@ -210,7 +210,7 @@ TEST_F(FilterDialogTest, EqualizerReadsTheBandsAndEachSliderWritesItsBandInDb) {
             EXPECT_EQ(eq->lblFrequency[0]->text(), "31 Hz");
             eq->sldBand[3]->setValue(24);
             EXPECT_EQ(params.eqBandDb[3], 24);
-            EXPECT_EQ(eq->lblDb[3]->text(), "24 db");
+            EXPECT_EQ(eq->lblDb[3]->text(), "24 dB");
             EXPECT_EQ(params.eqBandDb[4], -1);
         },
         true);
@@ -497,7 +497,7 @@ TEST_F(FilterDialogTest, ReverbReadsItsLevelsAndListsAndWritesThem) {
             reverb->sldLevel[3]->setValue(-20);
             EXPECT_EQ(params.reverbLevelDb[3], -20);
             EXPECT_EQ(params.reverbLevelDb[2], -12);
-            EXPECT_EQ(reverb->lblLevel[3]->text(), "-20 db");
+            EXPECT_EQ(reverb->lblLevel[3]->text(), "-20 dB");
             reverb->cmbWall->setCurrentIndex(3);
             EXPECT_EQ(params.reverbWall, 3);
             reverb->cmbRoomSize->setCurrentIndex(5);

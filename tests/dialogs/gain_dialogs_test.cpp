@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 
 #include <cmath>
@@ -45,7 +46,7 @@ TEST_F(GainDialogTest, VolumeSliderWritesDecibelsAndOkAppliesThemOnce) {
             EXPECT_FALSE(volume->lblPeak->isVisible());
             volume->sldVolume->setValue(6);
             EXPECT_EQ(params.volumeDb, 6);
-            EXPECT_EQ(volume->lblDb->text(), "6 db");
+            EXPECT_EQ(volume->spnVolume->value(), 6);
             EXPECT_EQ(volume->lblPercent->text(), "200.0%");
         },
         true);
@@ -82,8 +83,7 @@ TEST_F(GainDialogTest, NormalizeOffersMinusThePeakAndRaisesItToFullScale) {
         [peak, this](frmVolume *normalize) {
             EXPECT_EQ(normalize->windowTitle(), "Normalize Volume");
             EXPECT_EQ(normalize->lblPeak->text(),
-                      "Peak Level Found: " + QString::number(peak) + " db");
-            EXPECT_EQ(normalize->sldVolume->value(), -peak);
+                      "Peak Level Found: " + QString::number(peak) + " dB");
             normalize->sldVolume->setValue(6);
             EXPECT_EQ(params.normalizeDb, 6);
             EXPECT_EQ(params.volumeDb, 0);
@@ -92,6 +92,32 @@ TEST_F(GainDialogTest, NormalizeOffersMinusThePeakAndRaisesItToFullScale) {
     ASSERT_TRUE(document->runCommand("mnuMaximize"));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_FLOAT_EQ(peakOf(doc), peakBefore * 2);
+}
+
+TEST_F(GainDialogTest, TheNumberBoxAndTheSliderShowOneLevel) {
+    mdlMain.dialogDoc = doc;
+    params.volumeDb = 0;
+    frmVolume volume(frame.get(), &params);
+    volume.spnVolume->setValue(-7);
+    EXPECT_EQ(volume.sldVolume->value(), -7);
+    EXPECT_EQ(params.volumeDb, -7);
+    volume.sldVolume->setValue(5);
+    EXPECT_EQ(volume.spnVolume->value(), 5);
+    EXPECT_EQ(volume.spnVolume->suffix(), " dB");
+}
+
+/* Normalize opens on the gain that brings the peak to -1 dBFS, and a
+ * target chosen lower lowers the gain by as many dB. */
+TEST_F(GainDialogTest, NormalizeAimsAtTheTargetPeakLevel) {
+    mdlMain.dialogDoc = doc;
+    const int32_t fullScale = 10;
+    params.normalizeDb = fullScale;
+    frmVolume normalize(frame.get(), &params, true, -fullScale);
+    EXPECT_EQ(normalize.spnTarget->value(), -1);
+    EXPECT_EQ(params.normalizeDb, fullScale - 1);
+    normalize.spnTarget->setValue(-4);
+    EXPECT_EQ(params.normalizeDb, fullScale - 4);
+    EXPECT_EQ(normalize.sldVolume->value(), fullScale - 4);
 }
 
 TEST_F(GainDialogTest, MuteAndReverseGoThroughTheFadeEdgesDialog) {

@@ -98,12 +98,12 @@ TEST_F(ToolDialogTest, CompressorOpensOnTheRecordAndShowsEachUnit) {
     frmCompressor compressor(frame.get(), &params);
     EXPECT_EQ(compressor.windowTitle(), "Compressor/Limiter");
     EXPECT_EQ(compressor.sldThreshold->value(), -20);
-    EXPECT_EQ(compressor.lblThreshold->text(), "-20 db");
+    EXPECT_EQ(compressor.lblThreshold->text(), "-20 dB");
     EXPECT_EQ(compressor.sldHardClip->value(), -3);
     EXPECT_EQ(compressor.lblRatio->text(), "4:1");
     EXPECT_EQ(compressor.lblAttack->text(), "3.5 ms");
     EXPECT_EQ(compressor.lblRelease->text(), "250 ms");
-    EXPECT_EQ(compressor.lblGain->text(), "6 db");
+    EXPECT_EQ(compressor.lblGain->text(), "6 dB");
     EXPECT_EQ(compressor.lblEnhance->text(), "7");
     EXPECT_FALSE(compressor.chkSoftKnee->isChecked());
     EXPECT_TRUE(compressor.chkSideChain->isChecked());
@@ -183,7 +183,7 @@ TEST_F(ToolDialogTest, CompressorPresetsHoldItsFortyBytesAndReloadTheControls) {
     ASSERT_EQ(compressor.presets->loadEntries.size(), 1);
     compressor.presets->loadPreset(0);
     EXPECT_EQ(compressor.sldThreshold->value(), -33);
-    EXPECT_EQ(compressor.lblThreshold->text(), "-33 db");
+    EXPECT_EQ(compressor.lblThreshold->text(), "-33 dB");
     EXPECT_FALSE(compressor.chkOversample->isChecked());
     EXPECT_EQ(params.echoFeedbackRtoLDb, -1);
 }
@@ -225,7 +225,7 @@ TEST_F(ToolDialogTest, DistortionOpensOnTheRecordAndKeepsTheThresholdSixDbBelowT
     EXPECT_EQ(distortion.windowTitle(), "Distortion");
     EXPECT_EQ(distortion.sldHighClip->value(), -20);
     EXPECT_EQ(distortion.sldLowThreshold->value(), -40);
-    EXPECT_EQ(distortion.lblHighClip->text(), "-20 db");
+    EXPECT_EQ(distortion.lblHighClip->text(), "-20 dB");
     EXPECT_EQ(distortion.sldHighClip->minimum(), -90);
     EXPECT_EQ(distortion.sldLowThreshold->minimum(), -96);
     EXPECT_EQ(distortion.sldLowThreshold->maximum(), -6);
@@ -234,7 +234,7 @@ TEST_F(ToolDialogTest, DistortionOpensOnTheRecordAndKeepsTheThresholdSixDbBelowT
     EXPECT_EQ(params.distHighClipDb, -44);
     EXPECT_EQ(params.distLowThresholdDb, -50);
     EXPECT_EQ(distortion.sldLowThreshold->value(), -50);
-    EXPECT_EQ(distortion.lblLowThreshold->text(), "-50 db");
+    EXPECT_EQ(distortion.lblLowThreshold->text(), "-50 dB");
 
     distortion.sldLowThreshold->setValue(-10);
     EXPECT_EQ(params.distLowThresholdDb, -50);
@@ -338,7 +338,7 @@ TEST_F(ToolDialogTest, ToneGeneratorOpensOnTheRecord) {
     EXPECT_EQ(tone.sldVolume->value(), -10);
     EXPECT_EQ(tone.sldVolume->minimum(), -48);
     EXPECT_EQ(tone.sldVolume->maximum(), 48);
-    EXPECT_EQ(tone.lblVolume->text(), "-10 db");
+    EXPECT_EQ(tone.lblVolume->text(), "-10 dB");
     EXPECT_EQ(tone.cmbStartHz->currentText(), "440");
     EXPECT_EQ(tone.cmbEndHz->currentText(), "880");
     EXPECT_TRUE(tone.chkSweep->isChecked());

@@ -21,7 +21,7 @@ done
 root="$scratch/root"
 dpkg -x "$deb" "$root"
 for file in usr/bin/korvel usr/bin/korvel-cli usr/share/man/man1/korvel-cli.1 \
-  usr/lib/korvel/libkorvel.so.0 usr/share/applications/korvel.desktop \
+  usr/lib/korvel/libkorvel.so.1 usr/share/applications/korvel.desktop \
   usr/share/icons/hicolor/scalable/apps/korvel.svg usr/share/korvel/help/contents.html \
   usr/share/korvel/help/topic-1.html usr/share/korvel/help/topic-24.html \
   usr/share/korvel/help/topic-25.html usr/share/korvel/demo.wav; do

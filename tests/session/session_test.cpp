@@ -1,9 +1,11 @@
 /*
  * A newcomer's whole session, driven through the real frame on a real X
- * server (Xvfb): open a file from the command line, select with the mouse,
+ * server (Xvfb): open a file from the command line (it shows whole, with a
+ * cursor at 0), zoom in and scroll with the wheel, select with the mouse,
  * cut, paste at the end, equalize and add reverb through their dialogs, undo
  * once, play the selection on the test sound card to its end, save as MP3
- * through the save dialog, close, reopen the MP3 and compare.
+ * through the save dialog at the bit rate it offers, close with Ctrl+W,
+ * reopen the MP3 and compare.
  *
  * Every step leaves a picture of the screen in <build>/artifacts/session, so
  * a failure can be looked at afterwards.
@@ -19,6 +21,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -26,6 +29,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QThread>
+#include <QWheelEvent>
 
 #include <cmath>
 
@@ -71,6 +75,22 @@ class NewcomerSession : public ShellTest {
             QThread::msleep(5);
         }
         return true;
+    }
+
+    /* One wheel notch over the waveform's middle; `delta` > 0 turns it away. */
+    static void turnWheel(QWidget *window, int delta, Qt::KeyboardModifiers modifiers) {
+        QPointF at(window->width() / 2, window->height() / 2);
+        QWheelEvent event(at, window->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          modifiers, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(window, &event);
+        QApplication::processEvents();
+    }
+    /* The frames the window shows, [first, end), as Select View reads them. */
+    static std::pair<int32_t, int32_t> visibleFrames(int32_t doc) {
+        int32_t first = 0, end = 0;
+        kvSelectView(doc);
+        kvGetSelection(doc, &first, &end, nullptr);
+        return {first, end};
     }
 
     /* A left-button drag across the waveform, as the hand makes it. */
@@ -154,8 +174,33 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
     int32_t doc = document->ID;
     const int32_t length = kvGetLength(doc);
     ASSERT_EQ(length, 88200);
-    document->runCommand("mnuZoomFull");
+    int32_t cursor = -1, cursorEnd = -1;
+    kvGetSelection(doc, &cursor, &cursorEnd, nullptr);
+    EXPECT_EQ(cursor, 0) << "a cursor at 0";
+    EXPECT_EQ(cursorEnd, 0) << "and nothing selected";
+    std::pair<int32_t, int32_t> shown = visibleFrames(doc);
+    EXPECT_EQ(shown.first, 0);
+    EXPECT_GE(shown.second, length) << "the whole sound is in the window";
     snapshot("opened");
+
+    /* 1b. Zoom in with the wheel, scroll with Shift and the wheel, and fit
+     * the whole sound again with Ctrl+L. */
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    for (int notch = 0; notch < 8; notch++)
+        turnWheel(document, 120, Qt::NoModifier);
+    std::pair<int32_t, int32_t> zoomed = visibleFrames(doc);
+    ASSERT_LT(zoomed.second - zoomed.first, length / 2) << "the wheel zoomed in";
+    for (int notch = 0; notch < 3; notch++)
+        turnWheel(document, -120, Qt::ShiftModifier);
+    std::pair<int32_t, int32_t> scrolled = visibleFrames(doc);
+    EXPECT_GT(scrolled.first, zoomed.first) << "Shift and the wheel scrolled towards the end";
+    EXPECT_EQ(scrolled.second - scrolled.first, zoomed.second - zoomed.first) << "without zooming";
+    snapshot("scrolled");
+    document->setFocus();
+    QTest::keyClick(document, Qt::Key_L, Qt::ControlModifier);
+    ASSERT_EQ(visibleFrames(doc).first, 0);
+    ASSERT_GE(visibleFrames(doc).second, length) << "Ctrl+L fits the whole sound again";
 
     /* 2. Select a range with the mouse. */
     int32_t width = document->width();
@@ -252,6 +297,10 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
         ASSERT_NE(codecs, nullptr);
         EXPECT_TRUE(codecs->isEnabled()) << "the MP3 type offers its codecs";
         EXPECT_GT(codecs->count(), 0);
+        auto *bitRates = files->findChild<QComboBox *>("ctl1006");
+        ASSERT_NE(bitRates, nullptr);
+        EXPECT_EQ(bitRates->currentText(), "Bitrate: 256 kbps")
+            << "a WAVE sound has no bit rate: the dialog starts on a new document's";
         files->setDirectory(QFileInfo(target).absolutePath());
         files->findChild<QLineEdit *>("fileNameEdit")->setText(QFileInfo(target).fileName());
         snapshot("save-dialog");
@@ -267,14 +316,18 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
     EXPECT_EQ(kvIsSaved(doc), 1);
     snapshot("saved");
 
-    /* 9. Close, reopen the MP3 and compare. */
-    ASSERT_TRUE(document->runCommand("mnuClose"));
+    /* 9. Close with Ctrl+W, reopen the MP3 and compare. */
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    document->setFocus();
+    QTest::keyClick(document, Qt::Key_W, Qt::ControlModifier);
     ASSERT_TRUE(waitUntil([this] { return frame->documents().isEmpty(); }, 5000));
     answerFileDialog(target);
     frame->mnuOpen_Click();
     frmMain *reopened = frame->activeDocument();
     ASSERT_NE(reopened, nullptr);
     snapshot("reopened");
+    EXPECT_EQ(frame->lblStatus[2]->text(), "256k MP3") << "saved at the bit rate offered";
     int32_t reopenedLength = kvGetLength(reopened->ID);
     EXPECT_NEAR(reopenedLength, static_cast<int32_t>(saved.size()), 2304)
         << "MP3 frames round the length up to at most two frames";

@@ -168,6 +168,29 @@ TEST_F(ControlNames, FrameAndDocumentWindowHaveNoUnnamedControl) {
     EXPECT_FALSE(spokenName(bar).isEmpty());
 }
 
+/* Each field of the status line keeps the fixed name of what it shows,
+ * says its tool tip, and gives what it shows now as its value. */
+TEST_F(ControlNames, StatusFieldsGiveTheirTextAsTheirValueAndNameItInATip) {
+    startFrame();
+    frmMain *document = openDocument(writeWave("status.wav", 2, 8000, ramp(8000), false));
+    ASSERT_NE(document, nullptr);
+    kvSetSelection(document->ID, 100, 900, -1);
+    QList<QLabel *> fields(std::begin(frame->lTime), std::end(frame->lTime));
+    fields.append(QList<QLabel *>(frame->lblStatus, frame->lblStatus + 5));
+    QSet<QString> tips;
+    for (QLabel *field : fields) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(field);
+        ASSERT_NE(face, nullptr);
+        ASSERT_FALSE(field->text().isEmpty());
+        EXPECT_EQ(face->text(QAccessible::Value), field->text());
+        EXPECT_EQ(face->text(QAccessible::Name), field->accessibleName());
+        EXPECT_FALSE(field->toolTip().isEmpty());
+        EXPECT_FALSE(tips.contains(field->toolTip())) << "one tip per field";
+        tips.insert(field->toolTip());
+    }
+}
+
 TEST_F(ControlNames, UndoButtonSpeaksTheStepItWouldUndo) {
     startFrame();
     frmMain *document = openDocument(writeWave("undo.wav", 1, 8000, ramp(8000), false));

@@ -4,7 +4,9 @@
  * undo history, and the view-slot keys and buttons.
  */
 #include "app/dialogs/ctl_presets.h"
+#include "app/dialogs/ctl_preview.h"
 #include "app/dialogs/frm_silence.h"
+#include "app/dialogs/frm_volume.h"
 #include "app/shell/frm_properties.h"
 #include "app/shell/frm_undo_hist.h"
 #include "app/shell/prompts.h"
@@ -18,6 +20,7 @@
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
@@ -171,15 +174,56 @@ TEST_F(SavingDocuments, TheClipWarningAsksOnceAndNormalizesOnYes) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, "Clip Warning");
     EXPECT_EQ(boxes[0].text, "The Peak Level in this sound exceeds your threshold and will result "
-                             "in clipping (Peak Level: +3 db)\n\nWould you like me to Normalize "
-                             "before saving?");
+                             "in clipping (Peak Level: +3 db)\n\nFloating-point files are saved "
+                             "limited to full scale (-1.0 to 1.0), so the peaks would be cut off "
+                             "too.\n\nWould you like me to Normalize before saving?");
     EXPECT_EQ(boxes[0].buttons, QMessageBox::Yes | QMessageBox::No);
-    EXPECT_NEAR(peakOf(document->ID), 1.0f, 0.01f);
+    EXPECT_LE(peakOf(document->ID), 1.0f);
+    EXPECT_GT(peakOf(document->ID), 0.85f) << "within a dB of full scale";
     int32_t anchor = -1, end = -1;
     kvGetSelection(document->ID, &anchor, &end, nullptr);
     EXPECT_EQ(std::min(anchor, end), 0);
     EXPECT_EQ(std::max(anchor, end), kvGetLength(document->ID));
     EXPECT_EQ(kvIsSaved(document->ID), 1);
+}
+
+/* Whatever the peak, Normalize (from its menu entry, offered value
+ * confirmed, or from the clip warning's Yes) never takes a sample past full
+ * scale, and leaves the peak within a dB of the level it aims at. */
+TEST_F(SavingDocuments, NormalizeNeverTakesThePeakPastFullScale) {
+    options.clipWarning = 1;
+    options.clipWarningDb = 0;
+    startFrame();
+    int n = 0;
+    for (float peak : {1.5f, 1.06f, 0.5f, 0.3f, 0.01f}) {
+        for (bool fromWarning : {false, true}) {
+            if (fromWarning && peak <= 1.12f) continue; /* no warning below +1 dB */
+            SCOPED_TRACE(testing::Message() << peak << (fromWarning ? " clip warning" : " menu"));
+            std::vector<float> frames = ramp(8000);
+            for (float &value : frames)
+                value *= 2.0f * peak;
+            std::string name = "peak" + std::to_string(++n) + ".wav";
+            frmMain *document = openDocument(writeWave(name, 1, 8000, frames, true));
+            ASSERT_NE(document, nullptr);
+            ASSERT_NEAR(peakOf(document->ID), peak, 0.001f);
+            if (fromWarning) {
+                mdlTestQueueAnswer(QMessageBox::Yes);
+                document->mnuSave_Click();
+                EXPECT_EQ(mdlTestTakeShownBoxes().size(), 1u);
+            } else {
+                onNextModal([](QWidget *modal) {
+                    auto *normalize = qobject_cast<frmVolume *>(modal);
+                    ASSERT_NE(normalize, nullptr);
+                    QTest::mouseClick(normalize->preview->cmdOK, Qt::LeftButton);
+                });
+                ASSERT_TRUE(document->runCommand("mnuMaximize"));
+            }
+            EXPECT_LE(peakOf(document->ID), 1.0f);
+            /* Within a dB of the level aimed at: full scale for the warning,
+             * -1 dBFS offered by the dialog. */
+            EXPECT_GT(peakOf(document->ID), fromWarning ? 0.85f : 0.75f);
+        }
+    }
 }
 
 TEST_F(SavingDocuments, NoMeansTheSoundIsSavedUnchanged) {
@@ -351,6 +395,44 @@ TEST_F(ViewSlots, TheSetButtonThenAViewButtonSavesTheSlotAndReleasesTheSetButton
     kvGetSelection(document->ID, &anchor, &end, nullptr);
     EXPECT_EQ(anchor, 10);
     EXPECT_EQ(end, 20);
+}
+
+class OpenedSounds : public DocumentTest {
+  protected:
+    /* The frames the window shows, [first, end), as Select View reads them. */
+    static std::pair<int32_t, int32_t> visibleFrames(int32_t doc) {
+        int32_t first = 0, end = 0;
+        kvSelectView(doc);
+        kvGetSelection(doc, &first, &end, nullptr);
+        return {first, end};
+    }
+    static std::pair<int32_t, int32_t> selection(int32_t doc) {
+        int32_t anchor = -1, end = -1;
+        kvGetSelection(doc, &anchor, &end, nullptr);
+        return {anchor, end};
+    }
+};
+
+TEST_F(OpenedSounds, ALongSoundOpensWithACursorAtZeroAndWholeInTheWindow) {
+    using Range = std::pair<int32_t, int32_t>;
+    struct Case {
+        int32_t channels;
+        bool floating;
+    };
+    startFrame();
+    for (Case c : {Case{1, false}, Case{2, true}}) {
+        SCOPED_TRACE(c.channels);
+        std::string name = "long" + std::to_string(c.channels) + ".wav";
+        frmMain *document =
+            openDocument(writeWave(name, c.channels, 8000, ramp(60 * 8000), c.floating));
+        ASSERT_NE(document, nullptr);
+        int32_t doc = document->ID, length = kvGetLength(doc);
+        EXPECT_EQ(selection(doc), Range(0, 0)) << "a cursor at 0, nothing selected";
+        Range shown = visibleFrames(doc);
+        EXPECT_EQ(shown.first, 0);
+        EXPECT_GE(shown.second, length) << "the whole sound is in the window";
+        EXPECT_LT(shown.second - length, document->width()) << "and fills it";
+    }
 }
 
 class NewDocuments : public DocumentTest {};

@@ -11,6 +11,7 @@
 #include "tests/view/view_fixture.h"
 
 #include <QAbstractSlider>
+#include <functional>
 
 static int64_t testNow = 0;
 static int64_t testTicks() {
@@ -262,12 +263,59 @@ TEST_F(InputTest, TheWheelZoomsAroundThePointer) {
     EXPECT_EQ(zoom(), 62);
 }
 
-TEST_F(InputTest, ASidewaysWheelIsNotAZoom) {
-    QPointF at(200, 100);
-    QWheelEvent event(at, window->mapToGlobal(at), QPoint(), QPoint(120, 0), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QCoreApplication::sendEvent(window, &event);
-    EXPECT_EQ(zoom(), 64);
+TEST_F(InputTest, ShiftSidewaysAndScrollBarWheelsScrollInsteadOfZooming) {
+    struct Case {
+        const char *what;
+        bool overScrollBar;
+        Qt::KeyboardModifiers modifiers;
+        QPoint pixels, angle;
+        int32_t direction; /* -1 towards the start, 1 towards the end */
+    };
+    const Case cases[] = {
+        {"Shift, turned away", false, Qt::ShiftModifier, {}, {0, 120}, -1},
+        {"Shift, turned back", false, Qt::ShiftModifier, {}, {0, -120}, 1},
+        {"sideways wheel", false, Qt::NoModifier, {}, {-120, 0}, 1},
+        {"touchpad swipe", false, Qt::NoModifier, {40, 0}, {320, 0}, -1},
+        {"wheel over the scroll bar", true, Qt::NoModifier, {}, {0, -120}, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        state(doc)->firstFrame = 64000;
+        kvPlayCursor(doc)->userTouched.store(0);
+        kvRedraw(doc, KV_REDRAW_FULL);
+        QWidget *target = c.overScrollBar ? static_cast<QWidget *>(view(doc)->scrollBar) : window;
+        QPointF at(10, 5);
+        QWheelEvent event(at, target->mapToGlobal(at), c.pixels, c.angle, Qt::NoButton, c.modifiers,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(target, &event);
+        EXPECT_EQ(zoom(), 64);
+        int32_t moved = first() - 64000;
+        EXPECT_EQ((moved > 0) - (moved < 0), c.direction) << "moved by " << moved;
+        if (!c.pixels.isNull()) {
+            EXPECT_EQ(moved, -c.pixels.x() * 64) << "a column per pixel";
+        }
+        EXPECT_EQ(kvPlayCursor(doc)->userTouched.load(), 1);
+    }
+}
+
+TEST_F(InputTest, ZoomingOutStopsAtTheWholeSound) {
+    const std::pair<const char *, std::function<void()>> ways[] = {
+        {"Down", [this] { key(Qt::Key_Down); }},
+        {"Page Down", [this] { key(Qt::Key_PageDown); }},
+        {"wheel", [this] { wheel(200, 100, -120); }},
+        {"Zoom Out", [this] { kvZoomSpecial(doc, 4); }},
+    };
+    int32_t width = view(doc)->width;
+    for (const auto &[what, zoomOut] : ways) {
+        SCOPED_TRACE(what);
+        state(doc)->framesPerPixel = 64;
+        kvRedraw(doc, KV_REDRAW_FULL);
+        for (int i = 0; i < 60; i++)
+            zoomOut();
+        EXPECT_GE(int64_t{zoom()} * width, kLength) << "the whole sound is in the window";
+        EXPECT_LT(int64_t{zoom() - 1} * width, kLength) << "and no further out";
+        EXPECT_EQ(kvCanZoomOut(doc), 0);
+    }
 }
 
 TEST_F(InputTest, LettersSetTheScrollModeAndLetTheViewFollowAgain) {
