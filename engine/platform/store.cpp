@@ -35,6 +35,21 @@ static void kvCloseLocked() {
     dbPath.clear();
 }
 
+/* Runs a statement of the opening, retrying while another process holds
+ * the lock: switching a new store to WAL can fail with SQLITE_BUSY at once,
+ * without the busy handler, when two processes open it together (two
+ * copies of the program, or batch workers). Up to ten seconds, like the
+ * busy timeout. */
+static int kvExecRetrying(sqlite3 *opened, const char *statement) {
+    int rc = SQLITE_BUSY;
+    for (int attempt = 0; attempt < 200; attempt++) {
+        rc = sqlite3_exec(opened, statement, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED) return rc;
+        usleep(50000);
+    }
+    return rc;
+}
+
 static int kvOpenLocked() {
     std::string folder = kvConfigFolder();
     std::string path = folder + "/registry.sqlite3";
@@ -47,9 +62,9 @@ static int kvOpenLocked() {
         sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(opened, 10000);
-        rc = sqlite3_exec(opened, "PRAGMA journal_mode=WAL;", nullptr, nullptr, nullptr);
+        rc = kvExecRetrying(opened, "PRAGMA journal_mode=WAL;");
     }
-    if (rc == SQLITE_OK) rc = sqlite3_exec(opened, kvSchema, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) rc = kvExecRetrying(opened, kvSchema);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(opened);
         return rc;
