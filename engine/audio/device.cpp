@@ -116,7 +116,7 @@ static bool kvPlayRing(KvAudioOut *out) {
 
 /* The open failure keeps its message, says what to do about it and offers
  * the troubleshooting page; the program then knows to say so in its status
- * line (1802), after the box, when the playback threads have stopped. */
+ * line (1802), after the box. */
 static void kvReportNoOutputDevice() {
     kvError(KV_HELP_NO_SOUND_DEVICE,
             "Can't open wave out device\n\nNo sound device could be opened for playing. "
@@ -134,8 +134,10 @@ void kvDeviceThread() {
     KvAudioOut *out = kvOpenPlaybackDevice(document->current->sampleRate);
     if (!out) {
         kvReportNoOutputDevice();
-        kvStopFromWorker(kvPlayback.deviceRunning);
+        /* Told before the stop: once its running flag is clear this thread
+         * may no longer touch the engine, which may be cleaned up. */
         kvSendMessage(kvEngine.messageWindow, KV_MSG_NO_OUTPUT, 0, 0);
+        kvStopFromWorker(kvPlayback.deviceRunning);
         return;
     }
     bool played = kvPlayRing(out);
