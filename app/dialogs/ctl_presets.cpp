@@ -6,8 +6,8 @@
  * correction instead of being lost.
  */
 #include "app/dialogs/ctl_presets.h"
-#include "app/dialogs/param_store.h"
 #include "app/dialogs/factory_presets.h"
+#include "app/dialogs/param_store.h"
 #include "app/shell/prompts.h"
 #include "engine/core/korvel.h"
 
@@ -15,8 +15,8 @@
 #include <QInputDialog>
 #include <QMenu>
 #include <QPushButton>
-#include <vector>
 #include <cstring>
+#include <vector>
 
 ctlPresets::ctlPresets(QWidget *owner) : QWidget(owner) {
     setObjectName("ctlPresets");

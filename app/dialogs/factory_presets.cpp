@@ -1,6 +1,6 @@
 /*
  * factory_presets.cpp - the shipped presets, as tables in the records'
- * field order (Part 4.1's parameter record).
+ * field order (the order of KV_Params in korvel.h).
  *
  * Equalizer bands run from the lowest (31 Hz at 44100 Hz) to the highest
  * (16 kHz). Compressor: threshold, hard clip, ratio, attack (0.1 ms),
