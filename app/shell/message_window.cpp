@@ -1,10 +1,12 @@
 /*
  * message_window.cpp - the message window and the forwarding copy.
  *
- * Packets are read as they arrive and answered one by one; a connection that
- * closes before a whole packet arrived asks for nothing. The hand-over opens
- * files, which can show boxes and run nested event loops, so the socket is
- * kept alive by its parent until the reply has been written.
+ * Packets are read as they arrive and answered at once; a connection that
+ * closes before a whole packet arrived asks for nothing. The reply only says
+ * the command file was read: opening the files can show boxes with event
+ * loops of their own, so it runs later, after the exchange, and a forwarding
+ * copy never waits on them (nor can its going away pull the connection from
+ * under a box).
  */
 #include "app/shell/message_window.h"
 #include "app/shell/frm_mdi.h"
@@ -53,9 +55,8 @@ bool mdlOtherCopyRunning() {
 }
 
 /* Sends one packet and waits for its reply; false when the window is gone
- * or has not answered in time. The running copy replies once it has opened
- * the files, which can take a while; giving up then loses nothing, as it
- * still opens them. */
+ * or has not answered in time (a busy editor still reads the packet later,
+ * so giving up loses nothing). */
 static bool mdlSendPacket(QLocalSocket *socket, int32_t message, int32_t wParam) {
     int32_t packet[2] = {message, wParam};
     socket->write(reinterpret_cast<const char *>(packet), sizeof packet);
@@ -97,13 +98,19 @@ bool mdlForwardToRunningCopy(const QString &commandLine) {
     return mdlSendPacket(&socket, MDL_MSG_HANDOVER, number);
 }
 
-void mdlHandOver(int32_t number) {
+/* Reads and consumes command file `number`: its command line, or an empty
+ * text when there is none. */
+static QString mdlReadHandOver(int32_t number) {
     char buffer[256];
     std::memset(buffer, ' ', 255);
     buffer[255] = 0;
     int32_t length = kvReadCmdFile(number, buffer);
-    if (length <= 0 || !mdlMain.frame) return;
-    QString commandLine = QString::fromLocal8Bit(buffer, length);
+    if (length <= 0) return QString();
+    return QString::fromLocal8Bit(buffer, length);
+}
+
+static void mdlOpenCommandLine(const QString &commandLine) {
+    if (!mdlMain.frame) return;
     for (const QString &name : mdlParseCommandLine(commandLine))
         mdlMain.frame->OpenNewFile(name);
 }
@@ -132,6 +139,8 @@ void mdlMessageWindow::close() {
     if (server->isListening()) server->close();
 }
 
+/* The connection is only touched inside its own signals, which Qt never
+ * delivers once it is deleted; nothing that runs an event loop runs there. */
 void mdlMessageWindow::accept() {
     while (QLocalSocket *socket = server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { serve(socket); });
@@ -143,12 +152,24 @@ void mdlMessageWindow::serve(QLocalSocket *socket) {
     while (socket->bytesAvailable() >= 8) {
         int32_t packet[2] = {0, 0};
         socket->read(reinterpret_cast<char *>(packet), sizeof packet);
-        if (packet[0] == MDL_MSG_FOREGROUND && mdlMain.frame)
-            mdlMain.frame->comeToFront();
-        else if (packet[0] == MDL_MSG_HANDOVER)
-            mdlHandOver(packet[1]);
+        bool raise = packet[0] == MDL_MSG_FOREGROUND;
+        if (packet[0] == MDL_MSG_HANDOVER) pending.append(mdlReadHandOver(packet[1]));
         int32_t reply = 0;
         socket->write(reinterpret_cast<const char *>(&reply), sizeof reply);
         socket->flush();
+        QMetaObject::invokeMethod(
+            this, [this, raise] { act(raise); }, Qt::QueuedConnection);
     }
+}
+
+/* Runs after the exchange, outside the socket's signals. Opening a file can
+ * show a box whose event loop takes the next hand-over; that one waits in
+ * the queue for the loop below, so files still open in the order sent. */
+void mdlMessageWindow::act(bool raise) {
+    if (raise && mdlMain.frame) mdlMain.frame->comeToFront();
+    if (opening) return;
+    opening = true;
+    while (!pending.isEmpty())
+        mdlOpenCommandLine(pending.takeFirst());
+    opening = false;
 }

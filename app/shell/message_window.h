@@ -6,13 +6,15 @@
  * runs is decided by an exclusive lock on a file beside it, which the kernel
  * drops when its holder ends, so a crashed editor never blocks the next start.
  * A forwarding copy sends packets of two 32-bit numbers (message, wParam) and
- * waits for each 32-bit reply, which makes the hand-over synchronous.
+ * waits for each 32-bit reply. The reply comes once the command file is read,
+ * before any file opens, so the copy never waits on the editor's boxes.
  */
 #ifndef KV_APP_MESSAGE_WINDOW_H
 #define KV_APP_MESSAGE_WINDOW_H
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 class QLocalServer;
@@ -34,10 +36,6 @@ bool mdlOtherCopyRunning();
  * no message window answered (the command line is then lost). */
 bool mdlForwardToRunningCopy(const QString &commandLine);
 
-/* Runs the hand-over for command file `number`: reads it (255 spaces as the
- * buffer) and opens every name it holds through the frame. */
-void mdlHandOver(int32_t number);
-
 class mdlMessageWindow : public QObject {
     Q_OBJECT
   public:
@@ -51,8 +49,11 @@ class mdlMessageWindow : public QObject {
   private:
     void accept();
     void serve(QLocalSocket *socket);
+    void act(bool raise);
 
     QLocalServer *server;
+    QStringList pending; /* command lines read, not yet opened */
+    bool opening = false;
 };
 
 #endif

@@ -5,10 +5,12 @@
  * another copy of the program to drive (the installed one, in the package
  * test); by default it is the one built beside this test.
  */
+#include "app/shell/mdl_main.h"
 #include "app/shell/message_window.h"
 #include "tests/shell/shell_fixture.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -66,6 +68,14 @@ class SingleInstance : public ShellTest {
         }
         return false;
     }
+    /* The editor opens what it was handed after it answered the sender. */
+    std::vector<std::string> recentFilesOnceThere(size_t count) {
+        QElapsedTimer waited;
+        waited.start();
+        while (recentFiles().size() < count && waited.elapsed() < 20000)
+            QThread::msleep(50);
+        return recentFiles();
+    }
     std::vector<std::string> recentFiles() {
         std::vector<std::string> entries;
         for (int32_t i = 0; i < kvGetMRUCount(); i++) {
@@ -93,7 +103,7 @@ TEST_F(SingleInstance, ASecondCopyHandsItsFilesToTheRunningOneAndQuits) {
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
 
-    EXPECT_EQ(recentFiles(), std::vector<std::string>({plain, spaced}))
+    EXPECT_EQ(recentFilesOnceThere(2), std::vector<std::string>({plain, spaced}))
         << "the running copy opened both files, in order";
     EXPECT_EQ(editor.state(), QProcess::Running);
 }
@@ -131,7 +141,7 @@ TEST_F(SingleInstance, APipeOnTheCommandLineDoesNotHoldTheEditor) {
     QProcess second;
     startProcess(&second, {QString::fromStdString(file)});
     EXPECT_TRUE(second.waitForFinished(12000)) << "the editor is held by the pipe";
-    EXPECT_EQ(recentFiles(), std::vector<std::string>({file}));
+    EXPECT_EQ(recentFilesOnceThere(1), std::vector<std::string>({file}));
 }
 
 /* A socket that takes connections and never answers, with the lock beside
@@ -189,4 +199,72 @@ TEST_F(SingleInstance, AnotherUsersLockAndSocketInTheSharedFolderDoNotStopTheEdi
     EXPECT_EQ(editor.state(), QProcess::Running);
     kvTestEndOtherUser(other);
     unsetenv("TMPDIR");
+}
+
+/* Runs events until `condition` holds; false after `ms`. */
+static bool kvTestWaitUntil(const std::function<bool()> &condition, int ms = 10000) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!condition()) {
+        if (waited.elapsed() > ms) return false;
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+/* The editor's side runs in this process; the sender is a bare connection
+ * that goes away at each step of the hand-over of a refused file: with no
+ * packet, half a packet, right after the packet, and while the editor reports
+ * the file. Each time a sender that waits has its reply before any report,
+ * and the editor still takes the next hand-over. */
+TEST_F(SingleInstance, TheEditorOutlivesASenderThatGoesAwayAtAnyStep) {
+    startFrame();
+    mdlMessageWindow window;
+    QString error;
+    int number = 0;
+    ASSERT_TRUE(window.open(&error, &number)) << error.toStdString();
+    std::string refused = path("refused.wav");
+    kvTestWriteFile(refused, std::string(5000, 'x'));
+    enum Step { NoPacket, HalfPacket, WholePacket, DuringReport };
+    for (Step step : {NoPacket, HalfPacket, WholePacket, DuringReport}) {
+        SCOPED_TRACE(step);
+        auto sender = std::make_unique<QLocalSocket>();
+        sender->connectToServer(mdlMessageWindowName());
+        ASSERT_TRUE(sender->waitForConnected(2000));
+        ASSERT_EQ(kvWriteCmdFile(step, ("\"" + refused + "\"").c_str()), 0);
+        int32_t packet[2] = {MDL_MSG_HANDOVER, step};
+        sender->write(reinterpret_cast<const char *>(packet), step == NoPacket     ? 0
+                                                              : step == HalfPacket ? 4
+                                                                                   : 8);
+        sender->flush();
+        bool reported = false;
+        if (step >= WholePacket) {
+            onNextModal([&](QWidget *box) {
+                if (sender) {
+                    EXPECT_TRUE(sender->bytesAvailable() >= 4 || sender->waitForReadyRead(3000))
+                        << "the sender waits on the box";
+                    sender.reset();
+                    kvTestWaitUntil([] { return false; }, 300);
+                }
+                reported = true;
+                static_cast<QDialog *>(box)->reject();
+            });
+        }
+        if (step != DuringReport) sender.reset();
+        if (step >= WholePacket)
+            ASSERT_TRUE(kvTestWaitUntil([&] { return reported; }));
+        else
+            kvTestWaitUntil([] { return false; }, 300);
+    }
+    std::string good = writeWave("good.wav", 1, 8000, ramp(800), false);
+    QLocalSocket next;
+    next.connectToServer(mdlMessageWindowName());
+    ASSERT_TRUE(next.waitForConnected(2000));
+    ASSERT_EQ(kvWriteCmdFile(9, ("\"" + good + "\"").c_str()), 0);
+    int32_t packet[2] = {MDL_MSG_HANDOVER, 9};
+    next.write(reinterpret_cast<const char *>(packet), sizeof packet);
+    EXPECT_TRUE(kvTestWaitUntil([&] { return next.bytesAvailable() >= 4; }));
+    EXPECT_TRUE(kvTestWaitUntil([&] { return !recentFiles().empty(); }));
+    EXPECT_EQ(recentFiles(), std::vector<std::string>({good}));
 }
