@@ -5,12 +5,14 @@
  * cut, paste at the end, equalize and add reverb through their dialogs, undo
  * once, play the selection on the test sound card to its end, save as MP3
  * through the save dialog at the bit rate it offers, close with Ctrl+W,
- * reopen the MP3 and compare.
+ * reopen the MP3 and compare; then take files from second copies of the
+ * program, one of them refused and its sender gone while that is reported.
  *
  * Every step leaves a picture of the screen in <build>/artifacts/session, so
  * a failure can be looked at afterwards.
  */
 #include "app/dialogs/effect_dialog.h"
+#include "app/shell/message_window.h"
 #include "tests/audio/test_device.h"
 #include "tests/shell/shell_fixture.h"
 
@@ -23,7 +25,9 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -335,4 +339,44 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
     int32_t shift = 0;
     EXPECT_GT(bestCorrelation(saved, back, 1200, &shift), 0.95)
         << "the reopened sound is the saved one, shifted by " << shift;
+
+    /* 10. Second copies hand files over: one killed at once, one with a
+     * refused file that must not wait on the report, then a good one. */
+    ASSERT_FALSE(mdlOtherCopyRunning()) << "this editor holds the instance lock";
+    mdlMessageWindow messageWindow;
+    QString error;
+    int number = 0;
+    ASSERT_TRUE(messageWindow.open(&error, &number)) << error.toStdString();
+    QString program = QDir(QCoreApplication::applicationDirPath()).filePath("korvel");
+    QProcess killed;
+    killed.start(program, {QString::fromStdString(source)});
+    ASSERT_TRUE(killed.waitForStarted(10000));
+    killed.kill();
+    killed.waitForFinished(5000);
+    std::string refused = path("refused.wav");
+    kvTestWriteFile(refused, std::string(5000, 'x'));
+    auto ended = [](QProcess *copy) {
+        return copy->state() == QProcess::NotRunning || copy->waitForFinished(5000);
+    };
+    QProcess sender;
+    bool reported = false;
+    onNextModal([&](QWidget *box) {
+        snapshot("refused-hand-over");
+        EXPECT_TRUE(ended(&sender)) << "the sender waits on the report";
+        sender.kill();
+        sender.waitForFinished(5000);
+        settle(300);
+        reported = true;
+        QTest::mouseClick(qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok),
+                          Qt::LeftButton);
+    });
+    sender.start(program, {QString::fromStdString(refused)});
+    ASSERT_TRUE(waitUntil([&] { return reported; }, 20000)) << "the refused file was reported";
+    settle(300);
+    EXPECT_EQ(frame->documents().size(), 1);
+    QProcess next;
+    next.start(program, {QString::fromStdString(source)});
+    ASSERT_TRUE(waitUntil([&] { return frame->documents().size() == 2; }, 20000))
+        << "the editor took the next hand-over";
+    EXPECT_TRUE(ended(&next));
 }
