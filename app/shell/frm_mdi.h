@@ -20,6 +20,7 @@
 #include <QString>
 
 class QComboBox;
+class QFontMetrics;
 class QLabel;
 class QMdiArea;
 class QMenu;
@@ -165,9 +166,10 @@ class frmMDI : public QMainWindow {
     frmMain *menusShown = nullptr;
 };
 
-/* "Clip 1"... and the recently-used display form: a path longer than 37
- * characters shows its first 15, "[...]" and its last 20. */
-QString mdlRecentDisplayName(const QString &path);
+/* The recently-used display form: a path wider than `width` pixels in
+ * `metrics` loses the middle of its folders, keeping the file name whole
+ * unless that alone is too wide. */
+QString mdlRecentDisplayName(const QString &path, const QFontMetrics &metrics, int width);
 
 /* Rebuilds the recently used entries after `separator` in a File menu. */
 void mdlRebuildRecentFiles(QMenu *fileMenu, QAction *separator, QList<QAction *> *entries,

@@ -156,18 +156,32 @@ TEST_F(ClipSelector, PasteWithNoDocumentMakesA16BitDocumentWithTheClipsRateAndCh
 
 class RecentFiles : public ShellTest {};
 
-TEST_F(RecentFiles, APathOf38CharactersIsShortenedAndOneOf37IsShownWhole) {
-    QString longer = "/abcdefghijklmn/opqrstuvwxyz/01234.wav";
-    QString shorter = longer.mid(1);
-    ASSERT_EQ(longer.size(), 38);
-    EXPECT_EQ(mdlRecentDisplayName(longer), "/abcdefghijklmn[...]qrstuvwxyz/01234.wav");
-    EXPECT_EQ(mdlRecentDisplayName(shorter), shorter);
-
+/* An entry takes the menu's room: a path that fits is shown whole, a longer
+ * one loses the middle of its folders but keeps its file name, and neither
+ * widens the menu past half the screen. */
+TEST_F(RecentFiles, AnEntryShowsAsMuchOfItsPathAsTheMenuHolds) {
     startFrame();
-    kvSetMRU(longer.toLocal8Bit().constData());
-    EXPECT_EQ(kvTestMruCaption(frame.get()), "&1: /abcdefghijklmn[...]qrstuvwxyz/01234.wav");
-    kvSetMRU(shorter.toLocal8Bit().constData());
-    EXPECT_EQ(kvTestMruCaption(frame.get()), "&1: " + shorter);
+    QString folders = "/music/projects/" + QString("nested-folder/").repeated(16);
+    struct Case {
+        QString path;
+        bool whole;
+    } cases[] = {{"/home/someone/recordings/take-one/voice.wav", true},
+                 {folders + "final mix.wav", false}};
+    for (const Case &entry : cases) {
+        SCOPED_TRACE(entry.path.toStdString());
+        kvSetMRU(entry.path.toLocal8Bit().constData());
+        QString shown = kvTestMruCaption(frame.get()).mid(4);
+        if (entry.whole) {
+            EXPECT_EQ(shown, entry.path);
+        } else {
+            EXPECT_LT(shown.size(), entry.path.size());
+            EXPECT_TRUE(shown.startsWith("/music/"));
+            EXPECT_TRUE(shown.endsWith("/final mix.wav"));
+        }
+        frame->InitMenu();
+        QMenu *file = frame->findChild<QAction *>("mnuFile")->menu();
+        EXPECT_LE(file->sizeHint().width(), file->screen()->availableGeometry().width() / 2);
+    }
 }
 
 TEST_F(RecentFiles, TheSeparatorShowsOnlyWithEntries) {
