@@ -44,6 +44,10 @@ static QPixmap mdlLamp(const QColor &colour) {
     return picture;
 }
 
+std::function<int32_t(int32_t)> frmRecord::deviceCountCall = kvGetDeviceCount;
+
+static const char *const noInputDeviceText = "No audio input device";
+
 static QString mdlDeviceName(const QString &entry) {
     int colon = entry.indexOf(": ");
     return colon < 0 ? entry : entry.mid(colon + 2);
@@ -61,6 +65,10 @@ frmRecord::frmRecord(QWidget *owner, KV_Options *options, int32_t doc, QLabel *p
     lblDevice->setBuddy(cmbDevice);
     lblRecMode = new QLabel("Recording M&ode:", this);
     lblRecMode->setBuddy(cmbRecMode);
+    lblNoDevice = new QLabel(this);
+    lblNoDevice->setObjectName("lblNoDevice");
+    lblNoDevice->setWordWrap(true);
+    lblNoDevice->setVisible(false);
     auto button = [this](const char *name, const char *caption) {
         auto *b = new QPushButton(caption, this);
         b->setObjectName(name);
@@ -104,6 +112,7 @@ frmRecord::frmRecord(QWidget *owner, KV_Options *options, int32_t doc, QLabel *p
     lists->addWidget(cmbDevice, 0, 1);
     lists->addWidget(lblRecMode, 1, 0);
     lists->addWidget(cmbRecMode, 1, 1);
+    lists->addWidget(lblNoDevice, 2, 0, 1, 2);
     auto *status = new QHBoxLayout;
     status->addWidget(picStatus);
     status->addWidget(lStatus, 1);
@@ -157,11 +166,12 @@ void frmRecord::showEvent(QShowEvent *event) {
 
 void frmRecord::Form_Load() {
     kvSetVUParams(picVU, picVU->width());
-    int32_t count = kvGetDeviceCount(1);
+    int32_t count = deviceCountCall(1);
     char name[256];
     for (int32_t n = 0; n < count; n++)
         if (kvGetDeviceName(1, n, name, sizeof name) >= 0)
             cmbDevice->addItem(QString("ID %1: %2").arg(n).arg(QString::fromLocal8Bit(name)));
+    if (cmbDevice->count() == 0) showNoInputDevice();
     int32_t stored = options->recordDevice;
     cmbDevice->setCurrentIndex(stored >= 0 && stored < cmbDevice->count() ? stored : 0);
     connect(cmbDevice, &QComboBox::currentIndexChanged, this, &frmRecord::cmbDevice_Click);
@@ -176,6 +186,17 @@ void frmRecord::Form_Load() {
         cmdMixer_Click();
     }
     if (options->recordAutoStart == 1) cmdStart_Click();
+}
+
+/* An empty list would leave the user guessing: it says what is missing and
+ * what to do, and the Record button's own message follows if tried anyway. */
+void frmRecord::showNoInputDevice() {
+    cmbDevice->setPlaceholderText(noInputDeviceText);
+    lblNoDevice->setText(QString("%1. Connect a microphone or sound card, check in your desktop's "
+                                 "sound settings that its input is on and not muted, then open "
+                                 "this window again. Help, Troubleshooting, has more.")
+                             .arg(noInputDeviceText));
+    lblNoDevice->setVisible(true);
 }
 
 void frmRecord::cmbDevice_Click(int index) {

@@ -14,6 +14,7 @@
 #include <QDialog>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 class QCheckBox;
@@ -35,6 +36,7 @@ class frmRecord : public QDialog {
     QComboBox *cmbRecMode;
     QLabel *lblDevice;
     QLabel *lblRecMode;
+    QLabel *lblNoDevice; /* shown only when there is no input device */
     QPushButton *cmdStart;
     QPushButton *cmdStop;
     QPushButton *cmdPlay;
@@ -55,6 +57,9 @@ class frmRecord : public QDialog {
     /* Applies the time display's size and colours from the options. */
     void applyTimeLook();
 
+    /* The engine's count of input devices; tests put their own here. */
+    static std::function<int32_t(int32_t)> deviceCountCall;
+
   protected:
     void showEvent(QShowEvent *event) override;
     bool event(QEvent *event) override;
@@ -64,6 +69,7 @@ class frmRecord : public QDialog {
   private:
     void Form_Load();
     void cmbDevice_Click(int index);
+    void showNoInputDevice();
     void setStatus(const QString &status);
     void setListsEnabled(bool enabled);
     void buildMixerPanel();

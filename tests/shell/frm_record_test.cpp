@@ -154,3 +154,25 @@ TEST_F(RecordWindow, RecButtonOpensTheWindowOnANewDocumentWhenNoneIsOpen) {
     ASSERT_NE(frame->activeDocument(), nullptr);
     EXPECT_GE(frame->activeDocument()->ID, 0);
 }
+
+/* Without an input device the empty list says so, and the window says what
+ * to do; with one, neither shows. */
+TEST_F(RecordWindow, AnEmptyDeviceListSaysWhyAndWhatToDo) {
+    frmMain *document = openDocument(writeWave("short.wav", 1, 44100, ramp(1000), false));
+    ASSERT_NE(document, nullptr);
+    for (int32_t devices : {0, 1}) {
+        SCOPED_TRACE(devices);
+        frmRecord::deviceCountCall = [devices](int32_t input) {
+            return input ? std::min(devices, kvGetDeviceCount(1)) : kvGetDeviceCount(0);
+        };
+        frmRecord window(frame.get(), &options, document->ID, frame->lTime[3]);
+        window.show();
+        EXPECT_EQ(window.cmbDevice->count(), devices);
+        EXPECT_EQ(window.cmbDevice->placeholderText().toStdString(),
+                  devices ? "" : "No audio input device");
+        EXPECT_EQ(window.lblNoDevice->isVisible(), devices == 0);
+        EXPECT_EQ(window.lblNoDevice->text().contains("Connect a microphone"), devices == 0);
+        window.cmdDone->click();
+    }
+    frmRecord::deviceCountCall = kvGetDeviceCount;
+}
