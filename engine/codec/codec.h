@@ -21,8 +21,9 @@
 struct KvFrameInfo {
     int32_t channels;
     int32_t sampleRate;
-    int32_t bitRate; /* kbit/s */
+    int32_t bitRate; /* kbit/s; the average when variable */
     int32_t offset;
+    bool variable; /* the first frame's tag says the bit rate varies */
 };
 
 /* Reads up to `wanted` bytes from the file's position, as far as the file
@@ -30,7 +31,8 @@ struct KvFrameInfo {
 int32_t kvReadUpTo(int32_t file, uint8_t *bytes, int32_t wanted);
 
 /* The frame search over bytes already read: true when the first sync-like
- * window is an acceptable header. Fewer than 1024 bytes never are. */
+ * window is an acceptable header. Fewer than 1024 bytes never are. A
+ * variable-bit-rate tag in that frame gives the stream's average bit rate. */
 bool kvFindFrameHeader(const uint8_t *bytes, int32_t count, KvFrameInfo *info);
 
 /* Reads up to 4096 bytes from the file's position and searches them. On
@@ -51,8 +53,8 @@ int32_t kvOpenCompressed(int32_t doc, int32_t file);
 KvCodecId kvFindCodec(int32_t channels, int32_t rate);
 
 /* Writes the document as MPEG Layer-3 with its tags into the new, empty
- * open file: 0, or -1 after the message or a cancel (the caller closes and
- * deletes the file). */
+ * open file (at a variable bit rate when the document has one): 0, or -1 after the message or a
+ * cancel (the caller closes and deletes the file). */
 int32_t kvEncodeFile(int32_t doc, int32_t file);
 
 /* ---- Tags ---- */

@@ -116,6 +116,7 @@ static int32_t kvStartEncoder(KV_Document *document, KvEncoder *encoder) {
                               "CODEC installed.");
     }
     KvWaveFormat mp3 = kvMp3Format(state->channels, state->sampleRate, document->bitRate);
+    mp3.variable = document->variableBitRate;
     encoder->stream =
         kvAcmStreamOpen(encoder->driver, kvPcmFormat(state->channels, state->sampleRate), mp3,
                         KV_ACM_STREAMOPENF_NONREALTIME);

@@ -62,6 +62,8 @@ struct KvSaveChoice {
     int32_t saveBits;
     int32_t saveBitRate; /* kbit/s */
     KvCodecId saveCodec;
+    int32_t sourceAverage = 0; /* kbit/s of a variable-bit-rate source, else 0 */
+    bool saveVariable = false; /* keep that variable rate, at a like quality */
 };
 
 class KvSaveDialog : public QFileDialog {

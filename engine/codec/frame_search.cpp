@@ -11,6 +11,7 @@
 #include "engine/codec/codec.h"
 #include "engine/platform/fileio.h"
 
+#include <cmath>
 #include <cstring>
 
 enum : int32_t { KV_SEARCH_BYTES = 4096, KV_SEARCH_MINIMUM = 1024 };
@@ -42,6 +43,37 @@ static bool kvDecodeHeader(uint32_t h, KvFrameInfo *info) {
     return true;
 }
 
+static uint32_t kvBe32(const uint8_t *bytes) {
+    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
+}
+
+/* A variable-bit-rate stream says so in its first frame, which holds no
+ * sound: a "Xing" tag after the side information, or a "VBRI" tag 32 bytes
+ * after the header. Both count the stream's frames and bytes, which give the
+ * average bit rate. ("Info" in the Xing place marks a constant rate.) */
+static void kvReadVariableTag(uint32_t h, const uint8_t *bytes, int32_t count, KvFrameInfo *info) {
+    bool mpeg1 = (h & (1u << 19)) != 0;
+    int32_t sideInfo = mpeg1 ? (info->channels == 1 ? 17 : 32) : (info->channels == 1 ? 9 : 17);
+    const uint8_t *frame = bytes + info->offset;
+    int64_t room = count - info->offset;
+    uint32_t frames = 0, streamBytes = 0;
+    const uint8_t *xing = frame + 4 + sideInfo;
+    if (room >= 4 + sideInfo + 16 && std::memcmp(xing, "Xing", 4) == 0 &&
+        (kvBe32(xing + 4) & 3) == 3) {
+        frames = kvBe32(xing + 8);
+        streamBytes = kvBe32(xing + 12);
+    } else if (room >= 36 + 18 && std::memcmp(frame + 36, "VBRI", 4) == 0) {
+        streamBytes = kvBe32(frame + 36 + 10);
+        frames = kvBe32(frame + 36 + 14);
+    }
+    if (frames == 0 || streamBytes == 0) return;
+    double seconds = double(frames) * (mpeg1 ? 1152 : 576) / info->sampleRate;
+    auto average = static_cast<int32_t>(std::lround(streamBytes * 8.0 / seconds / 1000.0));
+    if (average < 8 || average > 448) return;
+    info->bitRate = average;
+    info->variable = true;
+}
+
 bool kvFindFrameHeader(const uint8_t *bytes, int32_t count, KvFrameInfo *info) {
     if (count < KV_SEARCH_MINIMUM) return false;
     uint32_t h = 0;
@@ -49,7 +81,10 @@ bool kvFindFrameHeader(const uint8_t *bytes, int32_t count, KvFrameInfo *info) {
         h = h << 8 | bytes[i];
         if (i < 3 || (h & 0xFFE00000u) != 0xFFE00000u) continue;
         info->offset = i - 3;
-        return kvDecodeHeader(h, info);
+        info->variable = false;
+        if (!kvDecodeHeader(h, info)) return false;
+        kvReadVariableTag(h, bytes, count, info);
+        return true;
     }
     return false;
 }
@@ -75,6 +110,7 @@ bool kvFrameSearch(int32_t doc, int32_t file) {
     document->current->channels = info.channels;
     document->current->sampleRate = info.sampleRate;
     document->bitRate = info.bitRate;
+    document->variableBitRate = info.variable ? 1 : 0;
     document->formatTag = KV_WAVE_FORMAT_MPEGLAYER3;
     document->bitsPerSample = 16;
     document->codecDriver = nullptr;

@@ -11,6 +11,7 @@
  * kvSetSaveFormat makes the same choices without the dialog, from the same
  * lists, so batch work can save only what the dialog could.
  */
+#include "engine/codec/codec.h"
 #include "engine/codec/file_dialogs.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
@@ -152,6 +153,9 @@ void KvSaveDialog::fillCodecs() {
 
 /* The entry of the bit rate nearest to `wanted`, the higher one of two as
  * near; -1 for an empty list. */
+/* Marks the bit-rate entry that keeps a variable rate. */
+static const int kvVariableRole = Qt::UserRole + 1;
+
 static int kvNearestBitRate(const QComboBox *list, int32_t wanted) {
     int nearest = -1;
     int32_t distance = INT32_MAX;
@@ -167,21 +171,30 @@ static int kvNearestBitRate(const QComboBox *list, int32_t wanted) {
 
 /* The document's own bit rate when the codec offers it. Otherwise (a WAVE
  * document has none, an MPEG-2 rate stops at 160) the entry nearest to a new
- * document's bit rate: the first entry would be the lowest quality on offer. */
+ * document's bit rate: the first entry would be the lowest quality on offer.
+ * A variable-bit-rate source adds an entry that keeps its kind of rate; it
+ * stands first and is chosen while the choice is to keep it. */
 void KvSaveDialog::fillBitRates() {
     attributeList->clear();
     if (!choice.saveCodec) return;
     int selected = -1;
+    if (choice.sourceAverage > 0) {
+        attributeList->addItem(QString("Bitrate: VBR, average %1 kbps").arg(choice.sourceAverage),
+                               choice.sourceAverage);
+        attributeList->setItemData(0, true, kvVariableRole);
+        if (choice.saveVariable) selected = 0;
+    }
     for (const KvWaveFormat &format : kvAcmFormats(choice.saveCodec, choice.saveFormat)) {
         if (format.channels != channels || format.samplesPerSec != rate) continue;
         int32_t bitRate = format.avgBytesPerSec / 125;
-        if (bitRate == choice.saveBitRate) selected = attributeList->count();
+        if (bitRate == choice.saveBitRate && selected < 0) selected = attributeList->count();
         attributeList->addItem(QString("Bitrate: %1 kbps").arg(bitRate), bitRate);
     }
     if (attributeList->count() == 0) return;
     if (selected < 0) selected = kvNearestBitRate(attributeList, KV_DEFAULT_BIT_RATE);
     attributeList->setCurrentIndex(selected);
     choice.saveBitRate = attributeList->itemData(selected).toInt();
+    choice.saveVariable = attributeList->itemData(selected, kvVariableRole).toBool();
     choice.saveBits = 16;
 }
 
@@ -234,6 +247,7 @@ void KvSaveDialog::codecChosen(int index) {
 void KvSaveDialog::attributeChosen(int index) {
     if (choice.saveFormat == 85) {
         choice.saveBitRate = attributeList->itemData(index).toInt();
+        choice.saveVariable = attributeList->itemData(index, kvVariableRole).toBool();
         choice.saveBits = 16;
         return;
     }
@@ -242,6 +256,7 @@ void KvSaveDialog::attributeChosen(int index) {
     choice.saveBits = attribute.bits;
     choice.saveBitRate = 0;
     choice.saveCodec = nullptr;
+    choice.saveVariable = false;
 }
 
 /* The toolkit re-enables its accept button as the name is typed, so the
@@ -278,6 +293,10 @@ extern "C" KV_API int32_t kvGetSaveFile(int32_t doc, char *name) {
     KvSaveChoice choice{document->formatTag,
                         document->bitsPerSample != 0 ? document->bitsPerSample : 16,
                         document->bitRate, static_cast<KvCodecId>(document->codecDriver)};
+    if (document->formatTag == 85 && document->variableBitRate) {
+        choice.sourceAverage = document->bitRate;
+        choice.saveVariable = true;
+    }
     KvSaveDialog dialog(static_cast<QWidget *>(kvEngine.messageWindow), document->current->channels,
                         document->current->sampleRate, choice);
     QString start = kvStartingName(name);
@@ -292,6 +311,7 @@ extern "C" KV_API int32_t kvGetSaveFile(int32_t doc, char *name) {
     document->bitsPerSample = dialog.choice.saveBits;
     document->bitRate = dialog.choice.saveBitRate;
     document->codecDriver = dialog.choice.saveCodec;
+    document->variableBitRate = dialog.choice.saveVariable ? 1 : 0;
     return 0;
 }
 
@@ -323,13 +343,19 @@ extern "C" KV_API int32_t kvSetSaveFormat(int32_t doc, int32_t formatTag, int32_
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
     if (formatTag == 85) {
+        /* The bit rate read back unchanged keeps a variable one as it is. */
+        bool keep =
+            document->formatTag == 85 && document->variableBitRate && bitRate == document->bitRate;
         KvCodecId codec =
-            kvCodecForBitRate(document->current->channels, document->current->sampleRate, bitRate);
+            keep ? kvFindCodec(document->current->channels, document->current->sampleRate)
+                 : kvCodecForBitRate(document->current->channels, document->current->sampleRate,
+                                     bitRate);
         if (!codec) return -2;
         document->formatTag = 85;
         document->bitsPerSample = 16;
         document->bitRate = bitRate;
         document->codecDriver = codec;
+        document->variableBitRate = keep ? 1 : 0;
         return 0;
     }
     for (const KvAttribute &attribute : kvAttributes) {

@@ -390,8 +390,9 @@ static std::string kvDescribeDocument(const KV_Document *document) {
                       state->sampleRate, document->bitsPerSample, state->channels);
         return description + text + kvDurationLine(state);
     }
-    std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBit Rate: %d kbps\nChannels: %d\n",
-                  state->sampleRate, document->bitRate, state->channels);
+    std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBit Rate: %s%d kbps\nChannels: %d\n",
+                  state->sampleRate, document->variableBitRate ? "VBR, average " : "",
+                  document->bitRate, state->channels);
     description += text + kvDurationLine(state) + "\n";
     description += kvDescribeID3v1(document->id3v1Block);
     description += document->id3v2Size != 0 ? "ID3v2 Tag: Yes\n" : "ID3v2 Tag: No\n";

@@ -83,6 +83,7 @@ struct KV_Document {
     int32_t bitsPerSample;
     int32_t bitRate;
     void *codecDriver;
+    int32_t variableBitRate; /* 1 when bitRate is the average of a varying rate */
     int32_t level;
     int32_t stateCount;
     int32_t savedLevel;

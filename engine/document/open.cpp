@@ -35,6 +35,7 @@ static void kvPrepareForLoading(KV_Document *document, const char *path) {
 static void kvTakeWaveFormat(KV_Document *document, const KvWaveHeader &header) {
     document->bitsPerSample = header.bitsPerSample;
     document->formatTag = header.formatTag;
+    document->variableBitRate = 0;
     document->codecDriver = nullptr;
     document->level = 0;
     document->stateCount = 1;

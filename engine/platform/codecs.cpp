@@ -49,6 +49,7 @@ struct KvLame {
     KV_SYMBOL(lame_set_brate);
     KV_SYMBOL(lame_get_brate);
     KV_SYMBOL(lame_set_VBR);
+    KV_SYMBOL(lame_set_VBR_mean_bitrate_kbps);
     KV_SYMBOL(lame_set_bWriteVbrTag);
     KV_SYMBOL(lame_set_write_id3tag_automatic);
     KV_SYMBOL(lame_set_errorf);
@@ -118,6 +119,7 @@ static bool kvLoadLame(void *library) {
     KV_RESOLVE(lame, lame_set_brate);
     KV_RESOLVE(lame, lame_get_brate);
     KV_RESOLVE(lame, lame_set_VBR);
+    KV_RESOLVE(lame, lame_set_VBR_mean_bitrate_kbps);
     KV_RESOLVE(lame, lame_set_bWriteVbrTag);
     KV_RESOLVE(lame, lame_set_write_id3tag_automatic);
     KV_RESOLVE(lame, lame_set_errorf);
@@ -288,11 +290,20 @@ static bool kvOpenEncoder(KvCodecStream *stream, const KvWaveFormat &dest) {
     lame.lame_set_out_samplerate(encoder, dest.samplesPerSec);
     lame.lame_set_num_channels(encoder, dest.channels);
     lame.lame_set_mode(encoder, dest.channels == 1 ? MONO : JOINT_STEREO);
-    lame.lame_set_VBR(encoder, vbr_off);
-    lame.lame_set_brate(encoder, bitRate);
+    /* A varying rate aims at the source's average: at the same average the
+     * encoder spends its bits where the sound needs them, as the source did. */
+    bool variable = dest.variable != 0;
+    if (variable) {
+        lame.lame_set_VBR(encoder, vbr_abr);
+        lame.lame_set_VBR_mean_bitrate_kbps(encoder, bitRate);
+    } else {
+        lame.lame_set_VBR(encoder, vbr_off);
+        lame.lame_set_brate(encoder, bitRate);
+    }
     lame.lame_set_bWriteVbrTag(encoder, 1);
     lame.lame_set_write_id3tag_automatic(encoder, 0);
-    bool ok = lame.lame_init_params(encoder) >= 0 && lame.lame_get_brate(encoder) == bitRate &&
+    bool ok = lame.lame_init_params(encoder) >= 0 &&
+              (variable || lame.lame_get_brate(encoder) == bitRate) &&
               lame.lame_get_out_samplerate(encoder) == dest.samplesPerSec;
     if (!ok) {
         lame.lame_close(encoder);

@@ -30,6 +30,7 @@ struct KvWaveFormat {
     int32_t blockSize;
     int32_t framesPerBlock;
     int32_t codecDelay;
+    int32_t variable; /* 1: a bit rate that varies around avgBytesPerSec */
 };
 
 /* An installed codec; the identifier the engine stores as codecDriver. */

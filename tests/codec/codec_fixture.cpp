@@ -12,11 +12,14 @@
 std::vector<int16_t> TestTone::samples() const {
     int32_t total = leadingZeros + frames + trailingZeros;
     std::vector<int16_t> values(static_cast<size_t>(total) * channels, 0);
+    uint32_t seed = 1;
     for (int32_t i = 0; i < frames; i++) {
         double t = static_cast<double>(i) / rate;
         for (int32_t c = 0; c < channels; c++) {
             double f = frequency * (c + 1);
-            double v = amplitude * std::sin(2 * M_PI * f * t);
+            seed = seed * 1664525u + 1013904223u;
+            double v = amplitude * std::sin(2 * M_PI * f * t) +
+                       noise * (static_cast<double>(seed) / 2147483648.0 - 1.0);
             values[static_cast<size_t>(leadingZeros + i) * channels + c] =
                 static_cast<int16_t>(v * 32767);
         }

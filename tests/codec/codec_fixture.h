@@ -22,6 +22,7 @@ struct TestTone {
     int32_t trailingZeros = 0;
     double frequency = 440.0;
     double amplitude = 0.5;
+    double noise = 0.0; /* peak of a white noise added to the tone */
 
     std::vector<int16_t> samples() const; /* interleaved */
     std::string wave() const;             /* a whole 16-bit WAVE file */

@@ -263,3 +263,50 @@ TEST_F(RoundTrip, BitRateTheCodecCannotWriteIsRefused) {
     EXPECT_FALSE(kvTestFileExists(path("bad.mp3")));
     EXPECT_EQ(kvTestFilesBeside(path("bad.mp3")), std::vector<std::string>{});
 }
+
+/* The bit rate the file information gives: {kbit/s, variable}. */
+static std::pair<int32_t, bool> kvTestInfoBitRate(int32_t document) {
+    std::vector<char> text(16384);
+    EXPECT_EQ(kvGetInfo(document, text.data()), 0);
+    std::string info = text.data();
+    size_t at = info.find("Bit Rate: ");
+    if (at == std::string::npos) return {0, false};
+    std::string value = info.substr(at + 10);
+    bool variable = value.rfind("VBR, average ", 0) == 0;
+    return {std::atoi(value.c_str() + (variable ? 13 : 0)), variable};
+}
+
+/* A variable-bit-rate file shows its average, which is what its size says,
+ * and saving it again writes a variable rate of a like average; a constant
+ * one stays constant. */
+TEST_F(Decoding, AVariableBitRateIsShownAsSuchAndKeptBySaving) {
+    TestTone tone;
+    tone.frames = 4 * 44100;
+    tone.amplitude = 0.3;
+    tone.noise = 0.1;
+    struct Case {
+        const char *name, *options;
+        int32_t channels;
+        bool variable;
+    } cases[] = {
+        {"vbr", "-V 2", 2, true}, {"vbr-mono", "-V 6", 1, true}, {"cbr", "-b 128", 2, false}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        tone.channels = c.channels;
+        std::string mp3 = makeMp3(tone, c.name, c.options);
+        ASSERT_EQ(kvOpen(doc, mp3.c_str()), 0) << lastMessage();
+        auto [average, variable] = kvTestInfoBitRate(doc);
+        EXPECT_EQ(variable, c.variable);
+        double bySize = kvTestReadFile(mp3).size() * 8.0 / (tone.frames / 44100.0) / 1000.0;
+        EXPECT_NEAR(average, bySize, bySize * 0.1);
+
+        std::string again = path(std::string(c.name) + "-again.mp3");
+        ASSERT_EQ(kvSave(doc, again.c_str()), 0) << lastMessage();
+        int32_t reopened = kvCreate(nullptr);
+        ASSERT_EQ(kvOpen(reopened, again.c_str()), 0) << lastMessage();
+        auto [savedAverage, savedVariable] = kvTestInfoBitRate(reopened);
+        EXPECT_EQ(savedVariable, c.variable);
+        EXPECT_NEAR(savedAverage, average, average * 0.15);
+        kvClose(reopened);
+    }
+}

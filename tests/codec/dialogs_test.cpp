@@ -291,6 +291,23 @@ TEST_F(SavePanel, TheSelectedBitRateIsTheDocumentsOrTheOfferedOneNearest256) {
     }
 }
 
+/* A variable-bit-rate source is offered first, as such, and chosen until a
+ * constant rate is picked. */
+TEST_F(SavePanel, AVariableBitRateSourceKeepsItsKindOfRateUntilAnotherIsChosen) {
+    KvSaveChoice choice{85, 16, 128, nullptr};
+    choice.sourceAverage = 128;
+    choice.saveVariable = true;
+    open(2, 44100, choice);
+    ASSERT_EQ(attributes()->count(), 15);
+    EXPECT_EQ(attributes()->currentText(), "Bitrate: VBR, average 128 kbps");
+    EXPECT_TRUE(dialog->choice.saveVariable);
+    attributes()->setCurrentIndex(9);
+    emit attributes()->activated(9);
+    EXPECT_EQ(attributes()->currentText(), "Bitrate: 128 kbps");
+    EXPECT_FALSE(dialog->choice.saveVariable);
+    EXPECT_EQ(dialog->choice.saveBitRate, 128);
+}
+
 TEST_F(SavePanel, ChoosingAnEntrySetsTheChoice) {
     open(2, 44100, {1, 16, 0, nullptr});
     attributes()->setCurrentIndex(4);
