@@ -84,8 +84,9 @@ static void kvDescribeCompressed(int32_t file, KvCandidate *candidate) {
     candidate->sampleRate = info.sampleRate;
     candidate->bitRate = info.bitRate;
     char text[128];
-    std::snprintf(text, sizeof text, "Selected File: MP3, %d kbps, %s, %d Hz", info.bitRate,
-                  kvLayoutName(info.channels), info.sampleRate);
+    std::snprintf(text, sizeof text, "Selected File: MP3, %s%d kbps, %s, %d Hz",
+                  info.variable ? "VBR, average " : "", info.bitRate, kvLayoutName(info.channels),
+                  info.sampleRate);
     candidate->formatText = text;
     candidate->lengthText = kvLengthText(100 * kvFileSize(file) / (info.bitRate * 125));
 }

@@ -150,6 +150,16 @@ TEST_F(OpenPanel, Mp3IsDescribedFromItsFirstFrame) {
     EXPECT_TRUE(previewEnabled());
 }
 
+/* A variable rate is named, and its average gives the length. */
+TEST_F(OpenPanel, VariableBitRateMp3IsDescribedByItsAverage) {
+    TestTone tone;
+    tone.frames = 3 * 44100;
+    tone.noise = 0.1;
+    select(makeMp3(tone, "varying", "-V 2"));
+    EXPECT_EQ(text("ctl1002").substr(0, 32), "Selected File: MP3, VBR, average");
+    EXPECT_EQ(text("ctl1003").substr(0, 12), "Length: 0:03");
+}
+
 TEST_F(OpenPanel, FloatWaveIsNotDescribedAndCannotBePreviewed) {
     select(makeMp3(TestTone{}, "first"));
     ASSERT_TRUE(previewEnabled());
