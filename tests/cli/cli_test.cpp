@@ -425,6 +425,11 @@ TEST_F(CliTest, InfoReportsWhatTheEngineReads) {
           "\"channels\": " + std::to_string(kvGetChannels(doc)),
           "\"samples\": " + std::to_string(kvGetLength(doc)), std::string("\"format\": \"wav16\"")})
         EXPECT_NE(run.out.find(field), std::string::npos) << field << "\n" << run.out;
+    KV_Loudness loudness{};
+    ASSERT_EQ(kvMeasureLoudness(doc, &loudness, sizeof loudness), 0);
+    size_t at = run.out.find("\"loudness_lufs\": ");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    EXPECT_NEAR(std::stod(run.out.substr(at + 17)), loudness.integratedLufs, 0.05);
     kvClose(doc);
 }
 
