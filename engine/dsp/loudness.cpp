@@ -44,6 +44,7 @@ constexpr double kCloseEnoughLu = 0.02;
 /* Windowed-sinc taps giving x at m + q/4 from x[m - 7 .. m + 8]. */
 struct KvInterpolator {
     float taps[kPhases - 1][2 * kHalfTaps];
+    float reach = 1.0f; /* the most any phase can make of samples within ±1 */
     KvInterpolator() {
         for (int32_t q = 1; q < kPhases; q++)
             for (int32_t t = 0; t < 2 * kHalfTaps; t++) {
@@ -52,6 +53,12 @@ struct KvInterpolator {
                 double window = 0.5 + 0.5 * std::cos(M_PI * at / kHalfTaps);
                 taps[q - 1][t] = static_cast<float>(sinc * window);
             }
+        for (const auto &phase : taps) {
+            float sum = 0;
+            for (float tap : phase)
+                sum += std::fabs(tap);
+            reach = std::max(reach, sum);
+        }
     }
 };
 
@@ -74,7 +81,9 @@ struct KvLimiter {
     float recent[kRing]; /* the released gain of recent frames */
     double recentSum;    /* of the last L of them */
     float envelope;
-    bool engaged; /* the gain has been turned down somewhere */
+    bool engaged;     /* the gain has been turned down somewhere */
+    int64_t lastLoud; /* the last frame whose size the interpolator could lift
+                         over the ceiling */
 };
 
 struct KvLoudnessState {
@@ -111,6 +120,7 @@ void kvLimiterReset(KvLimiter &limiter, int32_t rate) {
     std::fill(std::begin(limiter.recent), std::end(limiter.recent), 1.0f);
     limiter.recentSum = limiter.lookAhead;
     limiter.envelope = 1.0f;
+    limiter.lastLoud = -kRing;
     limiter.gain = 1.0f;
     limiter.ceiling = 1.0f;
 }
@@ -130,13 +140,20 @@ float kvHeldNeed(KvLimiter &limiter, int64_t m, float need) {
 /* Takes one frame of `streams` samples; true when a frame came out. */
 bool kvLimiterPush(KvLimiter &limiter, int32_t streams, const float *frame, float *outFrame) {
     int64_t k = limiter.taken++;
-    for (int32_t s = 0; s < streams; s++)
-        limiter.x[s][k & kMask] = frame[s] * limiter.gain;
+    /* Below ceiling / reach no interpolated value can pass the ceiling, so
+     * the interpolator runs only near a frame that big. */
+    float loud = limiter.ceiling / kvInterpolator().reach;
+    for (int32_t s = 0; s < streams; s++) {
+        float x = frame[s] * limiter.gain;
+        limiter.x[s][k & kMask] = x;
+        if (std::fabs(x) >= loud) limiter.lastLoud = k;
+    }
     int64_t m = k - kHalfTaps;
     if (m < 0) return false;
     float peak = 0;
-    for (int32_t s = 0; s < streams; s++)
-        peak = std::max(peak, kvTruePeakAt(limiter.x[s], m));
+    if (limiter.lastLoud >= m - kHalfTaps + 1)
+        for (int32_t s = 0; s < streams; s++)
+            peak = std::max(peak, kvTruePeakAt(limiter.x[s], m));
     float held = kvHeldNeed(limiter, m, peak > limiter.ceiling ? limiter.ceiling / peak : 1.0f);
     limiter.engaged |= held < 1.0f;
     float released =
@@ -229,10 +246,9 @@ static int32_t kvMeterRange(const KvLoudnessRange &range, bool withProgress, boo
     int32_t channels[2];
     int32_t streams = kvStreamsOf(range.channelMask, channels);
     int32_t rate = std::max(document->current->sampleRate, 1);
-    int mode = integratedOnly
-                   ? EBUR128_MODE_I
-                   : EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_S | EBUR128_MODE_M |
-                         EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK;
+    int mode = EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK;
+    if (!integratedOnly)
+        mode |= EBUR128_MODE_LRA | EBUR128_MODE_S | EBUR128_MODE_M | EBUR128_MODE_TRUE_PEAK;
     ebur128_state *meter = ebur128_init(streams, rate, mode);
     if (!meter) return kvError(0, "Can't measure loudness at %d Hz: the meter cannot start.", rate);
     int32_t chunk = std::max(rate / 10, 1);
@@ -267,17 +283,17 @@ static int32_t kvMeterRange(const KvLoudnessRange &range, bool withProgress, boo
         ebur128_add_frames_float(meter, interleaved.data(), count);
     }
     ebur128_loudness_global(meter, &measured.integratedLufs);
+    double truePeak = 0, samplePeak = 0, value;
+    for (int32_t s = 0; s < streams; s++) {
+        if (!integratedOnly && ebur128_true_peak(meter, s, &value) == EBUR128_SUCCESS)
+            truePeak = std::max(truePeak, value);
+        if (ebur128_sample_peak(meter, s, &value) == EBUR128_SUCCESS)
+            samplePeak = std::max(samplePeak, value);
+    }
+    measured.samplePeakDbfs = kvDecibels(samplePeak);
     if (!integratedOnly) {
         ebur128_loudness_range(meter, &measured.rangeLu);
-        double truePeak = 0, samplePeak = 0, value;
-        for (int32_t s = 0; s < streams; s++) {
-            if (ebur128_true_peak(meter, s, &value) == EBUR128_SUCCESS)
-                truePeak = std::max(truePeak, value);
-            if (ebur128_sample_peak(meter, s, &value) == EBUR128_SUCCESS)
-                samplePeak = std::max(samplePeak, value);
-        }
         measured.truePeakDbtp = kvDecibels(truePeak);
-        measured.samplePeakDbfs = kvDecibels(samplePeak);
     }
     ebur128_destroy(&meter);
     if (cancelled) return -1;
@@ -324,7 +340,12 @@ void kvLoudnessPrepare(KvEffectRun &run) {
 /* Trial runs of the limiter over the range, each raising the correction by
  * what the result falls short of the target: 0, or -1 when cancelled. */
 static int32_t kvCorrectForLimiting(const KvEffectRun &run, KvLoudnessState &state,
-                                    const KvLoudnessRange &range, int32_t rate) {
+                                    const KvLoudnessRange &range, int32_t rate,
+                                    double samplePeakDbfs) {
+    /* A peak the interpolator cannot lift over the ceiling: nothing to do. */
+    double highestDb = samplePeakDbfs + 20 * std::log10(kvInterpolator().reach) +
+                       run.repair->loudnessTarget / 10.0 - state.integratedLufs;
+    if (highestDb < run.repair->loudnessCeiling / 10.0 - kCeilingMarginDb) return 0;
     auto *trial = static_cast<KvLimiter *>(kvAlloc(sizeof(KvLimiter)));
     int32_t status = 0;
     for (int32_t pass = 0; pass < kCorrections; pass++) {
@@ -355,7 +376,8 @@ static int32_t kvLoudnessMeasure(KvEffectRun &run, KvLoudnessState &state) {
     int32_t status = kvMeasureRange(range, !preview, true, &measured);
     state.integratedLufs = measured.integratedLufs;
     if (status == 0 && !preview && std::isfinite(measured.integratedLufs))
-        status = kvCorrectForLimiting(run, state, range, std::max(current->sampleRate, 1));
+        status = kvCorrectForLimiting(run, state, range, std::max(current->sampleRate, 1),
+                                      measured.samplePeakDbfs);
     if (!preview) kvProgress(nullptr, -1);
     if (status != 0) return -1;
     if (!preview && !std::isfinite(measured.integratedLufs))

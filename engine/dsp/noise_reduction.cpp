@@ -66,6 +66,7 @@ void kvProfileHop(void *context, KvFftEngine *engine, int32_t, int64_t t, float 
 struct KvNoiseState {
     KvFftEngine *engine;
     float *profile;  /* size / 2 */
+    float *inverse;  /* 1 / profile, held finite */
     float *gain[2];  /* the gate's gain per bin, moving at attack and release */
     float *power[2]; /* each bin's power, averaged across bins and over hops */
     float *smooth;   /* size / 2 + 1 scratch */
@@ -81,15 +82,21 @@ struct KvNoiseHop {
     bool residue;
 };
 
-/* Averages values[0 .. n - 1] over `width` neighbours each side into out. */
+/* Averages values[0 .. n - 1] over `width` neighbours each side into out
+ * (which may be values): a running sum, in double because powers of very
+ * different sizes are added and taken away again. */
 void kvAverageAcross(const float *values, float *out, double *prefix, int32_t n, int32_t width) {
     prefix[0] = 0;
     for (int32_t k = 0; k < n; k++)
         prefix[k + 1] = prefix[k] + values[k];
-    for (int32_t k = 0; k < n; k++) {
-        int32_t from = std::max(k - width, 0), to = std::min(k + width + 1, n);
-        out[k] = static_cast<float>((prefix[to] - prefix[from]) / (to - from));
-    }
+    width = std::min(width, (n - 1) / 2);
+    double inner = 1.0 / (2 * width + 1);
+    for (int32_t k = 0; k < width; k++)
+        out[k] = static_cast<float>(prefix[k + width + 1] / (k + width + 1));
+    for (int32_t k = width; k < n - width; k++)
+        out[k] = static_cast<float>((prefix[k + width + 1] - prefix[k - width]) * inner);
+    for (int32_t k = std::max(n - width, width); k < n; k++)
+        out[k] = static_cast<float>((prefix[n] - prefix[k - width]) / (n - k + width));
 }
 
 /* Share of the way to a new value one hop moves for a time constant. */
@@ -114,9 +121,10 @@ void kvNoiseHop(void *context, KvFftEngine *engine, int32_t channel, int64_t, fl
     float attack = kvHopCoefficient(repair.noiseAttackMs, hopSeconds);
     float release = kvHopCoefficient(repair.noiseReleaseMs, hopSeconds);
     float settle = kvHopCoefficient(std::max(repair.noiseAttackMs, kMinimumSettleMs), hopSeconds);
+    float scale = 1.0f / threshold;
     for (int32_t k = 0; k < half; k++) {
         power[k] += (smooth[k] - power[k]) * settle;
-        float level = power[k] / (state.profile[k] * threshold + 1e-30f);
+        float level = power[k] * state.inverse[k] * scale;
         /* Below the threshold the gain falls with the eighth power of the
          * level (8 dB per dB): noise a few dB under it reaches the floor,
          * yet the gate does not snap. */
@@ -213,6 +221,7 @@ static int32_t kvNoiseTakeProfile(KvEffectRun &run, KvNoiseState &state) {
     int32_t half = state.engine->size / 2;
     if (!state.profile) {
         state.profile = static_cast<float *>(kvAlloc(half * sizeof(float)));
+        state.inverse = static_cast<float *>(kvAlloc(half * sizeof(float)));
         for (int32_t c = 0; c < 2; c++) {
             state.gain[c] = static_cast<float *>(kvAlloc(half * sizeof(float)));
             state.power[c] = static_cast<float *>(kvAlloc(half * sizeof(float)));
@@ -221,6 +230,8 @@ static int32_t kvNoiseTakeProfile(KvEffectRun &run, KvNoiseState &state) {
         state.prefix = static_cast<double *>(kvAlloc((half + 1) * sizeof(double)));
     }
     std::memcpy(state.profile, profile.power.data(), half * sizeof(float));
+    for (int32_t k = 0; k < half; k++)
+        state.inverse[k] = 1.0f / std::max(state.profile[k], 1e-30f);
     state.half = half;
     return 0;
 }
@@ -243,6 +254,7 @@ void kvNoiseFinish(KvEffectRun &run) {
     kvFftEngineFree(state->engine);
     state->engine = nullptr;
     kvFree(state->profile);
+    kvFree(state->inverse);
     for (int32_t c = 0; c < 2; c++) {
         kvFree(state->gain[c]);
         kvFree(state->power[c]);
