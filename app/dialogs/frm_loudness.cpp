@@ -61,9 +61,9 @@ frmLoudnessNormalize::frmLoudnessNormalize(QWidget *owner, KV_Params *params,
     values->addRow("&Target loudness:", spnTarget);
     values->addRow("True-peak &ceiling:", spnCeiling);
     values->addRow(lblGain);
-    values->addRow(presets);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(values);
+    layout->addWidget(presets, 0, Qt::AlignLeft);
     layout->addWidget(preview);
 
     connect(spnTarget, &QDoubleSpinBox::valueChanged, this, [this](double lufs) {
