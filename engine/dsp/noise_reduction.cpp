@@ -65,13 +65,14 @@ void kvProfileHop(void *context, KvFftEngine *engine, int32_t, int64_t t, float 
 
 struct KvNoiseState {
     KvFftEngine *engine;
-    float *profile;  /* size / 2 */
-    float *inverse;  /* 1 / profile, held finite */
-    float *gain[2];  /* the gate's gain per bin, moving at attack and release */
-    float *power[2]; /* each bin's power, averaged across bins and over hops */
-    float *smooth;   /* size / 2 + 1 scratch */
-    double *prefix;  /* size / 2 + 1 scratch */
-    int32_t half;    /* bins in the arrays above */
+    float *profile;       /* size / 2 */
+    float *inverse;       /* 1 / the profile averaged like the power, held finite */
+    int32_t inverseWidth; /* the averaging width `inverse` was made for */
+    float *gain[2];       /* the gate's gain per bin, moving at attack and release */
+    float *power[2];      /* each bin's power, averaged across bins and over hops */
+    float *smooth;        /* size / 2 + 1 scratch */
+    double *prefix;       /* size / 2 + 1 scratch */
+    int32_t half;         /* bins in the arrays above */
     int32_t rate;
 };
 
@@ -99,6 +100,17 @@ void kvAverageAcross(const float *values, float *out, double *prefix, int32_t n,
         out[k] = static_cast<float>((prefix[n] - prefix[k - width]) / (n - k + width));
 }
 
+/* The profile is averaged across bins like the power it is compared with,
+ * or a strong bin (the lowest ones, in pink noise or hum) would lift its
+ * neighbours' power over their own threshold. */
+void kvAverageProfile(KvNoiseState &state, int32_t width) {
+    if (state.inverseWidth == width) return;
+    kvAverageAcross(state.profile, state.inverse, state.prefix, state.half, width);
+    for (int32_t k = 0; k < state.half; k++)
+        state.inverse[k] = 1.0f / std::max(state.inverse[k], 1e-30f);
+    state.inverseWidth = width;
+}
+
 /* Share of the way to a new value one hop moves for a time constant. */
 float kvHopCoefficient(int32_t ms, double hopSeconds) {
     if (ms <= 0) return 1.0f;
@@ -115,6 +127,7 @@ void kvNoiseHop(void *context, KvFftEngine *engine, int32_t channel, int64_t, fl
     for (int32_t k = 0; k < half; k++)
         smooth[k] = re[k] * re[k] + im[k] * im[k];
     kvAverageAcross(smooth, smooth, state.prefix, half, width);
+    kvAverageProfile(state, width);
     float floor = static_cast<float>(std::pow(10.0, -repair.noiseReductionDb / 20.0));
     float threshold = static_cast<float>(std::pow(10.0, repair.noiseSensitivity / 10.0));
     double hopSeconds = static_cast<double>(engine->hop) / state.rate;
@@ -230,8 +243,7 @@ static int32_t kvNoiseTakeProfile(KvEffectRun &run, KvNoiseState &state) {
         state.prefix = static_cast<double *>(kvAlloc((half + 1) * sizeof(double)));
     }
     std::memcpy(state.profile, profile.power.data(), half * sizeof(float));
-    for (int32_t k = 0; k < half; k++)
-        state.inverse[k] = 1.0f / std::max(state.profile[k], 1e-30f);
+    state.inverseWidth = -1;
     state.half = half;
     return 0;
 }

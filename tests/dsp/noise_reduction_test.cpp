@@ -65,3 +65,76 @@ TEST_F(NoiseReduction, NoiseFallsByAboutTheReductionWhileAToneInItKeepsItsLevel)
         EXPECT_EQ(channel(doc, 0), signal);
     }
 }
+
+namespace {
+
+/* Voiced "speech": a gliding 120 Hz voice with 30 falling harmonics, in
+ * 250 ms syllables parted by 50 ms gaps. */
+std::vector<float> speech(int32_t count, int32_t rate) {
+    std::vector<float> samples(count);
+    double phase = 0;
+    for (int32_t i = 0; i < count; i++) {
+        double t = static_cast<double>(i) / rate;
+        phase += 2 * std::numbers::pi * (120 + 20 * std::sin(2 * std::numbers::pi * 3 * t)) / rate;
+        double syllable = std::fmod(t, 0.3);
+        double envelope =
+            syllable < 0.25 ? std::pow(std::sin(std::numbers::pi * syllable / 0.25), 2) : 0.0;
+        double voice = 0;
+        for (int32_t k = 1; k <= 30; k++)
+            voice += std::sin(k * phase) / k;
+        samples[i] = static_cast<float>(0.2 * envelope * voice);
+    }
+    return samples;
+}
+
+/* Noise of the colour asked for: white, or pink (-3 dB per octave, by
+ * Kellet's filter). */
+std::vector<float> colouredNoise(int32_t count, bool pink) {
+    std::vector<float> white = noise(count, 11, 1.0);
+    if (!pink) return white;
+    double b[7] = {};
+    for (float &sample : white) {
+        double w = sample;
+        b[0] = 0.99886 * b[0] + w * 0.0555179;
+        b[1] = 0.99332 * b[1] + w * 0.0750759;
+        b[2] = 0.96900 * b[2] + w * 0.1538520;
+        b[3] = 0.86650 * b[3] + w * 0.3104856;
+        b[4] = 0.55000 * b[4] + w * 0.5329522;
+        b[5] = -0.7616 * b[5] - w * 0.0168980;
+        sample = static_cast<float>(b[0] + b[1] + b[2] + b[3] + b[4] + b[5] + b[6] + w * 0.5362);
+        b[6] = w * 0.115926;
+    }
+    return white;
+}
+
+} // namespace
+
+TEST_F(NoiseReduction, SpeechInWhiteAndPinkNoiseAtTenDbKeepsItsLevelWhileThePausesFall) {
+    const int32_t rate = 44100, pause = 3 * rate / 2, talk = 3 * rate;
+    std::vector<float> voice(pause, 0.0f);
+    std::vector<float> words = speech(talk, rate);
+    voice.insert(voice.end(), words.begin(), words.end());
+    voice.resize(2 * pause + talk, 0.0f);
+    double speechLevel = rms(voice, pause, pause + talk);
+    for (bool pink : {false, true}) {
+        SCOPED_TRACE(pink ? "pink" : "white");
+        std::vector<float> hiss = colouredNoise(static_cast<int32_t>(voice.size()), pink);
+        double scale = speechLevel / std::pow(10.0, 0.5) / rms(hiss, 0, hiss.size());
+        for (float &sample : hiss)
+            sample = static_cast<float>(sample * scale);
+        std::vector<float> noisy = mix(voice, hiss);
+        int32_t doc = makeDocument(rate, noisy);
+        kvSetSelection(doc, 0, pause, -1);
+        ASSERT_EQ(kvTakeNoiseProfile(doc), 0);
+        kvSetSelection(doc, 0, 0, -1);
+        ASSERT_EQ(kvDoEdit(doc, KV_EDIT_NOISE_REDUCTION), 0);
+        std::vector<float> after = channel(doc, 0);
+        size_t lastPause = pause + talk + rate / 2;
+        double lowered = 20 * std::log10(rms(noisy, lastPause, noisy.size()) /
+                                         rms(after, lastPause, after.size()));
+        double speechChange = 20 * std::log10(rms(after, pause, pause + talk) / speechLevel);
+        EXPECT_GE(lowered, 15.0);
+        EXPECT_LT(std::fabs(speechChange), 1.0);
+        kvClose(doc);
+    }
+}
