@@ -68,6 +68,7 @@ struct KvNoiseState {
     float *profile;       /* size / 2 */
     float *inverse;       /* 1 / the profile averaged like the power, held finite */
     int32_t inverseWidth; /* the averaging width `inverse` was made for */
+    bool settled[2];      /* a hop has run: the gains have a value to move from */
     float *gain[2];       /* the gate's gain per bin, moving at attack and release */
     float *power[2];      /* each bin's power, averaged across bins and over hops */
     float *smooth;        /* size / 2 + 1 scratch */
@@ -144,7 +145,11 @@ void kvNoiseHop(void *context, KvFftEngine *engine, int32_t channel, int64_t, fl
         float squared = level * level, fourth = squared * squared;
         float wanted = level >= 1.0f ? 1.0f : std::max(floor, fourth * fourth);
         gain[k] += (wanted - gain[k]) * (wanted > gain[k] ? attack : release);
+        /* The first hop starts at its own decision, not from an open gate
+         * that would let the start of the range through at full level. */
+        if (!state.settled[channel]) gain[k] = wanted;
     }
+    state.settled[channel] = true;
     kvAverageAcross(gain, smooth, state.prefix, half, width);
     for (int32_t k = 0; k < half; k++) {
         float applied = hop->residue ? 1.0f - smooth[k] : smooth[k];
@@ -254,6 +259,7 @@ int32_t kvNoiseStart(KvEffectRun &run) {
     if (!state.profile && kvNoiseTakeProfile(run, state) != 0) return -1;
     state.rate = std::max(kvGetDocument(run.doc)->current->sampleRate, 1);
     for (int32_t c = 0; c < 2; c++) {
+        state.settled[c] = false;
         std::fill(state.gain[c], state.gain[c] + state.half, 1.0f);
         std::copy(state.profile, state.profile + state.half, state.power[c]);
     }

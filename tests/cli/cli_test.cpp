@@ -415,6 +415,17 @@ TEST_F(CliTest, TheEditorsWorkingFolderAndStoredSettingsAreLeftAlone) {
     EXPECT_EQ(left, std::vector<std::string>{"KORVEL"});
 }
 
+TEST_F(CliTest, LoudnessStepBringsTheFileToTheTargetGivenInTenths) {
+    std::string out = path("loud.wav");
+    ASSERT_EQ(cli({"apply", "loudness", "--target", "-200", input, "-o", out}).status, 0);
+    int32_t doc = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(doc, out.c_str()), 0);
+    KV_Loudness loudness{};
+    ASSERT_EQ(kvMeasureLoudness(doc, &loudness, sizeof loudness), 0);
+    EXPECT_NEAR(loudness.integratedLufs, -20.0, 0.1);
+    kvClose(doc);
+}
+
 TEST_F(CliTest, InfoReportsWhatTheEngineReads) {
     CliRun run = cli({"info", "--json", input});
     ASSERT_EQ(run.status, 0);
