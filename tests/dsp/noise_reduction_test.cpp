@@ -140,3 +140,23 @@ TEST_F(NoiseReduction, SpeechInWhiteAndPinkNoiseAtTenDbKeepsItsLevelWhileThePaus
         kvClose(doc);
     }
 }
+
+TEST_F(NoiseReduction, AWriteThatFailsMidEditLeavesTheDocumentAsItWasForBothNewEdits) {
+    std::vector<float> left = mix(sineWave(5 * 44100, 440, 44100, 0.3), noise(5 * 44100, 3, 0.05));
+    std::vector<float> right = noise(5 * 44100, 4, 0.05);
+    int32_t doc = makeDocument(44100, left, right);
+    kvSetSelection(doc, 0, 44100, -1);
+    ASSERT_EQ(kvTakeNoiseProfile(doc), 0);
+    for (int32_t edit : {KV_EDIT_LOUDNESS_NORMALIZE, KV_EDIT_NOISE_REDUCTION}) {
+        SCOPED_TRACE(edit);
+        int32_t states = kvGetNumUndo(doc);
+        kvSetSelection(doc, 0, 0, -1);
+        kvTestFileFault(KV_FAULT_WRITE, 1, -1);
+        EXPECT_EQ(kvDoEdit(doc, edit), -1);
+        kvTestFileFault(KV_FAULT_WRITE, 0, 0);
+        EXPECT_FALSE(shownTexts().empty());
+        EXPECT_EQ(kvGetNumUndo(doc), states);
+        EXPECT_EQ(channel(doc, 0), left);
+        EXPECT_EQ(channel(doc, 1), right);
+    }
+}
