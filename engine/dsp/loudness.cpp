@@ -373,7 +373,7 @@ static int32_t kvLoudnessMeasure(KvEffectRun &run, KvLoudnessState &state) {
     int32_t upper = std::max(current->selAnchor, current->selEnd);
     if (lower == upper) lower = 0, upper = current->length;
     KvLoudnessRange range{run.doc, kvEditMask(current), lower, upper - lower};
-    KV_Loudness measured;
+    KV_Loudness measured{};
     if (!preview) kvProgress("Measuring Loudness", 0);
     int32_t status = kvMeasureRange(range, !preview, true, &measured);
     state.integratedLufs = measured.integratedLufs;
