@@ -3,7 +3,8 @@
  *
  * The description is the engine's own (kvGetInfo, as the editor's File
  * Information shows it) taken apart into fields; peak and RMS are measured
- * over every sample of every channel, in dB against full scale.
+ * over every sample of every channel, in dB against full scale, and the
+ * loudness of the whole sound by the engine's EBU R128 meter.
  */
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_engine.h"
@@ -51,6 +52,22 @@ QJsonValue cliDecibels(double level) {
     return std::round(200 * std::log10(level)) / 10;
 }
 
+/* A loudness figure to one decimal; null when too quiet to measure. */
+QJsonValue cliLoudnessValue(double value) {
+    if (!std::isfinite(value)) return QJsonValue();
+    return std::round(10 * value) / 10;
+}
+
+void cliAddLoudness(int32_t doc, QJsonObject *info) {
+    KV_Loudness loudness{};
+    kvSetSelection(doc, 0, 0, -1);
+    if (kvMeasureLoudness(doc, &loudness, sizeof loudness) != 0) return;
+    (*info)["loudness_lufs"] = cliLoudnessValue(loudness.integratedLufs);
+    (*info)["loudness_range_lu"] = cliLoudnessValue(loudness.rangeLu);
+    (*info)["short_term_max_lufs"] = cliLoudnessValue(loudness.shortTermMaxLufs);
+    (*info)["true_peak_dbtp"] = cliLoudnessValue(loudness.truePeakDbtp);
+}
+
 /* The "Name: value" lines of the engine's description, tags by their names. */
 QJsonObject cliDescribe(int32_t doc, const QString &path) {
     std::vector<char> text(16384);
@@ -79,6 +96,7 @@ QJsonObject cliDescribe(int32_t doc, const QString &path) {
                      {"id3v2", QByteArray(text.data()).contains("ID3v2 Tag: Yes")},
                      {"tags", tags}};
     if (bitRate > 0) info["bitrate"] = bitRate;
+    cliAddLoudness(doc, &info);
     return info;
 }
 
@@ -98,6 +116,17 @@ void cliPrintInfo(const QJsonObject &info) {
                 .arg(info["samples"].toInt());
     text += "  peak:     " + cliLevelText(info["peak_db"]) + "\n";
     text += "  RMS:      " + cliLevelText(info["rms_db"]) + "\n";
+    auto figure = [&info](const char *field, const char *unit) {
+        QJsonValue value = info[field];
+        return value.isNull() ? QString("-inf %1").arg(unit)
+                              : QString("%1 %2").arg(value.toDouble(), 0, 'f', 1).arg(unit);
+    };
+    if (info.contains("loudness_lufs")) {
+        text += "  loudness: " + figure("loudness_lufs", "LUFS") + " integrated, range " +
+                figure("loudness_range_lu", "LU") + "\n";
+        text += "            short-term max " + figure("short_term_max_lufs", "LUFS") +
+                ", true peak " + figure("true_peak_dbtp", "dBTP") + "\n";
+    }
     QJsonObject tags = info["tags"].toObject();
     for (auto it = tags.begin(); it != tags.end(); ++it)
         text += QString("  %1: %2\n").arg(it.key(), -8).arg(it.value().toString());

@@ -27,6 +27,10 @@ constexpr CliOption option(const char *name, size_t offset, int32_t lowest, int3
 }
 
 #define CLI_AT(field) offsetof(KV_Params, field)
+#define CLI_REPAIR_AT(field) offsetof(KV_RepairParams, field)
+
+/* The noise profile's range, an option that is no field of the record. */
+constexpr size_t cliProfileOption = sizeof(KV_RepairParams);
 
 /* The highest frequency a document can hold (half of 96000 Hz). */
 constexpr int32_t cliHighestHz = 48000;
@@ -240,9 +244,35 @@ std::vector<CliEffect> cliBuildEffects() {
          .presetSize = 0,
          .options = {},
          .summary = "Convert to stereo"},
+        {.name = "loudness",
+         .kind = CliStepKind::Repair,
+         .edit = KV_EDIT_LOUDNESS_NORMALIZE,
+         .presetGroup = nullptr,
+         .presetOffset = 0,
+         .presetSize = 0,
+         .options = {option("target", CLI_REPAIR_AT(loudnessTarget), -700, -50,
+                            "integrated loudness, tenths of LUFS (-160: -16 LUFS)"),
+                     option("ceiling", CLI_REPAIR_AT(loudnessCeiling), -200, 0,
+                            "true-peak ceiling, tenths of dBTP (-10: -1 dBTP)")},
+         .summary = "Loudness Normalize (EBU R128) with a true-peak limiter"},
+        {.name = "denoise",
+         .kind = CliStepKind::Repair,
+         .edit = KV_EDIT_NOISE_REDUCTION,
+         .presetGroup = nullptr,
+         .presetOffset = 0,
+         .presetSize = 0,
+         .options = {option("profile", cliProfileOption, 0, INT32_MAX,
+                            "start,end in ms of noise alone (default: the first second)", 2),
+                     option("reduction", CLI_REPAIR_AT(noiseReductionDb), 0, 48, "dB"),
+                     option("sensitivity", CLI_REPAIR_AT(noiseSensitivity), 0, 24, "dB"),
+                     option("smoothing", CLI_REPAIR_AT(noiseSmoothing), 0, 16, "bins"),
+                     option("attack", CLI_REPAIR_AT(noiseAttackMs), 0, 500, "ms"),
+                     option("release", CLI_REPAIR_AT(noiseReleaseMs), 0, 2000, "ms")},
+         .summary = "Noise Reduction, the noise profile taken from --profile"},
     };
 }
 
+#undef CLI_REPAIR_AT
 #undef CLI_AT
 
 } // namespace
@@ -481,6 +511,43 @@ void cliApplyValues(const CliStep &step, KV_Params *params) {
         std::memcpy(record + option->offset, values.data(), values.size() * sizeof(int32_t));
 }
 
+/* Takes the noise profile from [startMs, endMs): empty or the problem. */
+QString cliTakeProfile(int32_t doc, int64_t startMs, int64_t endMs) {
+    int64_t rate = kvGetSampleRate(doc);
+    int64_t start = std::min<int64_t>(startMs * rate / 1000, kvGetLength(doc));
+    int64_t end = std::min<int64_t>(endMs * rate / 1000, kvGetLength(doc));
+    kvSetSelection(doc, static_cast<int32_t>(start), static_cast<int32_t>(end), -1);
+    if (kvTakeNoiseProfile(doc) == 0) return {};
+    return QString("no noise profile from %1-%2 ms: give --profile START,END over a longer "
+                   "stretch of noise alone")
+        .arg(startMs)
+        .arg(endMs);
+}
+
+/* Loudness Normalize and Noise Reduction: the stored repair record with the
+ * options given over it, handed to the engine for this step. */
+QString cliRunRepair(int32_t doc, const CliStep &step) {
+    static KV_RepairParams repair;
+    kvSetRepairParams(&repair, sizeof repair);
+    std::vector<int32_t> profile = {0, 1000};
+    char *record = reinterpret_cast<char *>(&repair);
+    for (const auto &[option, values] : step.values) {
+        if (option->offset == cliProfileOption)
+            profile = values;
+        else
+            std::memcpy(record + option->offset, values.data(), values.size() * sizeof(int32_t));
+    }
+    if (step.effect->edit == KV_EDIT_NOISE_REDUCTION) {
+        QString problem = cliTakeProfile(doc, profile[0], profile[1]);
+        if (!problem.isEmpty()) return problem;
+    }
+    QString problem = cliSelectRange(doc, step.range);
+    if (!problem.isEmpty()) return problem;
+    return kvDoEdit(doc, step.effect->edit) == 0
+               ? QString()
+               : QString("%1 did not run").arg(step.effect->summary);
+}
+
 } // namespace
 
 QString cliRunStep(int32_t doc, const CliStep &step, KV_Params *params, const KV_Params &stored) {
@@ -497,6 +564,8 @@ QString cliRunStep(int32_t doc, const CliStep &step, KV_Params *params, const KV
         return {};
     case CliStepKind::Normalize:
         return cliNormalize(doc, step, params) == 0 ? QString() : "Normalize did not run";
+    case CliStepKind::Repair:
+        return cliRunRepair(doc, step);
     case CliStepKind::PasteMix:
     case CliStepKind::Edit:
         break;

@@ -24,14 +24,15 @@
  * comma-separated values, or one value for all of them. */
 struct CliOption {
     const char *name; /* without the leading "--" */
-    size_t offset;    /* into KV_Params */
+    size_t offset;    /* into KV_Params (KV_RepairParams for a Repair step) */
     int32_t count;    /* fields given as one comma-separated list */
     int32_t lowest;
     int32_t highest;
     const char *help;
 };
 
-enum class CliStepKind { Edit, Normalize, PasteMix, SampleRate, Channels };
+/* Repair: an edit whose options are KV_RepairParams fields (loudness, noise). */
+enum class CliStepKind { Edit, Normalize, PasteMix, SampleRate, Channels, Repair };
 
 struct CliEffect {
     const char *name;

@@ -9,7 +9,9 @@
  * left, right from right, feedback left to right, low pass, high pass (both
  * in thousandths), left and right delay (ms), dry left, wet left, wet right,
  * dry right, bounce, gang. Reverb: three left/right level pairs, room size,
- * wall material, gang.
+ * wall material, gang. Loudness (KV_RepairParams): target in 0.1 LUFS,
+ * true-peak ceiling in 0.1 dBTP. Noise Reduction: reduction (dB),
+ * sensitivity (dB), smoothing (bins), attack and release (ms).
  */
 #include "app/dialogs/factory_presets.h"
 
@@ -43,6 +45,18 @@ const std::vector<MdlFactoryPreset> &mdlFactoryPresets(const QByteArray &group) 
              {"Small Room", {0, 0, -12, -12, -6, -6, 1, 1, 1}},
              {"Concert Hall", {0, 0, -9, -9, 0, 0, 4, 2, 1}},
              {"Cathedral", {0, 0, -6, -6, 3, 3, 5, 3, 1}},
+         }},
+        {"Loudness",
+         {
+             {"Podcast (-16 LUFS)", {-160, -10}},
+             {"Broadcast R128 (-23 LUFS)", {-230, -10}},
+             {"Streaming (-14 LUFS)", {-140, -10}},
+         }},
+        {"Noise Reduction",
+         {
+             {"Light Hiss", {12, 6, 3, 20, 150}},
+             {"Voice over Noise", {24, 6, 3, 20, 150}},
+             {"Strong Steady Noise", {36, 9, 5, 10, 300}},
          }},
     };
     static const std::vector<MdlFactoryPreset> none;

@@ -36,6 +36,8 @@ enum KvHelpTopic : int32_t {
     kvHelpRecord = 118,
     kvHelpUndoHistory = 119,
     kvHelpFileInfo = 120,
+    kvHelpLoudness = 130,
+    kvHelpNoiseReduction = 131,
 };
 
 #endif

@@ -218,11 +218,14 @@ void frmMain::createProcessMenu() {
     addAction(process, "mnuTnP", "&Time and Pitch...");
     process->addSeparator();
     addAction(process, "mnuReverse", "&Reverse...");
+    addAction(volume, "mnuLoudnessNormalize", "&Loudness Normalize...");
+    addAction(process, "mnuNoiseReduction", "&Noise Reduction...");
 }
 
 void frmMain::createOtherMenus() {
     QMenu *tools = addMenu(nullptr, "mnuTools", "&Tools");
     addAction(tools, "mnuOptions", "&Options...");
+    addAction(tools, "mnuLoudnessMeter", "&Loudness Analysis...");
     QMenu *window = addMenu(nullptr, "mnuWindow", "&Window");
     addAction(window, "mnuCascade", "&Cascade");
     addAction(window, "mnuTileH", "Tile &Horizontally");
@@ -321,7 +324,8 @@ void frmMain::InitMenu() {
 
     for (const char *name :
          {"mnuMute", "mnuVolume", "mnuMaximize", "mnuEQ", "mnuComp", "mnuFadeIn", "mnuFadeOut",
-          "mnuEchoSimple", "mnuEcho", "mnuReverb", "mnuFFTFilter", "mnuDistortion", "mnuTnP"})
+          "mnuEchoSimple", "mnuEcho", "mnuReverb", "mnuFFTFilter", "mnuDistortion", "mnuTnP",
+          "mnuLoudnessNormalize", "mnuNoiseReduction", "mnuLoudnessMeter"})
         setEnabledIfWired(name, sound);
     for (const char *name : {"mnuVol", "mnuEchoS", "mnuEQualization", "mnuDynamics"})
         action(name)->setEnabled(sound);

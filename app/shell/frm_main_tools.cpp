@@ -1,7 +1,8 @@
 /*
  * frm_main_tools.cpp - the document window's dynamics and tool commands:
- * compressor, distortion, tone generator and pitch/time, each through its
- * dialog and one engine edit.
+ * compressor, distortion, tone generator, pitch/time, loudness normalize
+ * and noise reduction, each through its dialog and one engine edit; and the
+ * loudness analysis window.
  *
  * The pitch dialog is shown without an owner, as its own top-level window;
  * the others are owned by the frame like every other effect dialog.
@@ -9,7 +10,10 @@
 #include "app/dialogs/frm_compressor.h"
 #include "app/dialogs/frm_distortion.h"
 #include "app/dialogs/frm_generate.h"
+#include "app/dialogs/frm_loudness.h"
+#include "app/dialogs/frm_noise.h"
 #include "app/dialogs/frm_pitch.h"
+#include "app/dialogs/repair_store.h"
 #include "app/shell/frm_main.h"
 #include "app/shell/frm_mdi.h"
 
@@ -37,4 +41,15 @@ void frmMain::wireToolEffects() {
     effect("mnuToneGenerator", 16,
            [this] { return confirmed<frmGenerate>(frame, frame->params()); });
     effect("mnuTnP", 17, [this] { return confirmed<frmPitch>(nullptr, frame->params()); });
+    effect("mnuLoudnessNormalize", KV_EDIT_LOUDNESS_NORMALIZE, [this] {
+        return confirmed<frmLoudnessNormalize>(frame, frame->params(), mdlRepairParams());
+    });
+    effect("mnuNoiseReduction", KV_EDIT_NOISE_REDUCTION, [this] {
+        return confirmed<frmNoiseReduction>(frame, frame->params(), mdlRepairParams());
+    });
+    wire("mnuLoudnessMeter", [this] {
+        kvStop();
+        frmLoudnessMeter meter(frame, ID);
+        meter.exec();
+    });
 }

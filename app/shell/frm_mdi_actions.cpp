@@ -9,6 +9,7 @@
  */
 #include "app/dialogs/frm_options.h"
 #include "app/dialogs/frm_record.h"
+#include "app/dialogs/repair_store.h"
 #include "app/shell/frm_about.h"
 #include "app/shell/frm_main.h"
 #include "app/shell/frm_mdi.h"
@@ -121,6 +122,7 @@ bool frmMDI::startEngine() {
     if (engineRunning) return true;
     engineRunning = kvInit(this, kvOptions, sizeof *kvOptions, kvParams, sizeof *kvParams, nullptr,
                            mdlProgress, reinterpret_cast<void *>(&mdlIdle)) == 0;
+    if (engineRunning) kvSetRepairParams(mdlRepairParams(), sizeof(KV_RepairParams));
     return engineRunning;
 }
 

@@ -101,6 +101,7 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
     kvClampParams(params);
     kvClampOptions(options);
     kvClampLimits(&kvEngine.limits);
+    kvRestoreRepairParams();
     kvResetDocuments();
     kvForgetClips();
     kvPrepareWorkFolder();
@@ -130,6 +131,7 @@ extern "C" KV_API int32_t kvCleanUp(void) {
     kvSetReg("Settings", "Parameters", kvEngine.params, 344);
     kvSetReg("Settings", "Options", kvEngine.options, 144);
     kvSetReg("Settings", "Limits", &kvEngine.limits, sizeof(KV_Limits));
+    kvStoreRepairParams();
     return 0;
 }
 

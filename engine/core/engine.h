@@ -16,6 +16,10 @@ struct KV_Engine {
     KV_Options *options = nullptr;
     KV_Params *params = nullptr;
     KV_Limits limits{}; /* the engine's own record: the program asks for a copy */
+    /* The loudness and noise parameters: the program's record once it hands
+     * one over (kvSetRepairParams), the engine's own defaults until then. */
+    KV_RepairParams ownRepair{};
+    KV_RepairParams *repair = &ownRepair;
     KvWindow messageWindow = nullptr;
     KvProgressCallback progressCallback = nullptr;
     std::string workFolder;    /* no trailing slash */
@@ -34,6 +38,14 @@ extern KV_Engine kvEngine;
 void kvClampParams(KV_Params *params);
 void kvClampOptions(KV_Options *options);
 void kvClampLimits(KV_Limits *limits);
+void kvClampRepairParams(KV_RepairParams *params);
+
+/* The loudness and noise parameters a first run starts with. */
+KV_RepairParams kvDefaultRepairParams();
+/* Makes the engine's own repair record the defaults overlaid by the stored
+ * copy (kvInit), resp. stores the record in use (kvCleanUp). */
+void kvRestoreRepairParams();
+void kvStoreRepairParams();
 
 /* Builds "<workFolder>/<name>". */
 std::string kvWorkPath(const char *name);

@@ -324,7 +324,7 @@ KV_API int32_t kvInsertSilence(int32_t doc);
 
 /* ---- Effects ---- */
 
-/* Runs edit `edit` (1..17) over the selection (the whole sound when nothing
+/* Runs edit `edit` (1..19) over the selection (the whole sound when nothing
  * is selected) as one undo step: 0, or -1 for a bad document, an edit that
  * cannot run (Paste Mix with nothing copied leaves even the selection as it
  * was), or a cancel (the document is then as it was). */
@@ -336,6 +336,60 @@ KV_API int32_t kvScanMax(int32_t doc);
  * applies them, a gain of 2^(dB/6)) that brings no sample past full scale;
  * negative for a sound above it, 0 for silence or no document. */
 KV_API int32_t kvScanNormalizeDb(int32_t doc);
+
+/* ---- Loudness and noise ---- */
+
+/* The edits after the first 17, for kvDoEdit and kvPreviewStart. */
+#define KV_EDIT_LOUDNESS_NORMALIZE 18
+#define KV_EDIT_NOISE_REDUCTION 19
+
+/* Parameters of the loudness and noise edits: 16 int32 fields, 64 bytes,
+ * stored as "Settings"/"Repair". A record of its own, so KV_Params keeps its
+ * stored layout. */
+typedef struct KV_RepairParams {
+    int32_t loudnessTarget;   /* integrated loudness to reach, 0.1 LUFS: -700..-50 */
+    int32_t loudnessCeiling;  /* true-peak ceiling, 0.1 dBTP: -200..0 */
+    int32_t noiseReductionDb; /* how far gated bins are lowered: 0..48 */
+    int32_t noiseSensitivity; /* dB above the profile a bin must rise to pass: 0..24 */
+    int32_t noiseSmoothing;   /* bins either side the gate averages over: 0..16 */
+    int32_t noiseAttackMs;    /* how fast the gate opens: 0..500 */
+    int32_t noiseReleaseMs;   /* how fast it closes: 0..2000 */
+    int32_t noiseResidue;     /* 1: a preview plays what is taken away */
+    int32_t reserved[8];
+} KV_RepairParams;
+
+/* Loudness of a range (ITU-R BS.1770 / EBU R128). A value too quiet to
+ * measure (below the absolute gate, or digital silence) is -HUGE_VAL. */
+typedef struct KV_Loudness {
+    double integratedLufs;
+    double rangeLu;
+    double shortTermMaxLufs;
+    double momentaryMaxLufs;
+    double truePeakDbtp;
+    double samplePeakDbfs;
+} KV_Loudness;
+
+#ifdef __cplusplus
+static_assert(sizeof(KV_RepairParams) == 64, "KV_RepairParams is a stored 64-byte record");
+static_assert(sizeof(KV_Loudness) == 48, "KV_Loudness is a 48-byte record");
+#endif
+
+/* After kvInit: from now on the engine reads and writes the loudness and noise
+ * parameters in *params (the program's record, live for the run): a stored copy
+ * replaces its contents first, each field is held to its range, and
+ * kvCleanUp stores it. Until then the engine uses its own defaults. 0, or -1
+ * when size is not 64 or params is null (nothing changes). */
+KV_API int32_t kvSetRepairParams(KV_RepairParams *params, int32_t size);
+/* Measures the selection's edited channels (the whole sound when nothing is
+ * selected) into *result, with progress and Cancel: 0, or -1 for no
+ * document, a bad size (48) or a cancel (nothing written). */
+KV_API int32_t kvMeasureLoudness(int32_t doc, KV_Loudness *result, int32_t size);
+/* Takes the noise profile for Noise Reduction from the selection (noise
+ * only, at least one FFT frame long), kept with the document until it
+ * closes: 0, or -1 after the message when the selection is too short. */
+KV_API int32_t kvTakeNoiseProfile(int32_t doc);
+/* 1 when the document has a noise profile, 0 when not, -1 for no document. */
+KV_API int32_t kvHasNoiseProfile(int32_t doc);
 
 /* ---- Pitch size and conversions ---- */
 

@@ -104,6 +104,10 @@ extern KV_Document *kvDocuments[KV_MAX_DOCUMENTS];
 /* The document of a handle, or null for a handle outside 0..255 or an empty slot. */
 KV_Document *kvGetDocument(int32_t doc);
 
+/* Called by kvClose before the document goes, for a module above that keeps
+ * something per document (null: none). */
+extern void (*kvDocumentClosing)(int32_t doc);
+
 /* ---- Data files ---- */
 
 /* Closes every data file and empties the table (clean-up, no audio thread

@@ -80,9 +80,12 @@ extern "C" KV_API int32_t kvNew(int32_t doc, int32_t channels, int32_t bits, int
     return 0;
 }
 
+void (*kvDocumentClosing)(int32_t doc) = nullptr;
+
 extern "C" KV_API int32_t kvClose(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
+    if (kvDocumentClosing) kvDocumentClosing(doc);
     kvReleaseDocumentAudio(doc);
     kvViewDetach(doc);
     kvDiscardHistory(doc);

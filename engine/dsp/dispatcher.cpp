@@ -20,6 +20,8 @@
 #include "engine/dsp/equalizer.h"
 #include "engine/dsp/fft_filter.h"
 #include "engine/dsp/gain.h"
+#include "engine/dsp/loudness.h"
+#include "engine/dsp/noise_reduction.h"
 #include "engine/dsp/pitch.h"
 #include "engine/dsp/reverb.h"
 #include "engine/dsp/tone.h"
@@ -101,6 +103,10 @@ const KvEditOps kvEditTable[KV_EDIT_COUNT] = {
     {"Tone Generator", false, nullptr, kvToneStart, nullptr, kvToneBlock, nullptr, kvTonePreview},
     {"Pitch/Time Scaling", true, nullptr, kvPitchStart, kvPitchFinish, kvPitchBlock, kvPitchDrain,
      kvPitchPreview},
+    {"Loudness Normalize", true, kvLoudnessPrepare, kvLoudnessStart, kvLoudnessFinish,
+     kvLoudnessBlock, kvLoudnessDrain, nullptr, kvLoudnessPreview},
+    {"Noise Reduction", true, nullptr, kvNoiseStart, kvNoiseFinish, kvNoiseBlock, kvNoiseDrain,
+     kvNoisePreview},
 };
 
 double kvDbToGain(double db) {
@@ -114,9 +120,11 @@ KvEffectRun *kvEffectStart(int32_t doc, int32_t edit, KvRunKind kind) {
     run->doc = doc;
     run->ops = edit >= 0 && edit < KV_EDIT_COUNT ? &kvEditTable[edit] : nullptr;
     run->params = kvEngine.params;
+    run->repair = kvEngine.repair;
     if (kind == KV_RUN_PREVIEW) {
         kvEffectTakeParams(run, kvEngine.params);
         run->params = &run->snapshot;
+        run->repair = &run->repairSnapshot;
     }
     if (run->ops && run->ops->start && run->ops->start(*run) != 0) {
         kvEffectFinish(run);
@@ -136,16 +144,22 @@ void kvEffectFinish(KvEffectRun *run) {
     kvFree(run);
 }
 
-void kvEffectTakeParams(KvEffectRun *run, const KV_Params *shared) {
-    static_assert(sizeof(KV_Params) % sizeof(int32_t) == 0 && alignof(KV_Params) == 4,
+/* Copies a record of aligned int32 fields one atomic load per field. */
+template <typename Record> static void kvLoadFields(const Record *from, Record *to) {
+    static_assert(sizeof(Record) % sizeof(int32_t) == 0 && alignof(Record) == 4,
                   "the record is a row of aligned int32 fields");
-    if (!shared) return;
     /* The program stores each field with an atomic store of its own; the
      * load only reads, whatever the const of the record. */
-    auto *from = reinterpret_cast<int32_t *>(const_cast<KV_Params *>(shared));
-    auto *to = reinterpret_cast<int32_t *>(&run->snapshot);
-    for (size_t i = 0; i < sizeof(KV_Params) / sizeof(int32_t); i++)
-        to[i] = std::atomic_ref<int32_t>(from[i]).load(std::memory_order_relaxed);
+    auto *source = reinterpret_cast<int32_t *>(const_cast<Record *>(from));
+    auto *target = reinterpret_cast<int32_t *>(to);
+    for (size_t i = 0; i < sizeof(Record) / sizeof(int32_t); i++)
+        target[i] = std::atomic_ref<int32_t>(source[i]).load(std::memory_order_relaxed);
+}
+
+void kvEffectTakeParams(KvEffectRun *run, const KV_Params *shared) {
+    if (!shared) return;
+    kvLoadFields(shared, &run->snapshot);
+    kvLoadFields(kvEngine.repair, &run->repairSnapshot);
 }
 
 void *kvRunStateOf(KvEffectRun &run, int32_t size) {

@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#define KV_EDIT_COUNT 18
+#define KV_EDIT_COUNT 20
 
 /* Where a block step stands in the edit. */
 struct KvBlockStep {
@@ -44,6 +44,9 @@ struct KvEffectRun {
     const KV_Params *params;
     void *state; /* the effect's own record (kvRunState), freed at finish */
     KV_Params snapshot;
+    /* The loudness and noise parameters, read the same way as `params`. */
+    const KV_RepairParams *repair;
+    KV_RepairParams repairSnapshot;
     float blockA[4096];
     float blockB[12288];
 };
@@ -94,10 +97,10 @@ void kvEffectPrepare(KvEffectRun *run);
 /* Frees the run and all it holds; null is accepted. */
 void kvEffectFinish(KvEffectRun *run);
 
-/* Copies the shared parameter record into a preview run's snapshot, one
- * atomic load per field: every field is an aligned int32, so none is ever
- * seen half written, and the effect reads one value of each field for the
- * whole buffer. */
+/* Copies the shared parameter record (and the engine's repair record) into
+ * a preview run's snapshots, one atomic load per field: every field is an
+ * aligned int32, so none is ever seen half written, and the effect reads one
+ * value of each field for the whole buffer. */
 void kvEffectTakeParams(KvEffectRun *run, const KV_Params *shared);
 
 /* The effect's own record of type T in the run: made, zeroed, by the first
@@ -114,6 +117,11 @@ template <typename T> T &kvRunState(KvEffectRun &run) {
  * Edits with delayed output (FFT) produce fewer samples than count at
  * first; a call with count 0 drains that delayed output into the buffers
  * (room for 4096 samples each), and returns 0 once it is all out. */
+/* True for a preview run, false for a kvDoEdit one. */
+inline bool kvIsPreviewRun(const KvEffectRun &run) {
+    return run.params == &run.snapshot;
+}
+
 int32_t kvPreviewProcess(KvEffectRun *run, float *left, float *right, int32_t count,
                          int32_t rangeLength, int32_t position);
 

@@ -415,6 +415,17 @@ TEST_F(CliTest, TheEditorsWorkingFolderAndStoredSettingsAreLeftAlone) {
     EXPECT_EQ(left, std::vector<std::string>{"KORVEL"});
 }
 
+TEST_F(CliTest, LoudnessStepBringsTheFileToTheTargetGivenInTenths) {
+    std::string out = path("loud.wav");
+    ASSERT_EQ(cli({"apply", "loudness", "--target", "-200", input, "-o", out}).status, 0);
+    int32_t doc = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(doc, out.c_str()), 0);
+    KV_Loudness loudness{};
+    ASSERT_EQ(kvMeasureLoudness(doc, &loudness, sizeof loudness), 0);
+    EXPECT_NEAR(loudness.integratedLufs, -20.0, 0.1);
+    kvClose(doc);
+}
+
 TEST_F(CliTest, InfoReportsWhatTheEngineReads) {
     CliRun run = cli({"info", "--json", input});
     ASSERT_EQ(run.status, 0);
@@ -425,6 +436,11 @@ TEST_F(CliTest, InfoReportsWhatTheEngineReads) {
           "\"channels\": " + std::to_string(kvGetChannels(doc)),
           "\"samples\": " + std::to_string(kvGetLength(doc)), std::string("\"format\": \"wav16\"")})
         EXPECT_NE(run.out.find(field), std::string::npos) << field << "\n" << run.out;
+    KV_Loudness loudness{};
+    ASSERT_EQ(kvMeasureLoudness(doc, &loudness, sizeof loudness), 0);
+    size_t at = run.out.find("\"loudness_lufs\": ");
+    ASSERT_NE(at, std::string::npos) << run.out;
+    EXPECT_NEAR(std::stod(run.out.substr(at + 17)), loudness.integratedLufs, 0.05);
     kvClose(doc);
 }
 

@@ -234,3 +234,29 @@ TEST_F(StoredRecordCheck, EveryEffectRunsToItsEndOnAMendedExtremeRecord) {
         stopEngine();
     }
 }
+
+TEST_F(StoredRecordCheck, LoudnessAndNoiseEditsRunOnAMendedExtremeRepairRecord) {
+    std::vector<float> wave(16000);
+    for (size_t i = 0; i < wave.size(); i++)
+        wave[i] = static_cast<float>(0.5 * std::sin(i * 0.07) + 0.05 * std::sin(i * 1.3));
+    for (const KvExtremes &extreme : kExtremes) {
+        SCOPED_TRACE(extreme.name);
+        KV_RepairParams stored = kvFilled<KV_RepairParams>(extreme.value), repair{};
+        ASSERT_EQ(kvSetReg("Settings", "Repair", &stored, sizeof stored), 0);
+        ASSERT_EQ(startEngine(), 0);
+        ASSERT_EQ(kvSetRepairParams(&repair, sizeof repair), 0);
+        int32_t doc = makeDocument(4000, wave);
+        kvSetSelection(doc, 0, 16000, -1);
+        ASSERT_EQ(kvTakeNoiseProfile(doc), 0);
+        for (int32_t edit : {KV_EDIT_LOUDNESS_NORMALIZE, KV_EDIT_NOISE_REDUCTION}) {
+            SCOPED_TRACE(edit);
+            kvSetSelection(doc, 1000, 15000, -1);
+            EXPECT_EQ(kvDoEdit(doc, edit), 0);
+            for (float sample : channel(doc, 0))
+                ASSERT_TRUE(std::isfinite(sample) && std::fabs(sample) <= 1.0f);
+        }
+        EXPECT_TRUE(kvTestTakeShownBoxes().empty());
+        kvClose(doc);
+        stopEngine();
+    }
+}

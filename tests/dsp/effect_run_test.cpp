@@ -95,6 +95,11 @@ TEST_P(SeparateRuns, APreviewBesideAnEditOfTheSameEffectChangesNeither) {
                                      noise(frames, 2, 0.4));
     int32_t edited = makeDocument(rate, noise(range, 3, 0.5),
                                   mix(sineWave(range, 1250, rate), noise(range, 4, 0.2)));
+    for (int32_t doc : {previewed, edited}) {
+        kvSetSelection(doc, 0, 2 * 4096, -1);
+        ASSERT_EQ(kvTakeNoiseProfile(doc), 0); /* for Noise Reduction */
+        kvSetSelection(doc, 0, 0, -1);
+    }
 
     PreviewFeed preview(previewed, edit);
     while (preview.step()) {
@@ -124,6 +129,9 @@ static std::string editName(const ::testing::TestParamInfo<int32_t> &info) {
     return "Edit" + std::to_string(info.param);
 }
 
-/* Equalizer, Compressor, Echo, Reverb, Simple Echo, FFT Filter, Pitch. */
-INSTANTIATE_TEST_SUITE_P(StatefulEffects, SeparateRuns, ::testing::Values(6, 9, 11, 12, 13, 15, 17),
+/* Equalizer, Compressor, Echo, Reverb, Simple Echo, FFT Filter, Pitch,
+ * Loudness Normalize, Noise Reduction. */
+INSTANTIATE_TEST_SUITE_P(StatefulEffects, SeparateRuns,
+                         ::testing::Values(6, 9, 11, 12, 13, 15, 17, KV_EDIT_LOUDNESS_NORMALIZE,
+                                           KV_EDIT_NOISE_REDUCTION),
                          editName);

@@ -1,0 +1,441 @@
+/*
+ * loudness.cpp - loudness measurement and the Loudness Normalize edit.
+ *
+ * The measurement is libebur128's (the reference implementation of
+ * BS.1770), fed 100 ms at a time so that the momentary and short-term
+ * maxima are read at the rate EBU R128 defines them. Normalize measures the
+ * range's integrated loudness once, when its run starts, and applies the one
+ * gain that reaches the target. Where that gain would lift the true peak over
+ * the ceiling, a look-ahead limiter turns the gain down just there: the
+ * gain each sample needs is found from a 4x interpolated peak, held as its
+ * minimum over the look-ahead, let back up through a release, and averaged
+ * over the look-ahead, so the gain reaches its low before the peak and
+ * never moves faster than the look-ahead allows. Both channels share one
+ * gain so the stereo image stays put. The output lags the input by the
+ * look-ahead; the dispatcher's drain releases the tail.
+ */
+#include "engine/dsp/loudness.h"
+#include "engine/core/engine.h"
+#include "engine/core/services.h"
+#include "engine/document/document.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <ebur128.h>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kRing = 2048; /* > the look-ahead plus the interpolator's span */
+constexpr int32_t kMask = kRing - 1;
+constexpr int32_t kHalfTaps = 8; /* the interpolator reaches this far either side */
+constexpr int32_t kPhases = 4;   /* the true peak is read at four times the rate */
+constexpr double kLookAheadSeconds = 0.005;
+constexpr double kReleaseSeconds = 0.05;
+/* The interpolator is shorter than a meter's, so it may read a little low. */
+constexpr double kCeilingMarginDb = 0.2;
+/* Where the limiter works it lowers the loudness; the gain is raised by
+ * what a trial run falls short, at most this many times, until it is off by
+ * less than kCloseEnoughLu. */
+constexpr int32_t kCorrections = 3;
+constexpr double kCloseEnoughLu = 0.02;
+
+/* Windowed-sinc taps giving x at m + q/4 from x[m - 7 .. m + 8]. */
+struct KvInterpolator {
+    float taps[kPhases - 1][2 * kHalfTaps];
+    float reach = 1.0f; /* the most any phase can make of samples within ±1 */
+    KvInterpolator() {
+        for (int32_t q = 1; q < kPhases; q++)
+            for (int32_t t = 0; t < 2 * kHalfTaps; t++) {
+                double at = static_cast<double>(q) / kPhases - (t - kHalfTaps + 1);
+                double sinc = std::sin(M_PI * at) / (M_PI * at);
+                double window = 0.5 + 0.5 * std::cos(M_PI * at / kHalfTaps);
+                taps[q - 1][t] = static_cast<float>(sinc * window);
+            }
+        for (const auto &phase : taps) {
+            float sum = 0;
+            for (float tap : phase)
+                sum += std::fabs(tap);
+            reach = std::max(reach, sum);
+        }
+    }
+};
+
+const KvInterpolator &kvInterpolator() {
+    static const KvInterpolator interpolator;
+    return interpolator;
+}
+
+struct KvLimiter {
+    int32_t lookAhead;    /* L, in frames */
+    double release;       /* share of the way back to the needed gain per frame */
+    float gain;           /* the loudness gain */
+    float ceiling;        /* the largest true peak let through, linear */
+    int64_t taken;        /* frames in */
+    int64_t given;        /* frames out */
+    float x[2][kRing];    /* input after the loudness gain */
+    float need[kRing];    /* the gain each frame's peak needs */
+    int64_t minAt[kRing]; /* frames whose need may still be the window's minimum */
+    int64_t minHead, minTail;
+    float recent[kRing]; /* the released gain of recent frames */
+    double recentSum;    /* of the last L of them */
+    float envelope;
+    bool engaged;     /* the gain has been turned down somewhere */
+    int64_t lastLoud; /* the last frame whose size the interpolator could lift
+                         over the ceiling */
+};
+
+struct KvLoudnessState {
+    KvLimiter limiter;
+    bool measured;
+    double integratedLufs;
+    double correctionDb; /* what the limiter takes off the loudness, given back */
+    int32_t channelMask; /* the document channels the limiter's streams are */
+    float in[2][KV_BLOCK_FRAMES];
+    float out[2][KV_BLOCK_FRAMES];
+    int32_t outCount;
+    float tail[2][kRing];
+    int32_t tailCount; /* -1 until the first drain makes the tail */
+    int32_t tailGiven[2];
+};
+
+float kvTruePeakAt(const float *x, int64_t m) {
+    const KvInterpolator &filter = kvInterpolator();
+    float peak = std::fabs(x[m & kMask]);
+    for (const auto &taps : filter.taps) {
+        float sum = 0;
+        for (int32_t t = 0; t < 2 * kHalfTaps; t++)
+            sum += taps[t] * x[(m - kHalfTaps + 1 + t) & kMask];
+        peak = std::max(peak, std::fabs(sum));
+    }
+    return peak;
+}
+
+void kvLimiterReset(KvLimiter &limiter, int32_t rate) {
+    std::memset(&limiter, 0, sizeof limiter);
+    limiter.lookAhead = std::clamp(static_cast<int32_t>(std::lround(kLookAheadSeconds * rate)), 1,
+                                   kRing - 4 * kHalfTaps);
+    limiter.release = 1.0 - std::exp(-1.0 / (kReleaseSeconds * rate));
+    std::fill(std::begin(limiter.recent), std::end(limiter.recent), 1.0f);
+    limiter.recentSum = limiter.lookAhead;
+    limiter.envelope = 1.0f;
+    limiter.lastLoud = -kRing;
+    limiter.gain = 1.0f;
+    limiter.ceiling = 1.0f;
+}
+
+/* The least need over the last L + 2 frames, m included: long enough that
+ * both ends of every interpolated stretch are covered. */
+float kvHeldNeed(KvLimiter &limiter, int64_t m, float need) {
+    while (limiter.minTail > limiter.minHead &&
+           limiter.need[limiter.minAt[(limiter.minTail - 1) & kMask] & kMask] >= need)
+        limiter.minTail--;
+    limiter.need[m & kMask] = need;
+    limiter.minAt[limiter.minTail++ & kMask] = m;
+    if (limiter.minAt[limiter.minHead & kMask] <= m - (limiter.lookAhead + 2)) limiter.minHead++;
+    return limiter.need[limiter.minAt[limiter.minHead & kMask] & kMask];
+}
+
+/* Takes one frame of `streams` samples; true when a frame came out. */
+bool kvLimiterPush(KvLimiter &limiter, int32_t streams, const float *frame, float *outFrame) {
+    int64_t k = limiter.taken++;
+    /* Below ceiling / reach no interpolated value can pass the ceiling, so
+     * the interpolator runs only near a frame that big. */
+    float loud = limiter.ceiling / kvInterpolator().reach;
+    for (int32_t s = 0; s < streams; s++) {
+        float x = frame[s] * limiter.gain;
+        limiter.x[s][k & kMask] = x;
+        if (std::fabs(x) >= loud) limiter.lastLoud = k;
+    }
+    int64_t m = k - kHalfTaps;
+    if (m < 0) return false;
+    float peak = 0;
+    if (limiter.lastLoud >= m - kHalfTaps + 1)
+        for (int32_t s = 0; s < streams; s++)
+            peak = std::max(peak, kvTruePeakAt(limiter.x[s], m));
+    float held = kvHeldNeed(limiter, m, peak > limiter.ceiling ? limiter.ceiling / peak : 1.0f);
+    limiter.engaged |= held < 1.0f;
+    float released =
+        static_cast<float>(limiter.envelope + (held - limiter.envelope) * limiter.release);
+    limiter.envelope = std::min(held, released);
+    limiter.recentSum += limiter.envelope - limiter.recent[(m - limiter.lookAhead) & kMask];
+    limiter.recent[m & kMask] = limiter.envelope;
+    int64_t j = m - limiter.lookAhead;
+    if (j < 0) return false;
+    float gain = static_cast<float>(limiter.recentSum / limiter.lookAhead);
+    for (int32_t s = 0; s < streams; s++)
+        outFrame[s] = limiter.x[s][j & kMask] * gain;
+    limiter.given++;
+    return true;
+}
+
+/* The document channels of a mask, in order; their count. */
+int32_t kvStreamsOf(int32_t mask, int32_t *channels) {
+    int32_t n = 0;
+    for (int32_t c = 0; c < 2; c++)
+        if (mask & (1 << c)) channels[n++] = c;
+    return n;
+}
+
+int32_t kvEditMask(const KV_State *state) {
+    if (state->editChannel == 0 || state->editChannel == 1) return 1 << state->editChannel;
+    return state->channels == 2 ? 3 : 1;
+}
+
+double kvDecibels(double level) {
+    return level > 0 ? 20.0 * std::log10(level) : -HUGE_VAL;
+}
+
+/* Runs frames through the limiter: in[s] to out[s]; the frames given. */
+int32_t kvLimitFrames(KvLimiter &limiter, int32_t streams, float *const *in, float *const *out,
+                      int32_t count) {
+    int32_t produced = 0;
+    float frame[2] = {}, result[2] = {};
+    for (int32_t f = 0; f < count; f++) {
+        for (int32_t s = 0; s < streams; s++)
+            frame[s] = in[s] ? in[s][f] : 0.0f;
+        if (!kvLimiterPush(limiter, streams, frame, result)) continue;
+        for (int32_t s = 0; s < streams; s++)
+            out[s][produced] = result[s];
+        produced++;
+    }
+    return produced;
+}
+
+/* Feeds silence until every frame taken has come out, into out[s] (room
+ * for kRing frames): the frames given. */
+int32_t kvFlushLimiter(KvLimiter &limiter, int32_t streams, float *const *out) {
+    int64_t wanted = limiter.taken;
+    float silence[2] = {}, result[2] = {};
+    int32_t produced = 0;
+    while (limiter.given < wanted) {
+        if (!kvLimiterPush(limiter, streams, silence, result)) continue;
+        for (int32_t s = 0; s < streams; s++)
+            out[s][produced] = result[s];
+        produced++;
+    }
+    return produced;
+}
+
+/* The tail still held, made once, at the first drain. */
+void kvMakeTail(KvLoudnessState &state) {
+    if (state.tailCount >= 0) return;
+    int32_t channels[2];
+    int32_t streams = kvStreamsOf(state.channelMask, channels);
+    float *out[2] = {state.tail[0], state.tail[1]};
+    state.tailCount = kvFlushLimiter(state.limiter, streams, out);
+}
+
+void kvInterleave(float *const *planes, int32_t streams, int32_t count, float *interleaved) {
+    for (int32_t s = 0; s < streams; s++)
+        for (int32_t f = 0; f < count; f++)
+            interleaved[static_cast<size_t>(f) * streams + s] = planes[s][f];
+}
+
+int32_t kvStreamOf(const KvLoudnessState &state, int32_t channel) {
+    return channel == 1 && (state.channelMask & 1) ? 1 : 0;
+}
+
+} // namespace
+
+/* Measures the range, or with a limiter what the limiter makes of it. */
+static int32_t kvMeterRange(const KvLoudnessRange &range, bool withProgress, bool integratedOnly,
+                            KvLimiter *through, KV_Loudness *result) {
+    const KV_Document *document = kvGetDocument(range.doc);
+    int32_t channels[2];
+    int32_t streams = kvStreamsOf(range.channelMask, channels);
+    int32_t rate = std::max(document->current->sampleRate, 1);
+    int mode = EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK;
+    if (!integratedOnly)
+        mode |= EBUR128_MODE_LRA | EBUR128_MODE_S | EBUR128_MODE_M | EBUR128_MODE_TRUE_PEAK;
+    ebur128_state *meter = ebur128_init(streams, rate, mode);
+    if (!meter) return kvError(0, "Can't measure loudness at %d Hz: the meter cannot start.", rate);
+    int32_t chunk = std::max(rate / 10, 1);
+    std::vector<float> planar(2 * static_cast<size_t>(chunk));
+    std::vector<float> interleaved(std::max<size_t>(planar.size(), 2 * kRing));
+    KV_Loudness measured{-HUGE_VAL, 0, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    bool cancelled = false;
+    for (int32_t at = 0; at < range.length && !cancelled; at += chunk) {
+        int32_t count = std::min(chunk, range.length - at);
+        float *in[2] = {planar.data(), planar.data() + chunk};
+        for (int32_t s = 0; s < streams; s++)
+            kvReadSamples(range.doc, channels[s], -1, in[s], range.lower + at, count);
+        if (through) count = kvLimitFrames(*through, streams, in, in, count);
+        kvInterleave(in, streams, count, interleaved.data());
+        ebur128_add_frames_float(meter, interleaved.data(), count);
+        double value;
+        if (!integratedOnly && ebur128_loudness_momentary(meter, &value) == EBUR128_SUCCESS)
+            measured.momentaryMaxLufs = std::max(measured.momentaryMaxLufs, value);
+        if (!integratedOnly && ebur128_loudness_shortterm(meter, &value) == EBUR128_SUCCESS)
+            measured.shortTermMaxLufs = std::max(measured.shortTermMaxLufs, value);
+        /* Once a second of sound: often enough for Cancel, as it is measured
+         * hundreds of times faster than it plays. */
+        if (withProgress && at % (10 * chunk) == 0) {
+            kvProgress(nullptr,
+                       static_cast<int32_t>(static_cast<int64_t>(at) * 100 / range.length));
+            cancelled = kvCancelRequested();
+        }
+    }
+    if (through && !cancelled) {
+        std::vector<float> tail(2 * kRing);
+        float *out[2] = {tail.data(), tail.data() + kRing};
+        int32_t count = kvFlushLimiter(*through, streams, out);
+        kvInterleave(out, streams, count, interleaved.data());
+        ebur128_add_frames_float(meter, interleaved.data(), count);
+    }
+    ebur128_loudness_global(meter, &measured.integratedLufs);
+    double truePeak = 0, samplePeak = 0, value;
+    for (int32_t s = 0; s < streams; s++) {
+        if (!integratedOnly && ebur128_true_peak(meter, s, &value) == EBUR128_SUCCESS)
+            truePeak = std::max(truePeak, value);
+        if (ebur128_sample_peak(meter, s, &value) == EBUR128_SUCCESS)
+            samplePeak = std::max(samplePeak, value);
+    }
+    measured.samplePeakDbfs = kvDecibels(samplePeak);
+    if (!integratedOnly) {
+        ebur128_loudness_range(meter, &measured.rangeLu);
+        measured.truePeakDbtp = kvDecibels(truePeak);
+    }
+    ebur128_destroy(&meter);
+    if (cancelled) return -1;
+    *result = measured;
+    return 0;
+}
+
+int32_t kvMeasureRange(const KvLoudnessRange &range, bool withProgress, bool integratedOnly,
+                       KV_Loudness *result) {
+    return kvMeterRange(range, withProgress, integratedOnly, nullptr, result);
+}
+
+extern "C" KV_API int32_t kvMeasureLoudness(int32_t doc, KV_Loudness *result, int32_t size) {
+    const KV_Document *document = kvGetDocument(doc);
+    if (!document || !result || size != static_cast<int32_t>(sizeof(KV_Loudness))) return -1;
+    const KV_State *state = document->current;
+    int32_t lower = std::min(state->selAnchor, state->selEnd);
+    int32_t upper = std::max(state->selAnchor, state->selEnd);
+    if (lower == upper) lower = 0, upper = state->length;
+    KvLoudnessRange range{doc, kvEditMask(state), lower, upper - lower};
+    kvProgress("Measuring Loudness", 0);
+    kvEngine.params->cancellable = 1;
+    int32_t status = kvMeasureRange(range, true, false, result);
+    kvProgress(nullptr, -1);
+    return status;
+}
+
+/* Sets the limiter's gain and ceiling from the parameters. */
+static void kvSetLimits(const KvEffectRun &run, const KvLoudnessState &state, KvLimiter &limiter) {
+    double gainDb =
+        std::isfinite(state.integratedLufs)
+            ? run.repair->loudnessTarget / 10.0 - state.integratedLufs + state.correctionDb
+            : 0.0;
+    limiter.gain = static_cast<float>(std::pow(10.0, gainDb / 20.0));
+    double ceilingDb = run.repair->loudnessCeiling / 10.0 - kCeilingMarginDb;
+    limiter.ceiling = static_cast<float>(std::pow(10.0, ceilingDb / 20.0));
+}
+
+void kvLoudnessPrepare(KvEffectRun &run) {
+    KvLoudnessState &state = kvRunState<KvLoudnessState>(run);
+    kvSetLimits(run, state, state.limiter);
+}
+
+/* Trial runs of the limiter over the range, each raising the correction by
+ * what the result falls short of the target: 0, or -1 when cancelled. */
+static int32_t kvCorrectForLimiting(const KvEffectRun &run, KvLoudnessState &state,
+                                    const KvLoudnessRange &range, int32_t rate,
+                                    double samplePeakDbfs) {
+    /* A peak the interpolator cannot lift over the ceiling: nothing to do. */
+    double highestDb = samplePeakDbfs + 20 * std::log10(kvInterpolator().reach) +
+                       run.repair->loudnessTarget / 10.0 - state.integratedLufs;
+    if (highestDb < run.repair->loudnessCeiling / 10.0 - kCeilingMarginDb) return 0;
+    auto *trial = static_cast<KvLimiter *>(kvAlloc(sizeof(KvLimiter)));
+    int32_t status = 0;
+    for (int32_t pass = 0; pass < kCorrections; pass++) {
+        kvLimiterReset(*trial, rate);
+        kvSetLimits(run, state, *trial);
+        KV_Loudness result;
+        if ((status = kvMeterRange(range, true, true, trial, &result)) != 0) break;
+        double shortfall = run.repair->loudnessTarget / 10.0 - result.integratedLufs;
+        if (!trial->engaged || !std::isfinite(shortfall) || std::fabs(shortfall) < kCloseEnoughLu)
+            break;
+        state.correctionDb += shortfall;
+    }
+    kvFree(trial);
+    return status;
+}
+
+/* Measures the range the run works on: 0, or -1 (cancelled, or silence
+ * for an edit: the message is shown). */
+static int32_t kvLoudnessMeasure(KvEffectRun &run, KvLoudnessState &state) {
+    const KV_State *current = kvGetDocument(run.doc)->current;
+    bool preview = kvIsPreviewRun(run);
+    int32_t lower = std::min(current->selAnchor, current->selEnd);
+    int32_t upper = std::max(current->selAnchor, current->selEnd);
+    if (lower == upper) lower = 0, upper = current->length;
+    KvLoudnessRange range{run.doc, kvEditMask(current), lower, upper - lower};
+    KV_Loudness measured{};
+    if (!preview) kvProgress("Measuring Loudness", 0);
+    int32_t status = kvMeasureRange(range, !preview, true, &measured);
+    state.integratedLufs = measured.integratedLufs;
+    if (status == 0 && !preview && std::isfinite(measured.integratedLufs))
+        status = kvCorrectForLimiting(run, state, range, std::max(current->sampleRate, 1),
+                                      measured.samplePeakDbfs);
+    if (!preview) kvProgress(nullptr, -1);
+    if (status != 0) return -1;
+    if (!preview && !std::isfinite(measured.integratedLufs))
+        return kvError(0, "The selection is too quiet to measure its loudness, so Loudness "
+                          "Normalize cannot tell what gain to apply. Select a part that holds "
+                          "sound, at least 0.4 seconds long.");
+    state.measured = true;
+    return 0;
+}
+
+int32_t kvLoudnessStart(KvEffectRun &run) {
+    KvLoudnessState &state = kvRunState<KvLoudnessState>(run);
+    if (!state.measured && kvLoudnessMeasure(run, state) != 0) return -1;
+    const KV_State *current = kvGetDocument(run.doc)->current;
+    kvLimiterReset(state.limiter, std::max(current->sampleRate, 1));
+    state.channelMask = kvEditMask(current);
+    state.tailCount = -1;
+    state.tailGiven[0] = state.tailGiven[1] = 0;
+    return 0;
+}
+
+void kvLoudnessFinish(KvEffectRun &) {}
+
+void kvLoudnessBlock(KvEffectRun &run, const KvBlockStep &step) {
+    KvLoudnessState &state = kvRunState<KvLoudnessState>(run);
+    if (step.processed == 0) {
+        int32_t channels[2];
+        int32_t streams = kvStreamsOf(state.channelMask, channels);
+        int32_t level = kvGetDocument(step.doc)->level - 1;
+        for (int32_t s = 0; s < streams; s++)
+            kvReadSamples(step.doc, channels[s], level, state.in[s], step.lower + step.offset,
+                          step.count);
+        float *in[2] = {state.in[0], state.in[1]}, *out[2] = {state.out[0], state.out[1]};
+        state.outCount = kvLimitFrames(state.limiter, streams, in, out, step.count);
+    }
+    if (state.outCount > 0)
+        kvQueueInsert(step.doc, step.channel, state.out[kvStreamOf(state, step.channel)],
+                      state.outCount);
+}
+
+int32_t kvLoudnessDrain(KvEffectRun &run, int32_t channel, float *out, int32_t) {
+    KvLoudnessState &state = kvRunState<KvLoudnessState>(run);
+    kvMakeTail(state);
+    int32_t stream = kvStreamOf(state, channel);
+    int32_t count = std::min(state.tailCount - state.tailGiven[stream], KV_BLOCK_FRAMES);
+    std::memcpy(out, state.tail[stream] + state.tailGiven[stream], count * sizeof(float));
+    state.tailGiven[stream] += count;
+    return count;
+}
+
+int32_t kvLoudnessPreview(KvEffectRun &run, float *left, float *right, int32_t count, int32_t,
+                          int32_t) {
+    KvLoudnessState &state = kvRunState<KvLoudnessState>(run);
+    state.channelMask = (left ? 1 : 0) | (right ? 2 : 0);
+    float *buffers[2] = {left ? left : right, left ? right : nullptr};
+    int32_t streams = left && right ? 2 : 1;
+    /* Output never overtakes input, so the buffers are worked in place. */
+    return kvLimitFrames(state.limiter, streams, buffers, buffers, count);
+}
