@@ -15,7 +15,8 @@
 struct KV_Engine {
     KV_Options *options = nullptr;
     KV_Params *params = nullptr;
-    KV_Limits limits{}; /* the engine's own record: the program asks for a copy */
+    KV_Limits limits{};           /* the engine's own record: the program asks for a copy */
+    KV_ViewOptions viewOptions{}; /* likewise */
     KvWindow messageWindow = nullptr;
     KvProgressCallback progressCallback = nullptr;
     std::string workFolder;    /* no trailing slash */
@@ -34,6 +35,11 @@ extern KV_Engine kvEngine;
 void kvClampParams(KV_Params *params);
 void kvClampOptions(KV_Options *options);
 void kvClampLimits(KV_Limits *limits);
+void kvClampViewOptions(KV_ViewOptions *options);
+
+/* The display settings of a first run: perceptual colours over 90 dB on a
+ * linear axis, a dB ruler, new windows showing the waveform. */
+KV_ViewOptions kvDefaultViewOptions();
 
 /* Builds "<workFolder>/<name>". */
 std::string kvWorkPath(const char *name);

@@ -155,3 +155,31 @@ void kvClampOptions(KV_Options *options) {
 void kvClampLimits(KV_Limits *limits) {
     limits->maxUndoLevels = std::clamp(limits->maxUndoLevels, 0, KV_MOST_UNDO_LEVELS);
 }
+
+KV_ViewOptions kvDefaultViewOptions() {
+    KV_ViewOptions options{};
+    options.frequencyScale = KV_FREQUENCY_LINEAR;
+    options.colorMap = KV_COLORMAP_PERCEPTUAL;
+    options.rangeDb = 90;
+    options.gainDb = 0;
+    options.amplitudeRuler = KV_AMPLITUDE_DB;
+    options.newWindowMode = KV_DISPLAY_WAVEFORM;
+    return options;
+}
+
+/* The dB range and gain the options dialog offers. */
+static const int32_t kLeastRangeDb = 20, kMostRangeDb = 150;
+static const int32_t kLeastGainDb = -40, kMostGainDb = 60;
+
+void kvClampViewOptions(KV_ViewOptions *options) {
+    options->frequencyScale =
+        std::clamp<int32_t>(options->frequencyScale, KV_FREQUENCY_LINEAR, KV_FREQUENCY_LOG);
+    options->colorMap =
+        std::clamp<int32_t>(options->colorMap, KV_COLORMAP_PERCEPTUAL, KV_COLORMAP_SCHEME);
+    options->rangeDb = std::clamp(options->rangeDb, kLeastRangeDb, kMostRangeDb);
+    options->gainDb = std::clamp(options->gainDb, kLeastGainDb, kMostGainDb);
+    options->amplitudeRuler =
+        std::clamp<int32_t>(options->amplitudeRuler, KV_AMPLITUDE_DB, KV_AMPLITUDE_LINEAR);
+    options->newWindowMode =
+        std::clamp<int32_t>(options->newWindowMode, KV_DISPLAY_WAVEFORM, KV_DISPLAY_BOTH);
+}
