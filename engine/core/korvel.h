@@ -615,6 +615,12 @@ enum { KV_VZOOM_IN = 0, KV_VZOOM_OUT = 1, KV_VZOOM_RESET = 2 };
 /* The largest vertical magnification (60 dB). */
 #define KV_MOST_VERTICAL_ZOOM 1024
 
+/* The spectrogram's level range and gain, in dB. */
+#define KV_LEAST_SPECTRUM_RANGE_DB 20
+#define KV_MOST_SPECTRUM_RANGE_DB 150
+#define KV_LEAST_SPECTRUM_GAIN_DB (-40)
+#define KV_MOST_SPECTRUM_GAIN_DB 60
+
 /* Display settings: 16 int32 fields, 64 bytes, stored as "Settings"/"Display".
  * The engine holds its own copy (kvGetViewOptions and kvSetViewOptions). */
 typedef struct KV_ViewOptions {

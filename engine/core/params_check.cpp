@@ -167,17 +167,15 @@ KV_ViewOptions kvDefaultViewOptions() {
     return options;
 }
 
-/* The dB range and gain the options dialog offers. */
-static const int32_t kLeastRangeDb = 20, kMostRangeDb = 150;
-static const int32_t kLeastGainDb = -40, kMostGainDb = 60;
-
 void kvClampViewOptions(KV_ViewOptions *options) {
     options->frequencyScale =
         std::clamp<int32_t>(options->frequencyScale, KV_FREQUENCY_LINEAR, KV_FREQUENCY_LOG);
     options->colorMap =
         std::clamp<int32_t>(options->colorMap, KV_COLORMAP_PERCEPTUAL, KV_COLORMAP_SCHEME);
-    options->rangeDb = std::clamp(options->rangeDb, kLeastRangeDb, kMostRangeDb);
-    options->gainDb = std::clamp(options->gainDb, kLeastGainDb, kMostGainDb);
+    options->rangeDb =
+        std::clamp(options->rangeDb, KV_LEAST_SPECTRUM_RANGE_DB, KV_MOST_SPECTRUM_RANGE_DB);
+    options->gainDb =
+        std::clamp(options->gainDb, KV_LEAST_SPECTRUM_GAIN_DB, KV_MOST_SPECTRUM_GAIN_DB);
     options->amplitudeRuler =
         std::clamp<int32_t>(options->amplitudeRuler, KV_AMPLITUDE_DB, KV_AMPLITUDE_LINEAR);
     options->newWindowMode =

@@ -190,8 +190,8 @@ TEST_F(OptionsDialogTest, ListsShowTheDefaultEntryFirstThenDevicesAndDrives) {
     QStringList pages;
     for (int i = 0; i < dialog->lstPages->count(); i++)
         pages.append(dialog->lstPages->item(i)->text());
-    EXPECT_EQ(pages,
-              QStringList({"Audio Settings", "General", "Advanced", "Colors", "FFT Settings"}));
+    EXPECT_EQ(pages, QStringList({"Audio Settings", "General", "Advanced", "Colors", "FFT Settings",
+                                  "View"}));
 }
 
 TEST_F(OptionsDialogTest, StoredValuesOutsideTheListsSelectNothingAndSurviveApply) {

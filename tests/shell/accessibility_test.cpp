@@ -422,7 +422,8 @@ TEST_F(KeyboardUse, ToolbarCommandsHaveMenuEntries) {
                                                    {"TBPlayback.ZoomSel", "mnuZoomSel"},
                                                    {"TBPlayback.ZoomFull", "mnuZoomFull"},
                                                    {"TBPlayback.SelAll", "mnuSelAll"},
-                                                   {"TBPlayback.SelView", "mnuSelView"}};
+                                                   {"TBPlayback.SelView", "mnuSelView"},
+                                                   {"TB.Display", "mnuDisplay(1)"}};
     for (QToolBar *bar : {frame->TB, frame->TBVolume, frame->TBPlayback}) {
         for (QAction *button : bar->actions()) {
             QString key = button->objectName();
