@@ -12,6 +12,7 @@
  */
 #include "engine/core/engine.h"
 #include "engine/view/render.h"
+#include "engine/view/spectrum.h"
 #include "engine/view/view.h"
 #include "engine/view/view_math.h"
 #include "engine/view/wave_view.h"
@@ -251,6 +252,7 @@ void kvRedraw(int32_t doc, int32_t mode) {
 }
 
 void kvRedrawDocument(int32_t doc) {
+    kvSpectrumChanged(doc);
     kvRedraw(doc, KV_REDRAW_FULL);
 }
 

@@ -16,6 +16,8 @@
 #include <array>
 #include <cassert>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <thread>
 #include <unordered_map>
@@ -39,6 +41,12 @@ struct KvZoomLevel {
 
 struct KvChannelCache {
     uint64_t fingerprint = 0;
+    /* The table the fingerprint was taken of; taken again when another is
+     * current or after any change of state (kvSpectrumChanged). */
+    const KV_State *state = nullptr;
+    const KV_Block *blocks = nullptr;
+    int32_t blockCount = -1;
+    bool changed = true;
     int32_t size = 0;
     int32_t window = -1;
     std::vector<KvZoomLevel> levels;
@@ -54,9 +62,11 @@ std::array<std::unique_ptr<KvDocumentSpectrum>, KV_MAX_DOCUMENTS> caches;
 /* A transform of one size and window, shared read-only by the workers. */
 struct KvAnalysis {
     int32_t size = 0;
+    int32_t type = 0;
     KvFftPlan *plan = nullptr;
     std::vector<float> window; /* scaled so a full-scale sine's bin reads 1 */
-    KvAnalysis(int32_t size, int32_t type) : size(size), plan(kvFftPlanCreate(size / 2)) {
+    KvAnalysis(int32_t size, int32_t type)
+        : size(size), type(type), plan(kvFftPlanCreate(size / 2)) {
         window.resize(size);
         kvFftBuildWindow(window.data(), size, type, 1);
         double sum = 0.0;
@@ -77,11 +87,26 @@ struct KvScratch {
         : samples(size), zRe(size / 2), zIm(size / 2), binRe(size / 2), binIm(size / 2) {}
 };
 
+/* log2 of a positive normal float to within 0.01: its exponent, and a
+ * cubic through the mantissa; the columns need half-dB steps, and the
+ * library's logarithm was most of a column's cost. */
+float kvFastLog2(float x) {
+    uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    auto exponent = static_cast<float>(static_cast<int32_t>((bits >> 23) & 0xFF) - 127);
+    bits = (bits & 0x007FFFFFu) | 0x3F800000u;
+    float m;
+    std::memcpy(&m, &bits, sizeof m);
+    return exponent + ((0.15686047f * m - 1.05169316f) * m + 3.04865399f) * m - 2.15365225f;
+}
+
 uint8_t kvLevelOf(float re, float im) {
-    double power = static_cast<double>(re) * re + static_cast<double>(im) * im;
-    if (!(power > 0.0)) return KV_SPECTRUM_QUIETEST;
-    double steps = -10.0 * std::log10(power) * KV_SPECTRUM_STEPS_PER_DB;
-    return static_cast<uint8_t>(std::clamp(std::lround(steps), 0L, long{KV_SPECTRUM_QUIETEST}));
+    float power = re * re + im * im;
+    if (!(power >= std::numeric_limits<float>::min())) return KV_SPECTRUM_QUIETEST;
+    /* -10 log10(power) dB = -(10 / log2 10) log2(power) dB. */
+    float steps = -3.0103f * KV_SPECTRUM_STEPS_PER_DB * kvFastLog2(power);
+    if (steps <= 0.0f) return 0;
+    return static_cast<uint8_t>(std::min(steps + 0.5f, float{KV_SPECTRUM_QUIETEST}));
 }
 
 /* The levels of the transform centred on frame `centre`. */
@@ -150,6 +175,14 @@ KvChannelCache *kvChannelFor(int32_t doc, int32_t channel, const KV_State *state
     std::unique_ptr<KvDocumentSpectrum> &cache = caches[doc];
     if (!cache) cache = std::make_unique<KvDocumentSpectrum>();
     KvChannelCache *entry = &cache->channels[channel];
+    bool sameTable = !entry->changed && entry->state == state &&
+                     entry->blocks == state->blocks[channel] &&
+                     entry->blockCount == state->blockCount[channel];
+    if (sameTable) return entry;
+    entry->state = state;
+    entry->blocks = state->blocks[channel];
+    entry->blockCount = state->blockCount[channel];
+    entry->changed = false;
     uint64_t fingerprint = kvFingerprint(state, channel);
     if (entry->fingerprint != fingerprint || entry->size != size || entry->window != window) {
         entry->levels.clear();
@@ -206,9 +239,13 @@ int32_t kvSpectrumColumns(int32_t doc, int32_t channel, int32_t c0, int32_t n,
     for (int64_t key = std::max<int64_t>(first, 0); key < std::min(first + n, dataColumns); key++)
         if (!level->columns.count(key)) missing.push_back(key);
     if (!missing.empty()) {
-        KvAnalysis analysis(size, window);
+        /* Made again only when the FFT settings change: a scroll step needs
+         * a few columns and should not pay for the tables. */
+        static std::unique_ptr<KvAnalysis> analysis;
+        if (!analysis || analysis->size != size || analysis->type != window)
+            analysis = std::make_unique<KvAnalysis>(size, window);
         std::vector<std::vector<uint8_t>> results(missing.size());
-        kvComputeMissing(doc, channel, zoom, missing, &results, analysis);
+        kvComputeMissing(doc, channel, zoom, missing, &results, *analysis);
         for (size_t i = 0; i < missing.size(); i++)
             level->columns[missing[i]] = std::move(results[i]);
     }
@@ -221,6 +258,12 @@ int32_t kvSpectrumColumns(int32_t doc, int32_t channel, int32_t c0, int32_t n,
 
 void kvSpectrumForget(int32_t doc) {
     if (doc >= 0 && doc < KV_MAX_DOCUMENTS) caches[doc].reset();
+}
+
+void kvSpectrumChanged(int32_t doc) {
+    if (doc < 0 || doc >= KV_MAX_DOCUMENTS || !caches[doc]) return;
+    for (KvChannelCache &channel : caches[doc]->channels)
+        channel.changed = true;
 }
 
 double kvSpectrumFrequencyAt(double t, int32_t bins, int32_t rate, int32_t scale) {

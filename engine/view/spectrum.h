@@ -33,6 +33,11 @@ int32_t kvSpectrumColumns(int32_t doc, int32_t channel, int32_t c0, int32_t n,
 /* Forgets every cached column of a document (its window closes). */
 void kvSpectrumForget(int32_t doc);
 
+/* The document's sound may have changed (an edit, undo or redo): the next
+ * look-up checks its fingerprint again and keeps the columns only when the
+ * sound is the same. */
+void kvSpectrumChanged(int32_t doc);
+
 /* The bins [first, last) row `row` (0 at the top) of a band of `rows` rows
  * shows, on a linear or logarithmic axis over bins bins at sample rate
  * rate. */

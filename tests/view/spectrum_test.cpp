@@ -122,3 +122,23 @@ TEST_F(SpectrumTest, ScrollingWithRulersAndSpectrogramDrawsWhatAFullRedrawDraws)
         }
     }
 }
+
+TEST_F(SpectrumTest, AfterAnEditAndItsUndoTheColumnsAreThoseOfTheSoundShown) {
+    options.fftSize = 512;
+    std::vector<float> samples = chirp(96000, 8000, 100, 3900);
+    int32_t doc = makeViewDocument(8000, samples);
+    ASSERT_EQ(kvSetDisplayMode(doc, KV_DISPLAY_SPECTROGRAM), 0);
+    showAt(doc, 0, 64);
+    QImage before = picture(doc).copy();
+    kvSetSelection(doc, 0, 32000, -1);
+    ASSERT_EQ(kvDelete(doc), 0);
+    showAt(doc, 0, 64);
+    QImage edited = picture(doc).copy();
+    kvSpectrumForget(doc);
+    kvRedraw(doc, KV_REDRAW_FULL);
+    EXPECT_EQ(edited, picture(doc)) << "columns of the sound before the edit were shown";
+    ASSERT_EQ(kvUndo(doc), 0);
+    kvSetSelection(doc, 0, 0, -1);
+    showAt(doc, 0, 64);
+    EXPECT_EQ(before, picture(doc));
+}
