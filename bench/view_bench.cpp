@@ -3,6 +3,8 @@
  *
  * Usage: view_bench [minutes]          (default 60)
  *        view_bench --screenshots DIR  (pictures of a stereo and a mono document)
+ *        view_bench --quiet-picture PNG SOUND  (the last second of SOUND,
+ *                                               magnified eight times)
  *
  * Builds the document from one minute of sound doubled by copy and paste
  * (descriptors only, as a user would), shows it in a 1920 x 400 view
@@ -202,6 +204,28 @@ static void kvBenchPicture(int32_t channels, int32_t anchor, int32_t end, int32_
     delete window;
 }
 
+/* The last second of a sound file fitted to the window and magnified eight
+ * times, with the amplitude ruler in dB: how a quiet passage looks. */
+static int kvBenchQuietPicture(const std::string &file, const std::string &sound) {
+    QWidget *window = kvBenchWindow(960, 360);
+    int32_t doc = kvCreate(window);
+    window->show();
+    QCoreApplication::processEvents();
+    if (kvOpen(doc, sound.c_str()) != 0) return 1;
+    int32_t rate = kvGetSampleRate(doc), length = kvGetLength(doc);
+    kvSetSelection(doc, std::max(0, length - rate), length, -1);
+    kvZoomSpecial(doc, 1);
+    kvSetSelection(doc, length, length, -1);
+    for (int32_t i = 0; i < 3; i++)
+        kvZoomVertical(doc, KV_VZOOM_IN);
+    QCoreApplication::processEvents();
+    bool saved = window->grab().save(QString::fromStdString(file), "PNG");
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", file.c_str());
+    kvClose(doc);
+    delete window;
+    return saved ? 0 : 1;
+}
+
 int main(int argc, char **argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
@@ -218,6 +242,8 @@ int main(int argc, char **argv) {
         std::string folder = argv[2];
         kvBenchPicture(2, 3 * kRate, 5 * kRate, -1, folder + "/view-stereo.png");
         kvBenchPicture(1, 7 * kRate, 8 * kRate + kRate / 2, -1, folder + "/view-mono.png");
+    } else if (argc > 3 && std::strcmp(argv[1], "--quiet-picture") == 0) {
+        result = kvBenchQuietPicture(argv[2], argv[3]);
     } else {
         result = kvBenchRun(argc > 1 ? std::max(1, std::atoi(argv[1])) : 60);
     }

@@ -41,4 +41,7 @@ shot eq-dialog.png "mnuEQ"
 shot reverb-dialog.png "mnuReverb"
 shot compressor-dialog.png "mnuComp"
 shot options-dialog.png "mnuOptions"
+shot spectrogram.png "mnuDisplay(1)"
 rm -f "$images/first-run.png"
+# The view alone: the demo's quiet ending magnified eight times.
+"$PWD/build/bin/view_bench" --quiet-picture "$images/vertical-zoom.png" "$demo"
