@@ -401,7 +401,9 @@ void frmMain::UpdateToolbar() {
 
     QAction *display = frame->action("TB.Display");
     frame->setWiredEnabled(display, sound);
-    display->setChecked(kvGetDisplayMode(ID) > KV_DISPLAY_WAVEFORM);
+    int32_t mode = kvGetDisplayMode(ID);
+    display->setChecked(mode > KV_DISPLAY_WAVEFORM);
+    if (mode > KV_DISPLAY_WAVEFORM) frame->spectrumMode = mode;
 
     bool viewSet = frame->action("TB.vSet")->isChecked();
     for (int n = 1; n <= 8; n++)

@@ -233,8 +233,8 @@ void frmMDI::createMainToolbar() {
 }
 
 /* One button shows or hides the spectrogram; its arrow offers every mode.
- * The button brings back the last mode with a spectrogram, which starts as
- * the spectrogram alone. */
+ * The button brings back the last mode that showed a spectrogram, however
+ * it was chosen (the spectrogram alone at first). */
 void frmMDI::createDisplayButton() {
     TB->addSeparator();
     QAction *display = addButton(TB, "Display", "", "Shows or Hides the Spectrogram");
@@ -243,7 +243,6 @@ void frmMDI::createDisplayButton() {
     auto run = [this](int mode) {
         frmMain *document = activeDocument();
         if (disabled || !document) return;
-        if (mode > KV_DISPLAY_WAVEFORM) spectrumMode = mode;
         document->runCommand(QString("mnuDisplay(%1)").arg(mode));
     };
     connect(display, &QAction::triggered, this,

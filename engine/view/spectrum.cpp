@@ -28,7 +28,7 @@ namespace {
 /* Zoom levels kept per channel, and the level bytes each may hold before it
  * is emptied (an hour at one column per frame must not fill the memory). */
 const size_t kLevelsKept = 4;
-const size_t kBytesPerLevel = 32u << 20;
+const size_t kBytesPerLevel = 16u << 20;
 /* Fewer missing columns than this are not worth a thread. */
 const int32_t kColumnsPerWorker = 32;
 const int32_t kMostWorkers = 4;
