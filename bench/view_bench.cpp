@@ -3,18 +3,25 @@
  *
  * Usage: view_bench [minutes]          (default 60)
  *        view_bench --screenshots DIR  (pictures of a stereo and a mono document)
+ *        view_bench --quiet-picture PNG SOUND  (the last second of SOUND,
+ *                                               magnified eight times)
  *
  * Builds the document from one minute of sound doubled by copy and paste
  * (descriptors only, as a user would), shows it in a 1920 x 400 view
  * (offscreen unless QT_QPA_PLATFORM says otherwise) and prints milliseconds
  * per full redraw and per 16-column scroll at 1, 16, 64, 1024 and 65536
  * frames per pixel: once for the memory picture alone (window hidden) and
- * once with the copy to the window.
+ * once with the copy to the window. Then the same view as a spectrogram:
+ * the first picture of the whole file (every column computed), full
+ * redraws once the columns are cached, and scroll steps that compute the
+ * 16 columns coming into view.
  */
 #include "bench/bench_support.h"
 #include "engine/document/document.h"
 #include "engine/history/history.h"
+#include "engine/view/spectrum.h"
 #include "engine/view/view.h"
+#include "engine/view/view_math.h"
 #include "engine/view/wave_view.h"
 
 #include <QApplication>
@@ -117,6 +124,31 @@ static KvBenchFigures kvBenchZoom(int32_t doc, int32_t zoom) {
     return figures;
 }
 
+/* The spectrogram of the same view: the whole file's first picture, then
+ * per zoom the full redraw from cached columns and the scroll steps. */
+static void kvBenchSpectrogram(int32_t doc) {
+    KV_State *state = kvGetDocument(doc)->current;
+    int32_t width = kvGetView(doc)->width;
+    kvSetDisplayMode(doc, KV_DISPLAY_SPECTROGRAM);
+    kvSpectrumForget(doc);
+    state->firstFrame = 0;
+    state->framesPerPixel = kvFitZoom(state->length, width);
+    auto begin = Clock::now();
+    kvRedraw(doc, KV_REDRAW_FULL);
+    std::printf("\nspectrogram (FFT 2048, Hanning, both channels)\n"
+                "first picture of the whole file (%d frames/pixel): %.1f ms\n",
+                state->framesPerPixel, benchSeconds(begin) * 1000.0);
+    std::printf("%-16s %12s %12s %12s\n", "frames/pixel", "cached ms", "scroll ms", "worst scroll");
+    for (int32_t zoom : {1, 16, 64, 1024, 65536}) {
+        KvBenchFigures figures = kvBenchZoom(doc, zoom);
+        std::printf("%-16d %12.3f %12.3f %12.3f\n", zoom, figures.fullMs, figures.scrollMs,
+                    figures.worstScrollMs);
+    }
+    std::printf("cached: full redraw with every column cached; scroll: 16 columns moved,\n"
+                "16 computed and drawn (window shown).\n");
+    kvSetDisplayMode(doc, KV_DISPLAY_WAVEFORM);
+}
+
 static QWidget *kvBenchWindow(int32_t width, int32_t height) {
     auto *window = new QWidget;
     window->resize(width, height + QScrollBar(Qt::Horizontal).sizeHint().height());
@@ -148,6 +180,7 @@ static int kvBenchRun(int32_t minutes) {
     }
     std::printf("\nfull: whole picture redrawn; scroll: 16 columns moved, 16 drawn;\n"
                 "+copy: with the window shown and brought up to date from the picture.\n");
+    kvBenchSpectrogram(doc);
     kvClose(doc);
     delete window;
     return 0;
@@ -171,6 +204,28 @@ static void kvBenchPicture(int32_t channels, int32_t anchor, int32_t end, int32_
     delete window;
 }
 
+/* The last second of a sound file fitted to the window and magnified eight
+ * times, with the amplitude ruler in dB: how a quiet passage looks. */
+static int kvBenchQuietPicture(const std::string &file, const std::string &sound) {
+    QWidget *window = kvBenchWindow(960, 360);
+    int32_t doc = kvCreate(window);
+    window->show();
+    QCoreApplication::processEvents();
+    if (kvOpen(doc, sound.c_str()) != 0) return 1;
+    int32_t rate = kvGetSampleRate(doc), length = kvGetLength(doc);
+    kvSetSelection(doc, std::max(0, length - rate), length, -1);
+    kvZoomSpecial(doc, 1);
+    kvSetSelection(doc, length, length, -1);
+    for (int32_t i = 0; i < 3; i++)
+        kvZoomVertical(doc, KV_VZOOM_IN);
+    QCoreApplication::processEvents();
+    bool saved = window->grab().save(QString::fromStdString(file), "PNG");
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", file.c_str());
+    kvClose(doc);
+    delete window;
+    return saved ? 0 : 1;
+}
+
 int main(int argc, char **argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
@@ -187,6 +242,8 @@ int main(int argc, char **argv) {
         std::string folder = argv[2];
         kvBenchPicture(2, 3 * kRate, 5 * kRate, -1, folder + "/view-stereo.png");
         kvBenchPicture(1, 7 * kRate, 8 * kRate + kRate / 2, -1, folder + "/view-mono.png");
+    } else if (argc > 3 && std::strcmp(argv[1], "--quiet-picture") == 0) {
+        result = kvBenchQuietPicture(argv[2], argv[3]);
     } else {
         result = kvBenchRun(argc > 1 ? std::max(1, std::atoi(argv[1])) : 60);
     }

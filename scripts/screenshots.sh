@@ -44,4 +44,7 @@ shot options-dialog.png "mnuOptions"
 shot loudness-dialog.png "mnuLoudnessNormalize"
 shot noise-reduction-dialog.png "mnuNoiseReduction"
 shot loudness-analysis.png "mnuLoudnessMeter"
+shot spectrogram.png "mnuDisplay(1)"
 rm -f "$images/first-run.png"
+# The view alone: the demo's quiet ending magnified eight times.
+"$PWD/build/bin/view_bench" --quiet-picture "$images/vertical-zoom.png" "$demo"

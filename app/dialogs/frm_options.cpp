@@ -243,12 +243,13 @@ frmOptions::frmOptions(QWidget *owner, KV_Options *options, KV_Params *params, i
     setWindowTitle("Program Options");
     std::memcpy(&working, options, sizeof working);
     kvGetLimits(&workingLimits, sizeof workingLimits);
+    kvGetViewOptions(&workingView, sizeof workingView);
 
     fraBody = new QWidget(this);
     lstPages = new QListWidget(fraBody);
     lstPages->setObjectName("lstPages");
     lstPages->setAccessibleName("Pages");
-    lstPages->addItems({"Audio Settings", "General", "Advanced", "Colors", "FFT Settings"});
+    lstPages->addItems({"Audio Settings", "General", "Advanced", "Colors", "FFT Settings", "View"});
     lstPages->setFixedWidth(lstPages->sizeHintForColumn(0) + 24);
     pages = new QStackedWidget(fraBody);
     pages->setObjectName("pages");
@@ -257,6 +258,7 @@ frmOptions::frmOptions(QWidget *owner, KV_Options *options, KV_Params *params, i
     pages->addWidget(createAdvancedPage());
     pages->addWidget(createColorsPage());
     pages->addWidget(createFftPage());
+    pages->addWidget(createViewPage());
     connect(lstPages, &QListWidget::currentRowChanged, pages, &QStackedWidget::setCurrentIndex);
 
     cmdOK = mdlButton(fraBody, "cmdOK", "&OK");
@@ -288,7 +290,7 @@ frmOptions::frmOptions(QWidget *owner, KV_Options *options, KV_Params *params, i
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(cmdApply, &QPushButton::clicked, this, &frmOptions::Apply);
     connect(cmdHelp, &QPushButton::clicked, this, [this] { mdlShowHelp(this, 1, kvHelpOptions); });
-    lstPages->setCurrentRow(page >= MDL_OPTIONS_AUDIO && page <= MDL_OPTIONS_FFT ? page : 0);
+    lstPages->setCurrentRow(page >= MDL_OPTIONS_AUDIO && page <= MDL_OPTIONS_VIEW ? page : 0);
     cmdApply->setEnabled(false);
     qApp->installEventFilter(this);
 }
@@ -517,6 +519,66 @@ QWidget *frmOptions::createFftPage() {
     return page;
 }
 
+/* The spectrogram's axis, colours and levels, the amplitude ruler, and
+ * what a new window shows. */
+QWidget *frmOptions::createViewPage() {
+    auto *page = new QWidget;
+    cmbFreqScale = mdlList(page, "cmbFreqScale", {"Linear", "Logarithmic"});
+    cmbColorMap = mdlList(page, "cmbColorMap", {"Perceptual (Viridis)", "Color Scheme"});
+    auto spin = [page](const char *name, int least, int most) {
+        auto *box = new QSpinBox(page);
+        box->setObjectName(name);
+        box->setRange(least, most);
+        box->setSuffix(" dB");
+        return box;
+    };
+    txtRangeDb = spin("txtRangeDb", KV_LEAST_SPECTRUM_RANGE_DB, KV_MOST_SPECTRUM_RANGE_DB);
+    txtGainDb = spin("txtGainDb", KV_LEAST_SPECTRUM_GAIN_DB, KV_MOST_SPECTRUM_GAIN_DB);
+    cmbAmpRuler = mdlList(page, "cmbAmpRuler", {"Decibels", "Linear"});
+    cmbNewMode =
+        mdlList(page, "cmbNewMode", {"Waveform", "Spectrogram", "Waveform and Spectrogram"});
+    auto *grid = new QGridLayout;
+    int row = 0;
+    for (auto [caption, control] :
+         {std::pair<const char *, QWidget *>{"Spectrogram &Frequency Axis:", cmbFreqScale},
+          {"Spectrogram &Colors:", cmbColorMap},
+          {"Spectrogram &Range:", txtRangeDb},
+          {"Spectrogram &Gain:", txtGainDb},
+          {"&Amplitude Ruler:", cmbAmpRuler},
+          {"&New Windows Show:", cmbNewMode}}) {
+        auto *label = new QLabel(caption, page);
+        label->setBuddy(control);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(control, row++, 1);
+    }
+    grid->setColumnStretch(2, 1);
+    auto *note =
+        new QLabel("The spectrogram uses the window size and type of the FFT Settings.", page);
+    note->setWordWrap(true);
+    auto *layout = new QVBoxLayout(page);
+    layout->addLayout(grid);
+    layout->addWidget(note);
+    layout->addStretch(1);
+
+    auto follow = [this](QComboBox *list, int32_t *field) {
+        connect(list, &QComboBox::currentIndexChanged, this, [this, field](int index) {
+            *field = index;
+            changed();
+        });
+    };
+    follow(cmbFreqScale, &workingView.frequencyScale);
+    follow(cmbColorMap, &workingView.colorMap);
+    follow(cmbAmpRuler, &workingView.amplitudeRuler);
+    follow(cmbNewMode, &workingView.newWindowMode);
+    for (auto [box, field] : {std::pair<QSpinBox *, int32_t *>{txtRangeDb, &workingView.rangeDb},
+                              {txtGainDb, &workingView.gainDb}})
+        connect(box, &QSpinBox::valueChanged, this, [this, field](int value) {
+            *field = value;
+            changed();
+        });
+    return page;
+}
+
 void frmOptions::fillDevices() {
     QSignalBlocker quiet(cmbDevice);
     cmbDevice->addItem("(Use Default Output Device)");
@@ -585,6 +647,12 @@ void frmOptions::readControls() {
     cmbWindow->setCurrentIndex(working.fftWindow >= 0 && working.fftWindow <= 5 ? working.fftWindow
                                                                                 : -1);
     cmbOSamp->setCurrentIndex(mdlIndexOf(fftOverlaps, 4, working.fftOverlap));
+    cmbFreqScale->setCurrentIndex(workingView.frequencyScale);
+    cmbColorMap->setCurrentIndex(workingView.colorMap);
+    txtRangeDb->setValue(workingView.rangeDb);
+    txtGainDb->setValue(workingView.gainDb);
+    cmbAmpRuler->setCurrentIndex(workingView.amplitudeRuler);
+    cmbNewMode->setCurrentIndex(workingView.newWindowMode);
     quiet.clear();
     readColorControls();
 }
@@ -625,6 +693,7 @@ void frmOptions::Apply() {
                       QMessageBox::Ok, QMessageBox::Information, QMessageBox::Ok);
     std::memcpy(options, &working, sizeof working);
     kvSetLimits(&workingLimits, sizeof workingLimits);
+    kvSetViewOptions(&workingView, sizeof workingView);
     kvFullRefresh();
     if (mdlMain.frame) mdlMain.frame->UpdateTips();
     fraBody->setEnabled(true);

@@ -1,9 +1,10 @@
 /*
  * frm_options.h - the "Program Options" dialog: every user preference of
- * KV_Options on five pages, with the waveform colours and their schemes.
+ * KV_Options on six pages, with the waveform colours and their schemes and
+ * the spectrogram and amplitude ruler on the View page.
  *
- * The dialog edits a private copy of the whole 144-byte record, and one of
- * the engine's KV_Limits, and hands them over only on Apply (or OK with Apply
+ * The dialog edits a private copy of the whole 144-byte record, and ones of
+ * the engine's KV_Limits and KV_ViewOptions, and hands them over only on Apply (or OK with Apply
  * pending), so Cancel can never leave a half-changed record behind for the
  * engine to read.
  */
@@ -32,7 +33,8 @@ enum MdlOptionsPage : int {
     MDL_OPTIONS_GENERAL,
     MDL_OPTIONS_ADVANCED,
     MDL_OPTIONS_COLORS,
-    MDL_OPTIONS_FFT
+    MDL_OPTIONS_FFT,
+    MDL_OPTIONS_VIEW
 };
 
 /* Opens the options dialog modally on `page`, editing `options`; true when
@@ -100,6 +102,7 @@ class frmOptions : public QDialog {
 
     KV_Options working{};
     KV_Limits workingLimits{};
+    KV_ViewOptions workingView{};
 
     QListWidget *lstPages;
     QStackedWidget *pages;
@@ -119,6 +122,12 @@ class frmOptions : public QDialog {
     QComboBox *cmbFSize;
     QComboBox *cmbWindow;
     QComboBox *cmbOSamp;
+    QComboBox *cmbFreqScale;
+    QComboBox *cmbColorMap;
+    QSpinBox *txtRangeDb;
+    QSpinBox *txtGainDb;
+    QComboBox *cmbAmpRuler;
+    QComboBox *cmbNewMode;
     QComboBox *cmbItems;
     QLabel *lblColor;
     ctlPalette *palette;
@@ -140,6 +149,7 @@ class frmOptions : public QDialog {
     QWidget *createAdvancedPage();
     QWidget *createColorsPage();
     QWidget *createFftPage();
+    QWidget *createViewPage();
     void fillDevices();
     void fillDrives();
     void showWorkFolderSize();

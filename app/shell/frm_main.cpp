@@ -162,6 +162,14 @@ void frmMain::createViewMenu() {
     QMenu *scrollMode = addMenu(view, "mnuSMode", "Playback Scroll &Mode");
     for (int i = 0; i < 3; i++)
         addAction(scrollMode, QString("mnuSM(%1)").arg(i), QString())->setCheckable(true);
+    view->addSeparator();
+    QMenu *display = addMenu(view, "mnuDisplay", "&Display");
+    static const char *const modes[3] = {"&Waveform", "&Spectrogram", "Waveform &and Spectrogram"};
+    for (int i = KV_DISPLAY_WAVEFORM; i <= KV_DISPLAY_BOTH; i++)
+        addAction(display, QString("mnuDisplay(%1)").arg(i), modes[i])->setCheckable(true);
+    addAction(view, "mnuVZoomIn", "Zoom &In Vertically");
+    addAction(view, "mnuVZoomOut", "Zoom &Out Vertically");
+    addAction(view, "mnuVZoomReset", "&Reset Vertical Zoom");
 }
 
 void frmMain::createControlsMenu() {
@@ -347,6 +355,12 @@ void frmMain::InitMenu() {
         setEnabledIfWired(QString("mnuSView(%1)").arg(i), sound);
         setEnabledIfWired(QString("mnuLView(%1)").arg(i), sound && (savedViews[i] || viewSet));
     }
+    int32_t mode = kvGetDisplayMode(ID), verticalZoom = kvGetVerticalZoom(ID);
+    for (int i = KV_DISPLAY_WAVEFORM; i <= KV_DISPLAY_BOTH; i++)
+        action(QString("mnuDisplay(%1)").arg(i))->setChecked(mode == i);
+    setEnabledIfWired("mnuVZoomIn", sound && verticalZoom < KV_MOST_VERTICAL_ZOOM);
+    setEnabledIfWired("mnuVZoomOut", sound && verticalZoom > 1);
+    setEnabledIfWired("mnuVZoomReset", sound && verticalZoom > 1);
     mdlRebuildRecentFiles(menu("mnuFile"), action("mnuSepMRU"), &mnuMRU, frame);
 }
 
@@ -389,6 +403,12 @@ void frmMain::UpdateToolbar() {
     action("mnuRedo")->setEnabled(frame->action("TB.Redo")->isEnabled());
     action("mnuSaveAs")->setEnabled(true);
 
+    QAction *display = frame->action("TB.Display");
+    frame->setWiredEnabled(display, sound);
+    int32_t mode = kvGetDisplayMode(ID);
+    display->setChecked(mode > KV_DISPLAY_WAVEFORM);
+    if (mode > KV_DISPLAY_WAVEFORM) frame->spectrumMode = mode;
+
     bool viewSet = frame->action("TB.vSet")->isChecked();
     for (int n = 1; n <= 8; n++)
         frame->setWiredEnabled(frame->action(QString("TB.V%1").arg(n)),
@@ -400,7 +420,10 @@ void frmMain::DoTitle() {
     QString fileTitle = FileName.mid(FileName.lastIndexOf('/') + 1);
     QString title = kvIsSaved(ID) != 0 ? fileTitle : fileTitle + " *";
     if (title != windowTitle()) setWindowTitle(title);
-    QString name = "Waveform of " + fileTitle;
+    static const char *const shown[3] = {"Waveform of ", "Spectrogram of ",
+                                         "Waveform and spectrogram of "};
+    int32_t mode = std::clamp<int32_t>(kvGetDisplayMode(ID), KV_DISPLAY_WAVEFORM, KV_DISPLAY_BOTH);
+    QString name = shown[mode] + fileTitle;
     if (name != accessibleName()) setAccessibleName(name);
 }
 

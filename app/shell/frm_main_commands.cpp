@@ -89,6 +89,17 @@ void frmMain::wireCommands() {
     }
     for (int i = 0; i < 3; i++)
         wire(QString("mnuSM(%1)").arg(i), [this, i] { mnuSM_Click(i); });
+    for (int i = KV_DISPLAY_WAVEFORM; i <= KV_DISPLAY_BOTH; i++)
+        wire(QString("mnuDisplay(%1)").arg(i), [this, i] {
+            kvSetDisplayMode(ID, i);
+            UpdateToolbar();
+        });
+    static const char *const verticalZooms[3] = {"mnuVZoomIn", "mnuVZoomOut", "mnuVZoomReset"};
+    for (int step = KV_VZOOM_IN; step <= KV_VZOOM_RESET; step++)
+        wire(verticalZooms[step], [this, step] {
+            kvZoomVertical(ID, step);
+            UpdateToolbar();
+        });
     wire("mnuLoop", [this] { mnuLoop_Click(); });
     for (int i : {0, 2, 3, 4, 5, 6, 7, 9, 11})
         if (frame->playbackWired(i + 1))

@@ -229,6 +229,33 @@ void frmMDI::createMainToolbar() {
             if (!disabled) TB_ViewClick(n);
         });
     }
+    createDisplayButton();
+}
+
+/* One button shows or hides the spectrogram; its arrow offers every mode.
+ * The button brings back the last mode that showed a spectrogram, however
+ * it was chosen (the spectrogram alone at first). */
+void frmMDI::createDisplayButton() {
+    TB->addSeparator();
+    QAction *display = addButton(TB, "Display", "", "Shows or Hides the Spectrogram");
+    display->setCheckable(true);
+    wired.insert(display);
+    auto run = [this](int mode) {
+        frmMain *document = activeDocument();
+        if (disabled || !document) return;
+        document->runCommand(QString("mnuDisplay(%1)").arg(mode));
+    };
+    connect(display, &QAction::triggered, this,
+            [run, this](bool shown) { run(shown ? spectrumMode : KV_DISPLAY_WAVEFORM); });
+    auto *modes = new QMenu(this);
+    modes->setObjectName("displayMenu");
+    static const char *const captions[3] = {"Waveform", "Spectrogram", "Waveform and Spectrogram"};
+    for (int mode = KV_DISPLAY_WAVEFORM; mode <= KV_DISPLAY_BOTH; mode++)
+        connect(addAction(modes, QString("disp%1").arg(mode), captions[mode]), &QAction::triggered,
+                this, [run, mode] { run(mode); });
+    QToolButton *button = toolButton("TB.Display");
+    button->setMenu(modes);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
 }
 
 void frmMDI::createEffectsToolbar() {

@@ -123,6 +123,7 @@ class frmMDI : public QMainWindow {
     void createCentralArea();
     void createMenus();
     void createMainToolbar();
+    void createDisplayButton();
     void createEffectsToolbar();
     void createPlaybackToolbar();
     void placeToolbars();
@@ -155,6 +156,7 @@ class frmMDI : public QMainWindow {
     frmProgress *progress = nullptr;
     bool engineRunning = false;
     bool disabled = false;
+    int spectrumMode = KV_DISPLAY_SPECTROGRAM; /* what the Display button brings back */
     KV_WinPos position{};
     QHash<QString, QAction *> actions;
     QSet<QAction *> wired;

@@ -98,6 +98,9 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
     kvRestoreRecord("Options", options, 144);
     kvEngine.limits = KV_Limits{};
     kvRestoreRecord("Limits", &kvEngine.limits, sizeof(KV_Limits));
+    kvEngine.viewOptions = kvDefaultViewOptions();
+    kvRestoreRecord("Display", &kvEngine.viewOptions, sizeof(KV_ViewOptions));
+    kvClampViewOptions(&kvEngine.viewOptions);
     kvClampParams(params);
     kvClampOptions(options);
     kvClampLimits(&kvEngine.limits);
@@ -132,6 +135,7 @@ extern "C" KV_API int32_t kvCleanUp(void) {
     kvSetReg("Settings", "Options", kvEngine.options, 144);
     kvSetReg("Settings", "Limits", &kvEngine.limits, sizeof(KV_Limits));
     kvStoreRepairParams();
+    kvSetReg("Settings", "Display", &kvEngine.viewOptions, sizeof(KV_ViewOptions));
     return 0;
 }
 

@@ -20,6 +20,7 @@ struct KV_Engine {
      * one over (kvSetRepairParams), the engine's own defaults until then. */
     KV_RepairParams ownRepair{};
     KV_RepairParams *repair = &ownRepair;
+    KV_ViewOptions viewOptions{}; /* the engine's own record, like limits */
     KvWindow messageWindow = nullptr;
     KvProgressCallback progressCallback = nullptr;
     std::string workFolder;    /* no trailing slash */
@@ -46,6 +47,11 @@ KV_RepairParams kvDefaultRepairParams();
  * copy (kvInit), resp. stores the record in use (kvCleanUp). */
 void kvRestoreRepairParams();
 void kvStoreRepairParams();
+void kvClampViewOptions(KV_ViewOptions *options);
+
+/* The display settings of a first run: perceptual colours over 90 dB on a
+ * linear axis, a dB ruler, new windows showing the waveform. */
+KV_ViewOptions kvDefaultViewOptions();
 
 /* Builds "<workFolder>/<name>". */
 std::string kvWorkPath(const char *name);

@@ -649,6 +649,70 @@ static_assert(sizeof(KV_WinPos) == 20, "KV_WinPos is a stored 20-byte record");
  * 0, or -1 when size is not 20. */
 KV_API int32_t kvValidateWinPos(KV_WinPos *record, int32_t size);
 
+/* ---- Spectrogram and vertical zoom ---- */
+
+/* What a document window shows in each channel's lane. */
+enum {
+    KV_DISPLAY_WAVEFORM = 0,
+    KV_DISPLAY_SPECTROGRAM = 1,
+    KV_DISPLAY_BOTH = 2 /* the waveform above the spectrogram in every lane */
+};
+/* The spectrogram's frequency axis. */
+enum { KV_FREQUENCY_LINEAR = 0, KV_FREQUENCY_LOG = 1 };
+/* The spectrogram's colours: perceptually uniform, or the colour scheme's
+ * background, wave and selected-wave colours. */
+enum { KV_COLORMAP_PERCEPTUAL = 0, KV_COLORMAP_SCHEME = 1 };
+/* Labels of the amplitude ruler. */
+enum { KV_AMPLITUDE_DB = 0, KV_AMPLITUDE_LINEAR = 1 };
+/* Steps of kvZoomVertical. */
+enum { KV_VZOOM_IN = 0, KV_VZOOM_OUT = 1, KV_VZOOM_RESET = 2 };
+/* The largest vertical magnification (60 dB). */
+#define KV_MOST_VERTICAL_ZOOM 1024
+
+/* The spectrogram's level range and gain, in dB. */
+#define KV_LEAST_SPECTRUM_RANGE_DB 20
+#define KV_MOST_SPECTRUM_RANGE_DB 150
+#define KV_LEAST_SPECTRUM_GAIN_DB (-40)
+#define KV_MOST_SPECTRUM_GAIN_DB 60
+
+/* Display settings: 16 int32 fields, 64 bytes, stored as "Settings"/"Display".
+ * The engine holds its own copy (kvGetViewOptions and kvSetViewOptions). */
+typedef struct KV_ViewOptions {
+    int32_t frequencyScale; /* KV_FREQUENCY_LINEAR or KV_FREQUENCY_LOG */
+    int32_t colorMap;       /* KV_COLORMAP_PERCEPTUAL or KV_COLORMAP_SCHEME */
+    int32_t rangeDb;        /* levels shown, 20..150 dB below the top colour */
+    int32_t gainDb;         /* added to every level before colouring, -40..60 */
+    int32_t amplitudeRuler; /* KV_AMPLITUDE_DB or KV_AMPLITUDE_LINEAR */
+    int32_t newWindowMode;  /* the KV_DISPLAY_ mode a new window starts in */
+    int32_t reserved[10];
+} KV_ViewOptions;
+
+#ifdef __cplusplus
+static_assert(sizeof(KV_ViewOptions) == 64, "KV_ViewOptions is a stored 64-byte record");
+#endif
+
+/* Copies the engine's display settings (restored at kvInit, stored at
+ * kvCleanUp) into *options: 0, or -1 when size is not 64 or options is null. */
+KV_API int32_t kvGetViewOptions(KV_ViewOptions *options, int32_t size);
+/* Makes *options the display settings, each field held to its range, and
+ * redraws every window: 0, or -1 when size is not 64 or options is null
+ * (nothing changes). */
+KV_API int32_t kvSetViewOptions(const KV_ViewOptions *options, int32_t size);
+/* Shows the document's window as waveform, spectrogram or both (a
+ * KV_DISPLAY_ value) and redraws it: 0, or -1 for a document without a
+ * window or an unknown mode (nothing changes). */
+KV_API int32_t kvSetDisplayMode(int32_t doc, int32_t mode);
+/* The window's KV_DISPLAY_ mode, -1 for a document without a window. */
+KV_API int32_t kvGetDisplayMode(int32_t doc);
+/* Magnifies the waveform's amplitude twice (KV_VZOOM_IN), halves it
+ * (KV_VZOOM_OUT, never below full scale) or back to full scale
+ * (KV_VZOOM_RESET), and redraws: 0, or -1 for a document without a window
+ * or an unknown step. */
+KV_API int32_t kvZoomVertical(int32_t doc, int32_t step);
+/* The window's vertical magnification, 1..KV_MOST_VERTICAL_ZOOM; -1 for a
+ * document without a window. */
+KV_API int32_t kvGetVerticalZoom(int32_t doc);
+
 #ifdef __cplusplus
 }
 #endif

@@ -155,3 +155,29 @@ void kvClampOptions(KV_Options *options) {
 void kvClampLimits(KV_Limits *limits) {
     limits->maxUndoLevels = std::clamp(limits->maxUndoLevels, 0, KV_MOST_UNDO_LEVELS);
 }
+
+KV_ViewOptions kvDefaultViewOptions() {
+    KV_ViewOptions options{};
+    options.frequencyScale = KV_FREQUENCY_LINEAR;
+    options.colorMap = KV_COLORMAP_PERCEPTUAL;
+    options.rangeDb = 90;
+    options.gainDb = 0;
+    options.amplitudeRuler = KV_AMPLITUDE_DB;
+    options.newWindowMode = KV_DISPLAY_WAVEFORM;
+    return options;
+}
+
+void kvClampViewOptions(KV_ViewOptions *options) {
+    options->frequencyScale =
+        std::clamp<int32_t>(options->frequencyScale, KV_FREQUENCY_LINEAR, KV_FREQUENCY_LOG);
+    options->colorMap =
+        std::clamp<int32_t>(options->colorMap, KV_COLORMAP_PERCEPTUAL, KV_COLORMAP_SCHEME);
+    options->rangeDb =
+        std::clamp(options->rangeDb, KV_LEAST_SPECTRUM_RANGE_DB, KV_MOST_SPECTRUM_RANGE_DB);
+    options->gainDb =
+        std::clamp(options->gainDb, KV_LEAST_SPECTRUM_GAIN_DB, KV_MOST_SPECTRUM_GAIN_DB);
+    options->amplitudeRuler =
+        std::clamp<int32_t>(options->amplitudeRuler, KV_AMPLITUDE_DB, KV_AMPLITUDE_LINEAR);
+    options->newWindowMode =
+        std::clamp<int32_t>(options->newWindowMode, KV_DISPLAY_WAVEFORM, KV_DISPLAY_BOTH);
+}

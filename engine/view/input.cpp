@@ -244,6 +244,13 @@ static bool kvWheel(int32_t doc, WaveView *view, const QWheelEvent *event, bool 
     QPoint angle = event->angleDelta(), pixels = event->pixelDelta();
     bool shifted = event->modifiers() & Qt::ShiftModifier;
     bool sideways = std::abs(angle.x()) > std::abs(angle.y());
+    bool control = event->modifiers() & Qt::ControlModifier;
+    /* Ctrl+Shift turns the wheel into the vertical zoom, a notch a doubling. */
+    if (control && shifted && !overScrollBar) {
+        int32_t turn = angle.y() != 0 ? angle.y() : angle.x();
+        if (turn != 0) kvZoomVertical(doc, turn > 0 ? KV_VZOOM_IN : KV_VZOOM_OUT);
+        return true;
+    }
     if (!shifted && !sideways && !overScrollBar) {
         if (angle.y() != 0)
             kvZoomByPercent(doc, angle.y() > 0 ? -10 : 10, false,

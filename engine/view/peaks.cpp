@@ -61,7 +61,7 @@ static int32_t kvScaledPeak(float sample) {
 }
 
 static void kvSamplePeaks(int32_t doc, int32_t channel, int64_t a, int32_t zoom, int64_t filled,
-                          uint8_t *maxRow, uint8_t *minRow) {
+                          float gain, uint8_t *maxRow, uint8_t *minRow) {
     static std::vector<float> samples;
     int64_t count = filled * zoom;
     if (count <= 0) return;
@@ -69,15 +69,26 @@ static void kvSamplePeaks(int32_t doc, int32_t channel, int64_t a, int32_t zoom,
     kvReadSamples(doc, channel, -1, samples.data(), static_cast<int32_t>(a),
                   static_cast<int32_t>(count));
     for (int64_t i = 0; i < count; i++) {
-        int32_t v = kvScaledPeak(samples[i]);
+        int32_t v = kvScaledPeak(samples[i] * gain);
         int64_t column = i / zoom;
         kvRaise(maxRow, column, v);
         kvRaise(minRow, column, -v);
     }
 }
 
+/* Multiplies summary peaks by gain, held to 255. */
+static void kvScaleRow(uint8_t *row, int64_t n, float gain) {
+    for (int64_t i = 0; i < n; i++)
+        row[i] = static_cast<uint8_t>(std::min(255.0f, row[i] * gain + 0.5f));
+}
+
 void kvReducePeaks(int32_t doc, int32_t channel, int32_t firstFrame, int32_t framesPerPixel,
                    int32_t c0, int32_t n, uint8_t *maxRow, uint8_t *minRow) {
+    kvReducePeaksScaled(doc, channel, firstFrame, framesPerPixel, c0, n, 1.0f, maxRow, minRow);
+}
+
+void kvReducePeaksScaled(int32_t doc, int32_t channel, int32_t firstFrame, int32_t framesPerPixel,
+                         int32_t c0, int32_t n, float gain, uint8_t *maxRow, uint8_t *minRow) {
     if (n <= 0) return;
     std::memset(maxRow, 0, n);
     std::memset(minRow, 0, n);
@@ -90,10 +101,13 @@ void kvReducePeaks(int32_t doc, int32_t channel, int32_t firstFrame, int32_t fra
     int64_t e = std::min<int64_t>(a + n * zoom, state->length);
     int64_t filled = std::min<int64_t>((e - a) / zoom, n);
     if (filled <= 0) return;
+    if (framesPerPixel < 64)
+        return kvSamplePeaks(doc, channel, a, framesPerPixel, filled, gain, maxRow, minRow);
     if (framesPerPixel >= KV_BLOCK_FRAMES)
         kvBlockPeaks(state, channel, a, framesPerPixel, filled, maxRow, minRow);
-    else if (framesPerPixel >= 64)
-        kvRunPeaks(state, channel, a, framesPerPixel, filled, maxRow, minRow);
     else
-        kvSamplePeaks(doc, channel, a, framesPerPixel, filled, maxRow, minRow);
+        kvRunPeaks(state, channel, a, framesPerPixel, filled, maxRow, minRow);
+    if (gain == 1.0f) return;
+    kvScaleRow(maxRow, filled, gain);
+    kvScaleRow(minRow, filled, gain);
 }

@@ -19,4 +19,11 @@
 void kvReducePeaks(int32_t doc, int32_t channel, int32_t firstFrame, int32_t framesPerPixel,
                    int32_t c0, int32_t n, uint8_t *maxRow, uint8_t *minRow);
 
+/* The same with every peak multiplied by gain and held to 255: a vertical
+ * zoom. Below 64 frames per column the samples are scaled before they are
+ * quantised, so a quiet passage keeps its detail; above, the stored
+ * summaries are. */
+void kvReducePeaksScaled(int32_t doc, int32_t channel, int32_t firstFrame, int32_t framesPerPixel,
+                         int32_t c0, int32_t n, float gain, uint8_t *maxRow, uint8_t *minRow);
+
 #endif

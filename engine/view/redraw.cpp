@@ -12,6 +12,7 @@
  */
 #include "engine/core/engine.h"
 #include "engine/view/render.h"
+#include "engine/view/spectrum.h"
 #include "engine/view/view.h"
 #include "engine/view/view_math.h"
 #include "engine/view/wave_view.h"
@@ -23,6 +24,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 /* A range of columns [x0, x1); empty when x0 >= x1. */
 struct KvColumns {
@@ -122,6 +124,18 @@ static void kvDrawLanes(KvDrawContext *context, KvColumns range, int32_t lo, int
     kvDrawEdgeMarkers(context, range.x0, range.x1, lo, hi);
 }
 
+/* The columns the lane rulers need drawn again: their own, and where a
+ * scroll to the right moved their old labels. */
+static std::vector<KvColumns> kvRulerColumns(const WaveView *view, int32_t shift) {
+    if (!kvLaneRulersShown(view)) return {};
+    int32_t width = view->width;
+    std::vector<KvColumns> columns{KvColumns{0, std::min(KV_LANE_RULER_COLUMNS, width)}};
+    if (shift < 0)
+        columns.push_back(
+            KvColumns{std::min(-shift, width), std::min(-shift + KV_LANE_RULER_COLUMNS, width)});
+    return columns;
+}
+
 static void kvDrawPlayCursor(int32_t doc, WaveView *view, const KV_State *state, int32_t column) {
     if (column < 0) return;
     kvPlayCursorRows(state->channels, kvPlayChannelOf(doc), view->laneUnit, &view->lastPlayTop,
@@ -144,7 +158,7 @@ static QRect kvCursorColumns(int32_t column, int32_t height) {
  * pixels moved by the shift plus the columns drawn, the overview bar and the
  * columns of the old and the new play cursor. */
 static void kvCopyToScreen(WaveView *view, bool whole, int32_t shift, KvColumns range,
-                           int32_t oldCursor) {
+                           int32_t oldCursor, const std::vector<KvColumns> &rulers) {
     QWidget *window = view->window.data();
     if (!window || !window->isVisible()) return;
     if (whole) {
@@ -154,6 +168,8 @@ static void kvCopyToScreen(WaveView *view, bool whole, int32_t shift, KvColumns 
     if (shift != 0) window->scroll(-shift, 0, QRect(0, 12, view->width, view->height - 12));
     QRegion region(0, 0, view->width, 12);
     if (!range.empty()) region += QRect(range.x0, 0, range.x1 - range.x0, view->height);
+    for (KvColumns columns : rulers)
+        region += QRect(columns.x0, 0, columns.x1 - columns.x0, view->height);
     if (oldCursor >= 0) region += kvCursorColumns(oldCursor - shift, view->height);
     if (view->lastPlayCol >= 0) region += kvCursorColumns(view->lastPlayCol, view->height);
     window->repaint(region);
@@ -163,7 +179,7 @@ static void kvDrawBlank(WaveView *view) {
     view->picture.fill(kvPixelOf(kvEngine.options->colors[9]));
     view->lastFramesPerPixel = 0;
     view->lastPlayCol = -1;
-    kvCopyToScreen(view, true, 0, KvColumns{0, 0}, -1);
+    kvCopyToScreen(view, true, 0, KvColumns{0, 0}, -1, {});
 }
 void kvRedraw(int32_t doc, int32_t mode) {
     KV_Document *document = kvGetDocument(doc);
@@ -220,18 +236,23 @@ void kvRedraw(int32_t doc, int32_t mode) {
     kvDrawSeparators(&context);
     kvDrawRuler(&context, &view->picture);
     if (!range.empty()) kvDrawLanes(&context, range, lo, hi);
+    std::vector<KvColumns> rulers = kvRulerColumns(view, shift);
+    for (KvColumns columns : rulers)
+        kvDrawLanes(&context, columns, lo, hi);
+    kvDrawLaneRulers(&context, &view->picture);
 
     if (!kvEngine.options->noSyncWait) kvWaitForSync();
     kvDrawPlayCursor(doc, view, state, playCol);
     view->lastPlayCol = playCol;
     bool whole = kvEngine.options->copyWholeBitmap || full || (shift == 0 && selectionMoved);
-    kvCopyToScreen(view, whole, shift, range, oldCursor);
+    kvCopyToScreen(view, whole, shift, range, oldCursor, rulers);
     view->lastFirstFrame = state->firstFrame;
     view->lastFramesPerPixel = zoom;
     kvDoStatus(doc, full ? 1 : 0);
 }
 
 void kvRedrawDocument(int32_t doc) {
+    kvSpectrumChanged(doc);
     kvRedraw(doc, KV_REDRAW_FULL);
 }
 

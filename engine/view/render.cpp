@@ -210,55 +210,104 @@ static void kvDrawGrid(KvDrawContext *context, int32_t x0, int32_t x1, int32_t t
 }
 
 /* Strokes from the top of the positive peak to the bottom of the negative
- * one; `lift` is 1 for the wave and 0 for its shadow, and `offset` moves the
- * strokes right (the shadow shows each column one column further on). */
-static void kvDrawStrokes(KvCanvas *canvas, int32_t x0, int32_t x1, int32_t centre, int32_t u,
+ * one, a peak of 255 reaching `limit` rows from the centre; `lift` is 1 for
+ * the wave and 0 for its shadow, and `offset` moves the strokes right (the
+ * shadow shows each column one column further on). */
+static void kvDrawStrokes(KvCanvas *canvas, int32_t x0, int32_t x1, int32_t centre, int32_t limit,
                           int32_t lift, int32_t offset, uint32_t pen) {
     for (int32_t x = x0; x < x1; x++) {
         int32_t j = x - offset - x0 + 2;
-        int32_t up = centre - kvPeakRows(maxRow[j], u);
-        int32_t down = centre + kvPeakRows(minRow[j], u);
+        int32_t up = centre - maxRow[j] * limit / 255;
+        int32_t down = centre + minRow[j] * limit / 255;
         kvVLine(canvas, x, up - lift, down + 1 - lift, pen);
     }
 }
 
 /* At one frame per column: a connected line through each column's value
  * (the positive peak, else minus the negative one). */
-static void kvDrawTrace(KvCanvas *canvas, int32_t x0, int32_t x1, int32_t centre, int32_t u,
+static void kvDrawTrace(KvCanvas *canvas, int32_t x0, int32_t x1, int32_t centre, int32_t limit,
                         int32_t lift, int32_t offset, uint32_t pen) {
     auto rowAt = [&](int32_t x) {
         int32_t j = x - offset - x0 + 2;
         int32_t value = maxRow[j] != 0 ? maxRow[j] : -minRow[j];
-        return centre - kvPeakRows(value, u) - lift;
+        return centre - value * limit / 255 - lift;
     };
     for (int32_t x = x0 - 1; x < x1; x++)
         kvLine(canvas, x, rowAt(x), x + 1, rowAt(x + 1), pen);
 }
 
-void kvDrawLane(KvDrawContext *context, int32_t lane, int32_t x0, int32_t x1, bool selected) {
-    x1 = std::min(x1, context->dataColumns);
-    if (x1 <= x0) return;
+KvWaveScale kvWaveScaleOf(int32_t channels, int32_t top, int32_t bottom, int32_t verticalZoom) {
+    int32_t half = (bottom - top) / 2;
+    /* A mono lane keeps full scale at half its height, as it always has. */
+    int32_t fullRows = (channels == 2 ? half : half / 2) - 1;
+    return KvWaveScale{top + half, fullRows, verticalZoom == 1 ? fullRows : half - 1, verticalZoom};
+}
+
+int32_t kvAmplitudeRows(const KvWaveScale &scale, double amplitude) {
+    return static_cast<int32_t>(amplitude * scale.fullRows * scale.zoom);
+}
+
+/* Zoomed, the quarter lines mean nothing; the centre, the band's edges and
+ * the 0 dB and -6 dB rows (held at the edges once they lie beyond) do. */
+static void kvDrawLevelLines(KvCanvas *canvas, int32_t x0, int32_t x1, int32_t top, int32_t bottom,
+                             const KvWaveScale &scale, uint32_t pen) {
+    kvFill(canvas, x0, top, x1, top + 1, pen);
+    kvFill(canvas, x0, bottom - 1, x1, bottom, pen);
+    kvFill(canvas, x0, scale.centre, x1, scale.centre + 1, pen);
+    for (double amplitude : {1.0, 0.5}) {
+        int32_t rows = std::min(kvAmplitudeRows(scale, amplitude), scale.limit);
+        kvFill(canvas, x0, scale.centre - rows, x1, scale.centre - rows + 1, pen);
+        kvFill(canvas, x0, scale.centre + rows, x1, scale.centre + rows + 1, pen);
+    }
+}
+
+/* The waveform of a lane in rows [top, bottom). */
+static void kvDrawWaveBand(KvDrawContext *context, int32_t lane, int32_t x0, int32_t x1,
+                           bool selected, int32_t top, int32_t bottom) {
     const KV_State *state = context->state;
     const KV_Options *options = context->options;
     const KV_ViewPens &pens = context->view->pens;
-    int32_t u = context->u;
-    int32_t top = kvLaneTop(lane, u), step = kvLaneStep(state->channels, u);
     KvCanvas canvas = context->canvas;
     canvas.left = std::max(canvas.left, x0);
     canvas.right = std::min(canvas.right, x1);
-    kvFill(&canvas, x0, top, x1, top + 4 * step, kvPixelOf(options->colors[selected ? 3 : 0]));
-    kvDrawGrid(context, x0, x1, top, step, selected ? pens.selectedGrid : pens.unselectedGrid);
+    KvWaveScale scale = kvWaveScaleOf(state->channels, top, bottom, context->view->verticalZoom);
+    uint32_t gridPen = selected ? pens.selectedGrid : pens.unselectedGrid;
+    kvFill(&canvas, x0, top, x1, bottom, kvPixelOf(options->colors[selected ? 3 : 0]));
+    if (scale.zoom == 1) kvDrawGrid(context, x0, x1, top, (bottom - top) / 4, gridPen);
     size_t rows = static_cast<size_t>(x1 - x0 + 4);
     if (maxRow.size() < rows) {
         maxRow.resize(rows);
         minRow.resize(rows);
     }
-    kvReducePeaks(context->doc, lane, state->firstFrame, state->framesPerPixel, x0 - 2,
-                  static_cast<int32_t>(rows), maxRow.data(), minRow.data());
-    int32_t centre = top + 2 * step;
+    float gain = static_cast<float>(scale.zoom) * scale.fullRows / scale.limit;
+    kvReducePeaksScaled(context->doc, lane, state->firstFrame, state->framesPerPixel, x0 - 2,
+                        static_cast<int32_t>(rows), gain, maxRow.data(), minRow.data());
     auto draw = state->framesPerPixel == 1 ? kvDrawTrace : kvDrawStrokes;
-    if (options->colors[10] != 0) draw(&canvas, x0, x1, centre, u, 0, 1, pens.waveShadow);
-    draw(&canvas, x0, x1, centre, u, 1, 0, selected ? pens.selectedWave : pens.unselectedWave);
+    if (options->colors[10] != 0)
+        draw(&canvas, x0, x1, scale.centre, scale.limit, 0, 1, pens.waveShadow);
+    draw(&canvas, x0, x1, scale.centre, scale.limit, 1, 0,
+         selected ? pens.selectedWave : pens.unselectedWave);
+    if (scale.zoom != 1) kvDrawLevelLines(&canvas, x0, x1, top, bottom, scale, gridPen);
+}
+
+void kvLaneBands(int32_t mode, int32_t top, int32_t bottom, int32_t *waveBottom,
+                 int32_t *spectrumTop) {
+    int32_t middle = top + (bottom - top) / 2;
+    *waveBottom = mode == KV_DISPLAY_WAVEFORM ? bottom : mode == KV_DISPLAY_BOTH ? middle : top;
+    *spectrumTop = mode == KV_DISPLAY_SPECTROGRAM ? top : *waveBottom;
+}
+
+void kvDrawLane(KvDrawContext *context, int32_t lane, int32_t x0, int32_t x1, bool selected) {
+    x1 = std::min(x1, context->dataColumns);
+    if (x1 <= x0) return;
+    int32_t u = context->u;
+    int32_t top = kvLaneTop(lane, u);
+    int32_t bottom = top + 4 * kvLaneStep(context->state->channels, u);
+    int32_t waveBottom, spectrumTop;
+    kvLaneBands(context->view->displayMode, top, bottom, &waveBottom, &spectrumTop);
+    if (waveBottom > top) kvDrawWaveBand(context, lane, x0, x1, selected, top, waveBottom);
+    if (spectrumTop < bottom)
+        kvDrawSpectrumBand(context, lane, x0, x1, selected, spectrumTop, bottom);
 }
 
 /* ---- Selection-edge markers ---- */

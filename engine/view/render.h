@@ -69,8 +69,38 @@ void kvDrawStrips(KvDrawContext *context, int32_t x0, int32_t x1);
 void kvDrawOverview(KvDrawContext *context, int32_t playFrame);
 /* Grooves under the overview bar, the ruler's top line, the frame lines. */
 void kvDrawSeparators(KvDrawContext *context);
-/* One channel lane over [x0, x1), selected or not. */
+/* One channel lane over [x0, x1), selected or not: its waveform, its
+ * spectrogram or the one above the other, as the view's display mode says. */
 void kvDrawLane(KvDrawContext *context, int32_t lane, int32_t x0, int32_t x1, bool selected);
+
+/* The rows of a lane [top, bottom) a display mode gives the waveform,
+ * [top, waveBottom), and the spectrogram, [spectrumTop, bottom). */
+void kvLaneBands(int32_t mode, int32_t top, int32_t bottom, int32_t *waveBottom,
+                 int32_t *spectrumTop);
+
+/* How a waveform band maps amplitude to rows: full scale is fullRows from
+ * the centre at zoom 1, times zoom when magnified, and nothing is drawn past
+ * limit rows. */
+struct KvWaveScale {
+    int32_t centre;
+    int32_t fullRows;
+    int32_t limit;
+    int32_t zoom;
+};
+KvWaveScale kvWaveScaleOf(int32_t channels, int32_t top, int32_t bottom, int32_t verticalZoom);
+/* Rows from the centre of a linear amplitude (1 = full scale), unlimited. */
+int32_t kvAmplitudeRows(const KvWaveScale &scale, double amplitude);
+
+/* The spectrogram of a lane over [x0, x1) in rows [top, bottom). */
+void kvDrawSpectrumBand(KvDrawContext *context, int32_t lane, int32_t x0, int32_t x1, bool selected,
+                        int32_t top, int32_t bottom);
+
+/* Columns the amplitude and frequency rulers cover at the left edge. */
+#define KV_LANE_RULER_COLUMNS 48
+/* True when the view shows lane rulers: magnified or with a spectrogram. */
+bool kvLaneRulersShown(const WaveView *view);
+/* The labels of the amplitude and frequency rulers over the lanes. */
+void kvDrawLaneRulers(KvDrawContext *context, QImage *picture);
 /* Markers of the selection's lower and upper edge columns, clipped to [x0, x1). */
 void kvDrawEdgeMarkers(KvDrawContext *context, int32_t x0, int32_t x1, int32_t lo, int32_t hi);
 /* The time ruler over the whole width (its text through QPainter). */

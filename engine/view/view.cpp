@@ -10,7 +10,9 @@
  */
 #include "engine/view/view.h"
 #include "engine/audio/playback.h"
+#include "engine/core/engine.h"
 #include "engine/document/document.h"
+#include "engine/view/spectrum.h"
 #include "engine/view/wave_view.h"
 
 #include <QAbstractSlider>
@@ -120,6 +122,7 @@ void kvViewAttach(int32_t doc, KvWindow handle) {
     auto *view = new WaveView;
     document->view = view;
     view->window = window;
+    view->displayMode = kvEngine.viewOptions.newWindowMode;
     view->hadOpaquePaint = window->testAttribute(Qt::WA_OpaquePaintEvent);
     view->hadMouseTracking = window->hasMouseTracking();
     view->hadCursor = window->testAttribute(Qt::WA_SetCursor);
@@ -155,6 +158,7 @@ void kvViewDetach(int32_t doc) {
         window->update();
     }
     delete view->filter;
+    kvSpectrumForget(doc);
     document->view = nullptr;
     document->oldWindowProc = nullptr;
     delete view;

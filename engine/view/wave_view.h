@@ -65,6 +65,9 @@ struct WaveView {
     int32_t lastPlayTop = 0;
     int32_t lastPlayBottom = 0;
 
+    int32_t displayMode = 0;  /* a KV_DISPLAY_ value */
+    int32_t verticalZoom = 1; /* amplitude magnification, a power of two */
+
     QPointer<QWidget> window;
     QPointer<QScrollBar> scrollBar;
     /* The same bar as a plain identity, for the event filter: events still

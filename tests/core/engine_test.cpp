@@ -102,6 +102,33 @@ TEST_F(EngineLifecycle, LimitsAreStoredAtCleanUpAndComeBackHeldToTheirRange) {
     EXPECT_EQ(std::memcmp(&limits, &before, sizeof limits), 0);
 }
 
+TEST_F(EngineLifecycle, DisplaySettingsAreStoredAtCleanUpAndComeBackHeldToTheirRange) {
+    ASSERT_EQ(startEngine(), 0);
+    KV_ViewOptions display{};
+    ASSERT_EQ(kvGetViewOptions(&display, sizeof display), 0);
+    const KV_ViewOptions firstRun = kvDefaultViewOptions();
+    EXPECT_EQ(std::memcmp(&display, &firstRun, sizeof display), 0)
+        << "no stored record: the first run's settings";
+    display.frequencyScale = KV_FREQUENCY_LOG;
+    display.gainDb = 12;
+    ASSERT_EQ(kvSetViewOptions(&display, sizeof display), 0);
+    EXPECT_EQ(kvSetViewOptions(&display, sizeof display - 4), -1);
+    stopEngine();
+    KV_ViewOptions onDisk{};
+    ASSERT_EQ(kvGetReg("Settings", "Display", &onDisk, sizeof onDisk), 64);
+    EXPECT_EQ(std::memcmp(&onDisk, &display, sizeof display), 0);
+    onDisk.rangeDb = 100000;
+    onDisk.colorMap = -3;
+    ASSERT_EQ(kvSetReg("Settings", "Display", &onDisk, sizeof onDisk), 0);
+    ASSERT_EQ(startEngine(), 0);
+    KV_ViewOptions restored{};
+    ASSERT_EQ(kvGetViewOptions(&restored, sizeof restored), 0);
+    EXPECT_EQ(restored.rangeDb, KV_MOST_SPECTRUM_RANGE_DB);
+    EXPECT_EQ(restored.colorMap, KV_COLORMAP_PERCEPTUAL);
+    EXPECT_EQ(restored.frequencyScale, KV_FREQUENCY_LOG);
+    EXPECT_EQ(restored.gainDb, 12);
+}
+
 TEST_F(EngineLifecycle, WorkFolderSizeCountsTheEngineFilesOnly) {
     EXPECT_EQ(kvGetWorkFolderSize(nullptr), -1);
     int64_t bytes = -1;

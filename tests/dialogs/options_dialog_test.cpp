@@ -190,8 +190,8 @@ TEST_F(OptionsDialogTest, ListsShowTheDefaultEntryFirstThenDevicesAndDrives) {
     QStringList pages;
     for (int i = 0; i < dialog->lstPages->count(); i++)
         pages.append(dialog->lstPages->item(i)->text());
-    EXPECT_EQ(pages,
-              QStringList({"Audio Settings", "General", "Advanced", "Colors", "FFT Settings"}));
+    EXPECT_EQ(pages, QStringList({"Audio Settings", "General", "Advanced", "Colors", "FFT Settings",
+                                  "View"}));
 }
 
 TEST_F(OptionsDialogTest, StoredValuesOutsideTheListsSelectNothingAndSurviveApply) {
@@ -260,6 +260,35 @@ TEST_F(OptionsDialogTest, UndoLimitIsHandedToTheEngineOnlyOnApply) {
     EXPECT_EQ(live.maxUndoLevels, 3);
     auto again = openDialog(MDL_OPTIONS_ADVANCED);
     EXPECT_EQ(again->txtUndoLimit->value(), 3);
+}
+
+TEST_F(OptionsDialogTest, ViewPageSettingsReachTheEngineOnlyOnApply) {
+    KV_ViewOptions before{};
+    ASSERT_EQ(kvGetViewOptions(&before, sizeof before), 0);
+    auto dialog = openDialog(MDL_OPTIONS_VIEW);
+    EXPECT_EQ(dialog->txtRangeDb->value(), before.rangeDb);
+    dialog->cmbFreqScale->setCurrentIndex(KV_FREQUENCY_LOG);
+    dialog->cmbColorMap->setCurrentIndex(KV_COLORMAP_SCHEME);
+    dialog->txtRangeDb->setValue(60);
+    dialog->txtGainDb->setValue(-12);
+    dialog->cmbAmpRuler->setCurrentIndex(KV_AMPLITUDE_LINEAR);
+    dialog->cmbNewMode->setCurrentIndex(KV_DISPLAY_BOTH);
+    KV_ViewOptions live{};
+    kvGetViewOptions(&live, sizeof live);
+    EXPECT_EQ(std::memcmp(&live, &before, sizeof live), 0) << "nothing before Apply";
+    QTest::mouseClick(dialog->cmdApply, Qt::LeftButton);
+    kvGetViewOptions(&live, sizeof live);
+    KV_ViewOptions expected = before;
+    expected.frequencyScale = KV_FREQUENCY_LOG;
+    expected.colorMap = KV_COLORMAP_SCHEME;
+    expected.rangeDb = 60;
+    expected.gainDb = -12;
+    expected.amplitudeRuler = KV_AMPLITUDE_LINEAR;
+    expected.newWindowMode = KV_DISPLAY_BOTH;
+    EXPECT_EQ(std::memcmp(&live, &expected, sizeof live), 0);
+    auto again = openDialog(MDL_OPTIONS_VIEW);
+    EXPECT_EQ(again->cmbNewMode->currentIndex(), KV_DISPLAY_BOTH);
+    EXPECT_EQ(again->txtGainDb->value(), -12);
 }
 
 TEST_F(OptionsDialogTest, WorkFolderSizeIsTheEnginesAsTheDialogOpens) {

@@ -168,6 +168,37 @@ TEST_F(ControlNames, FrameAndDocumentWindowHaveNoUnnamedControl) {
     EXPECT_FALSE(spokenName(bar).isEmpty());
 }
 
+/* The window's name says what it shows, whichever of the menu entries and
+ * the toolbar button chose it; the button is down while a spectrogram shows
+ * and brings back the last mode that showed one. */
+TEST_F(ControlNames, TheDocumentNameFollowsTheDisplayMode) {
+    startFrame();
+    frmMain *document = openDocument(writeWave("shown.wav", 1, 8000, ramp(8000), false));
+    ASSERT_NE(document, nullptr);
+    QAction *button = frame->action("TB.Display");
+    struct Step {
+        std::function<void()> choose;
+        int32_t mode;
+        const char *name;
+    };
+    const Step steps[] = {
+        {[&] { document->runCommand("mnuDisplay(2)"); }, KV_DISPLAY_BOTH,
+         "Waveform and spectrogram of shown.wav"},
+        {[&] { button->trigger(); }, KV_DISPLAY_WAVEFORM, "Waveform of shown.wav"},
+        {[&] { button->trigger(); }, KV_DISPLAY_BOTH, "Waveform and spectrogram of shown.wav"},
+        {[&] { document->runCommand("mnuDisplay(1)"); }, KV_DISPLAY_SPECTROGRAM,
+         "Spectrogram of shown.wav"},
+        {[&] { button->trigger(); }, KV_DISPLAY_WAVEFORM, "Waveform of shown.wav"},
+        {[&] { button->trigger(); }, KV_DISPLAY_SPECTROGRAM, "Spectrogram of shown.wav"},
+    };
+    for (const Step &step : steps) {
+        step.choose();
+        EXPECT_EQ(kvGetDisplayMode(document->ID), step.mode);
+        EXPECT_EQ(spokenName(document), step.name);
+        EXPECT_EQ(button->isChecked(), step.mode != KV_DISPLAY_WAVEFORM) << step.name;
+    }
+}
+
 /* Each field of the status line keeps the fixed name of what it shows,
  * says its tool tip, and gives what it shows now as its value. */
 TEST_F(ControlNames, StatusFieldsGiveTheirTextAsTheirValueAndNameItInATip) {
@@ -422,7 +453,8 @@ TEST_F(KeyboardUse, ToolbarCommandsHaveMenuEntries) {
                                                    {"TBPlayback.ZoomSel", "mnuZoomSel"},
                                                    {"TBPlayback.ZoomFull", "mnuZoomFull"},
                                                    {"TBPlayback.SelAll", "mnuSelAll"},
-                                                   {"TBPlayback.SelView", "mnuSelView"}};
+                                                   {"TBPlayback.SelView", "mnuSelView"},
+                                                   {"TB.Display", "mnuDisplay(1)"}};
     for (QToolBar *bar : {frame->TB, frame->TBVolume, frame->TBPlayback}) {
         for (QAction *button : bar->actions()) {
             QString key = button->objectName();
