@@ -32,7 +32,8 @@ class KvSandbox : public ::testing::Test {
     std::string root;         /* this test's private folder */
     std::string tempFolder;   /* KORVEL_TMPDIR */
     std::string configFolder; /* KORVEL_CONFIG_HOME */
-    std::string workFolder;   /* the engine's working folder for the defaults */
+    std::string workRoot;     /* the working folder for the defaults */
+    std::string workFolder;   /* the running engine's session folder (workRoot before) */
     KV_Options options{};
     KV_Params params{};
     bool engineStarted = false;
