@@ -202,4 +202,83 @@ TEST_F(Recovery, KilledSessionsComeBackAtTheirLastCompletedEdit) {
     EXPECT_GT(killedEarly, 50) << "the kills must land inside the sequences";
 }
 
+/* Restored documents keep their undo steps, their file's name, and count as
+ * unsaved; a document saved since its last edit is not offered. */
+TEST_F(Recovery, RestoredDocumentKeepsItsUndoStepsAndIsUnsaved) {
+    int32_t doc = makeDocument(8000, std::vector<float>(3000, 0.25f));
+    replace(doc, 100, 200, -1, std::vector<float>(50, -0.5f), {}, "Second");
+    Image second = imageOf(doc);
+    int32_t saved = makeDocument(8000, std::vector<float>(100, 0.5f));
+    ASSERT_EQ(kvSave(saved, path("saved.wav").c_str()), 0);
+    ASSERT_EQ(kvSave(doc, path("doc.wav").c_str()), 0);
+    replace(doc, 0, 10, -1, std::vector<float>(20, 0.75f), {}, "Third");
+    Image third = imageOf(doc);
+    abandonSession();
+    std::vector<KV_Recoverable> list = offered();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(std::string(list[0].path), path("doc.wav"));
+    EXPECT_EQ(std::string(list[0].lastEdit), "Third");
+    EXPECT_EQ(list[0].length, static_cast<int32_t>(third[0].size()));
+    int32_t restored = kvCreate(nullptr);
+    ASSERT_EQ(kvRecover(restored, list[0].id), 0);
+    EXPECT_EQ(imageOf(restored), third);
+    EXPECT_EQ(kvIsSaved(restored), 0);
+    kvUndo(restored);
+    EXPECT_EQ(imageOf(restored), second);
+    EXPECT_EQ(undoText(restored), "Second");
+    EXPECT_EQ(rootEntries(), std::set<std::string>{ownSession()});
+}
+
+/* Whatever is damaged in a dead session, the start goes on: a document
+ * whose current state cannot be rebuilt is not offered, one whose older
+ * states are damaged comes back without them, and a healthy dead session
+ * beside it is still offered. Nothing of either stays. */
+TEST_F(Recovery, DamagedLeftoversNeverStopTheStart) {
+    struct Damage {
+        const char *what;
+        const char *file;
+        int64_t keep;       /* bytes left; -1 removes the file, -2 fills it with garbage */
+        int32_t levelsLeft; /* undo level of the restored document; -1 not offered */
+    };
+    const Damage damages[] = {
+        {"current state cut short", "00000002.tmp", 80, -1},
+        {"current state missing", "00000002.tmp", -1, -1},
+        {"data file missing", "DATA0000.tmp", -1, -1},
+        {"data file cut short", "DATA0000.tmp", 400, -1},
+        {"record of garbage", "0000.doc", -2, -1},
+        {"record cut short", "0000.doc", 100, -1},
+        {"older state cut short", "00000001.tmp", 10, 0},
+    };
+    for (const Damage &damage : damages) {
+        SCOPED_TRACE(damage.what);
+        int32_t doc = makeDocument(8000, std::vector<float>(3000, 0.25f));
+        replace(doc, 100, 200, -1, std::vector<float>(50, -0.5f));
+        Image image = imageOf(doc);
+        std::filesystem::copy(workFolder, workRoot + "/SESSION-healthy");
+        std::string damaged = workRoot + "/SESSION-damaged";
+        std::filesystem::copy(workFolder, damaged);
+        std::string file = damaged + "/" + damage.file;
+        if (damage.keep == -1) std::filesystem::remove(file);
+        if (damage.keep == -2) kvTestWriteFile(file, std::string(304, '\x5a'));
+        if (damage.keep >= 0) std::filesystem::resize_file(file, damage.keep);
+        kvClose(doc);
+        stopEngine();
+        ASSERT_EQ(startEngine(), 0);
+        std::vector<KV_Recoverable> list = offered();
+        ASSERT_EQ(list.size(), damage.levelsLeft < 0 ? 1u : 2u);
+        std::multiset<int32_t> levels;
+        for (const KV_Recoverable &entry : list) {
+            int32_t restored = kvCreate(nullptr);
+            ASSERT_EQ(kvRecover(restored, entry.id), 0);
+            EXPECT_EQ(imageOf(restored), image);
+            levels.insert(kvGetUndoLevel(restored));
+            kvClose(restored);
+        }
+        std::multiset<int32_t> expected{2};
+        if (damage.levelsLeft >= 0) expected.insert(damage.levelsLeft);
+        EXPECT_EQ(levels, expected);
+        EXPECT_EQ(rootEntries(), std::set<std::string>{ownSession()});
+    }
+}
+
 } // namespace
