@@ -63,7 +63,8 @@ int32_t kvCompleteEdit(int32_t doc, bool seal);
  * lists their documents with unsaved changes for kvListRecoverable and
  * deletes the sessions that hold none. */
 void kvFindRecoverable(const std::string &root, const std::string &own);
-/* Deletes every dead session still held and empties the list (clean-up). */
+/* Lets go of the dead sessions still offered, leaving them for the next
+ * start (a run that asked nobody), and empties the list (clean-up). */
 void kvForgetRecoverable();
 
 #endif

@@ -145,7 +145,7 @@ static void kvRetireOffer(int32_t id) {
 void kvForgetRecoverable() {
     offers.clear();
     for (KV_DeadSession &session : deadSessions)
-        kvDropDeadSession(&session);
+        kvUnlockFolder(session.lock);
     deadSessions.clear();
 }
 

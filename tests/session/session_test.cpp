@@ -11,6 +11,7 @@
  * a failure can be looked at afterwards.
  */
 #include "app/dialogs/effect_dialog.h"
+#include "app/shell/frm_recover.h"
 #include "tests/audio/test_device.h"
 #include "tests/shell/shell_fixture.h"
 
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
@@ -32,6 +34,9 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class NewcomerSession : public ShellTest {
   protected:
@@ -335,4 +340,54 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
     int32_t shift = 0;
     EXPECT_GT(bestCorrelation(saved, back, 1200, &shift), 0.95)
         << "the reopened sound is the saved one, shifted by " << shift;
+}
+
+/* Korvel killed with unsaved work: the next start's recovery window brings
+ * the sound back, unsaved and under its file's name; saving it writes the
+ * samples of the last edit. The killed run is a child with an engine of its
+ * own, as the program's would be. */
+TEST_F(NewcomerSession, KilledWorkIsRestoredThroughTheRecoveryWindowSavedAndCompared) {
+    std::string source = writeWave("killed.wav", 1, 8000, ramp(4000), true);
+    pid_t child = fork();
+    if (child == 0) {
+        if (kvInit(nullptr, &options, 144, &params, 344, nullptr, nullptr, nullptr) != 0) _exit(2);
+        int32_t doc = kvCreate(nullptr);
+        if (kvOpen(doc, source.c_str()) != 0) _exit(3);
+        kvSetSelection(doc, 1000, 2000, -1);
+        kvDelete(doc);
+        raise(SIGKILL);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    std::vector<float> expected = ramp(4000);
+    expected.erase(expected.begin() + 1000, expected.begin() + 2000);
+
+    startFrame();
+    bool shown = false;
+    onNextModal([&](QWidget *modal) {
+        auto *window = qobject_cast<frmRecover *>(modal);
+        ASSERT_NE(window, nullptr) << "expected the recovery window";
+        shown = true;
+        snapshot("recovery-window");
+        QPushButton *restore =
+            window->findChildren<QPushButton *>(QRegularExpression("^cmdRestore")).value(0);
+        ASSERT_NE(restore, nullptr);
+        QTest::mouseClick(restore, Qt::LeftButton);
+    });
+    mdlOfferRecovery(frame.get());
+    ASSERT_TRUE(shown);
+    frmMain *document = frame->activeDocument();
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(kvIsSaved(document->ID), 0);
+    EXPECT_EQ(document->FileName.toStdString(), source);
+    snapshot("restored");
+    ASSERT_TRUE(document->runCommand("mnuSave"));
+    EXPECT_NE(kvIsSaved(document->ID), 0);
+    int32_t reopened = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(reopened, source.c_str()), 0);
+    std::vector<float> saved(kvGetLength(reopened));
+    kvReadFrames(reopened, 0, 0, static_cast<int32_t>(saved.size()), saved.data());
+    kvClose(reopened);
+    EXPECT_EQ(saved, expected);
 }
