@@ -12,6 +12,8 @@
  */
 #include "app/dialogs/effect_dialog.h"
 #include "app/shell/frm_recover.h"
+#include "app/shell/prompts.h"
+#include "app/shell/session_end.h"
 #include "tests/audio/test_device.h"
 #include "tests/shell/shell_fixture.h"
 
@@ -24,6 +26,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -390,4 +393,31 @@ TEST_F(NewcomerSession, KilledWorkIsRestoredThroughTheRecoveryWindowSavedAndComp
     kvReadFrames(reopened, 0, 0, static_cast<int32_t>(saved.size()), saved.data());
     kvClose(reopened);
     EXPECT_EQ(saved, expected);
+}
+
+/* SIGTERM (what a logout or shutdown sends) with a display asks about
+ * unsaved work as closing the window does: Cancel keeps Korvel and the work,
+ * No lets it close. */
+TEST_F(NewcomerSession, TerminationSignalAsksAboutUnsavedWorkAsClosingDoes) {
+    std::string source = writeWave("term.wav", 1, 8000, ramp(4000), true);
+    startFrame();
+    mdlWatchSessionEnd(frame.get());
+    frmMain *document = frame->OpenNewFile(QString::fromStdString(source));
+    ASSERT_NE(document, nullptr);
+    kvSetSelection(document->ID, 0, 100, -1);
+    kvDelete(document->ID);
+    mdlTestTakeShownBoxes();
+    mdlTestQueueAnswer(QMessageBox::Cancel);
+    raise(SIGTERM);
+    settle(300);
+    std::vector<MdlShownBox> boxes = mdlTestTakeShownBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Confirm Exit");
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(kvGetLength(document->ID), 3900);
+    mdlTestQueueAnswer(QMessageBox::No);
+    raise(SIGTERM);
+    settle(300);
+    EXPECT_EQ(mdlTestTakeShownBoxes().size(), 1u);
+    EXPECT_FALSE(frame->isVisible());
 }
