@@ -46,9 +46,13 @@ int32_t KvSandbox::startEngine() {
     int32_t result = kvInit(nullptr, &options, sizeof options, &params, sizeof params, nullptr,
                             nullptr, nullptr);
     engineStarted = result == 0;
-    char folder[1024];
-    if (engineStarted && kvGetWorkFolder(folder, sizeof folder) > 0) workFolder = folder;
+    noteWorkFolder();
     return result;
+}
+
+void KvSandbox::noteWorkFolder() {
+    char folder[1024];
+    if (kvGetWorkFolder(folder, sizeof folder) > 0) workFolder = folder;
 }
 
 void KvSandbox::stopEngine() {

@@ -21,6 +21,8 @@ class KvSandbox : public ::testing::Test {
     /* Starts the engine headless with default records (0 on success). */
     int32_t startEngine();
     void stopEngine();
+    /* Sets workFolder to the running engine's session folder. */
+    void noteWorkFolder();
 
     /* A folder every user may write to, sticky like /tmp, under this test's
      * folder (which others may then pass through). */
