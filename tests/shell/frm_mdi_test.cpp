@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,21 +53,34 @@ TEST_F(FrameStartUp, ClosingTheFrameStoresTheUsersSettings) {
     EXPECT_EQ(stored.timeFormat, 2);
 }
 
+/* The terminated program of the test below, run as a process of its own:
+ * a fork of this one, whose Qt keeps threads, could not even paint. */
+TEST_F(FrameStartUp, TerminatedProgram) {
+    const char *source = std::getenv("KV_TEST_TERM_SOURCE");
+    if (!source) GTEST_SKIP() << "run by TerminationWithoutADisplayLeavesTheWorkForRecovery";
+    setenv("KORVEL_TMPDIR", std::getenv("KV_TEST_TERM_TMPDIR"), 1);
+    startFrame();
+    mdlWatchSessionEnd(frame.get());
+    frmMain *document = frame->OpenNewFile(source);
+    ASSERT_NE(document, nullptr);
+    kvSetSelection(document->ID, 0, 100, -1);
+    kvDelete(document->ID);
+    raise(SIGTERM);
+    QTest::qWait(3000);
+    _exit(4); /* the signal went unanswered */
+}
+
 /* SIGTERM with nobody to ask (no display): the program ends at once and
  * leaves its unsaved work for the next start to offer. */
 TEST_F(FrameStartUp, TerminationWithoutADisplayLeavesTheWorkForRecovery) {
     std::string source = writeWave("term.wav", 1, 8000, ramp(4000), true);
     pid_t child = fork();
     if (child == 0) {
-        startFrame();
-        mdlWatchSessionEnd(frame.get());
-        frmMain *document = frame->OpenNewFile(QString::fromStdString(source));
-        if (!document) _exit(3);
-        kvSetSelection(document->ID, 0, 100, -1);
-        kvDelete(document->ID);
-        raise(SIGTERM);
-        QTest::qWait(3000);
-        _exit(4); /* the signal went unanswered */
+        setenv("KV_TEST_TERM_SOURCE", source.c_str(), 1);
+        setenv("KV_TEST_TERM_TMPDIR", tempFolder.c_str(), 1);
+        execl("/proc/self/exe", "shell_tests", "--gtest_filter=FrameStartUp.TerminatedProgram",
+              nullptr);
+        _exit(5);
     }
     int status = 0;
     waitpid(child, &status, 0);
