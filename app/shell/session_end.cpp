@@ -68,8 +68,7 @@ void mdlWatchSessionEnd(frmMDI *frame) {
                      [guarded](QSessionManager &manager) {
                          if (!guarded) return;
                          if (!manager.allowsInteraction()) return;
-                         bool closed = guarded->closeDocuments();
+                         if (!guarded->closeDocuments()) manager.cancel();
                          manager.release();
-                         if (!closed) manager.cancel();
                      });
 }
