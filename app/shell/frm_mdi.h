@@ -90,6 +90,9 @@ class frmMDI : public QMainWindow {
      * "TBPlayback.Loop", "TBVolume.Mute", "pNew"...) by name. */
     QAction *action(const QString &name) const { return actions.value(name); }
     QToolButton *toolButton(const QString &name) const;
+    /* Runs every document's own close check (the save prompts), closing
+     * each that agrees and stopping at the first refusal: false then. */
+    bool closeDocuments();
 
     QMdiArea *mdiArea = nullptr;
     QToolBar *TB = nullptr;
@@ -135,7 +138,6 @@ class frmMDI : public QMainWindow {
     void storePosition();
     void firstRun();
     void openCommandLine(const QString &commandLine);
-    bool closeDocuments();
     void stopEngine();
     void handleNotification(int32_t message, intptr_t wParam, intptr_t lParam);
     void noOutputDevice();
@@ -150,6 +152,7 @@ class frmMDI : public QMainWindow {
     void cmbClip_Click(int index);
     void releaseViewSet();
     frmMain *createDocumentWindow();
+    friend class frmRecover;
 
     KV_Options *kvOptions;
     KV_Params *kvParams;

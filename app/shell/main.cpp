@@ -15,8 +15,10 @@
 #include "app/shell/defaults.h"
 #include "app/shell/frm_main.h"
 #include "app/shell/frm_mdi.h"
+#include "app/shell/frm_recover.h"
 #include "app/shell/mdl_main.h"
 #include "app/shell/message_window.h"
+#include "app/shell/session_end.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -62,6 +64,8 @@ static int mdlRun(QApplication &application) {
     kvCheckMRU();
     frmMDI frame(&options, &params);
     frame.Form_Load(commandLine);
+    mdlWatchSessionEnd(&frame);
+    mdlOfferRecovery(&frame);
     mdlScheduleScreenshot(&frame);
     int result = application.exec();
     messageWindow.close();

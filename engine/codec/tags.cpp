@@ -221,6 +221,7 @@ extern "C" KV_API int32_t kvClearTags(int32_t doc) {
     kvForgetID3v2(document);
     std::memset(document->id3v1Block, 0, KV_ID3V1_SIZE);
     document->savedLevel = -1;
+    kvWriteDocRecord(doc);
     return 0;
 }
 

@@ -4,17 +4,18 @@
  *
  * Records are restored only from stored copies of exactly the current size
  * (another size is another layout) and then held to their fields' ranges. The
- * working folder survives between runs except for the clipboard file, so
- * nothing of an earlier run is read by mistake; clean-up empties it. It is
- * always a folder only this user can enter. A batch session runs beside the
- * editor, whose working folder holds data files it must never truncate and
- * whose records it must not overwrite: it works in a folder of its own and
- * leaves the stored records alone.
+ * working folder is always a folder only this user can enter; each run works
+ * in a locked session folder of its own inside it, which clean-up removes and
+ * a run that dies leaves for the next start to offer for recovery. Engine
+ * files lying loose in the working folder are an older run's and go at start. A batch session runs
+ * beside the editor, whose working folder holds data files it must never truncate and whose records
+ * it must not overwrite: it works in a folder of its own and leaves the stored records alone.
  */
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
 #include "engine/history/clipboard.h"
+#include "engine/history/history.h"
 #include "engine/platform/fileio.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/threads.h"
@@ -22,6 +23,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 KV_Engine kvEngine;
@@ -81,6 +83,39 @@ static void kvPrepareWorkFolder() {
         kvFatal("Can't create temp directory: %s\n", failed.c_str());
 }
 
+static bool kvIsEngineFile(const std::string &name);
+
+/* Makes and locks this run's session folder inside the working folder, and
+ * finds what dead sessions left there. Where no session folder can be made
+ * the run works in the working folder itself, with nothing to recover. */
+static void kvStartSession() {
+    kvEngine.workRoot = kvEngine.workFolder;
+    if (kvEngine.batchSession) return;
+    for (const std::string &name : kvListFiles(kvEngine.workRoot))
+        if (kvIsEngineFile(name)) kvFileRemove(kvWorkPath(name.c_str()));
+    std::string session = kvMakeUniqueFolder(kvEngine.workRoot, KV_SESSION_PREFIX);
+    int32_t lock = session.empty() ? -1 : kvLockFolder(session);
+    if (lock < 0) {
+        if (!session.empty()) kvRemoveFolder(session);
+        return;
+    }
+    kvEngine.workFolder = session;
+    kvEngine.sessionLock = lock;
+    kvFindRecoverable(kvEngine.workRoot, session);
+}
+
+/* Removes this run's files and, with a session folder, the folder too. */
+static void kvEndSession() {
+    for (const std::string &name : kvListFiles(kvEngine.workFolder))
+        kvFileRemove(kvWorkPath(name.c_str()));
+    kvForgetRecoverable();
+    if (kvEngine.sessionLock < 0) return;
+    kvRemoveFolder(kvEngine.workFolder);
+    kvUnlockFolder(kvEngine.sessionLock);
+    kvEngine.sessionLock = -1;
+    kvEngine.workFolder = kvEngine.workRoot;
+}
+
 extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, int32_t optionsSize,
                                  KV_Params *params, int32_t paramsSize, void *reserved,
                                  KvProgressCallback progressCallback, void *reserved2) {
@@ -108,6 +143,7 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
     kvResetDocuments();
     kvForgetClips();
     kvPrepareWorkFolder();
+    kvStartSession();
     kvRaiseOpenFileLimit();
     kvEngine.clipboardPath = kvWorkPath("COPY.tmp");
     kvFileRemove(kvEngine.clipboardPath);
@@ -123,8 +159,7 @@ extern "C" KV_API int32_t kvCleanUp(void) {
     kvRecStop();
     kvForgetClips();
     kvCloseDataFiles();
-    for (const std::string &name : kvListFiles(kvEngine.workFolder))
-        kvFileRemove(kvWorkPath(name.c_str()));
+    kvEndSession();
     kvEngine.running = false;
     if (kvEngine.batchSession) {
         kvRemoveFolder(kvEngine.workFolder);
@@ -174,6 +209,12 @@ extern "C" KV_API int32_t kvGetWorkFolderSize(int64_t *bytes) {
             total += std::max<int64_t>(kvFileSizeOf(kvWorkPath(name.c_str())), 0);
     *bytes = total;
     return 0;
+}
+
+extern "C" KV_API int32_t kvGetWorkFolder(char *buffer, int32_t size) {
+    if (!buffer || size < 1 || !kvEngine.running) return -1;
+    std::snprintf(buffer, size, "%s", kvEngine.workFolder.c_str());
+    return static_cast<int32_t>(kvEngine.workFolder.size());
 }
 
 extern "C" KV_API int32_t kvBatchSession(void) {

@@ -23,7 +23,9 @@ struct KV_Engine {
     KV_ViewOptions viewOptions{}; /* the engine's own record, like limits */
     KvWindow messageWindow = nullptr;
     KvProgressCallback progressCallback = nullptr;
-    std::string workFolder;    /* no trailing slash */
+    std::string workRoot;      /* the folder the sessions' folders are in */
+    std::string workFolder;    /* this run's session folder; no trailing slash */
+    int32_t sessionLock = -1;  /* held on workFolder while it is this run's */
     std::string clipboardPath; /* "<workFolder>/COPY.tmp" */
     bool running = false;
     bool batchSession = false; /* private working folder, records not stored */

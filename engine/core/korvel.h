@@ -182,6 +182,38 @@ KV_API int32_t kvSetLimits(const KV_Limits *limits, int32_t size);
  * together to *bytes: 0, or -1 when bytes is null or the engine is not
  * running (nothing written). */
 KV_API int32_t kvGetWorkFolderSize(int64_t *bytes);
+/* Copies the folder this run keeps its data and state files in (a session
+ * folder inside the working folder), cut to fit and terminated: its length,
+ * or -1 when buffer is null, size < 1 or the engine is not running. */
+KV_API int32_t kvGetWorkFolder(char *buffer, int32_t size);
+
+/* A document with unsaved changes that a session which ended without
+ * closing (a crash, a kill, a logout) left in the working folder. */
+typedef struct KV_Recoverable {
+    int32_t id;         /* names it to kvRecover and kvDiscardRecoverable */
+    int32_t length;     /* frames of its last completed state */
+    int32_t channels;   /* 1 or 2 */
+    int32_t sampleRate; /* Hz */
+    int64_t time;       /* when that state was stored, seconds since 1970 */
+    char lastEdit[40];  /* the name of that state's edit */
+    char path[256];     /* its file, or "" for a sound never saved */
+} KV_Recoverable;
+#ifdef __cplusplus
+static_assert(sizeof(KV_Recoverable) == 320, "KV_Recoverable is a 320-byte record");
+#endif
+
+/* Copies up to `capacity` of the documents kvInit found to recover (and not
+ * yet restored or discarded) into list; size must be 320. Returns how many
+ * there are in all, or -1 when size is wrong or the engine is not running. */
+KV_API int32_t kvListRecoverable(KV_Recoverable *list, int32_t capacity, int32_t size);
+/* Rebuilds recoverable document `id` in doc (from kvCreate; what it held is
+ * dropped) at its last completed state, with the undo steps below it whose
+ * state files are whole; the document is unsaved. 0, or -1 after a message
+ * when its files are damaged (it is then discarded). */
+KV_API int32_t kvRecover(int32_t doc, int32_t id);
+/* Deletes recoverable document `id` (-1: every one left): 0, or -1 for an
+ * unknown id. A dead session's folder goes with its last document. */
+KV_API int32_t kvDiscardRecoverable(int32_t id);
 
 /* Drive n (from 0) of those the working folder can be put on (tempDrive):
  * the mounted local disks, lettered from C in mount order. Copies its mount

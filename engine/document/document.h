@@ -14,6 +14,7 @@
 #include "engine/core/korvel.h"
 
 #include <cstdint>
+#include <string>
 
 #define KV_MAX_DOCUMENTS 256
 
@@ -118,6 +119,10 @@ void kvCloseDataFiles();
  * freed number is used again): its number, or -1. */
 int32_t kvCurrentDataFile();
 void kvSealDataFile(int32_t file);
+/* Makes a sealed data file of this session out of a data file another
+ * session left (a second name for it, or a copy): its number, or -1. Its
+ * samples are never written; it is deleted once nothing holds it. */
+int32_t kvAdoptDataFile(const std::string &source);
 /* Seals the file appends go to, so the next append starts a new one. */
 void kvSealLastDataFile();
 int64_t kvDataFileLength(int32_t file); /* samples; 0 on error or once deleted */
@@ -234,5 +239,33 @@ void kvResetDocuments();
 
 /* The state file path "<work>/%04X%04X.tmp" of a document level. */
 void kvStateFilePath(int32_t doc, int32_t level, char *path, int32_t size);
+
+/* ---- The document record (doc_record.cpp) ---- */
+
+/* What a later run needs, beside the state files, to rebuild a document of
+ * a session that died. Stored raw in "<folder>/%04X.doc". */
+struct KV_DocRecord {
+    char magic[8];
+    int32_t formatTag;
+    int32_t bitsPerSample;
+    int32_t bitRate;
+    int32_t level;      /* the current state */
+    int32_t savedLevel; /* -1 when no state is the saved file */
+    int32_t reserved;
+    int64_t time; /* when the record was written, seconds since 1970 */
+    char path[256];
+    uint32_t check;
+    uint32_t padding;
+};
+static_assert(sizeof(KV_DocRecord) == 304, "KV_DocRecord is a stored 304-byte record");
+
+std::string kvDocRecordPath(const std::string &folder, int32_t doc);
+/* Replaces the record of a document in the working folder (whole, never
+ * in part); a record that cannot be written is removed, after the message,
+ * and false returned. Interface thread. */
+bool kvWriteDocRecord(int32_t doc);
+void kvRemoveDocRecord(int32_t doc);
+/* Reads and checks a record: false when it is missing, short or damaged. */
+bool kvReadDocRecord(const std::string &path, KV_DocRecord *record);
 
 #endif

@@ -341,6 +341,41 @@ static int32_t kvAddDataFile(bool *tooMany) {
     return file;
 }
 
+int32_t kvAdoptDataFile(const std::string &source) {
+    int64_t bytes = kvFileSizeOf(source);
+    if (bytes < 0 || kvFileIsRegular(source) != 1) return -1;
+    std::lock_guard<std::mutex> hold(appendLock);
+    int32_t file = kvTakeNumber();
+    if (file < 0) return -1;
+    char path[1200];
+    kvDataFilePath(file, path, sizeof path);
+    kvFileRemove(path);
+    /* A second name costs nothing and leaves the dead session's file for
+     * its other documents; a file system without hard links gets a copy. */
+    if (!kvFileLink(source, path) && !kvFileCopy(source, path)) {
+        kvFileRemove(path);
+        if (file < dataFileCount.load(std::memory_order_relaxed)) freeNumbers.push(file);
+        return -1;
+    }
+    std::atomic<KV_DataFile *> &chunk = dataFileChunks[file / KV_DATA_FILE_CHUNK];
+    if (!chunk.load(std::memory_order_relaxed)) {
+        auto *fresh = new KV_DataFile[KV_DATA_FILE_CHUNK];
+        for (int32_t i = 0; i < KV_DATA_FILE_CHUNK; i++)
+            fresh[i].handle.store(-1);
+        chunk.store(fresh, std::memory_order_release);
+    }
+    KV_DataFile &entry = chunk.load(std::memory_order_relaxed)[file % KV_DATA_FILE_CHUNK];
+    entry.appendable.store(0);
+    entry.length.store(bytes / 4);
+    entry.holders.store(0);
+    entry.serial.store(nextSerial++);
+    entry.handle.store(-1);
+    entry.live.store(1, std::memory_order_release);
+    if (file == dataFileCount.load(std::memory_order_relaxed))
+        dataFileCount.store(file + 1, std::memory_order_release);
+    return file;
+}
+
 /* The file to append to (appendLock held): the target while it is
  * appendable and below the roll-over size, else a new one (a full target
  * is sealed: nothing more goes into it). */

@@ -304,5 +304,6 @@ extern "C" KV_API int32_t kvSave(int32_t doc, const char *path) {
     if (kvSaveOver(doc, target) != 0) return -1;
     std::snprintf(document->path, sizeof document->path, "%s", path);
     document->savedLevel = document->level;
+    kvWriteDocRecord(doc);
     return 0;
 }

@@ -133,11 +133,16 @@ int32_t kvSaveState(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
     if (setAside.doc == doc && document->level > setAside.level) kvDropSetAside();
-    std::string path = kvStatePath(doc, document->level);
+    std::string path = kvStatePath(doc, document->level), fresh = path + ".new";
     kvProgress("Saving State", 0);
-    int32_t file = kvFileOpen(path, KV_FILE_CREATE_PRIVATE);
+    /* Written aside and renamed into place: a run killed while writing must
+     * leave this level's previous file whole, as a later start rebuilds
+     * the document from it. */
+    int32_t file = kvFileOpen(fresh, KV_FILE_CREATE_PRIVATE);
     bool written = file >= 0 && kvWriteStateFile(file, document->current);
     kvFileClose(file);
+    written = written && kvFileRename(fresh, path);
+    if (!written) kvFileRemove(fresh);
     kvProgress(nullptr, -1);
     /* Whatever the file, the state now holds what its tables refer to, and
      * samples written for it are no longer to be withdrawn. */
@@ -150,13 +155,14 @@ int32_t kvSaveState(int32_t doc) {
     kvDropOldestStates(doc, document);
     kvUnloadFarStates(document);
     kvCollectDataFiles();
-    return written ? 0 : kvFileError("Can't create temp file");
+    if (!written) return kvFileError("Can't create temp file");
+    return kvWriteDocRecord(doc) ? 0 : -1;
 }
 
 /* Reads a whole state file into `state` (zeroed by the caller): false when
  * the file is short, or a count, a field or a block descriptor cannot be
  * right (a damaged file must not reach code that trusts the tables). */
-static bool kvReadStateFile(int32_t file, KV_State *state) {
+static bool kvReadStateFile(int32_t file, KV_State *state, const KV_BlockCheck &check) {
     KV_StateHeader header;
     if (!kvFileRead(file, &header, sizeof header)) return false;
     if (header.channels < 1 || header.channels > 2 || header.sampleRate < 1 ||
@@ -185,7 +191,7 @@ static bool kvReadStateFile(int32_t file, KV_State *state) {
             state->blockCount[c] = count;
             if (!kvFileRead(file, state->blocks[c], bytes)) return false;
             for (int32_t b = 0; b < count; b++)
-                if (!kvBlockIsUsable(state->blocks[c][b])) return false;
+                if (!check(&state->blocks[c][b])) return false;
         }
         remaining -= bytes;
         kvProgress(nullptr, 100 * (c + 1) / state->channels);
@@ -211,7 +217,8 @@ static bool kvLoadStateFile(const std::string &path, KV_State *state) {
     if (file < 0) return false;
     kvProgress("Restoring State", 0);
     KV_State loaded{};
-    bool read = kvReadStateFile(file, &loaded);
+    bool read =
+        kvReadStateFile(file, &loaded, [](KV_Block *block) { return kvBlockIsUsable(*block); });
     kvFileClose(file);
     kvProgress(nullptr, -1);
     if (!read) {
@@ -222,6 +229,20 @@ static bool kvLoadStateFile(const std::string &path, KV_State *state) {
     loaded.files = state->files;
     *state = loaded;
     state->onDisk = 1;
+    kvBuildGroupIndex(state);
+    return true;
+}
+
+bool kvReadForeignState(const std::string &path, KV_State *state, const KV_BlockCheck &check) {
+    int32_t file = kvFileOpen(path, KV_FILE_READ);
+    if (file < 0) return false;
+    *state = KV_State{};
+    bool read = kvReadStateFile(file, state, check);
+    kvFileClose(file);
+    if (!read) {
+        kvFreeStateTables(state);
+        return false;
+    }
     kvBuildGroupIndex(state);
     return true;
 }
@@ -442,6 +463,7 @@ int32_t kvCompleteEdit(int32_t doc, bool seal) {
 static void kvSwitchState(int32_t doc, int32_t n) {
     kvStop();
     kvRestoreState(doc, n);
+    kvWriteDocRecord(doc);
     kvUnloadFarStates(kvGetDocument(doc));
     kvRedrawDocument(doc);
 }
@@ -450,6 +472,7 @@ void kvDiscardHistory(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return;
     if (setAside.doc == doc) kvDropSetAside();
+    kvRemoveDocRecord(doc);
     kvRemoveStateFiles(doc, 0, document->stateCount - 1);
     for (int32_t s = 0; s < document->stateCount; s++)
         kvForgetState(&document->history[s]);

@@ -11,6 +11,15 @@
 #define KV_HISTORY_HISTORY_H
 
 #include <cstdint>
+#include <functional>
+#include <string>
+
+struct KV_Block;
+struct KV_State;
+
+/* Checks (and may renumber) one descriptor read from a state file: false
+ * when it cannot be used. */
+using KV_BlockCheck = std::function<bool(KV_Block *)>;
 
 /* Opens a new state labelled `label` and cuts the selection of the edited
  * channels out of it. */
@@ -26,6 +35,11 @@ int32_t kvSaveState(int32_t doc);
 /* Makes state n current and reloads it from its file: 0 or -1. */
 int32_t kvRestoreState(int32_t doc, int32_t n);
 
+/* Reads a state file of another session into `state` (overwritten; it
+ * holds no data files), every descriptor passed through `check`: false,
+ * with nothing allocated, when the file is missing or damaged. */
+bool kvReadForeignState(const std::string &path, KV_State *state, const KV_BlockCheck &check);
+
 /* Drops every state after the current level (their state files stay: an
  * edit under way may bring those levels back). */
 void kvTruncateHistory(int32_t doc);
@@ -38,5 +52,19 @@ void kvDiscardHistory(int32_t doc);
  * stores the state, seals the data file when asked, redraws. Withdraws the
  * edit instead (returning -1) when a data-file write failed on the way. */
 int32_t kvCompleteEdit(int32_t doc, bool seal);
+
+/* ---- Recovery (recovery.cpp) ---- */
+
+/* Session folders inside the working folder are named this, plus six
+ * letters or digits. */
+#define KV_SESSION_PREFIX "SESSION-"
+
+/* Locks the session folders in `root` (other than `own`) whose run is gone,
+ * lists their documents with unsaved changes for kvListRecoverable and
+ * deletes the sessions that hold none. */
+void kvFindRecoverable(const std::string &root, const std::string &own);
+/* Lets go of the dead sessions still offered, leaving them for the next
+ * start (a run that asked nobody), and empties the list (clean-up). */
+void kvForgetRecoverable();
 
 #endif

@@ -339,6 +339,25 @@ bool kvFileLink(const std::string &from, const std::string &to) {
     return link(from.c_str(), to.c_str()) == 0;
 }
 
+bool kvFileCopy(const std::string &from, const std::string &to) {
+    int32_t source = kvFileOpen(from, KV_FILE_READ);
+    if (source < 0) return false;
+    int32_t target = kvFileOpen(to, KV_FILE_CREATE_PRIVATE);
+    bool copied = target >= 0;
+    std::string buffer(1 << 16, '\0');
+    while (copied) {
+        int64_t count = kvFileReadSome(source, buffer.data(), static_cast<int64_t>(buffer.size()));
+        if (count <= 0) {
+            copied = count == 0;
+            break;
+        }
+        copied = kvFileWrite(target, buffer.data(), count);
+    }
+    kvFileClose(source);
+    kvFileClose(target);
+    return copied;
+}
+
 bool kvFileSyncFolder(const std::string &path) {
     kvChangeStep();
     size_t slash = path.rfind('/');

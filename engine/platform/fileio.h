@@ -87,6 +87,9 @@ bool kvFileRenameNew(const std::string &from, const std::string &to);
 /* A second name for an existing file (a hard link): false where the file
  * system has none, or when `to` exists. */
 bool kvFileLink(const std::string &from, const std::string &to);
+/* Copies a plain file to a new private file `to` (KV_FILE_CREATE_PRIVATE):
+ * false when any of it could not be copied. */
+bool kvFileCopy(const std::string &from, const std::string &to);
 /* Flushes the folder holding `path`, so that a rename or a new name in it
  * survives a crash. */
 bool kvFileSyncFolder(const std::string &path);

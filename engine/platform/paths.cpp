@@ -4,7 +4,9 @@
 #include "engine/platform/paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -207,4 +209,41 @@ std::vector<std::string> kvListFiles(const std::string &folder) {
     }
     closedir(dir);
     return names;
+}
+
+std::vector<std::string> kvListFolders(const std::string &folder, const std::string &prefix) {
+    std::vector<std::string> names;
+    DIR *dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (dirent *entry = readdir(dir)) {
+        struct stat info;
+        std::string name = entry->d_name;
+        if (name.rfind(prefix, 0) != 0 || name == "." || name == "..") continue;
+        if (lstat((folder + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            names.push_back(name);
+    }
+    closedir(dir);
+    return names;
+}
+
+int32_t kvLockFolder(const std::string &path) {
+    int handle = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (handle < 0) return -1;
+    struct stat info;
+    if (fstat(handle, &info) != 0 || info.st_uid != geteuid() ||
+        flock(handle, LOCK_EX | LOCK_NB) != 0) {
+        close(handle);
+        return -1;
+    }
+    return handle;
+}
+
+void kvUnlockFolder(int32_t handle) {
+    if (handle >= 0) close(handle);
+}
+
+bool kvRemoveFolderFiles(const std::string &path) {
+    for (const std::string &name : kvListFiles(path))
+        unlink((path + "/" + name).c_str());
+    return kvRemoveFolder(path);
 }

@@ -72,4 +72,19 @@ std::string kvInstanceFolder();
 /* Names of the plain files directly inside a folder. */
 std::vector<std::string> kvListFiles(const std::string &folder);
 
+/* Names of the folders (not links to them) directly inside `folder` whose
+ * names begin with `prefix`. */
+std::vector<std::string> kvListFolders(const std::string &folder, const std::string &prefix);
+
+/* Takes an exclusive lock on a folder without waiting: a handle that holds
+ * it until kvUnlockFolder, or -1 when another handle holds it or the folder
+ * is not ours. The kernel drops the lock with the holder, so a folder whose
+ * owner died is free again at once. */
+int32_t kvLockFolder(const std::string &path);
+void kvUnlockFolder(int32_t handle);
+
+/* Removes the plain files directly inside a folder, then the folder itself:
+ * false when something is left. */
+bool kvRemoveFolderFiles(const std::string &path);
+
 #endif

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 class EngineLifecycle : public KvSandbox {
   protected:
@@ -155,9 +156,9 @@ TEST_F(EngineLifecycle, WorkFolderIsCreatedWithEveryMissingParent) {
     std::string deep = path("not/yet/there");
     setenv("KORVEL_TMPDIR", deep.c_str(), 1);
     ASSERT_EQ(startEngine(), 0);
-    EXPECT_EQ(kvEngine.workFolder, deep + "/KORVEL");
+    EXPECT_EQ(kvEngine.workRoot, deep + "/KORVEL");
     struct stat info;
-    ASSERT_EQ(stat(kvEngine.workFolder.c_str(), &info), 0);
+    ASSERT_EQ(stat(kvEngine.workRoot.c_str(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
@@ -165,8 +166,8 @@ TEST_F(EngineLifecycle, WorkFolderIsCreatedWithEveryMissingParent) {
 TEST_F(EngineLifecycle, TempFolderWithTrailingSlashGetsNoDoubleSlash) {
     setenv("KORVEL_TMPDIR", (tempFolder + "/").c_str(), 1);
     ASSERT_EQ(startEngine(), 0);
-    EXPECT_EQ(kvEngine.workFolder, tempFolder + "/KORVEL");
-    EXPECT_EQ(kvEngine.clipboardPath, tempFolder + "/KORVEL/COPY.tmp");
+    EXPECT_EQ(kvEngine.workRoot, tempFolder + "/KORVEL");
+    EXPECT_EQ(kvEngine.clipboardPath.rfind(tempFolder + "/KORVEL/SESSION-", 0), 0u);
 }
 
 TEST_F(EngineLifecycle, UnusableDriveFallsBackToTheSystemFolderAndForgetsTheDrive) {
@@ -188,17 +189,22 @@ TEST_F(EngineLifecycle, UnusableDriveFallsBackToTheSystemFolderAndForgetsTheDriv
     EXPECT_EQ(stored.tempDrive, 0);
 }
 
-TEST_F(EngineLifecycle, EarlierFilesSurviveStartExceptTheClipboardAndGoAtCleanUp) {
-    std::filesystem::create_directories(workFolder);
-    std::filesystem::permissions(workFolder, std::filesystem::perms::owner_all);
-    kvTestWriteFile(workFolder + "/DATA0000.tmp", "old samples");
-    kvTestWriteFile(workFolder + "/COPY.tmp", "old clip");
+/* An older run's files lying loose in the working folder would never be
+ * read again: they go at start, the user's own files stay. */
+TEST_F(EngineLifecycle, LooseFilesOfOlderRunsGoAtStartAndTheSessionAtCleanUp) {
+    std::filesystem::create_directories(workRoot);
+    std::filesystem::permissions(workRoot, std::filesystem::perms::owner_all);
+    for (const char *name : {"DATA0000.tmp", "COPY.tmp", "00010002.tmp", "notes.txt"})
+        kvTestWriteFile(workRoot + "/" + name, "old");
     ASSERT_EQ(startEngine(), 0);
-    EXPECT_TRUE(kvTestFileExists(workFolder + "/DATA0000.tmp"));
-    EXPECT_FALSE(kvTestFileExists(workFolder + "/COPY.tmp"));
+    EXPECT_NE(workFolder, workRoot);
+    std::set<std::string> left;
+    for (const auto &entry : std::filesystem::directory_iterator(workRoot))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"notes.txt", workFolder.substr(workRoot.size() + 1)}));
     stopEngine();
-    EXPECT_TRUE(std::filesystem::is_directory(workFolder));
-    EXPECT_TRUE(std::filesystem::is_empty(workFolder));
+    std::filesystem::remove(workRoot + "/notes.txt");
+    EXPECT_TRUE(std::filesystem::is_empty(workRoot));
 }
 
 TEST_F(EngineLifecycle, HeadlessStartNeedsNoWindowAndNoCallback) {
@@ -282,9 +288,10 @@ TEST_F(SharedWorkFolder, AnotherUsersFolderIsNotAdoptedAndItsLinksAreNotFollowed
  * either: the files go to a private folder inside it. */
 TEST_F(SharedWorkFolder, AnOpenFolderOfOursGetsAPrivateFolderInside) {
     mkdir(tempFolder.c_str(), 0700);
-    mkdir(workFolder.c_str(), 0755);
-    chmod(workFolder.c_str(), 0755);
+    mkdir(workRoot.c_str(), 0755);
+    chmod(workRoot.c_str(), 0755);
     ASSERT_EQ(startEngine(), 0);
-    EXPECT_EQ(kvEngine.workFolder.rfind(workFolder + "/", 0), 0u) << kvEngine.workFolder;
+    EXPECT_NE(kvEngine.workRoot, workRoot);
+    EXPECT_EQ(kvEngine.workFolder.rfind(workRoot + "/", 0), 0u) << kvEngine.workFolder;
     expectPrivateWorkFolder();
 }

@@ -12,7 +12,10 @@
  * a failure can be looked at afterwards.
  */
 #include "app/dialogs/effect_dialog.h"
+#include "app/shell/frm_recover.h"
 #include "app/shell/message_window.h"
+#include "app/shell/prompts.h"
+#include "app/shell/session_end.h"
 #include "tests/audio/test_device.h"
 #include "tests/shell/shell_fixture.h"
 
@@ -29,6 +32,7 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSlider>
 #include <QTest>
@@ -36,6 +40,10 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class NewcomerSession : public ShellTest {
   protected:
@@ -379,4 +387,95 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
     ASSERT_TRUE(waitUntil([&] { return frame->documents().size() == 2; }, 20000))
         << "the editor took the next hand-over";
     EXPECT_TRUE(ended(&next));
+}
+
+/* The killed program of the test below, run as a process of its own (a
+ * fork of this one, whose Qt keeps threads, is no place to start an engine):
+ * an engine that opens the file, deletes a part and is killed. */
+TEST_F(NewcomerSession, KilledProgram) {
+    const char *source = std::getenv("KV_TEST_KILLED_SOURCE");
+    if (!source)
+        GTEST_SKIP() << "run by KilledWorkIsRestoredThroughTheRecoveryWindowSavedAndCompared";
+    setenv("KORVEL_TMPDIR", std::getenv("KV_TEST_KILLED_TMPDIR"), 1);
+    ASSERT_EQ(kvInit(nullptr, &options, 144, &params, 344, nullptr, nullptr, nullptr), 0);
+    int32_t doc = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(doc, source), 0);
+    kvSetSelection(doc, 1000, 2000, -1);
+    kvDelete(doc);
+    raise(SIGKILL);
+}
+
+/* Korvel killed with unsaved work: the next start's recovery window brings
+ * the sound back, unsaved and under its file's name; saving it writes the
+ * samples of the last edit. */
+TEST_F(NewcomerSession, KilledWorkIsRestoredThroughTheRecoveryWindowSavedAndCompared) {
+    std::string source = writeWave("killed.wav", 1, 8000, ramp(4000), true);
+    pid_t child = fork();
+    if (child == 0) {
+        setenv("KV_TEST_KILLED_SOURCE", source.c_str(), 1);
+        setenv("KV_TEST_KILLED_TMPDIR", tempFolder.c_str(), 1);
+        execl("/proc/self/exe", "session_tests", "--gtest_filter=NewcomerSession.KilledProgram",
+              nullptr);
+        _exit(5);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    std::vector<float> expected = ramp(4000);
+    expected.erase(expected.begin() + 1000, expected.begin() + 2000);
+
+    startFrame();
+    bool shown = false;
+    onNextModal([&](QWidget *modal) {
+        auto *window = qobject_cast<frmRecover *>(modal);
+        ASSERT_NE(window, nullptr) << "expected the recovery window";
+        shown = true;
+        snapshot("recovery-window");
+        QPushButton *restore =
+            window->findChildren<QPushButton *>(QRegularExpression("^cmdRestore")).value(0);
+        ASSERT_NE(restore, nullptr);
+        QTest::mouseClick(restore, Qt::LeftButton);
+    });
+    mdlOfferRecovery(frame.get());
+    ASSERT_TRUE(shown);
+    frmMain *document = frame->activeDocument();
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(kvIsSaved(document->ID), 0);
+    EXPECT_EQ(document->FileName.toStdString(), source);
+    snapshot("restored");
+    ASSERT_TRUE(document->runCommand("mnuSave"));
+    EXPECT_NE(kvIsSaved(document->ID), 0);
+    int32_t reopened = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(reopened, source.c_str()), 0);
+    std::vector<float> saved(kvGetLength(reopened));
+    kvReadFrames(reopened, 0, 0, static_cast<int32_t>(saved.size()), saved.data());
+    kvClose(reopened);
+    EXPECT_EQ(saved, expected);
+}
+
+/* SIGTERM (what a logout or shutdown sends) with a display asks about
+ * unsaved work as closing the window does: Cancel keeps Korvel and the work,
+ * No lets it close. */
+TEST_F(NewcomerSession, TerminationSignalAsksAboutUnsavedWorkAsClosingDoes) {
+    std::string source = writeWave("term.wav", 1, 8000, ramp(4000), true);
+    startFrame();
+    mdlWatchSessionEnd(frame.get());
+    frmMain *document = frame->OpenNewFile(QString::fromStdString(source));
+    ASSERT_NE(document, nullptr);
+    kvSetSelection(document->ID, 0, 100, -1);
+    kvDelete(document->ID);
+    mdlTestTakeShownBoxes();
+    mdlTestQueueAnswer(QMessageBox::Cancel);
+    raise(SIGTERM);
+    settle(300);
+    std::vector<MdlShownBox> boxes = mdlTestTakeShownBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Confirm Exit");
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(kvGetLength(document->ID), 3900);
+    mdlTestQueueAnswer(QMessageBox::No);
+    raise(SIGTERM);
+    settle(300);
+    EXPECT_EQ(mdlTestTakeShownBoxes().size(), 1u);
+    EXPECT_FALSE(frame->isVisible());
 }

@@ -6,6 +6,7 @@
 #include "app/shell/frm_progress.h"
 #include "app/shell/mdl_main.h"
 #include "app/shell/prompts.h"
+#include "app/shell/session_end.h"
 #include "engine/platform/message_event.h"
 #include "tests/shell/shell_fixture.h"
 
@@ -19,9 +20,14 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QTest>
 #include <QUrl>
 
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
 
 static void kvTestSend(QWidget *target, int32_t message, intptr_t wParam, intptr_t lParam) {
     KvMessageEvent event(message, wParam, lParam);
@@ -45,6 +51,46 @@ TEST_F(FrameStartUp, ClosingTheFrameStoresTheUsersSettings) {
     KV_Options stored{};
     ASSERT_EQ(kvGetReg("Settings", "Options", &stored, 144), 144);
     EXPECT_EQ(stored.timeFormat, 2);
+}
+
+/* The terminated program of the test below, run as a process of its own:
+ * a fork of this one, whose Qt keeps threads, could not even paint. */
+TEST_F(FrameStartUp, TerminatedProgram) {
+    const char *source = std::getenv("KV_TEST_TERM_SOURCE");
+    if (!source) GTEST_SKIP() << "run by TerminationWithoutADisplayLeavesTheWorkForRecovery";
+    setenv("KORVEL_TMPDIR", std::getenv("KV_TEST_TERM_TMPDIR"), 1);
+    startFrame();
+    mdlWatchSessionEnd(frame.get());
+    frmMain *document = frame->OpenNewFile(source);
+    ASSERT_NE(document, nullptr);
+    kvSetSelection(document->ID, 0, 100, -1);
+    kvDelete(document->ID);
+    raise(SIGTERM);
+    QTest::qWait(3000);
+    _exit(4); /* the signal went unanswered */
+}
+
+/* SIGTERM with nobody to ask (no display): the program ends at once and
+ * leaves its unsaved work for the next start to offer. */
+TEST_F(FrameStartUp, TerminationWithoutADisplayLeavesTheWorkForRecovery) {
+    std::string source = writeWave("term.wav", 1, 8000, ramp(4000), true);
+    pid_t child = fork();
+    if (child == 0) {
+        setenv("KV_TEST_TERM_SOURCE", source.c_str(), 1);
+        setenv("KV_TEST_TERM_TMPDIR", tempFolder.c_str(), 1);
+        execl("/proc/self/exe", "shell_tests", "--gtest_filter=FrameStartUp.TerminatedProgram",
+              nullptr);
+        _exit(5);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    startFrame();
+    KV_Recoverable found{};
+    ASSERT_EQ(kvListRecoverable(&found, 1, sizeof found), 1);
+    EXPECT_EQ(found.length, 3900);
+    EXPECT_EQ(std::string(found.path), source);
+    EXPECT_EQ(kvDiscardRecoverable(-1), 0);
 }
 
 TEST_F(FrameStartUp, AMissingWindowPositionIsStoredFromTheFramesOwnPlacement) {

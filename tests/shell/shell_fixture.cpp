@@ -46,6 +46,7 @@ void ShellTest::TearDown() {
 void ShellTest::startFrame() {
     frame = std::make_unique<frmMDI>(&options, &params);
     ASSERT_TRUE(frame->startEngine());
+    noteWorkFolder();
     frame->show();
 }
 

@@ -26,7 +26,8 @@ void KvSandbox::SetUp() {
     root = pattern;
     tempFolder = root + "/cache";
     configFolder = root + "/config";
-    workFolder = tempFolder + "/KORVEL";
+    workRoot = tempFolder + "/KORVEL";
+    workFolder = workRoot;
     setenv("KORVEL_TMPDIR", tempFolder.c_str(), 1);
     setenv("KORVEL_CONFIG_HOME", configFolder.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (root + "/runtime").c_str(), 1);
@@ -45,7 +46,13 @@ int32_t KvSandbox::startEngine() {
     int32_t result = kvInit(nullptr, &options, sizeof options, &params, sizeof params, nullptr,
                             nullptr, nullptr);
     engineStarted = result == 0;
+    noteWorkFolder();
     return result;
+}
+
+void KvSandbox::noteWorkFolder() {
+    char folder[1024];
+    if (kvGetWorkFolder(folder, sizeof folder) > 0) workFolder = folder;
 }
 
 void KvSandbox::stopEngine() {

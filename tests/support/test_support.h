@@ -21,6 +21,8 @@ class KvSandbox : public ::testing::Test {
     /* Starts the engine headless with default records (0 on success). */
     int32_t startEngine();
     void stopEngine();
+    /* Sets workFolder to the running engine's session folder. */
+    void noteWorkFolder();
 
     /* A folder every user may write to, sticky like /tmp, under this test's
      * folder (which others may then pass through). */
@@ -32,7 +34,8 @@ class KvSandbox : public ::testing::Test {
     std::string root;         /* this test's private folder */
     std::string tempFolder;   /* KORVEL_TMPDIR */
     std::string configFolder; /* KORVEL_CONFIG_HOME */
-    std::string workFolder;   /* the engine's working folder for the defaults */
+    std::string workRoot;     /* the working folder for the defaults */
+    std::string workFolder;   /* the running engine's session folder (workRoot before) */
     KV_Options options{};
     KV_Params params{};
     bool engineStarted = false;
