@@ -27,6 +27,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 static char kvDefaultExtension[4] = "ext";
 
@@ -40,9 +41,10 @@ struct KvAttribute {
     int32_t format;
     int32_t bits;
 };
-static const KvAttribute kvAttributes[5] = {
+static const KvAttribute kvAttributes[6] = {
     {"8 Bit Unsigned", 1, 8},
     {"16 Bit Signed", 1, 16},
+    {"24 Bit Signed", 1, 24},
     {"32 Bit Signed", 1, 32},
     {"Bit IEEE Single (32 Bit)", 3, 32},
     {"Bit IEEE Double (64 Bit)", 3, 64},
@@ -188,7 +190,7 @@ void KvSaveDialog::fillBitRates() {
 void KvSaveDialog::fillAttributes() {
     attributeList->clear();
     int selected = -1;
-    for (int32_t i = 0; i < 5; i++) {
+    for (int32_t i = 0; i < static_cast<int32_t>(std::size(kvAttributes)); i++) {
         attributeList->addItem(kvAttributes[i].name, i);
         if (kvAttributes[i].format == choice.saveFormat && kvAttributes[i].bits == choice.saveBits)
             selected = i;

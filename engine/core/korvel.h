@@ -242,6 +242,10 @@ KV_API int32_t kvSave(int32_t doc, const char *path);
 
 /* State queries: 0 for a handle that names no document. */
 KV_API int32_t kvIsSaved(int32_t doc);
+/* 1 while the document came from a file it cannot be saved back as (mixed
+ * down to stereo, or A-law/u-law), so that Save goes through Save As until
+ * a save succeeds; 0 otherwise or for no document. */
+KV_API int32_t kvNeedsSaveAs(int32_t doc);
 KV_API int32_t kvCanUndo(int32_t doc);
 KV_API int32_t kvCanRedo(int32_t doc);
 KV_API int32_t kvGetNumUndo(int32_t doc);

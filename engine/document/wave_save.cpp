@@ -85,6 +85,13 @@ void kvFloatToWave(const float *left, const float *right, int32_t bits, int32_t 
             kvPut16(at, kvClampTrunc(x * 32768.0, -32768, 32767));
         });
         break;
+    case 24:
+        kvInterleave(left, right, size, channels, frames, bytes, [](float x, uint8_t *at) {
+            uint32_t value = static_cast<uint32_t>(kvClampTrunc(x * 8388608.0, -8388608, 8388607));
+            for (int i = 0; i < 3; i++)
+                at[i] = static_cast<uint8_t>(value >> (8 * i));
+        });
+        break;
     case 32:
         if (formatTag == 1) {
             kvInterleave(left, right, size, channels, frames, bytes, [](float x, uint8_t *at) {
@@ -304,5 +311,6 @@ extern "C" KV_API int32_t kvSave(int32_t doc, const char *path) {
     if (kvSaveOver(doc, target) != 0) return -1;
     std::snprintf(document->path, sizeof document->path, "%s", path);
     document->savedLevel = document->level;
+    document->saveAsFirst = 0;
     return 0;
 }
