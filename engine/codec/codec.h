@@ -12,6 +12,7 @@
 
 #include "engine/document/document.h"
 #include "engine/platform/codecs.h"
+#include "engine/platform/sound_files.h"
 
 #include <cstdint>
 #include <string>
@@ -54,6 +55,25 @@ KvCodecId kvFindCodec(int32_t channels, int32_t rate);
  * open file: 0, or -1 after the message or a cancel (the caller closes and
  * deletes the file). */
 int32_t kvEncodeFile(int32_t doc, int32_t file);
+
+/* ---- FLAC, Ogg Vorbis, Opus and AIFF through libsndfile ---- */
+
+/* True for the format tags of those files (KV_FORMAT_FLAC and the rest). */
+bool kvIsSoundFileFormat(int32_t formatTag);
+/* "FLAC", "Ogg Vorbis", "Opus" or "AIFF"; "" for other tags. */
+const char *kvSoundFormatName(int32_t formatTag);
+/* The encoder setting a document of that format starts with. */
+int32_t kvSoundDefaultSetting(int32_t formatTag);
+/* The kind the open file's first bytes announce; the file is left at 0. */
+KvSoundKind kvSoundKindOfFile(int32_t file);
+/* The encoding of a document format: false for a tag of another kind. */
+bool kvSoundEncodingOf(int32_t formatTag, int32_t channels, int32_t rate, int32_t bits,
+                       int32_t setting, KvSoundEncoding *encoding);
+/* kvOpen's path for those files: 0, or -1 after the message (or a cancel). */
+int32_t kvOpenSoundFile(int32_t doc, int32_t file, KvSoundKind kind);
+/* Writes the document in its format into the new, empty open file: 0, or -1
+ * after the message or a cancel (the caller deletes the file). */
+int32_t kvEncodeSoundFile(int32_t doc, int32_t file);
 
 /* ---- Tags ---- */
 

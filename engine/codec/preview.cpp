@@ -21,6 +21,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -49,28 +50,40 @@ static const char *kvLayoutName(int32_t channels) {
     return channels == 1 ? "Mono" : "Stereo";
 }
 
-static void kvDescribeWave(int32_t file, const KvWaveHeader &header, KvCandidate *candidate) {
-    uint8_t riffSize[4] = {};
-    kvFileReadAt(file, riffSize, 4, 4);
-    bool positive = riffSize[3] < 0x80 && (riffSize[0] | riffSize[1] | riffSize[2] | riffSize[3]);
-    bool described = header.fmtFound && header.dataFound && positive && header.dataSize >= 0 &&
-                     (header.bitsPerSample == 8 || header.bitsPerSample == 16) &&
-                     (header.channels == 1 || header.channels == 2) && header.sampleRate >= 4000 &&
-                     header.sampleRate <= 96000;
-    if (!described) return;
-    candidate->format = header.formatTag;
+static const char *kvCodingName(int32_t coding) {
+    switch (coding) {
+    case KV_WAVE_FLOAT:
+        return "Float";
+    case KV_WAVE_ALAW:
+        return "A-law";
+    case KV_WAVE_MULAW:
+        return "u-law";
+    default:
+        return "PCM";
+    }
+}
+
+/* Every WAVE file the editor opens is described (and can be previewed), with
+ * the channels it has, even when opening mixes them down. */
+static void kvDescribeWave(const std::string &path, const KvWaveHeader &header,
+                           KvCandidate *candidate) {
+    if (!kvCheckWaveHeader(header, path.c_str()).empty()) return;
+    candidate->format = header.subFormat == KV_WAVE_FLOAT ? KV_WAVE_FLOAT : KV_WAVE_PCM;
+    candidate->layout = kvWaveLayout(header);
     candidate->channels = header.channels;
     candidate->sampleRate = header.sampleRate;
     candidate->bits = header.bitsPerSample;
     candidate->dataOffset = header.dataOffset;
     candidate->dataSize = header.dataSize;
-    char text[128];
-    std::snprintf(text, sizeof text, "Selected File: PCM, %d Bits, %s, %d Hz", header.bitsPerSample,
-                  kvLayoutName(header.channels), header.sampleRate);
+    char layout[32];
+    std::snprintf(layout, sizeof layout, "%d Channels", header.channels);
+    char text[160];
+    std::snprintf(text, sizeof text, "Selected File: %s, %d Bits, %s, %d Hz",
+                  kvCodingName(header.subFormat), header.bitsPerSample,
+                  header.channels > 2 ? layout : kvLayoutName(header.channels), header.sampleRate);
     candidate->formatText = text;
-    candidate->lengthText =
-        kvLengthText(static_cast<int64_t>(header.dataSize) / (header.sampleRate / 100) /
-                     (header.bitsPerSample / 8) / header.channels);
+    candidate->lengthText = kvLengthText(header.dataSize / (header.sampleRate / 100) /
+                                         (header.bitsPerSample / 8) / header.channels);
 }
 
 static void kvDescribeCompressed(int32_t file, KvCandidate *candidate) {
@@ -101,7 +114,7 @@ KvCandidate kvDescribeCandidate(const std::string &path) {
     if (kvIsForeignFile(header))
         kvDescribeCompressed(file, &candidate);
     else
-        kvDescribeWave(file, header, &candidate);
+        kvDescribeWave(path, header, &candidate);
     kvFileClose(file);
     return candidate;
 }
@@ -118,11 +131,13 @@ struct KvPreviewJob {
     KvCodecStream *stream = nullptr;
     KvStreamHeader header{};
     bool exhausted = false;
-    int32_t remaining = 0; /* WAVE data bytes not yet read */
+    int64_t remaining = 0; /* WAVE data bytes not yet read */
     int32_t endPasses = 0;
     uint8_t source[KV_PREVIEW_SOURCE];
     uint8_t buffer[KV_PREVIEW_BUFFER];
     int16_t out[2 * KV_PREVIEW_BUFFER];
+    float left[KV_BLOCK_FRAMES];
+    float right[KV_BLOCK_FRAMES];
 };
 
 static bool kvStopAsked(const KvPreviewJob *job) {
@@ -207,7 +222,7 @@ static int32_t kvNextCompressedBuffer(KvPreviewJob *job) {
 /* The next 16384 bytes of the data chunk, padded with silence at its end. */
 static int32_t kvNextWaveBuffer(KvPreviewJob *job) {
     const KvCandidate &c = job->candidate;
-    int32_t wanted = std::min<int32_t>(KV_PREVIEW_BUFFER, job->remaining);
+    int32_t wanted = static_cast<int32_t>(std::min<int64_t>(KV_PREVIEW_BUFFER, job->remaining));
     int32_t got = kvReadUpTo(job->file, job->buffer, wanted);
     job->remaining = got < wanted ? 0 : job->remaining - got;
     if (got < KV_PREVIEW_BUFFER) {
@@ -215,6 +230,33 @@ static int32_t kvNextWaveBuffer(KvPreviewJob *job) {
         job->endPasses++;
     }
     return kvToStereo(job->buffer, KV_PREVIEW_BUFFER, c.bits, c.channels, job->out);
+}
+
+static int16_t kvToSixteen(float x) {
+    double scaled = static_cast<double>(x) * 32768.0;
+    return static_cast<int16_t>(std::clamp(scaled, -32768.0, 32767.0));
+}
+
+/* Formats other than 8- and 16-bit PCM of one or two channels: up to 4096
+ * whole frames through the reader's own conversion (and mix-down), padded
+ * with silence at the end of the data. */
+static int32_t kvNextConvertedBuffer(KvPreviewJob *job) {
+    const KvWaveLayout &layout = job->candidate.layout;
+    int32_t frameBytes = layout.bits / 8 * layout.channels;
+    int32_t frames = std::min<int32_t>(KV_BLOCK_FRAMES, KV_PREVIEW_BUFFER / frameBytes);
+    int32_t wanted = static_cast<int32_t>(std::min<int64_t>(frames * frameBytes, job->remaining));
+    int32_t got = kvReadUpTo(job->file, job->buffer, wanted);
+    job->remaining = got < wanted ? 0 : job->remaining - got;
+    int32_t have = kvConvertWaveBytes(job->buffer, got, layout, job->left, job->right);
+    if (have < frames) job->endPasses++;
+    bool mono = layout.channels == 1;
+    for (int32_t i = 0; i < frames; i++) {
+        float left = i < have ? job->left[i] : 0.0f;
+        float right = i < have && !mono ? job->right[i] : left;
+        job->out[2 * i] = kvToSixteen(left);
+        job->out[2 * i + 1] = kvToSixteen(right);
+    }
+    return frames;
 }
 
 /* Queues frames in short pieces, giving up early when a stop is asked. */
@@ -242,7 +284,10 @@ static KvAudioOut *kvOpenPreviewDevice(const KvPreviewJob *job) {
 }
 
 static void kvPlayPreview(KvPreviewJob *job) {
-    bool compressed = job->candidate.format == KV_WAVE_FORMAT_MPEGLAYER3;
+    const KvCandidate &c = job->candidate;
+    bool compressed = c.format == KV_WAVE_FORMAT_MPEGLAYER3;
+    bool plain = c.format == KV_WAVE_PCM && c.layout.coding == KV_WAVE_PCM && c.channels <= 2 &&
+                 (c.bits == 8 || c.bits == 16);
     if (compressed) {
         if (!kvStartDecoding(job)) return;
     } else {
@@ -255,7 +300,9 @@ static void kvPlayPreview(KvPreviewJob *job) {
         return;
     }
     while (!kvStopAsked(job) && job->endPasses <= KV_PREVIEW_END_PASSES) {
-        int32_t frames = compressed ? kvNextCompressedBuffer(job) : kvNextWaveBuffer(job);
+        int32_t frames = compressed ? kvNextCompressedBuffer(job)
+                         : plain    ? kvNextWaveBuffer(job)
+                                    : kvNextConvertedBuffer(job);
         if (!kvPreviewWrite(job, out, frames)) {
             kvAudioClose(out);
             kvPreviewMessage(job, "Can't write to wave out device");

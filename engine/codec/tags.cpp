@@ -382,8 +382,11 @@ static std::string kvDescribeDocument(const KV_Document *document) {
     const KV_State *state = document->current;
     bool compressed = document->formatTag == KV_WAVE_FORMAT_MPEGLAYER3;
     char text[1024];
-    std::snprintf(text, sizeof text, "File Information for %s File: %s\n\n",
-                  compressed ? "MP3" : "PCM Wave", document->path);
+    const char *kind = compressed ? "MP3"
+                       : kvIsSoundFileFormat(document->formatTag)
+                           ? kvSoundFormatName(document->formatTag)
+                           : "PCM Wave";
+    std::snprintf(text, sizeof text, "File Information for %s File: %s\n\n", kind, document->path);
     std::string description = text;
     if (!compressed) {
         std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBits per Sample: %d\nChannels: %d\n",

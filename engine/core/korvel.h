@@ -141,6 +141,15 @@ typedef struct KV_Params {
  * given in: an hour (a longer one takes hours to make and fills the disk). */
 #define KV_LONGEST_TONE_MS 3600000
 
+/* Format tags of the files an installed libsndfile reads and writes, beside
+ * 1 (PCM), 3 (IEEE float) and 85 (MP3). Their kvSetSaveFormat "bitRate" is
+ * the FLAC compression level (0-8), the Vorbis quality (0-10) or the Opus
+ * bit rate in kbit/s; FLAC and AIFF take 16 or 24 bits. */
+#define KV_FORMAT_FLAC 0xF1AC
+#define KV_FORMAT_VORBIS 0x674F
+#define KV_FORMAT_OPUS 0x704F
+#define KV_FORMAT_AIFF 0xA1FF
+
 /* What the working folder may keep: 8 int32 fields, 32 bytes, stored as
  * "Settings"/"Limits". The engine holds its own copy (kvGetLimits and
  * kvSetLimits); fields not yet used stay as stored. */
@@ -395,7 +404,7 @@ KV_API int32_t kvGetSaveFile(int32_t doc, char *name);
  * MP3): 0, -1 for no document. */
 KV_API int32_t kvGetSaveFormat(int32_t doc, int32_t *formatTag, int32_t *bits, int32_t *bitRate);
 /* Makes a format the save dialog offers the one the next kvSave writes, as
- * its OK does: PCM of 8, 16 or 32 bits, float of 32 or 64 bits, or MP3
+ * its OK does: PCM of 8, 16, 24 or 32 bits, float of 32 or 64 bits, or MP3
  * (bits ignored) at a bit rate an installed codec offers for the document's
  * channels and rate: 0; -1 for no document or a format the dialog does not
  * offer, -2 when no codec offers that bit rate (nothing changes either way). */

@@ -75,7 +75,9 @@ extern "C" KV_API int32_t kvOpen(int32_t doc, const char *path) {
     kvReadWaveHeader(file, &header);
     int32_t result;
     if (kvIsForeignFile(header)) {
-        result = kvOpenCompressed(doc, file);
+        KvSoundKind kind = kvSoundKindOfFile(file);
+        result =
+            kind != KV_SOUND_NONE ? kvOpenSoundFile(doc, file, kind) : kvOpenCompressed(doc, file);
     } else if (std::string problem = kvCheckWaveHeader(header, path); !problem.empty()) {
         result = kvError(0, "%s", problem.c_str());
     } else {

@@ -95,6 +95,12 @@ float kvNarrowTowardZero(double value);
  * file's current position: frames read (a partial last frame is dropped). */
 int32_t kvReadWaveBlock(int32_t doc, int32_t file, float *left, float *right, int32_t frames);
 
+/* Converts the whole frames among `count` bytes (at most 4096 of them) of a
+ * layout into left and right, mixing down more than two channels; any
+ * thread. The frame count. */
+int32_t kvConvertWaveBytes(const uint8_t *bytes, int64_t count, const KvWaveLayout &layout,
+                           float *left, float *right);
+
 /* The same for a file of any accepted layout; more than two channels come
  * out mixed down into left and right. */
 int32_t kvReadWaveFrames(int32_t file, const KvWaveLayout &layout, float *left, float *right,
@@ -107,6 +113,13 @@ int32_t kvWriteWaveBlock(int32_t doc, int32_t file, const float *left, const flo
 /* The 44-byte canonical header for a document's format and length. */
 void kvMakeWaveHeader(int32_t formatTag, int32_t channels, int32_t sampleRate, int32_t bits,
                       int32_t frames, uint8_t header[44]);
+
+/* The header of a saved file: the canonical 44 bytes while the sizes fit in
+ * 32 bits, else an RF64 header of 80 bytes whose ds64 chunk holds them.
+ * Its length in bytes. */
+enum : int32_t { KV_WIDE_HEADER_BYTES = 80 };
+int32_t kvMakeWaveHeaderFor(int32_t formatTag, int32_t channels, int32_t sampleRate, int32_t bits,
+                            int32_t frames, uint8_t header[KV_WIDE_HEADER_BYTES]);
 
 /* Loads a WAVE file whose header passed the checks into an empty document:
  * 0, or -1 when cancelled or a data-file write failed. */

@@ -446,6 +446,17 @@ static int64_t kvReadFully(int32_t file, uint8_t *bytes, int64_t wanted) {
     return got;
 }
 
+int32_t kvConvertWaveBytes(const uint8_t *bytes, int64_t count, const KvWaveLayout &layout,
+                           float *left, float *right) {
+    int32_t frameBytes = layout.bits / 8 * layout.channels;
+    int32_t frames = static_cast<int32_t>(std::min<int64_t>(count / frameBytes, KV_BLOCK_FRAMES));
+    if (layout.channels > 2)
+        kvMixDown(bytes, layout, frames, left, right);
+    else
+        kvWaveToFloat(bytes, layout.bits, layout.coding, layout.channels, frames, left, right);
+    return frames;
+}
+
 int32_t kvReadWaveFrames(int32_t file, const KvWaveLayout &layout, float *left, float *right,
                          int32_t frames) {
     int32_t frameBytes = layout.bits / 8 * layout.channels;
@@ -455,12 +466,8 @@ int32_t kvReadWaveFrames(int32_t file, const KvWaveLayout &layout, float *left, 
     while (done < frames) {
         int32_t wanted = std::min(perRead, frames - done);
         int64_t got = kvReadFully(file, kvWaveScratch, int64_t{wanted} * frameBytes);
-        int32_t count = static_cast<int32_t>(got / frameBytes);
-        if (layout.channels > 2)
-            kvMixDown(kvWaveScratch, layout, count, left + done, right + done);
-        else
-            kvWaveToFloat(kvWaveScratch, layout.bits, layout.coding, layout.channels, count,
-                          left + done, right ? right + done : nullptr);
+        int32_t count = kvConvertWaveBytes(kvWaveScratch, got, layout, left + done,
+                                           right ? right + done : nullptr);
         done += count;
         if (count < wanted) break;
     }

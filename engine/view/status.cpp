@@ -8,6 +8,7 @@
  * engine's buffer.
  */
 #include "engine/view/status.h"
+#include "engine/codec/codec.h"
 #include "engine/core/engine.h"
 #include "engine/document/document.h"
 #include "engine/history/clipboard.h"
@@ -77,7 +78,9 @@ static void kvSendFixedTexts(const KV_Document *document) {
         std::snprintf(text, sizeof text, "%dk MP3", document->bitRate);
     else
         std::snprintf(text, sizeof text, "%d Bit %s", document->bitsPerSample,
-                      document->formatTag == 1 ? "PCM" : "Float");
+                      document->formatTag == 1   ? "PCM"
+                      : document->formatTag == 3 ? "Float"
+                                                 : kvSoundFormatName(document->formatTag));
     kvSendText(KV_MSG_FORMAT, text);
     kvSendText(KV_MSG_CHANNELS, state->channels == 2 ? "Stereo" : "Mono");
     std::snprintf(text, sizeof text, "%d Hz", state->sampleRate);
