@@ -85,6 +85,17 @@ void kvReadTags(KV_Document *document, int32_t file);
 bool kvWriteID3v2(const KV_Document *document, int32_t file);
 bool kvWriteID3v1(const KV_Document *document, int32_t file);
 
+/* The fields carried between ID3 tags and the comments of FLAC, Ogg Vorbis
+ * and Opus files (as far as ID3v1 holds them). */
+struct KvTagText {
+    std::string title, artist, album, year, comment, track, genre;
+};
+/* Replaces the document's tags by an ID3v1 tag of these fields (none when
+ * all are empty). */
+void kvTagsFromText(KV_Document *document, const KvTagText &text);
+/* The fields of the document's ID3v1 tag (all empty when there is none). */
+KvTagText kvTagsAsText(const KV_Document *document);
+
 /* The name of an ID3v1 genre number ("Unknown" above 125). */
 const char *kvGenreName(int32_t genre);
 

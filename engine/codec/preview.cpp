@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 enum : int32_t {
     KV_DESCRIBE_BYTES = 65536,
@@ -103,6 +104,34 @@ static void kvDescribeCompressed(int32_t file, KvCandidate *candidate) {
     candidate->lengthText = kvLengthText(100 * kvFileSize(file) / (info.bitRate * 125));
 }
 
+/* FLAC, Ogg Vorbis, Opus and AIFF files, as the installed library reads them. */
+static bool kvDescribeSoundFile(int32_t file, KvCandidate *candidate) {
+    KvSoundKind kind = kvSoundKindOfFile(file);
+    if (kind == KV_SOUND_NONE || !kvSoundFilesInstalled()) return false;
+    KvSoundInfo info{};
+    std::string why;
+    KvSoundFile *sound = kvSoundOpenRead(file, &info, &why);
+    if (!sound) return false;
+    kvSoundClose(sound);
+    if (info.channels < 1 || info.rate < KV_LOWEST_RATE || info.rate > KV_HIGHEST_RATE)
+        return false;
+    static const int32_t tags[] = {0, KV_FORMAT_FLAC, KV_FORMAT_VORBIS, KV_FORMAT_OPUS,
+                                   KV_FORMAT_AIFF};
+    candidate->format = tags[kind];
+    candidate->channels = info.channels;
+    candidate->sampleRate = info.rate;
+    char layout[32], depth[32] = "";
+    std::snprintf(layout, sizeof layout, "%d Channels", info.channels);
+    if (info.bits) std::snprintf(depth, sizeof depth, "%d Bits, ", info.bits);
+    char text[160];
+    std::snprintf(text, sizeof text, "Selected File: %s, %s%s, %d Hz",
+                  kvSoundFormatName(candidate->format), depth,
+                  info.channels > 2 ? layout : kvLayoutName(info.channels), info.rate);
+    candidate->formatText = text;
+    candidate->lengthText = kvLengthText(std::max<int64_t>(info.frames, 0) * 100 / info.rate);
+    return true;
+}
+
 KvCandidate kvDescribeCandidate(const std::string &path) {
     KvCandidate candidate;
     struct stat info;
@@ -111,7 +140,7 @@ KvCandidate kvDescribeCandidate(const std::string &path) {
     if (file < 0) return candidate;
     KvWaveHeader header;
     kvReadWaveHeader(file, &header);
-    if (kvIsForeignFile(header))
+    if (kvIsForeignFile(header) && !kvDescribeSoundFile(file, &candidate))
         kvDescribeCompressed(file, &candidate);
     else
         kvDescribeWave(path, header, &candidate);
@@ -138,6 +167,8 @@ struct KvPreviewJob {
     int16_t out[2 * KV_PREVIEW_BUFFER];
     float left[KV_BLOCK_FRAMES];
     float right[KV_BLOCK_FRAMES];
+    KvSoundFile *sound = nullptr;
+    std::vector<float> interleaved; /* one read of a libsndfile kind */
 };
 
 static bool kvStopAsked(const KvPreviewJob *job) {
@@ -259,6 +290,25 @@ static int32_t kvNextConvertedBuffer(KvPreviewJob *job) {
     return frames;
 }
 
+/* The next 4096 frames of a libsndfile kind, mixed down like opening does. */
+static int32_t kvNextSoundBuffer(KvPreviewJob *job) {
+    int32_t channels = job->candidate.channels;
+    int64_t got = kvSoundReadFrames(job->sound, job->interleaved.data(), KV_BLOCK_FRAMES);
+    KvWaveLayout layout = {KV_WAVE_FLOAT, 32, channels, 0};
+    int32_t have =
+        got <= 0 ? 0
+                 : kvConvertWaveBytes(reinterpret_cast<const uint8_t *>(job->interleaved.data()),
+                                      got * 4 * channels, layout, job->left, job->right);
+    if (have < KV_BLOCK_FRAMES) job->endPasses++;
+    for (int32_t i = 0; i < KV_BLOCK_FRAMES; i++) {
+        float left = i < have ? job->left[i] : 0.0f;
+        float right = i < have && channels > 1 ? job->right[i] : left;
+        job->out[2 * i] = kvToSixteen(left);
+        job->out[2 * i + 1] = kvToSixteen(right);
+    }
+    return KV_BLOCK_FRAMES;
+}
+
 /* Queues frames in short pieces, giving up early when a stop is asked. */
 static bool kvPreviewWrite(KvPreviewJob *job, KvAudioOut *out, int32_t frames) {
     for (int32_t done = 0; done < frames && !kvStopAsked(job); done += KV_PREVIEW_PIECE) {
@@ -288,7 +338,17 @@ static void kvPlayPreview(KvPreviewJob *job) {
     bool compressed = c.format == KV_WAVE_FORMAT_MPEGLAYER3;
     bool plain = c.format == KV_WAVE_PCM && c.layout.coding == KV_WAVE_PCM && c.channels <= 2 &&
                  (c.bits == 8 || c.bits == 16);
-    if (compressed) {
+    bool library = kvIsSoundFileFormat(c.format);
+    if (library) {
+        KvSoundInfo info{};
+        std::string why;
+        job->sound = kvSoundOpenRead(job->file, &info, &why);
+        if (!job->sound) {
+            kvPreviewMessage(job, "Can't open file for reading");
+            return;
+        }
+        job->interleaved.resize(static_cast<size_t>(KV_BLOCK_FRAMES) * c.channels);
+    } else if (compressed) {
         if (!kvStartDecoding(job)) return;
     } else {
         kvFileSeek(job->file, job->candidate.dataOffset);
@@ -300,9 +360,10 @@ static void kvPlayPreview(KvPreviewJob *job) {
         return;
     }
     while (!kvStopAsked(job) && job->endPasses <= KV_PREVIEW_END_PASSES) {
-        int32_t frames = compressed ? kvNextCompressedBuffer(job)
-                         : plain    ? kvNextWaveBuffer(job)
-                                    : kvNextConvertedBuffer(job);
+        int32_t frames = library      ? kvNextSoundBuffer(job)
+                         : compressed ? kvNextCompressedBuffer(job)
+                         : plain      ? kvNextWaveBuffer(job)
+                                      : kvNextConvertedBuffer(job);
         if (!kvPreviewWrite(job, out, frames)) {
             kvAudioClose(out);
             kvPreviewMessage(job, "Can't write to wave out device");
@@ -324,6 +385,7 @@ static void kvPreviewThread(std::unique_ptr<KvPreviewJob> job) {
         kvAcmStreamUnprepareHeader(job->stream, &job->header);
         kvAcmStreamClose(job->stream);
     }
+    kvSoundClose(job->sound);
     kvFileClose(job->file);
     job->flags->running = 0;
     if (job->ended) job->ended(job->flags.get());

@@ -20,7 +20,7 @@
 
 /* The file under the cursor as the panel describes it. */
 struct KvCandidate {
-    int32_t format = 0;   /* 1 or 3 WAVE, 85 MPEG Layer-3, 0 not described */
+    int32_t format = 0;   /* 1 or 3 WAVE, 85 MPEG Layer-3, KV_FORMAT_FLAC..., 0 not described */
     int32_t channels = 0; /* in the file: more than two are mixed down to play */
     int32_t sampleRate = 0;
     int32_t bitRate = 0;   /* kbit/s, compressed only */

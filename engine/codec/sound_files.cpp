@@ -77,6 +77,27 @@ bool kvSoundEncodingOf(int32_t formatTag, int32_t channels, int32_t rate, int32_
     return true;
 }
 
+/* ---- Tags ---- */
+
+static void kvTakeSoundTags(KV_Document *document, KvSoundFile *sound) {
+    KvTagText text{kvSoundGetText(sound, KV_TEXT_TITLE),   kvSoundGetText(sound, KV_TEXT_ARTIST),
+                   kvSoundGetText(sound, KV_TEXT_ALBUM),   kvSoundGetText(sound, KV_TEXT_DATE),
+                   kvSoundGetText(sound, KV_TEXT_COMMENT), kvSoundGetText(sound, KV_TEXT_TRACK),
+                   kvSoundGetText(sound, KV_TEXT_GENRE)};
+    kvTagsFromText(document, text);
+}
+
+static void kvPutSoundTags(const KV_Document *document, KvSoundFile *sound) {
+    KvTagText text = kvTagsAsText(document);
+    kvSoundSetText(sound, KV_TEXT_TITLE, text.title.c_str());
+    kvSoundSetText(sound, KV_TEXT_ARTIST, text.artist.c_str());
+    kvSoundSetText(sound, KV_TEXT_ALBUM, text.album.c_str());
+    kvSoundSetText(sound, KV_TEXT_DATE, text.year.c_str());
+    kvSoundSetText(sound, KV_TEXT_COMMENT, text.comment.c_str());
+    kvSoundSetText(sound, KV_TEXT_TRACK, text.track.c_str());
+    kvSoundSetText(sound, KV_TEXT_GENRE, text.genre.c_str());
+}
+
 /* ---- Opening ---- */
 
 static int32_t kvRefuseSoundFile(const KV_Document *document, const KvSoundInfo &info) {
@@ -136,6 +157,7 @@ int32_t kvOpenSoundFile(int32_t doc, int32_t file, KvSoundKind kind) {
         kvSoundClose(sound);
         return -1;
     }
+    kvTakeSoundTags(document, sound);
     document->formatTag = format->formatTag;
     document->bitsPerSample = info.bits != 0 ? info.bits : 16;
     document->bitRate = format->defaultSetting;
@@ -202,6 +224,7 @@ int32_t kvEncodeSoundFile(int32_t doc, int32_t file) {
                        "Can't save as %s: %s.\n\nInstall the libsndfile1 package, or choose a "
                        "different file type and try again.",
                        kvSoundFormatName(document->formatTag), why.c_str());
+    kvPutSoundTags(document, sound);
     kvEngine.params->cancellable = 1;
     kvProgress("Saving File", 0);
     int32_t streamed = kvStreamSound(doc, sound);

@@ -400,20 +400,22 @@ KV_API int32_t kvGetFileNames(KvFileNameCallback callback);
 KV_API int32_t kvGetSaveFile(int32_t doc, char *name);
 
 /* Writes the format the next kvSave writes through the (optional) pointers:
- * formatTag (1 PCM, 3 float, 85 MP3), bits, and bitRate in kbit/s (0 unless
- * MP3): 0, -1 for no document. */
+ * formatTag (1 PCM, 3 float, 85 MP3, KV_FORMAT_FLAC...), bits, and bitRate (0 unless
+ * MP3 or a libsndfile kind, whose setting it is): 0, -1 for no document. */
 KV_API int32_t kvGetSaveFormat(int32_t doc, int32_t *formatTag, int32_t *bits, int32_t *bitRate);
 /* Makes a format the save dialog offers the one the next kvSave writes, as
  * its OK does: PCM of 8, 16, 24 or 32 bits, float of 32 or 64 bits, or MP3
  * (bits ignored) at a bit rate an installed codec offers for the document's
- * channels and rate: 0; -1 for no document or a format the dialog does not
- * offer, -2 when no codec offers that bit rate (nothing changes either way). */
+ * channels and rate, or a libsndfile kind (see KV_FORMAT_FLAC): 0; -1 for no
+ * document or a format the dialog does not offer, -2 when no codec offers that
+ * bit rate or the library is missing (nothing changes either way). */
 KV_API int32_t kvSetSaveFormat(int32_t doc, int32_t formatTag, int32_t bits, int32_t bitRate);
 
 /* ---- File information and tags ---- */
 
 /* Writes the document's description (format, path, rate, bits or bit rate,
- * channels and, for MP3 files, the ID3v1 fields) into text, which must hold
+ * channels and, for MP3, FLAC, Vorbis, Opus and AIFF files, the ID3v1
+ * fields) into text, which must hold
  * 16384 bytes: 0, -1 for no document. */
 KV_API int32_t kvGetInfo(int32_t doc, char *text);
 /* 1 when the document carries an ID3v1 or ID3v2 tag, 0 when not, -1 for no document. */

@@ -38,6 +38,13 @@ struct KvSndfile {
     KV_SYMBOL(sf_format_check);
 };
 
+static_assert(int{KV_TEXT_TITLE} == int{SF_STR_TITLE} &&
+              int{KV_TEXT_ARTIST} == int{SF_STR_ARTIST} &&
+              int{KV_TEXT_COMMENT} == int{SF_STR_COMMENT} &&
+              int{KV_TEXT_DATE} == int{SF_STR_DATE} && int{KV_TEXT_ALBUM} == int{SF_STR_ALBUM} &&
+              int{KV_TEXT_TRACK} == int{SF_STR_TRACKNUMBER} &&
+              int{KV_TEXT_GENRE} == int{SF_STR_GENRE});
+
 static KvSndfile sf;
 static std::once_flag kvLoadOnce;
 static bool kvLoaded = false;

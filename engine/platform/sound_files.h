@@ -64,8 +64,19 @@ bool kvSoundCanWrite(const KvSoundEncoding &encoding);
 /* Opens the new, empty open file for encoding: null with the reason. */
 KvSoundFile *kvSoundOpenWrite(int32_t handle, const KvSoundEncoding &encoding, std::string *why);
 bool kvSoundWriteFrames(KvSoundFile *sound, const float *interleaved, int64_t frames);
-/* Sets one of the library's text fields (SF_STR_* numbering) before the
- * first frames are written; ignored where the kind has none. */
+/* The text fields carried over, numbered as the library numbers them. */
+enum KvSoundText : int32_t {
+    KV_TEXT_TITLE = 0x01,
+    KV_TEXT_ARTIST = 0x04,
+    KV_TEXT_COMMENT = 0x05,
+    KV_TEXT_DATE = 0x06,
+    KV_TEXT_ALBUM = 0x07,
+    KV_TEXT_TRACK = 0x09,
+    KV_TEXT_GENRE = 0x10,
+};
+
+/* Sets one text field before the first frames are written; ignored where
+ * the kind has none. */
 void kvSoundSetText(KvSoundFile *sound, int32_t field, const char *text);
 /* Reads one text field, "" when absent. */
 std::string kvSoundGetText(KvSoundFile *sound, int32_t field);

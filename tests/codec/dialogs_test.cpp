@@ -201,9 +201,17 @@ TEST_F(OpenPanel, FoldersAndOtherFilesLeaveThePanelBlank) {
 
 TEST_F(OpenPanel, PanelControlsSitBelowTheDialogsOwn) {
     EXPECT_EQ(testControl<QPushButton>(dialog, "ctl1001")->text(), "Preview");
-    EXPECT_EQ(dialog->nameFilters(),
-              QStringList({"Supported File Types (*.wav *.mp3)", "PCM Wave Files (*.wav)",
-                           "MPEG1 Layer-3 Files (*.mp3)"}));
+    QStringList filters = {"Supported File Types (*.wav *.mp3)", "PCM Wave Files (*.wav)",
+                           "MPEG1 Layer-3 Files (*.mp3)"};
+    if (kvSoundFilesInstalled())
+        filters = {"Supported File Types (*.wav *.mp3 *.flac *.ogg *.opus *.aif *.aiff)",
+                   "PCM Wave Files (*.wav)",
+                   "MPEG1 Layer-3 Files (*.mp3)",
+                   "FLAC Files (*.flac)",
+                   "Ogg Vorbis Files (*.ogg)",
+                   "Opus Files (*.opus)",
+                   "AIFF Files (*.aif *.aiff)"};
+    EXPECT_EQ(dialog->nameFilters(), filters);
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
 }
 
@@ -362,7 +370,7 @@ TEST_F(SavePanel, LeavingFloatingPointForPcmNeverChoosesSixtyFourBitPcm) {
 TEST_F(SavePanel, NoCodecForTheRateDisablesOkAndSaysSoOnce) {
     kvTestQueueAnswer(KV_ID_OK);
     kvTestQueueAnswer(KV_ID_OK);
-    open(2, 8000, {1, 16, 0, nullptr});
+    open(2, 96000, {1, 16, 0, nullptr});
     dialog->findChild<QLineEdit *>("fileNameEdit")->setText("name");
     EXPECT_TRUE(okEnabled());
     chooseType(1);

@@ -136,6 +136,23 @@ TEST_F(Preview, TwentyFourBitAndQuadPlayAsTheyOpen) {
     }
 }
 
+TEST_F(Preview, FlacIsDescribedAndPlayedAsSoxReadsIt) {
+    if (!kvSoundFilesInstalled()) GTEST_SKIP() << "libsndfile is not installed";
+    std::string flac = path("tone.flac");
+    ASSERT_TRUE(testRun("sox -n -r 8000 -c 1 -b 16 '" + flac + "' synth 0.5 sine 440 vol 0.7"));
+    select(flac);
+    EXPECT_EQ(testControl<QLabel>(dialog, "ctl1002")->text(),
+              "Selected File: FLAC, 16 Bits, Mono, 8000 Hz");
+    playToTheEnd();
+    std::vector<float> sound = soxSamples(flac);
+    std::vector<int16_t> heard = playedFrames();
+    ASSERT_GE(heard.size(), 2 * sound.size());
+    for (size_t i = 0; i < sound.size(); i++) {
+        ASSERT_EQ(heard[2 * i], static_cast<int16_t>(sound[i] * 32768)) << i;
+        ASSERT_EQ(heard[2 * i + 1], heard[2 * i]) << i;
+    }
+}
+
 TEST_F(Preview, Mp3IsPlayedAsTheDecoderReadsIt) {
     TestTone tone;
     tone.frames = 22050;

@@ -7,6 +7,7 @@
 #include "tests/codec/codec_fixture.h"
 #include "tests/document/wave_files.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -100,4 +101,28 @@ TEST_F(CodecTest, WithoutTheLibraryAFlacFileSaysWhatToInstall) {
     std::string told = lastMessage();
     EXPECT_NE(told.find("It is a FLAC file"), std::string::npos) << told;
     EXPECT_NE(told.find("libsndfile1"), std::string::npos) << told;
+}
+
+/* Vorbis comments come in as the document's tags, show in the file
+ * information and go out again in another kind's comments. */
+TEST_F(CodecTest, CommentsAreShownAndCarriedToTheSavedFile) {
+    if (!kvSoundFilesInstalled()) GTEST_SKIP() << "libsndfile is not installed";
+    std::string flac = path("tagged.flac"), vorbis = path("tagged.ogg");
+    ASSERT_TRUE(testRun("sox -n -r 8000 -c 1 --comment 'TITLE=First Song' --add-comment "
+                        "'ARTIST=Someone' '" +
+                        flac + "' synth 0.2 sine 440"));
+    ASSERT_EQ(kvOpen(doc, flac.c_str()), 0) << lastMessage();
+    std::vector<char> info(4096);
+    ASSERT_EQ(kvGetInfo(doc, info.data()), 0);
+    EXPECT_NE(std::string(info.data()).find("Title:\tFirst Song"), std::string::npos)
+        << info.data();
+    EXPECT_NE(std::string(info.data()).find("Artist:\tSomeone"), std::string::npos);
+    ASSERT_EQ(kvSetSaveFormat(doc, KV_FORMAT_VORBIS, 16, 6), 0);
+    ASSERT_EQ(kvSave(doc, vorbis.c_str()), 0) << lastMessage();
+    ASSERT_TRUE(testRun("soxi -a '" + vorbis + "' > '" + vorbis + ".txt'"));
+    std::string comments = kvTestReadFile(vorbis + ".txt");
+    for (char &c : comments)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    EXPECT_NE(comments.find("title=first song"), std::string::npos) << comments;
+    EXPECT_NE(comments.find("artist=someone"), std::string::npos) << comments;
 }
