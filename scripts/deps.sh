@@ -10,7 +10,7 @@ PACKAGES=(
   portaudio19-dev libasound2-dev
   libmpg123-dev libmp3lame-dev libsndfile1-dev
   libgtest-dev libgmock-dev
-  xvfb xauth sox lame mpg123
+  xvfb xauth sox lame mpg123 flac opus-tools
   clang-14 libclang-rt-14-dev
   file dpkg-dev desktop-file-utils
 )

@@ -44,6 +44,57 @@ INSTANTIATE_TEST_SUITE_P(EveryKind, SoundFilesOpen,
                                            SoxMade{"Vorbis", "e.ogg", "-C 6", 1e-4f}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+/* Files the reference tools of each kind make open with the samples those
+ * tools decode (opusdec writes floats, which sox reads back unchanged). */
+struct ToolMade {
+    const char *name;
+    const char *file;
+    const char *make;      /* "IN" the 48 kHz WAVE source, "OUT" the file */
+    const char *reference; /* "OUT" decoded into "REF", or "" for sox's decode */
+    float tolerance;
+};
+
+class SoundFilesByTools : public CodecTest, public ::testing::WithParamInterface<ToolMade> {};
+
+static std::string replaced(std::string text, const std::string &from, const std::string &to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+TEST_P(SoundFilesByTools, OpenWithTheSamplesTheToolsDecode) {
+    if (!libraryInstalled()) GTEST_SKIP() << "libsndfile is not installed";
+    std::string source = path("source.wav"), file = path(GetParam().file),
+                reference = path("ref.wav");
+    ASSERT_TRUE(testRun("sox -n -r 48000 -c 2 -b 16 '" + source +
+                        "' synth 0.7 sine 440 sine 1234 vol 0.9"));
+    auto command = [&](const char *pattern) {
+        return replaced(
+            replaced(replaced(pattern, "IN", "'" + source + "'"), "OUT", "'" + file + "'"), "REF",
+            "'" + reference + "'");
+    };
+    ASSERT_TRUE(testRun(command(GetParam().make))) << "the tool is missing";
+    std::vector<float> expected;
+    if (*GetParam().reference) {
+        ASSERT_TRUE(testRun(command(GetParam().reference)));
+        expected = soxSamples(reference);
+    } else {
+        expected = soxSamples(file);
+    }
+    ASSERT_EQ(kvOpen(doc, file.c_str()), 0) << lastMessage();
+    std::vector<float> ours = documentSamples(doc);
+    ASSERT_EQ(ours.size(), expected.size());
+    for (size_t i = 0; i < ours.size(); i++)
+        ASSERT_NEAR(ours[i], expected[i], GetParam().tolerance) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryTool, SoundFilesByTools,
+    ::testing::Values(ToolMade{"Flac", "tool.flac", "flac --silent -f -o OUT IN", "", 0.0f},
+                      ToolMade{"Opus", "tool.opus", "opusenc --quiet --bitrate 128 IN OUT",
+                               "opusdec --quiet --float OUT REF", 1e-6f}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 struct SavedKind {
     const char *name;
     int32_t formatTag, bits, setting, rate;
