@@ -11,6 +11,7 @@
 #define KV_CODEC_CODEC_H
 
 #include "engine/document/document.h"
+#include "engine/document/wave.h"
 #include "engine/platform/codecs.h"
 #include "engine/platform/sound_files.h"
 
@@ -69,6 +70,8 @@ KvSoundKind kvSoundKindOfFile(int32_t file);
 /* The encoding of a document format: false for a tag of another kind. */
 bool kvSoundEncodingOf(int32_t formatTag, int32_t channels, int32_t rate, int32_t bits,
                        int32_t setting, KvSoundEncoding *encoding);
+/* How a decoded file of that format lays out its channels (floats). */
+KvWaveLayout kvSoundLayout(int32_t formatTag, int32_t channels);
 /* kvOpen's path for those files: 0, or -1 after the message (or a cancel). */
 int32_t kvOpenSoundFile(int32_t doc, int32_t file, KvSoundKind kind);
 /* Writes the document in its format into the new, empty open file: 0, or -1

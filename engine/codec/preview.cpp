@@ -294,7 +294,7 @@ static int32_t kvNextConvertedBuffer(KvPreviewJob *job) {
 static int32_t kvNextSoundBuffer(KvPreviewJob *job) {
     int32_t channels = job->candidate.channels;
     int64_t got = kvSoundReadFrames(job->sound, job->interleaved.data(), KV_BLOCK_FRAMES);
-    KvWaveLayout layout = {KV_WAVE_FLOAT, 32, channels, 0};
+    KvWaveLayout layout = kvSoundLayout(job->candidate.format, channels);
     int32_t have =
         got <= 0 ? 0
                  : kvConvertWaveBytes(reinterpret_cast<const uint8_t *>(job->interleaved.data()),

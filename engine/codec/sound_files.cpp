@@ -77,6 +77,20 @@ bool kvSoundEncodingOf(int32_t formatTag, int32_t channels, int32_t rate, int32_
     return true;
 }
 
+/* Ogg Vorbis and Opus lay out 3 to 8 channels in their own order (front
+ * centre between left and right, the LFE last); as speaker positions. */
+static const uint8_t kvOggOrders[6][8] = {
+    {0, 2, 1},          {0, 1, 4, 5},           {0, 2, 1, 4, 5},
+    {0, 2, 1, 4, 5, 3}, {0, 2, 1, 9, 10, 8, 3}, {0, 2, 1, 9, 10, 4, 5, 3},
+};
+
+KvWaveLayout kvSoundLayout(int32_t formatTag, int32_t channels) {
+    KvWaveLayout layout = {KV_WAVE_FLOAT, 32, channels, 0};
+    bool ogg = formatTag == KV_FORMAT_VORBIS || formatTag == KV_FORMAT_OPUS;
+    if (ogg && channels >= 3 && channels <= 8) layout.order = kvOggOrders[channels - 3];
+    return layout;
+}
+
 /* ---- Tags ---- */
 
 static void kvTakeSoundTags(KV_Document *document, KvSoundFile *sound) {
@@ -115,11 +129,11 @@ static int32_t kvRefuseSoundFile(const KV_Document *document, const KvSoundInfo 
 
 /* Decodes every frame into the insertion pipeline: true unless cancelled or
  * a data-file write failed. */
-static bool kvDecodeSound(int32_t doc, KvSoundFile *sound, const KvSoundInfo &info) {
+static bool kvDecodeSound(int32_t doc, KvSoundFile *sound, const KvSoundInfo &info,
+                          const KvWaveLayout &layout) {
     static std::vector<float> interleaved;
     static float left[KV_BLOCK_FRAMES], right[KV_BLOCK_FRAMES];
     interleaved.resize(static_cast<size_t>(KV_BLOCK_FRAMES) * info.channels);
-    KvWaveLayout layout = {KV_WAVE_FLOAT, 32, info.channels, 0};
     int32_t stereo = kvGetDocument(doc)->current->channels == 2;
     int64_t done = 0;
     for (;;) {
@@ -169,7 +183,8 @@ int32_t kvOpenSoundFile(int32_t doc, int32_t file, KvSoundKind kind) {
     document->current->sampleRate = info.rate;
     kvEngine.params->cancellable = 1;
     kvProgress("Opening File", 0);
-    bool finished = kvDecodeSound(doc, sound, info);
+    bool finished =
+        kvDecodeSound(doc, sound, info, kvSoundLayout(format->formatTag, info.channels));
     kvSoundClose(sound);
     kvProgress(nullptr, -1);
     if (!finished) {

@@ -61,6 +61,7 @@ struct KvWaveLayout {
     int32_t bits;     /* container bits per sample */
     int32_t channels; /* in the file; more than two are mixed down to stereo */
     uint32_t mask;    /* speaker positions, 0 for the usual order of that many channels */
+    const uint8_t *order = nullptr; /* else each channel's position (mask bit number) */
 };
 
 /* The layout of a header that passed the checks. */

@@ -402,12 +402,23 @@ static void kvRawWeights(uint32_t mask, int32_t index, float *weights) {
     weights[0] = weights[1] = 0.7071068f;
 }
 
+/* The unscaled weights of file channel `index` of a layout. */
+static void kvChannelWeights(const KvWaveLayout &layout, uint32_t mask, int32_t index,
+                             float *weights) {
+    if (!layout.order) {
+        kvRawWeights(mask, index, weights);
+        return;
+    }
+    weights[0] = kvSpeakerWeights[layout.order[index]][0];
+    weights[1] = kvSpeakerWeights[layout.order[index]][1];
+}
+
 void kvMixDownWeights(const KvWaveLayout &layout, int32_t index, float *toLeft, float *toRight) {
     uint32_t mask = layout.mask != 0 ? layout.mask : kvDefaultMask(layout.channels);
     float sum[2] = {0.0f, 0.0f}, own[2] = {0.0f, 0.0f};
     for (int32_t c = 0; c < layout.channels; c++) {
         float weights[2];
-        kvRawWeights(mask, c, weights);
+        kvChannelWeights(layout, mask, c, weights);
         sum[0] += weights[0];
         sum[1] += weights[1];
         if (c == index) std::copy(weights, weights + 2, own);
@@ -416,9 +427,10 @@ void kvMixDownWeights(const KvWaveLayout &layout, int32_t index, float *toLeft, 
     *toRight = sum[1] > 0.0f ? own[1] / sum[1] : 0.0f;
 }
 
+/* Any thread: the open dialog's preview mixes down as well. */
 static void kvMixDown(const uint8_t *bytes, const KvWaveLayout &layout, int32_t frames, float *left,
                       float *right) {
-    static float one[KV_BLOCK_FRAMES];
+    float one[KV_BLOCK_FRAMES];
     int32_t size = layout.bits / 8, frameBytes = size * layout.channels;
     std::fill(left, left + frames, 0.0f);
     std::fill(right, right + frames, 0.0f);

@@ -177,3 +177,26 @@ TEST_F(CodecTest, CommentsAreShownAndCarriedToTheSavedFile) {
     EXPECT_NE(comments.find("title=first song"), std::string::npos) << comments;
     EXPECT_NE(comments.find("artist=someone"), std::string::npos) << comments;
 }
+
+/* opusenc puts a 5.1 WAVE file's channels in the Ogg order (centre second,
+ * LFE last); opened, the Opus file mixes down like the WAVE file it came from. */
+TEST_F(CodecTest, FivePointOneOpusMixesDownLikeItsWaveSource) {
+    if (!libraryInstalled()) GTEST_SKIP() << "libsndfile is not installed";
+    std::string wave = path("six.wav"), opus = path("six.opus");
+    ASSERT_TRUE(testRun("sox -n -r 48000 -c 6 -b 16 '" + wave +
+                        "' synth 0.5 sine 200 sine 300 sine 500 sine 700 sine 1100 sine 1300 "
+                        "vol 0.3"));
+    ASSERT_TRUE(testRun("opusenc --quiet --bitrate 384 '" + wave + "' '" + opus + "'"));
+    ASSERT_EQ(kvOpen(doc, wave.c_str()), 0);
+    int32_t fromOpus = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(fromOpus, opus.c_str()), 0);
+    ASSERT_EQ(kvGetChannels(fromOpus), 2);
+    ASSERT_EQ(kvGetLength(fromOpus), kvGetLength(doc));
+    for (int32_t channel = 0; channel < 2; channel++) {
+        std::vector<float> a(kvGetLength(doc)), b(a.size());
+        kvReadFrames(doc, channel, 0, static_cast<int32_t>(a.size()), a.data());
+        kvReadFrames(fromOpus, channel, 0, static_cast<int32_t>(b.size()), b.data());
+        EXPECT_GT(testCorrelation(a, b), 0.99) << channel;
+    }
+    kvClose(fromOpus);
+}
