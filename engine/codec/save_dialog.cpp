@@ -152,8 +152,12 @@ void KvSaveDialog::typeChanged(int32_t filter) {
     const KvSaveType &type = kvSaveTypes[filter - 1];
     std::snprintf(kvDefaultExtension, sizeof kvDefaultExtension, "%s", type.extension);
     setDefaultSuffix(kvDefaultExtension);
-    if (type.formatTag != 1 && type.formatTag != 85 && choice.saveFormat != type.formatTag)
+    /* A level or quality is no bit rate: another kind starts from its default. */
+    bool fromLibrary = kvIsSoundFileFormat(choice.saveFormat);
+    if (kvIsSoundFileFormat(type.formatTag) && choice.saveFormat != type.formatTag)
         choice.saveBitRate = kvSoundDefaultSetting(type.formatTag);
+    else if (type.formatTag == 85 && fromLibrary)
+        choice.saveBitRate = KV_DEFAULT_BIT_RATE;
     choice.saveFormat = type.formatTag;
     refillLists();
 }

@@ -359,6 +359,14 @@ TEST_F(SavePanel, LibraryTypesOfferTheirChoicesWithAMiddleDefault) {
     }
 }
 
+/* A Vorbis quality of 8 is no MP3 bit rate of 8 kbit/s. */
+TEST_F(SavePanel, LeavingALibraryTypeForMp3StartsNearTheDefaultBitRate) {
+    if (!kvSoundFilesInstalled()) GTEST_SKIP() << "libsndfile is not installed";
+    open(1, 8000, {KV_FORMAT_VORBIS, 16, 8, nullptr});
+    chooseType(1);
+    EXPECT_EQ(attributes()->currentText(), "Bitrate: 64 kbps");
+}
+
 TEST_F(SavePanel, LeavingFloatingPointForPcmNeverChoosesSixtyFourBitPcm) {
     open(2, 44100, {3, 64, 0, nullptr});
     dialog->typeChanged(1);
