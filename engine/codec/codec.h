@@ -25,6 +25,7 @@ struct KvFrameInfo {
     int32_t sampleRate;
     int32_t bitRate; /* kbit/s */
     int32_t offset;
+    int32_t averageBitRate; /* a VBR stream's (Xing header), kbit/s; 0 for CBR */
 };
 
 /* Reads up to `wanted` bytes from the file's position, as far as the file
@@ -34,6 +35,10 @@ int32_t kvReadUpTo(int32_t file, uint8_t *bytes, int32_t wanted);
 /* The frame search over bytes already read: true when the first sync-like
  * window is an acceptable header. Fewer than 1024 bytes never are. */
 bool kvFindFrameHeader(const uint8_t *bytes, int32_t count, KvFrameInfo *info);
+
+/* The Layer III bit rate of the stream's MPEG version nearest above a VBR
+ * average (the highest one when none is), which LAME writes at that rate. */
+int32_t kvComparableBitRate(int32_t sampleRate, int32_t average);
 
 /* Reads up to 4096 bytes from the file's position and searches them. On
  * success the document has the stream's channels, rate and bit rate, format

@@ -11,6 +11,7 @@
 #include "engine/codec/codec.h"
 #include "engine/platform/fileio.h"
 
+#include <algorithm>
 #include <cstring>
 
 enum : int32_t { KV_SEARCH_BYTES = 4096, KV_SEARCH_MINIMUM = 1024 };
@@ -49,6 +50,39 @@ static bool kvDecodeHeader(uint32_t h, KvFrameInfo *info) {
     return true;
 }
 
+static uint32_t kvBe32(const uint8_t *at) {
+    return static_cast<uint32_t>(at[0]) << 24 | static_cast<uint32_t>(at[1]) << 16 |
+           static_cast<uint32_t>(at[2]) << 8 | at[3];
+}
+
+/* A "Xing" header after the first frame's side information marks a VBR
+ * stream ("Info" is the same header of a CBR one); its frame and byte
+ * counts give the average bit rate. */
+static void kvReadXing(const uint8_t *frame, int32_t count, uint32_t h, KvFrameInfo *info) {
+    info->averageBitRate = 0;
+    int32_t version = static_cast<int32_t>((h >> 19) & 3);
+    bool mono = ((h >> 6) & 3) == 3;
+    int32_t side = version == KV_MPEG_1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const uint8_t *tag = frame + 4 + side;
+    if (4 + side + 16 > count || std::memcmp(tag, "Xing", 4) != 0) return;
+    info->averageBitRate = info->bitRate;
+    uint32_t flags = kvBe32(tag + 4), frames = kvBe32(tag + 8), bytes = kvBe32(tag + 12);
+    if ((flags & 3) != 3 || frames == 0) return;
+    double seconds =
+        static_cast<double>(frames) * (version == KV_MPEG_1 ? 1152 : 576) / info->sampleRate;
+    info->averageBitRate = std::max(1, static_cast<int32_t>(bytes * 8.0 / seconds / 1000 + 0.5));
+}
+
+int32_t kvComparableBitRate(int32_t sampleRate, int32_t average) {
+    bool mpeg1 = sampleRate >= 32000;
+    const int32_t *table = kvBitRates[mpeg1 ? 2 : 4];
+    /* LAME writes MPEG-2.5 rates up to 64 kbit/s only. */
+    int32_t highest = sampleRate <= 12000 ? 64 : table[14];
+    for (int32_t i = 1; i < 15 && table[i] <= highest; i++)
+        if (table[i] >= average) return table[i];
+    return highest;
+}
+
 bool kvFindFrameHeader(const uint8_t *bytes, int32_t count, KvFrameInfo *info) {
     if (count < KV_SEARCH_MINIMUM) return false;
     uint32_t h = 0;
@@ -56,7 +90,9 @@ bool kvFindFrameHeader(const uint8_t *bytes, int32_t count, KvFrameInfo *info) {
         h = h << 8 | bytes[i];
         if (i < 3 || (h & 0xFFE00000u) != 0xFFE00000u) continue;
         info->offset = i - 3;
-        return kvDecodeHeader(h, info);
+        if (!kvDecodeHeader(h, info)) return false;
+        kvReadXing(bytes + info->offset, count - info->offset, h, info);
+        return true;
     }
     return false;
 }
@@ -81,7 +117,10 @@ bool kvFrameSearch(int32_t doc, int32_t file) {
     if (!found) return false;
     document->current->channels = info.channels;
     document->current->sampleRate = info.sampleRate;
-    document->bitRate = info.bitRate;
+    /* A VBR stream is saved at the CBR rate nearest above its average. */
+    document->vbr = info.averageBitRate != 0;
+    document->bitRate =
+        document->vbr ? kvComparableBitRate(info.sampleRate, info.averageBitRate) : info.bitRate;
     document->formatTag = KV_WAVE_FORMAT_MPEGLAYER3;
     document->bitsPerSample = 16;
     document->codecDriver = nullptr;

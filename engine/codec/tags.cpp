@@ -434,8 +434,13 @@ static std::string kvDescribeDocument(const KV_Document *document) {
         if (!kvIsSoundFileFormat(document->formatTag)) return description;
         return description + "\n" + kvDescribeID3v1(document->id3v1Block);
     }
-    std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBit Rate: %d kbps\nChannels: %d\n",
-                  state->sampleRate, document->bitRate, state->channels);
+    if (document->vbr)
+        std::snprintf(text, sizeof text,
+                      "Sample Rate: %d Hz\nBit Rate: VBR (saved at %d kbps)\nChannels: %d\n",
+                      state->sampleRate, document->bitRate, state->channels);
+    else
+        std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBit Rate: %d kbps\nChannels: %d\n",
+                      state->sampleRate, document->bitRate, state->channels);
     description += text + kvDurationLine(state) + "\n";
     description += kvDescribeID3v1(document->id3v1Block);
     description += document->id3v2Size != 0 ? "ID3v2 Tag: Yes\n" : "ID3v2 Tag: No\n";

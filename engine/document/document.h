@@ -97,6 +97,7 @@ struct KV_Document {
     int32_t id3v2Size;
     uint8_t *id3v2Copy;
     int32_t saveAsFirst; /* 1 when the file was opened in a form saving cannot write back */
+    int32_t vbr;         /* 1 while an opened VBR MP3 has not been saved (at bitRate, CBR) */
 };
 
 extern KV_Document *kvDocuments[KV_MAX_DOCUMENTS];

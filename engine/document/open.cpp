@@ -71,6 +71,7 @@ extern "C" KV_API int32_t kvOpen(int32_t doc, const char *path) {
     if (file < 0) return kvError(0, "Can't open file: %s", std::strerror(errno));
     kvPrepareForLoading(document, path);
     document->saveAsFirst = 0;
+    document->vbr = 0;
     KvWaveHeader header;
     kvReadWaveHeader(file, &header);
     int32_t result;

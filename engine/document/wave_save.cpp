@@ -345,5 +345,6 @@ extern "C" KV_API int32_t kvSave(int32_t doc, const char *path) {
     std::snprintf(document->path, sizeof document->path, "%s", path);
     document->savedLevel = document->level;
     document->saveAsFirst = 0;
+    document->vbr = 0;
     return 0;
 }

@@ -74,7 +74,9 @@ static bool kvSendTime(int32_t message, int32_t frames, int32_t rate, int32_t *c
 static void kvSendFixedTexts(const KV_Document *document) {
     const KV_State *state = document->current;
     char text[64];
-    if (document->formatTag == 85)
+    if (document->formatTag == 85 && document->vbr)
+        std::snprintf(text, sizeof text, "VBR MP3");
+    else if (document->formatTag == 85)
         std::snprintf(text, sizeof text, "%dk MP3", document->bitRate);
     else
         std::snprintf(text, sizeof text, "%d Bit %s", document->bitsPerSample,

@@ -118,3 +118,27 @@ TEST_F(FrameSearchFiles, MpegTwoFileOpensAtItsRate) {
     EXPECT_EQ(kvGetChannels(doc), 2);
     EXPECT_EQ(kvGetDocument(doc)->bitRate, 64);
 }
+
+/* A VBR file is shown as VBR and saves at the CBR rate nearest above its
+ * average; a CBR file (its "Info" header) keeps its bit rate. */
+TEST_F(FrameSearchFiles, VbrIsShownAsVbrAndSavesAtAComparableRate) {
+    TestTone tone;
+    tone.frames = 3 * 44100;
+    std::string vbr = makeMp3(tone, "vbr", "-V 2");
+    ASSERT_EQ(kvOpen(doc, vbr.c_str()), 0) << lastMessage();
+    std::vector<char> info(4096);
+    kvGetInfo(doc, info.data());
+    EXPECT_NE(std::string(info.data()).find("Bit Rate: VBR"), std::string::npos) << info.data();
+    int32_t tag = 0, bits = 0, bitRate = 0;
+    kvGetSaveFormat(doc, &tag, &bits, &bitRate);
+    double average = kvTestReadFile(vbr).size() * 8.0 / 3 / 1000;
+    EXPECT_GE(bitRate, average * 0.9);
+    EXPECT_LE(bitRate, average * 1.3);
+    ASSERT_EQ(kvSave(doc, path("again.mp3").c_str()), 0) << lastMessage();
+
+    int32_t cbr = kvCreate(nullptr);
+    ASSERT_EQ(kvOpen(cbr, makeMp3(tone, "cbr", "-b 96").c_str()), 0);
+    kvGetInfo(cbr, info.data());
+    EXPECT_NE(std::string(info.data()).find("Bit Rate: 96 kbps"), std::string::npos) << info.data();
+    kvClose(cbr);
+}
