@@ -8,9 +8,9 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libqt6svg6 libsqlite3-dev
   portaudio19-dev libasound2-dev
-  libmpg123-dev libmp3lame-dev libebur128-dev
+  libmpg123-dev libmp3lame-dev libebur128-dev libsndfile1-dev
   libgtest-dev libgmock-dev
-  xvfb xauth sox lame mpg123
+  xvfb xauth sox lame mpg123 flac opus-tools
   clang-14 libclang-rt-14-dev
   file dpkg-dev desktop-file-utils
 )

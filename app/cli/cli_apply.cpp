@@ -79,7 +79,9 @@ QString cliOutputFor(const QCommandLineParser &parser, const CliApplyRequest &re
         return QString("%1 does not end in .%2, the extension of %3")
             .arg(*output, extension, request.format->name);
     if (!request.format && !cliFormatForExtension(target.suffix()))
-        return QString("no format writes %1: name it .wav or .mp3, or give --format").arg(*output);
+        return QString("no format writes %1: name it .wav, .mp3, .flac, .ogg, .opus or .aif, or "
+                       "give --format")
+            .arg(*output);
     return {};
 }
 
@@ -172,8 +174,10 @@ QString cliSetFormat(int32_t doc, const CliApplyRequest &request, const QString 
         format = own && extension.compare(own->extension, Qt::CaseInsensitive) == 0
                      ? own
                      : cliFormatForExtension(extension);
-    if (request.bitRate) bitRate = request.bitRate;
-    if (format->hasBitRate && bitRate == 0) bitRate = cliDefaultBitRate;
+    if (request.bitRate)
+        bitRate = request.bitRate;
+    else if (format != own)
+        bitRate = format->setting;
     int32_t result = kvSetSaveFormat(doc, format->formatTag, format->bits, bitRate);
     if (result == -2)
         return QString("no installed encoder writes %1 at %2 kbit/s, %3 Hz, %4 channel(s)")

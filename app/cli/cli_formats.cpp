@@ -1,8 +1,9 @@
 /*
- * cli_formats.cpp - the format rows: the save dialog's WAVE attributes and
- * MPEG Layer-3.
+ * cli_formats.cpp - the format rows: the save dialog's WAVE attributes, MPEG
+ * Layer-3 and the libsndfile kinds.
  */
 #include "app/cli/cli_formats.h"
+#include "engine/core/korvel.h"
 
 const std::vector<CliFormat> &cliFormats() {
     static const std::vector<CliFormat> formats = {
@@ -18,6 +19,12 @@ const std::vector<CliFormat> &cliFormats() {
          .bits = 8,
          .hasBitRate = false,
          .summary = "WAVE, 8-bit unsigned PCM"},
+        {.name = "wav24",
+         .extension = "wav",
+         .formatTag = 1,
+         .bits = 24,
+         .hasBitRate = false,
+         .summary = "WAVE, 24-bit signed PCM"},
         {.name = "wav32",
          .extension = "wav",
          .formatTag = 1,
@@ -41,7 +48,48 @@ const std::vector<CliFormat> &cliFormats() {
          .formatTag = 85,
          .bits = 16,
          .hasBitRate = true,
-         .summary = "MPEG Layer-3 through the installed encoder; --bitrate KBITS"},
+         .summary = "MPEG Layer-3 through the installed encoder; --bitrate KBITS",
+         .setting = cliDefaultBitRate},
+        {.name = "flac",
+         .extension = "flac",
+         .formatTag = KV_FORMAT_FLAC,
+         .bits = 16,
+         .hasBitRate = true,
+         .summary = "FLAC, 16-bit, through libsndfile; --bitrate LEVEL (1-8, default 5)",
+         .setting = 5},
+        {.name = "flac24",
+         .extension = "flac",
+         .formatTag = KV_FORMAT_FLAC,
+         .bits = 24,
+         .hasBitRate = true,
+         .summary = "FLAC, 24-bit, through libsndfile; --bitrate LEVEL (1-8, default 5)",
+         .setting = 5},
+        {.name = "ogg",
+         .extension = "ogg",
+         .formatTag = KV_FORMAT_VORBIS,
+         .bits = 16,
+         .hasBitRate = true,
+         .summary = "Ogg Vorbis through libsndfile; --bitrate QUALITY (1-10, default 6)",
+         .setting = 6},
+        {.name = "opus",
+         .extension = "opus",
+         .formatTag = KV_FORMAT_OPUS,
+         .bits = 16,
+         .hasBitRate = true,
+         .summary = "Opus through libsndfile (8-48 kHz); --bitrate KBITS (default 128)",
+         .setting = 128},
+        {.name = "aiff",
+         .extension = "aif",
+         .formatTag = KV_FORMAT_AIFF,
+         .bits = 16,
+         .hasBitRate = false,
+         .summary = "AIFF, 16-bit, through libsndfile"},
+        {.name = "aiff24",
+         .extension = "aif",
+         .formatTag = KV_FORMAT_AIFF,
+         .bits = 24,
+         .hasBitRate = false,
+         .summary = "AIFF, 24-bit, through libsndfile"},
     };
     return formats;
 }
@@ -61,7 +109,7 @@ const CliFormat *cliFormatForExtension(const QString &extension) {
 
 const CliFormat *cliFormatOf(int32_t formatTag, int32_t bits) {
     for (const CliFormat &format : cliFormats())
-        if (format.formatTag == formatTag && (format.hasBitRate || format.bits == bits))
+        if (format.formatTag == formatTag && (format.formatTag == 85 || format.bits == bits))
             return &format;
     return nullptr;
 }

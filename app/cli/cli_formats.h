@@ -16,8 +16,9 @@ struct CliFormat {
     const char *extension;
     int32_t formatTag; /* as kvSetSaveFormat takes it */
     int32_t bits;
-    bool hasBitRate;
+    bool hasBitRate; /* takes --bitrate: kbit/s, or the FLAC level or Vorbis quality */
     const char *summary;
+    int32_t setting = 0; /* the --bitrate value when none is given and the format changes */
 };
 
 const std::vector<CliFormat> &cliFormats();

@@ -366,7 +366,7 @@ void frmMain::clipWarning() {
 
 void frmMain::mnuSave_Click() {
     kvStop();
-    if (FileName == "Untitled") {
+    if (FileName == "Untitled" || kvNeedsSaveAs(ID) == 1) {
         mnuSaveAs_Click();
         return;
     }

@@ -21,17 +21,17 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <iterator>
+
 struct MdlSampleFormat {
     const char *caption;
     int32_t bits;
     int32_t format;
 };
 
-static const MdlSampleFormat sampleFormats[5] = {{"&8-bit PCM", 8, 1},
-                                                 {"&16-bit PCM", 16, 1},
-                                                 {"&32-bit PCM", 32, 1},
-                                                 {"32-bit &Float", 32, 3},
-                                                 {"&64-bit Float", 64, 3}};
+static const MdlSampleFormat sampleFormats[6] = {
+    {"&8-bit PCM", 8, 1},   {"&16-bit PCM", 16, 1},   {"&24-bit PCM", 24, 1},
+    {"&32-bit PCM", 32, 1}, {"32-bit &Float", 32, 3}, {"&64-bit Float", 64, 3}};
 
 static QGroupBox *mdlChoiceBox(QWidget *owner, const QString &title, QButtonGroup *group,
                                const QStringList &captions) {
@@ -106,7 +106,7 @@ frmProperties::frmProperties(QWidget *owner, KV_Options *options, KV_Params *par
 
 void frmProperties::showWorkingCopy() {
     int chosen = 1;
-    for (int i = 0; i < 5; i++)
+    for (int i = 0; i < static_cast<int>(std::size(sampleFormats)); i++)
         if (sampleFormats[i].bits == working[0] && sampleFormats[i].format == working[1])
             chosen = i;
     QSignalBlocker quiet(cmbRate);

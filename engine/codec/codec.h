@@ -11,7 +11,9 @@
 #define KV_CODEC_CODEC_H
 
 #include "engine/document/document.h"
+#include "engine/document/wave.h"
 #include "engine/platform/codecs.h"
+#include "engine/platform/sound_files.h"
 
 #include <cstdint>
 #include <string>
@@ -57,6 +59,27 @@ KvCodecId kvFindCodec(int32_t channels, int32_t rate);
  * cancel (the caller closes and deletes the file). */
 int32_t kvEncodeFile(int32_t doc, int32_t file);
 
+/* ---- FLAC, Ogg Vorbis, Opus and AIFF through libsndfile ---- */
+
+/* True for the format tags of those files (KV_FORMAT_FLAC and the rest). */
+bool kvIsSoundFileFormat(int32_t formatTag);
+/* "FLAC", "Ogg Vorbis", "Opus" or "AIFF"; "" for other tags. */
+const char *kvSoundFormatName(int32_t formatTag);
+/* The encoder setting a document of that format starts with. */
+int32_t kvSoundDefaultSetting(int32_t formatTag);
+/* The kind the open file's first bytes announce; the file is left at 0. */
+KvSoundKind kvSoundKindOfFile(int32_t file);
+/* The encoding of a document format: false for a tag of another kind. */
+bool kvSoundEncodingOf(int32_t formatTag, int32_t channels, int32_t rate, int32_t bits,
+                       int32_t setting, KvSoundEncoding *encoding);
+/* How a decoded file of that format lays out its channels (floats). */
+KvWaveLayout kvSoundLayout(int32_t formatTag, int32_t channels);
+/* kvOpen's path for those files: 0, or -1 after the message (or a cancel). */
+int32_t kvOpenSoundFile(int32_t doc, int32_t file, KvSoundKind kind);
+/* Writes the document in its format into the new, empty open file: 0, or -1
+ * after the message or a cancel (the caller deletes the file). */
+int32_t kvEncodeSoundFile(int32_t doc, int32_t file);
+
 /* ---- Tags ---- */
 
 /* Fills the four tag fields from the file and leaves it just after the
@@ -66,6 +89,17 @@ void kvReadTags(KV_Document *document, int32_t file);
 /* Write the kept tags (nothing when there is none): false when a write failed. */
 bool kvWriteID3v2(const KV_Document *document, int32_t file);
 bool kvWriteID3v1(const KV_Document *document, int32_t file);
+
+/* The fields carried between ID3 tags and the comments of FLAC, Ogg Vorbis
+ * and Opus files (as far as ID3v1 holds them). */
+struct KvTagText {
+    std::string title, artist, album, year, comment, track, genre;
+};
+/* Replaces the document's tags by an ID3v1 tag of these fields (none when
+ * all are empty). */
+void kvTagsFromText(KV_Document *document, const KvTagText &text);
+/* The fields of the document's ID3v1 tag (all empty when there is none). */
+KvTagText kvTagsAsText(const KV_Document *document);
 
 /* The name of an ID3v1 genre number ("Unknown" above 125). */
 const char *kvGenreName(int32_t genre);

@@ -58,9 +58,9 @@ class KvOpenDialog : public QFileDialog {
 
 /* The four choices of the save dialog. */
 struct KvSaveChoice {
-    int32_t saveFormat; /* 1 PCM, 3 IEEE float, 85 MPEG Layer-3 */
+    int32_t saveFormat; /* 1 PCM, 3 IEEE float, 85 MPEG Layer-3, or KV_FORMAT_FLAC... */
     int32_t saveBits;
-    int32_t saveBitRate; /* kbit/s */
+    int32_t saveBitRate; /* kbit/s; FLAC level or Vorbis quality for those formats */
     KvCodecId saveCodec;
     int32_t sourceAverage = 0; /* kbit/s of a variable-bit-rate source, else 0 */
     bool saveVariable = false; /* keep that variable rate, at a like quality */
@@ -70,7 +70,8 @@ class KvSaveDialog : public QFileDialog {
   public:
     KvSaveDialog(QWidget *parent, int32_t channels, int32_t rate, const KvSaveChoice &choice);
 
-    /* The type-change hook: filter 1 is WAVE, 2 compressed. */
+    /* The type-change hook: filter 1 is WAVE, 2 compressed, 3 on the
+     * formats of an installed libsndfile. */
     void typeChanged(int32_t filter);
     /* Refills the lists for the current choice. */
     void refillLists();
@@ -87,6 +88,7 @@ class KvSaveDialog : public QFileDialog {
     void fillCodecs();
     void fillBitRates();
     void fillAttributes();
+    void fillSoundChoices();
     void checkEmpty();
     void codecChosen(int index);
     void attributeChosen(int index);

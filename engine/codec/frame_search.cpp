@@ -28,13 +28,20 @@ static const int32_t kvBitRates[5][15] = {
 static const int32_t kvSampleRates[9] = {44100, 48000, 32000, 22050, 24000,
                                          16000, 11025, 12000, 8000};
 
+/* The version bits 20-19: 11 MPEG-1, 10 MPEG-2, 00 MPEG-2.5 (the low rates,
+ * with MPEG-2's bit rates), 01 reserved. */
+enum : int32_t { KV_MPEG_25 = 0, KV_MPEG_RESERVED = 1, KV_MPEG_2 = 2, KV_MPEG_1 = 3 };
+
 /* Reads one candidate window; false when it is not an acceptable header. */
 static bool kvDecodeHeader(uint32_t h, KvFrameInfo *info) {
-    if (!(h & (1u << 20))) return false; /* MPEG 2.5 or reserved */
-    bool mpeg1 = (h & (1u << 19)) != 0;
+    int32_t version = static_cast<int32_t>((h >> 19) & 3);
+    if (version == KV_MPEG_RESERVED) return false;
+    bool mpeg1 = version == KV_MPEG_1;
     int32_t layer = 4 - static_cast<int32_t>((h >> 17) & 3);
     int32_t bitRateIndex = static_cast<int32_t>((h >> 12) & 15);
-    int32_t rateIndex = static_cast<int32_t>((h >> 10) & 3) + (mpeg1 ? 0 : 3);
+    int32_t rateIndex = static_cast<int32_t>((h >> 10) & 3) + (mpeg1                  ? 0
+                                                               : version == KV_MPEG_2 ? 3
+                                                                                      : 6);
     info->channels = ((h >> 6) & 3) == 3 ? 1 : 2;
     if (layer > 3 || bitRateIndex < 1 || bitRateIndex > 14 || rateIndex > 8) return false;
     int32_t table = mpeg1 ? layer - 1 : (layer == 1 ? 3 : 4);

@@ -11,6 +11,7 @@
 #include "engine/codec/file_dialogs.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
+#include "engine/platform/sound_files.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -30,8 +31,15 @@ KvOpenDialog::KvOpenDialog(QWidget *parent) : QFileDialog(parent) {
     setOption(QFileDialog::DontUseNativeDialog);
     setFileMode(QFileDialog::ExistingFiles);
     setAcceptMode(QFileDialog::AcceptOpen);
-    setNameFilters({"Supported File Types (*.wav *.mp3)", "PCM Wave Files (*.wav)",
-                    "MPEG1 Layer-3 Files (*.mp3)"});
+    /* The libsndfile types are offered only where the library is installed. */
+    if (kvSoundFilesInstalled())
+        setNameFilters({"Supported File Types (*.wav *.mp3 *.flac *.ogg *.opus *.aif *.aiff)",
+                        "PCM Wave Files (*.wav)", "MPEG1 Layer-3 Files (*.mp3)",
+                        "FLAC Files (*.flac)", "Ogg Vorbis Files (*.ogg)", "Opus Files (*.opus)",
+                        "AIFF Files (*.aif *.aiff)"});
+    else
+        setNameFilters({"Supported File Types (*.wav *.mp3)", "PCM Wave Files (*.wav)",
+                        "MPEG1 Layer-3 Files (*.mp3)"});
     setSizeGripEnabled(true);
     buildPanel();
     connect(this, &QFileDialog::currentChanged, this, &KvOpenDialog::describe);

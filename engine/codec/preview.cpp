@@ -21,10 +21,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 enum : int32_t {
     KV_DESCRIBE_BYTES = 65536,
@@ -49,28 +51,40 @@ static const char *kvLayoutName(int32_t channels) {
     return channels == 1 ? "Mono" : "Stereo";
 }
 
-static void kvDescribeWave(int32_t file, const KvWaveHeader &header, KvCandidate *candidate) {
-    uint8_t riffSize[4] = {};
-    kvFileReadAt(file, riffSize, 4, 4);
-    bool positive = riffSize[3] < 0x80 && (riffSize[0] | riffSize[1] | riffSize[2] | riffSize[3]);
-    bool described = header.fmtFound && header.dataFound && positive && header.dataSize >= 0 &&
-                     (header.bitsPerSample == 8 || header.bitsPerSample == 16) &&
-                     (header.channels == 1 || header.channels == 2) && header.sampleRate >= 4000 &&
-                     header.sampleRate <= 96000;
-    if (!described) return;
-    candidate->format = header.formatTag;
+static const char *kvCodingName(int32_t coding) {
+    switch (coding) {
+    case KV_WAVE_FLOAT:
+        return "Float";
+    case KV_WAVE_ALAW:
+        return "A-law";
+    case KV_WAVE_MULAW:
+        return "u-law";
+    default:
+        return "PCM";
+    }
+}
+
+/* Every WAVE file the editor opens is described (and can be previewed), with
+ * the channels it has, even when opening mixes them down. */
+static void kvDescribeWave(const std::string &path, const KvWaveHeader &header,
+                           KvCandidate *candidate) {
+    if (!kvCheckWaveHeader(header, path.c_str()).empty()) return;
+    candidate->format = header.subFormat == KV_WAVE_FLOAT ? KV_WAVE_FLOAT : KV_WAVE_PCM;
+    candidate->layout = kvWaveLayout(header);
     candidate->channels = header.channels;
     candidate->sampleRate = header.sampleRate;
     candidate->bits = header.bitsPerSample;
     candidate->dataOffset = header.dataOffset;
     candidate->dataSize = header.dataSize;
-    char text[128];
-    std::snprintf(text, sizeof text, "Selected File: PCM, %d Bits, %s, %d Hz", header.bitsPerSample,
-                  kvLayoutName(header.channels), header.sampleRate);
+    char layout[32];
+    std::snprintf(layout, sizeof layout, "%d Channels", header.channels);
+    char text[160];
+    std::snprintf(text, sizeof text, "Selected File: %s, %d Bits, %s, %d Hz",
+                  kvCodingName(header.subFormat), header.bitsPerSample,
+                  header.channels > 2 ? layout : kvLayoutName(header.channels), header.sampleRate);
     candidate->formatText = text;
-    candidate->lengthText =
-        kvLengthText(static_cast<int64_t>(header.dataSize) / (header.sampleRate / 100) /
-                     (header.bitsPerSample / 8) / header.channels);
+    candidate->lengthText = kvLengthText(header.dataSize / (header.sampleRate / 100) /
+                                         (header.bitsPerSample / 8) / header.channels);
 }
 
 static void kvDescribeCompressed(int32_t file, KvCandidate *candidate) {
@@ -91,6 +105,34 @@ static void kvDescribeCompressed(int32_t file, KvCandidate *candidate) {
     candidate->lengthText = kvLengthText(100 * kvFileSize(file) / (info.bitRate * 125));
 }
 
+/* FLAC, Ogg Vorbis, Opus and AIFF files, as the installed library reads them. */
+static bool kvDescribeSoundFile(int32_t file, KvCandidate *candidate) {
+    KvSoundKind kind = kvSoundKindOfFile(file);
+    if (kind == KV_SOUND_NONE || !kvSoundFilesInstalled()) return false;
+    KvSoundInfo info{};
+    std::string why;
+    KvSoundFile *sound = kvSoundOpenRead(file, &info, &why);
+    if (!sound) return false;
+    kvSoundClose(sound);
+    if (info.channels < 1 || info.rate < KV_LOWEST_RATE || info.rate > KV_HIGHEST_RATE)
+        return false;
+    static const int32_t tags[] = {0, KV_FORMAT_FLAC, KV_FORMAT_VORBIS, KV_FORMAT_OPUS,
+                                   KV_FORMAT_AIFF};
+    candidate->format = tags[kind];
+    candidate->channels = info.channels;
+    candidate->sampleRate = info.rate;
+    char layout[32], depth[32] = "";
+    std::snprintf(layout, sizeof layout, "%d Channels", info.channels);
+    if (info.bits) std::snprintf(depth, sizeof depth, "%d Bits, ", info.bits);
+    char text[160];
+    std::snprintf(text, sizeof text, "Selected File: %s, %s%s, %d Hz",
+                  kvSoundFormatName(candidate->format), depth,
+                  info.channels > 2 ? layout : kvLayoutName(info.channels), info.rate);
+    candidate->formatText = text;
+    candidate->lengthText = kvLengthText(std::max<int64_t>(info.frames, 0) * 100 / info.rate);
+    return true;
+}
+
 KvCandidate kvDescribeCandidate(const std::string &path) {
     KvCandidate candidate;
     struct stat info;
@@ -99,10 +141,10 @@ KvCandidate kvDescribeCandidate(const std::string &path) {
     if (file < 0) return candidate;
     KvWaveHeader header;
     kvReadWaveHeader(file, &header);
-    if (kvIsForeignFile(header))
+    if (kvIsForeignFile(header) && !kvDescribeSoundFile(file, &candidate))
         kvDescribeCompressed(file, &candidate);
     else
-        kvDescribeWave(file, header, &candidate);
+        kvDescribeWave(path, header, &candidate);
     kvFileClose(file);
     return candidate;
 }
@@ -119,11 +161,15 @@ struct KvPreviewJob {
     KvCodecStream *stream = nullptr;
     KvStreamHeader header{};
     bool exhausted = false;
-    int32_t remaining = 0; /* WAVE data bytes not yet read */
+    int64_t remaining = 0; /* WAVE data bytes not yet read */
     int32_t endPasses = 0;
     uint8_t source[KV_PREVIEW_SOURCE];
     uint8_t buffer[KV_PREVIEW_BUFFER];
     int16_t out[2 * KV_PREVIEW_BUFFER];
+    float left[KV_BLOCK_FRAMES];
+    float right[KV_BLOCK_FRAMES];
+    KvSoundFile *sound = nullptr;
+    std::vector<float> interleaved; /* one read of a libsndfile kind */
 };
 
 static bool kvStopAsked(const KvPreviewJob *job) {
@@ -208,7 +254,7 @@ static int32_t kvNextCompressedBuffer(KvPreviewJob *job) {
 /* The next 16384 bytes of the data chunk, padded with silence at its end. */
 static int32_t kvNextWaveBuffer(KvPreviewJob *job) {
     const KvCandidate &c = job->candidate;
-    int32_t wanted = std::min<int32_t>(KV_PREVIEW_BUFFER, job->remaining);
+    int32_t wanted = static_cast<int32_t>(std::min<int64_t>(KV_PREVIEW_BUFFER, job->remaining));
     int32_t got = kvReadUpTo(job->file, job->buffer, wanted);
     job->remaining = got < wanted ? 0 : job->remaining - got;
     if (got < KV_PREVIEW_BUFFER) {
@@ -216,6 +262,52 @@ static int32_t kvNextWaveBuffer(KvPreviewJob *job) {
         job->endPasses++;
     }
     return kvToStereo(job->buffer, KV_PREVIEW_BUFFER, c.bits, c.channels, job->out);
+}
+
+static int16_t kvToSixteen(float x) {
+    double scaled = static_cast<double>(x) * 32768.0;
+    return static_cast<int16_t>(std::clamp(scaled, -32768.0, 32767.0));
+}
+
+/* Formats other than 8- and 16-bit PCM of one or two channels: up to 4096
+ * whole frames through the reader's own conversion (and mix-down), padded
+ * with silence at the end of the data. */
+static int32_t kvNextConvertedBuffer(KvPreviewJob *job) {
+    const KvWaveLayout &layout = job->candidate.layout;
+    int32_t frameBytes = layout.bits / 8 * layout.channels;
+    int32_t frames = std::min<int32_t>(KV_BLOCK_FRAMES, KV_PREVIEW_BUFFER / frameBytes);
+    int32_t wanted = static_cast<int32_t>(std::min<int64_t>(frames * frameBytes, job->remaining));
+    int32_t got = kvReadUpTo(job->file, job->buffer, wanted);
+    job->remaining = got < wanted ? 0 : job->remaining - got;
+    int32_t have = kvConvertWaveBytes(job->buffer, got, layout, job->left, job->right);
+    if (have < frames) job->endPasses++;
+    bool mono = layout.channels == 1;
+    for (int32_t i = 0; i < frames; i++) {
+        float left = i < have ? job->left[i] : 0.0f;
+        float right = i < have && !mono ? job->right[i] : left;
+        job->out[2 * i] = kvToSixteen(left);
+        job->out[2 * i + 1] = kvToSixteen(right);
+    }
+    return frames;
+}
+
+/* The next 4096 frames of a libsndfile kind, mixed down like opening does. */
+static int32_t kvNextSoundBuffer(KvPreviewJob *job) {
+    int32_t channels = job->candidate.channels;
+    int64_t got = kvSoundReadFrames(job->sound, job->interleaved.data(), KV_BLOCK_FRAMES);
+    KvWaveLayout layout = kvSoundLayout(job->candidate.format, channels);
+    int32_t have =
+        got <= 0 ? 0
+                 : kvConvertWaveBytes(reinterpret_cast<const uint8_t *>(job->interleaved.data()),
+                                      got * 4 * channels, layout, job->left, job->right);
+    if (have < KV_BLOCK_FRAMES) job->endPasses++;
+    for (int32_t i = 0; i < KV_BLOCK_FRAMES; i++) {
+        float left = i < have ? job->left[i] : 0.0f;
+        float right = i < have && channels > 1 ? job->right[i] : left;
+        job->out[2 * i] = kvToSixteen(left);
+        job->out[2 * i + 1] = kvToSixteen(right);
+    }
+    return KV_BLOCK_FRAMES;
 }
 
 /* Queues frames in short pieces, giving up early when a stop is asked. */
@@ -243,8 +335,21 @@ static KvAudioOut *kvOpenPreviewDevice(const KvPreviewJob *job) {
 }
 
 static void kvPlayPreview(KvPreviewJob *job) {
-    bool compressed = job->candidate.format == KV_WAVE_FORMAT_MPEGLAYER3;
-    if (compressed) {
+    const KvCandidate &c = job->candidate;
+    bool compressed = c.format == KV_WAVE_FORMAT_MPEGLAYER3;
+    bool plain = c.format == KV_WAVE_PCM && c.layout.coding == KV_WAVE_PCM && c.channels <= 2 &&
+                 (c.bits == 8 || c.bits == 16);
+    bool library = kvIsSoundFileFormat(c.format);
+    if (library) {
+        KvSoundInfo info{};
+        std::string why;
+        job->sound = kvSoundOpenRead(job->file, &info, &why);
+        if (!job->sound) {
+            kvPreviewMessage(job, "Can't open file for reading");
+            return;
+        }
+        job->interleaved.resize(static_cast<size_t>(KV_BLOCK_FRAMES) * c.channels);
+    } else if (compressed) {
         if (!kvStartDecoding(job)) return;
     } else {
         kvFileSeek(job->file, job->candidate.dataOffset);
@@ -256,7 +361,10 @@ static void kvPlayPreview(KvPreviewJob *job) {
         return;
     }
     while (!kvStopAsked(job) && job->endPasses <= KV_PREVIEW_END_PASSES) {
-        int32_t frames = compressed ? kvNextCompressedBuffer(job) : kvNextWaveBuffer(job);
+        int32_t frames = library      ? kvNextSoundBuffer(job)
+                         : compressed ? kvNextCompressedBuffer(job)
+                         : plain      ? kvNextWaveBuffer(job)
+                                      : kvNextConvertedBuffer(job);
         if (!kvPreviewWrite(job, out, frames)) {
             kvAudioClose(out);
             kvPreviewMessage(job, "Can't write to wave out device");
@@ -278,6 +386,7 @@ static void kvPreviewThread(std::unique_ptr<KvPreviewJob> job) {
         kvAcmStreamUnprepareHeader(job->stream, &job->header);
         kvAcmStreamClose(job->stream);
     }
+    kvSoundClose(job->sound);
     kvFileClose(job->file);
     job->flags->running = 0;
     if (job->ended) job->ended(job->flags.get());

@@ -10,6 +10,7 @@
 #define KV_CODEC_PREVIEW_H
 
 #include "engine/core/korvel.h"
+#include "engine/document/wave.h"
 
 #include <atomic>
 #include <cstdint>
@@ -19,20 +20,21 @@
 
 /* The file under the cursor as the panel describes it. */
 struct KvCandidate {
-    int32_t format = 0; /* 1 or 3 WAVE, 85 MPEG Layer-3, 0 not described */
-    int32_t channels = 0;
+    int32_t format = 0;   /* 1 or 3 WAVE, 85 MPEG Layer-3, KV_FORMAT_FLAC..., 0 not described */
+    int32_t channels = 0; /* in the file: more than two are mixed down to play */
     int32_t sampleRate = 0;
-    int32_t bitRate = 0; /* kbit/s, compressed only */
-    int32_t bits = 0;    /* WAVE only */
+    int32_t bitRate = 0;   /* kbit/s, compressed only */
+    int32_t bits = 0;      /* WAVE only */
+    KvWaveLayout layout{}; /* WAVE only */
     int64_t dataOffset = 0;
-    int32_t dataSize = 0;
+    int64_t dataSize = 0;
     std::string formatText; /* for text 1002 */
     std::string lengthText; /* for text 1003 */
 };
 
 /* Describes the file at `path`; format 0 (both texts empty) when it is a
- * folder, cannot be read, or is neither an 8/16-bit WAVE file nor has a
- * frame header in its first 64 KiB. A file the editor reads as WAVE is never
+ * folder, cannot be read, or is neither a WAVE file the editor opens nor has
+ * a frame header in its first 64 KiB. A file the editor reads as WAVE is never
  * described as compressed. */
 KvCandidate kvDescribeCandidate(const std::string &path);
 

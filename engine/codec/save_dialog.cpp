@@ -26,10 +26,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
-static char kvDefaultExtension[4] = "ext";
+static char kvDefaultExtension[5] = "ext";
 
 const char *kvSaveExtension() {
     return kvDefaultExtension;
@@ -41,15 +43,44 @@ struct KvAttribute {
     int32_t format;
     int32_t bits;
 };
-static const KvAttribute kvAttributes[5] = {
+static const KvAttribute kvAttributes[6] = {
     {"8 Bit Unsigned", 1, 8},
     {"16 Bit Signed", 1, 16},
+    {"24 Bit Signed", 1, 24},
     {"32 Bit Signed", 1, 32},
     {"Bit IEEE Single (32 Bit)", 3, 32},
     {"Bit IEEE Double (64 Bit)", 3, 64},
 };
 
-static const char *kvSaveFilters[2] = {"PCM Wave File (*.wav)", "MPEG1 Layer-3 File (*.mp3)"};
+/* The file types in filter order: WAVE and MP3 always, the libsndfile ones
+ * only when it is installed (they follow in this order). */
+struct KvSaveType {
+    const char *filter;
+    const char *extension;
+    int32_t formatTag;
+};
+static const KvSaveType kvSaveTypes[] = {
+    {"PCM Wave File (*.wav)", "wav", 1},
+    {"MPEG1 Layer-3 File (*.mp3)", "mp3", 85},
+    {"FLAC File (*.flac)", "flac", KV_FORMAT_FLAC},
+    {"Ogg Vorbis File (*.ogg)", "ogg", KV_FORMAT_VORBIS},
+    {"Opus File (*.opus)", "opus", KV_FORMAT_OPUS},
+    {"AIFF File (*.aif *.aiff)", "aif", KV_FORMAT_AIFF},
+};
+
+static int32_t kvSaveTypeCount() {
+    return kvSoundFilesInstalled() ? static_cast<int32_t>(std::size(kvSaveTypes)) : 2;
+}
+
+/* The filter (1-based) of a document format. */
+static int32_t kvFilterOf(int32_t formatTag) {
+    for (int32_t i = 2; i < kvSaveTypeCount(); i++)
+        if (kvSaveTypes[i].formatTag == formatTag) return i + 1;
+    return formatTag == 85 ? 2 : 1;
+}
+
+/* The Opus bit rates offered, in kbit/s. */
+static const int32_t kvOpusBitRates[] = {32, 48, 64, 96, 128, 160, 192, 256};
 
 KvSaveDialog::KvSaveDialog(QWidget *parent, int32_t channels, int32_t rate,
                            const KvSaveChoice &choice)
@@ -57,17 +88,22 @@ KvSaveDialog::KvSaveDialog(QWidget *parent, int32_t channels, int32_t rate,
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(QFileDialog::AcceptSave);
     setFileMode(QFileDialog::AnyFile);
-    setNameFilters({kvSaveFilters[0], kvSaveFilters[1]});
+    QStringList filters;
+    for (int32_t i = 0; i < kvSaveTypeCount(); i++)
+        filters.append(kvSaveTypes[i].filter);
+    setNameFilters(filters);
     setSizeGripEnabled(true);
     buildPanel();
-    int32_t filter = choice.saveFormat == 85 ? 2 : 1;
-    selectNameFilter(kvSaveFilters[filter - 1]);
+    int32_t filter = kvFilterOf(choice.saveFormat);
+    selectNameFilter(kvSaveTypes[filter - 1].filter);
     /* The default extension follows the type the dialog starts with, so a
      * name typed without one is never saved as ".ext". */
-    std::strcpy(kvDefaultExtension, filter == 2 ? "mp3" : "wav");
+    std::snprintf(kvDefaultExtension, sizeof kvDefaultExtension, "%s",
+                  kvSaveTypes[filter - 1].extension);
     setDefaultSuffix(kvDefaultExtension);
-    connect(this, &QFileDialog::filterSelected, this,
-            [this](const QString &name) { typeChanged(name == kvSaveFilters[1] ? 2 : 1); });
+    connect(this, &QFileDialog::filterSelected, this, [this](const QString &name) {
+        typeChanged(static_cast<int32_t>(nameFilters().indexOf(name)) + 1);
+    });
     if (auto *edit = findChild<QLineEdit *>("fileNameEdit"))
         connect(edit, &QLineEdit::textChanged, this, [this] { setOkEnabled(okAllowed); });
 }
@@ -112,18 +148,70 @@ void KvSaveDialog::buildPanel() {
 }
 
 void KvSaveDialog::typeChanged(int32_t filter) {
-    std::strcpy(kvDefaultExtension, filter == 2 ? "mp3" : "wav");
+    if (filter < 1 || filter > kvSaveTypeCount()) filter = 1;
+    const KvSaveType &type = kvSaveTypes[filter - 1];
+    std::snprintf(kvDefaultExtension, sizeof kvDefaultExtension, "%s", type.extension);
     setDefaultSuffix(kvDefaultExtension);
-    choice.saveFormat = filter == 2 ? 85 : 1;
+    /* A level or quality is no bit rate: another kind starts from its default. */
+    bool fromLibrary = kvIsSoundFileFormat(choice.saveFormat);
+    if (kvIsSoundFileFormat(type.formatTag) && choice.saveFormat != type.formatTag)
+        choice.saveBitRate = kvSoundDefaultSetting(type.formatTag);
+    else if (type.formatTag == 85 && fromLibrary)
+        choice.saveBitRate = KV_DEFAULT_BIT_RATE;
+    choice.saveFormat = type.formatTag;
     refillLists();
 }
 
 void KvSaveDialog::refillLists() {
     if (choice.saveFormat == 85)
         fillCodecs();
+    else if (kvIsSoundFileFormat(choice.saveFormat))
+        fillSoundChoices();
     else
         fillAttributes();
     checkEmpty();
+}
+
+/* An entry of a libsndfile format: bits in the high half, the setting in
+ * the low one. */
+static void kvAddSoundEntry(QComboBox *list, const QString &name, int32_t bits, int32_t setting) {
+    list->addItem(name, bits << 16 | setting);
+}
+
+/* The library is the codec; the entries are the format's natural choices:
+ * FLAC depth and compression level, Vorbis quality, Opus bit rate (at the
+ * rates Opus carries), AIFF depth. The document's own choice is selected,
+ * else the format's default. */
+void KvSaveDialog::fillSoundChoices() {
+    codecList->clear();
+    codecList->addItem(kvSoundFilesLongName());
+    codecList->setCurrentIndex(0);
+    attributeList->clear();
+    int32_t format = choice.saveFormat;
+    if (format == KV_FORMAT_FLAC)
+        for (int32_t bits : {16, 24})
+            for (int32_t level = 0; level <= 8; level++)
+                kvAddSoundEntry(attributeList, QString("%1 Bit, Level %2").arg(bits).arg(level),
+                                bits, level);
+    if (format == KV_FORMAT_AIFF)
+        for (int32_t bits : {16, 24})
+            kvAddSoundEntry(attributeList, QString("%1 Bit Signed").arg(bits), bits, 0);
+    if (format == KV_FORMAT_VORBIS)
+        for (int32_t quality = 0; quality <= 10; quality++)
+            kvAddSoundEntry(attributeList, QString("Quality %1").arg(quality), 16, quality);
+    KvSoundEncoding opus{KV_SOUND_OPUS, channels, rate, 16, 128};
+    if (format == KV_FORMAT_OPUS && kvSoundCanWrite(opus))
+        for (int32_t bitRate : kvOpusBitRates)
+            kvAddSoundEntry(attributeList, QString("Bitrate: %1 kbps").arg(bitRate), 16, bitRate);
+    bool lossless = format == KV_FORMAT_FLAC || format == KV_FORMAT_AIFF;
+    int32_t bits = lossless && choice.saveBits == 24 ? 24 : 16;
+    int wanted = attributeList->findData(bits << 16 | choice.saveBitRate);
+    if (wanted < 0) wanted = attributeList->findData(bits << 16 | kvSoundDefaultSetting(format));
+    if (wanted < 0 && attributeList->count() > 0) wanted = 0;
+    attributeList->setCurrentIndex(wanted);
+    if (wanted >= 0) attributeChosen(wanted);
+    codecList->setEnabled(attributeList->count() > 0);
+    codecsLabel->setEnabled(attributeList->count() > 0);
 }
 
 static bool kvHasFormatTag(KvCodecId driver, int32_t tag) {
@@ -201,7 +289,7 @@ void KvSaveDialog::fillBitRates() {
 void KvSaveDialog::fillAttributes() {
     attributeList->clear();
     int selected = -1;
-    for (int32_t i = 0; i < 5; i++) {
+    for (int32_t i = 0; i < static_cast<int32_t>(std::size(kvAttributes)); i++) {
         attributeList->addItem(kvAttributes[i].name, i);
         if (kvAttributes[i].format == choice.saveFormat && kvAttributes[i].bits == choice.saveBits)
             selected = i;
@@ -245,6 +333,13 @@ void KvSaveDialog::codecChosen(int index) {
 }
 
 void KvSaveDialog::attributeChosen(int index) {
+    if (kvIsSoundFileFormat(choice.saveFormat)) {
+        int32_t entry = attributeList->itemData(index).toInt();
+        choice.saveBits = entry >> 16;
+        choice.saveBitRate = entry & 0xFFFF;
+        choice.saveCodec = nullptr;
+        return;
+    }
     if (choice.saveFormat == 85) {
         choice.saveBitRate = attributeList->itemData(index).toInt();
         choice.saveVariable = attributeList->itemData(index, kvVariableRole).toBool();
@@ -321,7 +416,8 @@ extern "C" KV_API int32_t kvGetSaveFormat(int32_t doc, int32_t *formatTag, int32
     if (!document) return -1;
     if (formatTag) *formatTag = document->formatTag;
     if (bits) *bits = document->bitsPerSample;
-    if (bitRate) *bitRate = document->formatTag == 85 ? document->bitRate : 0;
+    bool hasSetting = document->formatTag == 85 || kvIsSoundFileFormat(document->formatTag);
+    if (bitRate) *bitRate = hasSetting ? document->bitRate : 0;
     return 0;
 }
 
@@ -336,6 +432,27 @@ static KvCodecId kvCodecForBitRate(int32_t channels, int32_t rate, int32_t bitRa
                 return driver;
     }
     return nullptr;
+}
+
+/* FLAC and AIFF in 16 or 24 bits, FLAC levels 0-8, Vorbis qualities 0-10,
+ * Opus at 6-510 kbit/s; -2 when the installed library cannot write it. */
+static int32_t kvSetSoundSaveFormat(KV_Document *document, int32_t formatTag, int32_t bits,
+                                    int32_t setting) {
+    bool lossless = formatTag == KV_FORMAT_FLAC || formatTag == KV_FORMAT_AIFF;
+    if (lossless && bits != 16 && bits != 24) return -1;
+    if ((formatTag == KV_FORMAT_FLAC && (setting < 0 || setting > 8)) ||
+        (formatTag == KV_FORMAT_VORBIS && (setting < 0 || setting > 10)) ||
+        (formatTag == KV_FORMAT_OPUS && (setting < 6 || setting > 510)))
+        return -1;
+    KvSoundEncoding encoding{};
+    kvSoundEncodingOf(formatTag, document->current->channels, document->current->sampleRate, bits,
+                      setting, &encoding);
+    if (!kvSoundCanWrite(encoding)) return -2;
+    document->formatTag = formatTag;
+    document->bitsPerSample = lossless ? bits : 16;
+    document->bitRate = setting;
+    document->codecDriver = nullptr;
+    return 0;
 }
 
 extern "C" KV_API int32_t kvSetSaveFormat(int32_t doc, int32_t formatTag, int32_t bits,
@@ -358,6 +475,8 @@ extern "C" KV_API int32_t kvSetSaveFormat(int32_t doc, int32_t formatTag, int32_
         document->variableBitRate = keep ? 1 : 0;
         return 0;
     }
+    if (kvIsSoundFileFormat(formatTag))
+        return kvSetSoundSaveFormat(document, formatTag, bits, bitRate);
     for (const KvAttribute &attribute : kvAttributes) {
         if (attribute.format != formatTag || attribute.bits != bits) continue;
         document->formatTag = formatTag;

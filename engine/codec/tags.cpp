@@ -13,7 +13,9 @@
 #include "engine/core/services.h"
 #include "engine/platform/fileio.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -258,6 +260,43 @@ static std::string kvDescribeID3v1(const uint8_t *block) {
            "\n\n";
 }
 
+static void kvPutTagField(uint8_t *block, int32_t offset, int32_t width, const std::string &text) {
+    std::memcpy(block + offset, text.data(), std::min<size_t>(text.size(), width));
+}
+
+void kvTagsFromText(KV_Document *document, const KvTagText &text) {
+    kvForgetID3v2(document);
+    uint8_t *block = document->id3v1Block;
+    std::memset(block, 0, KV_ID3V1_SIZE);
+    if ((text.title + text.artist + text.album + text.year + text.comment + text.track + text.genre)
+            .empty())
+        return;
+    std::memcpy(block, "TAG", 3);
+    kvPutTagField(block, 3, 30, text.title);
+    kvPutTagField(block, 33, 30, text.artist);
+    kvPutTagField(block, 63, 30, text.album);
+    kvPutTagField(block, 93, 4, text.year);
+    kvPutTagField(block, 97, 28, text.comment);
+    int32_t track = std::atoi(text.track.c_str());
+    if (track > 0 && track < 256) block[126] = static_cast<uint8_t>(track);
+    block[127] = 255;
+    for (int32_t genre = 0; genre < 126; genre++)
+        if (text.genre == kvGenreName(genre)) block[127] = static_cast<uint8_t>(genre);
+}
+
+KvTagText kvTagsAsText(const KV_Document *document) {
+    const uint8_t *block = document->id3v1Block;
+    if (!kvBlockInUse(block)) return {};
+    KvTagText text{kvTagField(block, 3, 30),
+                   kvTagField(block, 33, 30),
+                   kvTagField(block, 63, 30),
+                   kvTagField(block, 93, 4),
+                   kvTagField(block, 97, 30),
+                   block[125] == 0 ? kvTrackText(block) : "",
+                   block[127] < 126 ? kvGenreName(block[127]) : ""};
+    return text;
+}
+
 /* ---- ID3v2 text frames, for the description only ---- */
 
 /* A frame's text in UTF-8 from its encoding byte: 0 Latin-1, 1 UTF-16 with
@@ -383,13 +422,18 @@ static std::string kvDescribeDocument(const KV_Document *document) {
     const KV_State *state = document->current;
     bool compressed = document->formatTag == KV_WAVE_FORMAT_MPEGLAYER3;
     char text[1024];
-    std::snprintf(text, sizeof text, "File Information for %s File: %s\n\n",
-                  compressed ? "MP3" : "PCM Wave", document->path);
+    const char *kind = compressed ? "MP3"
+                       : kvIsSoundFileFormat(document->formatTag)
+                           ? kvSoundFormatName(document->formatTag)
+                           : "PCM Wave";
+    std::snprintf(text, sizeof text, "File Information for %s File: %s\n\n", kind, document->path);
     std::string description = text;
     if (!compressed) {
         std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBits per Sample: %d\nChannels: %d\n",
                       state->sampleRate, document->bitsPerSample, state->channels);
-        return description + text + kvDurationLine(state);
+        description += text + kvDurationLine(state);
+        if (!kvIsSoundFileFormat(document->formatTag)) return description;
+        return description + "\n" + kvDescribeID3v1(document->id3v1Block);
     }
     std::snprintf(text, sizeof text, "Sample Rate: %d Hz\nBit Rate: %s%d kbps\nChannels: %d\n",
                   state->sampleRate, document->variableBitRate ? "VBR, average " : "",

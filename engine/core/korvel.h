@@ -141,6 +141,15 @@ typedef struct KV_Params {
  * given in: an hour (a longer one takes hours to make and fills the disk). */
 #define KV_LONGEST_TONE_MS 3600000
 
+/* Format tags of the files an installed libsndfile reads and writes, beside
+ * 1 (PCM), 3 (IEEE float) and 85 (MP3). Their kvSetSaveFormat "bitRate" is
+ * the FLAC compression level (0-8), the Vorbis quality (0-10) or the Opus
+ * bit rate in kbit/s; FLAC and AIFF take 16 or 24 bits. */
+#define KV_FORMAT_FLAC 0xF1AC
+#define KV_FORMAT_VORBIS 0x674F
+#define KV_FORMAT_OPUS 0x704F
+#define KV_FORMAT_AIFF 0xA1FF
+
 /* What the working folder may keep: 8 int32 fields, 32 bytes, stored as
  * "Settings"/"Limits". The engine holds its own copy (kvGetLimits and
  * kvSetLimits); fields not yet used stay as stored. */
@@ -274,6 +283,10 @@ KV_API int32_t kvSave(int32_t doc, const char *path);
 
 /* State queries: 0 for a handle that names no document. */
 KV_API int32_t kvIsSaved(int32_t doc);
+/* 1 while the document came from a file it cannot be saved back as (mixed
+ * down to stereo, or A-law/u-law), so that Save goes through Save As until
+ * a save succeeds; 0 otherwise or for no document. */
+KV_API int32_t kvNeedsSaveAs(int32_t doc);
 KV_API int32_t kvCanUndo(int32_t doc);
 KV_API int32_t kvCanRedo(int32_t doc);
 KV_API int32_t kvGetNumUndo(int32_t doc);
@@ -473,20 +486,22 @@ KV_API int32_t kvGetFileNames(KvFileNameCallback callback);
 KV_API int32_t kvGetSaveFile(int32_t doc, char *name);
 
 /* Writes the format the next kvSave writes through the (optional) pointers:
- * formatTag (1 PCM, 3 float, 85 MP3), bits, and bitRate in kbit/s (0 unless
- * MP3): 0, -1 for no document. */
+ * formatTag (1 PCM, 3 float, 85 MP3, KV_FORMAT_FLAC...), bits, and bitRate (0 unless
+ * MP3 or a libsndfile kind, whose setting it is): 0, -1 for no document. */
 KV_API int32_t kvGetSaveFormat(int32_t doc, int32_t *formatTag, int32_t *bits, int32_t *bitRate);
 /* Makes a format the save dialog offers the one the next kvSave writes, as
- * its OK does: PCM of 8, 16 or 32 bits, float of 32 or 64 bits, or MP3
+ * its OK does: PCM of 8, 16, 24 or 32 bits, float of 32 or 64 bits, or MP3
  * (bits ignored) at a bit rate an installed codec offers for the document's
- * channels and rate: 0; -1 for no document or a format the dialog does not
- * offer, -2 when no codec offers that bit rate (nothing changes either way). */
+ * channels and rate, or a libsndfile kind (see KV_FORMAT_FLAC): 0; -1 for no
+ * document or a format the dialog does not offer, -2 when no codec offers that
+ * bit rate or the library is missing (nothing changes either way). */
 KV_API int32_t kvSetSaveFormat(int32_t doc, int32_t formatTag, int32_t bits, int32_t bitRate);
 
 /* ---- File information and tags ---- */
 
 /* Writes the document's description (format, path, rate, bits or bit rate,
- * channels and, for MP3 files, the ID3v1 fields) into text, which must hold
+ * channels and, for MP3, FLAC, Vorbis, Opus and AIFF files, the ID3v1
+ * fields) into text, which must hold
  * 16384 bytes: 0, -1 for no document. */
 KV_API int32_t kvGetInfo(int32_t doc, char *text);
 /* 1 when the document carries an ID3v1 or ID3v2 tag, 0 when not, -1 for no document. */

@@ -114,10 +114,10 @@ void kvClampField(void *record, size_t offset, int32_t lowest, int32_t highest) 
     if (held != value) std::memcpy(at, &held, sizeof held);
 }
 
-/* The five sample formats of the new-file dialog; any other pair gives
+/* The six sample formats of the new-file dialog; any other pair gives
  * 16-bit PCM, the default. */
 void kvCheckNewFormat(KV_Params *params) {
-    static const int32_t kFormats[5][2] = {{8, 1}, {16, 1}, {32, 1}, {32, 3}, {64, 3}};
+    static const int32_t kFormats[6][2] = {{8, 1}, {16, 1}, {24, 1}, {32, 1}, {32, 3}, {64, 3}};
     for (const auto &format : kFormats)
         if (params->newBitsPerSample == format[0] && params->newFormat == format[1]) return;
     params->newBitsPerSample = 16;

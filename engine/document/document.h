@@ -98,6 +98,7 @@ struct KV_Document {
     char id3v2Marker[3];
     int32_t id3v2Size;
     uint8_t *id3v2Copy;
+    int32_t saveAsFirst; /* 1 when the file was opened in a form saving cannot write back */
 };
 
 extern KV_Document *kvDocuments[KV_MAX_DOCUMENTS];

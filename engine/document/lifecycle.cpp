@@ -68,6 +68,7 @@ extern "C" KV_API int32_t kvNew(int32_t doc, int32_t channels, int32_t bits, int
     document->bitRate = KV_DEFAULT_BIT_RATE;
     document->variableBitRate = 0;
     document->savedLevel = 0;
+    document->saveAsFirst = 0;
     KV_State *state = document->current;
     state->channels = channels;
     state->sampleRate = rate;

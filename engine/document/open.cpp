@@ -1,11 +1,10 @@
 /*
  * open.cpp - kvOpen: reading a sound file into an empty document.
  *
- * Plain PCM and IEEE-float WAVE files are loaded here; everything else is
- * offered to the codec bridge. Only plain files are read: a pipe would hold
- * the program until someone writes to it, a device could feed it for ever.
- * Whatever goes wrong, the document is left empty and the program closes
- * its window.
+ * WAVE files (PCM, IEEE float, A-law and u-law, plain, extensible or RF64)
+ * are loaded here; everything else is offered to the codec bridge. Only plain files are read: a
+ * pipe would hold the program until someone writes to it, a device could feed it for ever. Whatever
+ * goes wrong, the document is left empty and the program closes its window.
  */
 #include "engine/codec/codec.h"
 #include "engine/core/services.h"
@@ -31,15 +30,20 @@ static void kvPrepareForLoading(KV_Document *document, const char *path) {
     state->firstFrame = 0;
 }
 
-/* Takes the format of a header that passed the checks. */
+/* Takes the format of a header that passed the checks. A-law and u-law
+ * samples are 16-bit values once expanded, and a file of more than two
+ * channels becomes stereo; neither can be saved back as it was, so the
+ * first save of such a document asks where to. */
 static void kvTakeWaveFormat(KV_Document *document, const KvWaveHeader &header) {
-    document->bitsPerSample = header.bitsPerSample;
-    document->formatTag = header.formatTag;
+    bool companded = header.subFormat == KV_WAVE_ALAW || header.subFormat == KV_WAVE_MULAW;
+    document->bitsPerSample = companded ? 16 : header.bitsPerSample;
+    document->formatTag = companded ? KV_WAVE_PCM : header.subFormat;
     document->variableBitRate = 0;
     document->codecDriver = nullptr;
     document->level = 0;
     document->stateCount = 1;
-    document->current->channels = header.channels;
+    document->saveAsFirst = companded || header.channels > 2;
+    document->current->channels = header.channels > 2 ? 2 : header.channels;
     document->current->sampleRate = header.sampleRate;
 }
 
@@ -67,12 +71,15 @@ extern "C" KV_API int32_t kvOpen(int32_t doc, const char *path) {
         return kvError(0, "Can't open %s\n\nIt is a %s, not a sound file.", path, kvFileKind(path));
     if (file < 0) return kvError(0, "Can't open file: %s", std::strerror(errno));
     kvPrepareForLoading(document, path);
+    document->saveAsFirst = 0;
     KvWaveHeader header;
     kvReadWaveHeader(file, &header);
     int32_t result;
     if (kvIsForeignFile(header)) {
-        result = kvOpenCompressed(doc, file);
-    } else if (std::string problem = kvCheckWaveHeader(header); !problem.empty()) {
+        KvSoundKind kind = kvSoundKindOfFile(file);
+        result =
+            kind != KV_SOUND_NONE ? kvOpenSoundFile(doc, file, kind) : kvOpenCompressed(doc, file);
+    } else if (std::string problem = kvCheckWaveHeader(header, path); !problem.empty()) {
         result = kvError(0, "%s", problem.c_str());
     } else {
         kvTakeWaveFormat(document, header);

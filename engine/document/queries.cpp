@@ -15,6 +15,11 @@ extern "C" KV_API int32_t kvIsSaved(int32_t doc) {
     return document && document->level == document->savedLevel ? 1 : 0;
 }
 
+extern "C" KV_API int32_t kvNeedsSaveAs(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    return document && document->saveAsFirst ? 1 : 0;
+}
+
 extern "C" KV_API int32_t kvCanUndo(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     return document && document->level > 0 ? 1 : 0;

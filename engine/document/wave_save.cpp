@@ -85,6 +85,13 @@ void kvFloatToWave(const float *left, const float *right, int32_t bits, int32_t 
             kvPut16(at, kvClampTrunc(x * 32768.0, -32768, 32767));
         });
         break;
+    case 24:
+        kvInterleave(left, right, size, channels, frames, bytes, [](float x, uint8_t *at) {
+            uint32_t value = static_cast<uint32_t>(kvClampTrunc(x * 8388608.0, -8388608, 8388607));
+            for (int i = 0; i < 3; i++)
+                at[i] = static_cast<uint8_t>(value >> (8 * i));
+        });
+        break;
     case 32:
         if (formatTag == 1) {
             kvInterleave(left, right, size, channels, frames, bytes, [](float x, uint8_t *at) {
@@ -124,6 +131,35 @@ void kvMakeWaveHeader(int32_t formatTag, int32_t channels, int32_t sampleRate, i
     kvPut32(header + 40, dataSize);
 }
 
+static void kvPut64(uint8_t *at, uint64_t value) {
+    kvPut32(at, static_cast<uint32_t>(value));
+    kvPut32(at + 4, static_cast<uint32_t>(value >> 32));
+}
+
+int32_t kvMakeWaveHeaderFor(int32_t formatTag, int32_t channels, int32_t sampleRate, int32_t bits,
+                            int32_t frames, uint8_t header[KV_WIDE_HEADER_BYTES]) {
+    uint64_t dataSize = static_cast<uint64_t>(bits / 8 * channels) * static_cast<uint64_t>(frames);
+    if (dataSize + 36 <= UINT32_MAX) {
+        kvMakeWaveHeader(formatTag, channels, sampleRate, bits, frames, header);
+        return 44;
+    }
+    /* The canonical header's fmt and data chunks behind an RF64 start and
+     * the ds64 chunk holding the sizes; the 32-bit sizes say "look there". */
+    uint8_t plain[44];
+    kvMakeWaveHeader(formatTag, channels, sampleRate, bits, frames, plain);
+    std::memcpy(header, "RF64", 4);
+    kvPut32(header + 4, UINT32_MAX);
+    std::memcpy(header + 8, "WAVEds64", 8);
+    kvPut32(header + 16, 28);
+    kvPut64(header + 20, dataSize + KV_WIDE_HEADER_BYTES - 8);
+    kvPut64(header + 28, dataSize);
+    kvPut64(header + 36, static_cast<uint64_t>(frames));
+    kvPut32(header + 44, 0);
+    std::memcpy(header + 48, plain + 12, 32);
+    kvPut32(header + 76, UINT32_MAX);
+    return KV_WIDE_HEADER_BYTES;
+}
+
 int32_t kvWriteWaveBlock(int32_t doc, int32_t file, const float *left, const float *right,
                          int32_t frames) {
     KV_Document *document = kvGetDocument(doc);
@@ -140,11 +176,12 @@ int32_t kvWriteWaveBlock(int32_t doc, int32_t file, const float *left, const flo
 static int32_t kvWriteWaveFile(int32_t doc, int32_t file) {
     KV_State *state = kvGetDocument(doc)->current;
     static float left[KV_BLOCK_FRAMES], right[KV_BLOCK_FRAMES];
-    uint8_t header[44];
+    uint8_t header[KV_WIDE_HEADER_BYTES];
     KV_Document *document = kvGetDocument(doc);
-    kvMakeWaveHeader(document->formatTag, state->channels, state->sampleRate,
-                     document->bitsPerSample, state->length, header);
-    if (!kvFileWrite(file, header, 44)) return -1;
+    int32_t headerBytes =
+        kvMakeWaveHeaderFor(document->formatTag, state->channels, state->sampleRate,
+                            document->bitsPerSample, state->length, header);
+    if (!kvFileWrite(file, header, headerBytes)) return -1;
     int64_t readFailures = kvDataReadFailures();
     for (int32_t done = 0; done < state->length;) {
         int32_t count = std::min(KV_BLOCK_FRAMES, state->length - done);
@@ -285,7 +322,10 @@ static int32_t kvSaveOver(int32_t doc, const std::string &target) {
     if (file < 0 && kvFileLimitHit()) return kvFileError(kvTempFileMessage);
     if (file < 0) return kvError(compressed ? 25 : 0, "%s", kvTempFileMessage);
     kvFileTryLock(file);
-    int32_t result = compressed ? kvEncodeFile(doc, file) : kvWriteTemporary(doc, file);
+    int32_t formatTag = kvGetDocument(doc)->formatTag;
+    int32_t result = compressed                       ? kvEncodeFile(doc, file)
+                     : kvIsSoundFileFormat(formatTag) ? kvEncodeSoundFile(doc, file)
+                                                      : kvWriteTemporary(doc, file);
     if (result != 0)
         kvFileRemove(temporary);
     else
@@ -305,5 +345,6 @@ extern "C" KV_API int32_t kvSave(int32_t doc, const char *path) {
     std::snprintf(document->path, sizeof document->path, "%s", path);
     document->savedLevel = document->level;
     kvWriteDocRecord(doc);
+    document->saveAsFirst = 0;
     return 0;
 }

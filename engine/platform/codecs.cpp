@@ -186,6 +186,8 @@ static const int32_t kvMpeg1BitRates[] = {32,  40,  48,  56,  64,  80,  96,
                                           112, 128, 160, 192, 224, 256, 320};
 static const int32_t kvMpeg2BitRates[] = {8,  16, 24, 32,  40,  48,  56,
                                           64, 80, 96, 112, 128, 144, 160};
+static const int32_t kvMpeg25Rates[] = {8000, 11025, 12000};
+static const int32_t kvMpeg25BitRates[] = {8, 16, 24, 32, 40, 48, 56, 64};
 
 KvWaveFormat kvMp3Format(int32_t channels, int32_t rate, int32_t bitRate) {
     KvWaveFormat format{};
@@ -221,23 +223,25 @@ std::vector<int32_t> kvAcmFormatTags(KvCodecId driver) {
     return {};
 }
 
-/* The encoder's formats are only those whose frames the frame search reads
- * back: MPEG-1 and MPEG-2 rates, never the MPEG-2.5 ones. */
+/* The encoder's formats are those LAME writes and the frame search reads
+ * back: MPEG-1, MPEG-2 and MPEG-2.5 rates with their bit rates. */
+template <size_t Count>
 static void kvAddMp3Formats(std::vector<KvWaveFormat> *formats, const int32_t *rates,
-                            const int32_t *bitRates) {
+                            const int32_t (&bitRates)[Count]) {
     for (int32_t r = 0; r < 3; r++)
         for (int32_t channels = 1; channels <= 2; channels++)
-            for (int32_t b = 0; b < 14; b++)
-                formats->push_back(kvMp3Format(channels, rates[r], bitRates[b]));
+            for (int32_t bitRate : bitRates)
+                formats->push_back(kvMp3Format(channels, rates[r], bitRate));
 }
 
 std::vector<KvWaveFormat> kvAcmFormats(KvCodecId driver, int32_t formatTag) {
     std::vector<KvWaveFormat> formats;
     if (driver == &encoderDriver && formatTag == KV_WAVE_FORMAT_MPEGLAYER3) {
+        kvAddMp3Formats(&formats, kvMpeg25Rates, kvMpeg25BitRates);
         kvAddMp3Formats(&formats, kvMpeg2Rates, kvMpeg2BitRates);
         kvAddMp3Formats(&formats, kvMpeg1Rates, kvMpeg1BitRates);
     } else if (driver == &decoderDriver && formatTag == KV_WAVE_FORMAT_PCM) {
-        for (const int32_t *rates : {kvMpeg2Rates, kvMpeg1Rates})
+        for (const int32_t *rates : {kvMpeg25Rates, kvMpeg2Rates, kvMpeg1Rates})
             for (int32_t r = 0; r < 3; r++)
                 for (int32_t channels = 1; channels <= 2; channels++)
                     formats.push_back(kvPcmFormat(channels, rates[r]));

@@ -8,6 +8,7 @@
  * engine's buffer.
  */
 #include "engine/view/status.h"
+#include "engine/codec/codec.h"
 #include "engine/core/engine.h"
 #include "engine/document/document.h"
 #include "engine/history/clipboard.h"
@@ -73,11 +74,15 @@ static bool kvSendTime(int32_t message, int32_t frames, int32_t rate, int32_t *c
 static void kvSendFixedTexts(const KV_Document *document) {
     const KV_State *state = document->current;
     char text[64];
-    if (document->formatTag == 85)
+    if (document->formatTag == 85 && document->variableBitRate)
+        std::snprintf(text, sizeof text, "VBR MP3");
+    else if (document->formatTag == 85)
         std::snprintf(text, sizeof text, "%dk MP3", document->bitRate);
     else
         std::snprintf(text, sizeof text, "%d Bit %s", document->bitsPerSample,
-                      document->formatTag == 1 ? "PCM" : "Float");
+                      document->formatTag == 1   ? "PCM"
+                      : document->formatTag == 3 ? "Float"
+                                                 : kvSoundFormatName(document->formatTag));
     kvSendText(KV_MSG_FORMAT, text);
     kvSendText(KV_MSG_CHANNELS, state->channels == 2 ? "Stereo" : "Mono");
     std::snprintf(text, sizeof text, "%d Hz", state->sampleRate);

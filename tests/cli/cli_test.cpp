@@ -329,7 +329,7 @@ TEST_F(CliTest, RefusalsSayWhyExitWithTheirStatusAndWriteNothing) {
         {"unknown option", {"apply", "volume", "--dbb", "3", input, "-o", out}, 2, "dbb"},
         {"value out of range", {"apply", "volume", "--db", "99", input, "-o", out}, 2, "-48 to 48"},
         {"unknown preset", {"apply", "eq", "--preset", "Nope", input, "-o", out}, 2, "Nope"},
-        {"unknown extension", {"apply", "mute", input, "-o", path("out.flac")}, 2, "out.flac"},
+        {"unknown extension", {"apply", "mute", input, "-o", path("out.xyz")}, 2, "out.xyz"},
         {"bit rate no encoder offers",
          {"apply", "mp3", "--bitrate", "999", input, "-o", path("out.mp3")},
          1,
@@ -354,6 +354,37 @@ TEST_F(CliTest, RefusalsSayWhyExitWithTheirStatusAndWriteNothing) {
         EXPECT_NE(run.err.find(refusal.message), std::string::npos) << run.err;
         EXPECT_FALSE(kvTestFileExists(refusal.arguments.back()));
         EXPECT_FALSE(kvTestFileExists(refusal.arguments.back() + ".kv"));
+    }
+}
+
+/* True when the engine can write FLAC (libsndfile is installed). */
+static bool flacWritable() {
+    int32_t doc = kvCreate(nullptr);
+    kvNew(doc, 2, 16, 1, 44100);
+    bool writable = kvSetSaveFormat(doc, KV_FORMAT_FLAC, 16, 5) == 0;
+    kvClose(doc);
+    return writable;
+}
+
+TEST_F(CliTest, LibraryKindsAreWrittenByTheirExtension) {
+    if (!flacWritable()) GTEST_SKIP() << "libsndfile is not installed";
+    struct Kind {
+        const char *file;
+        int32_t formatTag;
+    };
+    for (const Kind &kind : {Kind{"out.flac", KV_FORMAT_FLAC}, Kind{"out.ogg", KV_FORMAT_VORBIS},
+                             Kind{"out.aif", KV_FORMAT_AIFF}}) {
+        SCOPED_TRACE(kind.file);
+        CliRun run = cli({"apply", "volume", "--db", "0", input, "-q", "-o", path(kind.file)});
+        ASSERT_EQ(run.status, 0) << run.err;
+        int32_t doc = kvCreate(nullptr);
+        ASSERT_EQ(kvOpen(doc, path(kind.file).c_str()), 0);
+        EXPECT_EQ(kvGetFormatTag(doc), kind.formatTag);
+        int32_t original = kvCreate(nullptr);
+        ASSERT_EQ(kvOpen(original, input.c_str()), 0);
+        EXPECT_EQ(kvGetLength(doc), kvGetLength(original));
+        kvClose(original);
+        kvClose(doc);
     }
 }
 

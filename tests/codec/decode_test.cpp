@@ -218,24 +218,30 @@ TEST_F(RoundTrip, SavedFileIsReadByAnIndependentDecoder) {
     EXPECT_EQ(info.bitRate, 192);
 }
 
-TEST_F(RoundTrip, MonoAtAnMpegTwoRateKeepsItsFormat) {
-    kvNew(doc, 1, 16, 1, 22050);
-    std::vector<float> tone(22050);
-    for (size_t i = 0; i < tone.size(); i++)
-        tone[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 300.0 * i / 22050));
-    kvBeginEdit(doc, "Tone");
-    for (size_t at = 0; at < tone.size(); at += 4096)
-        kvQueueInsert(doc, 0, tone.data() + at,
-                      static_cast<int32_t>(std::min<size_t>(4096, tone.size() - at)));
-    ASSERT_EQ(kvCompleteEdit(doc, true), 0);
-    kvGetDocument(doc)->formatTag = 85;
-    kvGetDocument(doc)->bitRate = 64;
-    ASSERT_EQ(kvSave(doc, path("mono.mp3").c_str()), 0) << lastMessage();
-    int32_t reopened = kvCreate(nullptr);
-    ASSERT_EQ(kvOpen(reopened, path("mono.mp3").c_str()), 0) << lastMessage();
-    EXPECT_EQ(kvGetChannels(reopened), 1);
-    EXPECT_EQ(kvGetSampleRate(reopened), 22050);
-    EXPECT_EQ(kvGetDocument(reopened)->bitRate, 64);
+/* MPEG-2 and MPEG-2.5 rates save through the codec and open again. */
+TEST_F(RoundTrip, MonoAtMpegTwoAndTwoPointFiveRatesKeepsItsFormat) {
+    for (int32_t rate : {22050, 8000, 11025}) {
+        SCOPED_TRACE(rate);
+        int32_t mono = kvCreate(nullptr);
+        kvNew(mono, 1, 16, 1, rate);
+        std::vector<float> tone(rate);
+        for (size_t i = 0; i < tone.size(); i++)
+            tone[i] = 0.5f * static_cast<float>(std::sin(2 * M_PI * 300.0 * i / rate));
+        kvBeginEdit(mono, "Tone");
+        for (size_t at = 0; at < tone.size(); at += 4096)
+            kvQueueInsert(mono, 0, tone.data() + at,
+                          static_cast<int32_t>(std::min<size_t>(4096, tone.size() - at)));
+        ASSERT_EQ(kvCompleteEdit(mono, true), 0);
+        ASSERT_EQ(kvSetSaveFormat(mono, 85, 16, 32), 0);
+        ASSERT_EQ(kvSave(mono, path("mono.mp3").c_str()), 0) << lastMessage();
+        int32_t reopened = kvCreate(nullptr);
+        ASSERT_EQ(kvOpen(reopened, path("mono.mp3").c_str()), 0) << lastMessage();
+        EXPECT_EQ(kvGetChannels(reopened), 1);
+        EXPECT_EQ(kvGetSampleRate(reopened), rate);
+        EXPECT_EQ(kvGetDocument(reopened)->bitRate, 32);
+        kvClose(reopened);
+        kvClose(mono);
+    }
 }
 
 TEST_F(RoundTrip, CancelledSaveLeavesTheTargetAlone) {

@@ -160,25 +160,42 @@ TEST_F(OpenPanel, VariableBitRateMp3IsDescribedByItsAverage) {
     EXPECT_EQ(text("ctl1003").substr(0, 12), "Length: 0:03");
 }
 
-TEST_F(OpenPanel, FloatWaveIsNotDescribedAndCannotBePreviewed) {
-    select(makeMp3(TestTone{}, "first"));
-    ASSERT_TRUE(previewEnabled());
+/* Every WAVE file the editor opens is described, with the channels it has,
+ * and can be previewed. */
+struct Described {
+    const char *name;
+    int32_t formatTag, bits, channels;
+    std::string extension;
+    const char *text;
+};
+
+class OpenPanelFormats : public OpenPanel, public ::testing::WithParamInterface<Described> {};
+
+TEST_P(OpenPanelFormats, AreDescribedAndCanBePreviewed) {
     TestWave wave;
-    wave.formatTag = 3;
-    wave.bitsPerSample = 32;
-    std::string samples;
-    for (int i = 0; i < 44100; i++) {
-        float value = i % 7 == 0 ? -0.999f : 0.5f;
-        samples.append(reinterpret_cast<const char *>(&value), 4);
-        samples.append(reinterpret_cast<const char *>(&value), 4);
-    }
-    wave.samples = samples;
-    kvTestWriteFile(path("float.wav"), wave.bytes());
-    select(path("float.wav"));
-    EXPECT_EQ(text("ctl1002"), "");
-    EXPECT_EQ(text("ctl1003"), "");
-    EXPECT_FALSE(previewEnabled());
+    wave.formatTag = GetParam().formatTag;
+    wave.bitsPerSample = GetParam().bits;
+    wave.channels = GetParam().channels;
+    wave.extension = GetParam().extension;
+    if (!wave.extension.empty()) wave.fmtSize = 40;
+    if (wave.formatTag == 7) wave.fmtSize = 18;
+    wave.samples.assign(44100 / 2 * wave.channels * wave.bitsPerSample / 8, '\0');
+    kvTestWriteFile(path("kind.wav"), wave.bytes());
+    select(path("kind.wav"));
+    EXPECT_EQ(text("ctl1002"), GetParam().text);
+    EXPECT_EQ(text("ctl1003"), "Length: 0:00.50");
+    EXPECT_TRUE(previewEnabled());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    NewKinds, OpenPanelFormats,
+    ::testing::Values(
+        Described{"Float", 3, 32, 2, "", "Selected File: Float, 32 Bits, Stereo, 44100 Hz"},
+        Described{"Pcm24", 1, 24, 2, "", "Selected File: PCM, 24 Bits, Stereo, 44100 Hz"},
+        Described{"Mulaw", 7, 8, 1, "", "Selected File: u-law, 8 Bits, Mono, 44100 Hz"},
+        Described{"FivePointOne", 0xFFFE, 16, 6, testExtensible(16, 0x3F, 1),
+                  "Selected File: PCM, 16 Bits, 6 Channels, 44100 Hz"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(OpenPanel, FoldersAndOtherFilesLeaveThePanelBlank) {
     select(makeMp3(TestTone{}, "first"));
@@ -194,9 +211,17 @@ TEST_F(OpenPanel, FoldersAndOtherFilesLeaveThePanelBlank) {
 
 TEST_F(OpenPanel, PanelControlsSitBelowTheDialogsOwn) {
     EXPECT_EQ(testControl<QPushButton>(dialog, "ctl1001")->text(), "Preview");
-    EXPECT_EQ(dialog->nameFilters(),
-              QStringList({"Supported File Types (*.wav *.mp3)", "PCM Wave Files (*.wav)",
-                           "MPEG1 Layer-3 Files (*.mp3)"}));
+    QStringList filters = {"Supported File Types (*.wav *.mp3)", "PCM Wave Files (*.wav)",
+                           "MPEG1 Layer-3 Files (*.mp3)"};
+    if (kvSoundFilesInstalled())
+        filters = {"Supported File Types (*.wav *.mp3 *.flac *.ogg *.opus *.aif *.aiff)",
+                   "PCM Wave Files (*.wav)",
+                   "MPEG1 Layer-3 Files (*.mp3)",
+                   "FLAC Files (*.flac)",
+                   "Ogg Vorbis Files (*.ogg)",
+                   "Opus Files (*.opus)",
+                   "AIFF Files (*.aif *.aiff)"};
+    EXPECT_EQ(dialog->nameFilters(), filters);
     EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFiles);
 }
 
@@ -238,9 +263,9 @@ class SavePanel : public DialogTest {
     KvSaveDialog *dialog = nullptr;
 };
 
-static const std::vector<std::string> kAttributes = {"8 Bit Unsigned", "16 Bit Signed",
-                                                     "32 Bit Signed", "Bit IEEE Single (32 Bit)",
-                                                     "Bit IEEE Double (64 Bit)"};
+static const std::vector<std::string> kAttributes = {
+    "8 Bit Unsigned",           "16 Bit Signed",           "24 Bit Signed", "32 Bit Signed",
+    "Bit IEEE Single (32 Bit)", "Bit IEEE Double (64 Bit)"};
 
 TEST_F(SavePanel, WaveDocumentOffersTheSampleFormats) {
     open(2, 44100, {3, 64, 0, nullptr});
@@ -320,8 +345,8 @@ TEST_F(SavePanel, AVariableBitRateSourceKeepsItsKindOfRateUntilAnotherIsChosen) 
 
 TEST_F(SavePanel, ChoosingAnEntrySetsTheChoice) {
     open(2, 44100, {1, 16, 0, nullptr});
-    attributes()->setCurrentIndex(4);
-    emit attributes()->activated(4);
+    attributes()->setCurrentIndex(5);
+    emit attributes()->activated(5);
     EXPECT_EQ(dialog->choice.saveFormat, 3);
     EXPECT_EQ(dialog->choice.saveBits, 64);
     EXPECT_EQ(dialog->choice.saveBitRate, 0);
@@ -330,6 +355,43 @@ TEST_F(SavePanel, ChoosingAnEntrySetsTheChoice) {
     emit attributes()->activated(13);
     EXPECT_EQ(dialog->choice.saveBitRate, 320);
     EXPECT_EQ(dialog->choice.saveBits, 16);
+}
+
+/* Each libsndfile type offers its natural choices, starting on a sensible
+ * default (never the lowest quality), and the last entry sets the choice. */
+TEST_F(SavePanel, LibraryTypesOfferTheirChoicesWithAMiddleDefault) {
+    if (!kvSoundFilesInstalled()) GTEST_SKIP() << "libsndfile is not installed";
+    struct Type {
+        int index;
+        const char *extension, *selected, *last;
+        int32_t lastBits, lastSetting;
+    };
+    for (const Type &type : {Type{2, "flac", "16 Bit, Level 5", "24 Bit, Level 8", 24, 8},
+                             Type{3, "ogg", "Quality 6", "Quality 10", 16, 10},
+                             Type{4, "opus", "Bitrate: 128 kbps", "Bitrate: 256 kbps", 16, 256},
+                             Type{5, "aif", "16 Bit Signed", "24 Bit Signed", 24, 0}}) {
+        SCOPED_TRACE(type.extension);
+        open(2, 48000, {1, 16, 0, nullptr});
+        chooseType(type.index);
+        EXPECT_STREQ(kvSaveExtension(), type.extension);
+        EXPECT_EQ(attributes()->currentText().toStdString(), type.selected);
+        int last = attributes()->count() - 1;
+        attributes()->setCurrentIndex(last);
+        emit attributes()->activated(last);
+        EXPECT_EQ(attributes()->currentText().toStdString(), type.last);
+        EXPECT_EQ(dialog->choice.saveBits, type.lastBits);
+        EXPECT_EQ(dialog->choice.saveBitRate, type.lastSetting);
+        delete dialog;
+        dialog = nullptr;
+    }
+}
+
+/* A Vorbis quality of 8 is no MP3 bit rate of 8 kbit/s. */
+TEST_F(SavePanel, LeavingALibraryTypeForMp3StartsNearTheDefaultBitRate) {
+    if (!kvSoundFilesInstalled()) GTEST_SKIP() << "libsndfile is not installed";
+    open(1, 8000, {KV_FORMAT_VORBIS, 16, 8, nullptr});
+    chooseType(1);
+    EXPECT_EQ(attributes()->currentText(), "Bitrate: 64 kbps");
 }
 
 TEST_F(SavePanel, LeavingFloatingPointForPcmNeverChoosesSixtyFourBitPcm) {
@@ -343,7 +405,7 @@ TEST_F(SavePanel, LeavingFloatingPointForPcmNeverChoosesSixtyFourBitPcm) {
 TEST_F(SavePanel, NoCodecForTheRateDisablesOkAndSaysSoOnce) {
     kvTestQueueAnswer(KV_ID_OK);
     kvTestQueueAnswer(KV_ID_OK);
-    open(2, 8000, {1, 16, 0, nullptr});
+    open(2, 96000, {1, 16, 0, nullptr});
     dialog->findChild<QLineEdit *>("fileNameEdit")->setText("name");
     EXPECT_TRUE(okEnabled());
     chooseType(1);

@@ -54,10 +54,21 @@ TEST(FrameSearch, OnlyTheFirstCandidateCounts) {
     EXPECT_TRUE(kvFindFrameHeader(bytes.data() + 1000, 3096, &info));
 }
 
-TEST(FrameSearch, MpegTwoPointFiveAndForbiddenValuesAreRefused) {
+TEST(FrameSearch, MpegTwoPointFiveUsesTheLowRatesAndMpegTwoBitRates) {
+    /* Version bits 00, layer III, index 9 = 80 kbit/s, rate index 0 + 6 = 11025 Hz. */
     KvFrameInfo info{};
-    /* Version bits 00 (MPEG 2.5). */
-    EXPECT_FALSE(kvFindFrameHeader(bytesWithHeader(2048, 0, 0xFFE39064).data(), 2048, &info));
+    ASSERT_TRUE(kvFindFrameHeader(bytesWithHeader(2048, 0, 0xFFE39064).data(), 2048, &info));
+    EXPECT_EQ(info.bitRate, 80);
+    EXPECT_EQ(info.sampleRate, 11025);
+    /* Rate index 2 + 6 = 8000 Hz. */
+    ASSERT_TRUE(kvFindFrameHeader(bytesWithHeader(2048, 0, 0xFFE39864).data(), 2048, &info));
+    EXPECT_EQ(info.sampleRate, 8000);
+}
+
+TEST(FrameSearch, ReservedAndForbiddenValuesAreRefused) {
+    KvFrameInfo info{};
+    /* Version bits 01 (reserved). */
+    EXPECT_FALSE(kvFindFrameHeader(bytesWithHeader(2048, 0, 0xFFEB9064).data(), 2048, &info));
     /* Layer bits 00 (reserved). */
     EXPECT_FALSE(kvFindFrameHeader(bytesWithHeader(2048, 0, 0xFFF99064).data(), 2048, &info));
     /* Bit-rate index 15 (forbidden). */

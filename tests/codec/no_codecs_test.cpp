@@ -54,10 +54,10 @@ TEST_F(NoCodecs, ACodecChosenEarlierThatIsGoneCannotBeOpened) {
 }
 
 TEST_F(NoCodecs, RatesNoCodecOffersAreNotSaved) {
-    kvNew(doc, 2, 16, 1, 11025);
+    kvNew(doc, 2, 16, 1, 96000);
     kvGetDocument(doc)->formatTag = 85;
-    EXPECT_EQ(kvFindCodec(2, 11025), nullptr);
-    EXPECT_EQ(kvSave(doc, path("low.mp3").c_str()), -1);
+    EXPECT_EQ(kvFindCodec(2, 96000), nullptr);
+    EXPECT_EQ(kvSave(doc, path("high.mp3").c_str()), -1);
     EXPECT_EQ(lastMessage().rfind("Can't find a suitable CODEC to save this file.", 0), 0u);
-    EXPECT_FALSE(kvTestFileExists(path("low.mp3")));
+    EXPECT_FALSE(kvTestFileExists(path("high.mp3")));
 }

@@ -98,6 +98,61 @@ TEST_F(Preview, EightBitMonoReachesBothOutputs) {
     EXPECT_EQ(heard[2 * 3000], 0);
 }
 
+/* Kinds beyond 8- and 16-bit PCM play as they open: 24-bit samples keep
+ * their top 16 bits, more than two channels are mixed down. */
+TEST_F(Preview, TwentyFourBitAndQuadPlayAsTheyOpen) {
+    struct Kind {
+        const char *file;
+        int32_t bits;
+        std::vector<int32_t> frame; /* one frame, repeated */
+        int16_t left, right;
+    };
+    const Kind kinds[] = {{"pcm24.wav", 24, {0x123400, -0x432100}, 0x1234, -0x4321},
+                          {"quad.wav", 16, {16384, 0, 0, 8192}, 9597, 3393}};
+    for (const Kind &kind : kinds) {
+        SCOPED_TRACE(kind.file);
+        TestWave wave;
+        wave.bitsPerSample = kind.bits;
+        wave.channels = static_cast<int32_t>(kind.frame.size());
+        if (wave.channels == 4) {
+            wave.formatTag = 0xFFFE;
+            wave.fmtSize = 40;
+            wave.extension = testExtensible(16, 0x33, 1);
+        }
+        for (int i = 0; i < 5000; i++)
+            for (int32_t value : kind.frame)
+                wave.samples += std::string(reinterpret_cast<const char *>(&value), kind.bits / 8);
+        kvTestWriteFile(path(kind.file), wave.bytes());
+        std::filesystem::remove(played);
+        select(path(kind.file));
+        playToTheEnd();
+        std::vector<int16_t> heard = playedFrames();
+        ASSERT_GE(heard.size(), 2u * 5000);
+        for (int i : {0, 4095, 4096, 4999}) {
+            ASSERT_EQ(heard[2 * i], kind.left) << i;
+            ASSERT_EQ(heard[2 * i + 1], kind.right) << i;
+        }
+        EXPECT_EQ(heard[2 * 5000], 0);
+    }
+}
+
+TEST_F(Preview, FlacIsDescribedAndPlayedAsSoxReadsIt) {
+    if (!kvSoundFilesInstalled()) GTEST_SKIP() << "libsndfile is not installed";
+    std::string flac = path("tone.flac");
+    ASSERT_TRUE(testRun("sox -n -r 8000 -c 1 -b 16 '" + flac + "' synth 0.5 sine 440 vol 0.7"));
+    select(flac);
+    EXPECT_EQ(testControl<QLabel>(dialog, "ctl1002")->text(),
+              "Selected File: FLAC, 16 Bits, Mono, 8000 Hz");
+    playToTheEnd();
+    std::vector<float> sound = soxSamples(flac);
+    std::vector<int16_t> heard = playedFrames();
+    ASSERT_GE(heard.size(), 2 * sound.size());
+    for (size_t i = 0; i < sound.size(); i++) {
+        ASSERT_EQ(heard[2 * i], static_cast<int16_t>(sound[i] * 32768)) << i;
+        ASSERT_EQ(heard[2 * i + 1], heard[2 * i]) << i;
+    }
+}
+
 TEST_F(Preview, Mp3IsPlayedAsTheDecoderReadsIt) {
     TestTone tone;
     tone.frames = 22050;

@@ -119,8 +119,8 @@ static void expectParamsInRange(const KV_Params &p) {
     EXPECT_EQ(p.cancellable, 0);
     EXPECT_EQ(p.cancelRequested, 0);
     const bool knownFormat =
-        (p.newFormat == 1 &&
-         (p.newBitsPerSample == 8 || p.newBitsPerSample == 16 || p.newBitsPerSample == 32)) ||
+        (p.newFormat == 1 && (p.newBitsPerSample == 8 || p.newBitsPerSample == 16 ||
+                              p.newBitsPerSample == 24 || p.newBitsPerSample == 32)) ||
         (p.newFormat == 3 && (p.newBitsPerSample == 32 || p.newBitsPerSample == 64));
     EXPECT_TRUE(knownFormat);
     EXPECT_TRUE(within(p.newSampleRate, 4000, 96000) && within(p.newChannels, 1, 2));
@@ -178,6 +178,8 @@ TEST_F(StoredRecordCheck, AFieldOutOfRangeMovesOnlyToItsNearestBound) {
 }
 
 TEST_F(StoredRecordCheck, RecordsTheProgramWritesAreKeptByteForByte) {
+    params.newBitsPerSample = 24; /* the sixth new-file format */
+    params.newFormat = 1;
     KV_Params defaults = params;
     KV_Options defaultOptions = options;
     ASSERT_EQ(startEngine(), 0);

@@ -136,6 +136,13 @@ static std::string pcm16Ramp() {
         testPut16(bytes, i), testPut16(bytes, -i - 1);
     return bytes;
 }
+static std::string pcm24Ramp() {
+    std::string bytes;
+    for (int32_t i = -8388608; i < 8388608; i += 4099)
+        for (int32_t value : {i, -i - 1})
+            bytes += std::string(reinterpret_cast<const char *>(&value), 3);
+    return bytes;
+}
 static std::string pcm32Ramp() {
     std::string bytes;
     for (int64_t i = -8388608; i < 8388608; i += 4099)
@@ -161,6 +168,7 @@ static std::string float64Values() {
 INSTANTIATE_TEST_SUITE_P(EveryFormat, SavingRoundTrip,
                          ::testing::Values(RoundTrip{"Pcm8", 8, 1, everyByte},
                                            RoundTrip{"Pcm16", 16, 1, pcm16Ramp},
+                                           RoundTrip{"Pcm24", 24, 1, pcm24Ramp},
                                            RoundTrip{"Pcm32", 32, 1, pcm32Ramp},
                                            RoundTrip{"Float32", 32, 3, float32Values},
                                            RoundTrip{"Float64", 64, 3, float64Values}),
@@ -195,13 +203,12 @@ TEST_P(SavedForSox, SoxReadsTheSamplesWeWrote) {
     kvClose(reopened);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryFormat, SavedForSox,
-                         ::testing::Values(RoundTrip{"Pcm8", 8, 1, nullptr},
-                                           RoundTrip{"Pcm16", 16, 1, nullptr},
-                                           RoundTrip{"Pcm32", 32, 1, nullptr},
-                                           RoundTrip{"Float32", 32, 3, nullptr},
-                                           RoundTrip{"Float64", 64, 3, nullptr}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    EveryFormat, SavedForSox,
+    ::testing::Values(RoundTrip{"Pcm8", 8, 1, nullptr}, RoundTrip{"Pcm16", 16, 1, nullptr},
+                      RoundTrip{"Pcm24", 24, 1, nullptr}, RoundTrip{"Pcm32", 32, 1, nullptr},
+                      RoundTrip{"Float32", 32, 3, nullptr}, RoundTrip{"Float64", 64, 3, nullptr}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(Saving, NewPathIsWrittenWithoutBackupAndMarksTheDocumentSaved) {
     makeEditedDocument();

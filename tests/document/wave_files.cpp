@@ -35,7 +35,12 @@ std::string TestWave::bytes() const {
     testPut32(fmt, static_cast<uint32_t>(rate));
     testPut16(fmt, channels * bitsPerSample / 8);
     testPut16(fmt, bitsPerSample);
-    if (fmtSize == 18) testPut16(fmt, 0);
+    if (!extension.empty()) {
+        testPut16(fmt, static_cast<int32_t>(extension.size()));
+        fmt += extension;
+    } else if (fmtSize == 18) {
+        testPut16(fmt, 0);
+    }
     std::string body = wave + fmtId;
     testPut32(body, static_cast<uint32_t>(fmtSize));
     body += fmt.substr(0, std::min<size_t>(fmt.size(), fmtSize));
@@ -49,6 +54,16 @@ std::string TestWave::bytes() const {
     std::string file = riff;
     testPut32(file, static_cast<uint32_t>(body.size()));
     return file + body;
+}
+
+std::string testExtensible(int32_t validBits, uint32_t mask, int32_t subFormat, bool standard) {
+    std::string bytes;
+    testPut16(bytes, validBits);
+    testPut32(bytes, mask);
+    testPut32(bytes, static_cast<uint32_t>(subFormat));
+    bytes += std::string("\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 12);
+    if (!standard) bytes[10] = 'K';
+    return bytes;
 }
 
 bool testRun(const std::string &command) {

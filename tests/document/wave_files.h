@@ -21,11 +21,17 @@ struct TestWave {
     int32_t bitsPerSample = 16;
     std::string dataId = "data";
     int32_t dataSize = -1;          /* -1: the size of `samples` */
+    std::string extension;          /* bytes after the 16 format bytes and their size */
     std::vector<std::string> extra; /* whole chunks placed between fmt and data */
     std::string samples;            /* raw interleaved sample bytes */
 
     std::string bytes() const;
 };
+
+/* The 22 extension bytes of an extensible header (fmt size 40); a sub-format
+ * GUID outside the standard family when `standard` is false. */
+std::string testExtensible(int32_t validBits, uint32_t mask, int32_t subFormat,
+                           bool standard = true);
 
 /* A whole chunk: id, little-endian size, body and the pad byte of odd sizes. */
 std::string testChunk(const std::string &id, const std::string &body);

@@ -42,3 +42,29 @@ TEST_F(WaveHeaderLimits, LargestFmtSizeIsRefusedAsAnUnsupportedFmtChunk) {
               std::vector<std::string>{"Can't open file - invalid or unsupported 'fmt' chunk"});
     EXPECT_EQ(kvGetLength(doc), 0);
 }
+
+/* A saved file whose samples pass 4 GiB gets an RF64 header (the sizes in
+ * its ds64 chunk), which the reader takes back; a smaller one keeps the
+ * canonical 44 bytes. */
+TEST_F(WaveHeaderLimits, SizesBeyond32BitsAreWrittenAsRf64AndReadBack) {
+    struct Size {
+        int32_t bits, channels, frames, headerBytes;
+    };
+    for (const Size &size :
+         {Size{16, 2, 1073741814, 44}, Size{16, 2, 1073741815, 80}, Size{64, 2, 300000000, 80}}) {
+        SCOPED_TRACE(size.frames);
+        uint8_t header[KV_WIDE_HEADER_BYTES];
+        ASSERT_EQ(kvMakeWaveHeaderFor(size.bits == 64 ? 3 : 1, size.channels, 44100, size.bits,
+                                      size.frames, header),
+                  size.headerBytes);
+        kvTestWriteFile(path("big.wav"),
+                        std::string(reinterpret_cast<char *>(header), size.headerBytes));
+        int32_t file = kvFileOpen(path("big.wav"), KV_FILE_READ);
+        KvWaveHeader read;
+        kvReadWaveHeader(file, &read);
+        kvFileClose(file);
+        EXPECT_EQ(kvCheckWaveHeader(read, "big.wav"), "");
+        EXPECT_EQ(read.dataSize, int64_t{size.bits / 8 * size.channels} * size.frames);
+        EXPECT_EQ(read.dataOffset, size.headerBytes);
+    }
+}

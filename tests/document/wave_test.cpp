@@ -87,16 +87,50 @@ TEST_P(WaveHeaderCheck, RefusesWithItsMessageAndLeavesTheDocumentEmpty) {
     wave.samples = pcm16({1, 2, 3, 4});
     GetParam().change(wave);
     EXPECT_EQ(openBytes(wave.bytes()), -1);
-    EXPECT_EQ(message(), GetParam().message);
+    std::string expected = GetParam().message;
+    if (size_t at = expected.find("%s"); at != std::string::npos)
+        expected.replace(at, 2, path("in.wav"));
+    EXPECT_EQ(message(), expected);
     EXPECT_EQ(kvIsZero(doc), 1);
     EXPECT_EQ(kvGetNumUndo(doc), 1);
 }
 
 static const HeaderCase headerCases[] = {
     {"NotRiff", [](TestWave &w) { w.riff = "RIFX"; }, "Invalid or Unsupported File Type"},
-    {"AdpcmTag", [](TestWave &w) { w.formatTag = 2; }, "Invalid or Unsupported File Type"},
-    {"ExtensibleTag", [](TestWave &w) { w.formatTag = 0xFFFE; },
+    {"MpegInRiffGoesToTheCodec", [](TestWave &w) { w.formatTag = 0x55; },
      "Invalid or Unsupported File Type"},
+    {"AdpcmTag", [](TestWave &w) { w.formatTag = 2; },
+     "Can't open %s\n\nIt is compressed with WAVE format 0x0002 (Microsoft ADPCM), which Korvel "
+     "does not read. Convert the file to PCM with another program and open the copy."},
+    {"ExtensibleWithoutExtension", [](TestWave &w) { w.formatTag = 0xFFFE; },
+     "Can't open file - invalid or unsupported 'fmt' chunk"},
+    {"ExtensibleForeignGuid",
+     [](TestWave &w) {
+         w.formatTag = 0xFFFE;
+         w.fmtSize = 40;
+         w.extension = testExtensible(16, 3, 1, false);
+     },
+     "Can't open %s\n\nIts WAVE sub-format {00000001-004B-0010-8000-00AA00389B71} is not one "
+     "Korvel reads (PCM, IEEE float, A-law or u-law). Convert the file to PCM with another "
+     "program and open the copy."},
+    {"ExtensibleAdpcm",
+     [](TestWave &w) {
+         w.formatTag = 0xFFFE;
+         w.fmtSize = 40;
+         w.extension = testExtensible(16, 3, 2);
+     },
+     "Can't open %s\n\nIts WAVE sub-format {00000002-0000-0010-8000-00AA00389B71} is not one "
+     "Korvel reads (PCM, IEEE float, A-law or u-law). Convert the file to PCM with another "
+     "program and open the copy."},
+    {"ValidBitsAboveContainer",
+     [](TestWave &w) {
+         w.formatTag = 0xFFFE;
+         w.fmtSize = 40;
+         w.extension = testExtensible(24, 3, 1);
+     },
+     "Mismatch in RIFF header - possibly corrupted"},
+    {"AlawOf16Bits", [](TestWave &w) { w.formatTag = 6; },
+     "Unsupported number of bits per sample for A-law: 16"},
     {"FmtSize20", [](TestWave &w) { w.fmtSize = 20; },
      "Can't open file - invalid or unsupported 'fmt' chunk"},
     {"NoFmtChunk", [](TestWave &w) { w.fmtId = "fmx "; },
@@ -105,8 +139,8 @@ static const HeaderCase headerCases[] = {
      "Unsupported RIFF header (no 'WAVE' identifier tag found)"},
     {"NoData", [](TestWave &w) { w.dataId = "date"; },
      "Unsupported RIFF header (no 'data' chunk found)"},
-    {"Bits24", [](TestWave &w) { w.bitsPerSample = 24; },
-     "Unsupported number of bits per sample: 24"},
+    {"Bits20", [](TestWave &w) { w.bitsPerSample = 20; },
+     "Unsupported number of bits per sample: 20"},
     {"BitsBeforeChannels",
      [](TestWave &w) {
          w.bitsPerSample = 12;
@@ -115,13 +149,13 @@ static const HeaderCase headerCases[] = {
      "Unsupported number of bits per sample: 12"},
     {"ChannelsBeforeRate",
      [](TestWave &w) {
-         w.channels = 3;
+         w.channels = 33;
          w.sampleRate = 100000;
      },
-     "Unsupported number of channels: 3"},
+     "Unsupported number of channels: 33"},
     {"RateTooLow", [](TestWave &w) { w.sampleRate = 3999; }, "Unsupported sample rate: 3999"},
     {"RateTooHigh", [](TestWave &w) { w.sampleRate = 96001; }, "Unsupported sample rate: 96001"},
-    {"NegativeDataSize", [](TestWave &w) { w.dataSize = INT32_MIN; }, "Corrupted RIFF header"},
+    {"Rf64WithoutDs64", [](TestWave &w) { w.riff = "RF64"; }, "Corrupted RIFF header"},
     {"ByteRateMismatch", [](TestWave &w) { w.byteRate = 1000; },
      "Mismatch in RIFF header - possibly corrupted"},
     {"Pcm64Bits", [](TestWave &w) { w.bitsPerSample = 64; },
@@ -320,6 +354,11 @@ INSTANTIATE_TEST_SUITE_P(
     EveryFormat, SoxFiles,
     ::testing::Values(SoxFormat{"Pcm8", "-t wavpcm -b 8 -e unsigned-integer", 0.0f},
                       SoxFormat{"Pcm16", "-t wavpcm -b 16 -e signed-integer", 0.0f},
+                      SoxFormat{"Pcm24", "-t wavpcm -b 24 -e signed-integer", 0.0f},
+                      SoxFormat{"Extensible24", "-t wav -b 24 -e signed-integer", 0.0f},
+                      SoxFormat{"Extensible32", "-t wav -b 32 -e signed-integer", 1.0f / 8388608},
+                      SoxFormat{"Mulaw", "-t wav -b 8 -e u-law", 0.0f},
+                      SoxFormat{"Alaw", "-t wav -b 8 -e a-law", 0.0f},
                       SoxFormat{"Pcm32", "-t wavpcm -b 32 -e signed-integer", 1.0f / 8388608},
                       SoxFormat{"Float32", "-t wav -b 32 -e floating-point", 0.0f},
                       SoxFormat{"Float64", "-t wav -b 64 -e floating-point", 1e-7f}),

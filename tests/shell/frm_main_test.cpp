@@ -444,7 +444,7 @@ TEST_F(NewDocuments, TheConfirmedPropertiesMakeTheDocument) {
         auto *properties = qobject_cast<frmProperties *>(modal);
         ASSERT_NE(properties, nullptr);
         properties->cmbRate->setCurrentText("22050");
-        properties->optFormat->button(3)->setChecked(true);
+        properties->optFormat->button(2)->setChecked(true); /* 24-bit PCM */
         properties->optChannels->button(0)->setChecked(true);
         properties->chkDontAsk->setChecked(true);
         properties->accept();
@@ -455,8 +455,8 @@ TEST_F(NewDocuments, TheConfirmedPropertiesMakeTheDocument) {
     kvGetProperties(frame->documents().first()->ID, &channels, &rate, &bits);
     EXPECT_EQ(channels, 1);
     EXPECT_EQ(rate, 22050);
-    EXPECT_EQ(bits, 32);
-    EXPECT_EQ(params.newFormat, 3);
+    EXPECT_EQ(bits, 24);
+    EXPECT_EQ(params.newFormat, 1);
     EXPECT_EQ(options.skipNewFileDialog, 1);
     EXPECT_EQ(frame->documents().first()->windowTitle(), "Untitled");
 }
@@ -490,7 +490,7 @@ TEST_F(NewDocuments, NewFilePresetsSaveWhatTheDialogShowsAndLoadIntoIt) {
     EXPECT_EQ(properties.optChannels->checkedId(), 0) << "mono";
 
     /* Chosen by hand, then saved under a new name. */
-    QTest::mouseClick(properties.optFormat->button(4), Qt::LeftButton);
+    QTest::mouseClick(properties.optFormat->button(5), Qt::LeftButton);
     QTest::mouseClick(properties.optChannels->button(1), Qt::LeftButton);
     properties.cmbRate->setCurrentText("48000");
     onNextModal([](QWidget *modal) {
