@@ -91,7 +91,8 @@ static void kvBitReverse(const KvFftPlan *plan, float *re, float *im) {
 
 /* The first two time-decimation stages (twiddles 1 and -i) on each group of
  * four, done inside the vector registers. */
-static void kvDitFirstStages(float *re, float *im, int32_t points) {
+static inline __attribute__((always_inline)) void kvDitFirstStages(float *re, float *im,
+                                                                   int32_t points) {
     const KvFloat4 alternate = {1, -1, 1, -1}, halves = {1, 1, -1, -1};
     for (int32_t g = 0; g < points; g += 4) {
         KvFloat4 r = kvLoadFloat4(re + g), i = kvLoadFloat4(im + g);
@@ -109,7 +110,8 @@ static void kvDitFirstStages(float *re, float *im, int32_t points) {
 }
 
 /* The last two frequency-decimation stages on each group of four. */
-static void kvDifLastStages(float *re, float *im, int32_t points) {
+static inline __attribute__((always_inline)) void kvDifLastStages(float *re, float *im,
+                                                                  int32_t points) {
     const KvFloat4 alternate = {1, -1, 1, -1}, halves = {1, 1, -1, -1},
                    lastNegative = {1, 1, 1, -1};
     for (int32_t g = 0; g < points; g += 4) {
@@ -344,8 +346,10 @@ void kvFftTransform(const KvFftPlan *plan, float *re, float *im, int32_t sign) {
 /* Bins 0 .. M - 1 of the real frame packed in z (already transformed):
  * X[k] = E + W^k O with E = (Z[k] + conj Z[M-k]) / 2 and
  * O = (Z[k] - conj Z[M-k]) / 2i. */
-static void kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe,
-                            float *binIm) {
+static inline __attribute__((always_inline)) void kvSplitSpectrum(const KvFftPlan *plan,
+                                                                  const float *zRe,
+                                                                  const float *zIm, float *binRe,
+                                                                  float *binIm) {
     int32_t m = plan->points, k = 1;
     const float *wRe = plan->realRe, *wIm = plan->realIm;
     binRe[0] = zRe[0] + zIm[0];
@@ -374,8 +378,10 @@ static void kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float
  * inverse of the Hermitian spectrum Z[0] = Re Y[0], Z[k] = Y[k] / 2
  * (0 < k < M), Z[M] = 0, packed as Z'[k] = (A + B) + i W^-k (A - B) with
  * A = Z[k], B = conj Z[M-k]. */
-static void kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm,
-                           float *zRe, float *zIm) {
+static inline __attribute__((always_inline)) void kvJoinSpectrum(const KvFftPlan *plan,
+                                                                 const float *binRe,
+                                                                 const float *binIm, float *zRe,
+                                                                 float *zIm) {
     int32_t m = plan->points, k = 1;
     const float *wRe = plan->realRe, *wIm = plan->realIm;
     zRe[0] = binRe[0];
@@ -533,7 +539,8 @@ void kvFftEngineRestart(KvFftEngine **engine, const KV_Options *options) {
 /* Packs the windowed frame starting at ring position `base` (even) into the
  * work arrays in bit-reversed order: even samples to workRe, odd ones to
  * workIm. */
-static void kvPackFrame(KvFftEngine *engine, const float *ring, int32_t base) {
+static inline __attribute__((always_inline)) void kvPackFrame(KvFftEngine *engine,
+                                                              const float *ring, int32_t base) {
     int32_t half = engine->size / 2, first = (engine->size - base) / 2;
     const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + half;
     const int32_t *reverse = engine->plan->reverse;
@@ -551,7 +558,8 @@ static void kvPackFrame(KvFftEngine *engine, const float *ring, int32_t base) {
 
 /* Adds the windowed synthesis frame, left in bit-reversed order in the work
  * arrays, into the ring from position `base`. */
-static void kvOverlapAdd(KvFftEngine *engine, float *ring, int32_t base) {
+static inline __attribute__((always_inline)) void kvOverlapAdd(KvFftEngine *engine, float *ring,
+                                                               int32_t base) {
     int32_t half = engine->size / 2, first = (engine->size - base) / 2;
     const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + half;
     const int32_t *reverse = engine->plan->reverse;
@@ -597,6 +605,34 @@ static int32_t kvFlush(KvFftEngine *engine, int32_t c, float *out, int32_t produ
     return produced + count;
 }
 
+/* The hop's analysis (frame to spectrum) and synthesis (spectrum added into
+ * the output ring), built once per vector width. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvAnalyseOf(KvFftEngine *engine,
+                                                              const float *ring, int32_t base) {
+    kvPackFrame(engine, ring, base);
+    kvDitOf<V>(engine->plan, engine->workRe, engine->workIm);
+    kvSplitSpectrum(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
+}
+
+template <typename V>
+static inline __attribute__((always_inline)) void kvSynthesiseOf(KvFftEngine *engine, float *ring,
+                                                                 int32_t base) {
+    kvJoinSpectrum(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
+    kvDifOf<V>(engine->plan, engine->workIm, engine->workRe);
+    kvOverlapAdd(engine, ring, base);
+}
+
+__attribute__((target("avx2"))) static void kvAnalyseWide(KvFftEngine *engine, const float *ring,
+                                                          int32_t base) {
+    kvAnalyseOf<KvFloat8>(engine, ring, base);
+}
+
+__attribute__((target("avx2"))) static void kvSynthesiseWide(KvFftEngine *engine, float *ring,
+                                                             int32_t base) {
+    kvSynthesiseOf<KvFloat8>(engine, ring, base);
+}
+
 /* Transforms the frame that ends with the slot just filled, hands its
  * spectrum to the effect, overlap-adds the result and releases what is
  * finished. */
@@ -604,13 +640,16 @@ static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, KvFftHopStep ste
     engine->held[c] = 0;
     engine->slot[c] = (engine->slot[c] + 1) % engine->overlap;
     int32_t base = engine->slot[c] * engine->hop;
-    kvPackFrame(engine, engine->inRing[c], base);
-    kvDit(engine->plan, engine->workRe, engine->workIm);
-    kvSplitSpectrum(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
+    bool wide = kvWideVectors();
+    if (wide)
+        kvAnalyseWide(engine, engine->inRing[c], base);
+    else
+        kvAnalyseOf<KvFloat4>(engine, engine->inRing[c], base);
     step(context, engine, c, t, engine->binRe, engine->binIm);
-    kvJoinSpectrum(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
-    kvDif(engine->plan, engine->workIm, engine->workRe);
-    kvOverlapAdd(engine, engine->outRing[c], base);
+    if (wide)
+        kvSynthesiseWide(engine, engine->outRing[c], base);
+    else
+        kvSynthesiseOf<KvFloat4>(engine, engine->outRing[c], base);
     kvRelease(engine, c);
 }
 
