@@ -12,7 +12,6 @@
  */
 #include "engine/dsp/dynamics.h"
 #include "engine/document/document.h"
-#include "engine/dsp/echo.h"
 
 #include <algorithm>
 #include <cmath>
@@ -147,37 +146,16 @@ static float kvCompressSample(const KvCompressorConstants &comp, const KvEnvelop
     return static_cast<float>(y * comp.makeUp);
 }
 
-static KvEnvelope kvEnvelopeOf(const KvCompressorConstants &comp) {
-    double step = comp.oversample ? 0.1 : 1.0;
-    return kvEnvelopeFor(comp, comp.attack * step, comp.release * step);
-}
-
 void kvCompress(KvEffectRun &run, int32_t channel, float *samples, int32_t count) {
     KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
     /* local copies, which the stores to the envelope cannot alias */
     const KvCompressorConstants comp = compressor.comp;
     KvCompressorChannel state = compressor.channel[channel];
-    KvEnvelope envelope = kvEnvelopeOf(comp);
+    double step = comp.oversample ? 0.1 : 1.0;
+    KvEnvelope envelope = kvEnvelopeFor(comp, comp.attack * step, comp.release * step);
     for (int32_t i = 0; i < count; i++)
         samples[i] = kvCompressSample(comp, envelope, state, samples[i]);
     compressor.channel[channel] = state;
-}
-
-/* Both channels in one loop: each channel's gain is a long chain of
- * dependent steps, and two independent chains side by side keep the
- * processor busy while either waits. Each channel's arithmetic is the same
- * as alone. */
-static void kvCompressPair(KvEffectRun &run, float *left, float *right, int32_t count) {
-    KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
-    const KvCompressorConstants comp = compressor.comp;
-    KvCompressorChannel a = compressor.channel[0], b = compressor.channel[1];
-    KvEnvelope envelope = kvEnvelopeOf(comp);
-    for (int32_t i = 0; i < count; i++) {
-        left[i] = kvCompressSample(comp, envelope, a, left[i]);
-        right[i] = kvCompressSample(comp, envelope, b, right[i]);
-    }
-    compressor.channel[0] = a;
-    compressor.channel[1] = b;
 }
 
 static void kvReadBlock(KvEffectRun &run, const KvBlockStep &step) {
@@ -187,15 +165,6 @@ static void kvReadBlock(KvEffectRun &run, const KvBlockStep &step) {
 }
 
 void kvCompressorBlock(KvEffectRun &run, const KvBlockStep &step) {
-    const KV_State *state = kvGetDocument(step.doc)->current;
-    if (state->editChannel == -1 && state->channels > 1) {
-        if (step.channel != 0) return;
-        kvReadPair(run, step);
-        kvCompressPair(run, run.blockA, run.blockB, step.count);
-        kvQueueInsert(step.doc, 0, run.blockA, step.count);
-        kvQueueInsert(step.doc, 1, run.blockB, step.count);
-        return;
-    }
     kvReadBlock(run, step);
     kvCompress(run, step.channel, run.blockA, step.count);
     kvQueueInsert(step.doc, step.channel, run.blockA, step.count);
