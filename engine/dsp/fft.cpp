@@ -7,8 +7,10 @@
  * N/2-point complex transforms with one linear pass to split or join the
  * spectrum: half the work of an N-point complex transform, same result.
  * Data is held as split real/imaginary arrays so that butterflies and passes
- * run four at a time on plain vector types; twiddles of each stage sit side
- * by side. The streaming transform needs no separate bit-reversal pass: the
+ * run four at a time on plain vector types (the middle stages eight at a
+ * time where the processor has AVX2, chosen at run time: every lane does the
+ * same arithmetic either way, so the results are the same bits); twiddles of
+ * each stage sit side by side. The streaming transform needs no separate bit-reversal pass: the
  * frame is packed straight into bit-reversed order for the decimation-in-time
  * forward transform, and the decimation-in-frequency inverse leaves its
  * result in bit-reversed order for the overlap-add to pick up.
