@@ -540,26 +540,24 @@ void kvFftEngineRestart(KvFftEngine **engine, const KV_Options *options) {
 
 /* Packs the windowed frame starting at ring position `base` (even) into the
  * work arrays in bit-reversed order: even samples to workRe, odd ones to
- * workIm. */
+ * workIm. The work arrays are written in order and the ring read out of
+ * order: scattered loads cost far less than scattered stores. */
 static inline __attribute__((always_inline)) void kvPackFrame(KvFftEngine *engine,
                                                               const float *ring, int32_t base) {
-    int32_t half = engine->size / 2, first = (engine->size - base) / 2;
+    int32_t half = engine->size / 2, mask = engine->size - 1;
     const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + half;
     const int32_t *reverse = engine->plan->reverse;
-    for (int32_t m = 0; m < half; m += 4) {
-        const float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
-        KvFloat4 lo = kvLoadFloat4(at), hi = kvLoadFloat4(at + 4);
-        KvFloat4 even = __builtin_shufflevector(lo, hi, 0, 2, 4, 6) * kvLoadFloat4(wEven + m);
-        KvFloat4 odd = __builtin_shufflevector(lo, hi, 1, 3, 5, 7) * kvLoadFloat4(wOdd + m);
-        for (int32_t q = 0; q < 4; q++) {
-            engine->workRe[reverse[m + q]] = even[q];
-            engine->workIm[reverse[m + q]] = odd[q];
-        }
+    float *re = engine->workRe, *im = engine->workIm;
+    for (int32_t i = 0; i < half; i++) {
+        int32_t m = reverse[i], at = (base + 2 * m) & mask;
+        re[i] = ring[at] * wEven[m];
+        im[i] = ring[at + 1] * wOdd[m];
     }
 }
 
 /* Adds the windowed synthesis frame, left in bit-reversed order in the work
- * arrays, into the ring from position `base`. */
+ * arrays, into the ring from position `base`. Here the scattered side is
+ * the loads, with the ring added to in order. */
 static inline __attribute__((always_inline)) void kvOverlapAdd(KvFftEngine *engine, float *ring,
                                                                int32_t base) {
     int32_t half = engine->size / 2, first = (engine->size - base) / 2;
