@@ -155,6 +155,44 @@ template <typename V> constexpr int32_t kvLanes = static_cast<int32_t>(sizeof(V)
 
 typedef float KvFloat8 __attribute__((vector_size(32)));
 
+/* kvDitFirstStages on two groups of four at once, lane for lane the same
+ * arithmetic. */
+static inline __attribute__((always_inline)) void kvDitFirstStagesWide(float *re, float *im,
+                                                                       int32_t points) {
+    const KvFloat8 alternate = {1, -1, 1, -1, 1, -1, 1, -1}, halves = {1, 1, -1, -1, 1, 1, -1, -1};
+    for (int32_t g = 0; g < points; g += 8) {
+        KvFloat8 r = kvLoad<KvFloat8>(re + g), i = kvLoad<KvFloat8>(im + g);
+        KvFloat8 sr = __builtin_shufflevector(r, r, 0, 0, 2, 2, 4, 4, 6, 6) +
+                      __builtin_shufflevector(r, r, 1, 1, 3, 3, 5, 5, 7, 7) * alternate;
+        KvFloat8 si = __builtin_shufflevector(i, i, 0, 0, 2, 2, 4, 4, 6, 6) +
+                      __builtin_shufflevector(i, i, 1, 1, 3, 3, 5, 5, 7, 7) * alternate;
+        KvFloat8 tr = __builtin_shufflevector(sr, si, 2, 11, 2, 11, 6, 15, 6, 15);
+        KvFloat8 ti = __builtin_shufflevector(si, sr, 2, 11, 2, 11, 6, 15, 6, 15) * alternate;
+        kvStore(re + g, __builtin_shufflevector(sr, sr, 0, 1, 0, 1, 4, 5, 4, 5) + tr * halves);
+        kvStore(im + g, __builtin_shufflevector(si, si, 0, 1, 0, 1, 4, 5, 4, 5) + ti * halves);
+    }
+}
+
+/* kvDifLastStages on two groups of four at once. */
+static inline __attribute__((always_inline)) void kvDifLastStagesWide(float *re, float *im,
+                                                                      int32_t points) {
+    const KvFloat8 alternate = {1, -1, 1, -1, 1, -1, 1, -1}, halves = {1, 1, -1, -1, 1, 1, -1, -1},
+                   lastNegative = {1, 1, 1, -1, 1, 1, 1, -1};
+    for (int32_t g = 0; g < points; g += 8) {
+        KvFloat8 r = kvLoad<KvFloat8>(re + g), i = kvLoad<KvFloat8>(im + g);
+        KvFloat8 ar = __builtin_shufflevector(r, r, 0, 1, 0, 1, 4, 5, 4, 5) +
+                      __builtin_shufflevector(r, r, 2, 3, 2, 3, 6, 7, 6, 7) * halves;
+        KvFloat8 ai = __builtin_shufflevector(i, i, 0, 1, 0, 1, 4, 5, 4, 5) +
+                      __builtin_shufflevector(i, i, 2, 3, 2, 3, 6, 7, 6, 7) * halves;
+        KvFloat8 br = __builtin_shufflevector(ar, ai, 0, 1, 2, 11, 4, 5, 6, 15);
+        KvFloat8 bi = __builtin_shufflevector(ai, ar, 0, 1, 2, 11, 4, 5, 6, 15) * lastNegative;
+        kvStore(re + g, __builtin_shufflevector(br, br, 0, 0, 2, 2, 4, 4, 6, 6) +
+                            __builtin_shufflevector(br, br, 1, 1, 3, 3, 5, 5, 7, 7) * alternate);
+        kvStore(im + g, __builtin_shufflevector(bi, bi, 0, 0, 2, 2, 4, 4, 6, 6) +
+                            __builtin_shufflevector(bi, bi, 1, 1, 3, 3, 5, 5, 7, 7) * alternate);
+    }
+}
+
 /* One time-decimation stage of half-span h >= 4: b *= w, then a +- b. */
 template <typename V>
 static inline __attribute__((always_inline)) void
@@ -276,7 +314,10 @@ template <typename V>
 static inline __attribute__((always_inline)) void kvDitOf(const KvFftPlan *plan, float *re,
                                                           float *im) {
     int32_t points = plan->points, h = 4;
-    kvDitFirstStages(re, im, points);
+    if (kvLanes<V> == 8 && points % 8 == 0)
+        kvDitFirstStagesWide(re, im, points);
+    else
+        kvDitFirstStages(re, im, points);
     if (kvMiddleStages(points) % 2) {
         kvDitStage<KvFloat4>(re, im, points, h, plan->twiddleRe + h, plan->twiddleIm + h);
         h *= 2;
@@ -302,7 +343,10 @@ static inline __attribute__((always_inline)) void kvDifOf(const KvFftPlan *plan,
     }
     if (stages % 2)
         kvDifStage<KvFloat4>(re, im, points, 4, plan->twiddleRe + 4, plan->twiddleIm + 4);
-    kvDifLastStages(re, im, points);
+    if (kvLanes<V> == 8 && points % 8 == 0)
+        kvDifLastStagesWide(re, im, points);
+    else
+        kvDifLastStages(re, im, points);
 }
 
 #pragma GCC diagnostic pop
