@@ -25,12 +25,6 @@
 #include <cstring>
 #include <numbers>
 
-/* Four floats read backwards: p[3], p[2], p[1], p[0]. */
-static inline KvFloat4 kvLoadReversed4(const float *p) {
-    KvFloat4 v = kvLoadFloat4(p);
-    return __builtin_shufflevector(v, v, 3, 2, 1, 0);
-}
-
 KvFftPlan *kvFftPlanCreate(int32_t points) {
     auto *plan = static_cast<KvFftPlan *>(kvAlloc(sizeof(KvFftPlan)));
     plan->points = points;
@@ -133,10 +127,10 @@ static inline __attribute__((always_inline)) void kvDifLastStages(float *re, flo
     }
 }
 
-/* The eight-lane instances below are only ever inlined into functions built
- * for AVX, so no eight-lane vector crosses a call: the warning about such
- * calls' ABI does not apply to them. */
-#pragma GCC diagnostic push
+/* The eight-lane instances in this file are only ever inlined into
+ * functions built for AVX, so no eight-lane vector crosses a call: the
+ * warning about such calls' ABI (given at the end of the file, where the
+ * instances are made) does not apply to them. */
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 /* Loads, stores and the lane count of a vector type, so that the middle
@@ -154,6 +148,23 @@ template <typename V> static inline __attribute__((always_inline)) void kvStore(
 template <typename V> constexpr int32_t kvLanes = static_cast<int32_t>(sizeof(V) / sizeof(float));
 
 typedef float KvFloat8 __attribute__((vector_size(32)));
+
+template <typename V> static inline __attribute__((always_inline)) V kvSplat(float v) {
+    V out;
+    for (int32_t q = 0; q < kvLanes<V>; q++)
+        out[q] = v;
+    return out;
+}
+
+/* kvLanes<V> floats read backwards, from p[kvLanes<V> - 1] down to p[0]. */
+template <typename V>
+static inline __attribute__((always_inline)) V kvLoadReversed(const float *p) {
+    V v = kvLoad<V>(p);
+    if constexpr (kvLanes<V> == 8)
+        return __builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0);
+    else
+        return __builtin_shufflevector(v, v, 3, 2, 1, 0);
+}
 
 /* kvDitFirstStages on two groups of four at once, lane for lane the same
  * arithmetic. */
@@ -349,8 +360,6 @@ static inline __attribute__((always_inline)) void kvDifOf(const KvFftPlan *plan,
         kvDifLastStages(re, im, points);
 }
 
-#pragma GCC diagnostic pop
-
 /* Eight lanes where the processor has them. Each lane does exactly the
  * arithmetic of the four-lane code (no fused multiply-add is enabled), so
  * the results are the same bits on every processor. */
@@ -392,23 +401,24 @@ void kvFftTransform(const KvFftPlan *plan, float *re, float *im, int32_t sign) {
 /* Bins 0 .. M - 1 of the real frame packed in z (already transformed):
  * X[k] = E + W^k O with E = (Z[k] + conj Z[M-k]) / 2 and
  * O = (Z[k] - conj Z[M-k]) / 2i. */
-static inline __attribute__((always_inline)) void kvSplitSpectrum(const KvFftPlan *plan,
-                                                                  const float *zRe,
-                                                                  const float *zIm, float *binRe,
-                                                                  float *binIm) {
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe,
+                float *binIm) {
     int32_t m = plan->points, k = 1;
     const float *wRe = plan->realRe, *wIm = plan->realIm;
     binRe[0] = zRe[0] + zIm[0];
     binIm[0] = 0.0f;
-    const KvFloat4 half = {0.5f, 0.5f, 0.5f, 0.5f};
-    for (; k + 3 < m; k += 4) {
-        KvFloat4 ar = kvLoadFloat4(zRe + k), ai = kvLoadFloat4(zIm + k);
-        KvFloat4 br = kvLoadReversed4(zRe + m - k - 3), bi = -kvLoadReversed4(zIm + m - k - 3);
-        KvFloat4 er = half * (ar + br), ei = half * (ai + bi);
-        KvFloat4 or_ = half * (ai - bi), oi = half * (br - ar);
-        KvFloat4 wr = kvLoadFloat4(wRe + k), wi = kvLoadFloat4(wIm + k);
-        kvStoreFloat4(binRe + k, er + wr * or_ - wi * oi);
-        kvStoreFloat4(binIm + k, ei + wr * oi + wi * or_);
+    const V half = kvSplat<V>(0.5f);
+    for (; k + kvLanes<V> - 1 < m; k += kvLanes<V>) {
+        V ar = kvLoad<V>(zRe + k), ai = kvLoad<V>(zIm + k);
+        V br = kvLoadReversed<V>(zRe + m - k - kvLanes<V> + 1),
+          bi = -kvLoadReversed<V>(zIm + m - k - kvLanes<V> + 1);
+        V er = half * (ar + br), ei = half * (ai + bi);
+        V or_ = half * (ai - bi), oi = half * (br - ar);
+        V wr = kvLoad<V>(wRe + k), wi = kvLoad<V>(wIm + k);
+        kvStore(binRe + k, er + wr * or_ - wi * oi);
+        kvStore(binIm + k, ei + wr * oi + wi * or_);
     }
     for (; k < m; k++) {
         float ar = zRe[k], ai = zIm[k], br = zRe[m - k], bi = -zIm[m - k];
@@ -424,24 +434,24 @@ static inline __attribute__((always_inline)) void kvSplitSpectrum(const KvFftPla
  * inverse of the Hermitian spectrum Z[0] = Re Y[0], Z[k] = Y[k] / 2
  * (0 < k < M), Z[M] = 0, packed as Z'[k] = (A + B) + i W^-k (A - B) with
  * A = Z[k], B = conj Z[M-k]. */
-static inline __attribute__((always_inline)) void kvJoinSpectrum(const KvFftPlan *plan,
-                                                                 const float *binRe,
-                                                                 const float *binIm, float *zRe,
-                                                                 float *zIm) {
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe,
+               float *zIm) {
     int32_t m = plan->points, k = 1;
     const float *wRe = plan->realRe, *wIm = plan->realIm;
     zRe[0] = binRe[0];
     zIm[0] = binRe[0];
-    const KvFloat4 half = {0.5f, 0.5f, 0.5f, 0.5f};
-    for (; k + 3 < m; k += 4) {
-        KvFloat4 ar = half * kvLoadFloat4(binRe + k), ai = half * kvLoadFloat4(binIm + k);
-        KvFloat4 br = half * kvLoadReversed4(binRe + m - k - 3);
-        KvFloat4 bi = -half * kvLoadReversed4(binIm + m - k - 3);
-        KvFloat4 dr = ar - br, di = ai - bi;
-        KvFloat4 wr = kvLoadFloat4(wRe + k), wi = kvLoadFloat4(wIm + k);
-        KvFloat4 pr = wr * dr + wi * di, pi = wr * di - wi * dr;
-        kvStoreFloat4(zRe + k, ar + br - pi);
-        kvStoreFloat4(zIm + k, ai + bi + pr);
+    const V half = kvSplat<V>(0.5f);
+    for (; k + kvLanes<V> - 1 < m; k += kvLanes<V>) {
+        V ar = half * kvLoad<V>(binRe + k), ai = half * kvLoad<V>(binIm + k);
+        V br = half * kvLoadReversed<V>(binRe + m - k - kvLanes<V> + 1);
+        V bi = -half * kvLoadReversed<V>(binIm + m - k - kvLanes<V> + 1);
+        V dr = ar - br, di = ai - bi;
+        V wr = kvLoad<V>(wRe + k), wi = kvLoad<V>(wIm + k);
+        V pr = wr * dr + wi * di, pi = wr * di - wi * dr;
+        kvStore(zRe + k, ar + br - pi);
+        kvStore(zIm + k, ai + bi + pr);
     }
     for (; k < m; k++) {
         float ar = 0.5f * binRe[k], ai = 0.5f * binIm[k];
@@ -456,12 +466,12 @@ static inline __attribute__((always_inline)) void kvJoinSpectrum(const KvFftPlan
 void kvFftRealForward(const KvFftPlan *plan, float *zRe, float *zIm, float *binRe, float *binIm) {
     kvBitReverse(plan, zRe, zIm);
     kvDit(plan, zRe, zIm);
-    kvSplitSpectrum(plan, zRe, zIm, binRe, binIm);
+    kvSplitSpectrum<KvFloat4>(plan, zRe, zIm, binRe, binIm);
 }
 
 void kvFftRealInverse(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe,
                       float *zIm) {
-    kvJoinSpectrum(plan, binRe, binIm, zRe, zIm);
+    kvJoinSpectrum<KvFloat4>(plan, binRe, binIm, zRe, zIm);
     kvDif(plan, zIm, zRe);
     kvBitReverse(plan, zRe, zIm);
 }
@@ -656,13 +666,13 @@ static inline __attribute__((always_inline)) void kvAnalyseOf(KvFftEngine *engin
                                                               const float *ring, int32_t base) {
     kvPackFrame(engine, ring, base);
     kvDitOf<V>(engine->plan, engine->workRe, engine->workIm);
-    kvSplitSpectrum(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
+    kvSplitSpectrum<V>(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
 }
 
 template <typename V>
 static inline __attribute__((always_inline)) void kvSynthesiseOf(KvFftEngine *engine, float *ring,
                                                                  int32_t base) {
-    kvJoinSpectrum(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
+    kvJoinSpectrum<V>(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
     kvDifOf<V>(engine->plan, engine->workIm, engine->workRe);
     kvOverlapAdd(engine, ring, base);
 }
