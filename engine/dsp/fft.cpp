@@ -21,6 +21,7 @@
 #include "engine/dsp/fast_math.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -371,9 +372,15 @@ __attribute__((target("avx2"))) static void kvDifWide(const KvFftPlan *plan, flo
     kvDifOf<KvFloat8>(plan, re, im);
 }
 
+static std::atomic<bool> kvWideAllowed{true};
+
 static bool kvWideVectors() {
     static const bool wide = __builtin_cpu_supports("avx2");
-    return wide;
+    return wide && kvWideAllowed.load(std::memory_order_relaxed);
+}
+
+void kvFftAllowWide(bool allow) {
+    kvWideAllowed.store(allow, std::memory_order_relaxed);
 }
 
 static void kvDit(const KvFftPlan *plan, float *re, float *im) {

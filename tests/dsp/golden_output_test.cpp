@@ -3,6 +3,7 @@
  * runs over a fixed stereo float document and the hash of every output
  * sample's bits must equal the one the straightforward code gave.
  */
+#include "engine/dsp/fft.h"
 #include "tests/dsp/dsp_fixture.h"
 #include "tests/dsp/signals.h"
 
@@ -15,6 +16,7 @@ struct GoldenCase {
     int32_t edit;
     void (*set)(KV_Options *options, KV_Params *params);
     uint64_t hash;
+    bool transforms; /* runs on the FFT engine, which has a wide path */
 };
 
 void fftFilter(KV_Options *options, KV_Params *params) {
@@ -47,16 +49,27 @@ void pitchMode2(KV_Options *, KV_Params *p) {
 }
 
 const GoldenCase kCases[] = {
-    {"FftFilter2048Hanning8", 15, fftFilter, 0x48f8b46db96fdba7ull},
-    {"CompressorOversampled", 9, compressor, 0x1216261e08f8f7acull},
-    {"StereoEcho", 11, stereoEcho, 0x9cf2c2e33b66570full},
-    {"Reverse", 7, nullptr, 0x932cde7a7db84490ull},
-    {"PitchMode1At150", 17, pitchMode1, 0xd8e24bbeeabbb85aull},
-    {"PitchMode2At150", 17, pitchMode2, 0x342982144bf901c1ull},
+    {"FftFilter2048Hanning8", 15, fftFilter, 0x48f8b46db96fdba7ull, true},
+    {"CompressorOversampled", 9, compressor, 0x1216261e08f8f7acull, false},
+    {"StereoEcho", 11, stereoEcho, 0x9cf2c2e33b66570full, false},
+    {"Reverse", 7, nullptr, 0x932cde7a7db84490ull, false},
+    {"PitchMode1At150", 17, pitchMode1, 0xd8e24bbeeabbb85aull, true},
+    {"PitchMode2At150", 17, pitchMode2, 0x342982144bf901c1ull, true},
 };
 
 void PrintTo(const GoldenCase &golden, std::ostream *out) {
     *out << golden.name;
+}
+
+/* Every case with the widest vectors the processor has, and the cases on
+ * the FFT engine once more held to four lanes. */
+std::vector<std::tuple<GoldenCase, bool>> goldenRuns() {
+    std::vector<std::tuple<GoldenCase, bool>> runs;
+    for (const GoldenCase &golden : kCases) {
+        runs.emplace_back(golden, true);
+        if (golden.transforms) runs.emplace_back(golden, false);
+    }
+    return runs;
 }
 
 /* FNV-1a over the length and the bits of every sample of both channels. */
@@ -80,10 +93,18 @@ uint64_t hashSamples(const std::vector<float> &left, const std::vector<float> &r
 
 } // namespace
 
-class GoldenOutput : public EffectTest, public ::testing::WithParamInterface<GoldenCase> {};
+class GoldenOutput : public EffectTest,
+                     public ::testing::WithParamInterface<std::tuple<GoldenCase, bool>> {
+  protected:
+    void TearDown() override {
+        kvFftAllowWide(true);
+        EffectTest::TearDown();
+    }
+};
 
 TEST_P(GoldenOutput, SamplesUnchanged) {
-    const GoldenCase &golden = GetParam();
+    const GoldenCase &golden = std::get<0>(GetParam());
+    kvFftAllowWide(std::get<1>(GetParam()));
     options.extendEffect = 0;
     if (golden.set) golden.set(&options, &params);
     const int32_t frames = 60000;
@@ -98,5 +119,8 @@ TEST_P(GoldenOutput, SamplesUnchanged) {
         << std::hex << "0x" << hashSamples(channel(doc, 0), channel(doc, 1));
 }
 
-INSTANTIATE_TEST_SUITE_P(Effects, GoldenOutput, ::testing::ValuesIn(kCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Effects, GoldenOutput, ::testing::ValuesIn(goldenRuns()),
+                         [](const auto &info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "Wide" : "FourLanes");
+                         });
