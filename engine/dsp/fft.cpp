@@ -624,11 +624,13 @@ static inline __attribute__((always_inline)) void kvOverlapAdd(KvFftEngine *engi
     int32_t half = engine->size / 2, first = (engine->size - base) / 2;
     const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + half;
     const int32_t *reverse = engine->plan->reverse;
+    /* in locals, or every store to the ring would have them read again */
+    const float *re = engine->workRe, *im = engine->workIm;
     for (int32_t m = 0; m < half; m += 4) {
         KvFloat4 even, odd;
         for (int32_t q = 0; q < 4; q++) {
-            even[q] = engine->workRe[reverse[m + q]];
-            odd[q] = engine->workIm[reverse[m + q]];
+            even[q] = re[reverse[m + q]];
+            odd[q] = im[reverse[m + q]];
         }
         even *= kvLoadFloat4(wEven + m);
         odd *= kvLoadFloat4(wOdd + m);
