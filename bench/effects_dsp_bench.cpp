@@ -3,7 +3,8 @@
  * loudness and noise edits against their closest sox effects on the same
  * sound, in one run.
  *
- * Usage: effects_dsp_bench [minutes [rounds]]   (default 10 minutes, 3 rounds)
+ * Usage: effects_dsp_bench [minutes [rounds [row]]]   (default 10 minutes, 3
+ * rounds, every row; a row given runs only the rows whose name starts so)
  * Builds a 44.1 kHz stereo document of that length (tones and noise), saves
  * it as a 32-bit float WAVE file for sox, then times each edit through
  * kvDoEdit over the whole sound (undone after each) and sox turning the file
@@ -139,6 +140,7 @@ static double timeEdit(int32_t doc, int32_t edit) {
 int main(int argc, char **argv) {
     double minutes = argc > 1 ? std::atof(argv[1]) : 10.0;
     int32_t rounds = argc > 2 ? std::max(std::atoi(argv[2]), 1) : 3;
+    std::string only = argc > 3 ? argv[3] : "";
     int64_t frames = static_cast<int64_t>(minutes * 60 * 44100);
     double audioSeconds = static_cast<double>(frames) / 44100.0;
     BenchEngine engine;
@@ -160,6 +162,7 @@ int main(int argc, char **argv) {
     std::printf("%.1f minutes of 44100 Hz stereo, realtime factors (audio s / wall s)\n", minutes);
     std::printf("%-28s %10s %10s  %s\n", "effect", "Korvel", "sox", "sox effect");
     for (const BenchRow &row : kRows) {
+        if (std::string(row.name).rfind(only, 0) != 0) continue;
         setEffectDefaults(&engine.options, &engine.params);
         if (row.vary) row.vary(&engine.options, &engine.params);
         /* The two take turns and each keeps its best round, so that a busy

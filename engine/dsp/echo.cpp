@@ -147,15 +147,6 @@ void kvSimpleEcho(KvEffectRun &run, float *left, float *right, int32_t count, in
     echo.lineIndex[0] = end;
 }
 
-/* A cascade of seven one-pole stages with coefficient k; returns the last. */
-static inline float kvCascade(float *stages, float x, float k) {
-    for (int32_t j = 0; j < 7; j++) {
-        stages[j] += (x - stages[j]) * k;
-        x = stages[j];
-    }
-    return x;
-}
-
 struct KvEchoGains {
     float leftFromLeft, leftFromRight, rightFromLeft, rightFromRight;
     float feedbackToLeft, feedbackToRight, dryLeft, wetLeft, wetRight, dryRight;
@@ -182,34 +173,49 @@ static KvEchoGains kvEchoGains(const KV_Params *p, const KvEchoState &echo, int3
             p->echoBounce != 0};
 }
 
-static void kvEchoSample(KvEchoState &echo, const KvEchoGains &g, float &left, float &right,
-                         bool live) {
-    float *lineL = echo.lines[0], *lineR = echo.lines[1];
-    int32_t &iL = echo.lineIndex[0], &iR = echo.lineIndex[1];
+/* Left and right side by side: both cascades run as one two-lane vector,
+ * each lane doing exactly the arithmetic of its side alone. */
+typedef float KvFloat2 __attribute__((vector_size(8)));
+
+/* The echo's running state in locals, which the stores to the lines cannot
+ * alias, so that the fourteen filter stages stay in registers. */
+struct KvEchoRunning {
+    KvFloat2 lowPass[7], highPass[7];
+    int32_t iL, iR;
+};
+
+static inline KvFloat2 kvCascade2(KvFloat2 *stages, KvFloat2 x, KvFloat2 k) {
+    for (int32_t j = 0; j < 7; j++) {
+        stages[j] += (x - stages[j]) * k;
+        x = stages[j];
+    }
+    return x;
+}
+
+static inline void kvEchoSample(float *lineL, float *lineR, const KvEchoGains &g, KvEchoRunning &r,
+                                float &left, float &right, bool live) {
     float inL = 0.0f, inR = 0.0f;
+    float dL = lineL[r.iL], dR = lineR[r.iR];
     if (live) {
         inL = g.leftFromLeft * left + g.leftFromRight * right;
         inR = g.rightFromRight * right + g.rightFromLeft * left;
     }
     if (g.bounce) {
-        inL += g.feedbackToLeft * lineR[iR];
-        inR += g.feedbackToRight * lineL[iL];
+        inL += g.feedbackToLeft * dR;
+        inR += g.feedbackToRight * dL;
     } else {
-        inL += g.feedbackToLeft * lineL[iL];
-        inR += g.feedbackToRight * lineR[iR];
+        inL += g.feedbackToLeft * dL;
+        inR += g.feedbackToRight * dR;
     }
-    inL = std::clamp(inL, -4.0f, 4.0f);
-    inR = std::clamp(inR, -4.0f, 4.0f);
-    left = g.wetLeft * lineL[iL] + g.dryLeft * left;
-    right = g.wetRight * lineR[iR] + g.dryRight * right;
-    inL = kvCascade(echo.lowPass[0], inL, g.lowPass);
-    inR = kvCascade(echo.lowPass[1], inR, g.lowPass);
-    inL -= kvCascade(echo.highPass[0], inL, g.highPass);
-    inR -= kvCascade(echo.highPass[1], inR, g.highPass);
-    lineL[iL] = inL;
-    lineR[iR] = inR;
-    if (++iL >= g.delayLeft) iL = 0;
-    if (++iR >= g.delayRight) iR = 0;
+    KvFloat2 in = {std::clamp(inL, -4.0f, 4.0f), std::clamp(inR, -4.0f, 4.0f)};
+    left = g.wetLeft * dL + g.dryLeft * left;
+    right = g.wetRight * dR + g.dryRight * right;
+    in = kvCascade2(r.lowPass, in, KvFloat2{g.lowPass, g.lowPass});
+    in -= kvCascade2(r.highPass, in, KvFloat2{g.highPass, g.highPass});
+    lineL[r.iL] = in[0];
+    lineR[r.iR] = in[1];
+    if (++r.iL >= g.delayLeft) r.iL = 0;
+    if (++r.iR >= g.delayRight) r.iR = 0;
 }
 
 void kvEcho(KvEffectRun &run, float *left, float *right, int32_t count, int32_t remaining) {
@@ -217,8 +223,22 @@ void kvEcho(KvEffectRun &run, float *left, float *right, int32_t count, int32_t 
     KvEchoState &echo = kvRunState<KvEchoState>(run);
     KvEchoGains gains = kvEchoGains(run.params, echo, kvGetDocument(run.doc)->current->sampleRate);
     int32_t tail = kvTailStart(count, remaining, kvTailLength(run.doc));
-    for (int32_t i = 0; i < count; i++)
-        kvEchoSample(echo, gains, left[i], right[i], i < tail);
+    KvEchoRunning r;
+    for (int32_t j = 0; j < 7; j++) {
+        r.lowPass[j] = KvFloat2{echo.lowPass[0][j], echo.lowPass[1][j]};
+        r.highPass[j] = KvFloat2{echo.highPass[0][j], echo.highPass[1][j]};
+    }
+    r.iL = echo.lineIndex[0], r.iR = echo.lineIndex[1];
+    float *lineL = echo.lines[0], *lineR = echo.lines[1];
+    for (int32_t i = 0; i < tail; i++)
+        kvEchoSample(lineL, lineR, gains, r, left[i], right[i], true);
+    for (int32_t i = tail; i < count; i++)
+        kvEchoSample(lineL, lineR, gains, r, left[i], right[i], false);
+    for (int32_t j = 0; j < 7; j++) {
+        echo.lowPass[0][j] = r.lowPass[j][0], echo.lowPass[1][j] = r.lowPass[j][1];
+        echo.highPass[0][j] = r.highPass[j][0], echo.highPass[1][j] = r.highPass[j][1];
+    }
+    echo.lineIndex[0] = r.iL, echo.lineIndex[1] = r.iR;
 }
 
 void kvSimpleEchoBlock(KvEffectRun &run, const KvBlockStep &step) {

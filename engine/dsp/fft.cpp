@@ -7,8 +7,10 @@
  * N/2-point complex transforms with one linear pass to split or join the
  * spectrum: half the work of an N-point complex transform, same result.
  * Data is held as split real/imaginary arrays so that butterflies and passes
- * run four at a time on plain vector types; twiddles of each stage sit side
- * by side. The streaming transform needs no separate bit-reversal pass: the
+ * run four at a time on plain vector types (the middle stages eight at a
+ * time where the processor has AVX2, chosen at run time: every lane does the
+ * same arithmetic either way, so the results are the same bits); twiddles of
+ * each stage sit side by side. The streaming transform needs no separate bit-reversal pass: the
  * frame is packed straight into bit-reversed order for the decimation-in-time
  * forward transform, and the decimation-in-frequency inverse leaves its
  * result in bit-reversed order for the overlap-add to pick up.
@@ -19,15 +21,10 @@
 #include "engine/dsp/fast_math.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <numbers>
-
-/* Four floats read backwards: p[3], p[2], p[1], p[0]. */
-static inline KvFloat4 kvLoadReversed4(const float *p) {
-    KvFloat4 v = kvLoadFloat4(p);
-    return __builtin_shufflevector(v, v, 3, 2, 1, 0);
-}
 
 KvFftPlan *kvFftPlanCreate(int32_t points) {
     auto *plan = static_cast<KvFftPlan *>(kvAlloc(sizeof(KvFftPlan)));
@@ -91,7 +88,8 @@ static void kvBitReverse(const KvFftPlan *plan, float *re, float *im) {
 
 /* The first two time-decimation stages (twiddles 1 and -i) on each group of
  * four, done inside the vector registers. */
-static void kvDitFirstStages(float *re, float *im, int32_t points) {
+static inline __attribute__((always_inline)) void kvDitFirstStages(float *re, float *im,
+                                                                   int32_t points) {
     const KvFloat4 alternate = {1, -1, 1, -1}, halves = {1, 1, -1, -1};
     for (int32_t g = 0; g < points; g += 4) {
         KvFloat4 r = kvLoadFloat4(re + g), i = kvLoadFloat4(im + g);
@@ -109,7 +107,8 @@ static void kvDitFirstStages(float *re, float *im, int32_t points) {
 }
 
 /* The last two frequency-decimation stages on each group of four. */
-static void kvDifLastStages(float *re, float *im, int32_t points) {
+static inline __attribute__((always_inline)) void kvDifLastStages(float *re, float *im,
+                                                                  int32_t points) {
     const KvFloat4 alternate = {1, -1, 1, -1}, halves = {1, 1, -1, -1},
                    lastNegative = {1, 1, 1, -1};
     for (int32_t g = 0; g < points; g += 4) {
@@ -129,107 +128,186 @@ static void kvDifLastStages(float *re, float *im, int32_t points) {
     }
 }
 
+/* The eight-lane instances in this file are only ever inlined into
+ * functions built for AVX, so no eight-lane vector crosses a call: the
+ * warning about such calls' ABI (given at the end of the file, where the
+ * instances are made) does not apply to them. */
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+/* Loads, stores and the lane count of a vector type, so that the middle
+ * stages can run at whatever width the processor offers. */
+template <typename V> static inline __attribute__((always_inline)) V kvLoad(const float *p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <typename V> static inline __attribute__((always_inline)) void kvStore(float *p, V v) {
+    std::memcpy(p, &v, sizeof v);
+}
+
+template <typename V> constexpr int32_t kvLanes = static_cast<int32_t>(sizeof(V) / sizeof(float));
+
+typedef float KvFloat8 __attribute__((vector_size(32)));
+
+template <typename V> static inline __attribute__((always_inline)) V kvSplat(float v) {
+    V out;
+    for (int32_t q = 0; q < kvLanes<V>; q++)
+        out[q] = v;
+    return out;
+}
+
+/* kvLanes<V> floats read backwards, from p[kvLanes<V> - 1] down to p[0]. */
+template <typename V>
+static inline __attribute__((always_inline)) V kvLoadReversed(const float *p) {
+    V v = kvLoad<V>(p);
+    if constexpr (kvLanes<V> == 8)
+        return __builtin_shufflevector(v, v, 7, 6, 5, 4, 3, 2, 1, 0);
+    else
+        return __builtin_shufflevector(v, v, 3, 2, 1, 0);
+}
+
+/* kvDitFirstStages on two groups of four at once, lane for lane the same
+ * arithmetic. */
+static inline __attribute__((always_inline)) void kvDitFirstStagesWide(float *re, float *im,
+                                                                       int32_t points) {
+    const KvFloat8 alternate = {1, -1, 1, -1, 1, -1, 1, -1}, halves = {1, 1, -1, -1, 1, 1, -1, -1};
+    for (int32_t g = 0; g < points; g += 8) {
+        KvFloat8 r = kvLoad<KvFloat8>(re + g), i = kvLoad<KvFloat8>(im + g);
+        KvFloat8 sr = __builtin_shufflevector(r, r, 0, 0, 2, 2, 4, 4, 6, 6) +
+                      __builtin_shufflevector(r, r, 1, 1, 3, 3, 5, 5, 7, 7) * alternate;
+        KvFloat8 si = __builtin_shufflevector(i, i, 0, 0, 2, 2, 4, 4, 6, 6) +
+                      __builtin_shufflevector(i, i, 1, 1, 3, 3, 5, 5, 7, 7) * alternate;
+        KvFloat8 tr = __builtin_shufflevector(sr, si, 2, 11, 2, 11, 6, 15, 6, 15);
+        KvFloat8 ti = __builtin_shufflevector(si, sr, 2, 11, 2, 11, 6, 15, 6, 15) * alternate;
+        kvStore(re + g, __builtin_shufflevector(sr, sr, 0, 1, 0, 1, 4, 5, 4, 5) + tr * halves);
+        kvStore(im + g, __builtin_shufflevector(si, si, 0, 1, 0, 1, 4, 5, 4, 5) + ti * halves);
+    }
+}
+
+/* kvDifLastStages on two groups of four at once. */
+static inline __attribute__((always_inline)) void kvDifLastStagesWide(float *re, float *im,
+                                                                      int32_t points) {
+    const KvFloat8 alternate = {1, -1, 1, -1, 1, -1, 1, -1}, halves = {1, 1, -1, -1, 1, 1, -1, -1},
+                   lastNegative = {1, 1, 1, -1, 1, 1, 1, -1};
+    for (int32_t g = 0; g < points; g += 8) {
+        KvFloat8 r = kvLoad<KvFloat8>(re + g), i = kvLoad<KvFloat8>(im + g);
+        KvFloat8 ar = __builtin_shufflevector(r, r, 0, 1, 0, 1, 4, 5, 4, 5) +
+                      __builtin_shufflevector(r, r, 2, 3, 2, 3, 6, 7, 6, 7) * halves;
+        KvFloat8 ai = __builtin_shufflevector(i, i, 0, 1, 0, 1, 4, 5, 4, 5) +
+                      __builtin_shufflevector(i, i, 2, 3, 2, 3, 6, 7, 6, 7) * halves;
+        KvFloat8 br = __builtin_shufflevector(ar, ai, 0, 1, 2, 11, 4, 5, 6, 15);
+        KvFloat8 bi = __builtin_shufflevector(ai, ar, 0, 1, 2, 11, 4, 5, 6, 15) * lastNegative;
+        kvStore(re + g, __builtin_shufflevector(br, br, 0, 0, 2, 2, 4, 4, 6, 6) +
+                            __builtin_shufflevector(br, br, 1, 1, 3, 3, 5, 5, 7, 7) * alternate);
+        kvStore(im + g, __builtin_shufflevector(bi, bi, 0, 0, 2, 2, 4, 4, 6, 6) +
+                            __builtin_shufflevector(bi, bi, 1, 1, 3, 3, 5, 5, 7, 7) * alternate);
+    }
+}
+
 /* One time-decimation stage of half-span h >= 4: b *= w, then a +- b. */
-static void kvDitStage(float *re, float *im, int32_t points, int32_t h, const float *wRe,
-                       const float *wIm) {
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvDitStage(float *re, float *im, int32_t points, int32_t h, const float *wRe, const float *wIm) {
     for (int32_t g = 0; g < points; g += 2 * h) {
         float *aRe = re + g, *aIm = im + g, *bRe = re + g + h, *bIm = im + g + h;
-        for (int32_t j = 0; j < h; j += 4) {
-            KvFloat4 wr = kvLoadFloat4(wRe + j), wi = kvLoadFloat4(wIm + j);
-            KvFloat4 br = kvLoadFloat4(bRe + j), bi = kvLoadFloat4(bIm + j);
-            KvFloat4 tr = br * wr - bi * wi;
-            KvFloat4 ti = br * wi + bi * wr;
-            KvFloat4 ar = kvLoadFloat4(aRe + j), ai = kvLoadFloat4(aIm + j);
-            kvStoreFloat4(aRe + j, ar + tr);
-            kvStoreFloat4(aIm + j, ai + ti);
-            kvStoreFloat4(bRe + j, ar - tr);
-            kvStoreFloat4(bIm + j, ai - ti);
+        for (int32_t j = 0; j < h; j += kvLanes<V>) {
+            V wr = kvLoad<V>(wRe + j), wi = kvLoad<V>(wIm + j);
+            V br = kvLoad<V>(bRe + j), bi = kvLoad<V>(bIm + j);
+            V tr = br * wr - bi * wi;
+            V ti = br * wi + bi * wr;
+            V ar = kvLoad<V>(aRe + j), ai = kvLoad<V>(aIm + j);
+            kvStore(aRe + j, ar + tr);
+            kvStore(aIm + j, ai + ti);
+            kvStore(bRe + j, ar - tr);
+            kvStore(bIm + j, ai - ti);
         }
     }
 }
 
 /* One frequency-decimation stage of half-span h >= 4: a + b, (a - b) w. */
-static void kvDifStage(float *re, float *im, int32_t points, int32_t h, const float *wRe,
-                       const float *wIm) {
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvDifStage(float *re, float *im, int32_t points, int32_t h, const float *wRe, const float *wIm) {
     for (int32_t g = 0; g < points; g += 2 * h) {
         float *aRe = re + g, *aIm = im + g, *bRe = re + g + h, *bIm = im + g + h;
-        for (int32_t j = 0; j < h; j += 4) {
-            KvFloat4 ar = kvLoadFloat4(aRe + j), ai = kvLoadFloat4(aIm + j);
-            KvFloat4 br = kvLoadFloat4(bRe + j), bi = kvLoadFloat4(bIm + j);
-            KvFloat4 dr = ar - br, di = ai - bi;
-            KvFloat4 wr = kvLoadFloat4(wRe + j), wi = kvLoadFloat4(wIm + j);
-            kvStoreFloat4(aRe + j, ar + br);
-            kvStoreFloat4(aIm + j, ai + bi);
-            kvStoreFloat4(bRe + j, dr * wr - di * wi);
-            kvStoreFloat4(bIm + j, dr * wi + di * wr);
+        for (int32_t j = 0; j < h; j += kvLanes<V>) {
+            V ar = kvLoad<V>(aRe + j), ai = kvLoad<V>(aIm + j);
+            V br = kvLoad<V>(bRe + j), bi = kvLoad<V>(bIm + j);
+            V dr = ar - br, di = ai - bi;
+            V wr = kvLoad<V>(wRe + j), wi = kvLoad<V>(wIm + j);
+            kvStore(aRe + j, ar + br);
+            kvStore(aIm + j, ai + bi);
+            kvStore(bRe + j, dr * wr - di * wi);
+            kvStore(bIm + j, dr * wi + di * wr);
         }
     }
 }
 
-static inline void kvMultiply(KvFloat4 ar, KvFloat4 ai, KvFloat4 br, KvFloat4 bi, KvFloat4 *re,
-                              KvFloat4 *im) {
+template <typename V>
+static inline __attribute__((always_inline)) void kvMultiply(V ar, V ai, V br, V bi, V *re, V *im) {
     *re = ar * br - ai * bi;
     *im = ar * bi + ai * br;
 }
 
 /* Two time-decimation stages at once, half-spans h and 2h (h >= 4): each
  * point is loaded and stored once for both. */
-static void kvDitPair(float *re, float *im, int32_t points, int32_t h, const float *wRe,
-                      const float *wIm) {
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvDitPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, const float *wIm) {
     for (int32_t g = 0; g < points; g += 4 * h) {
         float *r = re + g, *i = im + g;
-        for (int32_t j = 0; j < h; j += 4) {
-            KvFloat4 ar = kvLoadFloat4(r + j), ai = kvLoadFloat4(i + j);
-            KvFloat4 br = kvLoadFloat4(r + j + h), bi = kvLoadFloat4(i + j + h);
-            KvFloat4 cr = kvLoadFloat4(r + j + 2 * h), ci = kvLoadFloat4(i + j + 2 * h);
-            KvFloat4 dr = kvLoadFloat4(r + j + 3 * h), di = kvLoadFloat4(i + j + 3 * h);
-            KvFloat4 w1r = kvLoadFloat4(wRe + h + j), w1i = kvLoadFloat4(wIm + h + j), tr, ti;
+        for (int32_t j = 0; j < h; j += kvLanes<V>) {
+            V ar = kvLoad<V>(r + j), ai = kvLoad<V>(i + j);
+            V br = kvLoad<V>(r + j + h), bi = kvLoad<V>(i + j + h);
+            V cr = kvLoad<V>(r + j + 2 * h), ci = kvLoad<V>(i + j + 2 * h);
+            V dr = kvLoad<V>(r + j + 3 * h), di = kvLoad<V>(i + j + 3 * h);
+            V w1r = kvLoad<V>(wRe + h + j), w1i = kvLoad<V>(wIm + h + j), tr, ti;
             kvMultiply(br, bi, w1r, w1i, &tr, &ti);
-            KvFloat4 a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
+            V a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
             kvMultiply(dr, di, w1r, w1i, &tr, &ti);
-            KvFloat4 c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
-            kvMultiply(c1r, c1i, kvLoadFloat4(wRe + 2 * h + j), kvLoadFloat4(wIm + 2 * h + j), &tr,
-                       &ti);
-            kvStoreFloat4(r + j, a1r + tr);
-            kvStoreFloat4(i + j, a1i + ti);
-            kvStoreFloat4(r + j + 2 * h, a1r - tr);
-            kvStoreFloat4(i + j + 2 * h, a1i - ti);
-            kvMultiply(d1r, d1i, kvLoadFloat4(wRe + 3 * h + j), kvLoadFloat4(wIm + 3 * h + j), &tr,
-                       &ti);
-            kvStoreFloat4(r + j + h, b1r + tr);
-            kvStoreFloat4(i + j + h, b1i + ti);
-            kvStoreFloat4(r + j + 3 * h, b1r - tr);
-            kvStoreFloat4(i + j + 3 * h, b1i - ti);
+            V c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
+            kvMultiply(c1r, c1i, kvLoad<V>(wRe + 2 * h + j), kvLoad<V>(wIm + 2 * h + j), &tr, &ti);
+            kvStore(r + j, a1r + tr);
+            kvStore(i + j, a1i + ti);
+            kvStore(r + j + 2 * h, a1r - tr);
+            kvStore(i + j + 2 * h, a1i - ti);
+            kvMultiply(d1r, d1i, kvLoad<V>(wRe + 3 * h + j), kvLoad<V>(wIm + 3 * h + j), &tr, &ti);
+            kvStore(r + j + h, b1r + tr);
+            kvStore(i + j + h, b1i + ti);
+            kvStore(r + j + 3 * h, b1r - tr);
+            kvStore(i + j + 3 * h, b1i - ti);
         }
     }
 }
 
 /* Two frequency-decimation stages at once, half-spans 2h then h (h >= 4). */
-static void kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe,
-                      const float *wIm) {
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, const float *wIm) {
     for (int32_t g = 0; g < points; g += 4 * h) {
         float *r = re + g, *i = im + g;
-        for (int32_t j = 0; j < h; j += 4) {
-            KvFloat4 ar = kvLoadFloat4(r + j), ai = kvLoadFloat4(i + j);
-            KvFloat4 br = kvLoadFloat4(r + j + h), bi = kvLoadFloat4(i + j + h);
-            KvFloat4 cr = kvLoadFloat4(r + j + 2 * h), ci = kvLoadFloat4(i + j + 2 * h);
-            KvFloat4 dr = kvLoadFloat4(r + j + 3 * h), di = kvLoadFloat4(i + j + 3 * h);
-            KvFloat4 a1r = ar + cr, a1i = ai + ci, b1r = br + dr, b1i = bi + di, c1r, c1i, d1r, d1i;
-            kvMultiply(ar - cr, ai - ci, kvLoadFloat4(wRe + 2 * h + j),
-                       kvLoadFloat4(wIm + 2 * h + j), &c1r, &c1i);
-            kvMultiply(br - dr, bi - di, kvLoadFloat4(wRe + 3 * h + j),
-                       kvLoadFloat4(wIm + 3 * h + j), &d1r, &d1i);
-            KvFloat4 w1r = kvLoadFloat4(wRe + h + j), w1i = kvLoadFloat4(wIm + h + j), tr, ti;
-            kvStoreFloat4(r + j, a1r + b1r);
-            kvStoreFloat4(i + j, a1i + b1i);
+        for (int32_t j = 0; j < h; j += kvLanes<V>) {
+            V ar = kvLoad<V>(r + j), ai = kvLoad<V>(i + j);
+            V br = kvLoad<V>(r + j + h), bi = kvLoad<V>(i + j + h);
+            V cr = kvLoad<V>(r + j + 2 * h), ci = kvLoad<V>(i + j + 2 * h);
+            V dr = kvLoad<V>(r + j + 3 * h), di = kvLoad<V>(i + j + 3 * h);
+            V a1r = ar + cr, a1i = ai + ci, b1r = br + dr, b1i = bi + di, c1r, c1i, d1r, d1i;
+            kvMultiply(ar - cr, ai - ci, kvLoad<V>(wRe + 2 * h + j), kvLoad<V>(wIm + 2 * h + j),
+                       &c1r, &c1i);
+            kvMultiply(br - dr, bi - di, kvLoad<V>(wRe + 3 * h + j), kvLoad<V>(wIm + 3 * h + j),
+                       &d1r, &d1i);
+            V w1r = kvLoad<V>(wRe + h + j), w1i = kvLoad<V>(wIm + h + j), tr, ti;
+            kvStore(r + j, a1r + b1r);
+            kvStore(i + j, a1i + b1i);
             kvMultiply(a1r - b1r, a1i - b1i, w1r, w1i, &tr, &ti);
-            kvStoreFloat4(r + j + h, tr);
-            kvStoreFloat4(i + j + h, ti);
-            kvStoreFloat4(r + j + 2 * h, c1r + d1r);
-            kvStoreFloat4(i + j + 2 * h, c1i + d1i);
+            kvStore(r + j + h, tr);
+            kvStore(i + j + h, ti);
+            kvStore(r + j + 2 * h, c1r + d1r);
+            kvStore(i + j + 2 * h, c1i + d1i);
             kvMultiply(c1r - d1r, c1i - d1i, w1r, w1i, &tr, &ti);
-            kvStoreFloat4(r + j + 3 * h, tr);
-            kvStoreFloat4(i + j + 3 * h, ti);
+            kvStore(r + j + 3 * h, tr);
+            kvStore(i + j + 3 * h, ti);
         }
     }
 }
@@ -242,25 +320,81 @@ static int32_t kvMiddleStages(int32_t points) {
     return stages;
 }
 
-/* Forward transform of bit-reversed input into natural order. */
-static void kvDit(const KvFftPlan *plan, float *re, float *im) {
+/* Forward transform of bit-reversed input into natural order, the middle
+ * stages in vectors of V where the half-span holds a whole one. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvDitOf(const KvFftPlan *plan, float *re,
+                                                          float *im) {
     int32_t points = plan->points, h = 4;
-    kvDitFirstStages(re, im, points);
+    if (kvLanes<V> == 8 && points % 8 == 0)
+        kvDitFirstStagesWide(re, im, points);
+    else
+        kvDitFirstStages(re, im, points);
     if (kvMiddleStages(points) % 2) {
-        kvDitStage(re, im, points, h, plan->twiddleRe + h, plan->twiddleIm + h);
+        kvDitStage<KvFloat4>(re, im, points, h, plan->twiddleRe + h, plan->twiddleIm + h);
         h *= 2;
     }
-    for (; h < points; h *= 4)
-        kvDitPair(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+    for (; h < points; h *= 4) {
+        if (h % kvLanes<V> == 0)
+            kvDitPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+        else
+            kvDitPair<KvFloat4>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+    }
 }
 
 /* Forward transform of natural input into bit-reversed order. */
-static void kvDif(const KvFftPlan *plan, float *re, float *im) {
+template <typename V>
+static inline __attribute__((always_inline)) void kvDifOf(const KvFftPlan *plan, float *re,
+                                                          float *im) {
     int32_t points = plan->points, stages = kvMiddleStages(points), h = points / 4;
-    for (int32_t pass = 0; pass < stages / 2; pass++, h /= 4)
-        kvDifPair(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
-    if (stages % 2) kvDifStage(re, im, points, 4, plan->twiddleRe + 4, plan->twiddleIm + 4);
-    kvDifLastStages(re, im, points);
+    for (int32_t pass = 0; pass < stages / 2; pass++, h /= 4) {
+        if (h % kvLanes<V> == 0)
+            kvDifPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+        else
+            kvDifPair<KvFloat4>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+    }
+    if (stages % 2)
+        kvDifStage<KvFloat4>(re, im, points, 4, plan->twiddleRe + 4, plan->twiddleIm + 4);
+    if (kvLanes<V> == 8 && points % 8 == 0)
+        kvDifLastStagesWide(re, im, points);
+    else
+        kvDifLastStages(re, im, points);
+}
+
+/* Eight lanes where the processor has them. Each lane does exactly the
+ * arithmetic of the four-lane code (no fused multiply-add is enabled), so
+ * the results are the same bits on every processor. */
+__attribute__((target("avx2"))) static void kvDitWide(const KvFftPlan *plan, float *re, float *im) {
+    kvDitOf<KvFloat8>(plan, re, im);
+}
+
+__attribute__((target("avx2"))) static void kvDifWide(const KvFftPlan *plan, float *re, float *im) {
+    kvDifOf<KvFloat8>(plan, re, im);
+}
+
+static std::atomic<bool> kvWideAllowed{true};
+
+static bool kvWideVectors() {
+    static const bool wide = __builtin_cpu_supports("avx2");
+    return wide && kvWideAllowed.load(std::memory_order_relaxed);
+}
+
+void kvFftAllowWide(bool allow) {
+    kvWideAllowed.store(allow, std::memory_order_relaxed);
+}
+
+static void kvDit(const KvFftPlan *plan, float *re, float *im) {
+    if (kvWideVectors())
+        kvDitWide(plan, re, im);
+    else
+        kvDitOf<KvFloat4>(plan, re, im);
+}
+
+static void kvDif(const KvFftPlan *plan, float *re, float *im) {
+    if (kvWideVectors())
+        kvDifWide(plan, re, im);
+    else
+        kvDifOf<KvFloat4>(plan, re, im);
 }
 
 void kvFftTransform(const KvFftPlan *plan, float *re, float *im, int32_t sign) {
@@ -274,21 +408,24 @@ void kvFftTransform(const KvFftPlan *plan, float *re, float *im, int32_t sign) {
 /* Bins 0 .. M - 1 of the real frame packed in z (already transformed):
  * X[k] = E + W^k O with E = (Z[k] + conj Z[M-k]) / 2 and
  * O = (Z[k] - conj Z[M-k]) / 2i. */
-static void kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe,
-                            float *binIm) {
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe,
+                float *binIm) {
     int32_t m = plan->points, k = 1;
     const float *wRe = plan->realRe, *wIm = plan->realIm;
     binRe[0] = zRe[0] + zIm[0];
     binIm[0] = 0.0f;
-    const KvFloat4 half = {0.5f, 0.5f, 0.5f, 0.5f};
-    for (; k + 3 < m; k += 4) {
-        KvFloat4 ar = kvLoadFloat4(zRe + k), ai = kvLoadFloat4(zIm + k);
-        KvFloat4 br = kvLoadReversed4(zRe + m - k - 3), bi = -kvLoadReversed4(zIm + m - k - 3);
-        KvFloat4 er = half * (ar + br), ei = half * (ai + bi);
-        KvFloat4 or_ = half * (ai - bi), oi = half * (br - ar);
-        KvFloat4 wr = kvLoadFloat4(wRe + k), wi = kvLoadFloat4(wIm + k);
-        kvStoreFloat4(binRe + k, er + wr * or_ - wi * oi);
-        kvStoreFloat4(binIm + k, ei + wr * oi + wi * or_);
+    const V half = kvSplat<V>(0.5f);
+    for (; k + kvLanes<V> - 1 < m; k += kvLanes<V>) {
+        V ar = kvLoad<V>(zRe + k), ai = kvLoad<V>(zIm + k);
+        V br = kvLoadReversed<V>(zRe + m - k - kvLanes<V> + 1),
+          bi = -kvLoadReversed<V>(zIm + m - k - kvLanes<V> + 1);
+        V er = half * (ar + br), ei = half * (ai + bi);
+        V or_ = half * (ai - bi), oi = half * (br - ar);
+        V wr = kvLoad<V>(wRe + k), wi = kvLoad<V>(wIm + k);
+        kvStore(binRe + k, er + wr * or_ - wi * oi);
+        kvStore(binIm + k, ei + wr * oi + wi * or_);
     }
     for (; k < m; k++) {
         float ar = zRe[k], ai = zIm[k], br = zRe[m - k], bi = -zIm[m - k];
@@ -304,22 +441,24 @@ static void kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float
  * inverse of the Hermitian spectrum Z[0] = Re Y[0], Z[k] = Y[k] / 2
  * (0 < k < M), Z[M] = 0, packed as Z'[k] = (A + B) + i W^-k (A - B) with
  * A = Z[k], B = conj Z[M-k]. */
-static void kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm,
-                           float *zRe, float *zIm) {
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe,
+               float *zIm) {
     int32_t m = plan->points, k = 1;
     const float *wRe = plan->realRe, *wIm = plan->realIm;
     zRe[0] = binRe[0];
     zIm[0] = binRe[0];
-    const KvFloat4 half = {0.5f, 0.5f, 0.5f, 0.5f};
-    for (; k + 3 < m; k += 4) {
-        KvFloat4 ar = half * kvLoadFloat4(binRe + k), ai = half * kvLoadFloat4(binIm + k);
-        KvFloat4 br = half * kvLoadReversed4(binRe + m - k - 3);
-        KvFloat4 bi = -half * kvLoadReversed4(binIm + m - k - 3);
-        KvFloat4 dr = ar - br, di = ai - bi;
-        KvFloat4 wr = kvLoadFloat4(wRe + k), wi = kvLoadFloat4(wIm + k);
-        KvFloat4 pr = wr * dr + wi * di, pi = wr * di - wi * dr;
-        kvStoreFloat4(zRe + k, ar + br - pi);
-        kvStoreFloat4(zIm + k, ai + bi + pr);
+    const V half = kvSplat<V>(0.5f);
+    for (; k + kvLanes<V> - 1 < m; k += kvLanes<V>) {
+        V ar = half * kvLoad<V>(binRe + k), ai = half * kvLoad<V>(binIm + k);
+        V br = half * kvLoadReversed<V>(binRe + m - k - kvLanes<V> + 1);
+        V bi = -half * kvLoadReversed<V>(binIm + m - k - kvLanes<V> + 1);
+        V dr = ar - br, di = ai - bi;
+        V wr = kvLoad<V>(wRe + k), wi = kvLoad<V>(wIm + k);
+        V pr = wr * dr + wi * di, pi = wr * di - wi * dr;
+        kvStore(zRe + k, ar + br - pi);
+        kvStore(zIm + k, ai + bi + pr);
     }
     for (; k < m; k++) {
         float ar = 0.5f * binRe[k], ai = 0.5f * binIm[k];
@@ -334,12 +473,12 @@ static void kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const floa
 void kvFftRealForward(const KvFftPlan *plan, float *zRe, float *zIm, float *binRe, float *binIm) {
     kvBitReverse(plan, zRe, zIm);
     kvDit(plan, zRe, zIm);
-    kvSplitSpectrum(plan, zRe, zIm, binRe, binIm);
+    kvSplitSpectrum<KvFloat4>(plan, zRe, zIm, binRe, binIm);
 }
 
 void kvFftRealInverse(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe,
                       float *zIm) {
-    kvJoinSpectrum(plan, binRe, binIm, zRe, zIm);
+    kvJoinSpectrum<KvFloat4>(plan, binRe, binIm, zRe, zIm);
     kvDif(plan, zIm, zRe);
     kvBitReverse(plan, zRe, zIm);
 }
@@ -462,34 +601,36 @@ void kvFftEngineRestart(KvFftEngine **engine, const KV_Options *options) {
 
 /* Packs the windowed frame starting at ring position `base` (even) into the
  * work arrays in bit-reversed order: even samples to workRe, odd ones to
- * workIm. */
-static void kvPackFrame(KvFftEngine *engine, const float *ring, int32_t base) {
-    int32_t half = engine->size / 2, first = (engine->size - base) / 2;
+ * workIm. The work arrays are written in order and the ring read out of
+ * order: scattered loads cost far less than scattered stores. */
+static inline __attribute__((always_inline)) void kvPackFrame(KvFftEngine *engine,
+                                                              const float *ring, int32_t base) {
+    int32_t half = engine->size / 2, mask = engine->size - 1;
     const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + half;
     const int32_t *reverse = engine->plan->reverse;
-    for (int32_t m = 0; m < half; m += 4) {
-        const float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
-        KvFloat4 lo = kvLoadFloat4(at), hi = kvLoadFloat4(at + 4);
-        KvFloat4 even = __builtin_shufflevector(lo, hi, 0, 2, 4, 6) * kvLoadFloat4(wEven + m);
-        KvFloat4 odd = __builtin_shufflevector(lo, hi, 1, 3, 5, 7) * kvLoadFloat4(wOdd + m);
-        for (int32_t q = 0; q < 4; q++) {
-            engine->workRe[reverse[m + q]] = even[q];
-            engine->workIm[reverse[m + q]] = odd[q];
-        }
+    float *re = engine->workRe, *im = engine->workIm;
+    for (int32_t i = 0; i < half; i++) {
+        int32_t m = reverse[i], at = (base + 2 * m) & mask;
+        re[i] = ring[at] * wEven[m];
+        im[i] = ring[at + 1] * wOdd[m];
     }
 }
 
 /* Adds the windowed synthesis frame, left in bit-reversed order in the work
- * arrays, into the ring from position `base`. */
-static void kvOverlapAdd(KvFftEngine *engine, float *ring, int32_t base) {
+ * arrays, into the ring from position `base`. Here the scattered side is
+ * the loads, with the ring added to in order. */
+static inline __attribute__((always_inline)) void kvOverlapAdd(KvFftEngine *engine, float *ring,
+                                                               int32_t base) {
     int32_t half = engine->size / 2, first = (engine->size - base) / 2;
     const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + half;
     const int32_t *reverse = engine->plan->reverse;
+    /* in locals, or every store to the ring would have them read again */
+    const float *re = engine->workRe, *im = engine->workIm;
     for (int32_t m = 0; m < half; m += 4) {
         KvFloat4 even, odd;
         for (int32_t q = 0; q < 4; q++) {
-            even[q] = engine->workRe[reverse[m + q]];
-            odd[q] = engine->workIm[reverse[m + q]];
+            even[q] = re[reverse[m + q]];
+            odd[q] = im[reverse[m + q]];
         }
         even *= kvLoadFloat4(wEven + m);
         odd *= kvLoadFloat4(wOdd + m);
@@ -527,6 +668,34 @@ static int32_t kvFlush(KvFftEngine *engine, int32_t c, float *out, int32_t produ
     return produced + count;
 }
 
+/* The hop's analysis (frame to spectrum) and synthesis (spectrum added into
+ * the output ring), built once per vector width. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvAnalyseOf(KvFftEngine *engine,
+                                                              const float *ring, int32_t base) {
+    kvPackFrame(engine, ring, base);
+    kvDitOf<V>(engine->plan, engine->workRe, engine->workIm);
+    kvSplitSpectrum<V>(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
+}
+
+template <typename V>
+static inline __attribute__((always_inline)) void kvSynthesiseOf(KvFftEngine *engine, float *ring,
+                                                                 int32_t base) {
+    kvJoinSpectrum<V>(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
+    kvDifOf<V>(engine->plan, engine->workIm, engine->workRe);
+    kvOverlapAdd(engine, ring, base);
+}
+
+__attribute__((target("avx2"))) static void kvAnalyseWide(KvFftEngine *engine, const float *ring,
+                                                          int32_t base) {
+    kvAnalyseOf<KvFloat8>(engine, ring, base);
+}
+
+__attribute__((target("avx2"))) static void kvSynthesiseWide(KvFftEngine *engine, float *ring,
+                                                             int32_t base) {
+    kvSynthesiseOf<KvFloat8>(engine, ring, base);
+}
+
 /* Transforms the frame that ends with the slot just filled, hands its
  * spectrum to the effect, overlap-adds the result and releases what is
  * finished. */
@@ -534,13 +703,16 @@ static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, KvFftHopStep ste
     engine->held[c] = 0;
     engine->slot[c] = (engine->slot[c] + 1) % engine->overlap;
     int32_t base = engine->slot[c] * engine->hop;
-    kvPackFrame(engine, engine->inRing[c], base);
-    kvDit(engine->plan, engine->workRe, engine->workIm);
-    kvSplitSpectrum(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
+    bool wide = kvWideVectors();
+    if (wide)
+        kvAnalyseWide(engine, engine->inRing[c], base);
+    else
+        kvAnalyseOf<KvFloat4>(engine, engine->inRing[c], base);
     step(context, engine, c, t, engine->binRe, engine->binIm);
-    kvJoinSpectrum(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
-    kvDif(engine->plan, engine->workIm, engine->workRe);
-    kvOverlapAdd(engine, engine->outRing[c], base);
+    if (wide)
+        kvSynthesiseWide(engine, engine->outRing[c], base);
+    else
+        kvSynthesiseOf<KvFloat4>(engine, engine->outRing[c], base);
     kvRelease(engine, c);
 }
 

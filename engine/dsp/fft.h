@@ -45,6 +45,11 @@ void kvFftRealForward(const KvFftPlan *plan, float *zRe, float *zIm, float *binR
 void kvFftRealInverse(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe,
                       float *zIm);
 
+/* For tests: false makes the transforms take their four-lane path even
+ * where the processor offers eight lanes (both must give the same bits);
+ * true leaves the choice to the processor again. */
+void kvFftAllowWide(bool allow);
+
 /* Window types of the options, 0 .. 5. */
 enum : int32_t {
     KV_WINDOW_RECTANGLE = 0,

@@ -112,8 +112,10 @@ static const float kvTwoPi = 6.28318531f;
  * ago less that centre's part, wrapped into one turn; both parts are reduced
  * modulo 2 pi before they meet, so that no large angle ever reaches single
  * precision. */
-static void kvAnalyseBins(KvFftEngine *engine, int32_t c, const float *re, const float *im,
-                          int32_t count, float factor, float *mag, float *turn) {
+static inline __attribute__((always_inline)) void kvAnalyseBins(KvFftEngine *engine, int32_t c,
+                                                                const float *re, const float *im,
+                                                                int32_t count, float factor,
+                                                                float *mag, float *turn) {
     float *previous = engine->phase[c];
     int32_t overlap = engine->overlap;
     KvFloat4 lane{0.0f, 1.0f, 2.0f, 3.0f};
@@ -156,8 +158,11 @@ static float kvFoldPhase(float phase) {
  * frequency and letting neighbouring bins cancel.) Bin 0 is not carried;
  * the source bins stop at N / 2 as well as the target bins, since below a
  * factor of 1 the targets alone would let them run past the spectrum. */
-static void kvVocoderHopStep(void *context, KvFftEngine *engine, int32_t c, int64_t t, float *re,
-                             float *im) {
+/* Built twice, the second time for AVX2, whose blends and three-operand
+ * forms suit the bin loops' selects better; the arithmetic per lane is the
+ * same (no fused multiply-add), so both give the same bits. */
+__attribute__((target_clones("avx2", "default"))) static void
+kvVocoderHopStep(void *context, KvFftEngine *engine, int32_t c, int64_t t, float *re, float *im) {
     const auto *hop = static_cast<const KvVocoderHop *>(context);
     double factor = kvPitchFactor(hop->params, static_cast<double>(t), hop->rangeLength);
     if (hop->inverse) factor = 1.0 / factor;

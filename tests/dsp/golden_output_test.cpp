@@ -1,0 +1,126 @@
+/*
+ * The effects that are tuned for speed keep their results bit for bit: each
+ * runs over a fixed stereo float document and the hash of every output
+ * sample's bits must equal the one the straightforward code gave.
+ */
+#include "engine/dsp/fft.h"
+#include "tests/dsp/dsp_fixture.h"
+#include "tests/dsp/signals.h"
+
+#include <cstring>
+
+namespace {
+
+struct GoldenCase {
+    const char *name;
+    int32_t edit;
+    void (*set)(KV_Options *options, KV_Params *params);
+    uint64_t hash;
+    bool transforms; /* runs on the FFT engine, which has a wide path */
+};
+
+void fftFilter(KV_Options *options, KV_Params *params) {
+    options->fftSize = 2048, options->fftWindow = 4, options->fftOverlap = 8;
+    params->fftStartHighPassHz = params->fftEndHighPassHz = 200;
+    params->fftStartLowPassHz = params->fftEndLowPassHz = 4000;
+}
+
+void compressor(KV_Options *, KV_Params *p) {
+    p->compThresholdDb = -12, p->compHardClipDb = -9, p->compRatio = 100, p->compAttack = 30;
+    p->compRelease = 25, p->compGainDb = 10, p->compEnhance = 5, p->compSoftKnee = 1;
+    p->compSideChain = 1, p->compOversample = 1;
+}
+
+void stereoEcho(KV_Options *, KV_Params *p) {
+    p->echoFeedbackRtoLDb = -9, p->echoLeftFromLeftDb = -3, p->echoLeftFromRightDb = -9;
+    p->echoRightFromLeftDb = -9, p->echoRightFromRightDb = -3, p->echoFeedbackLtoRDb = -9;
+    p->echoLowPass = 800, p->echoHighPass = 200, p->echoLeftDelayMs = 100;
+    p->echoRightDelayMs = 150, p->echoDryLeftDb = 0, p->echoWetLeftDb = -15;
+    p->echoWetRightDb = -15, p->echoDryRightDb = 0;
+}
+
+void pitchMode1(KV_Options *options, KV_Params *p) {
+    options->fftSize = 2048, options->fftWindow = 4, options->fftOverlap = 8;
+    p->pitchMode = 1, p->pitchStart = p->pitchEnd = 150, p->pitchDynamic = 0;
+}
+
+void pitchMode2(KV_Options *, KV_Params *p) {
+    p->pitchMode = 2, p->pitchStart = p->pitchEnd = 150, p->pitchDynamic = 0;
+}
+
+const GoldenCase kCases[] = {
+    {"FftFilter2048Hanning8", 15, fftFilter, 0x48f8b46db96fdba7ull, true},
+    {"CompressorOversampled", 9, compressor, 0x1216261e08f8f7acull, false},
+    {"StereoEcho", 11, stereoEcho, 0x9cf2c2e33b66570full, false},
+    {"Reverse", 7, nullptr, 0x932cde7a7db84490ull, false},
+    {"PitchMode1At150", 17, pitchMode1, 0xd8e24bbeeabbb85aull, true},
+    {"PitchMode2At150", 17, pitchMode2, 0x342982144bf901c1ull, true},
+};
+
+void PrintTo(const GoldenCase &golden, std::ostream *out) {
+    *out << golden.name;
+}
+
+/* Every case with the widest vectors the processor has, and the cases on
+ * the FFT engine once more held to four lanes. */
+std::vector<std::tuple<GoldenCase, bool>> goldenRuns() {
+    std::vector<std::tuple<GoldenCase, bool>> runs;
+    for (const GoldenCase &golden : kCases) {
+        runs.emplace_back(golden, true);
+        if (golden.transforms) runs.emplace_back(golden, false);
+    }
+    return runs;
+}
+
+/* FNV-1a over the length and the bits of every sample of both channels. */
+uint64_t hashSamples(const std::vector<float> &left, const std::vector<float> &right) {
+    uint64_t hash = 1469598103934665603ull;
+    auto add = [&hash](uint32_t word) {
+        for (int32_t b = 0; b < 4; b++) {
+            hash ^= (word >> (8 * b)) & 0xff;
+            hash *= 1099511628211ull;
+        }
+    };
+    add(static_cast<uint32_t>(left.size()));
+    for (const std::vector<float> *samples : {&left, &right})
+        for (float sample : *samples) {
+            uint32_t bits;
+            std::memcpy(&bits, &sample, sizeof bits);
+            add(bits);
+        }
+    return hash;
+}
+
+} // namespace
+
+class GoldenOutput : public EffectTest,
+                     public ::testing::WithParamInterface<std::tuple<GoldenCase, bool>> {
+  protected:
+    void TearDown() override {
+        kvFftAllowWide(true);
+        EffectTest::TearDown();
+    }
+};
+
+TEST_P(GoldenOutput, SamplesUnchanged) {
+    const GoldenCase &golden = std::get<0>(GetParam());
+    kvFftAllowWide(std::get<1>(GetParam()));
+    options.extendEffect = 0;
+    if (golden.set) golden.set(&options, &params);
+    const int32_t frames = 60000;
+    std::vector<float> left = mix(noise(frames, 7, 0.3), testWave(frames, 0.5f, 101));
+    std::vector<float> right = mix(noise(frames, 8, 0.3), testWave(frames, 0.4f, 37));
+    int32_t doc = kvCreate(nullptr);
+    ASSERT_EQ(kvNew(doc, 2, 32, 3, 44100), 0);
+    ASSERT_EQ(replace(doc, 0, 0, -1, left, right, "Fill"), 0);
+    kvSetSelection(doc, 0, 0, -1);
+    ASSERT_EQ(kvDoEdit(doc, golden.edit), 0);
+    EXPECT_EQ(hashSamples(channel(doc, 0), channel(doc, 1)), golden.hash)
+        << std::hex << "0x" << hashSamples(channel(doc, 0), channel(doc, 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Effects, GoldenOutput, ::testing::ValuesIn(goldenRuns()),
+                         [](const auto &info) {
+                             return std::string(std::get<0>(info.param).name) +
+                                    (std::get<1>(info.param) ? "Wide" : "FourLanes");
+                         });
