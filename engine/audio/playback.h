@@ -67,7 +67,7 @@ struct KV_Playback {
     std::atomic<int32_t> readFrame{0};              /* next frame the feeder reads */
     std::atomic<int32_t> playChannel{-1};
     std::atomic<int32_t> previewMode{0};
-    std::atomic<int32_t> previewType{0};
+    std::atomic<int32_t> previewType{KV_EDIT_NONE};
     KV_PlayRing ring;
     /* The device clock: frames queued and played as of a moment, published
      * by the device thread after each write under a sequence count. */

@@ -33,7 +33,8 @@ TEST_F(Dispatcher, RangeOf4097FramesRunsAs4096AndOne) {
 TEST_F(Dispatcher, UnknownAndNameOnlyEditsChangeNothing) {
     int32_t doc = makeDocument(8000, testWave(100));
     kvSetSelection(doc, 10, 20, -1);
-    for (int32_t edit : {0, 10, KV_EDIT_COUNT, -1})
+    for (int32_t edit :
+         std::initializer_list<int32_t>{KV_EDIT_NONE, KV_EDIT_LOW_PASS, KV_EDIT_COUNT, -1})
         EXPECT_EQ(kvDoEdit(doc, edit), -1) << edit;
     EXPECT_EQ(kvGetNumUndo(doc), 2);
     EXPECT_EQ(kvGetLength(doc), 100);
