@@ -28,7 +28,7 @@ double bestEdit(BenchEngine *engine, int32_t doc, int32_t edit, int32_t runs) {
     double best = -1;
     for (int32_t run = 0; run < runs; run++) {
         double seconds = 0;
-        if (edit == 5) {
+        if (edit == KV_EDIT_NORMALIZE) {
             auto start = std::chrono::steady_clock::now();
             engine->params.normalizeDb = -kvScanMax(doc);
             seconds = benchSeconds(start);
@@ -59,11 +59,11 @@ int main(int argc, char **argv) {
     std::printf("%.1f minutes of 16-bit stereo 44100 Hz (%s), best of %d\n", minutes,
                 file.path.c_str(), runs);
     const GainRow rows[] = {
-        {"Volume Change +6 dB", 1, "vol 6dB"},
-        {"Fade In", 2, "fade t " + length},
-        {"Fade Out", 3, "fade t 0 " + length + " " + length},
-        {"Reverse", 7, "reverse"},
-        {"Normalize (scan+edit)", 5, "gain -n"},
+        {"Volume Change +6 dB", KV_EDIT_VOLUME, "vol 6dB"},
+        {"Fade In", KV_EDIT_FADE_IN, "fade t " + length},
+        {"Fade Out", KV_EDIT_FADE_OUT, "fade t 0 " + length + " " + length},
+        {"Reverse", KV_EDIT_REVERSE, "reverse"},
+        {"Normalize (scan+edit)", KV_EDIT_NORMALIZE, "gain -n"},
     };
     benchRealtimeHeader();
     bool failed = false;

@@ -51,7 +51,7 @@ double pitchEdit(BenchEngine *engine, int32_t doc, int32_t mode) {
     engine->params.pitchMode = mode;
     engine->params.pitchStart = engine->params.pitchEnd = 150;
     engine->params.pitchDynamic = 0;
-    return benchTimeEdit(doc, 17);
+    return benchTimeEdit(doc, KV_EDIT_PITCH);
 }
 
 } // namespace
@@ -81,7 +81,7 @@ int main(int argc, char **argv) {
     params.toneLength = static_cast<int32_t>(file.seconds);
     const ConvertRow rows[] = {
         {"Tone 1000 Hz sine", "synth " + length + " sine 1000",
-         [&] { return benchTimeEdit(doc, 16); }},
+         [&] { return benchTimeEdit(doc, KV_EDIT_TONE); }},
         {"Pitch mode 0 150%", "speed 1.5", [&] { return pitchEdit(&engine, doc, 0); }},
         {"Pitch mode 1 150%", "pitch 702", [&] { return pitchEdit(&engine, doc, 1); }},
         {"Pitch mode 2 150%", "tempo 1.5", [&] { return pitchEdit(&engine, doc, 2); }},

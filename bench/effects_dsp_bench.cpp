@@ -100,20 +100,20 @@ static void overlapFour(KV_Options *options, KV_Params *) {
 }
 
 static const BenchRow kRows[] = {
-    {"equalizer", 6,
+    {"equalizer", KV_EDIT_EQUALIZER,
      "equalizer 31 1q 3 equalizer 62 1q 2 equalizer 125 1q 1 equalizer 250 1q 1 "
      "equalizer 500 1q -1 equalizer 1000 1q -2 equalizer 2000 1q 1 equalizer 4000 1q 2 "
      "equalizer 8000 1q 3 equalizer 16000 1q 4",
      nullptr},
-    {"FFT filter 2048/Hanning/8x", 15, "sinc 200-4000", nullptr},
-    {"FFT filter 2048/Hanning/4x", 15, "sinc 200-4000", overlapFour},
-    {"compressor", 9, "compand 0.003,0.25 6:-70,-60,-20 -5 -90 0.2", nullptr},
-    {"compressor, no oversampling", 9, "compand 0.003,0.25 6:-70,-60,-20 -5 -90 0.2",
-     noOversampling},
-    {"distortion", 14, nullptr, nullptr},
-    {"simple echo", 13, "echo 0.8 0.9 120 0.5", nullptr},
-    {"echo", 11, "echos 0.8 0.7 100 0.35 150 0.35", nullptr},
-    {"reverb", 12, "reverb", nullptr},
+    {"FFT filter 2048/Hanning/8x", KV_EDIT_FFT_FILTER, "sinc 200-4000", nullptr},
+    {"FFT filter 2048/Hanning/4x", KV_EDIT_FFT_FILTER, "sinc 200-4000", overlapFour},
+    {"compressor", KV_EDIT_COMPRESSOR, "compand 0.003,0.25 6:-70,-60,-20 -5 -90 0.2", nullptr},
+    {"compressor, no oversampling", KV_EDIT_COMPRESSOR,
+     "compand 0.003,0.25 6:-70,-60,-20 -5 -90 0.2", noOversampling},
+    {"distortion", KV_EDIT_DISTORTION, nullptr, nullptr},
+    {"simple echo", KV_EDIT_SIMPLE_ECHO, "echo 0.8 0.9 120 0.5", nullptr},
+    {"echo", KV_EDIT_ECHO, "echos 0.8 0.7 100 0.35 150 0.35", nullptr},
+    {"reverb", KV_EDIT_REVERB, "reverb", nullptr},
     {"loudness normalize -16 LUFS", KV_EDIT_LOUDNESS_NORMALIZE, "norm -1", nullptr},
     {"noise reduction 24 dB", KV_EDIT_NOISE_REDUCTION, "noisered PROFILE 0.21", nullptr},
 };

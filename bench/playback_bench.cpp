@@ -45,7 +45,7 @@ static void benchStartLatency(int32_t doc, const std::string &output, double *de
     std::filesystem::remove(output);
     kvSetSelection(doc, 0, 0, -1);
     auto start = std::chrono::steady_clock::now();
-    kvPlay(doc, 1);
+    kvPlay(doc, KV_PLAY_NORMAL);
     *device = *sound = -1;
     while (benchSeconds(start) < 5 && *sound < 0) {
         int64_t frames = kvPlayedFrameCount(output);
@@ -66,7 +66,7 @@ static void benchPrintSpread(const char *what, std::vector<double> values) {
 static void benchPositionError(int32_t doc, const std::string &output) {
     std::filesystem::remove(output);
     kvSetSelection(doc, 0, 0, -1);
-    kvPlay(doc, 1);
+    kvPlay(doc, KV_PLAY_NORMAL);
     std::vector<double> errors;
     auto start = std::chrono::steady_clock::now();
     while (benchSeconds(start) < 8) {

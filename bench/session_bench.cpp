@@ -23,8 +23,6 @@ static void benchReport(const char *when, const BenchEngine &engine) {
     std::fflush(stdout);
 }
 
-static const int32_t kVolumeChange = 1; /* the edit number of Volume Change */
-
 /* One random edit of the mix the table describes. */
 static void benchEdit(int32_t doc, std::mt19937 &random) {
     int32_t length = kvGetLength(doc);
@@ -35,7 +33,7 @@ static void benchEdit(int32_t doc, std::mt19937 &random) {
     switch (random() % 6) {
     case 0:
     case 1:
-        kvDoEdit(doc, kVolumeChange);
+        kvDoEdit(doc, KV_EDIT_VOLUME);
         break;
     case 2:
         kvCut(doc);

@@ -252,7 +252,10 @@ const char *doEffect(Soak &soak) {
     static const struct {
         int32_t edit;
         const char *name;
-    } effects[] = {{1, "volume change"}, {4, "mute"}, {7, "reverse"}, {2, "fade in"}};
+    } effects[] = {{KV_EDIT_VOLUME, "volume change"},
+                   {KV_EDIT_MUTE, "mute"},
+                   {KV_EDIT_REVERSE, "reverse"},
+                   {KV_EDIT_FADE_IN, "fade in"}};
     const auto &effect = effects[uniform(soak, 0, 3)];
     const Sound before = soak.model.current();
     int32_t shortest =
@@ -269,8 +272,8 @@ const char *doEffect(Soak &soak) {
         for (size_t i = 0; i < after.channel[c].size() && kept; i++) {
             bool inside = edits(channel, c) && i >= size_t(m) && i < size_t(m) + d;
             if (!inside) kept = after.channel[c][i] == before.channel[c][i];
-            if (inside && effect.edit == 4) kept = after.channel[c][i] == 0.0f;
-            if (inside && effect.edit == 7)
+            if (inside && effect.edit == KV_EDIT_MUTE) kept = after.channel[c][i] == 0.0f;
+            if (inside && effect.edit == KV_EDIT_REVERSE)
                 kept = after.channel[c][i] == before.channel[c][m + d - 1 - (i - m)];
         }
     if (!kept) {

@@ -195,7 +195,7 @@ static void kvBenchPicture(int32_t channels, int32_t anchor, int32_t end, int32_
     QCoreApplication::processEvents();
     kvNew(doc, channels, 16, 1, kRate);
     kvBenchAppend(doc, channels, int64_t{12} * kRate);
-    kvZoomSpecial(doc, 2);
+    kvZoomSpecial(doc, KV_ZOOM_WHOLE);
     kvSetSelection(doc, anchor, end, channel);
     QCoreApplication::processEvents();
     bool saved = window->grab().save(QString::fromStdString(file), "PNG");
@@ -214,7 +214,7 @@ static int kvBenchQuietPicture(const std::string &file, const std::string &sound
     if (kvOpen(doc, sound.c_str()) != 0) return 1;
     int32_t rate = kvGetSampleRate(doc), length = kvGetLength(doc);
     kvSetSelection(doc, std::max(0, length - rate), length, -1);
-    kvZoomSpecial(doc, 1);
+    kvZoomSpecial(doc, KV_ZOOM_SELECTION);
     kvSetSelection(doc, length, length, -1);
     for (int32_t i = 0; i < 3; i++)
         kvZoomVertical(doc, KV_VZOOM_IN);

@@ -11,7 +11,7 @@ PACKAGES=(
   libmpg123-dev libmp3lame-dev libebur128-dev libsndfile1-dev
   libgtest-dev libgmock-dev
   xvfb xauth sox lame mpg123 flac opus-tools
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14
   file dpkg-dev desktop-file-utils
 )
 

@@ -39,7 +39,7 @@ std::vector<CliEffect> cliBuildEffects() {
     return {
         {.name = "volume",
          .kind = CliStepKind::Edit,
-         .edit = 1,
+         .edit = KV_EDIT_VOLUME,
          .presetGroup = nullptr,
          .presetOffset = 0,
          .presetSize = 0,
@@ -47,7 +47,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Volume Change"},
         {.name = "fade-in",
          .kind = CliStepKind::Edit,
-         .edit = 2,
+         .edit = KV_EDIT_FADE_IN,
          .presetGroup = nullptr,
          .presetOffset = 0,
          .presetSize = 0,
@@ -55,7 +55,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Fade In"},
         {.name = "fade-out",
          .kind = CliStepKind::Edit,
-         .edit = 3,
+         .edit = KV_EDIT_FADE_OUT,
          .presetGroup = nullptr,
          .presetOffset = 0,
          .presetSize = 0,
@@ -63,7 +63,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Fade Out"},
         {.name = "mute",
          .kind = CliStepKind::Edit,
-         .edit = 4,
+         .edit = KV_EDIT_MUTE,
          .presetGroup = nullptr,
          .presetOffset = 0,
          .presetSize = 0,
@@ -71,7 +71,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Mute"},
         {.name = "normalize",
          .kind = CliStepKind::Normalize,
-         .edit = 5,
+         .edit = KV_EDIT_NORMALIZE,
          .presetGroup = nullptr,
          .presetOffset = 0,
          .presetSize = 0,
@@ -81,7 +81,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Normalize as the editor does (always the whole sound)"},
         {.name = "eq",
          .kind = CliStepKind::Edit,
-         .edit = 6,
+         .edit = KV_EDIT_EQUALIZER,
          .presetGroup = "EQ",
          .presetOffset = CLI_AT(eqBandDb),
          .presetSize = 40,
@@ -90,7 +90,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Equalizer"},
         {.name = "reverse",
          .kind = CliStepKind::Edit,
-         .edit = 7,
+         .edit = KV_EDIT_REVERSE,
          .presetGroup = nullptr,
          .presetOffset = 0,
          .presetSize = 0,
@@ -98,7 +98,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Reverse"},
         {.name = "paste-mix",
          .kind = CliStepKind::PasteMix,
-         .edit = 8,
+         .edit = KV_EDIT_PASTE_MIX,
          .presetGroup = nullptr,
          .presetOffset = 0,
          .presetSize = 0,
@@ -106,7 +106,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Paste Mix of the sound in --clip FILE"},
         {.name = "compressor",
          .kind = CliStepKind::Edit,
-         .edit = 9,
+         .edit = KV_EDIT_COMPRESSOR,
          .presetGroup = "Compressor",
          .presetOffset = CLI_AT(compThresholdDb),
          .presetSize = 40,
@@ -123,7 +123,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Compressor/Limiter"},
         {.name = "echo",
          .kind = CliStepKind::Edit,
-         .edit = 11,
+         .edit = KV_EDIT_ECHO,
          .presetGroup = "Echo",
          .presetOffset = CLI_AT(echoFeedbackRtoLDb),
          .presetSize = 64,
@@ -145,7 +145,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Echo (stereo sounds; both channels)"},
         {.name = "reverb",
          .kind = CliStepKind::Edit,
-         .edit = 12,
+         .edit = KV_EDIT_REVERB,
          .presetGroup = "Reverb",
          .presetOffset = CLI_AT(reverbLevelDb),
          .presetSize = 36,
@@ -156,7 +156,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Reverb (stereo sounds; both channels)"},
         {.name = "simple-echo",
          .kind = CliStepKind::Edit,
-         .edit = 13,
+         .edit = KV_EDIT_SIMPLE_ECHO,
          .presetGroup = "Simple Echo",
          .presetOffset = CLI_AT(simpleEchoDelayMs),
          .presetSize = 16,
@@ -167,7 +167,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Simple Echo"},
         {.name = "distortion",
          .kind = CliStepKind::Edit,
-         .edit = 14,
+         .edit = KV_EDIT_DISTORTION,
          .presetGroup = "Distortion",
          .presetOffset = CLI_AT(distHighClipDb),
          .presetSize = 8,
@@ -176,7 +176,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Distortion"},
         {.name = "fft-filter",
          .kind = CliStepKind::Edit,
-         .edit = 15,
+         .edit = KV_EDIT_FFT_FILTER,
          .presetGroup = "FFT Filter",
          .presetOffset = CLI_AT(fftStartHighPassHz),
          .presetSize = 24,
@@ -193,7 +193,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "FFT Filter"},
         {.name = "tone",
          .kind = CliStepKind::Edit,
-         .edit = 16,
+         .edit = KV_EDIT_TONE,
          .presetGroup = "Tone Generator",
          .presetOffset = CLI_AT(toneVolumeDb),
          .presetSize = 28,
@@ -208,7 +208,7 @@ std::vector<CliEffect> cliBuildEffects() {
          .summary = "Tone Generator (at the start of the range)"},
         {.name = "pitch",
          .kind = CliStepKind::Edit,
-         .edit = 17,
+         .edit = KV_EDIT_PITCH,
          .presetGroup = "Pitch",
          .presetOffset = CLI_AT(pitchStart),
          .presetSize = 16,
@@ -496,7 +496,7 @@ int32_t cliNormalize(int32_t doc, const CliStep &step, KV_Params *params) {
     int32_t target = step.values.empty() ? 0 : step.values.front().second.front();
     int32_t peak = kvScanMax(doc);
     params->normalizeDb = std::clamp(target - peak, -48, 48);
-    return params->normalizeDb != 0 ? kvDoEdit(doc, 5) : 0;
+    return params->normalizeDb != 0 ? kvDoEdit(doc, KV_EDIT_NORMALIZE) : 0;
 }
 
 void cliApplyValues(const CliStep &step, KV_Params *params) {
@@ -570,14 +570,14 @@ QString cliRunStep(int32_t doc, const CliStep &step, KV_Params *params, const KV
     case CliStepKind::Edit:
         break;
     }
-    if ((effect.edit == 11 || effect.edit == 12) && kvGetChannels(doc) != 2)
+    if ((effect.edit == KV_EDIT_ECHO || effect.edit == KV_EDIT_REVERB) && kvGetChannels(doc) != 2)
         return QString("%1 needs a stereo sound: put 'stereo' before it").arg(effect.name);
     cliApplyValues(step, params);
     QString problem = cliSelectRange(doc, step.range);
     if (problem.isEmpty() && effect.kind == CliStepKind::PasteMix)
         problem = cliCopyClip(step.clipPath);
     if (!problem.isEmpty()) return problem;
-    if (effect.edit == 1 && params->volumeDb == 0) return {};
+    if (effect.edit == KV_EDIT_VOLUME && params->volumeDb == 0) return {};
     return kvDoEdit(doc, effect.edit) == 0 ? QString()
                                            : QString("%1 did not run").arg(effect.summary);
 }

@@ -112,8 +112,8 @@ void ctlPreview::Init(bool fixSelection, int32_t kind, int32_t topic) {
     mdlStoreParam(params->previewBypass, 0);
     chkBypass->setChecked(false);
 
-    fraPreview->setVisible(previewKind >= 1);
-    fraPreview->setEnabled(previewKind >= 1);
+    fraPreview->setVisible(previewKind > KV_EDIT_NONE);
+    fraPreview->setEnabled(previewKind > KV_EDIT_NONE);
     cmdOK->setEnabled(true);
     cmdCancel->setEnabled(true);
     cmdHelp->setEnabled(helpTopic != 0);
@@ -175,7 +175,7 @@ void ctlPreview::previewFailed() {
 }
 
 void ctlPreview::StartPreview() {
-    if (!previewing && previewKind >= 1) togglePreview();
+    if (!previewing && previewKind > KV_EDIT_NONE) togglePreview();
 }
 
 void ctlPreview::StopPreview() {

@@ -27,7 +27,8 @@ class ctlPreview : public QWidget {
     ctlPreview(QWidget *owner, KV_Params *params);
 
     /* Reads the fade choice for the current dialog document. previewKind is
-     * the edit number to preview, or 0 for a dialog without preview. */
+     * the edit number to preview, or KV_EDIT_NONE for a dialog without
+     * preview. */
     void Init(bool fixSelection, int32_t previewKind, int32_t helpTopic = 0);
     void StartPreview();
     void StopPreview();

@@ -70,7 +70,7 @@ frmCompressor::frmCompressor(QWidget *owner, KV_Params *params)
     layout->addWidget(preview);
 
     readParams();
-    preview->Init(true, 9, kvHelpCompressor);
+    preview->Init(true, KV_EDIT_COMPRESSOR, kvHelpCompressor);
 }
 
 void frmCompressor::readParams() {

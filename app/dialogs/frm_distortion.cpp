@@ -95,7 +95,7 @@ frmDistortion::frmDistortion(QWidget *owner, KV_Params *params, const KV_Options
     layout->addWidget(preview);
 
     readParams();
-    preview->Init(true, 14, kvHelpDistortion);
+    preview->Init(true, KV_EDIT_DISTORTION, kvHelpDistortion);
 }
 
 void frmDistortion::readParams() {

@@ -123,7 +123,7 @@ frmEcho::frmEcho(QWidget *owner, KV_Params *params)
     layout->addWidget(preview);
 
     readParams();
-    preview->Init(true, 11, kvHelpEcho);
+    preview->Init(true, KV_EDIT_ECHO, kvHelpEcho);
 }
 
 QSlider *frmEcho::makeGanged(const QString &name, int minimum, int maximum, QSlider **partner,

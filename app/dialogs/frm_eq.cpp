@@ -51,7 +51,7 @@ frmEQ::frmEQ(QWidget *owner, KV_Params *params) : EffectDialog(owner, params, "f
     layout->addWidget(preview);
 
     readParams();
-    preview->Init(true, 6, kvHelpEqualizer);
+    preview->Init(true, KV_EDIT_EQUALIZER, kvHelpEqualizer);
 }
 
 void frmEQ::readParams() {

@@ -123,7 +123,7 @@ frmFilter::frmFilter(QWidget *owner, KV_Params *params, KV_Options *options)
 
     setRanges();
     readParams();
-    preview->Init(true, 15, kvHelpFftFilter);
+    preview->Init(true, KV_EDIT_FFT_FILTER, kvHelpFftFilter);
 }
 
 QSlider *frmFilter::makeEdgeSlider(const QString &name, int32_t *field) {

@@ -101,7 +101,7 @@ frmGenerate::frmGenerate(QWidget *owner, KV_Params *params)
     layout->addWidget(preview);
 
     readParams();
-    preview->Init(false, 16, kvHelpToneGenerator);
+    preview->Init(false, KV_EDIT_TONE, kvHelpToneGenerator);
     preview->NoFade();
 }
 

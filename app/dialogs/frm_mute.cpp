@@ -11,5 +11,5 @@ frmMute::frmMute(QWidget *owner, KV_Params *params) : EffectDialog(owner, params
     setWindowTitle("Fade Edges");
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(preview);
-    preview->Init(true, 0, kvHelpFadeEdges);
+    preview->Init(true, KV_EDIT_NONE, kvHelpFadeEdges);
 }

@@ -40,5 +40,5 @@ frmPasteMix::frmPasteMix(QWidget *owner, KV_Params *params)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(preview);
-    preview->Init(false, 8, kvHelpPasteMix);
+    preview->Init(false, KV_EDIT_PASTE_MIX, kvHelpPasteMix);
 }

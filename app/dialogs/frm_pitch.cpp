@@ -78,7 +78,7 @@ frmPitch::frmPitch(QWidget *owner, KV_Params *params) : EffectDialog(owner, para
 
     /* Init first: with no selection it selects the whole sound, which is the
      * input whose size the dialog shows. */
-    preview->Init(true, 17, kvHelpPitch);
+    preview->Init(true, KV_EDIT_PITCH, kvHelpPitch);
     readParams();
 }
 

@@ -262,7 +262,7 @@ void frmRecord::cmdPlay_Click() {
     cmdStart->setEnabled(false);
     setListsEnabled(false);
     setStatus("Playing");
-    kvPlay(doc, 1);
+    kvPlay(doc, KV_PLAY_NORMAL);
     tmrPlay->start();
 }
 
@@ -341,7 +341,7 @@ bool frmRecord::moveAcrossSources(QObject *watched, QKeyEvent *key) {
 }
 
 bool frmRecord::event(QEvent *event) {
-    if (event->type() != 1124) return QDialog::event(event);
+    if (static_cast<int32_t>(event->type()) != KV_MSG_REC_TIME) return QDialog::event(event);
     auto *message = static_cast<KvMessageEvent *>(event);
     int length = static_cast<int>(std::clamp<intptr_t>(message->lParam, 0, 40));
     lTime->setText(QString::fromLatin1(reinterpret_cast<const char *>(message->wParam), length));

@@ -4,7 +4,7 @@
  * blinking picture, the elapsed time, the level meter and the mixer panel.
  *
  * The engine monitors, records and plays; this window only starts and stops
- * it and shows the time the input thread sends it as message 1124.
+ * it and shows the time the input thread sends it as KV_MSG_REC_TIME.
  */
 #ifndef KV_APP_FRM_RECORD_H
 #define KV_APP_FRM_RECORD_H

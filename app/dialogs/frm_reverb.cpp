@@ -77,7 +77,7 @@ frmReverb::frmReverb(QWidget *owner, KV_Params *params) : EffectDialog(owner, pa
     layout->addWidget(preview);
 
     readParams();
-    preview->Init(true, 12, kvHelpReverb);
+    preview->Init(true, KV_EDIT_REVERB, kvHelpReverb);
 }
 
 void frmReverb::readParams() {

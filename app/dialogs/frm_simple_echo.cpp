@@ -52,7 +52,7 @@ frmSimpleEcho::frmSimpleEcho(QWidget *owner, KV_Params *params)
     layout->addWidget(preview);
 
     readParams();
-    preview->Init(true, 13, kvHelpSimpleEcho);
+    preview->Init(true, KV_EDIT_SIMPLE_ECHO, kvHelpSimpleEcho);
 }
 
 void frmSimpleEcho::readParams() {

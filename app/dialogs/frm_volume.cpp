@@ -83,7 +83,8 @@ frmVolume::frmVolume(QWidget *owner, KV_Params *params, bool normalize, int32_t 
     if (normalize) sldVolume->setValue(fullScaleGain + offeredTargetDb);
     installEventFilter(this);
     sldVolume->installEventFilter(this);
-    preview->Init(true, normalize ? 5 : 1, normalize ? kvHelpNormalize : kvHelpVolume);
+    preview->Init(true, normalize ? KV_EDIT_NORMALIZE : KV_EDIT_VOLUME,
+                  normalize ? kvHelpNormalize : kvHelpVolume);
 }
 
 void frmVolume::setLevel(int db) {

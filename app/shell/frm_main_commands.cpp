@@ -26,6 +26,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <cstring>
+#include <utility>
 
 /* The WAVE format tag of floating-point samples. */
 static const int32_t floatingPointFormat = 3;
@@ -67,8 +68,8 @@ void frmMain::wireCommands() {
     wire("mnuInsertSilence", [this] { mnuInsertSilence_Click(); });
     wire("mnuFadeIn", [this] { mnuFadeIn_Click(); });
     wire("mnuPasteMix", [this] { mnuPasteMix_Click(); });
-    wire("mnuMute", [this] { mnuFadeEdges_Click(4); });
-    wire("mnuReverse", [this] { mnuFadeEdges_Click(7); });
+    wire("mnuMute", [this] { mnuFadeEdges_Click(KV_EDIT_MUTE); });
+    wire("mnuReverse", [this] { mnuFadeEdges_Click(KV_EDIT_REVERSE); });
     wire("mnuVolume", [this] { mnuVolume_Click(); });
     wire("mnuMaximize", [this] { mnuMaximize_Click(); });
     wire("mnuFadeOut", [this] { mnuFadeOut_Click(); });
@@ -77,10 +78,13 @@ void frmMain::wireCommands() {
     wire("mnuForceStereo", [this] { mnuForceStereo_Click(); });
     wire("mnuSelAll", [this] { kvSelectAll(ID); });
     wire("mnuSelView", [this] { kvSelectView(ID); });
-    static const char *const zooms[5] = {"mnuZoom11", "mnuZoomSel", "mnuZoomFull", "mnuZoomIn",
-                                         "mnuZoomOut"};
-    for (int mode = 0; mode < 5; mode++)
-        wire(zooms[mode], [this, mode] { kvZoomSpecial(ID, mode); });
+    static const std::pair<const char *, int32_t> zooms[] = {{"mnuZoom11", KV_ZOOM_ONE_TO_ONE},
+                                                             {"mnuZoomSel", KV_ZOOM_SELECTION},
+                                                             {"mnuZoomFull", KV_ZOOM_WHOLE},
+                                                             {"mnuZoomIn", KV_ZOOM_IN},
+                                                             {"mnuZoomOut", KV_ZOOM_OUT}};
+    for (const auto &[name, mode] : zooms)
+        wire(name, [this, mode] { kvZoomSpecial(ID, mode); });
     for (int i = 0; i < 4; i++)
         wire(QString("mnuTF(%1)").arg(i), [this, i] { mnuTF_Click(i); });
     for (int i = 0; i < 8; i++) {
@@ -228,11 +232,11 @@ void frmMain::mnuInsertSilence_Click() {
 }
 
 void frmMain::mnuFadeIn_Click() {
-    plainCommand([this] { return kvDoEdit(ID, 2); });
+    plainCommand([this] { return kvDoEdit(ID, KV_EDIT_FADE_IN); });
 }
 
 void frmMain::mnuFadeOut_Click() {
-    plainCommand([this] { return kvDoEdit(ID, 3); });
+    plainCommand([this] { return kvDoEdit(ID, KV_EDIT_FADE_OUT); });
 }
 
 void frmMain::mnuPasteMix_Click() {
@@ -241,7 +245,7 @@ void frmMain::mnuPasteMix_Click() {
             frmPasteMix mix(frame, frame->params());
             return mix.exec() == QDialog::Accepted;
         },
-        [this] { return kvDoEdit(ID, 8); });
+        [this] { return kvDoEdit(ID, KV_EDIT_PASTE_MIX); });
 }
 
 void frmMain::mnuFadeEdges_Click(int32_t edit) {
@@ -259,7 +263,7 @@ void frmMain::mnuVolume_Click() {
             frmVolume volume(frame, frame->params());
             return volume.exec() == QDialog::Accepted;
         },
-        [this] { return frame->params()->volumeDb != 0 ? kvDoEdit(ID, 1) : 0; });
+        [this] { return frame->params()->volumeDb != 0 ? kvDoEdit(ID, KV_EDIT_VOLUME) : 0; });
 }
 
 /* The dialog shows the peak in whole dB but offers the gain that brings it
@@ -273,7 +277,7 @@ void frmMain::mnuMaximize_Click() {
             frmVolume normalize(frame, frame->params(), true, peak);
             return normalize.exec() == QDialog::Accepted;
         },
-        [this] { return frame->params()->normalizeDb != 0 ? kvDoEdit(ID, 5) : 0; });
+        [this] { return frame->params()->normalizeDb != 0 ? kvDoEdit(ID, KV_EDIT_NORMALIZE) : 0; });
 }
 
 void frmMain::mnuInfo_Click() {
@@ -361,7 +365,7 @@ void frmMain::clipWarning() {
                       QMessageBox::Question, QMessageBox::Yes);
     if (answer != QMessageBox::Yes) return;
     frame->params()->normalizeDb = kvScanNormalizeDb(ID);
-    kvDoEdit(ID, 5);
+    kvDoEdit(ID, KV_EDIT_NORMALIZE);
 }
 
 void frmMain::mnuSave_Click() {

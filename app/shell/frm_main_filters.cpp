@@ -45,7 +45,7 @@ void frmMain::wireFilterEffects() {
                 frmEQ equalizer(frame, frame->params());
                 return equalizer.exec() == QDialog::Accepted;
             },
-            [this] { return kvDoEdit(ID, 6); });
+            [this] { return kvDoEdit(ID, KV_EDIT_EQUALIZER); });
     });
     wire("mnuFFTFilter", [this] {
         dialogCommand(
@@ -53,7 +53,7 @@ void frmMain::wireFilterEffects() {
                 frmFilter filter(frame, frame->params(), frame->options());
                 return filter.exec() == QDialog::Accepted;
             },
-            [this] { return kvDoEdit(ID, 15); });
+            [this] { return kvDoEdit(ID, KV_EDIT_FFT_FILTER); });
     });
     wire("mnuEchoSimple", [this] {
         dialogCommand(
@@ -61,7 +61,7 @@ void frmMain::wireFilterEffects() {
                 frmSimpleEcho echo(frame, frame->params());
                 return echo.exec() == QDialog::Accepted;
             },
-            [this] { return kvDoEdit(ID, 13); });
+            [this] { return kvDoEdit(ID, KV_EDIT_SIMPLE_ECHO); });
     });
     wire("mnuEcho", [this] {
         if (!offerStereo(frame, ID)) {
@@ -73,7 +73,7 @@ void frmMain::wireFilterEffects() {
                 frmEcho echo(frame, frame->params());
                 return echo.exec() == QDialog::Accepted;
             },
-            [this] { return kvDoEdit(ID, 11); });
+            [this] { return kvDoEdit(ID, KV_EDIT_ECHO); });
     });
     wire("mnuReverb", [this] {
         if (!offerStereo(frame, ID)) {
@@ -85,6 +85,6 @@ void frmMain::wireFilterEffects() {
                 frmReverb reverb(frame, frame->params());
                 return reverb.exec() == QDialog::Accepted;
             },
-            [this] { return kvDoEdit(ID, 12); });
+            [this] { return kvDoEdit(ID, KV_EDIT_REVERB); });
     });
 }

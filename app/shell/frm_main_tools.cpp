@@ -35,12 +35,14 @@ void frmMain::wireToolEffects() {
             dialogCommand(dialog, [this, edit] { return kvDoEdit(ID, edit); });
         });
     };
-    effect("mnuComp", 9, [this] { return confirmed<frmCompressor>(frame, frame->params()); });
-    effect("mnuDistortion", 14,
+    effect("mnuComp", KV_EDIT_COMPRESSOR,
+           [this] { return confirmed<frmCompressor>(frame, frame->params()); });
+    effect("mnuDistortion", KV_EDIT_DISTORTION,
            [this] { return confirmed<frmDistortion>(frame, frame->params(), frame->options()); });
-    effect("mnuToneGenerator", 16,
+    effect("mnuToneGenerator", KV_EDIT_TONE,
            [this] { return confirmed<frmGenerate>(frame, frame->params()); });
-    effect("mnuTnP", 17, [this] { return confirmed<frmPitch>(nullptr, frame->params()); });
+    effect("mnuTnP", KV_EDIT_PITCH,
+           [this] { return confirmed<frmPitch>(nullptr, frame->params()); });
     effect("mnuLoudnessNormalize", KV_EDIT_LOUDNESS_NORMALIZE, [this] {
         return confirmed<frmLoudnessNormalize>(frame, frame->params(), mdlRepairParams());
     });

@@ -43,19 +43,6 @@ static const char *const noOutputDeviceText = "No audio output device";
 static const char *const webMainPage = "https://korvel.example.org/";
 static const char *const webSupportPage = "https://korvel.example.org/support/";
 
-/* Engine notification numbers the frame answers. */
-enum : int32_t {
-    MSG_SEL_START = 1125,
-    MSG_SAMPLE_RATE = 1133,
-    MSG_ERROR_SHOWN = 1428,
-    MSG_ERROR_HELP = 1435,
-    MSG_CLIP_COUNT = 1525,
-    MSG_PLAYBACK_FAILED = 1801,
-    MSG_NO_OUTPUT_DEVICE = 1802,
-    MSG_CLIP_PREVIEW_ENDED = 1925,
-    MSG_SELECTION_CHANGED = 3024,
-};
-
 QString mdlRecentDisplayName(const QString &path, const QFontMetrics &metrics, int width) {
     if (metrics.horizontalAdvance(path) <= width) return path;
     int nameStart = static_cast<int>(path.lastIndexOf('/')) + 1;
@@ -535,10 +522,15 @@ void frmMDI::TBPlayback_ButtonClick(const QString &key) {
     if (key == "Rec") return openRecord();
     if (!document) return;
     int32_t ID = document->ID;
-    static const QHash<QString, int32_t> speeds = {
-        {"Rev", -2}, {"PlayRev", -1}, {"Play", 1}, {"Ffw", 2}};
-    static const QHash<QString, int32_t> zooms = {
-        {"Zoom1", 0}, {"ZoomSel", 1}, {"ZoomFull", 2}, {"ZoomIn", 3}, {"ZoomOut", 4}};
+    static const QHash<QString, int32_t> speeds = {{"Rev", KV_PLAY_FAST_REVERSE},
+                                                   {"PlayRev", KV_PLAY_REVERSE},
+                                                   {"Play", KV_PLAY_NORMAL},
+                                                   {"Ffw", KV_PLAY_FAST_FORWARD}};
+    static const QHash<QString, int32_t> zooms = {{"Zoom1", KV_ZOOM_ONE_TO_ONE},
+                                                  {"ZoomSel", KV_ZOOM_SELECTION},
+                                                  {"ZoomFull", KV_ZOOM_WHOLE},
+                                                  {"ZoomIn", KV_ZOOM_IN},
+                                                  {"ZoomOut", KV_ZOOM_OUT}};
     if (key == "Start")
         kvToStart(ID);
     else if (speeds.contains(key))
@@ -610,11 +602,11 @@ void frmMDI::mnuOptions_Click() {
 void frmMDI::showStatusText(int32_t message, const char *text, intptr_t length) {
     QString shown =
         text && length > 0 ? QString::fromLocal8Bit(text, static_cast<int>(length)) : QString();
-    if (message > 1128) {
-        lblStatus[message - 1129]->setText(shown);
+    if (message > KV_MSG_POSITION) {
+        lblStatus[message - KV_MSG_EDITS]->setText(shown);
         return;
     }
-    lTime[message - MSG_SEL_START]->setText(shown);
+    lTime[message - KV_MSG_SEL_START]->setText(shown);
     frmMain *document = activeDocument();
     if (!document) return;
     QString times[4];
@@ -633,32 +625,31 @@ void frmMDI::noOutputDevice() {
 }
 
 void frmMDI::handleNotification(int32_t message, intptr_t wParam, intptr_t lParam) {
-    if (message >= MSG_SEL_START && message <= MSG_SAMPLE_RATE) {
+    if (message >= KV_MSG_SEL_START && message <= KV_MSG_RATE) {
         showStatusText(message, reinterpret_cast<const char *>(wParam), lParam);
-    } else if (message == MSG_ERROR_SHOWN) {
+    } else if (message == KV_MSG_ERROR_SHOWN) {
         mdlProgress(nullptr, 0, -1, 0);
-    } else if (message == MSG_ERROR_HELP) {
+    } else if (message == KV_MSG_ERROR_HELP) {
         mdlShowHelp(this, 1, static_cast<int32_t>(wParam));
-    } else if (message == MSG_PLAYBACK_FAILED) {
+    } else if (message == KV_MSG_PLAY_FAILED) {
         kvFullRefresh();
-    } else if (message == MSG_NO_OUTPUT_DEVICE) {
+    } else if (message == KV_MSG_NO_OUTPUT) {
         noOutputDevice();
-    } else if (message == MSG_CLIP_COUNT) {
+    } else if (message == KV_MSG_CLIPBOARD) {
         UpdateCopy(static_cast<int32_t>(wParam));
-    } else if (message == MSG_CLIP_PREVIEW_ENDED) {
+    } else if (message == KV_MSG_CLIP_PLAYED) {
         action("TB.Play")->setChecked(false);
-    } else if (message == MSG_SELECTION_CHANGED) {
+    } else if (message == KV_MSG_ZOOM_CHANGED) {
         if (frmMain *document = activeDocument()) document->UpdateToolbar();
     }
 }
 
 bool frmMDI::event(QEvent *event) {
     int type = event->type();
-    bool engineMessage = (type >= MSG_SEL_START && type <= MSG_SAMPLE_RATE) ||
-                         type == MSG_ERROR_SHOWN || type == MSG_ERROR_HELP ||
-                         type == MSG_CLIP_COUNT || type == MSG_PLAYBACK_FAILED ||
-                         type == MSG_NO_OUTPUT_DEVICE || type == MSG_CLIP_PREVIEW_ENDED ||
-                         type == MSG_SELECTION_CHANGED;
+    bool engineMessage =
+        (type >= KV_MSG_SEL_START && type <= KV_MSG_RATE) || type == KV_MSG_ERROR_SHOWN ||
+        type == KV_MSG_ERROR_HELP || type == KV_MSG_CLIPBOARD || type == KV_MSG_PLAY_FAILED ||
+        type == KV_MSG_NO_OUTPUT || type == KV_MSG_CLIP_PLAYED || type == KV_MSG_ZOOM_CHANGED;
     if (!engineMessage) return QMainWindow::event(event);
     auto *message = static_cast<KvMessageEvent *>(event);
     handleNotification(type, message->wParam, message->lParam);

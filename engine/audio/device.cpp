@@ -116,7 +116,7 @@ static bool kvPlayRing(KvAudioOut *out) {
 
 /* The open failure keeps its message, says what to do about it and offers
  * the troubleshooting page; the program then knows to say so in its status
- * line (1802), after the box. */
+ * line (KV_MSG_NO_OUTPUT), after the box. */
 static void kvReportNoOutputDevice() {
     kvError(KV_HELP_NO_SOUND_DEVICE,
             "Can't open wave out device\n\nNo sound device could be opened for playing. "
@@ -214,7 +214,7 @@ static bool kvPlayClip(KvAudioOut *out, KV_ClipPlay *clip) {
     return true;
 }
 
-/* The clip thread ends with message 1925 in every case, also after an
+/* The clip thread ends with KV_MSG_CLIP_PLAYED in every case, also after an
  * error, so that the program's Play button always comes back. */
 static void kvClipThread(KV_ClipPlay *clip) {
     kvSetThreadPriority(KV_PRIORITY_HIGHEST);

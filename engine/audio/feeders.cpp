@@ -125,7 +125,7 @@ static void kvFeedDocument(int32_t doc, int32_t channels) {
             continue;
         }
         int32_t speed = kvPlayback.playSpeed.load();
-        bool fast = speed == 2 || speed == -2;
+        bool fast = speed == KV_PLAY_FAST_FORWARD || speed == KV_PLAY_FAST_REVERSE;
         int32_t want = (fast ? 2 : 1) * KV_FEED_FRAMES;
         ended = speed > 0 ? kvReadForward(doc, channels, input, want)
                           : kvReadReverse(doc, channels, input, want);
@@ -182,7 +182,7 @@ static int32_t kvPreviewStep(const KV_PreviewRun &run, int64_t passDone, bool *t
     if (frame < run.rangeEnd) {
         int32_t n = std::min(KV_FEED_FRAMES, run.rangeEnd - frame);
         kvClearPreview(run, n);
-        if (run.edit != 16) {
+        if (run.edit != KV_EDIT_TONE) {
             if (run.left) kvReadSamples(run.doc, 0, -1, run.left, frame, n);
             if (run.right) kvReadSamples(run.doc, 1, -1, run.right, frame, n);
         }
@@ -239,7 +239,7 @@ void kvPreviewFeeder() {
     run.right = run.stereo && channel != 0 ? buffer() : nullptr;
     run.rangeStart = kvPlayback.loopStart.load();
     /* The start's snapshot, not the record the dialog is writing. */
-    run.rangeEnd = run.edit == 16
+    run.rangeEnd = run.edit == KV_EDIT_TONE
                        ? run.rangeStart + kvToneFrames(run.effect->params, state->sampleRate)
                        : kvPlayback.loopEnd.load();
     run.minimumPass = std::max<int64_t>(state->sampleRate, run.rangeEnd - run.rangeStart);

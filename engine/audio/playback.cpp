@@ -178,9 +178,9 @@ static void kvPlayRange(const KV_State *state, int32_t speed, int32_t *from, int
 }
 
 static int32_t kvNormalSpeed(int32_t speed) {
-    if (speed >= 2) return 2;
-    if (speed <= -2) return -2;
-    return speed < 0 ? -1 : 1;
+    if (speed >= KV_PLAY_FAST_FORWARD) return KV_PLAY_FAST_FORWARD;
+    if (speed <= KV_PLAY_FAST_REVERSE) return KV_PLAY_FAST_REVERSE;
+    return speed < 0 ? KV_PLAY_REVERSE : KV_PLAY_NORMAL;
 }
 
 static bool kvStartThreads(bool tracker) {
@@ -263,14 +263,15 @@ static void kvPreviewRange(const KV_State *state, int32_t edit, int32_t *from, i
     int32_t lo = std::min(state->selAnchor, state->selEnd);
     int32_t hi = std::max(state->selAnchor, state->selEnd);
     bool selected = lo != hi;
-    *from = edit == 8 || selected ? lo : 0;
-    *start = edit == 8 || selected ? lo : std::clamp(state->selEnd, 0, state->length);
+    *from = edit == KV_EDIT_PASTE_MIX || selected ? lo : 0;
+    *start =
+        edit == KV_EDIT_PASTE_MIX || selected ? lo : std::clamp(state->selEnd, 0, state->length);
     int64_t end = selected ? hi : state->length;
-    if (edit == 8)
+    if (edit == KV_EDIT_PASTE_MIX)
         end = kvClip.sampleRate > 0
                   ? lo + int64_t{kvClip.length} * state->sampleRate / kvClip.sampleRate
                   : lo;
-    if (edit >= 11 && edit <= 13 && kvEngine.options)
+    if (edit >= KV_EDIT_ECHO && edit <= KV_EDIT_SIMPLE_ECHO && kvEngine.options)
         end += int64_t{kvEngine.options->extendEffect} * kvEngine.options->extendAmount *
                state->sampleRate;
     *to = static_cast<int32_t>(std::min<int64_t>(end, INT32_MAX));
@@ -282,7 +283,7 @@ extern "C" KV_API int32_t kvPreviewStart(int32_t doc, int32_t editNumber) {
     kvStop();
     if (kvPlaybackRunning()) return 0;
     KV_State *state = document->current;
-    if (editNumber == 11 || editNumber == 12) state->editChannel = -1;
+    if (editNumber == KV_EDIT_ECHO || editNumber == KV_EDIT_REVERB) state->editChannel = -1;
     int32_t channel = state->channels == 2 ? state->editChannel : -1;
     int32_t from, to, start;
     kvPreviewRange(state, editNumber, &from, &to, &start);

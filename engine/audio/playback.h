@@ -24,25 +24,18 @@
  *   the ring, single-producer single-consumer. A stop is a flag plus a
  *   bounded wait for the running flags, so no audio thread ever waits on a
  *   lock the interface holds across slow work. Worker threads never draw:
- *   they post message 1147 to the document window, whose view redraws.
+ *   they post KV_MSG_PLAY_REDRAW to the document window, whose view redraws.
  * Preconditions are asserted in debug builds (kvOnInterfaceThread).
  */
 #ifndef KV_AUDIO_PLAYBACK_H
 #define KV_AUDIO_PLAYBACK_H
 
 #include "engine/audio/ring.h"
+#include "engine/core/korvel.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
-
-/* Messages of the playback side. */
-enum : int32_t {
-    KV_MSG_PLAY_REDRAW = 1147, /* posted to a document window: redraw incrementally */
-    KV_MSG_PLAY_FAILED = 1801, /* to the message window: playback ended after a write error */
-    KV_MSG_NO_OUTPUT = 1802,   /* to the message window: no output device could be opened */
-    KV_MSG_CLIP_PLAYED = 1925, /* to the message window: the clipboard preview ended */
-};
 
 /* A document's play cursor. playFrame is written by the tracker and read by
  * the view; userTouched is set by the view's navigation and stops the view
@@ -70,11 +63,11 @@ struct KV_Playback {
     std::atomic<int32_t> loopStart{0}; /* frames played: [loopStart, loopEnd) */
     std::atomic<int32_t> loopEnd{0};
     std::atomic<int32_t> loopPlayback{0};
-    std::atomic<int32_t> playSpeed{1}; /* 1, -1, 2, -2 */
-    std::atomic<int32_t> readFrame{0}; /* next frame the feeder reads */
+    std::atomic<int32_t> playSpeed{KV_PLAY_NORMAL}; /* a KV_PLAY_ speed */
+    std::atomic<int32_t> readFrame{0};              /* next frame the feeder reads */
     std::atomic<int32_t> playChannel{-1};
     std::atomic<int32_t> previewMode{0};
-    std::atomic<int32_t> previewType{0};
+    std::atomic<int32_t> previewType{KV_EDIT_NONE};
     KV_PlayRing ring;
     /* The device clock: frames queued and played as of a moment, published
      * by the device thread after each write under a sequence count. */

@@ -29,7 +29,6 @@
 
 #define KV_REC_FRAMES 1024
 #define KV_REC_BUFFERS 64
-#define KV_MSG_REC_TIME 1124
 
 struct KV_Recording {
     std::atomic<int32_t> recStopRequest{0};

@@ -5,7 +5,7 @@
  *
  * The cursor is derived from the device's own count of played frames, not
  * from what was read or queued, so it shows what is being heard. The thread
- * never draws: it posts message 1147 to the document window once the cursor
+ * never draws: it posts KV_MSG_PLAY_REDRAW to the document window once the cursor
  * has moved by a pixel column, and the window redraws incrementally. It
  * sleeps a millisecond between polls instead of spinning while the cursor
  * stays in one column, which at wide zooms can last a tenth of a second.
@@ -97,7 +97,7 @@ static bool kvTrack(int32_t doc, KV_Document *document, KV_PlayCursor *cursor) {
         int64_t moved = std::max<int64_t>(position - last, 0);
         last = std::max(last, position);
         int32_t speed = kvPlayback.playSpeed.load();
-        if (speed == 2 || speed == -2) moved *= 2;
+        if (speed == KV_PLAY_FAST_FORWARD || speed == KV_PLAY_FAST_REVERSE) moved *= 2;
         if (!kvMoveCursor(cursor, moved)) return true;
         sinceFollow += moved;
         if (!document->window) {

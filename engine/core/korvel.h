@@ -26,6 +26,73 @@ typedef void *KvWindow;
 typedef void (*KvProgressCallback)(const char *text, int32_t textLength, int32_t percent,
                                    int32_t secondsLeft);
 
+/* Edit numbers for kvDoEdit and kvPreviewStart; each names its undo step.
+ * KV_EDIT_NONE runs nothing (a preview of it plays the sound dry);
+ * KV_EDIT_LOW_PASS is kept for its number and leaves the sound as it is. */
+enum {
+    KV_EDIT_NONE = 0,
+    KV_EDIT_VOLUME = 1,
+    KV_EDIT_FADE_IN = 2,
+    KV_EDIT_FADE_OUT = 3,
+    KV_EDIT_MUTE = 4,
+    KV_EDIT_NORMALIZE = 5,
+    KV_EDIT_EQUALIZER = 6,
+    KV_EDIT_REVERSE = 7,
+    KV_EDIT_PASTE_MIX = 8,
+    KV_EDIT_COMPRESSOR = 9,
+    KV_EDIT_LOW_PASS = 10,
+    KV_EDIT_ECHO = 11,
+    KV_EDIT_REVERB = 12,
+    KV_EDIT_SIMPLE_ECHO = 13,
+    KV_EDIT_DISTORTION = 14,
+    KV_EDIT_FFT_FILTER = 15,
+    KV_EDIT_TONE = 16,
+    KV_EDIT_PITCH = 17,
+    KV_EDIT_LOUDNESS_NORMALIZE = 18,
+    KV_EDIT_NOISE_REDUCTION = 19
+};
+
+/* Window messages: the event types the engine sends or posts (wParam and
+ * lParam as each describes; none when not said). */
+enum {
+    KV_MSG_AUTOSCROLL = 1034, /* to a document window: keep a selection drag scrolling */
+    KV_MSG_REC_TIME = 1124,   /* recording time "mm:ss.mmm" (wParam text, lParam length) */
+    KV_MSG_SEL_START = 1125,  /* status texts 1125..1133 (wParam text, lParam length) */
+    KV_MSG_SEL_END = 1126,
+    KV_MSG_SEL_LENGTH = 1127,
+    KV_MSG_POSITION = 1128,
+    KV_MSG_EDITS = 1129,
+    KV_MSG_ZOOM_TEXT = 1130,
+    KV_MSG_FORMAT = 1131,
+    KV_MSG_CHANNELS = 1132,
+    KV_MSG_RATE = 1133,
+    KV_MSG_PLAY_REDRAW = 1147, /* to a document window: redraw incrementally */
+    KV_MSG_ERROR_SHOWN = 1428, /* an error box is about to be shown */
+    KV_MSG_ERROR_HELP = 1435,  /* help asked for on an error (wParam: help context) */
+    KV_MSG_CLIPBOARD = 1525,   /* after a status update (wParam: the clip count) */
+    KV_MSG_PLAY_FAILED = 1801, /* playback ended after a write error */
+    KV_MSG_NO_OUTPUT = 1802,   /* no output device could be opened */
+    KV_MSG_CLIP_PLAYED = 1925, /* the clipboard preview ended */
+    KV_MSG_ZOOM_CHANGED = 3024 /* the view's zoom or selection changed */
+};
+
+/* Modes of kvZoomSpecial. */
+enum {
+    KV_ZOOM_ONE_TO_ONE = 0, /* one frame per pixel around the centre */
+    KV_ZOOM_SELECTION = 1,  /* the selection fills the window */
+    KV_ZOOM_WHOLE = 2,      /* the whole file fits */
+    KV_ZOOM_IN = 3,         /* 10 % in */
+    KV_ZOOM_OUT = 4         /* 10 % out */
+};
+
+/* Speeds of kvPlay. */
+enum {
+    KV_PLAY_FAST_REVERSE = -2,
+    KV_PLAY_REVERSE = -1,
+    KV_PLAY_NORMAL = 1,
+    KV_PLAY_FAST_FORWARD = 2
+};
+
 /* Predefined registry roots accepted by kvGetRegString and kvSetRegString. */
 #define KV_HKEY_CURRENT_USER ((int32_t)0x80000001)
 #define KV_HKEY_LOCAL_MACHINE ((int32_t)0x80000002)
@@ -369,10 +436,10 @@ KV_API int32_t kvInsertSilence(int32_t doc);
 
 /* ---- Effects ---- */
 
-/* Runs edit `edit` (1..19) over the selection (the whole sound when nothing
- * is selected) as one undo step: 0, or -1 for a bad document, an edit that
- * cannot run (Paste Mix with nothing copied leaves even the selection as it
- * was), or a cancel (the document is then as it was). */
+/* Runs edit `edit` (KV_EDIT_VOLUME..KV_EDIT_NOISE_REDUCTION) over the selection (the whole sound
+ * when nothing is selected) as one undo step: 0, or -1 for a bad document, an edit that cannot run
+ * (Paste Mix with nothing copied leaves even the selection as it was), or a cancel (the document is
+ * then as it was). */
 KV_API int32_t kvDoEdit(int32_t doc, int32_t edit);
 /* Selects the whole sound and returns its peak level in whole dB (0 = full
  * scale; also 0 for silence). */
@@ -383,10 +450,6 @@ KV_API int32_t kvScanMax(int32_t doc);
 KV_API int32_t kvScanNormalizeDb(int32_t doc);
 
 /* ---- Loudness and noise ---- */
-
-/* The edits after the first 17, for kvDoEdit and kvPreviewStart. */
-#define KV_EDIT_LOUDNESS_NORMALIZE 18
-#define KV_EDIT_NOISE_REDUCTION 19
 
 /* Parameters of the loudness and noise edits: 16 int32 fields, 64 bytes,
  * stored as "Settings"/"Repair". A record of its own, so KV_Params keeps its
@@ -511,9 +574,8 @@ KV_API int32_t kvClearTags(int32_t doc);
 
 /* ---- Waveform view ---- */
 
-/* Zoom: mode 0 one frame per pixel around the centre, 1 the selection fills
- * the window (nothing without a selection), 2 the whole file fits, 3 zoom in
- * 10 %, 4 zoom out 10 %. Redraws and sends message 3024: 0. Nothing happens
+/* Zoom by a KV_ZOOM_ mode (KV_ZOOM_SELECTION does nothing without a
+ * selection). Redraws and sends KV_MSG_ZOOM_CHANGED: 0. Nothing happens
  * for a document without a window. */
 KV_API int32_t kvZoomSpecial(int32_t doc, int32_t mode);
 /* 1 when the view can zoom further in (above 1 frame per pixel), resp. out
@@ -552,8 +614,8 @@ KV_API int32_t kvFullRefresh(void);
  * (this one does not: it returns at once): 0. */
 KV_API int32_t kvWaitForSync(void);
 
-/* Sends the status texts (messages 1125..1133) that changed, all of them when
- * full is not 0, then message 1525 with the clipboard's clip count: 0. */
+/* Sends the status texts (messages KV_MSG_SEL_START..KV_MSG_RATE) that changed, all of them when
+ * full is not 0, then KV_MSG_CLIPBOARD with the clipboard's clip count: 0. */
 KV_API int32_t kvDoStatus(int32_t doc, int32_t full);
 /* The level meter's canvas (a QWidget, null for none) and its width in
  * pixels; blanks the meter: 0. */
@@ -568,10 +630,9 @@ KV_API int32_t kvShowHelp(KvWindow window, const char *helpFile, int32_t command
 /* ---- Playback ---- */
 
 /* Plays the selection, or the whole file from the cursor, on the device
- * named by playDevice: speed 1 normal, -1 reverse, 2 fast forward, -2 fast
- * reverse. A new speed for the range already playing carries on from the
- * play cursor. 0 (also for an empty document, which plays nothing), or -1
- * for no document. Device errors are shown by the engine. */
+ * named by playDevice at a KV_PLAY_ speed. A new speed for the range
+ * already playing carries on from the play cursor. 0 (also for an empty document, which plays
+ * nothing), or -1 for no document. Device errors are shown by the engine. */
 KV_API int32_t kvPlay(int32_t doc, int32_t speed);
 /* Stops whatever plays, waiting at most about a second for it to end: 0. */
 KV_API int32_t kvStop(void);
@@ -585,7 +646,7 @@ KV_API int32_t kvIsPlaying(void);
  * stopped: 0, or -1 for no document. */
 KV_API int32_t kvPreviewStart(int32_t doc, int32_t editNumber);
 /* Stops, then plays the current clip once at its own rate; the message
- * window receives 1925 when it has ended: 0. */
+ * window receives KV_MSG_CLIP_PLAYED when it has ended: 0. */
 KV_API int32_t kvPreviewClip(void);
 /* Sound devices with outputs (input 0) or inputs (input 1), numbered from 0
  * in the system's order: their count. */
@@ -612,7 +673,7 @@ KV_API int32_t kvRecord(int32_t doc);
 KV_API int32_t kvStopRecording(int32_t doc);
 /* With a window: it receives the elapsed time from now on and the total
  * restarts at 0. With a null window: adds frames to the total and sends the
- * time "mm:ss.mmm" as message 1124 (wParam: the text, lParam: its length): 0. */
+ * time "mm:ss.mmm" as KV_MSG_REC_TIME (wParam: the text, lParam: its length): 0. */
 KV_API int32_t kvUpdateRecTime(int32_t doc, KvWindow window, int32_t frames);
 /* Opens the recording mixer of input device n's sound card: its number of
  * sources, with "<line> for <card>" copied to title (at most size bytes), or

@@ -9,14 +9,10 @@
 #ifndef KV_CORE_SERVICES_H
 #define KV_CORE_SERVICES_H
 
+#include "engine/core/korvel.h"
+
 #include <cstddef>
 #include <cstdint>
-
-/* Window messages the engine sends to the program's message window. */
-enum : int32_t {
-    KV_MSG_ERROR_SHOWN = 1428,
-    KV_MSG_ERROR_HELP = 1435,
-};
 
 /* Help contexts the engine's messages offer: help/topic-N.html. */
 enum : int32_t {
@@ -25,9 +21,9 @@ enum : int32_t {
     KV_HELP_NO_SOUND_DEVICE = 26,
 };
 
-/* Formats the message, notifies the program (1428) and shows a warning box
+/* Formats the message, notifies the program (KV_MSG_ERROR_SHOWN) and shows a warning box
  * titled "Korvel Error". With helpContext != 0 the box offers help and a Yes
- * sends 1435 with the context. Clears errno. Always returns -1. */
+ * sends KV_MSG_ERROR_HELP with the context. Clears errno. Always returns -1. */
 int32_t kvError(int32_t helpContext, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
 /* What a failed file operation tells the user: that too many files are open

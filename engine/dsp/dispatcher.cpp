@@ -65,15 +65,6 @@ static_assert(offsetof(KV_Params, cancelRequested) == 320);
 static_assert(offsetof(KV_Params, normalizeDb) == 324);
 static_assert(offsetof(KV_Params, newChannels) == 340);
 
-enum : int32_t {
-    KV_EDIT_PASTE_MIX = 8,
-    KV_EDIT_LOW_PASS = 10,
-    KV_EDIT_ECHO = 11,
-    KV_EDIT_REVERB = 12,
-    KV_EDIT_SIMPLE_ECHO = 13,
-    KV_EDIT_TONE = 16,
-};
-
 /* name, edge fade, prepare, start, finish, block, drain, preview[, previewPair] */
 const KvEditOps kvEditTable[KV_EDIT_COUNT] = {
     {"No Edit", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},

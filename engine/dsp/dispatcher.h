@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#define KV_EDIT_COUNT 20
+#define KV_EDIT_COUNT (KV_EDIT_NOISE_REDUCTION + 1)
 
 /* Where a block step stands in the edit. */
 struct KvBlockStep {

@@ -1,5 +1,5 @@
 /*
- * pitch.h - Pitch/Time Scaling (edit 17): its dispatcher row, the phase
+ * pitch.h - Pitch/Time Scaling (KV_EDIT_PITCH): its dispatcher row, the phase
  * vocoder, the streaming resampler and kvGetPitchSize.
  */
 #ifndef KV_DSP_PITCH_H

@@ -1,5 +1,5 @@
 /*
- * tone.h - the Tone Generator (edit 16): its dispatcher row and the
+ * tone.h - the Tone Generator (KV_EDIT_TONE): its dispatcher row and the
  * generating routine.
  */
 #ifndef KV_DSP_TONE_H

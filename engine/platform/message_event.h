@@ -1,7 +1,7 @@
 /*
  * message_event.h - the engine's window messages as Qt events.
  *
- * A message number (1124 ... 3024) is used directly as the event type, and the
+ * A message number (KV_MSG_...) is used directly as the event type, and the
  * two message parameters travel as pointer-sized integers. The program includes
  * this header to read the notifications its frame window receives.
  */

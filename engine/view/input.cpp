@@ -7,7 +7,7 @@
  * overview drag places the selection in the whole file, the selection drag
  * moves an edge and scrolls by itself near the window's edges. A selection
  * drag held still keeps scrolling because each scroll step posts message
- * 1034, whose handling replays the last pointer move.
+ * KV_MSG_AUTOSCROLL, whose handling replays the last pointer move.
  */
 #include "engine/core/engine.h"
 #include "engine/platform/clock.h"
@@ -33,7 +33,7 @@ struct KV_DragState {
     int16_t overviewDragX = kNoDrag;
     int16_t selDragX = kNoDrag;
     int64_t lastAutoScrollTick = 0;
-    /* The last pointer move of a selection drag, replayed by message 1034. */
+    /* The last pointer move of a selection drag, replayed by KV_MSG_AUTOSCROLL. */
     QPointF lastMovePosition;
     Qt::MouseButtons lastMoveButtons;
     Qt::KeyboardModifiers lastMoveModifiers;
@@ -197,7 +197,7 @@ static bool kvMousePress(int32_t doc, WaveView *view, const QMouseEvent *event, 
         kvStop();
         return true;
     case Qt::ForwardButton:
-        kvPlay(doc, 1);
+        kvPlay(doc, KV_PLAY_NORMAL);
         return true;
     default:
         return false;
@@ -367,7 +367,7 @@ static bool kvKeyPress(int32_t doc, WaveView *view, const QKeyEvent *event) {
         if (kvIsPlaying())
             kvStop();
         else
-            kvPlay(doc, 1);
+            kvPlay(doc, KV_PLAY_NORMAL);
         break;
     case Qt::Key_Escape:
         kvStop();
@@ -446,7 +446,7 @@ static bool kvIsInput(QEvent::Type type) {
     }
 }
 
-/* The view's own message 1034: the pointer "moves" to where it is. */
+/* The view's own KV_MSG_AUTOSCROLL: the pointer "moves" to where it is. */
 static void kvReplayMove(WaveView *view) {
     if (!kvDragging(drag.selDragX)) return;
     QPointF position = drag.lastMovePosition;
@@ -482,9 +482,9 @@ bool kvViewEvent(int32_t doc, WaveView *view, QObject *watched, QEvent *event) {
         return kvWheel(doc, view, static_cast<QWheelEvent *>(event), false);
     case QEvent::KeyPress:
         return kvKeyPress(doc, view, static_cast<QKeyEvent *>(event));
-    case KV_MSG_REDRAW:
+    case KV_MSG_PLAY_REDRAW:
         kvRedraw(doc, KV_REDRAW_INCREMENTAL);
-        kvRemovePostedMessages(view->window.data(), KV_MSG_REDRAW);
+        kvRemovePostedMessages(view->window.data(), KV_MSG_PLAY_REDRAW);
         return true;
     case KV_MSG_AUTOSCROLL:
         kvReplayMove(view);

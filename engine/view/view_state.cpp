@@ -157,20 +157,20 @@ extern "C" KV_API int32_t kvZoomSpecial(int32_t doc, int32_t mode) {
     int32_t width = kvViewWidth(view);
     int32_t old = state->framesPerPixel;
     switch (mode) {
-    case 0:
+    case KV_ZOOM_ONE_TO_ONE:
         state->framesPerPixel = 1;
         state->firstFrame =
             kvClampFrame(static_cast<int64_t>(width / 2) * old + state->firstFrame - width / 2);
         break;
-    case 1:
+    case KV_ZOOM_SELECTION:
         if (!kvZoomToSelection(doc, state, width)) return 0;
         break;
-    case 2:
+    case KV_ZOOM_WHOLE:
         state->framesPerPixel = kvFitZoom(state->length, width);
         break;
-    case 3:
-    case 4:
-        kvZoomByPercent(doc, mode == 3 ? -10 : 10, true, 0);
+    case KV_ZOOM_IN:
+    case KV_ZOOM_OUT:
+        kvZoomByPercent(doc, mode == KV_ZOOM_IN ? -10 : 10, true, 0);
         return 0;
     default:
         return 0;

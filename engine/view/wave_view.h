@@ -130,7 +130,7 @@ void kvBringIntoView(int32_t doc, int32_t frame);
  * each and sleeping `sleepMs` between. */
 void kvScrollSteps(int32_t doc, int32_t steps, int64_t frames, int32_t sleepMs);
 
-/* Sends message 3024 to the program. */
+/* Sends KV_MSG_ZOOM_CHANGED to the program. */
 void kvNotifyZoom();
 
 /* True while a long operation shows its progress: input is then ignored. */

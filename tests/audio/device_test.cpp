@@ -21,7 +21,7 @@ class PlaybackDevices : public PlaybackTest {
         std::vector<float> samples = countingSamples(3000);
         int32_t doc = makeDocument(44100, samples);
         kvSetSelection(doc, 0, 3000, -1);
-        expectFramesAt(playThrough(doc, 1), 1024, stereoFrames(samples, {}, 0, 3000));
+        expectFramesAt(playThrough(doc, KV_PLAY_NORMAL), 1024, stereoFrames(samples, {}, 0, 3000));
     }
 };
 
@@ -65,7 +65,7 @@ TEST_F(PlaybackDevices, DeviceNumberThatNoLongerExistsPlaysOnTheDefaultAndIsStor
 TEST_F(PlaybackDevices, DeviceThatCannotOpenIsReportedAndTheNextPlayWorks) {
     /* The sound card takes 4000 Hz and more, so a 1000 Hz document cannot play. */
     int32_t slow = makeDocument(1000, countingSamples(3000));
-    ASSERT_EQ(kvPlay(slow, 1), 0);
+    ASSERT_EQ(kvPlay(slow, KV_PLAY_NORMAL), 0);
     ASSERT_TRUE(waitStopped());
     std::vector<KvShownBox> boxes = kvTestTakeShownBoxes();
     ASSERT_EQ(boxes.size(), 1u);
@@ -86,7 +86,7 @@ TEST_F(PlaybackDeviceFailure, WriteErrorIsReportedStopsAndTellsTheProgram) {
     kvSetSelection(doc, 0, 60000, -1);
     kvTestQueueAnswer(KV_ID_OK);
     kvTestFailAudioWrite(20);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     ASSERT_TRUE(waitUntil([&] { return received(KV_MSG_PLAY_FAILED); }));
     EXPECT_EQ(kvIsPlaying(), 0);
     EXPECT_EQ(playFrame(doc), -1);
@@ -97,7 +97,7 @@ TEST_F(PlaybackDeviceFailure, WriteErrorIsReportedStopsAndTellsTheProgram) {
 
     std::filesystem::remove(output);
     kvSetSelection(doc, 0, 3000, -1);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     ASSERT_TRUE(waitStopped());
     EXPECT_GE(playedCount(), 1024 + 3000);
     EXPECT_EQ(std::count(window->messages.begin(), window->messages.end(), KV_MSG_PLAY_FAILED), 1);

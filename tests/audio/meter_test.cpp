@@ -104,7 +104,7 @@ TEST_F(PlaybackMeter, MeterShowsTheLevelsHeardAndIsBlankedAtTheStop) {
     std::vector<float> left(44100, 0.5f), right(44100, 0.25f);
     int32_t doc = makeDocument(44100, left, right);
     kvSetSelection(doc, 0, 44100, -1);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     ASSERT_TRUE(waitStopped());
     std::vector<std::array<int32_t, 3>> levels = taken();
     ASSERT_GT(levels.size(), 30u);
@@ -120,7 +120,7 @@ TEST_F(PlaybackMeter, WithoutTheAnalyzerNoBandsAreGiven) {
     options.showAnalyzer = 0;
     int32_t doc = makeDocument(44100, std::vector<float>(30000, 0.5f));
     kvSetSelection(doc, 0, 30000, -1);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     ASSERT_TRUE(waitStopped());
     std::vector<std::array<int32_t, 3>> levels = taken();
     ASSERT_FALSE(levels.empty());

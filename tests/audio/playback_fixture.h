@@ -117,7 +117,8 @@ class MessageRecorder : public QWidget {
 
   protected:
     bool event(QEvent *event) override {
-        if (event->type() >= 1124 && event->type() <= 3024) messages.push_back(event->type());
+        int32_t type = event->type();
+        if (type >= KV_MSG_REC_TIME && type <= KV_MSG_ZOOM_CHANGED) messages.push_back(type);
         return QWidget::event(event);
     }
 };

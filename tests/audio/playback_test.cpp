@@ -16,7 +16,7 @@ TEST_F(PlaybackOfDocument, SelectionPlaysExactlyItsSamplesThenStopsAtItsEnd) {
     int32_t doc = makeDocument(44100, left, right);
     kvSetSelection(doc, 5000, 25000, -1);
     auto started = std::chrono::steady_clock::now();
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     EXPECT_EQ(kvIsPlaying(), 1);
     ASSERT_TRUE(waitStopped());
     double seconds =
@@ -40,7 +40,7 @@ TEST_F(PlaybackOfDocument, ReverseFromTheCursorAtZeroStartsAtTheEndAndMonoFeedsB
     std::vector<KvStereoFrame> expected;
     for (int32_t i = 7999; i >= 0; i--)
         expected.push_back({expectedPcm(samples[i]), expectedPcm(samples[i])});
-    std::vector<KvStereoFrame> frames = playThrough(doc, -1);
+    std::vector<KvStereoFrame> frames = playThrough(doc, KV_PLAY_REVERSE);
     expectSilence(frames, 0, 1024);
     expectFramesAt(frames, 1024, expected);
     expectSilence(frames, 1024 + 8000, frames.size());
@@ -52,7 +52,7 @@ TEST_F(PlaybackOfDocument, ForwardPlaysFromTheCursorOrFromZeroWhenTheCursorIsAtT
     for (auto [cursor, start] : {std::pair{8000, 0}, std::pair{3000, 3000}}) {
         std::filesystem::remove(output);
         kvSetSelection(doc, cursor, cursor, -1);
-        std::vector<KvStereoFrame> frames = playThrough(doc, 1);
+        std::vector<KvStereoFrame> frames = playThrough(doc, KV_PLAY_NORMAL);
         expectFramesAt(frames, 1024, stereoFrames(samples, {}, start, 8000));
         expectSilence(frames, 1024 + 8000 - start, frames.size());
     }
@@ -64,7 +64,7 @@ TEST_F(PlaybackOfDocument, DoubleSpeedPlaysPairsOfFramesAveraged) {
     int32_t doc = makeDocument(44100, left, right);
     kvSetSelection(doc, 0, 12000, -1);
     auto started = std::chrono::steady_clock::now();
-    std::vector<KvStereoFrame> frames = playThrough(doc, 2);
+    std::vector<KvStereoFrame> frames = playThrough(doc, KV_PLAY_FAST_FORWARD);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_GE(seconds, 6000 / 44100.0);
@@ -85,7 +85,7 @@ TEST_F(PlaybackOfDocument, FastReversePlaysPairsAveragedFromTheEnd) {
         int16_t v = expectedPcm(0.5f * (samples[7999 - 2 * k] + samples[7998 - 2 * k]));
         expected.push_back({v, v});
     }
-    std::vector<KvStereoFrame> frames = playThrough(doc, -2);
+    std::vector<KvStereoFrame> frames = playThrough(doc, KV_PLAY_FAST_REVERSE);
     expectFramesAt(frames, 1024, expected);
     expectSilence(frames, 1024 + 4000, frames.size());
 }
@@ -94,7 +94,7 @@ TEST_F(PlaybackOfDocument, OneChannelSelectedLeavesTheOtherOutputSilent) {
     std::vector<float> left = countingSamples(6000), right = countingSamples(6000, -1);
     int32_t doc = makeDocument(44100, left, right);
     kvSetSelection(doc, 1000, 5000, 1);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     ASSERT_TRUE(waitStopped());
     std::vector<KvStereoFrame> expected;
     for (int32_t i = 1000; i < 5000; i++)
@@ -103,7 +103,7 @@ TEST_F(PlaybackOfDocument, OneChannelSelectedLeavesTheOtherOutputSilent) {
 
     std::filesystem::remove(output);
     kvSetSelection(doc, 1000, 5000, 0);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     ASSERT_TRUE(waitStopped());
     expected.clear();
     for (int32_t i = 1000; i < 5000; i++)
@@ -114,12 +114,12 @@ TEST_F(PlaybackOfDocument, OneChannelSelectedLeavesTheOtherOutputSilent) {
 TEST_F(PlaybackOfDocument, EmptyDocumentOrBadHandlePlaysNothing) {
     int32_t doc = kvCreate(nullptr);
     ASSERT_EQ(kvNew(doc, 2, 16, 1, 44100), 0);
-    EXPECT_EQ(kvPlay(doc, 1), 0);
+    EXPECT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     EXPECT_EQ(kvIsPlaying(), 0);
-    EXPECT_EQ(kvPlay(200, 1), -1);
-    EXPECT_EQ(kvPlay(-1, 1), -1);
+    EXPECT_EQ(kvPlay(200, KV_PLAY_NORMAL), -1);
+    EXPECT_EQ(kvPlay(-1, KV_PLAY_NORMAL), -1);
     EXPECT_EQ(kvPause(200), -1);
-    EXPECT_EQ(kvPreviewStart(200, 1), -1);
+    EXPECT_EQ(kvPreviewStart(200, KV_EDIT_VOLUME), -1);
     EXPECT_EQ(kvIsPlaying(), 0);
     EXPECT_EQ(kvStop(), 0);
 }
@@ -131,7 +131,7 @@ TEST_F(PlaybackControl, LoopingWrapsAtTheRangeEndUntilStopped) {
     std::vector<float> left = countingSamples(8000), right = countingSamples(8000, -1);
     int32_t doc = makeDocument(44100, left, right);
     kvSetSelection(doc, 2000, 5000, -1);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     bool cursorInRange = true;
     ASSERT_TRUE(waitUntil([&] {
         int32_t frame = playFrame(doc);
@@ -152,7 +152,7 @@ TEST_F(PlaybackControl, LoopingWrapsAtTheRangeEndUntilStopped) {
 TEST_F(PlaybackControl, PauseWithAPartialSelectionOnlyStops) {
     int32_t doc = makeDocument(44100, countingSamples(40000));
     kvSetSelection(doc, 1000, 30000, -1);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     ASSERT_TRUE(waitUntil([&] { return playFrame(doc) >= 5000; }));
     EXPECT_EQ(kvPause(doc), 0);
     EXPECT_EQ(kvIsPlaying(), 0);
@@ -166,7 +166,7 @@ TEST_F(PlaybackControl, PauseWithoutASelectionOrWithAllSelectedLeavesTheCursorAt
     int32_t doc = makeDocument(44100, countingSamples(60000));
     for (int32_t end : {0, 60000}) {
         kvSetSelection(doc, 0, end, -1);
-        ASSERT_EQ(kvPlay(doc, 1), 0);
+        ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
         ASSERT_TRUE(waitUntil([&] { return playFrame(doc) >= 8000; }));
         int32_t before = playFrame(doc);
         EXPECT_EQ(kvPause(doc), 0);
@@ -183,10 +183,10 @@ TEST_F(PlaybackControl, NewSpeedOnTheSameRangeContinuesFromThePlayPosition) {
     std::vector<float> left = countingSamples(32000), right = countingSamples(32000, -1);
     int32_t doc = makeDocument(44100, left, right);
     kvSetSelection(doc, 0, 32000, -1);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     ASSERT_TRUE(waitUntil([&] { return playFrame(doc) >= 20000; }));
     int32_t before = playFrame(doc);
-    ASSERT_EQ(kvPlay(doc, 2), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_FAST_FORWARD), 0);
     EXPECT_EQ(kvIsPlaying(), 1);
     ASSERT_TRUE(waitStopped());
 
@@ -222,7 +222,7 @@ TEST_F(PlaybackControl, StopPutsAFollowingViewBackUnlessTouchedOrNotScrolling) {
         options.scrollMode = c.scrollMode;
         state->firstFrame = 1000;
         kvSetSelection(doc, 0, 0, -1);
-        ASSERT_EQ(kvPlay(doc, 1), 0);
+        ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
         kvPlayCursor(doc)->following.store(1);
         kvPlayCursor(doc)->userTouched.store(c.touched);
         std::atomic_ref<int32_t>(state->firstFrame).store(9000);
@@ -238,7 +238,7 @@ TEST_F(PlaybackControl, ReachingTheRangeEndAlsoPutsAFollowingViewBack) {
     KV_State *state = kvGetDocument(doc)->current;
     state->firstFrame = 640;
     kvSetSelection(doc, 0, 8000, -1);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     kvPlayCursor(doc)->following.store(1);
     std::atomic_ref<int32_t>(state->firstFrame).store(6400);
     ASSERT_TRUE(waitStopped());
@@ -249,7 +249,7 @@ TEST_F(PlaybackControl, ReachingTheRangeEndAlsoPutsAFollowingViewBack) {
 TEST_F(PlaybackControl, ClosingThePlayingDocumentStopsPlaybackFirstAndOnlyThatOne) {
     int32_t playing = makeDocument(44100, countingSamples(44100 * 5));
     int32_t other = makeDocument(44100, countingSamples(1000));
-    ASSERT_EQ(kvPlay(playing, 1), 0);
+    ASSERT_EQ(kvPlay(playing, KV_PLAY_NORMAL), 0);
     ASSERT_EQ(kvClose(other), 0);
     EXPECT_EQ(kvIsPlaying(), 1) << "closing another document leaves playback alone";
     ASSERT_EQ(kvClose(playing), 0);

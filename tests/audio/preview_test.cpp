@@ -13,13 +13,13 @@ TEST_F(EffectPreview, VolumePreviewPlaysWhatTheEditWritesAndLoops) {
         left[i] = 0.8f * static_cast<float>(i % 3 - 1);
     int32_t doc = makeDocument(8000, left, right);
     kvSetSelection(doc, 1000, 9000, -1);
-    ASSERT_EQ(kvPreviewStart(doc, 1), 0);
+    ASSERT_EQ(kvPreviewStart(doc, KV_EDIT_VOLUME), 0);
     /* At 8000 Hz the minimum pass of one second is the selection itself. */
     ASSERT_TRUE(waitUntil([&] { return playedCount() >= 1024 + 2 * 8000 + 1000; }));
     EXPECT_EQ(kvIsPlaying(), 1);
     kvStop();
 
-    ASSERT_EQ(kvDoEdit(doc, 1), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_VOLUME), 0);
     std::vector<KvStereoFrame> pass = stereoFrames(channel(doc, 0), channel(doc, 1), 1000, 9000),
                                expected;
     std::vector<KvStereoFrame> frames = played();
@@ -36,7 +36,7 @@ TEST_F(EffectPreview, BypassPlaysTheSoundUnprocessedAndFillsEachPassToOneSecond)
     std::vector<float> left = countingSamples(6000), right = countingSamples(6000, -1);
     int32_t doc = makeDocument(8000, left, right);
     kvSetSelection(doc, 1000, 4000, -1);
-    ASSERT_EQ(kvPreviewStart(doc, 1), 0);
+    ASSERT_EQ(kvPreviewStart(doc, KV_EDIT_VOLUME), 0);
     ASSERT_TRUE(waitUntil([&] { return playedCount() >= 1024 + 8000 + 3000 + 100; }));
     kvStop();
     std::vector<KvStereoFrame> frames = played();
@@ -49,7 +49,7 @@ TEST_F(EffectPreview, BypassPlaysTheSoundUnprocessedAndFillsEachPassToOneSecond)
 TEST_F(EffectPreview, PreviewMovesNoPlayCursor) {
     int32_t doc = makeDocument(8000, countingSamples(8000));
     kvSetSelection(doc, 0, 4000, -1);
-    ASSERT_EQ(kvPreviewStart(doc, 1), 0);
+    ASSERT_EQ(kvPreviewStart(doc, KV_EDIT_VOLUME), 0);
     ASSERT_TRUE(waitUntil([&] { return playedCount() >= 3000; }));
     EXPECT_EQ(playFrame(doc), -1);
     EXPECT_EQ(kvIsPlaying(), 1);

@@ -257,7 +257,7 @@ class TimeReceiver : public QWidget {
 
   protected:
     bool event(QEvent *event) override {
-        if (event->type() != 1124) return QWidget::event(event);
+        if (static_cast<int32_t>(event->type()) != KV_MSG_REC_TIME) return QWidget::event(event);
         auto *message = static_cast<KvMessageEvent *>(event);
         texts.emplace_back(reinterpret_cast<const char *>(message->wParam),
                            static_cast<size_t>(message->lParam));

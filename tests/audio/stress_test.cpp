@@ -17,7 +17,8 @@ TEST_F(PlaybackStress, StartsStopsAndSpeedChangesInATightLoopNeverHang) {
     kvSetSelection(other, 0, 5000, -1);
     ASSERT_EQ(kvCopy(other), 0);
     std::mt19937 random(12345);
-    const int32_t speeds[] = {1, -1, 2, -2};
+    const int32_t speeds[] = {KV_PLAY_NORMAL, KV_PLAY_REVERSE, KV_PLAY_FAST_FORWARD,
+                              KV_PLAY_FAST_REVERSE};
     int32_t calls = 0;
     double slowest = 0;
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -43,7 +44,7 @@ TEST_F(PlaybackStress, StartsStopsAndSpeedChangesInATightLoopNeverHang) {
             kvPause(doc);
             break;
         case 6:
-            kvPreviewStart(doc, 1);
+            kvPreviewStart(doc, KV_EDIT_VOLUME);
             break;
         default:
             kvPreviewClip();
@@ -64,7 +65,7 @@ TEST_F(PlaybackStress, StartsStopsAndSpeedChangesInATightLoopNeverHang) {
     std::filesystem::remove(output);
     options.loopPlayback = 0;
     kvSetSelection(doc, 0, 3000, -1);
-    ASSERT_EQ(kvPlay(doc, 1), 0);
+    ASSERT_EQ(kvPlay(doc, KV_PLAY_NORMAL), 0);
     ASSERT_TRUE(waitStopped());
     expectFramesAt(played(), 1024, stereoFrames(left, right, 0, 3000));
 }

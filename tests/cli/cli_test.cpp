@@ -152,17 +152,17 @@ std::vector<EffectCase> effectCases(const std::string &clip) {
          true,
          [](int32_t doc, KV_Params &p) {
              p.volumeDb = 3;
-             kvDoEdit(doc, 1);
+             kvDoEdit(doc, KV_EDIT_VOLUME);
          }},
-        {"fade-in", {"fade-in"}, true, plain(2)},
-        {"fade-out", {"fade-out"}, true, plain(3)},
-        {"mute", {"mute"}, true, plain(4)},
+        {"fade-in", {"fade-in"}, true, plain(KV_EDIT_FADE_IN)},
+        {"fade-out", {"fade-out"}, true, plain(KV_EDIT_FADE_OUT)},
+        {"mute", {"mute"}, true, plain(KV_EDIT_MUTE)},
         {"normalize",
          {"normalize", "--peak", "-1"},
          false,
          [](int32_t doc, KV_Params &p) {
              p.normalizeDb = -1 - kvScanMax(doc);
-             kvDoEdit(doc, 5);
+             kvDoEdit(doc, KV_EDIT_NORMALIZE);
          }},
         {"eq",
          {"eq", "--bands", "0,0,2,4,6,0,-3,0,0,-9"},
@@ -170,9 +170,9 @@ std::vector<EffectCase> effectCases(const std::string &clip) {
          [](int32_t doc, KV_Params &p) {
              const int32_t bands[10] = {0, 0, 2, 4, 6, 0, -3, 0, 0, -9};
              std::memcpy(p.eqBandDb, bands, sizeof bands);
-             kvDoEdit(doc, 6);
+             kvDoEdit(doc, KV_EDIT_EQUALIZER);
          }},
-        {"reverse", {"reverse"}, true, plain(7)},
+        {"reverse", {"reverse"}, true, plain(KV_EDIT_REVERSE)},
         {"paste-mix",
          {"paste-mix", "--clip", clip, "--db", "-6"},
          true,
@@ -183,7 +183,7 @@ std::vector<EffectCase> effectCases(const std::string &clip) {
              kvCopy(other);
              kvClose(other);
              p.pasteMixDb = -6;
-             kvDoEdit(doc, 8);
+             kvDoEdit(doc, KV_EDIT_PASTE_MIX);
          }},
         {"compressor",
          {"compressor", "--threshold", "-20", "--ratio", "4"},
@@ -191,35 +191,35 @@ std::vector<EffectCase> effectCases(const std::string &clip) {
          [](int32_t doc, KV_Params &p) {
              p.compThresholdDb = -20;
              p.compRatio = 4;
-             kvDoEdit(doc, 9);
+             kvDoEdit(doc, KV_EDIT_COMPRESSOR);
          }},
         {"echo",
          {"echo", "--left-delay", "50"},
          true,
          [](int32_t doc, KV_Params &p) {
              p.echoLeftDelayMs = 50;
-             kvDoEdit(doc, 11);
+             kvDoEdit(doc, KV_EDIT_ECHO);
          }},
         {"reverb",
          {"reverb", "--room", "2"},
          true,
          [](int32_t doc, KV_Params &p) {
              p.reverbRoomSize = 2;
-             kvDoEdit(doc, 12);
+             kvDoEdit(doc, KV_EDIT_REVERB);
          }},
         {"simple-echo",
          {"simple-echo", "--delay", "80"},
          true,
          [](int32_t doc, KV_Params &p) {
              p.simpleEchoDelayMs = 80;
-             kvDoEdit(doc, 13);
+             kvDoEdit(doc, KV_EDIT_SIMPLE_ECHO);
          }},
         {"distortion",
          {"distortion", "--high-clip", "-6"},
          true,
          [](int32_t doc, KV_Params &p) {
              p.distHighClipDb = -6;
-             kvDoEdit(doc, 14);
+             kvDoEdit(doc, KV_EDIT_DISTORTION);
          }},
         {"fft-filter",
          {"fft-filter", "--from", "300", "--to", "3000"},
@@ -227,7 +227,7 @@ std::vector<EffectCase> effectCases(const std::string &clip) {
          [](int32_t doc, KV_Params &p) {
              p.fftStartHighPassHz = 300;
              p.fftStartLowPassHz = 3000;
-             kvDoEdit(doc, 15);
+             kvDoEdit(doc, KV_EDIT_FFT_FILTER);
          }},
         {"tone",
          {"tone", "--freq", "440", "--length", "200", "--unit", "0"},
@@ -236,7 +236,7 @@ std::vector<EffectCase> effectCases(const std::string &clip) {
              p.toneStartHz = 440;
              p.toneLength = 200;
              p.toneLengthUnit = 0;
-             kvDoEdit(doc, 16);
+             kvDoEdit(doc, KV_EDIT_TONE);
          }},
         {"pitch-fft",
          {"pitch", "--percent", "150", "--mode", "1"},
@@ -244,14 +244,14 @@ std::vector<EffectCase> effectCases(const std::string &clip) {
          [](int32_t doc, KV_Params &p) {
              p.pitchStart = p.pitchEnd = 150;
              p.pitchMode = 1;
-             kvDoEdit(doc, 17);
+             kvDoEdit(doc, KV_EDIT_PITCH);
          }},
         {"pitch-resample",
          {"pitch", "--percent", "80"},
          true,
          [](int32_t doc, KV_Params &p) {
              p.pitchStart = p.pitchEnd = 80;
-             kvDoEdit(doc, 17);
+             kvDoEdit(doc, KV_EDIT_PITCH);
          }},
         {"rate",
          {"rate", "48000"},
@@ -277,7 +277,8 @@ TEST_F(CliTest, EveryStepGivesTheBytesTheEngineGivesOnTheWholeSoundAndOnARange) 
 
 TEST_F(CliTest, RangesInEveryStatusLineFormatSelectTheSameSamples) {
     int32_t start = 100 * rate / 1000, end = 400 * rate / 1000;
-    std::string expected = reference([](int32_t doc) { kvDoEdit(doc, 7); }, start, end);
+    std::string expected =
+        reference([](int32_t doc) { kvDoEdit(doc, KV_EDIT_REVERSE); }, start, end);
     std::string samples = std::to_string(start) + "-" + std::to_string(end);
     for (const std::string &range :
          {std::string("00:00.100-00:00.400"), std::string("0.1s-0.4s"), std::string("100ms-400ms"),
@@ -290,11 +291,11 @@ TEST_F(CliTest, RangesInEveryStatusLineFormatSelectTheSameSamples) {
 TEST_F(CliTest, AChainRunsItsStepsInOrderEachOnItsOwnRange) {
     std::string expected = reference([this](int32_t doc) {
         params.volumeDb = -3;
-        kvDoEdit(doc, 1);
+        kvDoEdit(doc, KV_EDIT_VOLUME);
         params = base;
-        kvDoEdit(doc, 7);
+        kvDoEdit(doc, KV_EDIT_REVERSE);
         kvSetSelection(doc, 0, 4410, -1);
-        kvDoEdit(doc, 2);
+        kvDoEdit(doc, KV_EDIT_FADE_IN);
         kvConvertChannels(doc, 1);
     });
     EXPECT_TRUE(viaCli({"volume", "--db", "-3", "reverse", "fade-in", "--range", "0-4410",
@@ -306,7 +307,7 @@ TEST_F(CliTest, StoredPresetIsTheOneTheEditorSaved) {
     kvSavePreset("EQ", "Voice", bands, sizeof bands);
     std::string expected = reference([this, &bands](int32_t doc) {
         std::memcpy(params.eqBandDb, bands, sizeof bands);
-        kvDoEdit(doc, 6);
+        kvDoEdit(doc, KV_EDIT_EQUALIZER);
     });
     EXPECT_TRUE(viaCli({"eq", "--preset", "voice"}) == expected);
     CliRun listed = cli({"presets", "eq"});

@@ -212,13 +212,13 @@ TEST_F(StoredRecordCheck, EveryEffectRunsToItsEndOnAMendedExtremeRecord) {
         int32_t doc = smallDocument();
         kvSetSelection(doc, 1000, 3000, -1);
         ASSERT_EQ(kvCopy(doc), 0);
-        for (int32_t edit = 1; edit <= 17; edit++) {
-            if (edit == 10) continue; /* named, but no edit runs under it */
+        for (int32_t edit = KV_EDIT_VOLUME; edit <= KV_EDIT_PITCH; edit++) {
+            if (edit == KV_EDIT_LOW_PASS) continue; /* named, but no edit runs under it */
             SCOPED_TRACE(edit);
             kvSetSelection(doc, 500, 2500, -1);
             int32_t before = kvGetLength(doc);
             EXPECT_EQ(kvDoEdit(doc, edit), 0);
-            if (edit == 16) {
+            if (edit == KV_EDIT_TONE) {
                 const int64_t unitMs[3] = {1, 1000, 60000};
                 EXPECT_EQ(kvGetLength(doc) - before,
                           params.toneLength * unitMs[params.toneLengthUnit] * 4000 / 1000);

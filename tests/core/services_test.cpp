@@ -180,8 +180,9 @@ class RecordingWindow : public QWidget {
   public:
     std::vector<std::pair<int32_t, intptr_t>> received;
     bool event(QEvent *event) override {
-        if (event->type() >= 1124 && event->type() <= 3024) {
-            received.emplace_back(event->type(), static_cast<KvMessageEvent *>(event)->wParam);
+        int32_t type = event->type();
+        if (type >= KV_MSG_REC_TIME && type <= KV_MSG_ZOOM_CHANGED) {
+            received.emplace_back(type, static_cast<KvMessageEvent *>(event)->wParam);
             return true;
         }
         return QWidget::event(event);
@@ -219,7 +220,7 @@ TEST_F(ErrorBox, PlainErrorNotifiesFirstAndReturnsMinusOne) {
     EXPECT_EQ(boxes[0].text, "Disk D is full");
     EXPECT_EQ(boxes[0].buttons, KV_BOX_OK);
     ASSERT_EQ(window->received.size(), 1u);
-    EXPECT_EQ(window->received[0].first, 1428);
+    EXPECT_EQ(window->received[0].first, KV_MSG_ERROR_SHOWN);
 }
 
 TEST_F(ErrorBox, HelpOfferSendsTheContextOnYes) {
@@ -230,12 +231,12 @@ TEST_F(ErrorBox, HelpOfferSendsTheContextOnYes) {
     EXPECT_EQ(boxes[0].text, "No codec\n\nWould you like to view Help on this problem?");
     EXPECT_EQ(boxes[0].buttons, KV_BOX_YES_NO);
     ASSERT_EQ(window->received.size(), 2u);
-    EXPECT_EQ(window->received[1], (std::pair<int32_t, intptr_t>{1435, 24}));
+    EXPECT_EQ(window->received[1], (std::pair<int32_t, intptr_t>{KV_MSG_ERROR_HELP, 24}));
 }
 
 TEST_F(ErrorBox, HelpOfferDeclinedSendsNothingMore) {
     kvTestQueueAnswer(KV_ID_NO);
     kvError(25, "Codec failed");
     ASSERT_EQ(window->received.size(), 1u);
-    EXPECT_EQ(window->received[0].first, 1428);
+    EXPECT_EQ(window->received[0].first, KV_MSG_ERROR_SHOWN);
 }

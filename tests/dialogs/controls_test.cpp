@@ -242,7 +242,7 @@ class PreviewStripTest : public ShellTest {
 };
 
 TEST_F(PreviewStripTest, FadeLengthIsStoredAsTypedAndCorrectedOnLeaving) {
-    strip->Init(true, 1);
+    strip->Init(true, KV_EDIT_VOLUME);
     strip->chkFade->setChecked(true);
     typeLength("5000");
     EXPECT_EQ(params.fadeEdgesMs, 5000);
@@ -263,7 +263,7 @@ TEST_F(PreviewStripTest, WholeSoundUsesFadeEdgesWholeAndPartUsesFadeEdges) {
     params.fadeEdges = 1;
     params.fadeEdgesWhole = 0;
     kvSetSelection(document->ID, 0, 0, -1);
-    strip->Init(true, 1);
+    strip->Init(true, KV_EDIT_VOLUME);
     EXPECT_EQ(strip->wholeTarget, 1);
     EXPECT_FALSE(strip->chkFade->isChecked());
     EXPECT_FALSE(strip->cmbFade->isEnabled());
@@ -273,7 +273,7 @@ TEST_F(PreviewStripTest, WholeSoundUsesFadeEdgesWholeAndPartUsesFadeEdges) {
 
     kvSetSelection(document->ID, 100, 200, -1);
     params.fadeEdgesWhole = 0;
-    strip->Init(true, 1);
+    strip->Init(true, KV_EDIT_VOLUME);
     EXPECT_EQ(strip->wholeTarget, 0);
     EXPECT_TRUE(strip->chkFade->isChecked());
     EXPECT_TRUE(strip->cmbFade->isEnabled());
@@ -294,13 +294,13 @@ TEST_F(PreviewStripTest, PreviewButtonStartsAndStopsTheDialogsEdit) {
         return 0;
     };
     params.previewBypass = 1;
-    strip->Init(true, 12);
+    strip->Init(true, KV_EDIT_REVERB);
     EXPECT_EQ(params.previewBypass, 0);
     strip->chkBypass->setChecked(true);
     EXPECT_EQ(params.previewBypass, 1);
     QTest::mouseClick(strip->cmdPreview, Qt::LeftButton);
     ASSERT_EQ(starts.size(), 1u);
-    EXPECT_EQ(starts[0], std::make_pair(document->ID, 12));
+    EXPECT_EQ(starts[0], (std::pair<int32_t, int32_t>(document->ID, KV_EDIT_REVERB)));
     EXPECT_EQ(strip->cmdPreview->text(), "&Stop");
     EXPECT_TRUE(strip->IsPreviewing());
     strip->StartPreview();
@@ -313,7 +313,7 @@ TEST_F(PreviewStripTest, PreviewButtonStartsAndStopsTheDialogsEdit) {
 }
 
 TEST_F(PreviewStripTest, OkConfirmsAndCancelDoesNot) {
-    strip->Init(true, 0);
+    strip->Init(true, KV_EDIT_NONE);
     EXPECT_FALSE(strip->fraPreview->isVisibleTo(owner.get()));
     EXPECT_FALSE(strip->cmdHelp->isEnabled());
     int done = 0;

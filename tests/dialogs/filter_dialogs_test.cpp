@@ -46,13 +46,16 @@ struct FilterCommand {
 };
 
 const FilterCommand kCommands[] = {
-    {"mnuEQ", 6, "Equalizer", kvHelpEqualizer, "EQ", offsetof(KV_Params, eqBandDb), 40},
-    {"mnuFFTFilter", 15, "FFT Filter", kvHelpFftFilter, "FFT Filter",
+    {"mnuEQ", KV_EDIT_EQUALIZER, "Equalizer", kvHelpEqualizer, "EQ", offsetof(KV_Params, eqBandDb),
+     40},
+    {"mnuFFTFilter", KV_EDIT_FFT_FILTER, "FFT Filter", kvHelpFftFilter, "FFT Filter",
      offsetof(KV_Params, fftStartHighPassHz), 24},
-    {"mnuEchoSimple", 13, "Simple Echo", kvHelpSimpleEcho, "Simple Echo",
+    {"mnuEchoSimple", KV_EDIT_SIMPLE_ECHO, "Simple Echo", kvHelpSimpleEcho, "Simple Echo",
      offsetof(KV_Params, simpleEchoDelayMs), 16},
-    {"mnuEcho", 11, "Echo", kvHelpEcho, "Echo", offsetof(KV_Params, echoFeedbackRtoLDb), 64},
-    {"mnuReverb", 12, "Reverb", kvHelpReverb, "Reverb", offsetof(KV_Params, reverbLevelDb), 36},
+    {"mnuEcho", KV_EDIT_ECHO, "Echo", kvHelpEcho, "Echo", offsetof(KV_Params, echoFeedbackRtoLDb),
+     64},
+    {"mnuReverb", KV_EDIT_REVERB, "Reverb", kvHelpReverb, "Reverb",
+     offsetof(KV_Params, reverbLevelDb), 36},
 };
 
 } // namespace
@@ -145,12 +148,12 @@ TEST_F(FilterDialogTest, EachPresetGroupLoadsExactlyTheDialogsSliceOfTheRecord) 
         std::vector<int32_t> stored(static_cast<size_t>(command.presetSize / 4));
         for (size_t i = 0; i < stored.size(); i++)
             stored[i] = static_cast<int32_t>(-1 - static_cast<int32_t>(i % 3));
-        if (command.edit == 15) stored = {300, 400, 3000, 5000, 1, 1};
-        if (command.edit == 13) stored = {250, -7, -8, 40};
-        if (command.edit == 11) {
+        if (command.edit == KV_EDIT_FFT_FILTER) stored = {300, 400, 3000, 5000, 1, 1};
+        if (command.edit == KV_EDIT_SIMPLE_ECHO) stored = {250, -7, -8, 40};
+        if (command.edit == KV_EDIT_ECHO) {
             stored = {-10, -2, -11, -12, -4, -13, 700, 100, 300, 400, -1, -16, -17, -2, 1, 0};
         }
-        if (command.edit == 12) stored = {-1, -2, -3, -4, -5, -6, 1, 3, 0};
+        if (command.edit == KV_EDIT_REVERB) stored = {-1, -2, -3, -4, -5, -6, 1, 3, 0};
         kvSavePreset(command.presetGroup, "Stored", stored.data(), command.presetSize);
         KV_Params before = params;
         answerDialog<EffectDialog>(

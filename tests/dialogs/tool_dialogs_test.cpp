@@ -194,7 +194,7 @@ TEST_F(ToolDialogTest, CompressorPreviewsEditNine) {
     compressor.show();
     QTest::mouseClick(compressor.preview->cmdPreview, Qt::LeftButton);
     ASSERT_EQ(previewCalls.size(), 1u);
-    EXPECT_EQ(previewCalls[0], std::make_pair(doc, 9));
+    EXPECT_EQ(previewCalls[0], (std::pair<int32_t, int32_t>(doc, KV_EDIT_COMPRESSOR)));
 }
 
 TEST_F(ToolDialogTest, CompressorOkRunsTheEditOnceAndCancelNone) {
@@ -314,7 +314,7 @@ TEST_F(ToolDialogTest, DistortionOkClipsOnceAndCancelChangesNothing) {
             EXPECT_EQ(distortion->sldHighClip->value(), -12);
             EXPECT_TRUE(distortion->preview->cmdHelp->isEnabled());
             QTest::mouseClick(distortion->preview->cmdPreview, Qt::LeftButton);
-            EXPECT_EQ(previewCalls.at(0), std::make_pair(doc, 14));
+            EXPECT_EQ(previewCalls.at(0), (std::pair<int32_t, int32_t>(doc, KV_EDIT_DISTORTION)));
         },
         true);
     ASSERT_TRUE(document->runCommand("mnuDistortion"));
@@ -409,7 +409,7 @@ TEST_F(ToolDialogTest, ToneOkInsertsTheToneAtTheCursorOnceAndCancelNothing) {
     answerDialog<frmGenerate>(
         [this](frmGenerate *tone) {
             QTest::mouseClick(tone->preview->cmdPreview, Qt::LeftButton);
-            EXPECT_EQ(previewCalls.at(0), std::make_pair(doc, 16));
+            EXPECT_EQ(previewCalls.at(0), (std::pair<int32_t, int32_t>(doc, KV_EDIT_TONE)));
             EXPECT_EQ(kvIsSel(doc), 0);
         },
         true);
@@ -501,7 +501,8 @@ TEST_F(ToolDialogTest, PitchMethodChangeRestartsARunningPreview) {
     pitch.show();
     QTest::mouseClick(pitch.preview->cmdPreview, Qt::LeftButton);
     pitch.optMode[1]->setChecked(true);
-    std::vector<std::pair<int32_t, int32_t>> expected = {{doc, 17}, {-1, -1}, {doc, 17}};
+    std::vector<std::pair<int32_t, int32_t>> expected = {
+        {doc, KV_EDIT_PITCH}, {-1, -1}, {doc, KV_EDIT_PITCH}};
     EXPECT_EQ(previewCalls, expected);
     EXPECT_TRUE(pitch.preview->IsPreviewing());
 }

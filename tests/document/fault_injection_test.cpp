@@ -257,14 +257,14 @@ TEST_F(FaultInjection, AVolumeChangeWithFadedEdgesIsWithdrawnOrWhole) {
     params.fadeEdgesMs = 20;
     Action edit;
     edit.prepare = [] { return makeToneDocument(1000, 10000, -1); };
-    edit.act = [](int32_t doc) { return kvDoEdit(doc, 1); };
+    edit.act = [](int32_t doc) { return kvDoEdit(doc, KV_EDIT_VOLUME); };
     EXPECT_GT(runWithFaults("volume change", edit), 0);
 }
 
 TEST_F(FaultInjection, AnEditOfOneChannelIsWithdrawnOrWhole) {
     Action edit;
     edit.prepare = [] { return makeToneDocument(5000, 9000, 1); };
-    edit.act = [](int32_t doc) { return kvDoEdit(doc, 7); }; /* reverse */
+    edit.act = [](int32_t doc) { return kvDoEdit(doc, KV_EDIT_REVERSE); }; /* reverse */
     EXPECT_GT(runWithFaults("reverse right channel", edit), 0);
 }
 

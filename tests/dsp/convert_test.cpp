@@ -87,7 +87,7 @@ TEST_F(ChannelConversion, MonoToStereoSharesTheStoredSamples) {
     EXPECT_EQ(editChannel, -1);
     /* The copy is a table of its own: editing one channel leaves the other. */
     kvSetSelection(doc, 0, 20000, 1);
-    ASSERT_EQ(kvDoEdit(doc, 4), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_MUTE), 0);
     EXPECT_EQ(channel(doc, 0), samples);
     kvUndo(doc);
     kvUndo(doc);

@@ -12,7 +12,7 @@ TEST_F(Dispatcher, EmptySelectionAppliesToTheWholeSound) {
     std::vector<float> samples = testWave(3000);
     int32_t doc = makeDocument(8000, samples, samples);
     params.volumeDb = 6;
-    ASSERT_EQ(kvDoEdit(doc, 1), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_VOLUME), 0);
     for (int c = 0; c < 2; c++) {
         std::vector<float> after = channel(doc, c);
         for (int i = 0; i < 3000; i++)
@@ -23,7 +23,7 @@ TEST_F(Dispatcher, EmptySelectionAppliesToTheWholeSound) {
 TEST_F(Dispatcher, RangeOf4097FramesRunsAs4096AndOne) {
     int32_t doc = makeDocument(8000, testWave(4097));
     params.volumeDb = -6;
-    ASSERT_EQ(kvDoEdit(doc, 1), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_VOLUME), 0);
     const KV_State *state = kvGetDocument(doc)->current;
     ASSERT_EQ(state->blockCount[0], 2);
     EXPECT_EQ(state->blocks[0][0].length, 4096);
@@ -33,11 +33,12 @@ TEST_F(Dispatcher, RangeOf4097FramesRunsAs4096AndOne) {
 TEST_F(Dispatcher, UnknownAndNameOnlyEditsChangeNothing) {
     int32_t doc = makeDocument(8000, testWave(100));
     kvSetSelection(doc, 10, 20, -1);
-    for (int32_t edit : {0, 10, KV_EDIT_COUNT, -1})
+    for (int32_t edit :
+         std::initializer_list<int32_t>{KV_EDIT_NONE, KV_EDIT_LOW_PASS, KV_EDIT_COUNT, -1})
         EXPECT_EQ(kvDoEdit(doc, edit), -1) << edit;
     EXPECT_EQ(kvGetNumUndo(doc), 2);
     EXPECT_EQ(kvGetLength(doc), 100);
-    EXPECT_EQ(kvDoEdit(99, 1), -1);
+    EXPECT_EQ(kvDoEdit(99, KV_EDIT_VOLUME), -1);
 }
 
 static KV_Params *cancelParams = nullptr;
@@ -58,13 +59,13 @@ TEST_F(Dispatcher, CancelInTheMiddleLeavesEverythingAsItWasRedoStatesIncluded) {
     std::vector<float> samples = testWave(5 * 4096);
     int32_t doc = makeDocument(8000, samples, samples);
     params.volumeDb = -6;
-    ASSERT_EQ(kvDoEdit(doc, 1), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_VOLUME), 0);
     kvUndo(doc); /* the quieter state is now a redo state */
     int32_t states = kvGetNumUndo(doc), level = kvGetUndoLevel(doc);
     params.volumeDb = 12;
     cancelParams = &params;
     kvTestSetTickSource(steppingClock);
-    EXPECT_EQ(kvDoEdit(doc, 1), -1);
+    EXPECT_EQ(kvDoEdit(doc, KV_EDIT_VOLUME), -1);
     kvTestSetTickSource(nullptr);
     cancelParams = nullptr;
     EXPECT_EQ(kvGetNumUndo(doc), states);
@@ -83,7 +84,7 @@ class EdgeFade : public EffectTest {
         int32_t doc = makeDocument(8000, std::vector<float>(5000, 0.5f));
         kvSetSelection(doc, from, to, -1);
         params.volumeDb = 6;
-        EXPECT_EQ(kvDoEdit(doc, 1), 0);
+        EXPECT_EQ(kvDoEdit(doc, KV_EDIT_VOLUME), 0);
         return channel(doc, 0);
     }
 };

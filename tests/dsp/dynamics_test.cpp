@@ -28,7 +28,7 @@ class Compressor : public EffectTest {
     }
     std::vector<float> compress(const std::vector<float> &input, int32_t rate = 44100) {
         int32_t doc = makeDocument(rate, input);
-        EXPECT_EQ(kvDoEdit(doc, 9), 0);
+        EXPECT_EQ(kvDoEdit(doc, KV_EDIT_COMPRESSOR), 0);
         std::vector<float> output = channel(doc, 0);
         kvClose(doc);
         return output;
@@ -113,12 +113,12 @@ TEST_F(Distortion, TheGateIsOffAtMinus96Decibels) {
     params.distLowThresholdDb = -96;
     std::vector<float> input = {1e-9f, -1e-7f, 1e-5f, 0.3f, -0.7f};
     int32_t doc = makeDocument(8000, input);
-    ASSERT_EQ(kvDoEdit(doc, 14), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_DISTORTION), 0);
     EXPECT_EQ(channel(doc, 0), input);
     kvUndo(doc);
     kvSetSelection(doc, 0, 0, -1);
     params.distLowThresholdDb = -60; /* 2^-10 */
-    ASSERT_EQ(kvDoEdit(doc, 14), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_DISTORTION), 0);
     EXPECT_EQ(channel(doc, 0), (std::vector<float>{0.0f, 0.0f, 0.0f, 0.3f, -0.7f}));
 }
 
@@ -126,12 +126,12 @@ TEST_F(Distortion, HighClipAtZeroDecibelsClampsToFullScale) {
     params.distHighClipDb = 0;
     params.distLowThresholdDb = -96;
     int32_t doc = makeDocument(8000, {2.5f, -1.5f, 0.99f, -1.0f, 1.0001f});
-    ASSERT_EQ(kvDoEdit(doc, 14), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_DISTORTION), 0);
     EXPECT_EQ(channel(doc, 0), (std::vector<float>{1.0f, -1.0f, 0.99f, -1.0f, 1.0f}));
     kvUndo(doc);
     kvSetSelection(doc, 0, 0, -1);
     params.distHighClipDb = -12;
-    ASSERT_EQ(kvDoEdit(doc, 14), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_DISTORTION), 0);
     EXPECT_EQ(channel(doc, 0)[0], 0.25f);
     EXPECT_EQ(channel(doc, 0)[1], -0.25f);
 }

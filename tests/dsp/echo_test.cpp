@@ -27,7 +27,7 @@ TEST_F(SimpleEcho, RepeatsAfterTheDelayAtTheWetLevelEachRepeatScaledByTheFeedbac
     std::vector<float> input(20000, 0.0f);
     input[10] = 1.0f;
     int32_t doc = makeDocument(44100, input);
-    ASSERT_EQ(kvDoEdit(doc, 13), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_SIMPLE_ECHO), 0);
     std::vector<float> output = channel(doc, 0);
     const float wet = gainOf(-12), feedback = gainOf(-6);
     for (int32_t i = 0; i < 20000; i++) {
@@ -47,7 +47,7 @@ TEST_F(SimpleEcho, TheLoopLowPassSmoothsEveryRepeatButKeepsItsSum) {
     std::vector<float> input(12000, 0.0f);
     input[0] = 1.0f;
     int32_t doc = makeDocument(44100, input);
-    ASSERT_EQ(kvDoEdit(doc, 13), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_SIMPLE_ECHO), 0);
     std::vector<float> output = channel(doc, 0);
     const float wet = gainOf(-12);
     EXPECT_FLOAT_EQ(output[4410], wet * 0.5f);
@@ -64,7 +64,7 @@ TEST_F(SimpleEcho, CarryBeyondAtTheEndLengthensTheFileByTheTail) {
     std::vector<float> input = noise(8000, 5);
     int32_t doc = makeDocument(8000, input, input);
     kvSetSelection(doc, 4000, 8000, -1);
-    ASSERT_EQ(kvDoEdit(doc, 13), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_SIMPLE_ECHO), 0);
     EXPECT_EQ(kvGetLength(doc), 8000 + 2 * 8000);
     int32_t anchor, end;
     kvGetSelection(doc, &anchor, &end, nullptr);
@@ -102,7 +102,7 @@ TEST_F(Echo, BounceSendsEachRepeatToTheOtherLine) {
     left[0] = 1.0f;
     params.echoBounce = 1;
     int32_t doc = makeDocument(rate, left, right);
-    ASSERT_EQ(kvDoEdit(doc, 11), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_ECHO), 0);
     std::vector<float> outLeft = channel(doc, 0), outRight = channel(doc, 1);
     const float fb = gainOf(-6), cross = gainOf(-48);
     EXPECT_FLOAT_EQ(outLeft[dl], 1.0f);
@@ -116,7 +116,7 @@ TEST_F(Echo, BounceSendsEachRepeatToTheOtherLine) {
     kvUndo(doc);
     kvSetSelection(doc, 0, 0, -1);
     params.echoBounce = 0;
-    ASSERT_EQ(kvDoEdit(doc, 11), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_ECHO), 0);
     outLeft = channel(doc, 0);
     outRight = channel(doc, 1);
     EXPECT_FLOAT_EQ(outLeft[2 * dl], fb);
@@ -128,7 +128,7 @@ TEST_F(Echo, AlwaysWorksOnBothChannelsAndNeedsTwo) {
     right[0] = 1.0f;
     int32_t doc = makeDocument(10000, left, right);
     kvSetSelection(doc, 0, 3000, 0);
-    ASSERT_EQ(kvDoEdit(doc, 11), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_ECHO), 0);
     EXPECT_FLOAT_EQ(channel(doc, 1)[1500], 1.0f);
     int32_t channelSelected;
     kvGetSelection(doc, nullptr, nullptr, &channelSelected);
@@ -136,8 +136,8 @@ TEST_F(Echo, AlwaysWorksOnBothChannelsAndNeedsTwo) {
 
     int32_t mono = makeDocument(10000, right);
     int32_t undo = kvGetNumUndo(mono);
-    EXPECT_EQ(kvDoEdit(mono, 11), -1);
-    EXPECT_EQ(kvDoEdit(mono, 12), -1);
+    EXPECT_EQ(kvDoEdit(mono, KV_EDIT_ECHO), -1);
+    EXPECT_EQ(kvDoEdit(mono, KV_EDIT_REVERB), -1);
     EXPECT_EQ(kvGetNumUndo(mono), undo);
     EXPECT_EQ(channel(mono, 0), right);
 }

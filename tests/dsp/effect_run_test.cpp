@@ -132,6 +132,8 @@ static std::string editName(const ::testing::TestParamInfo<int32_t> &info) {
 /* Equalizer, Compressor, Echo, Reverb, Simple Echo, FFT Filter, Pitch,
  * Loudness Normalize, Noise Reduction. */
 INSTANTIATE_TEST_SUITE_P(StatefulEffects, SeparateRuns,
-                         ::testing::Values(6, 9, 11, 12, 13, 15, 17, KV_EDIT_LOUDNESS_NORMALIZE,
+                         ::testing::Values(KV_EDIT_EQUALIZER, KV_EDIT_COMPRESSOR, KV_EDIT_ECHO,
+                                           KV_EDIT_REVERB, KV_EDIT_SIMPLE_ECHO, KV_EDIT_FFT_FILTER,
+                                           KV_EDIT_PITCH, KV_EDIT_LOUDNESS_NORMALIZE,
                                            KV_EDIT_NOISE_REDUCTION),
                          editName);

@@ -12,7 +12,7 @@ TEST_F(Equalizer, AllBandsAtZeroDecibelsReturnTheInput) {
     int32_t doc = makeDocument(44100, left, right);
     for (int32_t &band : params.eqBandDb)
         band = 0;
-    ASSERT_EQ(kvDoEdit(doc, 6), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_EQUALIZER), 0);
     std::vector<float> outLeft = channel(doc, 0), outRight = channel(doc, 1);
     for (size_t i = 0; i < left.size(); i++) {
         ASSERT_NEAR(outLeft[i], left[i], 1e-6) << i;
@@ -26,7 +26,7 @@ TEST_F(Equalizer, ABoostedBandRaisesItsCentreAndLeavesAFarSineAlone) {
     for (double hz : {500.0, 8000.0}) {
         std::vector<float> input = sineWave(count, hz, rate);
         int32_t doc = makeDocument(rate, input);
-        ASSERT_EQ(kvDoEdit(doc, 6), 0);
+        ASSERT_EQ(kvDoEdit(doc, KV_EDIT_EQUALIZER), 0);
         double gain = rms(channel(doc, 0), count / 2, count) / rms(input, count / 2, count);
         if (hz == 500.0)
             EXPECT_GT(gain, 2.0);
@@ -40,10 +40,10 @@ TEST_F(Equalizer, EachEditStartsFromSilentFilters) {
     params.eqBandDb[0] = 24;
     std::vector<float> input = sineWave(5000, 60, 8000);
     int32_t doc = makeDocument(8000, input);
-    ASSERT_EQ(kvDoEdit(doc, 6), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_EQUALIZER), 0);
     std::vector<float> first = channel(doc, 0);
     kvUndo(doc);
     kvSetSelection(doc, 0, 0, -1);
-    ASSERT_EQ(kvDoEdit(doc, 6), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_EQUALIZER), 0);
     EXPECT_EQ(channel(doc, 0), first);
 }

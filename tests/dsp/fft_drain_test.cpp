@@ -18,10 +18,10 @@ TEST_F(DelayedOutput, EveryRangeLengthComesOutWholeAtEverySizeAndOverlap) {
         int32_t number, pitchMode, percent;
     };
     const Edit edits[] = {
-        {"FFT Filter", 15, 0, 100},
-        {"FFT pitch 150%", 17, 1, 150},
-        {"FFT time 200%", 17, 2, 200},
-        {"FFT time 50%", 17, 2, 50},
+        {"FFT Filter", KV_EDIT_FFT_FILTER, 0, 100},
+        {"FFT pitch 150%", KV_EDIT_PITCH, 1, 150},
+        {"FFT time 200%", KV_EDIT_PITCH, 2, 200},
+        {"FFT time 50%", KV_EDIT_PITCH, 2, 50},
     };
     const int32_t rate = 8000, from = 7, total = from + 8193 + 5;
     int32_t doc = makeDocument(rate, mix(sineWave(total, 700, rate), noise(total, 5, 0.2)));

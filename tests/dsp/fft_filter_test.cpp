@@ -26,7 +26,7 @@ TEST_F(FftFilter, BandPassWithEqualEdgesPassesNothing) {
     std::vector<float> input = mix(sineWave(30000, 440, 44100), noise(30000, 3, 0.2));
     int32_t doc = makeDocument(44100, input);
     band(0, 1000, 1000);
-    ASSERT_EQ(kvDoEdit(doc, 15), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_FFT_FILTER), 0);
     std::vector<float> output = channel(doc, 0);
     ASSERT_EQ(output.size(), input.size());
     for (size_t i = 0; i < output.size(); i++)
@@ -40,7 +40,7 @@ TEST_F(FftFilter, BandRejectWithEqualEdgesPassesEverythingWithinTheWindowRipple)
             mix(sineWave(30000, 440, 44100, 0.3), sineWave(30000, 5000, 44100, 0.3));
         int32_t doc = makeDocument(44100, input);
         band(1, 1000, 1000);
-        ASSERT_EQ(kvDoEdit(doc, 15), 0);
+        ASSERT_EQ(kvDoEdit(doc, KV_EDIT_FFT_FILTER), 0);
         std::vector<float> output = channel(doc, 0);
         ASSERT_EQ(output.size(), input.size());
         double gain = rms(output, 4096, 26000) / rms(input, 4096, 26000);
@@ -62,7 +62,7 @@ TEST_F(FftFilter, OutputLengthEqualsInputLengthForEveryRangeLength) {
         int32_t doc = makeDocument(8000, input);
         kvSetSelection(doc, 500, 500 + length, -1);
         band(1, 4000, 4000);
-        ASSERT_EQ(kvDoEdit(doc, 15), 0);
+        ASSERT_EQ(kvDoEdit(doc, KV_EDIT_FFT_FILTER), 0);
         ASSERT_EQ(kvGetLength(doc), 12000) << length;
         std::vector<float> output = channel(doc, 0);
         for (int32_t i : {0, 499, 500 + length, 11999})
@@ -74,7 +74,7 @@ TEST_F(FftFilter, OutputLengthEqualsInputLengthForEveryRangeLength) {
 TEST_F(FftFilter, AShortRangeComesOutOfTheDrainAlone) {
     int32_t doc = makeDocument(8000, sineWave(1000, 300, 8000));
     band(1, 4000, 4000);
-    KvEffectRun *run = kvEffectStart(doc, 15, KV_RUN_EDIT);
+    KvEffectRun *run = kvEffectStart(doc, KV_EDIT_FFT_FILTER, KV_RUN_EDIT);
     ASSERT_NE(run, nullptr);
     std::vector<float> buffer = sineWave(4096, 300, 8000);
     EXPECT_EQ(kvFftFilter(*run, 0, buffer.data(), buffer.data(), 1000, 0, 1000), 0);
@@ -96,7 +96,7 @@ TEST_F(FftFilter, DynamicEdgesMoveFromTheStartValuesToTheEndValues) {
     params.fftStartLowPassHz = 1500;
     params.fftEndHighPassHz = 7000;
     params.fftEndLowPassHz = 9000;
-    ASSERT_EQ(kvDoEdit(doc, 15), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_FFT_FILTER), 0);
     std::vector<float> output = channel(doc, 0);
     const size_t part = count / 20;
     /* first twentieth: the band runs from 0..1500 to 350..1875 Hz; the last
@@ -114,13 +114,13 @@ TEST_F(FftFilter, EdgesAboveHalfTheSampleRateClampToTheTopBin) {
         mix(sineWave(20000, 440, 22050, 0.3), sineWave(20000, 9000, 22050, 0.3));
     int32_t doc = makeDocument(22050, input);
     band(0, 0, 100000); /* upper edge far above 11025 Hz: keeps every bin */
-    ASSERT_EQ(kvDoEdit(doc, 15), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_FFT_FILTER), 0);
     double kept = rms(channel(doc, 0), 4096, 16000) / rms(input, 4096, 16000);
     EXPECT_NEAR(kept, 1.0, 0.02);
     kvUndo(doc);
     kvSetSelection(doc, 0, 0, -1);
     band(1, 30000, 90000); /* both edges clamp to the top: rejects nothing */
-    ASSERT_EQ(kvDoEdit(doc, 15), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_FFT_FILTER), 0);
     kept = rms(channel(doc, 0), 4096, 16000) / rms(input, 4096, 16000);
     EXPECT_NEAR(kept, 1.0, 0.02);
 }
@@ -132,7 +132,7 @@ TEST_F(FftFilter, InPlaceCallsNeverReturnMoreThanGivenAndTheCutsDoNotMatter) {
     band(0, 300, 1200);
     auto run = [&](int32_t piece) {
         std::vector<float> out, buffer(4096);
-        KvEffectRun *run = kvEffectStart(doc, 15, KV_RUN_EDIT);
+        KvEffectRun *run = kvEffectStart(doc, KV_EDIT_FFT_FILTER, KV_RUN_EDIT);
         EXPECT_NE(run, nullptr);
         for (int32_t done = 0; done < length; done += piece) {
             int32_t n = std::min(piece, length - done);

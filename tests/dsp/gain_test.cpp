@@ -12,7 +12,7 @@ TEST_F(GainEdits, SixDecibelStepsDoubleAndHalveExactly) {
     int32_t doc = makeDocument(44100, samples);
     for (auto [db, factor] : {std::pair{6, 2.0f}, std::pair{-6, 0.5f}, std::pair{48, 256.0f}}) {
         params.volumeDb = db;
-        ASSERT_EQ(kvDoEdit(doc, 1), 0);
+        ASSERT_EQ(kvDoEdit(doc, KV_EDIT_VOLUME), 0);
         std::vector<float> after = channel(doc, 0);
         for (size_t i = 0; i < samples.size(); i++)
             ASSERT_EQ(after[i], samples[i] * factor) << db;
@@ -22,11 +22,11 @@ TEST_F(GainEdits, SixDecibelStepsDoubleAndHalveExactly) {
 
 TEST_F(GainEdits, FadesOverFourSamplesAreStraightLines) {
     int32_t doc = makeDocument(44100, std::vector<float>(4, 1.0f));
-    ASSERT_EQ(kvDoEdit(doc, 2), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_FADE_IN), 0);
     EXPECT_EQ(channel(doc, 0), (std::vector<float>{0.0f, 0.25f, 0.5f, 0.75f}));
     kvUndo(doc);
     kvSetSelection(doc, 0, 0, -1);
-    ASSERT_EQ(kvDoEdit(doc, 3), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_FADE_OUT), 0);
     EXPECT_EQ(channel(doc, 0), (std::vector<float>{1.0f, 0.75f, 0.5f, 0.25f}));
 }
 
@@ -34,7 +34,7 @@ TEST_F(GainEdits, ReverseMirrorsTheRangeAndLeavesTheRest) {
     std::vector<float> samples = testWave(12000, 0.9f, 1013);
     int32_t doc = makeDocument(44100, samples);
     kvSetSelection(doc, 3000, 8000, -1);
-    ASSERT_EQ(kvDoEdit(doc, 7), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_REVERSE), 0);
     std::vector<float> after = channel(doc, 0);
     std::vector<float> expected = samples;
     std::reverse(expected.begin() + 3000, expected.begin() + 8000);
@@ -45,7 +45,7 @@ TEST_F(GainEdits, MuteKeepsTheLengthAndSilencesTheRange) {
     std::vector<float> samples = testWave(9000);
     int32_t doc = makeDocument(44100, samples, samples);
     kvSetSelection(doc, 100, 8100, 1);
-    ASSERT_EQ(kvDoEdit(doc, 4), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_MUTE), 0);
     EXPECT_EQ(kvGetLength(doc), 9000);
     EXPECT_EQ(channel(doc, 0), samples);
     std::vector<float> right = channel(doc, 1);
@@ -63,7 +63,7 @@ TEST_F(GainEdits, PasteMixOfAStereoClipIntoOneChannelMixesItDown) {
     std::vector<float> samples = testWave(6000, 0.25f);
     int32_t doc = makeDocument(8000, samples, samples);
     kvSetSelection(doc, 1000, 1000, 0);
-    ASSERT_EQ(kvDoEdit(doc, 8), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_PASTE_MIX), 0);
     std::vector<float> left = channel(doc, 0);
     for (int i = 0; i < 6000; i++) {
         float expected = i >= 1000 && i < 4000 ? samples[i] + 0.3f : samples[i];
@@ -78,7 +78,7 @@ TEST_F(GainEdits, PasteMixResamplesAClipOfHalfTheRate) {
     kvCopy(source);
     int32_t doc = makeDocument(44100, std::vector<float>(30000, 0.0f));
     kvSetSelection(doc, 0, 0, -1);
-    ASSERT_EQ(kvDoEdit(doc, 8), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_PASTE_MIX), 0);
     int32_t anchor, end, ch;
     kvGetSelection(doc, &anchor, &end, &ch);
     EXPECT_EQ(end - anchor, 20000);

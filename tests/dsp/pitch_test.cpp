@@ -29,7 +29,7 @@ class PitchScaling : public EffectTest {
                          int32_t *doc = nullptr) {
         int32_t d = makeDocument(44100, samples);
         kvSetSelection(d, from, to, -1);
-        EXPECT_EQ(kvDoEdit(d, 17), 0);
+        EXPECT_EQ(kvDoEdit(d, KV_EDIT_PITCH), 0);
         int32_t length = kvGetLength(d) - (static_cast<int32_t>(samples.size()) - (to - from));
         if (doc)
             *doc = d;
@@ -51,7 +51,7 @@ TEST_F(PitchScaling, SimpleResampleAt200PercentHalvesTheRangeAndPitchSizeAgrees)
     int32_t doc = makeDocument(44100, samples);
     kvSetSelection(doc, 10000, 54100, -1);
     EXPECT_EQ(kvGetPitchSize(doc), 500);
-    ASSERT_EQ(kvDoEdit(doc, 17), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_PITCH), 0);
     EXPECT_EQ(kvGetLength(doc), 20000 + 22050);
     EXPECT_EQ(kvGetPitchSize(doc), 250);
     std::vector<float> after = channel(doc, 0);
@@ -66,7 +66,7 @@ TEST_F(PitchScaling, SimpleResampleAt50PercentDoublesTheRangeAndHalvesTheFrequen
     int32_t doc = makeDocument(44100, sineWave(44100, 1000, 44100));
     kvSetSelection(doc, 0, 44100, -1);
     EXPECT_EQ(kvGetPitchSize(doc), 2000);
-    ASSERT_EQ(kvDoEdit(doc, 17), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_PITCH), 0);
     ASSERT_EQ(kvGetLength(doc), 88200);
     std::vector<float> after = channel(doc, 0);
     EXPECT_NEAR(dominantFrequency(after, 30000, 16384, 44100, 200, 2000), 500, 3);
@@ -129,7 +129,7 @@ TEST_F(PitchScaling, FftTimeScalingChangesTheDurationButNotThePitch) {
          {std::pair{150, 58800}, std::pair{50, 176400}, std::pair{200, 44100}}) {
         setFactor(2, percent);
         kvSetSelection(doc, 0, 88200, -1);
-        ASSERT_EQ(kvDoEdit(doc, 17), 0);
+        ASSERT_EQ(kvDoEdit(doc, KV_EDIT_PITCH), 0);
         EXPECT_NEAR(kvGetLength(doc), length, 1) << percent;
         std::vector<float> after = channel(doc, 0);
         int32_t middle = kvGetLength(doc) / 2 - 8192;
@@ -147,7 +147,7 @@ TEST_F(PitchScaling, GlideFrom100To200StartsAtTheOriginalSpeedAndEndsAtDouble) {
     /* The sum of 1 / f over the range is close to 441000 ln 2. */
     int32_t predicted = kvGetPitchSize(doc);
     EXPECT_NEAR(predicted, 10000 * std::log(2.0), 1);
-    ASSERT_EQ(kvDoEdit(doc, 17), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_PITCH), 0);
     int32_t length = kvGetLength(doc);
     EXPECT_NEAR(length, predicted * 44.1, 50);
     std::vector<float> after = channel(doc, 0);
@@ -160,7 +160,7 @@ TEST_F(PitchScaling, GlideFrom100To200StartsAtTheOriginalSpeedAndEndsAtDouble) {
 static std::vector<float> previewed(int32_t doc, const std::vector<float> &input) {
     std::vector<float> played, left(16384), right(16384);
     int32_t length = static_cast<int32_t>(input.size());
-    KvEffectRun *run = kvEffectStart(doc, 17, KV_RUN_PREVIEW);
+    KvEffectRun *run = kvEffectStart(doc, KV_EDIT_PITCH, KV_RUN_PREVIEW);
     for (int32_t position = 0; position < length; position += 4096) {
         int32_t count = std::min(4096, length - position);
         std::copy_n(input.begin() + position, count, left.begin());
@@ -183,7 +183,7 @@ TEST_F(PitchScaling, PreviewPlaysTheSamplesOfTheEditInEveryMode) {
         int32_t doc = makeDocument(44100, input, input);
         std::vector<float> played = previewed(doc, input);
         kvSetSelection(doc, 0, 30000, -1);
-        ASSERT_EQ(kvDoEdit(doc, 17), 0);
+        ASSERT_EQ(kvDoEdit(doc, KV_EDIT_PITCH), 0);
         EXPECT_EQ(played, channel(doc, 0)) << mode;
         EXPECT_EQ(channel(doc, 1), channel(doc, 0)) << mode;
     }

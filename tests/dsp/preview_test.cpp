@@ -63,7 +63,7 @@ TEST_P(PreviewEqualsEdit, OverASelectionOfAStereoSound) {
     std::vector<float> right = mix(sineWave(frames, 1250, rate), noise(frames, 2, 0.3));
     int32_t doc = makeDocument(rate, left, right);
     kvSetSelection(doc, lower, upper, -1);
-    bool tail = edit == 11 || edit == 12 || edit == 13;
+    bool tail = edit == KV_EDIT_ECHO || edit == KV_EDIT_REVERB || edit == KV_EDIT_SIMPLE_ECHO;
     int32_t length = upper - lower + (tail ? rate : 0);
     std::vector<std::vector<float>> previewed = preview(doc, edit, lower, length, 2);
 
@@ -93,8 +93,14 @@ static std::string editName(const ::testing::TestParamInfo<int32_t> &info) {
     return "Edit" + std::to_string(info.param);
 }
 
-INSTANTIATE_TEST_SUITE_P(Effects, PreviewEqualsEdit, ::testing::Values(6, 9, 11, 12, 13, 14, 15),
+INSTANTIATE_TEST_SUITE_P(Effects, PreviewEqualsEdit,
+                         ::testing::Values(KV_EDIT_EQUALIZER, KV_EDIT_COMPRESSOR, KV_EDIT_ECHO,
+                                           KV_EDIT_REVERB, KV_EDIT_SIMPLE_ECHO, KV_EDIT_DISTORTION,
+                                           KV_EDIT_FFT_FILTER),
                          editName);
 /* Echo and Reverb need two channels. */
-INSTANTIATE_TEST_SUITE_P(Effects, PreviewEqualsEditInMono, ::testing::Values(6, 9, 13, 14, 15),
+INSTANTIATE_TEST_SUITE_P(Effects, PreviewEqualsEditInMono,
+                         ::testing::Values(KV_EDIT_EQUALIZER, KV_EDIT_COMPRESSOR,
+                                           KV_EDIT_SIMPLE_ECHO, KV_EDIT_DISTORTION,
+                                           KV_EDIT_FFT_FILTER),
                          editName);

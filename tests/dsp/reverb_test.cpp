@@ -86,7 +86,7 @@ class Reverb : public EffectTest {
         int32_t doc = makeDocument(rate, left, right);
         params.reverbRoomSize = room;
         params.reverbWall = wall;
-        ASSERT_EQ(kvDoEdit(doc, 12), 0);
+        ASSERT_EQ(kvDoEdit(doc, KV_EDIT_REVERB), 0);
         ModelReverb reference(model, kvReverbBase(room, rate));
         reference.run(left, right);
         *matching = std::max(largestDifference(channel(doc, 0), left),
@@ -131,7 +131,7 @@ TEST_F(Reverb, UnknownWallsAndRoomsLeaveTheSoundUnchanged) {
     for (auto [room, wall] : {std::pair{0, 4}, std::pair{0, -1}, std::pair{6, 0}}) {
         params.reverbRoomSize = room;
         params.reverbWall = wall;
-        ASSERT_EQ(kvDoEdit(doc, 12), 0);
+        ASSERT_EQ(kvDoEdit(doc, KV_EDIT_REVERB), 0);
         EXPECT_EQ(channel(doc, 0), left);
         EXPECT_EQ(channel(doc, 1), right);
         kvUndo(doc);

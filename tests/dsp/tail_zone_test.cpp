@@ -18,7 +18,8 @@ TEST_P(TailZone, ExistingSoundKeepsItsDrySignalAndFeedsNothing) {
     params.simpleEchoDelayMs = 100;
     params.echoDryRightDb = -12;
     params.reverbLevelDb[5] = -6; /* the reverb's dry level stops at the tail */
-    float dryInTail = edit == 11 ? static_cast<float>(std::pow(1.122462048309373, -12)) : 1.0f;
+    float dryInTail =
+        edit == KV_EDIT_ECHO ? static_cast<float>(std::pow(1.122462048309373, -12)) : 1.0f;
     /* two sounds that agree on the selection and differ after it */
     std::vector<float> start = noise(head, 8), quiet(length, 0.0f), busy = noise(length, 9);
     std::copy(start.begin(), start.end(), quiet.begin());
@@ -38,7 +39,8 @@ TEST_P(TailZone, ExistingSoundKeepsItsDrySignalAndFeedsNothing) {
     EXPECT_GT(rms(wet[0], head, head + rate), 1e-3) << "the tail rings on";
 }
 
-INSTANTIATE_TEST_SUITE_P(Echoes, TailZone, ::testing::Values(11, 12, 13),
+INSTANTIATE_TEST_SUITE_P(Echoes, TailZone,
+                         ::testing::Values(KV_EDIT_ECHO, KV_EDIT_REVERB, KV_EDIT_SIMPLE_ECHO),
                          [](const ::testing::TestParamInfo<int32_t> &info) {
                              return "Edit" + std::to_string(info.param);
                          });

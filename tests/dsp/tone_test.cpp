@@ -25,7 +25,7 @@ class ToneGenerator : public EffectTest {
      * mono document at `rate`. */
     std::vector<float> tone(int32_t rate) {
         int32_t doc = makeDocument(rate, {});
-        EXPECT_EQ(kvDoEdit(doc, 16), 0);
+        EXPECT_EQ(kvDoEdit(doc, KV_EDIT_TONE), 0);
         std::vector<float> samples = channel(doc, 0);
         kvClose(doc);
         return samples;
@@ -64,7 +64,7 @@ TEST_F(ToneGenerator, FiveSecondsInsertExactly220500FramesInBothChannelsAtTheCur
     kvSetSelection(doc, 700, 300, -1);
     params.toneLength = 5;
     params.fadeEdges = 1;
-    ASSERT_EQ(kvDoEdit(doc, 16), 0);
+    ASSERT_EQ(kvDoEdit(doc, KV_EDIT_TONE), 0);
     ASSERT_EQ(kvGetLength(doc), 1000 + 220500);
     std::vector<float> newLeft = channel(doc, 0), newRight = channel(doc, 1);
     /* Nothing was removed: the tone sits at the lower end of the old
@@ -139,7 +139,7 @@ TEST_F(ToneGenerator, PreviewGivesBothBuffersTheSamplesOfTheEdit) {
     std::vector<float> edited = tone(44100);
     int32_t doc = makeDocument(44100, std::vector<float>(10, 0.0f), std::vector<float>(10, 0.0f));
     std::vector<float> left(44100, 9.0f), right(44100, 9.0f);
-    KvEffectRun *run = kvEffectStart(doc, 16, KV_RUN_PREVIEW);
+    KvEffectRun *run = kvEffectStart(doc, KV_EDIT_TONE, KV_RUN_PREVIEW);
     for (int32_t position = 0; position < 44100; position += 4096) {
         int32_t count = std::min(4096, 44100 - position);
         ASSERT_EQ(kvPreviewProcess(run, left.data() + position, right.data() + position, count,

@@ -46,7 +46,7 @@ static void kvFuzzUseClip(int32_t stereo, int32_t mono) {
     kvPaste(stereo, 1);
     kvUpdatePasteMixSel(stereo);
     kvNudgeSelection(stereo, 1);
-    kvDoEdit(stereo, 8);
+    kvDoEdit(stereo, KV_EDIT_PASTE_MIX);
     int32_t fresh = kvCreate(nullptr);
     if (kvNew(fresh, channels, 16, 1, rate) == 0) kvPaste(fresh, 0);
     kvClose(fresh);

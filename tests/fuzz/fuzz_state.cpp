@@ -47,7 +47,7 @@ static void kvFuzzUseState(int32_t doc) {
     kvCut(doc);
     kvPaste(doc, 0);
     kvSetSelection(doc, 0, 2000, -1);
-    kvDoEdit(doc, 1);
+    kvDoEdit(doc, KV_EDIT_VOLUME);
     kvDelete(doc);
     kvUndo(doc);
     kvUndo(doc);

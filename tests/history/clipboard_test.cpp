@@ -136,7 +136,7 @@ TEST_F(Clipboard, PasteMixWithoutAClipIsRefusedAndChangesNothing) {
     int32_t doc = makeDocument(8000, samples);
     kvSetSelection(doc, 200, 100, -1);
     int32_t states = kvGetNumUndo(doc), level = kvGetUndoLevel(doc);
-    EXPECT_EQ(kvDoEdit(doc, 8), -1);
+    EXPECT_EQ(kvDoEdit(doc, KV_EDIT_PASTE_MIX), -1);
     EXPECT_EQ(kvGetNumUndo(doc), states);
     EXPECT_EQ(kvGetUndoLevel(doc), level);
     EXPECT_EQ(channel(doc, 0), samples);

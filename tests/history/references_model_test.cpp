@@ -94,7 +94,7 @@ class ReferencesModel : public StorageTest {
         } else if (roll < 38) {
             trace << " effect";
             select(doc);
-            kvDoEdit(doc, pick(0, 1) == 0 ? 1 : 7);
+            kvDoEdit(doc, pick(0, 1) == 0 ? KV_EDIT_VOLUME : KV_EDIT_REVERSE);
         } else if (roll < 44) {
             trace << " delete";
             select(doc);

@@ -529,7 +529,7 @@ TEST_F(DoubleDensity, WaveformIsWholeDevicePixelsAndRulerLabelsUseEveryPixel) {
     EXPECT_EQ(lanes, 0) << "lanes, grid and markers fill whole device-pixel blocks";
     EXPECT_GT(labelBlocks, 50) << "ruler labels are drawn at the screen's resolution";
 
-    kvZoomSpecial(document->ID, 0);
+    kvZoomSpecial(document->ID, KV_ZOOM_ONE_TO_ONE);
     QTest::keyClick(document, Qt::Key_Right);
     QImage scrolled = document->grab().toImage();
     kvRefresh(document->ID);

@@ -161,7 +161,7 @@ TEST_F(ClipSelector, WithoutClipsTheSelectorPasteAndPlayAreDisabled) {
 
 TEST_F(ClipSelector, TheEnginesClipCountListsEveryClipAndSelectsTheLast) {
     startFrame();
-    kvTestSend(frame.get(), 1525, 3, 0);
+    kvTestSend(frame.get(), KV_MSG_CLIPBOARD, 3, 0);
     ASSERT_EQ(frame->cmbClip->count(), 3);
     EXPECT_EQ(frame->cmbClip->itemText(0), "Clip 1");
     EXPECT_EQ(frame->cmbClip->itemText(2), "Clip 3");
@@ -170,7 +170,7 @@ TEST_F(ClipSelector, TheEnginesClipCountListsEveryClipAndSelectsTheLast) {
     EXPECT_TRUE(frame->action("TB.Paste")->isEnabled());
     EXPECT_TRUE(frame->action("TB.Play")->isEnabled());
 
-    kvTestSend(frame.get(), 1525, 0, 0);
+    kvTestSend(frame.get(), KV_MSG_CLIPBOARD, 0, 0);
     EXPECT_EQ(frame->cmbClip->count(), 0);
     EXPECT_FALSE(frame->cmbClip->isEnabled());
     EXPECT_FALSE(frame->action("TB.Paste")->isEnabled());
@@ -345,9 +345,9 @@ TEST_F(FrameNotifications, StatusTextsGoToTheirFieldsAndClearWithTheLastDocument
     frmMain *document = openDocument(file);
     ASSERT_NE(document, nullptr);
     const char *start = "00:01.500 and more";
-    kvTestSend(frame.get(), 1125, reinterpret_cast<intptr_t>(start), 9);
+    kvTestSend(frame.get(), KV_MSG_SEL_START, reinterpret_cast<intptr_t>(start), 9);
     const char *rate = "44100 Hz";
-    kvTestSend(frame.get(), 1133, reinterpret_cast<intptr_t>(rate),
+    kvTestSend(frame.get(), KV_MSG_RATE, reinterpret_cast<intptr_t>(rate),
                static_cast<intptr_t>(std::strlen(rate)));
     EXPECT_EQ(frame->lTime[0]->text(), "00:01.500");
     EXPECT_EQ(frame->lblStatus[4]->text(), "44100 Hz");
@@ -362,13 +362,13 @@ TEST_F(FrameNotifications, AnEngineBoxTakesTheProgressWindowDown) {
     params.cancellable = 0;
     frame->progressWindow()->report("Please Wait: Working...", 23, 40, 0);
     ASSERT_TRUE(frame->progressWindow()->isVisible());
-    kvTestSend(frame.get(), 1428, 0, 0);
+    kvTestSend(frame.get(), KV_MSG_ERROR_SHOWN, 0, 0);
     EXPECT_FALSE(frame->progressWindow()->isVisible());
 }
 
 TEST_F(FrameNotifications, HelpOnAnEngineMessageOpensItsTopic) {
     startFrame();
-    kvTestSend(frame.get(), 1435, 42, 0);
+    kvTestSend(frame.get(), KV_MSG_ERROR_HELP, 42, 0);
     std::vector<MdlHelpRequest> requests = mdlTestTakeHelpRequests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].command, 1);
@@ -377,9 +377,9 @@ TEST_F(FrameNotifications, HelpOnAnEngineMessageOpensItsTopic) {
 
 TEST_F(FrameNotifications, TheEndOfAClipPreviewTurnsThePlayButtonBack) {
     startFrame();
-    kvTestSend(frame.get(), 1525, 1, 0);
+    kvTestSend(frame.get(), KV_MSG_CLIPBOARD, 1, 0);
     frame->action("TB.Play")->setChecked(true);
-    kvTestSend(frame.get(), 1925, 0, 0);
+    kvTestSend(frame.get(), KV_MSG_CLIP_PLAYED, 0, 0);
     EXPECT_FALSE(frame->action("TB.Play")->isChecked());
 }
 

@@ -303,7 +303,7 @@ TEST_F(InputTest, ZoomingOutStopsAtTheWholeSound) {
         {"Down", [this] { key(Qt::Key_Down); }},
         {"Page Down", [this] { key(Qt::Key_PageDown); }},
         {"wheel", [this] { wheel(200, 100, -120); }},
-        {"Zoom Out", [this] { kvZoomSpecial(doc, 4); }},
+        {"Zoom Out", [this] { kvZoomSpecial(doc, KV_ZOOM_OUT); }},
     };
     int32_t width = view(doc)->width;
     for (const auto &[what, zoomOut] : ways) {
@@ -361,8 +361,8 @@ TEST_F(InputTest, InputIsIgnoredWhileALongOperationRuns) {
 TEST_F(InputTest, ABurstOfRedrawRequestsCostsOneRedraw) {
     frame->notes.clear();
     for (int32_t i = 0; i < 5; i++)
-        kvPostMessage(window, KV_MSG_REDRAW, 0, 0);
-    QCoreApplication::sendPostedEvents(window, KV_MSG_REDRAW);
+        kvPostMessage(window, KV_MSG_PLAY_REDRAW, 0, 0);
+    QCoreApplication::sendPostedEvents(window, KV_MSG_PLAY_REDRAW);
     EXPECT_EQ(frame->count(KV_MSG_CLIPBOARD), 1);
 }
 

@@ -20,7 +20,7 @@ TEST_F(ViewStateTest, ZoomingInFullKeepsTheCentreFrameInTheCentre) {
     showAt(doc, 64000, 64);
     int32_t centre = 64000 + 320 * 64;
     frame->notes.clear();
-    EXPECT_EQ(kvZoomSpecial(doc, 0), 0);
+    EXPECT_EQ(kvZoomSpecial(doc, KV_ZOOM_ONE_TO_ONE), 0);
     EXPECT_EQ(current()->framesPerPixel, 1);
     EXPECT_EQ(current()->firstFrame + 320, centre);
     ASSERT_FALSE(frame->notes.empty());
@@ -29,7 +29,7 @@ TEST_F(ViewStateTest, ZoomingInFullKeepsTheCentreFrameInTheCentre) {
 
 TEST_F(ViewStateTest, ZoomingToTheSelectionFitsItInTheWindow) {
     kvSetSelection(doc, 100000, 164000, -1);
-    kvZoomSpecial(doc, 1);
+    kvZoomSpecial(doc, KV_ZOOM_SELECTION);
     EXPECT_EQ(current()->framesPerPixel, 64000 / 640 + 1);
     int32_t zoom = current()->framesPerPixel;
     EXPECT_LE(current()->firstFrame, 100000);
@@ -41,37 +41,37 @@ TEST_F(ViewStateTest, ZoomingToAnEmptySelectionChangesNothing) {
     showAt(doc, 64000, 64);
     kvSetSelection(doc, 5000, 5000, -1);
     frame->notes.clear();
-    EXPECT_EQ(kvZoomSpecial(doc, 1), 0);
+    EXPECT_EQ(kvZoomSpecial(doc, KV_ZOOM_SELECTION), 0);
     EXPECT_EQ(current()->framesPerPixel, 64);
     EXPECT_EQ(current()->firstFrame, 64000);
     EXPECT_EQ(frame->count(KV_MSG_ZOOM_CHANGED), 0);
 }
 
 TEST_F(ViewStateTest, ZoomingOutFullShowsTheWholeFile) {
-    kvZoomSpecial(doc, 2);
+    kvZoomSpecial(doc, KV_ZOOM_WHOLE);
     EXPECT_EQ(current()->framesPerPixel, (kLength + 639) / 640);
     EXPECT_EQ(current()->firstFrame, 0);
     EXPECT_FALSE(view(doc)->scrollBar->isEnabled());
 }
 
 TEST_F(ViewStateTest, ZoomInAndOutStepTenPercent) {
-    kvZoomSpecial(doc, 3);
+    kvZoomSpecial(doc, KV_ZOOM_IN);
     EXPECT_EQ(current()->framesPerPixel, 57);
-    kvZoomSpecial(doc, 4);
+    kvZoomSpecial(doc, KV_ZOOM_OUT);
     EXPECT_EQ(current()->framesPerPixel, 62);
 }
 
 TEST_F(ViewStateTest, ZoomNeverLeavesItsRange) {
-    kvZoomSpecial(doc, 0);
+    kvZoomSpecial(doc, KV_ZOOM_ONE_TO_ONE);
     EXPECT_EQ(kvCanZoomIn(doc), 0);
-    kvZoomSpecial(doc, 3);
+    kvZoomSpecial(doc, KV_ZOOM_IN);
     EXPECT_EQ(current()->framesPerPixel, 1);
-    kvZoomSpecial(doc, 4);
+    kvZoomSpecial(doc, KV_ZOOM_OUT);
     EXPECT_EQ(current()->framesPerPixel, 2);
     current()->framesPerPixel = 262144;
     EXPECT_EQ(kvCanZoomOut(doc), 0);
     EXPECT_EQ(kvCanZoomIn(doc), 1);
-    kvZoomSpecial(doc, 4);
+    kvZoomSpecial(doc, KV_ZOOM_OUT);
     EXPECT_EQ(current()->framesPerPixel, 262144);
 }
 
@@ -81,7 +81,7 @@ TEST_F(ViewStateTest, ASavedViewComesBack) {
     EXPECT_EQ(kvIsView(doc, 2), 0);
     kvSetView(doc, 2);
     EXPECT_EQ(kvIsView(doc, 2), 1);
-    kvZoomSpecial(doc, 2);
+    kvZoomSpecial(doc, KV_ZOOM_WHOLE);
     kvSelectAll(doc);
     kvLoadView(doc, 2);
     EXPECT_EQ(current()->firstFrame, 12800);
@@ -189,14 +189,14 @@ TEST_F(ViewStateTest, ZoomFollowsThePlayCursorWhenItIsInTheWindow) {
     showAt(doc, 64000, 64);
     int32_t playFrame = 64000 + 100 * 64;
     kvPlayCursor(doc)->playFrame.store(playFrame);
-    kvZoomSpecial(doc, 3);
+    kvZoomSpecial(doc, KV_ZOOM_IN);
     int32_t zoom = current()->framesPerPixel;
     EXPECT_LT(std::abs(current()->firstFrame + 100 * zoom - playFrame), zoom);
     kvPlayCursor(doc)->playFrame.store(-1);
 }
 
 TEST_F(ViewStateTest, AClosedHandleIsRefused) {
-    EXPECT_EQ(kvZoomSpecial(999, 0), -1);
+    EXPECT_EQ(kvZoomSpecial(999, KV_ZOOM_ONE_TO_ONE), -1);
     EXPECT_EQ(kvSetView(-1, 0), -1);
     EXPECT_EQ(kvSelectAll(300), -1);
     EXPECT_EQ(kvIsSel(300), 0);
@@ -219,7 +219,7 @@ TEST_F(HeadlessViewTest, SelectionCommandsWorkWithoutAWindow) {
     EXPECT_EQ(end, 8000);
     EXPECT_EQ(kvSetView(doc, 0), 0);
     EXPECT_EQ(kvIsView(doc, 0), 1);
-    EXPECT_EQ(kvZoomSpecial(doc, 0), 0);
+    EXPECT_EQ(kvZoomSpecial(doc, KV_ZOOM_ONE_TO_ONE), 0);
     EXPECT_EQ(kvGetDocument(doc)->current->framesPerPixel, 64);
     EXPECT_EQ(kvRefresh(doc), 0);
 }
