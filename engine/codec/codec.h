@@ -26,6 +26,10 @@ struct KvFrameInfo {
     int32_t bitRate; /* kbit/s; the average when variable */
     int32_t offset;
     bool variable; /* the first frame's tag says the bit rate varies */
+    /* Samples the encoder put before and after the sound, from the encoder
+     * extension of the first frame's tag; -1 when there is none. */
+    int32_t encoderDelay;
+    int32_t encoderPadding;
 };
 
 /* Reads up to `wanted` bytes from the file's position, as far as the file
@@ -38,13 +42,16 @@ int32_t kvReadUpTo(int32_t file, uint8_t *bytes, int32_t wanted);
 bool kvFindFrameHeader(const uint8_t *bytes, int32_t count, KvFrameInfo *info);
 
 /* Reads up to 4096 bytes from the file's position and searches them. On
- * success the document has the stream's channels, rate and bit rate, format
- * 85, 16 bits and no codec, and the file stands at the header. */
-bool kvFrameSearch(int32_t doc, int32_t file);
+ * success `info` is filled, the document has the stream's channels, rate and
+ * bit rate, format 85, 16 bits and no codec, and the file stands at the header. */
+bool kvFrameSearch(int32_t doc, int32_t file, KvFrameInfo *info);
 
 /* Decodes the rest of the file into the insertion pipeline: 0, or -1 after
- * an error or a cancel (the pending samples are then discarded). */
-int32_t kvDecodeFile(int32_t doc, int32_t file);
+ * an error or a cancel (the pending samples are then discarded). `exact`:
+ * the codec's output is the sound, sample for sample (the stream records
+ * its encoder's delay and padding); otherwise near-silent frames at the
+ * ends are trimmed. */
+int32_t kvDecodeFile(int32_t doc, int32_t file, bool exact);
 
 /* kvOpen's path for every file that is not a plain WAVE file: tags, frame
  * search, decoding and the first state. 0, or -1 after the message. */

@@ -8,6 +8,10 @@
  * frames always stay staged: that is what lets the near-silent tail of a
  * stereo file be trimmed once the end is known. Near-silent frames at the
  * start are dropped too, so decoder start-up padding does not become sound.
+ * A stream whose first frame records the encoder's delay and padding needs
+ * neither rule: the codec removes exactly those samples, so the document is
+ * as long as the sound that was encoded and starts on its first sample, and
+ * a quiet start or end of the sound itself stays.
  */
 #include "engine/codec/codec.h"
 #include "engine/core/engine.h"
@@ -37,6 +41,7 @@ struct KvStage {
     int64_t decoded; /* frames the codec returned so far */
     int32_t dropped; /* leading near-silent frames dropped so far */
     bool started;    /* the first frame has been kept */
+    bool exact;      /* the codec's output is the sound: no silence rules */
 };
 static KvStage stage;
 
@@ -81,7 +86,7 @@ static void kvHandOver(int32_t doc, int32_t channels, int32_t frames) {
 
 /* The trailing-silence rule (two channels only), then everything staged. */
 static void kvHandOverRest(int32_t doc, int32_t channels) {
-    if (channels == 2) {
+    if (channels == 2 && !stage.exact) {
         int32_t trimmed = 0;
         while (stage.count > 0 && trimmed < KV_TRAILING_LIMIT &&
                std::fabs(stage.left[stage.count - 1]) < kvSilenceLevel &&
@@ -130,7 +135,7 @@ static void kvDecodeLoop(int32_t doc, int32_t file, KvCodecStream *stream, KvStr
     }
 }
 
-int32_t kvDecodeFile(int32_t doc, int32_t file) {
+int32_t kvDecodeFile(int32_t doc, int32_t file, bool exact) {
     KV_Document *document = kvGetDocument(doc);
     int32_t channels = document->current->channels;
     int32_t rate = document->current->sampleRate;
@@ -155,7 +160,7 @@ int32_t kvDecodeFile(int32_t doc, int32_t file) {
     }
     stage.count = stage.dropped = 0;
     stage.decoded = 0;
-    stage.started = false;
+    stage.started = stage.exact = exact;
     kvDecodeLoop(doc, file, stream, &header, channels);
     kvHandOverRest(doc, channels);
     kvAcmStreamUnprepareHeader(stream, &header);
@@ -175,10 +180,11 @@ int32_t kvOpenCompressed(int32_t doc, int32_t file) {
     document->bitsPerSample = 16;
     document->codecDriver = nullptr;
     kvReadTags(document, file);
-    if (!kvFrameSearch(doc, file)) return kvError(0, "Invalid or Unsupported File Type");
+    KvFrameInfo info{};
+    if (!kvFrameSearch(doc, file, &info)) return kvError(0, "Invalid or Unsupported File Type");
     document->level = 0;
     document->stateCount = 1;
-    if (kvDecodeFile(doc, file) != 0) return -1;
+    if (kvDecodeFile(doc, file, info.encoderDelay >= 0) != 0) return -1;
     /* Random bytes can pass the frame search; only decoded frames show
      * that the file was a sound (silent ones included). */
     if (stage.decoded == 0) {

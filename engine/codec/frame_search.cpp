@@ -11,6 +11,7 @@
 #include "engine/codec/codec.h"
 #include "engine/platform/fileio.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -54,24 +55,55 @@ static uint32_t kvBe32(const uint8_t *bytes) {
     return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
 }
 
-/* A variable-bit-rate stream says so in its first frame, which holds no
- * sound: a "Xing" tag after the side information, or a "VBRI" tag 32 bytes
- * after the header. Both count the stream's frames and bytes, which give the
- * average bit rate. ("Info" in the Xing place marks a constant rate.) */
-static void kvReadVariableTag(uint32_t h, const uint8_t *bytes, int32_t count, KvFrameInfo *info) {
+/* The counts of a "VBRI" tag, which some encoders put 32 bytes after the
+ * header instead of a Xing tag. */
+static void kvReadVbriTag(const uint8_t *bytes, int64_t at, int64_t count, uint32_t *frames,
+                          uint32_t *streamBytes) {
+    if (count - at < 36 + 18 || std::memcmp(bytes + at + 36, "VBRI", 4) != 0) return;
+    *streamBytes = kvBe32(bytes + at + 36 + 10);
+    *frames = kvBe32(bytes + at + 36 + 14);
+}
+
+/* The encoder extension after a Xing/Info tag starts with the encoder's
+ * name; its bytes 21-23 hold the samples the encoder added before the sound
+ * and after it, 12 bits each. Without a name there is no extension, and no
+ * exact length to trust. */
+static void kvReadEncoderExtension(const uint8_t *bytes, int64_t at, int64_t count,
+                                   KvFrameInfo *info) {
+    if (count - at < 24) return;
+    const uint8_t *extension = bytes + at;
+    for (int32_t i = 0; i < 4; i++)
+        if (!std::isalnum(extension[i])) return;
+    info->encoderDelay = extension[21] << 4 | extension[22] >> 4;
+    info->encoderPadding = (extension[22] & 15) << 8 | extension[23];
+}
+
+/* The first frame of a stream from LAME holds no sound: a "Xing" (varying
+ * rate) or "Info" (constant rate) tag after the side information, whose
+ * flags say which of frame count, byte count, a 100-byte seek table and a
+ * quality follow, then the encoder extension. The counts of a varying
+ * stream give its average bit rate. */
+static void kvReadInfoTag(uint32_t h, const uint8_t *bytes, int32_t count, KvFrameInfo *info) {
     bool mpeg1 = (h & (1u << 19)) != 0;
     int32_t sideInfo = mpeg1 ? (info->channels == 1 ? 17 : 32) : (info->channels == 1 ? 9 : 17);
-    const uint8_t *frame = bytes + info->offset;
-    int64_t room = count - info->offset;
+    int64_t tag = int64_t{info->offset} + 4 + sideInfo;
     uint32_t frames = 0, streamBytes = 0;
-    const uint8_t *xing = frame + 4 + sideInfo;
-    if (room >= 4 + sideInfo + 16 && std::memcmp(xing, "Xing", 4) == 0 &&
-        (kvBe32(xing + 4) & 3) == 3) {
-        frames = kvBe32(xing + 8);
-        streamBytes = kvBe32(xing + 12);
-    } else if (room >= 36 + 18 && std::memcmp(frame + 36, "VBRI", 4) == 0) {
-        streamBytes = kvBe32(frame + 36 + 10);
-        frames = kvBe32(frame + 36 + 14);
+    bool tagged = count - tag >= 8 && (std::memcmp(bytes + tag, "Xing", 4) == 0 ||
+                                       std::memcmp(bytes + tag, "Info", 4) == 0);
+    if (tagged) {
+        bool variable = bytes[tag] == 'X';
+        uint32_t flags = kvBe32(bytes + tag + 4);
+        int64_t field = tag + 8;
+        const int32_t fieldBytes[4] = {4, 4, 100, 4};
+        for (int32_t bit = 0; bit < 4; bit++) {
+            if (!(flags & (1u << bit))) continue;
+            bool readable = variable && bit < 2 && count - field >= 4;
+            if (readable) (bit == 0 ? frames : streamBytes) = kvBe32(bytes + field);
+            field += fieldBytes[bit];
+        }
+        kvReadEncoderExtension(bytes, field, count, info);
+    } else {
+        kvReadVbriTag(bytes, info->offset, count, &frames, &streamBytes);
     }
     if (frames == 0 || streamBytes == 0) return;
     double seconds = double(frames) * (mpeg1 ? 1152 : 576) / info->sampleRate;
@@ -89,8 +121,9 @@ bool kvFindFrameHeader(const uint8_t *bytes, int32_t count, KvFrameInfo *info) {
         if (i < 3 || (h & 0xFFE00000u) != 0xFFE00000u) continue;
         info->offset = i - 3;
         info->variable = false;
+        info->encoderDelay = info->encoderPadding = -1;
         if (!kvDecodeHeader(h, info)) return false;
-        kvReadVariableTag(h, bytes, count, info);
+        kvReadInfoTag(h, bytes, count, info);
         return true;
     }
     return false;
@@ -106,14 +139,13 @@ int32_t kvReadUpTo(int32_t file, uint8_t *bytes, int32_t wanted) {
     return got;
 }
 
-bool kvFrameSearch(int32_t doc, int32_t file) {
+bool kvFrameSearch(int32_t doc, int32_t file, KvFrameInfo *found) {
     KV_Document *document = kvGetDocument(doc);
     static uint8_t bytes[KV_SEARCH_BYTES];
     int64_t start = kvFileTell(file);
     int32_t count = kvReadUpTo(file, bytes, KV_SEARCH_BYTES);
-    KvFrameInfo info{};
-    bool found = kvFindFrameHeader(bytes, count, &info);
-    if (!found) return false;
+    KvFrameInfo &info = *found;
+    if (!kvFindFrameHeader(bytes, count, &info)) return false;
     document->current->channels = info.channels;
     document->current->sampleRate = info.sampleRate;
     document->bitRate = info.bitRate;

@@ -273,7 +273,9 @@ static bool kvOpenDecoder(KvCodecStream *stream, const KvWaveFormat &dest) {
     int error = 0;
     stream->decoder = mpg.mpg123_new(nullptr, &error);
     if (!stream->decoder) return false;
-    mpg.mpg123_param(stream->decoder, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    /* Gapless: the delay and padding LAME's first frame records are removed,
+     * so the output is the encoded sound, aligned to its first sample. */
+    mpg.mpg123_param(stream->decoder, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0.0);
     int layout = dest.channels == 1 ? MPG123_MONO : MPG123_STEREO;
     bool ok = mpg.mpg123_format_none(stream->decoder) == MPG123_OK &&
               mpg.mpg123_format(stream->decoder, dest.samplesPerSec, layout,

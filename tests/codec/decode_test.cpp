@@ -1,7 +1,8 @@
 /*
  * Decoding: what a document holds after opening a compressed file, against
- * mpg123's own decode of the same file with the silence rules applied to
- * it; saving and reopening; cancelling.
+ * mpg123's own decode of the same file (with the silence rules applied to it
+ * when the file does not record its encoder's delay and padding); saving and
+ * reopening; cancelling.
  */
 #include "engine/core/engine.h"
 #include "engine/history/history.h"
@@ -61,21 +62,24 @@ TEST_F(Decoding, DocumentHoldsTheDecodedSamples) {
     EXPECT_STREQ(label, "Original File");
 }
 
-TEST_F(Decoding, NearSilentStartOfUpTo1024FramesIsDropped) {
+/* A file that records its encoder's delay and padding opens as the whole
+ * sound, sample for sample: a quiet start and end are the sound's own. */
+TEST_F(Decoding, QuietStartAndEndOfALameFileStay) {
     TestTone tone;
     tone.leadingZeros = 700;
+    tone.trailingZeros = 800;
     std::string mp3 = makeMp3(tone, "quiet-start");
     std::vector<float> reference = referenceDecode(mp3);
-    int32_t leading = leadingSilence(reference, 2);
-    ASSERT_GT(leading, 600);
-    ASSERT_LT(leading, 1024);
-    expectReferenceWithout(mp3, leading, trailingSilence(reference));
+    ASSERT_GT(leadingSilence(reference, 2), 600);
+    ASSERT_GT(trailingSilence(reference), 600);
+    expectReferenceWithout(mp3, 0, 0);
 }
 
+/* Files without that record (lame -t) keep the silence rules below. */
 TEST_F(Decoding, LongSilentStartKeepsTheSilenceAfter1024Frames) {
     TestTone tone;
     tone.leadingZeros = 3000;
-    std::string mp3 = makeMp3(tone, "long-start");
+    std::string mp3 = makeMp3(tone, "long-start", "-t -b 128");
     std::vector<float> reference = referenceDecode(mp3);
     ASSERT_EQ(leadingSilence(reference, 2), 1024);
     expectReferenceWithout(mp3, 1024, trailingSilence(reference));
@@ -88,17 +92,84 @@ TEST_F(Decoding, LongSilentStartKeepsTheSilenceAfter1024Frames) {
 TEST_F(Decoding, StereoNearSilentTailIsRemovedMonoTailStays) {
     TestTone tone;
     tone.trailingZeros = 800;
-    std::string stereo = makeMp3(tone, "tail-stereo");
+    std::string stereo = makeMp3(tone, "tail-stereo", "-t -b 128");
     std::vector<float> reference = referenceDecode(stereo);
     int32_t trailing = trailingSilence(reference);
     ASSERT_GT(trailing, 600);
     expectReferenceWithout(stereo, leadingSilence(reference, 2), trailing);
 
     tone.channels = 1;
-    std::string mono = makeMp3(tone, "tail-mono", "-m m -b 128");
+    std::string mono = makeMp3(tone, "tail-mono", "-t -m m -b 128");
     kvClose(doc);
     doc = kvCreate(nullptr);
     expectReferenceWithout(mono, leadingSilence(referenceDecode(mono), 1), 0);
+}
+
+/* The lag in [-1152, 1152] at which `opened` best matches `source` (one
+ * channel of each, interleaved by `channels`). */
+static int32_t peakLag(const std::vector<float> &source, const std::vector<float> &opened,
+                       int32_t channels, int32_t channel) {
+    int64_t frames = static_cast<int64_t>(std::min(source.size(), opened.size()) / channels);
+    int32_t best = 0;
+    double bestSum = -1e300;
+    for (int32_t lag = -1152; lag <= 1152; lag++) {
+        double sum = 0;
+        for (int64_t i = std::max<int64_t>(0, -lag); i < frames && i + lag < frames; i++)
+            sum += source[i * channels + channel] * opened[(i + lag) * channels + channel];
+        if (sum > bestSum) {
+            bestSum = sum;
+            best = lag;
+        }
+    }
+    return best;
+}
+
+/* A file from LAME records the samples its encoder added, so it opens as
+ * exactly the sound that was encoded, on the same sample; saving writes that
+ * record again, so open, save and open keep both. The quiet start and end
+ * are part of the sound and stay. */
+TEST_F(Decoding, LameFileOpensAndSavesAtItsExactLengthAndAlignment) {
+    struct Case {
+        int32_t channels, rate, frames;
+        const char *options;
+    } cases[] = {{2, 44100, 30001, "-b 128"},
+                 {1, 44100, 12345, "-m m -b 96"},
+                 {2, 22050, 20007, "-b 64"},
+                 {1, 22050, 9999, "-m m -b 64"}};
+    for (const Case &c : cases) {
+        std::string name = std::to_string(c.channels) + "-" + std::to_string(c.rate);
+        SCOPED_TRACE(name);
+        TestTone tone;
+        tone.channels = c.channels;
+        tone.rate = c.rate;
+        tone.leadingZeros = 500;
+        tone.trailingZeros = 700;
+        tone.frames = c.frames - tone.leadingZeros - tone.trailingZeros;
+        tone.amplitude = 0.3;
+        tone.noise = 0.2;
+        std::vector<int16_t> values = tone.samples();
+        std::vector<float> source(values.begin(), values.end());
+        std::string mp3 = makeMp3(tone, name, c.options);
+        std::string bytes = kvTestReadFile(mp3);
+        KvFrameInfo info{};
+        ASSERT_TRUE(
+            kvFindFrameHeader(reinterpret_cast<const uint8_t *>(bytes.data()), 4096, &info));
+        EXPECT_GT(info.encoderDelay, 0);
+        EXPECT_EQ((c.frames + info.encoderDelay + info.encoderPadding) % (c.rate / 22050 * 576), 0);
+        std::string again = path(name + "-again.mp3");
+        for (const std::string &file : {mp3, again}) {
+            int32_t opened = kvCreate(nullptr);
+            ASSERT_EQ(kvOpen(opened, file.c_str()), 0) << lastMessage();
+            ASSERT_EQ(kvGetLength(opened), c.frames) << file;
+            std::vector<float> samples = documentSamples(opened);
+            for (int32_t channel = 0; channel < c.channels; channel++)
+                EXPECT_EQ(peakLag(source, samples, c.channels, channel), 0) << file;
+            if (file == mp3) {
+                ASSERT_EQ(kvSave(opened, again.c_str()), 0) << lastMessage();
+            }
+            kvClose(opened);
+        }
+    }
 }
 
 /* A progress callback that cancels the running operation at its first report. */
