@@ -135,9 +135,11 @@ TEST_F(Decoding, LameFileOpensAndSavesAtItsExactLengthAndAlignment) {
     } cases[] = {{2, 44100, 30001, "-b 128"},
                  {1, 44100, 12345, "-m m -b 96"},
                  {2, 22050, 20007, "-b 64"},
-                 {1, 22050, 9999, "-m m -b 64"}};
+                 {1, 22050, 9999, "-m m -b 64"},
+                 {2, 44100, 25000, "-V 2"}};
     for (const Case &c : cases) {
-        std::string name = std::to_string(c.channels) + "-" + std::to_string(c.rate);
+        std::string name = std::to_string(c.channels) + "-" + std::to_string(c.rate) + "-" +
+                           std::to_string(c.frames);
         SCOPED_TRACE(name);
         TestTone tone;
         tone.channels = c.channels;
