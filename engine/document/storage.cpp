@@ -306,6 +306,26 @@ static int32_t kvTakeNumber() {
     return file > INT16_MAX ? -1 : file;
 }
 
+/* The table entry of a number just taken (appendLock held). Its chunk is
+ * made on first use and never moves, so readers need no lock. */
+static KV_DataFile &kvFreshEntry(int32_t file) {
+    std::atomic<KV_DataFile *> &chunk = dataFileChunks[file / KV_DATA_FILE_CHUNK];
+    if (!chunk.load(std::memory_order_relaxed)) {
+        auto *fresh = new KV_DataFile[KV_DATA_FILE_CHUNK];
+        for (int32_t i = 0; i < KV_DATA_FILE_CHUNK; i++)
+            fresh[i].handle.store(-1);
+        chunk.store(fresh, std::memory_order_release);
+    }
+    return chunk.load(std::memory_order_relaxed)[file % KV_DATA_FILE_CHUNK];
+}
+
+/* Makes a filled-in entry visible to readers (appendLock held). */
+static void kvPublishEntry(int32_t file, KV_DataFile &entry) {
+    entry.live.store(1, std::memory_order_release);
+    if (file == dataFileCount.load(std::memory_order_relaxed))
+        dataFileCount.store(file + 1, std::memory_order_release);
+}
+
 /* Creates (truncating a file of an earlier run) a new data file and makes it
  * the append target: its number, or -1 when no number is free or the file
  * cannot be opened (the reason in *tooMany or the open's error). Called with
@@ -321,21 +341,12 @@ static int32_t kvAddDataFile(bool *tooMany) {
         if (file < dataFileCount.load(std::memory_order_relaxed)) freeNumbers.push(file);
         return -1;
     }
-    std::atomic<KV_DataFile *> &chunk = dataFileChunks[file / KV_DATA_FILE_CHUNK];
-    if (!chunk.load(std::memory_order_relaxed)) {
-        auto *fresh = new KV_DataFile[KV_DATA_FILE_CHUNK];
-        for (int32_t i = 0; i < KV_DATA_FILE_CHUNK; i++)
-            fresh[i].handle.store(-1);
-        chunk.store(fresh, std::memory_order_release);
-    }
-    KV_DataFile &entry = chunk.load(std::memory_order_relaxed)[file % KV_DATA_FILE_CHUNK];
+    KV_DataFile &entry = kvFreshEntry(file);
     entry.appendable.store(1);
     entry.length.store(0);
     entry.holders.store(0);
     entry.serial.store(nextSerial++);
-    entry.live.store(1, std::memory_order_release);
-    if (file == dataFileCount.load(std::memory_order_relaxed))
-        dataFileCount.store(file + 1, std::memory_order_release);
+    kvPublishEntry(file, entry);
     kvCacheHandle(file, entry.serial.load(), handle);
     appendTarget = file;
     return file;
@@ -357,22 +368,13 @@ int32_t kvAdoptDataFile(const std::string &source) {
         if (file < dataFileCount.load(std::memory_order_relaxed)) freeNumbers.push(file);
         return -1;
     }
-    std::atomic<KV_DataFile *> &chunk = dataFileChunks[file / KV_DATA_FILE_CHUNK];
-    if (!chunk.load(std::memory_order_relaxed)) {
-        auto *fresh = new KV_DataFile[KV_DATA_FILE_CHUNK];
-        for (int32_t i = 0; i < KV_DATA_FILE_CHUNK; i++)
-            fresh[i].handle.store(-1);
-        chunk.store(fresh, std::memory_order_release);
-    }
-    KV_DataFile &entry = chunk.load(std::memory_order_relaxed)[file % KV_DATA_FILE_CHUNK];
+    KV_DataFile &entry = kvFreshEntry(file);
     entry.appendable.store(0);
     entry.length.store(bytes / 4);
     entry.holders.store(0);
     entry.serial.store(nextSerial++);
     entry.handle.store(-1);
-    entry.live.store(1, std::memory_order_release);
-    if (file == dataFileCount.load(std::memory_order_relaxed))
-        dataFileCount.store(file + 1, std::memory_order_release);
+    kvPublishEntry(file, entry);
     return file;
 }
 
