@@ -16,6 +16,7 @@
 #include "app/shell/message_window.h"
 #include "app/shell/prompts.h"
 #include "app/shell/session_end.h"
+#include "engine/document/document.h"
 #include "tests/audio/test_device.h"
 #include "tests/shell/shell_fixture.h"
 
@@ -42,8 +43,9 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
 
 class NewcomerSession : public ShellTest {
   protected:
@@ -389,40 +391,58 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
     EXPECT_TRUE(ended(&next));
 }
 
-/* The killed program of the test below, run as a process of its own (a
- * fork of this one, whose Qt keeps threads, is no place to start an engine):
- * an engine that opens the file, deletes a part and is killed. */
-TEST_F(NewcomerSession, KilledProgram) {
-    const char *source = std::getenv("KV_TEST_KILLED_SOURCE");
-    if (!source)
-        GTEST_SKIP() << "run by KilledWorkIsRestoredThroughTheRecoveryWindowSavedAndCompared";
-    setenv("KORVEL_TMPDIR", std::getenv("KV_TEST_KILLED_TMPDIR"), 1);
-    ASSERT_EQ(kvInit(nullptr, &options, 144, &params, 344, nullptr, nullptr, nullptr), 0);
-    int32_t doc = kvCreate(nullptr);
-    ASSERT_EQ(kvOpen(doc, source), 0);
-    kvSetSelection(doc, 1000, 2000, -1);
-    kvDelete(doc);
-    raise(SIGKILL);
+/* True once a document record in a session folder under `workRoot` says
+ * its document has changes since it was last saved. The record is replaced
+ * whole, and only after the state it names is on disk. */
+static bool editedOnDisk(const std::string &workRoot) {
+    std::error_code failed;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(workRoot, failed)) {
+        if (entry.path().extension() != ".doc") continue;
+        KV_DocRecord record{};
+        std::ifstream file(entry.path(), std::ios::binary);
+        if (file.read(reinterpret_cast<char *>(&record), sizeof record) &&
+            record.level != record.savedLevel)
+            return true;
+    }
+    return false;
 }
 
-/* Korvel killed with unsaved work: the next start's recovery window brings
- * the sound back, unsaved and under its file's name; saving it writes the
- * samples of the last edit. */
+/* The real program, with a home of its own on this display, opens a file
+ * and doubles it (select all, copy, jump to the end, paste; the
+ * documentation's screenshot hook runs those commands) and is killed once
+ * that edit is on disk. The next start's recovery window brings the sound
+ * back, unsaved and under its file's name; saving it writes the doubled
+ * sound. */
 TEST_F(NewcomerSession, KilledWorkIsRestoredThroughTheRecoveryWindowSavedAndCompared) {
+    ASSERT_NE(QGuiApplication::platformName(), "offscreen") << "this session runs under Xvfb";
     std::string source = writeWave("killed.wav", 1, 8000, ramp(4000), true);
-    pid_t child = fork();
-    if (child == 0) {
-        setenv("KV_TEST_KILLED_SOURCE", source.c_str(), 1);
-        setenv("KV_TEST_KILLED_TMPDIR", tempFolder.c_str(), 1);
-        execl("/proc/self/exe", "session_tests", "--gtest_filter=NewcomerSession.KilledProgram",
-              nullptr);
-        _exit(5);
+    ASSERT_EQ(kvSetRegString(KV_HKEY_LOCAL_MACHINE, "Software\\Tervalin\\Korvel\\Install",
+                             "First Run", "No", 0),
+              0);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"}) {
+        std::string folder = path(name);
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+        environment.insert(name, QString::fromStdString(folder));
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
-    std::vector<float> expected = ramp(4000);
-    expected.erase(expected.begin() + 1000, expected.begin() + 2000);
+    environment.insert("KORVEL_SCREENSHOT", QString::fromStdString(path("never-taken.png")));
+    environment.insert("KORVEL_SCREENSHOT_DELAY_MS", "8000");
+    environment.insert("KORVEL_SCREENSHOT_COMMANDS",
+                       "mnuSelAll,mnuCopy,mnuPlayback(9),mnuPasteInsert");
+    QProcess killed;
+    killed.setProcessEnvironment(environment);
+    killed.start(QDir(QCoreApplication::applicationDirPath()).filePath("korvel"),
+                 {QString::fromStdString(source)});
+    ASSERT_TRUE(killed.waitForStarted(10000));
+    bool edited = waitUntil(
+        [&] { return editedOnDisk(workRoot) || killed.state() == QProcess::NotRunning; }, 30000);
+    ASSERT_TRUE(edited && killed.state() == QProcess::Running)
+        << "the program's edit reached its working folder while it ran";
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(5000));
+    ASSERT_EQ(killed.exitStatus(), QProcess::CrashExit);
+    std::vector<float> expected = ramp(4000), once = expected;
+    expected.insert(expected.end(), once.begin(), once.end());
 
     startFrame();
     bool shown = false;
