@@ -426,7 +426,7 @@ TEST_F(NewcomerSession, KilledWorkIsRestoredThroughTheRecoveryWindowSavedAndComp
         environment.insert(name, QString::fromStdString(folder));
     }
     environment.insert("KORVEL_SCREENSHOT", QString::fromStdString(path("never-taken.png")));
-    environment.insert("KORVEL_SCREENSHOT_DELAY_MS", "8000");
+    environment.insert("KORVEL_SCREENSHOT_DELAY_MS", "10000");
     environment.insert("KORVEL_SCREENSHOT_COMMANDS",
                        "mnuSelAll,mnuCopy,mnuPlayback(9),mnuPasteInsert");
     QProcess killed;
