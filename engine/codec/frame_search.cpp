@@ -11,6 +11,8 @@
 #include "engine/codec/codec.h"
 #include "engine/platform/fileio.h"
 
+#include <algorithm>
+#include <cassert>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -64,6 +66,30 @@ static void kvReadVbriTag(const uint8_t *bytes, int64_t at, int64_t count, uint3
     *frames = kvBe32(bytes + at + 36 + 14);
 }
 
+/* Layer-3 bytes of a frame without its padding byte. */
+static int32_t kvLayer3FrameBytes(bool mpeg1, int32_t bitRate, int32_t sampleRate) {
+    return (mpeg1 ? 144000 : 72000) * bitRate / sampleRate;
+}
+
+static int32_t kvSideInfoBytes(bool mpeg1, int32_t channels) {
+    return mpeg1 ? (channels == 1 ? 17 : 32) : (channels == 1 ? 9 : 17);
+}
+
+/* A constant-rate stream whose information frame is larger than its own
+ * frames: the bit rate is that of the next frame, when it is one of the
+ * same version and sample rate. */
+static void kvTakeNextFrameRate(uint32_t h, const uint8_t *bytes, int32_t count,
+                                KvFrameInfo *info) {
+    bool mpeg1 = (h & (1u << 19)) != 0;
+    int64_t next = int64_t{info->offset} +
+                   kvLayer3FrameBytes(mpeg1, info->bitRate, info->sampleRate) + ((h >> 9) & 1);
+    if (((h >> 17) & 3) != 1 || count - next < 4) return;
+    uint32_t n = kvBe32(bytes + next);
+    KvFrameInfo following = *info;
+    bool same = (n & 0xFFFE0C00u) == (h & 0xFFFE0C00u) && kvDecodeHeader(n, &following);
+    if (same) info->bitRate = following.bitRate;
+}
+
 /* The encoder extension after a Xing/Info tag starts with the encoder's
  * name; its bytes 21-23 hold the samples the encoder added before the sound
  * and after it, 12 bits each. Without a name there is no extension, and no
@@ -85,7 +111,7 @@ static void kvReadEncoderExtension(const uint8_t *bytes, int64_t at, int64_t cou
  * stream give its average bit rate. */
 static void kvReadInfoTag(uint32_t h, const uint8_t *bytes, int32_t count, KvFrameInfo *info) {
     bool mpeg1 = (h & (1u << 19)) != 0;
-    int32_t sideInfo = mpeg1 ? (info->channels == 1 ? 17 : 32) : (info->channels == 1 ? 9 : 17);
+    int32_t sideInfo = kvSideInfoBytes(mpeg1, info->channels);
     int64_t tag = int64_t{info->offset} + 4 + sideInfo;
     uint32_t frames = 0, streamBytes = 0;
     bool tagged = count - tag >= 8 && (std::memcmp(bytes + tag, "Xing", 4) == 0 ||
@@ -102,6 +128,7 @@ static void kvReadInfoTag(uint32_t h, const uint8_t *bytes, int32_t count, KvFra
             field += fieldBytes[bit];
         }
         kvReadEncoderExtension(bytes, field, count, info);
+        if (!variable) kvTakeNextFrameRate(h, bytes, count, info);
     } else {
         kvReadVbriTag(bytes, info->offset, count, &frames, &streamBytes);
     }
@@ -154,4 +181,82 @@ bool kvFrameSearch(int32_t doc, int32_t file, KvFrameInfo *found) {
     document->bitsPerSample = 16;
     document->codecDriver = nullptr;
     return kvFileSeek(file, start + info.offset);
+}
+
+/* ---- The information frame of a constant-rate save ---- */
+
+enum : int32_t {
+    KV_INFO_TAG_BYTES = 16, /* "Info", flags, frame count, byte count */
+    KV_INFO_EXTENSION = 36, /* encoder name to the frame's own check sum */
+    KV_INFO_FLAGS = 3,      /* the frame and byte counts are present */
+    KV_INFO_CONSTANT = 1,   /* the extension's method: constant bit rate */
+    KV_INFO_NAME_BYTES = 9,
+};
+
+uint16_t kvInfoCrc(uint16_t crc, const uint8_t *bytes, int64_t count) {
+    for (int64_t i = 0; i < count; i++) {
+        crc ^= bytes[i];
+        for (int32_t bit = 0; bit < 8; bit++)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+    }
+    return crc;
+}
+
+/* The header of the information frame: the smallest bit rate from the
+ * stream's own up whose frame holds the tag; 0 when none does. */
+static uint32_t kvInfoHeader(int32_t channels, int32_t rate, int32_t bitRate, int32_t *bytes) {
+    int32_t rateIndex = 0;
+    while (rateIndex < 9 && kvSampleRates[rateIndex] != rate)
+        rateIndex++;
+    if (rateIndex == 9) return 0;
+    bool mpeg1 = rateIndex < 3;
+    const int32_t versions[3] = {KV_MPEG_1, KV_MPEG_2, KV_MPEG_25};
+    int32_t needed = 4 + kvSideInfoBytes(mpeg1, channels) + KV_INFO_TAG_BYTES + KV_INFO_EXTENSION;
+    const int32_t *table = kvBitRates[mpeg1 ? 2 : 4];
+    for (int32_t index = 1; index < 15; index++) {
+        *bytes = kvLayer3FrameBytes(mpeg1, table[index], rate);
+        if (table[index] < bitRate || *bytes < needed) continue;
+        uint32_t mode = channels == 1 ? 3 : 1;
+        return 0xFFE00000u | uint32_t(versions[rateIndex / 3]) << 19 | 1u << 17 | 1u << 16 |
+               uint32_t(index) << 12 | uint32_t(rateIndex % 3) << 10 | mode << 6;
+    }
+    return 0;
+}
+
+int32_t kvInfoFrameBytes(int32_t channels, int32_t rate, int32_t bitRate) {
+    int32_t bytes = 0;
+    return kvInfoHeader(channels, rate, bitRate, &bytes) ? bytes : 0;
+}
+
+static void kvPutBe32(uint8_t *at, uint32_t value) {
+    for (int32_t i = 0; i < 4; i++)
+        at[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
+}
+
+void kvMakeInfoFrame(const KvInfoRecord &record, uint8_t *frame) {
+    int32_t bytes = 0;
+    uint32_t header = kvInfoHeader(record.channels, record.sampleRate, record.bitRate, &bytes);
+    assert(header != 0 && record.counts.delay < 4096 && record.counts.padding < 4096);
+    std::memset(frame, 0, bytes);
+    kvPutBe32(frame, header);
+    uint8_t *tag = frame + 4 + kvSideInfoBytes(record.sampleRate >= 32000, record.channels);
+    std::memcpy(tag, "Info", 4);
+    kvPutBe32(tag + 4, KV_INFO_FLAGS);
+    kvPutBe32(tag + 8, static_cast<uint32_t>(record.counts.frames));
+    kvPutBe32(tag + 12, record.streamBytes);
+    uint8_t *extension = tag + KV_INFO_TAG_BYTES;
+    std::memcpy(extension, record.counts.name,
+                std::min<size_t>(KV_INFO_NAME_BYTES, std::strlen(record.counts.name)));
+    extension[9] = KV_INFO_CONSTANT;
+    auto delay = static_cast<uint32_t>(record.counts.delay);
+    auto padding = static_cast<uint32_t>(record.counts.padding);
+    extension[21] = static_cast<uint8_t>(delay >> 4);
+    extension[22] = static_cast<uint8_t>((delay & 15) << 4 | (padding >> 8 & 15));
+    extension[23] = static_cast<uint8_t>(padding);
+    kvPutBe32(extension + 28, record.streamBytes);
+    extension[32] = static_cast<uint8_t>(record.musicCrc >> 8);
+    extension[33] = static_cast<uint8_t>(record.musicCrc);
+    uint16_t own = kvInfoCrc(0, frame, extension + 34 - frame);
+    extension[34] = static_cast<uint8_t>(own >> 8);
+    extension[35] = static_cast<uint8_t>(own);
 }
