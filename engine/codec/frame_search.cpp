@@ -7,6 +7,11 @@
  * pattern deep inside them. The tables are those of ISO 11172-3 and 13818-3;
  * the values those tables mark as forbidden (layer bits 00, bit-rate index
  * 15) have no entry and are not accepted.
+ *
+ * The same tables make the information frame a constant-rate save puts in
+ * front of its stream. At the lowest bit rates a frame of the stream's own
+ * rate is too small to hold it, so it may use a higher rate of the same
+ * version; the stream's rate is then that of the frame after it.
  */
 #include "engine/codec/codec.h"
 #include "engine/platform/fileio.h"
@@ -18,6 +23,17 @@
 #include <cstring>
 
 enum : int32_t { KV_SEARCH_BYTES = 4096, KV_SEARCH_MINIMUM = 1024 };
+
+/* Byte offsets in the encoder extension of an information frame. */
+enum : int32_t {
+    KV_EXT_NAME_BYTES = 9, /* the encoder's short name comes first */
+    KV_EXT_METHOD = 9,     /* revision (high nibble), bit-rate method (low) */
+    KV_EXT_DELAY = 21,     /* 12 bits of delay, then 12 bits of padding */
+    KV_EXT_STREAM_BYTES = 28,
+    KV_EXT_MUSIC_CRC = 32,
+    KV_EXT_OWN_CRC = 34,
+    KV_EXT_BYTES = 36,
+};
 
 /* kbit/s by [table][index]: MPEG-1 layers I, II, III; MPEG-2 layer I; MPEG-2 layers II/III. */
 static const int32_t kvBitRates[5][15] = {
@@ -86,7 +102,9 @@ static void kvTakeNextFrameRate(uint32_t h, const uint8_t *bytes, int32_t count,
     if (((h >> 17) & 3) != 1 || count - next < 4) return;
     uint32_t n = kvBe32(bytes + next);
     KvFrameInfo following = *info;
-    bool same = (n & 0xFFFE0C00u) == (h & 0xFFFE0C00u) && kvDecodeHeader(n, &following);
+    const uint32_t syncVersionLayerRate = 0xFFFE0C00u;
+    bool same =
+        (n & syncVersionLayerRate) == (h & syncVersionLayerRate) && kvDecodeHeader(n, &following);
     if (same) info->bitRate = following.bitRate;
 }
 
@@ -96,12 +114,13 @@ static void kvTakeNextFrameRate(uint32_t h, const uint8_t *bytes, int32_t count,
  * exact length to trust. */
 static void kvReadEncoderExtension(const uint8_t *bytes, int64_t at, int64_t count,
                                    KvFrameInfo *info) {
-    if (count - at < 24) return;
+    if (count - at < KV_EXT_DELAY + 3) return;
     const uint8_t *extension = bytes + at;
     for (int32_t i = 0; i < 4; i++)
         if (!std::isalnum(extension[i])) return;
-    info->encoderDelay = extension[21] << 4 | extension[22] >> 4;
-    info->encoderPadding = (extension[22] & 15) << 8 | extension[23];
+    const uint8_t *counts = extension + KV_EXT_DELAY;
+    info->encoderDelay = counts[0] << 4 | counts[1] >> 4;
+    info->encoderPadding = (counts[1] & 15) << 8 | counts[2];
 }
 
 /* The first frame of a stream from LAME holds no sound: a "Xing" (varying
@@ -187,10 +206,8 @@ bool kvFrameSearch(int32_t doc, int32_t file, KvFrameInfo *found) {
 
 enum : int32_t {
     KV_INFO_TAG_BYTES = 16, /* "Info", flags, frame count, byte count */
-    KV_INFO_EXTENSION = 36, /* encoder name to the frame's own check sum */
     KV_INFO_FLAGS = 3,      /* the frame and byte counts are present */
     KV_INFO_CONSTANT = 1,   /* the extension's method: constant bit rate */
-    KV_INFO_NAME_BYTES = 9,
 };
 
 uint16_t kvInfoCrc(uint16_t crc, const uint8_t *bytes, int64_t count) {
@@ -211,7 +228,7 @@ static uint32_t kvInfoHeader(int32_t channels, int32_t rate, int32_t bitRate, in
     if (rateIndex == 9) return 0;
     bool mpeg1 = rateIndex < 3;
     const int32_t versions[3] = {KV_MPEG_1, KV_MPEG_2, KV_MPEG_25};
-    int32_t needed = 4 + kvSideInfoBytes(mpeg1, channels) + KV_INFO_TAG_BYTES + KV_INFO_EXTENSION;
+    int32_t needed = 4 + kvSideInfoBytes(mpeg1, channels) + KV_INFO_TAG_BYTES + KV_EXT_BYTES;
     const int32_t *table = kvBitRates[mpeg1 ? 2 : 4];
     for (int32_t index = 1; index < 15; index++) {
         *bytes = kvLayer3FrameBytes(mpeg1, table[index], rate);
@@ -233,6 +250,11 @@ static void kvPutBe32(uint8_t *at, uint32_t value) {
         at[i] = static_cast<uint8_t>(value >> (24 - 8 * i));
 }
 
+static void kvPutBe16(uint8_t *at, uint16_t value) {
+    at[0] = static_cast<uint8_t>(value >> 8);
+    at[1] = static_cast<uint8_t>(value);
+}
+
 void kvMakeInfoFrame(const KvInfoRecord &record, uint8_t *frame) {
     int32_t bytes = 0;
     uint32_t header = kvInfoHeader(record.channels, record.sampleRate, record.bitRate, &bytes);
@@ -246,17 +268,16 @@ void kvMakeInfoFrame(const KvInfoRecord &record, uint8_t *frame) {
     kvPutBe32(tag + 12, record.streamBytes);
     uint8_t *extension = tag + KV_INFO_TAG_BYTES;
     std::memcpy(extension, record.counts.name,
-                std::min<size_t>(KV_INFO_NAME_BYTES, std::strlen(record.counts.name)));
-    extension[9] = KV_INFO_CONSTANT;
+                std::min<size_t>(KV_EXT_NAME_BYTES, std::strlen(record.counts.name)));
+    extension[KV_EXT_METHOD] = KV_INFO_CONSTANT;
     auto delay = static_cast<uint32_t>(record.counts.delay);
     auto padding = static_cast<uint32_t>(record.counts.padding);
-    extension[21] = static_cast<uint8_t>(delay >> 4);
-    extension[22] = static_cast<uint8_t>((delay & 15) << 4 | (padding >> 8 & 15));
-    extension[23] = static_cast<uint8_t>(padding);
-    kvPutBe32(extension + 28, record.streamBytes);
-    extension[32] = static_cast<uint8_t>(record.musicCrc >> 8);
-    extension[33] = static_cast<uint8_t>(record.musicCrc);
-    uint16_t own = kvInfoCrc(0, frame, extension + 34 - frame);
-    extension[34] = static_cast<uint8_t>(own >> 8);
-    extension[35] = static_cast<uint8_t>(own);
+    uint8_t *counts = extension + KV_EXT_DELAY;
+    counts[0] = static_cast<uint8_t>(delay >> 4);
+    counts[1] = static_cast<uint8_t>((delay & 15) << 4 | (padding >> 8 & 15));
+    counts[2] = static_cast<uint8_t>(padding);
+    kvPutBe32(extension + KV_EXT_STREAM_BYTES, record.streamBytes);
+    kvPutBe16(extension + KV_EXT_MUSIC_CRC, record.musicCrc);
+    uint8_t *own = extension + KV_EXT_OWN_CRC;
+    kvPutBe16(own, kvInfoCrc(0, frame, own - frame));
 }
