@@ -32,6 +32,26 @@ struct KvFrameInfo {
     int32_t encoderPadding;
 };
 
+/* What the information frame of a constant-rate stream records: the
+ * stream's shape, the encoder's counts, the bytes from that frame's first
+ * to the stream's last, and the check sum of the frames after it. */
+struct KvInfoRecord {
+    int32_t channels;
+    int32_t sampleRate;
+    int32_t bitRate;
+    KvEncoderCounts counts;
+    uint32_t streamBytes;
+    uint16_t musicCrc;
+};
+
+/* The bytes of that frame for a stream of this shape; 0 when none fits. */
+int32_t kvInfoFrameBytes(int32_t channels, int32_t rate, int32_t bitRate);
+/* Fills `frame`, kvInfoFrameBytes long, with the record. */
+void kvMakeInfoFrame(const KvInfoRecord &record, uint8_t *frame);
+/* The check sum the frame uses (CRC-16, reflected polynomial 0xA001),
+ * continued over more bytes; start with 0. */
+uint16_t kvInfoCrc(uint16_t crc, const uint8_t *bytes, int64_t count);
+
 /* Reads up to `wanted` bytes from the file's position, as far as the file
  * goes: the count read (fewer only at the end or on an error). */
 int32_t kvReadUpTo(int32_t file, uint8_t *bytes, int32_t wanted);

@@ -6,8 +6,11 @@
  * and the remainder waits at the front of the source for the next block. At
  * the end that remainder goes in with the end flag, so the last fraction of
  * a block is encoded rather than cut off. The kept ID3v2 tag goes first, the
- * ID3v1 block last, and the codec's information frame (which lets decoders
- * return exactly the samples written) replaces the first frame.
+ * ID3v1 block last. The information frame, which lets decoders return
+ * exactly the samples written, replaces the codec's first frame at a
+ * varying rate; at a constant rate it is made here, in room kept in front
+ * of the stream, because the codec makes none when its frame at the
+ * stream's bit rate is too small to hold it.
  */
 #include "engine/codec/codec.h"
 #include "engine/core/engine.h"
@@ -37,6 +40,8 @@ struct KvEncoder {
     KvCodecStream *stream = nullptr;
     KvStreamHeader header{};
     int32_t file = -1;
+    int32_t ownInfoBytes = 0; /* room kept for our information frame */
+    uint16_t musicCrc = 0;    /* over the stream after that frame */
 };
 
 static void kvCloseEncoder(KvEncoder *encoder) {
@@ -64,6 +69,7 @@ static bool kvConvertAndWrite(KvEncoder *encoder, int32_t flags, bool *ok) {
     int32_t left = header.sourceLength - header.sourceUsed;
     std::memmove(header.source, header.source + header.sourceUsed, left);
     header.sourceLength = left;
+    encoder->musicCrc = kvInfoCrc(encoder->musicCrc, header.dest, header.destUsed);
     return header.destUsed == 0 || kvFileWrite(encoder->file, header.dest, header.destUsed);
 }
 
@@ -96,8 +102,34 @@ static int32_t kvEncodeBlocks(int32_t doc, KvEncoder *encoder) {
     return 0;
 }
 
-/* Puts the codec's information frame over the first frame written. */
-static bool kvWriteInfoFrame(KvEncoder *encoder, int64_t audioStart) {
+/* Keeps room for our information frame in front of a constant-rate stream. */
+static bool kvKeepInfoRoom(const KV_Document *document, KvEncoder *encoder) {
+    if (document->variableBitRate) return true;
+    const KV_State *state = document->current;
+    encoder->ownInfoBytes = kvInfoFrameBytes(state->channels, state->sampleRate, document->bitRate);
+    static const uint8_t zeros[KV_INFO_FRAME] = {};
+    return encoder->ownInfoBytes > 0 && encoder->ownInfoBytes <= KV_INFO_FRAME &&
+           kvFileWrite(encoder->file, zeros, encoder->ownInfoBytes);
+}
+
+/* Fills the room kept with our information frame. */
+static bool kvWriteOwnInfoFrame(const KV_Document *document, KvEncoder *encoder,
+                                int64_t audioStart) {
+    KvInfoRecord record{};
+    record.channels = document->current->channels;
+    record.sampleRate = document->current->sampleRate;
+    record.bitRate = document->bitRate;
+    record.streamBytes = static_cast<uint32_t>(kvFileTell(encoder->file) - audioStart);
+    record.musicCrc = encoder->musicCrc;
+    if (!kvAcmStreamEncoderCounts(encoder->stream, &record.counts)) return false;
+    static uint8_t frame[KV_INFO_FRAME];
+    kvMakeInfoFrame(record, frame);
+    return kvFileWriteAt(encoder->file, frame, encoder->ownInfoBytes, audioStart);
+}
+
+/* Puts the information frame over the first frame written, or in the room kept. */
+static bool kvWriteInfoFrame(const KV_Document *document, KvEncoder *encoder, int64_t audioStart) {
+    if (encoder->ownInfoBytes > 0) return kvWriteOwnInfoFrame(document, encoder, audioStart);
     static uint8_t frame[KV_INFO_FRAME];
     int32_t size = kvAcmStreamInfoFrame(encoder->stream, frame, KV_INFO_FRAME);
     return size == 0 || kvFileWriteAt(encoder->file, frame, size, audioStart);
@@ -152,6 +184,7 @@ int32_t kvEncodeFile(int32_t doc, int32_t file) {
     if (kvStartEncoder(document, &encoder) != 0) return -1;
     bool written = kvWriteID3v2(document, encoder.file);
     int64_t audioStart = kvFileTell(encoder.file);
+    written = written && kvKeepInfoRoom(document, &encoder);
     int32_t encoded = written ? kvEncodeBlocks(doc, &encoder) : -1;
     if (encoded == 1) {
         kvCloseEncoder(&encoder);
@@ -161,7 +194,7 @@ int32_t kvEncodeFile(int32_t doc, int32_t file) {
         return kvEncodeFailed(&encoder, 0,
                               "Can't open ACM conversion stream. It is possible that you have a "
                               "corrupted CODEC installed.");
-    written = encoded == 0 && kvWriteInfoFrame(&encoder, audioStart) &&
+    written = encoded == 0 && kvWriteInfoFrame(document, &encoder, audioStart) &&
               kvWriteID3v1(document, encoder.file) && kvFileSync(encoder.file);
     if (!written)
         return kvEncodeFailed(&encoder, 0,

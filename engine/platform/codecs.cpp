@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -60,6 +61,9 @@ struct KvLame {
     KV_SYMBOL(lame_encode_buffer_interleaved);
     KV_SYMBOL(lame_encode_flush);
     KV_SYMBOL(lame_get_lametag_frame);
+    KV_SYMBOL(lame_get_encoder_delay);
+    KV_SYMBOL(lame_get_encoder_padding);
+    KV_SYMBOL(lame_get_frameNum);
     KV_SYMBOL(get_lame_version);
 };
 
@@ -130,6 +134,9 @@ static bool kvLoadLame(void *library) {
     KV_RESOLVE(lame, lame_encode_buffer_interleaved);
     KV_RESOLVE(lame, lame_encode_flush);
     KV_RESOLVE(lame, lame_get_lametag_frame);
+    KV_RESOLVE(lame, lame_get_encoder_delay);
+    KV_RESOLVE(lame, lame_get_encoder_padding);
+    KV_RESOLVE(lame, lame_get_frameNum);
     KV_RESOLVE(lame, get_lame_version);
     if (!ok) return false;
     encoderDriver.longName = std::string("LAME MP3 Encoder ") + lame.get_lame_version();
@@ -306,7 +313,9 @@ static bool kvOpenEncoder(KvCodecStream *stream, const KvWaveFormat &dest) {
         lame.lame_set_VBR(encoder, vbr_off);
         lame.lame_set_brate(encoder, bitRate);
     }
-    lame.lame_set_bWriteVbrTag(encoder, 1);
+    /* At a constant rate the caller writes the information frame itself:
+     * LAME writes none when its frame does not fit the stream's bit rate. */
+    lame.lame_set_bWriteVbrTag(encoder, variable ? 1 : 0);
     lame.lame_set_write_id3tag_automatic(encoder, 0);
     bool ok = lame.lame_init_params(encoder) >= 0 &&
               (variable || lame.lame_get_brate(encoder) == bitRate) &&
@@ -460,4 +469,13 @@ int32_t kvAcmStreamInfoFrame(KvCodecStream *stream, uint8_t *buffer, int32_t siz
     if (!stream || !stream->encoder || size <= 0) return 0;
     size_t needed = lame.lame_get_lametag_frame(stream->encoder, buffer, static_cast<size_t>(size));
     return needed > 0 && needed <= static_cast<size_t>(size) ? static_cast<int32_t>(needed) : 0;
+}
+
+bool kvAcmStreamEncoderCounts(KvCodecStream *stream, KvEncoderCounts *counts) {
+    if (!stream || !stream->encoder) return false;
+    counts->delay = lame.lame_get_encoder_delay(stream->encoder);
+    counts->padding = lame.lame_get_encoder_padding(stream->encoder);
+    counts->frames = lame.lame_get_frameNum(stream->encoder);
+    std::snprintf(counts->name, sizeof counts->name, "LAME%s", lame.get_lame_version());
+    return counts->delay >= 0 && counts->padding >= 0 && counts->frames >= 0;
 }

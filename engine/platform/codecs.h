@@ -98,4 +98,15 @@ void kvAcmStreamClose(KvCodecStream *stream);
  * bytes, or 0 when there is none or it does not fit. */
 int32_t kvAcmStreamInfoFrame(KvCodecStream *stream, uint8_t *buffer, int32_t size);
 
+/* What an encoder reports after its last conversion: the samples it put
+ * before and after the sound, the frames it wrote, and its short name. */
+struct KvEncoderCounts {
+    int32_t delay;
+    int32_t padding;
+    int32_t frames;
+    char name[10];
+};
+/* False for a decoding stream or when the encoder reports nothing usable. */
+bool kvAcmStreamEncoderCounts(KvCodecStream *stream, KvEncoderCounts *counts);
+
 #endif
