@@ -383,6 +383,10 @@ void kvFftAllowWide(bool allow) {
     kvWideAllowed.store(allow, std::memory_order_relaxed);
 }
 
+bool kvFftWide() {
+    return kvWideVectors();
+}
+
 static void kvDit(const KvFftPlan *plan, float *re, float *im) {
     if (kvWideVectors())
         kvDitWide(plan, re, im);

@@ -50,6 +50,10 @@ void kvFftRealInverse(const KvFftPlan *plan, const float *binRe, const float *bi
  * true leaves the choice to the processor again. */
 void kvFftAllowWide(bool allow);
 
+/* Whether the eight-lane paths are in use: the processor has them and the
+ * test switch above allows them. */
+bool kvFftWide();
+
 /* Window types of the options, 0 .. 5. */
 enum : int32_t {
     KV_WINDOW_RECTANGLE = 0,

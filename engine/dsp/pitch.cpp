@@ -158,11 +158,8 @@ static float kvFoldPhase(float phase) {
  * frequency and letting neighbouring bins cancel.) Bin 0 is not carried;
  * the source bins stop at N / 2 as well as the target bins, since below a
  * factor of 1 the targets alone would let them run past the spectrum. */
-/* Built twice, the second time for AVX2, whose blends and three-operand
- * forms suit the bin loops' selects better; the arithmetic per lane is the
- * same (no fused multiply-add), so both give the same bits. */
-__attribute__((target_clones("avx2", "default"))) static void
-kvVocoderHopStep(void *context, KvFftEngine *engine, int32_t c, int64_t t, float *re, float *im) {
+static inline __attribute__((always_inline)) void
+kvVocoderHopBody(void *context, KvFftEngine *engine, int32_t c, int64_t t, float *re, float *im) {
     const auto *hop = static_cast<const KvVocoderHop *>(context);
     double factor = kvPitchFactor(hop->params, static_cast<double>(t), hop->rangeLength);
     if (hop->inverse) factor = 1.0 / factor;
@@ -196,6 +193,24 @@ kvVocoderHopStep(void *context, KvFftEngine *engine, int32_t c, int64_t t, float
         kvStoreFloat4(re + j, magnitude * cosine);
         kvStoreFloat4(im + j, magnitude * sine);
     }
+}
+
+/* The hop step built a second time for AVX2, whose blends and three-operand
+ * forms suit the bin loops' selects better; the arithmetic per lane is the
+ * same (no fused multiply-add), so both give the same bits. The choice is
+ * made here at run time, as the FFT's paths are, rather than by the loader,
+ * whose resolvers run before a sanitizer's runtime is ready. */
+__attribute__((target("avx2"))) static void
+kvVocoderHopWide(void *context, KvFftEngine *engine, int32_t c, int64_t t, float *re, float *im) {
+    kvVocoderHopBody(context, engine, c, t, re, im);
+}
+
+static void kvVocoderHopStep(void *context, KvFftEngine *engine, int32_t c, int64_t t, float *re,
+                             float *im) {
+    if (kvFftWide())
+        kvVocoderHopWide(context, engine, c, t, re, im);
+    else
+        kvVocoderHopBody(context, engine, c, t, re, im);
 }
 
 int32_t kvPhaseVocoder(KvEffectRun &run, int32_t channel, const float *in, float *out, int32_t n,
