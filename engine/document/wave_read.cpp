@@ -95,7 +95,11 @@ static void kvWalkChunks(int32_t file, KvWaveHeader *header) {
 static void kvReadCanonical(const uint8_t *bytes, KvWaveHeader *header) {
     header->fmtFound = std::memcmp(bytes + 12, "fmt ", 4) == 0;
     header->fmtSize = kvLe32(bytes + 16);
-    kvTakeFormat(bytes + 20, header);
+    /* Only 26 format bytes follow in the canonical layout; an extensible
+     * claim reads zeros for the rest, an unknown sub-format. */
+    uint8_t format[40] = {};
+    std::memcpy(format, bytes + 20, 46 - 20);
+    kvTakeFormat(format, header);
     int32_t dataAt = header->fmtSize == 18 ? 38 : 36;
     uint8_t tail[8] = {};
     std::memcpy(tail, bytes + dataAt, 44 - dataAt);
