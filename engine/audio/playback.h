@@ -16,6 +16,9 @@
  *   document's current block tables, which no edit changes while it runs,
  *   and data files; a preview owns its effect run (state and working
  *   blocks) and takes a snapshot of KV_Params once per buffer.
+ * - Read-ahead thread (while a FLAC, Vorbis, Opus or AIFF file opens): the
+ *   libsndfile handle and the ring of decoded chunks' free slots; the
+ *   interface thread takes filled chunks under the ring's lock.
  * - Device thread: the ring's reading end and the device clock. Tracker:
  *   the play cursor. Clipboard preview: its own copy of the clip's blocks.
  * Shared by all of them, safe by construction: data files, read and written

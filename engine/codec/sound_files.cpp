@@ -3,11 +3,14 @@
  * through the installed libsndfile.
  *
  * Both directions go block by block through the same 4096-frame pieces as
- * WAVE files, with progress and Cancel, so no file is ever held whole. Files
- * of more than two channels are mixed down with the WAVE reader's weights.
+ * WAVE files, with progress and Cancel, so no file is ever held whole; the
+ * decoder runs a few chunks ahead on its own thread while the blocks are
+ * written. Files of more than two channels are mixed down with the WAVE
+ * reader's weights.
  */
 #include "engine/platform/sound_files.h"
 #include "engine/codec/codec.h"
+#include "engine/codec/read_ahead.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
@@ -127,29 +130,50 @@ static int32_t kvRefuseSoundFile(const KV_Document *document, const KvSoundInfo 
     return 0;
 }
 
-/* Decodes every frame into the insertion pipeline: true unless cancelled or
- * a data-file write failed. */
-static bool kvDecodeSound(int32_t doc, KvSoundFile *sound, const KvSoundInfo &info,
-                          const KvWaveLayout &layout) {
-    static std::vector<float> interleaved;
+/* Passes one decoded chunk through the insertion pipeline a block at a
+ * time: false when cancelled or a data-file write failed. */
+static bool kvInsertChunk(int32_t doc, const float *interleaved, int64_t frames,
+                          const KvSoundInfo &info, const KvWaveLayout &layout, int64_t *done) {
     static float left[KV_BLOCK_FRAMES], right[KV_BLOCK_FRAMES];
-    interleaved.resize(static_cast<size_t>(KV_BLOCK_FRAMES) * info.channels);
     int32_t stereo = kvGetDocument(doc)->current->channels == 2;
-    int64_t done = 0;
-    for (;;) {
-        int64_t got = kvSoundReadFrames(sound, interleaved.data(), KV_BLOCK_FRAMES);
-        if (got <= 0) break;
-        int32_t frames = kvConvertWaveBytes(reinterpret_cast<const uint8_t *>(interleaved.data()),
-                                            got * 4 * info.channels, layout, left, right);
-        kvQueueInsert(doc, 0, left, frames);
-        if (stereo) kvQueueInsert(doc, 1, right, frames);
-        done += frames;
-        if (info.frames > 0)
-            kvProgress(nullptr,
-                       static_cast<int32_t>(std::min<int64_t>(done * 100 / info.frames, 100)));
+    for (int64_t at = 0; at < frames; at += KV_BLOCK_FRAMES) {
+        int64_t piece = std::min<int64_t>(KV_BLOCK_FRAMES, frames - at);
+        int32_t converted =
+            kvConvertWaveBytes(reinterpret_cast<const uint8_t *>(interleaved + at * info.channels),
+                               piece * 4 * info.channels, layout, left, right);
+        kvQueueInsert(doc, 0, left, converted);
+        if (stereo) kvQueueInsert(doc, 1, right, converted);
+        *done += converted;
         if (kvCancelRequested() || kvInsertFailed()) return false;
     }
     return true;
+}
+
+/* Decodes every frame into the insertion pipeline, the decoder running
+ * ahead on its own thread: true unless cancelled or a data-file write
+ * failed. */
+static bool kvDecodeSound(int32_t doc, KvSoundFile *sound, const KvSoundInfo &info,
+                          const KvWaveLayout &layout) {
+    constexpr int64_t kChunkFrames = 16 * KV_BLOCK_FRAMES;
+    KvReadAhead *ahead = kvStartReadAhead(
+        [sound](float *interleaved, int64_t frames) {
+            return kvSoundReadFrames(sound, interleaved, frames);
+        },
+        info.channels, kChunkFrames);
+    int64_t done = 0;
+    bool finished = true;
+    const float *chunk = nullptr;
+    while (int64_t frames = kvNextChunk(ahead, &chunk)) {
+        if (!kvInsertChunk(doc, chunk, frames, info, layout, &done)) {
+            finished = false;
+            break;
+        }
+        if (info.frames > 0)
+            kvProgress(nullptr,
+                       static_cast<int32_t>(std::min<int64_t>(done * 100 / info.frames, 100)));
+    }
+    kvStopReadAhead(ahead);
+    return finished;
 }
 
 int32_t kvOpenSoundFile(int32_t doc, int32_t file, KvSoundKind kind) {

@@ -195,7 +195,7 @@ int64_t kvSoundReadFrames(KvSoundFile *sound, float *interleaved, int64_t frames
     int64_t got = sf.sf_readf_int(sound->file, sound->whole.data(), frames);
     /* Left-justified: the top 24 bits are the sample, as 32-bit WAVE reads. */
     for (int64_t i = 0; i < got * details.channels; i++)
-        interleaved[i] = static_cast<float>((sound->whole[i] >> 8) * (1.0 / 8388608.0));
+        interleaved[i] = static_cast<float>(sound->whole[i] >> 8) * (1.0f / 8388608.0f);
     return got;
 }
 

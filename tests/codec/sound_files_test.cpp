@@ -1,9 +1,11 @@
 /*
  * FLAC, Ogg Vorbis, Opus and AIFF through libsndfile: files sox makes open
- * with the samples sox reads from them, every kind saves and reopens equal
+ * with the samples sox reads from them (long enough for the decoder's
+ * read-ahead to go round its ring), every kind saves and reopens equal
  * (lossy ones within the codec's tolerance, lengths exact), and without the
  * library the user is told what to install.
  */
+#include "engine/core/engine.h"
 #include "tests/codec/codec_fixture.h"
 #include "tests/document/wave_files.h"
 
@@ -28,7 +30,7 @@ TEST_P(SoundFilesOpen, WithTheSamplesSoxReads) {
     if (!libraryInstalled()) GTEST_SKIP() << "libsndfile is not installed";
     std::string file = path(GetParam().file);
     ASSERT_TRUE(testRun("sox -n -r 44100 -c 2 " + std::string(GetParam().options) + " '" + file +
-                        "' synth 0.7 sine 440 sine 1234 vol 0.9"));
+                        "' synth 4.5 sine 440 sine 1234 vol 0.9"));
     ASSERT_EQ(kvOpen(doc, file.c_str()), 0) << lastMessage();
     std::vector<float> expected = soxSamples(file), ours = documentSamples(doc);
     ASSERT_EQ(ours.size(), expected.size());
@@ -152,6 +154,22 @@ TEST_F(CodecTest, WithoutTheLibraryAFlacFileSaysWhatToInstall) {
     std::string told = lastMessage();
     EXPECT_NE(told.find("It is a FLAC file"), std::string::npos) << told;
     EXPECT_NE(told.find("libsndfile1"), std::string::npos) << told;
+}
+
+static void cancelAtFirstReport(const char *, int32_t textLength, int32_t percent, int32_t) {
+    if (textLength == 0 && percent > 0 && kvEngine.params) kvEngine.params->cancelRequested = 1;
+}
+
+/* Cancelling stops the decoder running ahead (the open returns rather than
+ * waiting on it) and keeps nothing of the file. */
+TEST_F(CodecTest, CancelledFlacOpenLeavesTheDocumentEmpty) {
+    if (!libraryInstalled()) GTEST_SKIP() << "libsndfile is not installed";
+    ASSERT_TRUE(testRun("sox -n -r 44100 -c 2 '" + path("long.flac") + "' synth 30 sine 440"));
+    kvEngine.progressCallback = cancelAtFirstReport;
+    EXPECT_EQ(kvOpen(doc, path("long.flac").c_str()), -1);
+    kvEngine.progressCallback = nullptr;
+    EXPECT_EQ(kvGetLength(doc), 0);
+    EXPECT_EQ(lastMessage(), "");
 }
 
 /* Vorbis comments come in as the document's tags, show in the file
