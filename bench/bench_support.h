@@ -7,7 +7,7 @@
 #ifndef KV_BENCH_SUPPORT_H
 #define KV_BENCH_SUPPORT_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <chrono>
 #include <cstdint>

@@ -15,9 +15,9 @@
  * its two-pass peak normalization, the nearest it offers.
  */
 #include "bench/bench_support.h"
-#include "engine/core/korvel.h"
 #include "engine/document/document.h"
 #include "engine/history/history.h"
+#include "korvel.h"
 
 #include <algorithm>
 #include <cmath>

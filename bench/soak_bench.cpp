@@ -12,7 +12,7 @@
  * WAVE file. Prints operations per second and every divergence.
  */
 #include "bench/bench_support.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -22,14 +22,14 @@ for pattern in "${patterns[@]}"; do
   # grep's status 1 means no match; 2 (a bad pattern or folder) fails the check.
   matches=$(grep -rnE --include='*.cpp' --include='*.h' -e "$pattern" engine app tests bench ||
     [[ $? == 1 ]])
-  hits=$(grep -v '^engine/core/korvel\.h:' <<<"$matches" || true)
+  hits=$(grep -v '^engine/include/korvel\.h:' <<<"$matches" || true)
   [[ -z "$hits" ]] || found+="$hits"$'\n'
 done
 
 if [[ -n "$found" ]]; then
   printf '%s' "$found"
   echo "check_constants: use the KV_EDIT_, KV_MSG_, KV_ZOOM_ and KV_PLAY_ names of" \
-    "engine/core/korvel.h instead of the numbers above." >&2
+    "engine/include/korvel.h instead of the numbers above." >&2
   exit 1
 fi
 echo "check_constants: no bare protocol numbers"

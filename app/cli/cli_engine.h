@@ -6,7 +6,7 @@
 #ifndef KV_CLI_ENGINE_H
 #define KV_CLI_ENGINE_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,7 +3,7 @@
  * Layer-3 and the libsndfile kinds.
  */
 #include "app/cli/cli_formats.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 const std::vector<CliFormat> &cliFormats() {
     static const std::vector<CliFormat> formats = {

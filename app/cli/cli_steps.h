@@ -12,7 +12,7 @@
 #define KV_CLI_STEPS_H
 
 #include "app/cli/cli_formats.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QString>
 #include <QStringList>

@@ -9,7 +9,7 @@
 #include "app/dialogs/factory_presets.h"
 #include "app/dialogs/param_store.h"
 #include "app/shell/prompts.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QHBoxLayout>
 #include <QInputDialog>

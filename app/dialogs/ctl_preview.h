@@ -10,7 +10,7 @@
 #ifndef KV_APP_CTL_PREVIEW_H
 #define KV_APP_CTL_PREVIEW_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QWidget>
 #include <functional>

@@ -11,7 +11,7 @@
 #define KV_APP_EFFECT_DIALOG_H
 
 #include "app/dialogs/ctl_preview.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QDialog>
 

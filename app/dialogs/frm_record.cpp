@@ -12,7 +12,7 @@
 #include "app/dialogs/accessible.h"
 #include "app/dialogs/help_topics.h"
 #include "app/shell/prompts.h"
-#include "engine/platform/message_event.h"
+#include "message_event.h"
 
 #include <QApplication>
 #include <QCheckBox>

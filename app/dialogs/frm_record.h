@@ -9,7 +9,7 @@
 #ifndef KV_APP_FRM_RECORD_H
 #define KV_APP_FRM_RECORD_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QDialog>
 

@@ -7,7 +7,7 @@
 #ifndef KV_APP_FRM_SILENCE_H
 #define KV_APP_FRM_SILENCE_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QDialog>
 

@@ -7,7 +7,7 @@
 #ifndef KV_APP_REPAIR_STORE_H
 #define KV_APP_REPAIR_STORE_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 KV_RepairParams *mdlRepairParams();
 

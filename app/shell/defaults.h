@@ -5,7 +5,7 @@
 #ifndef KV_APP_DEFAULTS_H
 #define KV_APP_DEFAULTS_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 void mdlDefaultOptions(KV_Options *options);
 void mdlDefaultParams(KV_Params *params);

@@ -6,7 +6,7 @@
  */
 #include "app/shell/frm_info.h"
 #include "app/shell/prompts.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QDialogButtonBox>
 #include <QFontDatabase>

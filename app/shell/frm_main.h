@@ -11,7 +11,7 @@
 #ifndef KV_APP_FRM_MAIN_H
 #define KV_APP_FRM_MAIN_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QHash>
 #include <QList>

@@ -16,7 +16,7 @@
 #include "app/shell/frm_progress.h"
 #include "app/shell/mdl_main.h"
 #include "app/shell/prompts.h"
-#include "engine/platform/message_event.h"
+#include "message_event.h"
 
 #include <QApplication>
 #include <QCloseEvent>

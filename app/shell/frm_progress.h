@@ -7,7 +7,7 @@
 #ifndef KV_APP_FRM_PROGRESS_H
 #define KV_APP_FRM_PROGRESS_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QDialog>
 #include <QString>

@@ -10,7 +10,7 @@
 #ifndef KV_APP_FRM_RECOVER_H
 #define KV_APP_FRM_RECOVER_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QDialog>
 #include <QVector>

@@ -5,7 +5,7 @@
  * selecting the current level do not.
  */
 #include "app/shell/frm_undo_hist.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QDialogButtonBox>
 #include <QListWidget>

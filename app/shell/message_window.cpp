@@ -11,7 +11,7 @@
 #include "app/shell/message_window.h"
 #include "app/shell/frm_mdi.h"
 #include "app/shell/mdl_main.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
  * test can check the exact title, text and buttons it would have shown.
  */
 #include "app/shell/prompts.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QCoreApplication>
 #include <QDir>

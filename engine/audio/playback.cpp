@@ -12,11 +12,11 @@
 #include "engine/audio/playback.h"
 #include "engine/audio/meter.h"
 #include "engine/core/engine.h"
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
 #include "engine/history/clipboard.h"
 #include "engine/platform/clock.h"
 #include "engine/platform/messages.h"
-#include "engine/view/view.h"
 
 #include <algorithm>
 #include <chrono>
@@ -81,7 +81,7 @@ static void kvFinishPlayback(bool workerThread) {
         if (workerThread)
             kvPostMessage(document->window, KV_MSG_PLAY_REDRAW, 0, 0);
         else
-            kvRedrawDocument(doc);
+            kvDocumentChanged(doc);
     }
     kvPlayback.playDoc.store(-1);
 }
@@ -108,6 +108,14 @@ extern "C" KV_API int32_t kvStop(void) {
     kvFinishPlayback(false);
     kvPlayback.stopRequest.store(0);
     return 0;
+}
+
+static void kvStopForClaim() {
+    kvStop();
+}
+
+void kvAudioRegisterHooks() {
+    kvClaimDocumentsHook.store(kvStopForClaim);
 }
 
 extern "C" KV_API int32_t kvIsPlaying(void) {
@@ -250,7 +258,7 @@ extern "C" KV_API int32_t kvPause(int32_t doc) {
     if (lo != hi && !(lo == 0 && hi == state->length)) return 0;
     if (frame >= 0) {
         state->selAnchor = state->selEnd = std::clamp(frame, 0, state->length);
-        kvRedrawDocument(doc);
+        kvDocumentChanged(doc);
     }
     return 0;
 }

@@ -34,7 +34,7 @@
 #define KV_AUDIO_PLAYBACK_H
 
 #include "engine/audio/ring.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <atomic>
 #include <cstdint>
@@ -56,6 +56,10 @@ KV_PlayCursor *kvPlayCursor(int32_t doc);
 /* The view lends the tracker its client width in pixels (0: no view). */
 using KvViewWidthFn = int32_t (*)(int32_t doc);
 extern std::atomic<KvViewWidthFn> kvViewWidthHook;
+
+/* Start-up: audio becomes the handler that stops playback before an
+ * operation claims the documents (engine/document/changes.h). */
+void kvAudioRegisterHooks();
 
 struct KV_Playback {
     std::atomic<int32_t> playDoc{-1};

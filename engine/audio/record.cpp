@@ -13,13 +13,13 @@
 #include "engine/audio/playback.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
 #include "engine/history/history.h"
 #include "engine/platform/audio_device.h"
 #include "engine/platform/clock.h"
 #include "engine/platform/messages.h"
 #include "engine/platform/threads.h"
-#include "engine/view/view.h"
 
 #include <algorithm>
 #include <atomic>
@@ -183,7 +183,7 @@ extern "C" KV_API int32_t kvStopRecording(int32_t doc) {
     state->firstFrame = state->selAnchor;
     kvSaveState(doc);
     kvSealLastDataFile();
-    kvRedrawDocument(doc);
+    kvDocumentChanged(doc);
     return 0;
 }
 

@@ -3,9 +3,9 @@
  * the recording mixer of an input device's sound card, its sources and
  * their level, "Select" and "Mute" controls, read and written at once.
  */
-#include "engine/core/korvel.h"
 #include "engine/platform/audio_device.h"
 #include "engine/platform/mixer.h"
+#include "korvel.h"
 
 #include <algorithm>
 #include <cstring>

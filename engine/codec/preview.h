@@ -9,8 +9,8 @@
 #ifndef KV_CODEC_PREVIEW_H
 #define KV_CODEC_PREVIEW_H
 
-#include "engine/core/korvel.h"
 #include "engine/document/wave.h"
+#include "korvel.h"
 
 #include <atomic>
 #include <cstdint>

@@ -7,8 +7,8 @@
  * this export reads the one list of engine/platform/paths.cpp that kvInit
  * uses, rather than letting the program enumerate the mounts itself.
  */
-#include "engine/core/korvel.h"
 #include "engine/platform/paths.h"
+#include "korvel.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,7 @@
 #ifndef KV_CORE_ENGINE_H
 #define KV_CORE_ENGINE_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <string>
 

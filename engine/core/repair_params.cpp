@@ -8,7 +8,7 @@
  * the program hands over one, so headless runs need no extra call.
  */
 #include "engine/core/engine.h"
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <algorithm>
 #include <cstring>

@@ -9,7 +9,7 @@
 #ifndef KV_CORE_SERVICES_H
 #define KV_CORE_SERVICES_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <cstddef>
 #include <cstdint>

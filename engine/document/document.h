@@ -11,7 +11,7 @@
 #ifndef KV_DOCUMENT_DOCUMENT_H
 #define KV_DOCUMENT_DOCUMENT_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <cstdint>
 #include <string>
@@ -105,6 +105,15 @@ extern KV_Document *kvDocuments[KV_MAX_DOCUMENTS];
 
 /* The document of a handle, or null for a handle outside 0..255 or an empty slot. */
 KV_Document *kvGetDocument(int32_t doc);
+
+/* The document halves of kvCreate, kvNew and kvClose; the exports add what
+ * the modules above do around them. kvCreateDocument takes the first free
+ * slot (-1 after the message when there is none); kvMakeEmptySound makes an
+ * empty sound of that format in a document whose history was discarded;
+ * kvFreeDocument frees a document nothing refers to any more. */
+int32_t kvCreateDocument(KvWindow window);
+void kvMakeEmptySound(int32_t doc, int32_t channels, int32_t bits, int32_t formatTag, int32_t rate);
+void kvFreeDocument(int32_t doc);
 
 /* Called by kvClose before the document goes, for a module above that keeps
  * something per document (null: none). */

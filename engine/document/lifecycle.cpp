@@ -7,13 +7,11 @@
  * window has no view, which is how tests, benchmarks and batch use drive the
  * engine: the exports below give them what the view gives a user.
  */
-#include "engine/audio/playback.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
-#include "engine/history/history.h"
 #include "engine/platform/fileio.h"
-#include "engine/view/view.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -33,7 +31,7 @@ void kvStateFilePath(int32_t doc, int32_t level, char *path, int32_t size) {
     std::snprintf(path, size, "%s/%04X%04X.tmp", kvEngine.workFolder.c_str(), doc, level);
 }
 
-extern "C" KV_API int32_t kvCreate(KvWindow window) {
+int32_t kvCreateDocument(KvWindow window) {
     int32_t doc = 0;
     while (doc < KV_MAX_DOCUMENTS && kvDocuments[doc])
         doc++;
@@ -50,18 +48,12 @@ extern "C" KV_API int32_t kvCreate(KvWindow window) {
     document->stateCount = 1;
     document->savedLevel = 0;
     kvDocuments[doc] = document;
-    /* A null window means a document without a view. */
-    if (window) kvViewAttach(doc, window);
     return doc;
 }
 
-extern "C" KV_API int32_t kvNew(int32_t doc, int32_t channels, int32_t bits, int32_t formatTag,
-                                int32_t rate) {
+void kvMakeEmptySound(int32_t doc, int32_t channels, int32_t bits, int32_t formatTag,
+                      int32_t rate) {
     KV_Document *document = kvGetDocument(doc);
-    if (!document) return -1;
-    if (channels < 1 || channels > 2)
-        return kvError(0, "Unsupported number of channels: %d", channels);
-    kvDiscardHistory(doc);
     document->bitsPerSample = bits;
     document->formatTag = formatTag;
     document->codecDriver = nullptr;
@@ -77,19 +69,12 @@ extern "C" KV_API int32_t kvNew(int32_t doc, int32_t channels, int32_t bits, int
     std::memset(state->label, 0, sizeof state->label);
     std::strcpy(state->label, "Original Sound");
     kvRebuildIndex(doc);
-    kvSaveState(doc);
-    return 0;
 }
 
 void (*kvDocumentClosing)(int32_t doc) = nullptr;
 
-extern "C" KV_API int32_t kvClose(int32_t doc) {
+void kvFreeDocument(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
-    if (!document) return -1;
-    if (kvDocumentClosing) kvDocumentClosing(doc);
-    kvReleaseDocumentAudio(doc);
-    kvViewDetach(doc);
-    kvDiscardHistory(doc);
     kvFree(document->history);
     kvFree(document->id3v2Copy);
     kvFree(document);
@@ -98,6 +83,19 @@ extern "C" KV_API int32_t kvClose(int32_t doc) {
      * refers to stays. */
     kvCollectDataFiles();
     kvReleaseFreeMemory();
+}
+
+/* Splicing selects what was inserted, which for a load is the whole sound;
+ * a file opens with only a cursor at 0 instead, so that the first stray key
+ * (Delete, an effect) cannot act on all of it. The state file is written
+ * after that, so undoing back to the original brings the same view. */
+int32_t kvFinishLoading(int32_t doc) {
+    if (!kvFinishInsert(doc)) return -1;
+    kvRebuildIndex(doc);
+    KV_State *state = kvGetDocument(doc)->current;
+    state->selAnchor = state->selEnd = 0;
+    kvDocumentChanged(doc, KV_CHANGE_LOADED);
+    if (KvSaveStateFn saveState = kvSaveStateHook.load()) saveState(doc);
     return 0;
 }
 
@@ -112,7 +110,7 @@ extern "C" KV_API int32_t kvSetSelection(int32_t doc, int32_t anchor, int32_t en
     state->selEnd = std::clamp(end, 0, state->length);
     bool single = state->channels == 2 && (channel == 0 || channel == 1);
     state->editChannel = single ? channel : -1;
-    kvRedrawDocument(doc);
+    kvDocumentChanged(doc);
     return 0;
 }
 

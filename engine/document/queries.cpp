@@ -5,8 +5,8 @@
  * Queries answer 0 for a handle that names no document, so the program can
  * ask them without checking first.
  */
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
-#include "engine/view/view.h"
 
 #include <cstring>
 
@@ -95,6 +95,6 @@ extern "C" KV_API int32_t kvFixSelection(int32_t doc) {
     if (state->selAnchor != state->selEnd) return kvIsAllSelected(doc);
     state->selAnchor = 0;
     state->selEnd = state->length;
-    kvRedrawDocument(doc);
+    kvDocumentChanged(doc);
     return 1;
 }

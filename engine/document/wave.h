@@ -107,6 +107,14 @@ int32_t kvConvertWaveBytes(const uint8_t *bytes, int64_t count, const KvWaveLayo
 int32_t kvReadWaveFrames(int32_t file, const KvWaveLayout &layout, float *left, float *right,
                          int32_t frames);
 
+/* Writes the whole document into an open file in its own format: 0, or -1
+ * after the message. The codec bridge's encoders, for kvSaveDocument. */
+using KvEncodeFn = int32_t (*)(int32_t doc, int32_t file);
+
+/* kvSave without the stop: the document goes to `path` through a temporary
+ * file, written by `encode`, or as WAVE when that is null. */
+int32_t kvSaveDocument(int32_t doc, const char *path, KvEncodeFn encode);
+
 /* Converts and writes `frames` (<= 4096) frames: frames written, 0 on failure. */
 int32_t kvWriteWaveBlock(int32_t doc, int32_t file, const float *left, const float *right,
                          int32_t frames);

@@ -12,7 +12,6 @@
 #include "engine/core/services.h"
 #include "engine/document/document.h"
 #include "engine/document/wave.h"
-#include "engine/history/history.h"
 #include "engine/platform/fileio.h"
 
 #include <algorithm>

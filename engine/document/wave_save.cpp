@@ -13,7 +13,6 @@
  * leaves a running one alone. A target that is a symbolic link is saved
  * where the link points, and the link stays.
  */
-#include "engine/codec/codec.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
@@ -314,7 +313,7 @@ static int32_t kvPutInPlace(int32_t file, const std::string &temporary, const st
 
 /* Writes the document into a new temporary file beside `target` and puts
  * it in place: 0, or -1 after the message (or a cancel). */
-static int32_t kvSaveOver(int32_t doc, const std::string &target) {
+static int32_t kvSaveOver(int32_t doc, const std::string &target, KvEncodeFn encode) {
     bool compressed = kvGetDocument(doc)->formatTag == 85;
     kvClearDeadSaves(target);
     std::string temporary;
@@ -322,10 +321,7 @@ static int32_t kvSaveOver(int32_t doc, const std::string &target) {
     if (file < 0 && kvFileLimitHit()) return kvFileError(kvTempFileMessage);
     if (file < 0) return kvError(compressed ? 25 : 0, "%s", kvTempFileMessage);
     kvFileTryLock(file);
-    int32_t formatTag = kvGetDocument(doc)->formatTag;
-    int32_t result = compressed                       ? kvEncodeFile(doc, file)
-                     : kvIsSoundFileFormat(formatTag) ? kvEncodeSoundFile(doc, file)
-                                                      : kvWriteTemporary(doc, file);
+    int32_t result = encode ? encode(doc, file) : kvWriteTemporary(doc, file);
     if (result != 0)
         kvFileRemove(temporary);
     else
@@ -334,14 +330,13 @@ static int32_t kvSaveOver(int32_t doc, const std::string &target) {
     return result;
 }
 
-extern "C" KV_API int32_t kvSave(int32_t doc, const char *path) {
+int32_t kvSaveDocument(int32_t doc, const char *path, KvEncodeFn encode) {
     KV_Document *document = kvGetDocument(doc);
     if (!document || !path || !*path) return -1;
-    kvStop();
     if (std::strlen(path) >= sizeof document->path) return kvError(0, "%s", kvTempFileMessage);
     std::string target;
     if (!kvFileResolveLinks(path, &target)) return kvError(0, "%s", kvTempFileMessage);
-    if (kvSaveOver(doc, target) != 0) return -1;
+    if (kvSaveOver(doc, target, encode) != 0) return -1;
     std::snprintf(document->path, sizeof document->path, "%s", path);
     document->savedLevel = document->level;
     kvWriteDocRecord(doc);

@@ -8,12 +8,13 @@
  * samples at all: the second channel gets a copy of the first channel's
  * descriptor table, so both refer to the same stored blocks.
  */
-#include "engine/core/korvel.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
+#include "engine/dsp/resample.h"
 #include "engine/history/clipboard.h"
 #include "engine/history/history.h"
-#include "engine/view/view.h"
+#include "korvel.h"
 
 #include <algorithm>
 #include <cstring>
@@ -63,7 +64,7 @@ extern "C" KV_API int32_t kvConvertSampleRate(int32_t doc, int32_t newRate) {
     if (newRate < 1 || oldRate < 1 || newRate > oldRate * kvMaxRateRatio ||
         oldRate > newRate * kvMaxRateRatio)
         return kvError(0, "Can't convert to %d Hz", newRate);
-    kvStop();
+    kvClaimDocuments();
     kvBeginWholeEdit(doc, "Resample");
     kvProgress("Resampling", 0);
     kvResampleBlock(0, nullptr, nullptr, 0, 0);
@@ -93,7 +94,7 @@ static int32_t kvMonoToStereo(int32_t doc, KV_Document *document, int32_t channe
     kvRebuildIndex(doc);
     state->selEnd = state->length;
     kvSaveState(doc);
-    kvRedrawDocument(doc);
+    kvDocumentChanged(doc);
     return 0;
 }
 
@@ -130,7 +131,7 @@ extern "C" KV_API int32_t kvConvertChannels(int32_t doc, int32_t channels) {
     if (channels < 1 || channels > 2) return kvError(0, "Can't convert to %d channels", channels);
     int32_t current = document->current->channels;
     if (current == channels) return 0;
-    kvStop();
+    kvClaimDocuments();
     if (current < channels) return kvMonoToStereo(doc, document, channels);
     return kvStereoToMono(doc, document, channels);
 }
@@ -140,7 +141,7 @@ extern "C" KV_API int32_t kvForceStereo(void) {
         KV_Document *document = kvGetDocument(doc);
         if (!document) continue;
         document->current->editChannel = -1;
-        kvRedrawDocument(doc);
+        kvDocumentChanged(doc);
     }
     return 0;
 }

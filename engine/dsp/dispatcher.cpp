@@ -14,6 +14,7 @@
 #include "engine/dsp/dispatcher.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
 #include "engine/dsp/dynamics.h"
 #include "engine/dsp/echo.h"
@@ -27,7 +28,6 @@
 #include "engine/dsp/tone.h"
 #include "engine/history/clipboard.h"
 #include "engine/history/history.h"
-#include "engine/view/view.h"
 
 #include <algorithm>
 #include <atomic>
@@ -278,7 +278,7 @@ static bool kvCommitEdit(int32_t doc, int32_t edit) {
     if (kvEditTable[edit].edgeFade && !kvCrossFadeEdges(doc)) return false;
     kvSaveState(doc);
     kvSealLastDataFile();
-    kvRedrawDocument(doc);
+    kvDocumentChanged(doc);
     return true;
 }
 
@@ -288,7 +288,7 @@ extern "C" KV_API int32_t kvDoEdit(int32_t doc, int32_t edit) {
     /* Mixing in nothing would only leave an empty undo step; refused before
      * the selection is fitted to a clip that is not there. */
     if (edit == KV_EDIT_PASTE_MIX && !kvHasClip()) return -1;
-    kvStop();
+    kvClaimDocuments();
     KV_State *state = document->current;
     kvAdjustSelection(state, edit);
     kvExtendForTail(kvEngine.options, state, edit);

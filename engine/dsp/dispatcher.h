@@ -11,7 +11,7 @@
 #ifndef KV_DSP_DISPATCHER_H
 #define KV_DSP_DISPATCHER_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <cstdint>
 #include <type_traits>

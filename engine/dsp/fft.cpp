@@ -16,9 +16,9 @@
  * result in bit-reversed order for the overlap-add to pick up.
  */
 #include "engine/dsp/fft.h"
-#include "engine/core/korvel.h"
 #include "engine/core/services.h"
 #include "engine/dsp/fast_math.h"
+#include "korvel.h"
 
 #include <algorithm>
 #include <atomic>

@@ -11,6 +11,7 @@
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/document/document.h"
+#include "engine/dsp/resample.h"
 #include "engine/history/clipboard.h"
 
 #include <algorithm>

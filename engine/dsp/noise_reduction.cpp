@@ -15,6 +15,7 @@
 #include "engine/dsp/noise_reduction.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
 #include "engine/dsp/fft.h"
 
@@ -177,7 +178,7 @@ int32_t kvNoiseRun(KvEffectRun &run, int32_t channel, const float *in, float *ou
 extern "C" KV_API int32_t kvTakeNoiseProfile(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
-    kvStop();
+    kvClaimDocuments();
     const KV_State *state = document->current;
     int32_t lower = std::min(state->selAnchor, state->selEnd);
     int32_t length = std::max(state->selAnchor, state->selEnd) - lower;

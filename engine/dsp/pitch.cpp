@@ -11,10 +11,10 @@
  */
 #include "engine/dsp/pitch.h"
 #include "engine/core/engine.h"
-#include "engine/core/korvel.h"
 #include "engine/document/document.h"
 #include "engine/dsp/fast_math.h"
 #include "engine/dsp/fft.h"
+#include "korvel.h"
 
 #include <algorithm>
 #include <cmath>

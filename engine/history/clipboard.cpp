@@ -12,10 +12,10 @@
 #include "engine/history/clipboard.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
 #include "engine/history/history.h"
 #include "engine/platform/fileio.h"
 #include "engine/platform/messages.h"
-#include "engine/view/view.h"
 
 #include <algorithm>
 #include <cstring>
@@ -215,8 +215,8 @@ extern "C" KV_API int32_t kvCopy(int32_t doc) {
     kvSetClip(channels, state->sampleRate, tables);
     kvClip.number = kvAppendClip();
     if (kvClip.number >= 0) kvKeepClip(kvClip.number);
-    kvCollectDataFiles(); /* what the clip let go of */
-    kvDoStatus(doc, 0);   /* the program's clip list follows the clip count */
+    kvCollectDataFiles();                     /* what the clip let go of */
+    kvDocumentChanged(doc, KV_CHANGE_STATUS); /* the program's clip list follows the clip count */
     kvProgress(nullptr, -1);
     /* The clip stays current and can be pasted; only the clip list lacks it. */
     if (kvClip.number < 0) return kvFileError(kvClipWriteFailedText);
@@ -227,7 +227,7 @@ extern "C" KV_API int32_t kvCut(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
     if (document->current->selAnchor == document->current->selEnd) return 0;
-    kvStop();
+    kvClaimDocuments();
     kvCopy(doc);
     kvBeginEdit(doc, "Cut");
     return kvCompleteEdit(doc, false) == 0 ? 0 : -1;

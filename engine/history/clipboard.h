@@ -47,20 +47,4 @@ int32_t kvGetClipCount();
  * samples that came from the clip. */
 int32_t kvReadClip(int32_t channel, int32_t start, int32_t count, float *buffer);
 
-/* Resamples inCount samples of one channel into outCount, with per-channel
- * smoothing carried from call to call; null input or output resets it. */
-void kvResampleBlock(int32_t channel, const float *input, float *output, int32_t inCount,
-                     int32_t outCount);
-
-/* The smoothing kvResampleBlock carries for one channel. */
-struct KvResampleState {
-    double lastIn;
-    double smooth;
-};
-
-/* The same on a caller's own two channels of state (zeroed to start), for a
- * user on another thread than paste and conversion. */
-void kvResampleBlockWith(KvResampleState *states, int32_t channel, const float *input,
-                         float *output, int32_t inCount, int32_t outCount);
-
 #endif

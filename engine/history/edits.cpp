@@ -7,6 +7,7 @@
  */
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
 #include "engine/history/history.h"
 
@@ -16,7 +17,7 @@ extern "C" KV_API int32_t kvDelete(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
     if (document->current->selAnchor == document->current->selEnd) return 0;
-    kvStop();
+    kvClaimDocuments();
     kvBeginEdit(doc, "Delete");
     return kvCompleteEdit(doc, false) == 0 ? 0 : -1;
 }
@@ -32,7 +33,7 @@ static int64_t kvSilenceFrames(const KV_Params *params, int32_t rate) {
 extern "C" KV_API int32_t kvInsertSilence(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
-    kvStop();
+    kvClaimDocuments();
     if (kvEngine.params->silenceAmount <= 0) return 0;
     KV_State *state = document->current;
     int64_t frames =

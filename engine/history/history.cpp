@@ -14,11 +14,11 @@
  */
 #include "engine/history/history.h"
 #include "engine/core/engine.h"
-#include "engine/core/korvel.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
 #include "engine/platform/fileio.h"
-#include "engine/view/view.h"
+#include "korvel.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -444,7 +444,7 @@ int32_t kvCancelEdit(int32_t doc) {
     kvRebuildIndex(doc);
     kvSaveState(doc);
     kvProgress(nullptr, -1);
-    kvRedrawDocument(doc);
+    kvDocumentChanged(doc);
     return -1;
 }
 
@@ -454,18 +454,18 @@ int32_t kvCompleteEdit(int32_t doc, bool seal) {
     kvRebuildIndex(doc);
     kvSaveState(doc);
     if (seal) kvSealLastDataFile();
-    kvRedrawDocument(doc);
+    kvDocumentChanged(doc);
     return 0;
 }
 
 /* ---- Undo, redo, history list ---- */
 
 static void kvSwitchState(int32_t doc, int32_t n) {
-    kvStop();
+    kvClaimDocuments();
     kvRestoreState(doc, n);
     kvWriteDocRecord(doc);
     kvUnloadFarStates(kvGetDocument(doc));
-    kvRedrawDocument(doc);
+    kvDocumentChanged(doc);
 }
 
 void kvDiscardHistory(int32_t doc) {

@@ -12,13 +12,13 @@
  * while restoring, is discarded with a message).
  */
 #include "engine/core/engine.h"
-#include "engine/core/korvel.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
 #include "engine/history/history.h"
 #include "engine/platform/fileio.h"
 #include "engine/platform/paths.h"
-#include "engine/view/view.h"
+#include "korvel.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -202,7 +202,7 @@ extern "C" KV_API int32_t kvRecover(int32_t doc, int32_t id) {
     KV_Document *document = kvGetDocument(doc);
     KV_Offer *offer = kvFindOffer(id);
     if (!document || !offer) return -1;
-    kvStop();
+    kvClaimDocuments();
     std::vector<KV_State> states = kvReadOfferStates(*offer);
     if (states.empty()) {
         std::string name = offer->record.path[0] ? offer->record.path : "Untitled";
@@ -224,7 +224,7 @@ extern "C" KV_API int32_t kvRecover(int32_t doc, int32_t id) {
     kvWriteDocRecord(doc);
     kvRetireOffer(id);
     kvCollectDataFiles();
-    kvRedrawDocument(doc);
+    kvDocumentChanged(doc);
     return 0;
 }
 

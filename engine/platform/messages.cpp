@@ -10,7 +10,7 @@
  * text goes to standard error and the caller's default answer stands.
  */
 #include "engine/platform/messages.h"
-#include "engine/platform/message_event.h"
+#include "message_event.h"
 
 #include <QApplication>
 #include <QMessageBox>

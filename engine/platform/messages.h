@@ -10,7 +10,7 @@
 #ifndef KV_PLATFORM_MESSAGES_H
 #define KV_PLATFORM_MESSAGES_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <cstdint>
 #include <string>

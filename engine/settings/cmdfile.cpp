@@ -11,9 +11,9 @@
  * editor for good. The folder of the lock and socket that find the running
  * copy is chosen here too, as it belongs to the same hand-over.
  */
-#include "engine/core/korvel.h"
 #include "engine/platform/fileio.h"
 #include "engine/platform/paths.h"
+#include "korvel.h"
 
 #include <cstring>
 #include <string>

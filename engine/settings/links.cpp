@@ -7,8 +7,8 @@
  * local file URLs, and only targets that still exist; a file too large to be
  * a shortcut is not read at all. Both calls go through the engine's file I/O.
  */
-#include "engine/core/korvel.h"
 #include "engine/platform/fileio.h"
+#include "korvel.h"
 
 #include <cctype>
 #include <cstring>

@@ -7,8 +7,8 @@
  * of 300 by 200 wins over a smaller work area. Arithmetic runs in 64 bits so a
  * damaged record cannot overflow on its way back into range.
  */
-#include "engine/core/korvel.h"
 #include "engine/platform/screen.h"
+#include "korvel.h"
 
 #include <algorithm>
 

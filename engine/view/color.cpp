@@ -6,7 +6,7 @@
  * Colors" between runs. They are written back even when the user cancels,
  * as a colour added to the custom row is kept either way.
  */
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QColorDialog>
 #include <QWidget>

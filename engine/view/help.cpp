@@ -7,7 +7,7 @@
  * or in the installed share/korvel/help. The desktop's browser shows them;
  * when it cannot be started a small text browser window does.
  */
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <QDesktopServices>
 #include <QDir>

@@ -11,6 +11,7 @@
  * animated scrolls are seen step by step.
  */
 #include "engine/core/engine.h"
+#include "engine/document/changes.h"
 #include "engine/view/render.h"
 #include "engine/view/spectrum.h"
 #include "engine/view/view.h"
@@ -254,6 +255,26 @@ void kvRedraw(int32_t doc, int32_t mode) {
 void kvRedrawDocument(int32_t doc) {
     kvSpectrumChanged(doc);
     kvRedraw(doc, KV_REDRAW_FULL);
+}
+
+/* A freshly loaded sound is fitted before anything is drawn of it: the
+ * history writes its first state after this, zoom included. */
+static void kvViewDocumentChanged(int32_t doc, KvDocumentChange change) {
+    switch (change) {
+    case KV_CHANGE_CONTENT:
+        kvRedrawDocument(doc);
+        return;
+    case KV_CHANGE_LOADED:
+        kvFitOpenedSound(doc);
+        return;
+    case KV_CHANGE_STATUS:
+        kvDoStatus(doc, 0);
+        return;
+    }
+}
+
+void kvViewRegisterHooks() {
+    kvDocumentChangedHook.store(kvViewDocumentChanged);
 }
 
 /* The picture's device pixels go to the screen one to one: the source

@@ -12,7 +12,7 @@
 #ifndef KV_VIEW_SPECTRUM_H
 #define KV_VIEW_SPECTRUM_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <cstdint>
 

@@ -9,7 +9,7 @@
 #ifndef KV_VIEW_VIEW_H
 #define KV_VIEW_VIEW_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <cstdint>
 
@@ -27,6 +27,10 @@ void kvRedrawDocument(int32_t doc);
  * whole: the zoom that fits it, from frame 0. A shorter one keeps its zoom;
  * a document without a window is left alone. */
 void kvFitOpenedSound(int32_t doc);
+
+/* Start-up: the view becomes the handler of every document's change
+ * announcements (engine/document/changes.h). */
+void kvViewRegisterHooks();
 
 /* kvCreate: takes over the window (a QWidget) for the document: the view
  * record, the handle property, the scroll bar, the event filter. */

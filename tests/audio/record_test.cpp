@@ -5,8 +5,8 @@
  * so a take can be matched against the file wherever capture happened to
  * start, and dropped or repeated frames show.
  */
-#include "engine/platform/message_event.h"
 #include "engine/view/peaks.h"
+#include "message_event.h"
 #include "tests/audio/playback_fixture.h"
 
 #include <cstdlib>

@@ -2,8 +2,8 @@
  * kvGetDrive: the drive list the options dialog offers for the working
  * folder, which must letter the drives exactly as kvInit reads tempDrive.
  */
-#include "engine/core/korvel.h"
 #include "engine/platform/paths.h"
+#include "korvel.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -5,8 +5,8 @@
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
 #include "engine/platform/clock.h"
-#include "engine/platform/message_event.h"
 #include "engine/platform/messages.h"
+#include "message_event.h"
 #include "tests/support/test_support.h"
 
 #include <QApplication>

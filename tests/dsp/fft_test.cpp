@@ -2,8 +2,8 @@
  * The FFT engine: the complex and real transforms against a direct DFT,
  * and the settings a damaged options record falls back to.
  */
-#include "engine/core/korvel.h"
 #include "engine/dsp/fft.h"
+#include "korvel.h"
 #include "tests/dsp/signals.h"
 
 #include <gtest/gtest.h>

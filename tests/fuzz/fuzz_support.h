@@ -8,7 +8,7 @@
 #ifndef KV_FUZZ_SUPPORT_H
 #define KV_FUZZ_SUPPORT_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <cstddef>
 #include <cstdint>

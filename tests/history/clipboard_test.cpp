@@ -2,6 +2,7 @@
  * The clipboard: copies keep descriptors and every clip; paste splices when
  * the clip fits and converts otherwise; the block resampler's arithmetic.
  */
+#include "engine/dsp/resample.h"
 #include "engine/history/clipboard.h"
 #include "tests/support/document_fixture.h"
 

@@ -8,6 +8,7 @@
  * data files rolling over under the clips; clips older than the kept ones
  * cannot be loaded.
  */
+#include "engine/dsp/resample.h"
 #include "engine/history/clipboard.h"
 #include "tests/document/storage_fixture.h"
 

@@ -7,7 +7,7 @@
 #include "app/shell/mdl_main.h"
 #include "app/shell/prompts.h"
 #include "app/shell/session_end.h"
-#include "engine/platform/message_event.h"
+#include "message_event.h"
 #include "tests/shell/shell_fixture.h"
 
 #include <QApplication>

@@ -6,7 +6,7 @@
 #ifndef KV_TEST_SUPPORT_H
 #define KV_TEST_SUPPORT_H
 
-#include "engine/core/korvel.h"
+#include "korvel.h"
 
 #include <functional>
 #include <gtest/gtest.h>

@@ -8,10 +8,10 @@
 #define KV_TESTS_VIEW_FIXTURE_H
 
 #include "engine/audio/playback.h"
-#include "engine/platform/message_event.h"
 #include "engine/view/view.h"
 #include "engine/view/view_math.h"
 #include "engine/view/wave_view.h"
+#include "message_event.h"
 #include "tests/support/document_fixture.h"
 
 #include <QApplication>

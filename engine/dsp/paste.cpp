@@ -1,5 +1,5 @@
 /*
- * paste.cpp - pasting the current clip, and the block resampler.
+ * paste.cpp - pasting the current clip.
  *
  * The splice path moves descriptors only and writes no samples, so pasting
  * an hour is as quick as pasting a second. A clip of another rate, or a
@@ -9,61 +9,14 @@
  */
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
+#include "engine/dsp/resample.h"
 #include "engine/history/clipboard.h"
 #include "engine/history/history.h"
-#include "engine/view/view.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
-
-/* Paste's and the conversions', on the interface thread. */
-static KvResampleState resampleState[2];
-
-void kvResampleBlock(int32_t channel, const float *input, float *output, int32_t inCount,
-                     int32_t outCount) {
-    if (!input || !output) {
-        resampleState[0] = resampleState[1] = KvResampleState{0.0, 0.0};
-        return;
-    }
-    kvResampleBlockWith(resampleState, channel, input, output, inCount, outCount);
-}
-
-void kvResampleBlockWith(KvResampleState *states, int32_t channel, const float *input,
-                         float *output, int32_t inCount, int32_t outCount) {
-    if (!input || !output || inCount <= 0 || outCount <= 0) return;
-    KvResampleState &state = states[channel & 1];
-    double r = static_cast<double>(inCount) / outCount;
-    double pos = 0.0;
-    if (inCount <= outCount) {
-        for (int32_t o = 0; o < outCount; o++, pos += r) {
-            int32_t i = static_cast<int32_t>(pos);
-            if (i >= inCount) break;
-            double frac = pos - i;
-            double left = i == 0 ? state.lastIn : input[i - 1];
-            double interpolated = left * (1.0 - frac) + input[i] * frac;
-            state.smooth += (interpolated - state.smooth) * r;
-            output[o] = static_cast<float>(state.smooth);
-        }
-        state.lastIn = input[inCount - 1];
-        return;
-    }
-    int32_t previous = 0;
-    for (int32_t o = 0; o < outCount; o++, pos += r) {
-        int32_t i = static_cast<int32_t>(pos);
-        if (i >= inCount) break;
-        double x = input[i];
-        if (i > previous) {
-            double sum = 0.0;
-            for (int32_t k = previous; k < i; k++)
-                sum += input[k];
-            x = sum / (i - previous);
-        }
-        previous = i;
-        state.smooth += (x - state.smooth) / r;
-        output[o] = static_cast<float>(state.smooth);
-    }
-}
 
 static bool kvChannelEdited(const KV_State *state, int32_t c) {
     return state->editChannel == -1 || state->editChannel == c;
@@ -162,7 +115,7 @@ static int32_t kvConvertingPaste(int32_t doc, int32_t replace) {
 extern "C" KV_API int32_t kvPaste(int32_t doc, int32_t replace) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
-    kvStop();
+    kvClaimDocuments();
     if (!kvHasClip()) return 0;
     const KV_State *state = document->current;
     bool fits = kvClip.sampleRate == state->sampleRate &&

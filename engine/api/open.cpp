@@ -10,9 +10,7 @@
 #include "engine/core/services.h"
 #include "engine/document/document.h"
 #include "engine/document/wave.h"
-#include "engine/history/history.h"
 #include "engine/platform/fileio.h"
-#include "engine/view/view.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -45,20 +43,6 @@ static void kvTakeWaveFormat(KV_Document *document, const KvWaveHeader &header) 
     document->saveAsFirst = companded || header.channels > 2;
     document->current->channels = header.channels > 2 ? 2 : header.channels;
     document->current->sampleRate = header.sampleRate;
-}
-
-/* Splicing selects what was inserted, which for a load is the whole sound;
- * a file opens with only a cursor at 0 instead, so that the first stray key
- * (Delete, an effect) cannot act on all of it. The state file is written
- * after that, so undoing back to the original brings the same view. */
-int32_t kvFinishLoading(int32_t doc) {
-    if (!kvFinishInsert(doc)) return -1;
-    kvRebuildIndex(doc);
-    KV_State *state = kvGetDocument(doc)->current;
-    state->selAnchor = state->selEnd = 0;
-    kvFitOpenedSound(doc);
-    kvSaveState(doc);
-    return 0;
 }
 
 extern "C" KV_API int32_t kvOpen(int32_t doc, const char *path) {

@@ -1,6 +1,7 @@
 /*
- * engine.cpp - engine start and stop: the shared records, the working folder
- * and the records' persistence.
+ * startup.cpp - engine start and stop: the shared records, the working folder,
+ * the records' persistence, and the hooks that let lower modules reach the
+ * ones above them. Start-up knows every module, so it sits above them all.
  *
  * Records are restored only from stored copies of exactly the current size
  * (another size is another layout) and then held to their fields' ranges. The
@@ -11,26 +12,23 @@
  * beside the editor, whose working folder holds data files it must never truncate and whose records
  * it must not overwrite: it works in a folder of its own and leaves the stored records alone.
  */
+#include "engine/audio/playback.h"
 #include "engine/core/engine.h"
 #include "engine/core/services.h"
+#include "engine/document/changes.h"
 #include "engine/document/document.h"
 #include "engine/history/clipboard.h"
 #include "engine/history/history.h"
 #include "engine/platform/fileio.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/threads.h"
+#include "engine/view/view.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-
-KV_Engine kvEngine;
-
-std::string kvWorkPath(const char *name) {
-    return kvEngine.workFolder + "/" + name;
-}
 
 /* Copies a stored record over the caller's one when its size matches exactly. */
 static void kvRestoreRecord(const char *valueName, void *record, int32_t size) {
@@ -148,6 +146,9 @@ extern "C" KV_API int32_t kvInit(KvWindow messageWindow, KV_Options *options, in
     kvEngine.clipboardPath = kvWorkPath("COPY.tmp");
     kvFileRemove(kvEngine.clipboardPath);
     kvCloseDataFiles(); /* numbering restarts at 0; older files are truncated on reuse */
+    kvSaveStateHook.store(kvSaveState);
+    kvAudioRegisterHooks();
+    kvViewRegisterHooks();
     kvEngine.running = true;
     return 0;
 }
