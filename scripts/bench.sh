@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Runs every benchmark beside its reference tool in a Release build
+# (build-release/) and prints one comparison table: work | Korvel | reference
+# tool | ratio (Korvel's time / the tool's; below 1 Korvel is faster).
+#   scripts/bench.sh          short sizes: a few minutes in all
+#   scripts/bench.sh --long   the 60-minute files (and 10-minute effect runs)
+# Each benchmark prints ROW lines (see bench/bench_support.h); the full output
+# of each one is kept in build-release/bench-logs/. The table is Markdown, as
+# the README's benchmark section shows it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+long=0
+case "${1:-}" in
+  --long) long=1 ;;
+  "") ;;
+  *) echo "usage: scripts/bench.sh [--long]" >&2; exit 2 ;;
+esac
+
+scripts/deps.sh
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+benches=(wave_bench effects_bench effects_dsp_bench effects_convert_bench storage_bench
+         sound_files_bench mp3_bench)
+cmake --build build-release --parallel "$(nproc)" --target "${benches[@]}" >/dev/null
+
+if ((long)); then
+  file_minutes=60 effect_minutes=10
+else
+  file_minutes=10 effect_minutes=2
+fi
+# name and arguments of each run, in the order of the table
+runs=(
+  "wave_bench $file_minutes 3"
+  "sound_files_bench $file_minutes"
+  "mp3_bench $effect_minutes"
+  "effects_bench $effect_minutes 3"
+  "effects_dsp_bench $effect_minutes 3"
+  "effects_convert_bench $effect_minutes 3"
+  "storage_bench $file_minutes"
+)
+
+logs=build-release/bench-logs
+mkdir -p "$logs"
+export KORVEL_BENCH_DIR="${KORVEL_BENCH_DIR:-$PWD/build-release/bench-scratch}"
+rows=$(mktemp)
+trap 'rm -f "$rows"' EXIT
+for run in "${runs[@]}"; do
+  set -- $run
+  name=$1
+  shift
+  echo "running $name $*" >&2
+  if ! build-release/bin/"$name" "$@" >"$logs/$name.log" 2>&1; then
+    echo "  $name failed; see $logs/$name.log" >&2
+  fi
+  grep '^ROW' "$logs/$name.log" >>"$rows" || true
+done
+rm -rf "$KORVEL_BENCH_DIR"
+
+cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
+echo
+echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, ${cpu:-unknown CPU}," \
+  "$( ((long)) && echo "60-minute files" || echo "10-minute files"), best of 3"
+echo
+awk -F '\t' '
+  function seconds(s) { return s == "-" ? "-" : sprintf("%.3f s", s) }
+  BEGIN {
+    print "| work | Korvel | reference tool | ratio |"
+    print "|---|---:|---|---:|"
+  }
+  {
+    tool = $4
+    if (length(tool) > 34) tool = substr(tool, 1, 31) "..."
+    ratio = ($3 != "-" && $5 != "-" && $5 > 0) ? sprintf("%.2f", $3 / $5) : "-"
+    toolText = tool == "-" ? "-" : tool " " seconds($5)
+    printf "| %s | %s | %s | %s |\n", $2, seconds($3), toolText, ratio
+  }' "$rows"
