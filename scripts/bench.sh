@@ -18,7 +18,11 @@ case "${1:-}" in
 esac
 
 scripts/deps.sh
-cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" >/dev/null
 benches=(wave_bench effects_bench effects_dsp_bench effects_convert_bench storage_bench
          sound_files_bench mp3_bench)
 cmake --build build-release --parallel "$(nproc)" --target "${benches[@]}" >/dev/null
@@ -62,7 +66,10 @@ echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, ${cpu:-unknown CPU}," \
   "$( ((long)) && echo "60-minute files" || echo "10-minute files"), best of 3"
 echo
 awk -F '\t' '
-  function seconds(s) { return s == "-" ? "-" : sprintf("%.3f s", s) }
+  function seconds(s) {
+    if (s == "-") return "-"
+    return s < 0.1 ? sprintf("%.1f ms", s * 1000) : sprintf("%.2f s", s)
+  }
   BEGIN {
     print "| work | Korvel | reference tool | ratio |"
     print "|---|---:|---|---:|"
