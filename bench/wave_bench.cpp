@@ -9,7 +9,7 @@
  *         data files) - sox converting it to a 32-bit float WAVE file;
  *   save  kvSave of that document as 16-bit - sox converting its float file
  *         back to 16 bits, without dither (Korvel truncates; sox's default
- *         dither would double its work).
+ *         dither more than triples its processor time).
  *
  * The page cache is treated the same way for both tools:
  *   - the input is read once before the first round, so every read is warm;
