@@ -45,9 +45,13 @@ runs=(
 
 logs=build-release/bench-logs
 mkdir -p "$logs"
-export KORVEL_BENCH_DIR="${KORVEL_BENCH_DIR:-$PWD/build-release/bench-scratch}"
-rows=$(mktemp)
-trap 'rm -f "$rows"' EXIT
+# The scratch folder holds the test files (a few GB with --long); one we
+# chose ourselves is removed afterwards, one given in KORVEL_BENCH_DIR is not.
+scratch=""
+if [[ -z "${KORVEL_BENCH_DIR:-}" ]]; then
+  scratch=$PWD/build-release/bench-scratch
+  export KORVEL_BENCH_DIR=$scratch
+fi
 for run in "${runs[@]}"; do
   set -- $run
   name=$1
@@ -56,9 +60,8 @@ for run in "${runs[@]}"; do
   if ! build-release/bin/"$name" "$@" >"$logs/$name.log" 2>&1; then
     echo "  $name failed; see $logs/$name.log" >&2
   fi
-  grep '^ROW' "$logs/$name.log" >>"$rows" || true
 done
-rm -rf "$KORVEL_BENCH_DIR"
+if [[ -n "$scratch" ]]; then rm -rf "$scratch"; fi
 
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 echo
@@ -80,4 +83,4 @@ awk -F '\t' '
     ratio = ($3 != "-" && $5 != "-" && $5 > 0) ? sprintf("%.2f", $3 / $5) : "-"
     toolText = tool == "-" ? "-" : tool " " seconds($5)
     printf "| %s | %s | %s | %s |\n", $2, seconds($3), toolText, ratio
-  }' "$rows"
+  }' < <(for run in "${runs[@]}"; do grep -h '^ROW' "$logs/${run%% *}.log" || true; done)
