@@ -66,7 +66,7 @@ if [[ -n "$scratch" ]]; then rm -rf "$scratch"; fi
 cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 echo
 echo "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, ${cpu:-unknown CPU}," \
-  "$( ((long)) && echo "60-minute files" || echo "10-minute files"), best of 3"
+  "$( ((long)) && echo "60-minute files" || echo "10-minute files")"
 echo
 awk -F '\t' '
   function seconds(s) {
