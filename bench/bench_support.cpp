@@ -147,6 +147,23 @@ double benchTimeSox(const std::string &input, const std::string &effect, int32_t
     return best;
 }
 
+static void benchRowSeconds(double seconds) {
+    if (seconds >= 0 && seconds < 1e29)
+        std::printf("\t%.4f", seconds);
+    else
+        std::printf("\t-");
+}
+
+void benchRow(const std::string &work, double korvelSeconds, const std::string &tool,
+              double toolSeconds) {
+    std::printf("ROW\t%s", work.c_str());
+    benchRowSeconds(korvelSeconds);
+    std::printf("\t%s", tool.empty() ? "-" : tool.c_str());
+    benchRowSeconds(toolSeconds);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
 void benchRealtimeHeader() {
     std::printf("%-22s %-18s %12s %12s %10s\n", "edit", "sox effect", "Korvel x RT", "sox x RT",
                 "Korvel/sox");
@@ -163,4 +180,5 @@ void benchRealtimeRow(const std::string &name, const std::string &soxEffect, dou
         std::printf(" %10.2f\n", soxSeconds / korvelSeconds);
     else
         std::printf(" %10s\n", korvelSeconds < 0 ? "failed" : "no sox");
+    benchRow(name, korvelSeconds, "sox " + soxEffect, soxSeconds);
 }

@@ -68,4 +68,11 @@ void benchRealtimeHeader();
 void benchRealtimeRow(const std::string &name, const std::string &soxEffect, double audioSeconds,
                       double korvelSeconds, double soxSeconds);
 
+/* One line of the comparison table that scripts/bench.sh gathers from every
+ * benchmark: "ROW", the work, Korvel's seconds, the reference tool and its
+ * seconds, separated by tabs. Seconds below 0 print as "-" (no such tool, or
+ * the step failed). */
+void benchRow(const std::string &work, double korvelSeconds, const std::string &tool,
+              double toolSeconds);
+
 #endif

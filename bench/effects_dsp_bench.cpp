@@ -182,6 +182,7 @@ int main(int argc, char **argv) {
         std::printf("%-28s %9.0fx %10s  %s\n", row.name,
                     korvel < 1e30 ? audioSeconds / korvel : 0.0, soxText,
                     row.sox ? row.sox : "(none)");
+        benchRow(row.name, korvel, row.sox ? std::string("sox ") + row.sox : "", sox);
         std::fflush(stdout);
     }
     std::remove(output.c_str());

@@ -85,5 +85,7 @@ int main(int argc, char **argv) {
     if (saveSeconds > 0 && lameSeconds > 0)
         std::printf("save / lame:                 %7.2f\n", saveSeconds / lameSeconds);
     std::printf("peak RSS:                    %7.1f MB\n", rss / 1024.0);
+    benchRow("open MP3 128 kbit/s", openSeconds, "mpg123 -w", mpg123Seconds);
+    benchRow("save as MP3 128 kbit/s", saveSeconds, "lame -b 128", lameSeconds);
     return openSeconds >= 0 && saveSeconds >= 0 ? 0 : 1;
 }

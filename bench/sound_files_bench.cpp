@@ -55,6 +55,9 @@ static void benchPrint(const char *name, const Timing &timing) {
     std::printf("%-6s kvSave %7.2f s  sox encode %7.2f s  ratio %5.2f  (%s)\n", name, timing.save,
                 timing.soxEncode, timing.soxEncode > 0 ? timing.save / timing.soxEncode : 0.0,
                 timing.ok ? "ok" : "failed");
+    benchRow(std::string("open ") + name, timing.open,
+             name == std::string("FLAC") ? "flac -d" : "sox decode", timing.soxDecode);
+    benchRow(std::string("save ") + name, timing.save, "sox encode", timing.soxEncode);
 }
 
 int main(int argc, char **argv) {

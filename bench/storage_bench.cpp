@@ -104,6 +104,9 @@ static void timeHistory(int32_t doc, int32_t runs) {
     std::printf("1-frame cut in the middle: %10.0f us\n", cut);
     std::printf("undo:                      %10.0f us\n", undo);
     std::printf("redo:                      %10.0f us\n", redo);
+    benchRow("1-frame cut", cut / 1e6, "", -1);
+    benchRow("undo", undo / 1e6, "", -1);
+    benchRow("redo", redo / 1e6, "", -1);
 }
 
 /* Copies `minutes` from a quarter of the way in, pastes it at the middle and
@@ -133,6 +136,7 @@ static void timeSplice(int32_t doc, double minutes, int32_t runs) {
     std::snprintf(name, sizeof name, "%g-minute clip", minutes);
     std::printf("%-16s %7d + %-7d %10.0f %10.0f %10.0f\n", name, kvClip.blockCount[0],
                 kvClip.blockCount[1], copy, paste, undo);
+    benchRow(std::string("paste of a ") + name, paste / 1e6, "", -1);
 }
 
 /* Pastes a 1-minute stereo clip of another rate into the middle: it is mixed
@@ -190,6 +194,7 @@ int main(int argc, char **argv) {
                 megabytes / (plain + plainSync));
     std::printf("%-28s %10.0f %14.0f\n", "insertion pipeline", megabytes / pipeline,
                 megabytes / (pipeline + pipelineSync));
+    benchRow("append through the insertion pipeline", pipeline, "plain write()", plain);
 
     const KV_Document *document = kvGetDocument(doc);
     char statePath[1024];

@@ -296,6 +296,11 @@ bool kvFileSync(int32_t handle) {
     return fsync(handle) == 0;
 }
 
+void kvFileStartWriteback(int32_t handle, int64_t offset, int64_t bytes) {
+    sync_file_range(handle, static_cast<off_t>(offset), static_cast<off_t>(bytes),
+                    SYNC_FILE_RANGE_WRITE);
+}
+
 bool kvFileTruncate(const char *path, int64_t bytes) {
     kvChangeStep();
     int result;

@@ -75,6 +75,10 @@ bool kvFileSeek(int32_t handle, int64_t offset);
 int64_t kvFileTell(int32_t handle);
 int64_t kvFileSize(int32_t handle); /* -1 on error */
 bool kvFileSync(int32_t handle);
+/* Starts writing `bytes` from `offset` to disk without waiting for it, so
+ * that a later kvFileSync has less left to wait for. Only a hint: it changes
+ * nothing a reader sees and cannot fail. */
+void kvFileStartWriteback(int32_t handle, int64_t offset, int64_t bytes);
 /* Cuts the file at `path` back to `bytes`: false on failure. */
 bool kvFileTruncate(const char *path, int64_t bytes);
 

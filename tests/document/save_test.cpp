@@ -3,6 +3,7 @@
  * sox reads back, and the temporary-file and backup rules under failure.
  */
 #include "engine/codec/codec.h"
+#include "engine/document/wave.h"
 #include "tests/document/wave_files.h"
 #include "tests/support/document_fixture.h"
 
@@ -435,3 +436,58 @@ TEST_P(SavingAccess, TheOldFilesGroupIsKept) {
 
 INSTANTIATE_TEST_SUITE_P(EveryWriter, SavingAccess, ::testing::Values(1, 85),
                          [](const auto &info) { return info.param == 85 ? "Mp3" : "Wave"; });
+
+/* 16-bit conversion runs eight frames at a time with the rest one by one:
+ * 21 frames cover both, each value is tried in the left and the right
+ * channel at many positions, and mono too. */
+TEST(SixteenBitConversion, EveryPositionClampsAndTruncatesAlike) {
+    const std::pair<float, int16_t> cases[] = {{1.0f, 32767},
+                                               {-1.0f, -32768},
+                                               {1.5f, 32767},
+                                               {-0.99999f, -32767},
+                                               {NAN, 0},
+                                               {INFINITY, 32767},
+                                               {-INFINITY, -32768},
+                                               {0.99999994f, 32767},
+                                               {-1.0f / 65536, 0},
+                                               {-1.0f / 32768, -1},
+                                               {1e-40f, 0},
+                                               {-0.1f, -3276},
+                                               {-1.0000001f, -32768},
+                                               {32767.5f / 32768, 32767}};
+    const int32_t frames = 21;
+    for (int32_t channels : {1, 2})
+        for (const auto &[value, expected] : cases)
+            for (int32_t at = 0; at < frames * channels; at++) {
+                std::vector<float> left(frames, 0.5f), right(frames, -0.25f);
+                (at % channels ? right : left)[at / channels] = value;
+                std::vector<int16_t> out(frames * channels);
+                kvFloatToWave(left.data(), right.data(), 16, 1, channels, frames,
+                              reinterpret_cast<uint8_t *>(out.data()));
+                for (int32_t i = 0; i < frames * channels; i++)
+                    ASSERT_EQ(out[i], i == at        ? expected
+                                      : i % channels ? -8192
+                                                     : 16384)
+                        << "value " << value << " at " << at << " of " << channels;
+            }
+}
+
+TEST(SixteenBitConversion, EveryValueReadsBackInItsOwnChannel) {
+    for (int32_t channels : {1, 2}) {
+        std::vector<int16_t> stored;
+        for (int32_t value = -32768; value < 32768; value++) {
+            stored.push_back(static_cast<int16_t>(value));
+            if (channels == 2) stored.push_back(static_cast<int16_t>(-1 - value));
+        }
+        int32_t frames = static_cast<int32_t>(stored.size()) / channels;
+        std::vector<float> left(frames), right(frames);
+        kvWaveToFloat(reinterpret_cast<const uint8_t *>(stored.data()), 16, 1, channels, frames,
+                      left.data(), right.data());
+        for (int32_t i = 0; i < frames; i++) {
+            ASSERT_EQ(left[i], (i - 32768) / 32768.0f) << i;
+            if (channels == 2) {
+                ASSERT_EQ(right[i], (32767 - i) / 32768.0f) << i;
+            }
+        }
+    }
+}
