@@ -31,6 +31,12 @@ void compressor(KV_Options *, KV_Params *p) {
     p->compSideChain = 1, p->compOversample = 1;
 }
 
+/* the other envelope: one step per sample, a hard knee, a finite ratio */
+void compressorPlain(KV_Options *options, KV_Params *p) {
+    compressor(options, p);
+    p->compRatio = 4, p->compSoftKnee = 0, p->compSideChain = 0, p->compOversample = 0;
+}
+
 void stereoEcho(KV_Options *, KV_Params *p) {
     p->echoFeedbackRtoLDb = -9, p->echoLeftFromLeftDb = -3, p->echoLeftFromRightDb = -9;
     p->echoRightFromLeftDb = -9, p->echoRightFromRightDb = -3, p->echoFeedbackLtoRDb = -9;
@@ -51,6 +57,7 @@ void pitchMode2(KV_Options *, KV_Params *p) {
 const GoldenCase kCases[] = {
     {"FftFilter2048Hanning8", 15, fftFilter, 0x48f8b46db96fdba7ull, true},
     {"CompressorOversampled", 9, compressor, 0x1216261e08f8f7acull, false},
+    {"CompressorPlain", 9, compressorPlain, 0x1e9fb4fdebb13bb2ull, false},
     {"StereoEcho", 11, stereoEcho, 0x9cf2c2e33b66570full, false},
     {"Reverse", 7, nullptr, 0x932cde7a7db84490ull, false},
     {"PitchMode1At150", 17, pitchMode1, 0xd8e24bbeeabbb85aull, true},
