@@ -212,6 +212,39 @@ static void kvDetect(const KvCompressorConstants &comp, KvCompressorChannel &sta
     state.smooth = s.smooth, state.side = s.side, state.previous = s.previous;
 }
 
+typedef double KvDouble2 __attribute__((vector_size(16)));
+typedef float KvFloat2 __attribute__((vector_size(8)));
+
+/* Both lanes' values rounded to single precision, as the state stores them. */
+static inline KvDouble2 kvSingle2(KvDouble2 v) {
+    return __builtin_convertvector(__builtin_convertvector(v, KvFloat2), KvDouble2);
+}
+
+/* kvDetect on two channels at once, lane for lane the same arithmetic: the
+ * recurrences' chains are long and the two channels' are independent. */
+static void kvDetectPair(const KvCompressorConstants &comp, KvCompressorChannel state[2],
+                         float *samples[2], int32_t count, KvCompressorScratch &scratch) {
+    KvDouble2 smooth = {state[0].smooth, state[1].smooth};
+    KvDouble2 side = {state[0].side, state[1].side};
+    KvDouble2 previous = {state[0].previous, state[1].previous};
+    for (int32_t i = 0; i < count; i++) {
+        KvDouble2 x = {samples[0][i], samples[1][i]};
+        smooth = kvSingle2(smooth + 0.25 * (x - smooth));
+        side = comp.sideChain ? kvSingle2(side + 0.02 * (0.5 * x - side)) : KvDouble2{0.0, 0.0};
+        KvDouble2 detector = x - side;
+        scratch.span[0][i] = {previous[0], detector[0]};
+        scratch.span[1][i] = {previous[1], detector[1]};
+        scratch.smooth[0][i] = static_cast<float>(smooth[0]);
+        scratch.smooth[1][i] = static_cast<float>(smooth[1]);
+        if (comp.oversample) previous = kvSingle2(detector);
+    }
+    scratch.span[0][count] = scratch.span[1][count] = {0.0, 0.0};
+    for (int32_t l = 0; l < 2; l++)
+        state[l].smooth = static_cast<float>(smooth[l]),
+        state[l].side = static_cast<float>(side[l]),
+        state[l].previous = static_cast<float>(previous[l]);
+}
+
 /* The ratio blend, enhance, hard clip and make-up gain: no recurrence
  * left, so this loop runs in vectors. */
 static void kvShape(const KvCompressorConstants &comp, float *samples, int32_t count,
@@ -240,8 +273,11 @@ static void kvCompressLanes(KvEffectRun &run, float *samples[2], const int32_t c
     KvCompressorChannel *states[2] = {&state[0], &state[1]};
     for (int32_t done = 0; done < count; done += KV_BLOCK_FRAMES) {
         int32_t n = std::min(count - done, KV_BLOCK_FRAMES);
-        for (int32_t l = 0; l < lanes; l++)
-            kvDetect(comp, state[l], samples[l] + done, n, scratch.span[l], scratch.smooth[l]);
+        float *chunk[2] = {samples[0] + done, samples[lanes - 1] + done};
+        if (lanes > 1)
+            kvDetectPair(comp, state, chunk, n, scratch);
+        else
+            kvDetect(comp, state[0], chunk[0], n, scratch.span[0], scratch.smooth[0]);
         if (comp.oversample)
             kvEnvelopes<true>(envelope, scratch, states, lanes, n);
         else
