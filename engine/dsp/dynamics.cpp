@@ -116,15 +116,20 @@ static KvEnvelope kvEnvelopeFor(const KvCompressorConstants &comp, double attack
  * or, with the soft knee, a gentler attack above half of it; the gain stays
  * within [0.00001, 1]. The clamps are branches, not min/max, because they
  * almost never act and the gain's chain of dependent steps is what limits
- * the speed. */
+ * the speed. For the same reason the knee's (G l (1 + release) / threshold)
+ * to the tenth is formed as G^10 times the rest's tenth power, which does
+ * not wait for G: the chain through G is seven multiplications instead of
+ * ten. The double intermediate may differ from the direct product in its
+ * last bits, below what the single-precision gain keeps. */
 static inline double kvEnvelopeStep(const KvEnvelope &e, double gain, double level) {
     const double floor = static_cast<double>(0.00001f);
     double released = gain * e.up, seen = released * level, next = released;
     if (seen > e.threshold) {
         next = gain * e.upDown;
     } else if (e.softKnee && seen > e.knee) {
-        double r = seen * e.inverse, r2 = r * r, r4 = r2 * r2;
-        next = released * (1.0 - e.attack * (r4 * r4 * r2));
+        double c = e.up * level * e.inverse, c2 = c * c, c4 = c2 * c2;
+        double g2 = gain * gain, g4 = g2 * g2;
+        next = released * (1.0 - (e.attack * (c4 * c4 * c2)) * (g4 * g4 * g2));
     }
     if (next < floor) return floor;
     return next > 1.0 ? 1.0 : next;
