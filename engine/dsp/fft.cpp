@@ -708,20 +708,31 @@ static inline __attribute__((always_inline)) void kvDeinterleave(const float *p,
 template <typename V>
 static inline __attribute__((always_inline)) void
 kvPackFirstStages(KvFftEngine *engine, const float *ring, int32_t base) {
-    int32_t size = engine->size, points = size / 2, quarter = points / 4;
+    int32_t size = engine->size, points = size / 2, quarter = points / 4, mask = size - 1;
     const int32_t *reverse = engine->plan->reverse;
-    float *frame = engine->frame, *re = engine->workRe, *im = engine->workIm;
-    const float *w = engine->window;
-    /* the frame unwrapped and windowed, in order */
-    for (int32_t i = 0, at = base; i < size; i += 4, at = (at + 4) & (size - 1))
-        kvStoreFloat4(frame + i, kvLoadFloat4(ring + at) * kvLoadFloat4(w + i));
+    float *re = engine->workRe, *im = engine->workIm;
+    const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + points;
     constexpr int32_t lanes = kvLanes<V>;
+    /* The L points from p take 2L ring floats, which stay clear of the
+     * ring's end when the frame starts on a multiple of 2L; otherwise the
+     * frame is unwrapped first. */
+    const float *from = ring;
+    if (base % (2 * lanes) != 0) {
+        for (int32_t i = 0; i < size; i += 4)
+            kvStoreFloat4(engine->frame + i, kvLoadFloat4(ring + ((base + i) & mask)));
+        from = engine->frame, base = 0;
+    }
+    auto load = [&](int32_t p, V *r, V *i) {
+        kvDeinterleave(from + ((base + 2 * p) & mask), r, i);
+        *r *= kvLoad<V>(wEven + p);
+        *i *= kvLoad<V>(wOdd + p);
+    };
     for (int32_t q = 0; q < quarter; q += lanes) {
         V r0, i0, r1, i1, r2, i2, r3, i3; /* points q, q + M/2, q + M/4, q + 3M/4 */
-        kvDeinterleave(frame + 2 * q, &r0, &i0);
-        kvDeinterleave(frame + 2 * (q + 2 * quarter), &r1, &i1);
-        kvDeinterleave(frame + 2 * (q + quarter), &r2, &i2);
-        kvDeinterleave(frame + 2 * (q + 3 * quarter), &r3, &i3);
+        load(q, &r0, &i0);
+        load(q + 2 * quarter, &r1, &i1);
+        load(q + quarter, &r2, &i2);
+        load(q + 3 * quarter, &r3, &i3);
         V s0r = r0 + r1, s0i = i0 + i1, s1r = r0 - r1, s1i = i0 - i1;
         V s2r = r2 + r3, s2i = i2 + i3, s3r = r2 - r3, s3i = i2 - i3;
         float *atRe[lanes], *atIm[lanes];
