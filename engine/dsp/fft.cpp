@@ -315,6 +315,75 @@ kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, con
     }
 }
 
+/* Two four-point runs side by side in one eight-lane vector: the runs at p
+ * and p + 16 (the same place in two neighbouring groups of sixteen). */
+static inline __attribute__((always_inline)) void
+kvLoadRunPairs(const float *p, KvFloat8 *a, KvFloat8 *b, KvFloat8 *c, KvFloat8 *d) {
+    KvFloat8 y0 = kvLoad<KvFloat8>(p), y1 = kvLoad<KvFloat8>(p + 8);
+    KvFloat8 y2 = kvLoad<KvFloat8>(p + 16), y3 = kvLoad<KvFloat8>(p + 24);
+    *a = __builtin_shufflevector(y0, y2, 0, 1, 2, 3, 8, 9, 10, 11);
+    *b = __builtin_shufflevector(y0, y2, 4, 5, 6, 7, 12, 13, 14, 15);
+    *c = __builtin_shufflevector(y1, y3, 0, 1, 2, 3, 8, 9, 10, 11);
+    *d = __builtin_shufflevector(y1, y3, 4, 5, 6, 7, 12, 13, 14, 15);
+}
+
+static inline __attribute__((always_inline)) void kvStoreRunPairs(float *p, KvFloat8 a, KvFloat8 b,
+                                                                  KvFloat8 c, KvFloat8 d) {
+    kvStore(p, __builtin_shufflevector(a, b, 0, 1, 2, 3, 8, 9, 10, 11));
+    kvStore(p + 8, __builtin_shufflevector(c, d, 0, 1, 2, 3, 8, 9, 10, 11));
+    kvStore(p + 16, __builtin_shufflevector(a, b, 4, 5, 6, 7, 12, 13, 14, 15));
+    kvStore(p + 24, __builtin_shufflevector(c, d, 4, 5, 6, 7, 12, 13, 14, 15));
+}
+
+/* The twiddles of half-span 4 entries [from, from + 4), in both halves. */
+static inline __attribute__((always_inline)) KvFloat8 kvTwiddleRun(const float *w) {
+    KvFloat4 run = kvLoadFloat4(w);
+    return __builtin_shufflevector(run, run, 0, 1, 2, 3, 0, 1, 2, 3);
+}
+
+/* kvDitPair at half-span 4 on eight lanes: two groups of sixteen at a time,
+ * lane for lane the arithmetic of the four-lane pass. */
+static inline __attribute__((always_inline)) void
+kvDitPairFourWide(float *re, float *im, int32_t points, const float *wRe, const float *wIm) {
+    const KvFloat8 w1r = kvTwiddleRun(wRe + 4), w1i = kvTwiddleRun(wIm + 4);
+    const KvFloat8 w2r = kvTwiddleRun(wRe + 8), w2i = kvTwiddleRun(wIm + 8);
+    const KvFloat8 w3r = kvTwiddleRun(wRe + 12), w3i = kvTwiddleRun(wIm + 12);
+    for (int32_t g = 0; g < points; g += 32) {
+        KvFloat8 ar, br, cr, dr, ai, bi, ci, di, tr, ti;
+        kvLoadRunPairs(re + g, &ar, &br, &cr, &dr);
+        kvLoadRunPairs(im + g, &ai, &bi, &ci, &di);
+        kvMultiply(br, bi, w1r, w1i, &tr, &ti);
+        KvFloat8 a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
+        kvMultiply(dr, di, w1r, w1i, &tr, &ti);
+        KvFloat8 c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
+        kvMultiply(c1r, c1i, w2r, w2i, &tr, &ti);
+        KvFloat8 oar = a1r + tr, oai = a1i + ti, ocr = a1r - tr, oci = a1i - ti;
+        kvMultiply(d1r, d1i, w3r, w3i, &tr, &ti);
+        kvStoreRunPairs(re + g, oar, b1r + tr, ocr, b1r - tr);
+        kvStoreRunPairs(im + g, oai, b1i + ti, oci, b1i - ti);
+    }
+}
+
+/* kvDifPair at half-span 4 on eight lanes. */
+static inline __attribute__((always_inline)) void
+kvDifPairFourWide(float *re, float *im, int32_t points, const float *wRe, const float *wIm) {
+    const KvFloat8 w1r = kvTwiddleRun(wRe + 4), w1i = kvTwiddleRun(wIm + 4);
+    const KvFloat8 w2r = kvTwiddleRun(wRe + 8), w2i = kvTwiddleRun(wIm + 8);
+    const KvFloat8 w3r = kvTwiddleRun(wRe + 12), w3i = kvTwiddleRun(wIm + 12);
+    for (int32_t g = 0; g < points; g += 32) {
+        KvFloat8 ar, br, cr, dr, ai, bi, ci, di, c1r, c1i, d1r, d1i, tr, ti, ur, ui;
+        kvLoadRunPairs(re + g, &ar, &br, &cr, &dr);
+        kvLoadRunPairs(im + g, &ai, &bi, &ci, &di);
+        KvFloat8 a1r = ar + cr, a1i = ai + ci, b1r = br + dr, b1i = bi + di;
+        kvMultiply(ar - cr, ai - ci, w2r, w2i, &c1r, &c1i);
+        kvMultiply(br - dr, bi - di, w3r, w3i, &d1r, &d1i);
+        kvMultiply(a1r - b1r, a1i - b1i, w1r, w1i, &tr, &ti);
+        kvMultiply(c1r - d1r, c1i - d1i, w1r, w1i, &ur, &ui);
+        kvStoreRunPairs(re + g, a1r + b1r, tr, c1r + d1r, ur);
+        kvStoreRunPairs(im + g, a1i + b1i, ti, c1i + d1i, ui);
+    }
+}
+
 /* The number of stages after the first two: half-spans 4 .. M/2. */
 static int32_t kvMiddleStages(int32_t points) {
     int32_t stages = 0;
@@ -336,6 +405,8 @@ static inline __attribute__((always_inline)) void kvDitMiddle(const KvFftPlan *p
     for (; h < points; h *= 4) {
         if (h % kvLanes<V> == 0)
             kvDitPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+        else if (kvLanes<V> == 8 && points % 32 == 0)
+            kvDitPairFourWide(re, im, points, plan->twiddleRe, plan->twiddleIm);
         else
             kvDitPair<KvFloat4>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
     }
@@ -360,6 +431,8 @@ static inline __attribute__((always_inline)) void kvDifMiddle(const KvFftPlan *p
     for (int32_t pass = 0; pass < stages / 2; pass++, h /= 4) {
         if (h % kvLanes<V> == 0)
             kvDifPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+        else if (kvLanes<V> == 8 && points % 32 == 0)
+            kvDifPairFourWide(re, im, points, plan->twiddleRe, plan->twiddleIm);
         else
             kvDifPair<KvFloat4>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
     }
