@@ -9,6 +9,10 @@
  * per-sample work is a few multiplications; the knee's tenth power is four
  * multiplications, not a call. Arithmetic is double, constants and state are
  * single precision; both live in the run.
+ * The envelope is one long chain of dependent multiplications per channel,
+ * so a chunk is done in three passes: the short recurrences (smoothing, side
+ * chain, detector), then the envelopes of both channels interleaved so that
+ * their chains overlap, then the output shaping, which has no recurrence.
  */
 #include "engine/dsp/dynamics.h"
 #include "engine/document/document.h"
@@ -28,9 +32,25 @@ struct KvCompressorChannel {
     float gain, smooth, side, previous;
 };
 
+/* One sample's envelope input: the previous detector value and this one
+ * (the oversampled steps run between them). */
+struct KvDetectorSpan {
+    double from, to;
+};
+
+/* Working arrays of one chunk of up to KV_BLOCK_FRAMES samples per channel:
+ * the envelope's input, the smoothed input and the gain of each sample.
+ * One spare entry past the end, which a finished lane may read. */
+struct KvCompressorScratch {
+    KvDetectorSpan span[2][KV_BLOCK_FRAMES + 1];
+    float smooth[2][KV_BLOCK_FRAMES];
+    float gain[2][KV_BLOCK_FRAMES + 1];
+};
+
 struct KvCompressorState {
     KvCompressorConstants comp;
     KvCompressorChannel channel[2];
+    KvCompressorScratch scratch;
 };
 
 static float kvGainOf(int32_t db) {
@@ -96,66 +116,194 @@ static KvEnvelope kvEnvelopeFor(const KvCompressorConstants &comp, double attack
  * or, with the soft knee, a gentler attack above half of it; the gain stays
  * within [0.00001, 1]. The clamps are branches, not min/max, because they
  * almost never act and the gain's chain of dependent steps is what limits
- * the speed. */
+ * the speed. For the same reason the knee's (G l (1 + release) / threshold)
+ * to the tenth is formed as G^10 times the rest's tenth power, which does
+ * not wait for G: the chain through G is seven multiplications instead of
+ * ten. The double intermediate may differ from the direct product in its
+ * last bits, below what the single-precision gain keeps. */
 static inline double kvEnvelopeStep(const KvEnvelope &e, double gain, double level) {
     const double floor = static_cast<double>(0.00001f);
     double released = gain * e.up, seen = released * level, next = released;
     if (seen > e.threshold) {
         next = gain * e.upDown;
     } else if (e.softKnee && seen > e.knee) {
-        double r = seen * e.inverse, r2 = r * r, r4 = r2 * r2;
-        next = released * (1.0 - e.attack * (r4 * r4 * r2));
+        double c = e.up * level * e.inverse, c2 = c * c, c4 = c2 * c2;
+        double g2 = gain * gain, g4 = g2 * g2;
+        next = released * (1.0 - (e.attack * (c4 * c4 * c2)) * (g4 * g4 * g2));
     }
     if (next < floor) return floor;
     return next > 1.0 ? 1.0 : next;
 }
 
-/* The ten oversampled steps between the previous detector value and this
- * one. When even the loudest of them cannot reach the knee at the gain the
- * steps could climb to, they only release, all ten in one multiplication. */
-static double kvOversampledEnvelope(const KvEnvelope &e, double gain, double previous,
-                                    double detector) {
-    double loudest = std::max(std::fabs(previous), std::fabs(detector));
-    if (e.up >= 1.0 && gain * e.upTen * loudest <= e.quiet) return std::min(gain * e.upTen, 1.0);
-#pragma GCC unroll 10
-    for (int32_t j = 0; j < 10; j++) {
-        double v = 0.1 * ((10 - j) * previous + j * detector);
-        gain = kvEnvelopeStep(e, gain, std::fabs(v));
+/* Where one channel's envelope has got to: the gain so far, the sample and,
+ * oversampling, the step within it. */
+struct KvEnvelopeLane {
+    double gain;
+    int32_t sample, step;
+};
+
+/* Moves a lane on by one unit of work: one step of a sample, or a whole
+ * sample when it only releases. When even the loudest of the ten
+ * oversampled steps cannot reach the knee at the gain the steps could climb
+ * to, they only release, all ten in one multiplication. A sample's gain is
+ * stored single precision once its steps are done. */
+template <bool Oversample>
+static inline __attribute__((always_inline)) void
+kvAdvanceLane(const KvEnvelope &e, KvEnvelopeLane &lane, const KvDetectorSpan *span, float *gains) {
+    const KvDetectorSpan s = span[lane.sample];
+    if (!Oversample) {
+        float gain = static_cast<float>(kvEnvelopeStep(e, lane.gain, std::fabs(s.to)));
+        gains[lane.sample++] = gain;
+        lane.gain = gain;
+        return;
     }
-    return gain;
+    if (lane.step == 0) {
+        double loudest = std::max(std::fabs(s.from), std::fabs(s.to));
+        if (e.up >= 1.0 && lane.gain * e.upTen * loudest <= e.quiet) {
+            float gain = static_cast<float>(std::min(lane.gain * e.upTen, 1.0));
+            gains[lane.sample++] = gain;
+            lane.gain = gain;
+            return;
+        }
+    }
+    double v = 0.1 * ((10 - lane.step) * s.from + lane.step * s.to);
+    lane.gain = kvEnvelopeStep(e, lane.gain, std::fabs(v));
+    if (++lane.step == 10) {
+        float gain = static_cast<float>(lane.gain);
+        gains[lane.sample++] = gain;
+        lane.gain = gain;
+        lane.step = 0;
+    }
 }
 
-static float kvCompressSample(const KvCompressorConstants &comp, const KvEnvelope &envelope,
-                              KvCompressorChannel &state, float sample) {
-    double x = sample;
-    state.smooth = static_cast<float>(state.smooth + 0.25 * (x - state.smooth));
-    state.side =
-        comp.sideChain ? static_cast<float>(state.side + 0.02 * (0.5 * x - state.side)) : 0.0f;
-    double detector = x - state.side, gain;
-    if (comp.oversample) {
-        gain = kvOversampledEnvelope(envelope, state.gain, state.previous, detector);
-        state.previous = static_cast<float>(detector);
-    } else {
-        gain = kvEnvelopeStep(envelope, state.gain, std::fabs(detector));
+/* The gains of `count` samples of each lane. Each channel's gain is a long
+ * chain of dependent multiplications, so the two channels' chains are
+ * interleaved unit by unit, each lane at its own pace (one may be releasing
+ * whole samples while the other steps through its knee), and the processor
+ * overlaps them. */
+template <bool Oversample>
+static void kvEnvelopes(const KvEnvelope &e, KvCompressorScratch &scratch,
+                        KvCompressorChannel *channels[2], int32_t lanes, int32_t count) {
+    KvEnvelopeLane a{channels[0]->gain, 0, 0}, b{lanes > 1 ? channels[1]->gain : 0.0, 0, 0};
+    if (lanes > 1)
+        while (a.sample < count && b.sample < count) {
+            kvAdvanceLane<Oversample>(e, a, scratch.span[0], scratch.gain[0]);
+            kvAdvanceLane<Oversample>(e, b, scratch.span[1], scratch.gain[1]);
+        }
+    while (a.sample < count)
+        kvAdvanceLane<Oversample>(e, a, scratch.span[0], scratch.gain[0]);
+    channels[0]->gain = static_cast<float>(a.gain);
+    if (lanes < 2) return;
+    while (b.sample < count)
+        kvAdvanceLane<Oversample>(e, b, scratch.span[1], scratch.gain[1]);
+    channels[1]->gain = static_cast<float>(b.gain);
+}
+
+/* The smoothed input, the side chain and the detector of each sample: the
+ * short recurrences that need no envelope. */
+static void kvDetect(const KvCompressorConstants &comp, KvCompressorChannel &state,
+                     const float *samples, int32_t count, KvDetectorSpan *span, float *smooth) {
+    KvCompressorChannel s = state;
+    for (int32_t i = 0; i < count; i++) {
+        double x = samples[i];
+        s.smooth = static_cast<float>(s.smooth + 0.25 * (x - s.smooth));
+        s.side = comp.sideChain ? static_cast<float>(s.side + 0.02 * (0.5 * x - s.side)) : 0.0f;
+        double detector = x - s.side;
+        span[i] = {s.previous, detector};
+        smooth[i] = s.smooth;
+        if (comp.oversample) s.previous = static_cast<float>(detector);
     }
-    state.gain = static_cast<float>(gain);
-    double share = comp.share;
-    double y = x * (1.0 - share) + x * share * state.gain;
-    y += comp.enhance * (x - state.smooth);
-    y = std::clamp(y, -static_cast<double>(comp.clip), static_cast<double>(comp.clip));
-    return static_cast<float>(y * comp.makeUp);
+    span[count] = {0.0, 0.0};
+    state.smooth = s.smooth, state.side = s.side, state.previous = s.previous;
+}
+
+typedef double KvDouble2 __attribute__((vector_size(16)));
+typedef float KvFloat2 __attribute__((vector_size(8)));
+
+/* Both lanes' values rounded to single precision, as the state stores them. */
+static inline KvDouble2 kvSingle2(KvDouble2 v) {
+    return __builtin_convertvector(__builtin_convertvector(v, KvFloat2), KvDouble2);
+}
+
+/* kvDetect on two channels at once, lane for lane the same arithmetic: the
+ * recurrences' chains are long and the two channels' are independent. */
+static void kvDetectPair(const KvCompressorConstants &comp, KvCompressorChannel state[2],
+                         float *samples[2], int32_t count, KvCompressorScratch &scratch) {
+    KvDouble2 smooth = {state[0].smooth, state[1].smooth};
+    KvDouble2 side = {state[0].side, state[1].side};
+    KvDouble2 previous = {state[0].previous, state[1].previous};
+    for (int32_t i = 0; i < count; i++) {
+        KvDouble2 x = {samples[0][i], samples[1][i]};
+        smooth = kvSingle2(smooth + 0.25 * (x - smooth));
+        side = comp.sideChain ? kvSingle2(side + 0.02 * (0.5 * x - side)) : KvDouble2{0.0, 0.0};
+        KvDouble2 detector = x - side;
+        scratch.span[0][i] = {previous[0], detector[0]};
+        scratch.span[1][i] = {previous[1], detector[1]};
+        scratch.smooth[0][i] = static_cast<float>(smooth[0]);
+        scratch.smooth[1][i] = static_cast<float>(smooth[1]);
+        if (comp.oversample) previous = kvSingle2(detector);
+    }
+    scratch.span[0][count] = scratch.span[1][count] = {0.0, 0.0};
+    for (int32_t l = 0; l < 2; l++)
+        state[l].smooth = static_cast<float>(smooth[l]),
+        state[l].side = static_cast<float>(side[l]),
+        state[l].previous = static_cast<float>(previous[l]);
+}
+
+/* The ratio blend, enhance, hard clip and make-up gain: no recurrence
+ * left, so this loop runs in vectors. */
+static void kvShape(const KvCompressorConstants &comp, float *samples, int32_t count,
+                    const float *gains, const float *smooth) {
+    const double share = comp.share, enhance = comp.enhance, clip = comp.clip, makeUp = comp.makeUp;
+    for (int32_t i = 0; i < count; i++) {
+        double x = samples[i];
+        double y = x * (1.0 - share) + x * share * gains[i];
+        y += enhance * (x - smooth[i]);
+        y = std::clamp(y, -clip, clip);
+        samples[i] = static_cast<float>(y * makeUp);
+    }
+}
+
+/* Compresses `count` samples of one or two channels in place: lane l is
+ * document channel channel[l] in samples[l]. */
+static void kvCompressLanes(KvEffectRun &run, float *samples[2], const int32_t channel[2],
+                            int32_t lanes, int32_t count) {
+    KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
+    KvCompressorScratch &scratch = compressor.scratch;
+    const KvCompressorConstants comp = compressor.comp;
+    double step = comp.oversample ? 0.1 : 1.0;
+    const KvEnvelope envelope = kvEnvelopeFor(comp, comp.attack * step, comp.release * step);
+    KvCompressorChannel state[2] = {compressor.channel[channel[0]],
+                                    compressor.channel[channel[lanes - 1]]};
+    KvCompressorChannel *states[2] = {&state[0], &state[1]};
+    for (int32_t done = 0; done < count; done += KV_BLOCK_FRAMES) {
+        int32_t n = std::min(count - done, KV_BLOCK_FRAMES);
+        float *chunk[2] = {samples[0] + done, samples[lanes - 1] + done};
+        if (lanes > 1)
+            kvDetectPair(comp, state, chunk, n, scratch);
+        else
+            kvDetect(comp, state[0], chunk[0], n, scratch.span[0], scratch.smooth[0]);
+        if (comp.oversample)
+            kvEnvelopes<true>(envelope, scratch, states, lanes, n);
+        else
+            kvEnvelopes<false>(envelope, scratch, states, lanes, n);
+        for (int32_t l = 0; l < lanes; l++)
+            kvShape(comp, samples[l] + done, n, scratch.gain[l], scratch.smooth[l]);
+    }
+    for (int32_t l = 0; l < lanes; l++)
+        compressor.channel[channel[l]] = state[l];
 }
 
 void kvCompress(KvEffectRun &run, int32_t channel, float *samples, int32_t count) {
-    KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
-    /* local copies, which the stores to the envelope cannot alias */
-    const KvCompressorConstants comp = compressor.comp;
-    KvCompressorChannel state = compressor.channel[channel];
-    double step = comp.oversample ? 0.1 : 1.0;
-    KvEnvelope envelope = kvEnvelopeFor(comp, comp.attack * step, comp.release * step);
-    for (int32_t i = 0; i < count; i++)
-        samples[i] = kvCompressSample(comp, envelope, state, samples[i]);
-    compressor.channel[channel] = state;
+    float *lanes[2] = {samples, nullptr};
+    const int32_t channels[2] = {channel, channel};
+    kvCompressLanes(run, lanes, channels, 1, count);
+}
+
+void kvCompressPair(KvEffectRun &run, float *left, float *right, int32_t count) {
+    float *lanes[2] = {left, right};
+    const int32_t channels[2] = {0, 1};
+    kvCompressLanes(run, lanes, channels, 2, count);
 }
 
 static void kvReadBlock(KvEffectRun &run, const KvBlockStep &step) {
@@ -164,7 +312,21 @@ static void kvReadBlock(KvEffectRun &run, const KvBlockStep &step) {
                   step.count);
 }
 
+/* Both channels of a stereo edit in one pass at channel 0, so that their
+ * envelopes run side by side; one channel alone at its own turn. */
 void kvCompressorBlock(KvEffectRun &run, const KvBlockStep &step) {
+    KV_Document *document = kvGetDocument(step.doc);
+    const KV_State *state = document->current;
+    if (state->editChannel == -1 && state->channels > 1) {
+        if (step.channel != 0) return;
+        int32_t start = step.lower + step.offset, level = document->level - 1;
+        kvReadSamples(step.doc, 0, level, run.blockA, start, step.count);
+        kvReadSamples(step.doc, 1, level, run.blockB, start, step.count);
+        kvCompressPair(run, run.blockA, run.blockB, step.count);
+        kvQueueInsert(step.doc, 0, run.blockA, step.count);
+        kvQueueInsert(step.doc, 1, run.blockB, step.count);
+        return;
+    }
     kvReadBlock(run, step);
     kvCompress(run, step.channel, run.blockA, step.count);
     kvQueueInsert(step.doc, step.channel, run.blockA, step.count);

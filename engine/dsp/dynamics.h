@@ -15,6 +15,8 @@ int32_t kvCompressorPreview(KvEffectRun &run, int32_t channel, float *buffer, in
 /* Compresses count samples of channel 0 or 1 in place with the run's
  * envelopes. */
 void kvCompress(KvEffectRun &run, int32_t channel, float *samples, int32_t count);
+/* The same for channels 0 and 1 together, each in its own buffer. */
+void kvCompressPair(KvEffectRun &run, float *left, float *right, int32_t count);
 
 void kvDistortionBlock(KvEffectRun &run, const KvBlockStep &step);
 int32_t kvDistortionPreview(KvEffectRun &run, int32_t channel, float *buffer, int32_t count,

@@ -13,7 +13,10 @@
  * each stage sit side by side. The streaming transform needs no separate bit-reversal pass: the
  * frame is packed straight into bit-reversed order for the decimation-in-time
  * forward transform, and the decimation-in-frequency inverse leaves its
- * result in bit-reversed order for the overlap-add to pick up.
+ * result in bit-reversed order for the overlap-add to pick up. Packing runs
+ * the first two stages on the way and the overlap-add the last two, on
+ * vectors of consecutive points, so that only whole groups of four are
+ * scattered or gathered.
  */
 #include "engine/dsp/fft.h"
 #include "engine/core/services.h"
@@ -312,6 +315,75 @@ kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, con
     }
 }
 
+/* Two four-point runs side by side in one eight-lane vector: the runs at p
+ * and p + 16 (the same place in two neighbouring groups of sixteen). */
+static inline __attribute__((always_inline)) void
+kvLoadRunPairs(const float *p, KvFloat8 *a, KvFloat8 *b, KvFloat8 *c, KvFloat8 *d) {
+    KvFloat8 y0 = kvLoad<KvFloat8>(p), y1 = kvLoad<KvFloat8>(p + 8);
+    KvFloat8 y2 = kvLoad<KvFloat8>(p + 16), y3 = kvLoad<KvFloat8>(p + 24);
+    *a = __builtin_shufflevector(y0, y2, 0, 1, 2, 3, 8, 9, 10, 11);
+    *b = __builtin_shufflevector(y0, y2, 4, 5, 6, 7, 12, 13, 14, 15);
+    *c = __builtin_shufflevector(y1, y3, 0, 1, 2, 3, 8, 9, 10, 11);
+    *d = __builtin_shufflevector(y1, y3, 4, 5, 6, 7, 12, 13, 14, 15);
+}
+
+static inline __attribute__((always_inline)) void kvStoreRunPairs(float *p, KvFloat8 a, KvFloat8 b,
+                                                                  KvFloat8 c, KvFloat8 d) {
+    kvStore(p, __builtin_shufflevector(a, b, 0, 1, 2, 3, 8, 9, 10, 11));
+    kvStore(p + 8, __builtin_shufflevector(c, d, 0, 1, 2, 3, 8, 9, 10, 11));
+    kvStore(p + 16, __builtin_shufflevector(a, b, 4, 5, 6, 7, 12, 13, 14, 15));
+    kvStore(p + 24, __builtin_shufflevector(c, d, 4, 5, 6, 7, 12, 13, 14, 15));
+}
+
+/* The twiddles of half-span 4 entries [from, from + 4), in both halves. */
+static inline __attribute__((always_inline)) KvFloat8 kvTwiddleRun(const float *w) {
+    KvFloat4 run = kvLoadFloat4(w);
+    return __builtin_shufflevector(run, run, 0, 1, 2, 3, 0, 1, 2, 3);
+}
+
+/* kvDitPair at half-span 4 on eight lanes: two groups of sixteen at a time,
+ * lane for lane the arithmetic of the four-lane pass. */
+static inline __attribute__((always_inline)) void
+kvDitPairFourWide(float *re, float *im, int32_t points, const float *wRe, const float *wIm) {
+    const KvFloat8 w1r = kvTwiddleRun(wRe + 4), w1i = kvTwiddleRun(wIm + 4);
+    const KvFloat8 w2r = kvTwiddleRun(wRe + 8), w2i = kvTwiddleRun(wIm + 8);
+    const KvFloat8 w3r = kvTwiddleRun(wRe + 12), w3i = kvTwiddleRun(wIm + 12);
+    for (int32_t g = 0; g < points; g += 32) {
+        KvFloat8 ar, br, cr, dr, ai, bi, ci, di, tr, ti;
+        kvLoadRunPairs(re + g, &ar, &br, &cr, &dr);
+        kvLoadRunPairs(im + g, &ai, &bi, &ci, &di);
+        kvMultiply(br, bi, w1r, w1i, &tr, &ti);
+        KvFloat8 a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
+        kvMultiply(dr, di, w1r, w1i, &tr, &ti);
+        KvFloat8 c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
+        kvMultiply(c1r, c1i, w2r, w2i, &tr, &ti);
+        KvFloat8 oar = a1r + tr, oai = a1i + ti, ocr = a1r - tr, oci = a1i - ti;
+        kvMultiply(d1r, d1i, w3r, w3i, &tr, &ti);
+        kvStoreRunPairs(re + g, oar, b1r + tr, ocr, b1r - tr);
+        kvStoreRunPairs(im + g, oai, b1i + ti, oci, b1i - ti);
+    }
+}
+
+/* kvDifPair at half-span 4 on eight lanes. */
+static inline __attribute__((always_inline)) void
+kvDifPairFourWide(float *re, float *im, int32_t points, const float *wRe, const float *wIm) {
+    const KvFloat8 w1r = kvTwiddleRun(wRe + 4), w1i = kvTwiddleRun(wIm + 4);
+    const KvFloat8 w2r = kvTwiddleRun(wRe + 8), w2i = kvTwiddleRun(wIm + 8);
+    const KvFloat8 w3r = kvTwiddleRun(wRe + 12), w3i = kvTwiddleRun(wIm + 12);
+    for (int32_t g = 0; g < points; g += 32) {
+        KvFloat8 ar, br, cr, dr, ai, bi, ci, di, c1r, c1i, d1r, d1i, tr, ti, ur, ui;
+        kvLoadRunPairs(re + g, &ar, &br, &cr, &dr);
+        kvLoadRunPairs(im + g, &ai, &bi, &ci, &di);
+        KvFloat8 a1r = ar + cr, a1i = ai + ci, b1r = br + dr, b1i = bi + di;
+        kvMultiply(ar - cr, ai - ci, w2r, w2i, &c1r, &c1i);
+        kvMultiply(br - dr, bi - di, w3r, w3i, &d1r, &d1i);
+        kvMultiply(a1r - b1r, a1i - b1i, w1r, w1i, &tr, &ti);
+        kvMultiply(c1r - d1r, c1i - d1i, w1r, w1i, &ur, &ui);
+        kvStoreRunPairs(re + g, a1r + b1r, tr, c1r + d1r, ur);
+        kvStoreRunPairs(im + g, a1i + b1i, ti, c1i + d1i, ui);
+    }
+}
+
 /* The number of stages after the first two: half-spans 4 .. M/2. */
 static int32_t kvMiddleStages(int32_t points) {
     int32_t stages = 0;
@@ -323,13 +395,9 @@ static int32_t kvMiddleStages(int32_t points) {
 /* Forward transform of bit-reversed input into natural order, the middle
  * stages in vectors of V where the half-span holds a whole one. */
 template <typename V>
-static inline __attribute__((always_inline)) void kvDitOf(const KvFftPlan *plan, float *re,
-                                                          float *im) {
+static inline __attribute__((always_inline)) void kvDitMiddle(const KvFftPlan *plan, float *re,
+                                                              float *im) {
     int32_t points = plan->points, h = 4;
-    if (kvLanes<V> == 8 && points % 8 == 0)
-        kvDitFirstStagesWide(re, im, points);
-    else
-        kvDitFirstStages(re, im, points);
     if (kvMiddleStages(points) % 2) {
         kvDitStage<KvFloat4>(re, im, points, h, plan->twiddleRe + h, plan->twiddleIm + h);
         h *= 2;
@@ -337,24 +405,46 @@ static inline __attribute__((always_inline)) void kvDitOf(const KvFftPlan *plan,
     for (; h < points; h *= 4) {
         if (h % kvLanes<V> == 0)
             kvDitPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+        else if (kvLanes<V> == 8 && points % 32 == 0)
+            kvDitPairFourWide(re, im, points, plan->twiddleRe, plan->twiddleIm);
         else
             kvDitPair<KvFloat4>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
     }
 }
 
-/* Forward transform of natural input into bit-reversed order. */
 template <typename V>
-static inline __attribute__((always_inline)) void kvDifOf(const KvFftPlan *plan, float *re,
+static inline __attribute__((always_inline)) void kvDitOf(const KvFftPlan *plan, float *re,
                                                           float *im) {
+    if (kvLanes<V> == 8 && plan->points % 8 == 0)
+        kvDitFirstStagesWide(re, im, plan->points);
+    else
+        kvDitFirstStages(re, im, plan->points);
+    kvDitMiddle<V>(plan, re, im);
+}
+
+/* Forward transform of natural input into bit-reversed order: all but the
+ * last two stages, then those. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvDifMiddle(const KvFftPlan *plan, float *re,
+                                                              float *im) {
     int32_t points = plan->points, stages = kvMiddleStages(points), h = points / 4;
     for (int32_t pass = 0; pass < stages / 2; pass++, h /= 4) {
         if (h % kvLanes<V> == 0)
             kvDifPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
+        else if (kvLanes<V> == 8 && points % 32 == 0)
+            kvDifPairFourWide(re, im, points, plan->twiddleRe, plan->twiddleIm);
         else
             kvDifPair<KvFloat4>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
     }
     if (stages % 2)
         kvDifStage<KvFloat4>(re, im, points, 4, plan->twiddleRe + 4, plan->twiddleIm + 4);
+}
+
+template <typename V>
+static inline __attribute__((always_inline)) void kvDifOf(const KvFftPlan *plan, float *re,
+                                                          float *im) {
+    int32_t points = plan->points;
+    kvDifMiddle<V>(plan, re, im);
     if (kvLanes<V> == 8 && points % 8 == 0)
         kvDifLastStagesWide(re, im, points);
     else
@@ -545,9 +635,9 @@ KvFftEngine *kvFftEngineCreate(int32_t size, int32_t window, int32_t overlap) {
     engine->windowType = window;
     engine->hop = size / overlap;
     engine->plan = kvFftPlanCreate(size / 2);
-    /* window and its even/odd split, 2 x (in ring, out ring, queue) of N;
+    /* window, its even/odd split and the frame, 2 x (in ring, out ring, queue) of N;
      * 2 x 2 phase arrays and 6 work arrays of N / 2 */
-    int32_t floats = 2 * size + kvStreamFloats(size);
+    int32_t floats = 3 * size + kvStreamFloats(size);
     auto *memory = static_cast<float *>(kvAlloc(floats * static_cast<int32_t>(sizeof(float))));
     std::memset(memory, 0, floats * sizeof(float));
     float *next = memory;
@@ -558,6 +648,7 @@ KvFftEngine *kvFftEngineCreate(int32_t size, int32_t window, int32_t overlap) {
     };
     engine->window = take(size);
     engine->windowSplit = take(size);
+    engine->frame = take(size);
     for (int32_t c = 0; c < 2; c++) {
         engine->inRing[c] = take(size);
         engine->outRing[c] = take(size);
@@ -603,45 +694,180 @@ void kvFftEngineRestart(KvFftEngine **engine, const KV_Options *options) {
     }
 }
 
-/* Packs the windowed frame starting at ring position `base` (even) into the
- * work arrays in bit-reversed order: even samples to workRe, odd ones to
- * workIm. The work arrays are written in order and the ring read out of
- * order: scattered loads cost far less than scattered stores. */
-static inline __attribute__((always_inline)) void kvPackFrame(KvFftEngine *engine,
-                                                              const float *ring, int32_t base) {
-    int32_t half = engine->size / 2, mask = engine->size - 1;
-    const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + half;
-    const int32_t *reverse = engine->plan->reverse;
-    float *re = engine->workRe, *im = engine->workIm;
-    for (int32_t i = 0; i < half; i++) {
-        int32_t m = reverse[i], at = (base + 2 * m) & mask;
-        re[i] = ring[at] * wEven[m];
-        im[i] = ring[at + 1] * wOdd[m];
+/* The 4 x L transpose between "lane l holds point q0 + l" and "four
+ * consecutive points per lane": group g of the result is lane g's four
+ * values o[0][g] .. o[3][g], stored at at[g]. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvStoreGroups(V o0, V o1, V o2, V o3,
+                                                                float *const *at) {
+    if constexpr (kvLanes<V> == 8) {
+        V t0 = __builtin_shufflevector(o0, o1, 0, 8, 1, 9, 4, 12, 5, 13);
+        V t1 = __builtin_shufflevector(o0, o1, 2, 10, 3, 11, 6, 14, 7, 15);
+        V t2 = __builtin_shufflevector(o2, o3, 0, 8, 1, 9, 4, 12, 5, 13);
+        V t3 = __builtin_shufflevector(o2, o3, 2, 10, 3, 11, 6, 14, 7, 15);
+        V g[4] = {__builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13),
+                  __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15),
+                  __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13),
+                  __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15)};
+        for (int32_t q = 0; q < 4; q++) {
+            kvStoreFloat4(at[q], __builtin_shufflevector(g[q], g[q], 0, 1, 2, 3));
+            kvStoreFloat4(at[q + 4], __builtin_shufflevector(g[q], g[q], 4, 5, 6, 7));
+        }
+    } else {
+        V t0 = __builtin_shufflevector(o0, o1, 0, 4, 1, 5);
+        V t1 = __builtin_shufflevector(o0, o1, 2, 6, 3, 7);
+        V t2 = __builtin_shufflevector(o2, o3, 0, 4, 1, 5);
+        V t3 = __builtin_shufflevector(o2, o3, 2, 6, 3, 7);
+        kvStore(at[0], __builtin_shufflevector(t0, t2, 0, 1, 4, 5));
+        kvStore(at[1], __builtin_shufflevector(t0, t2, 2, 3, 6, 7));
+        kvStore(at[2], __builtin_shufflevector(t1, t3, 0, 1, 4, 5));
+        kvStore(at[3], __builtin_shufflevector(t1, t3, 2, 3, 6, 7));
     }
 }
 
-/* Adds the windowed synthesis frame, left in bit-reversed order in the work
- * arrays, into the ring from position `base`. Here the scattered side is
- * the loads, with the ring added to in order. */
-static inline __attribute__((always_inline)) void kvOverlapAdd(KvFftEngine *engine, float *ring,
-                                                               int32_t base) {
-    int32_t half = engine->size / 2, first = (engine->size - base) / 2;
-    const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + half;
-    const int32_t *reverse = engine->plan->reverse;
-    /* in locals, or every store to the ring would have them read again */
-    const float *re = engine->workRe, *im = engine->workIm;
-    for (int32_t m = 0; m < half; m += 4) {
-        KvFloat4 even, odd;
+/* The inverse of kvStoreGroups: lane g of o[t] is value t of the group at
+ * at[g]. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvLoadGroups(const float *const *at, V *o0, V *o1,
+                                                               V *o2, V *o3) {
+    if constexpr (kvLanes<V> == 8) {
+        V g[4];
         for (int32_t q = 0; q < 4; q++) {
-            even[q] = re[reverse[m + q]];
-            odd[q] = im[reverse[m + q]];
+            KvFloat4 low = kvLoadFloat4(at[q]), high = kvLoadFloat4(at[q + 4]);
+            g[q] = __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
         }
-        even *= kvLoadFloat4(wEven + m);
-        odd *= kvLoadFloat4(wOdd + m);
-        float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
-        kvStoreFloat4(at, kvLoadFloat4(at) + __builtin_shufflevector(even, odd, 0, 4, 1, 5));
-        kvStoreFloat4(at + 4,
-                      kvLoadFloat4(at + 4) + __builtin_shufflevector(even, odd, 2, 6, 3, 7));
+        V t0 = __builtin_shufflevector(g[0], g[1], 0, 8, 1, 9, 4, 12, 5, 13);
+        V t1 = __builtin_shufflevector(g[0], g[1], 2, 10, 3, 11, 6, 14, 7, 15);
+        V t2 = __builtin_shufflevector(g[2], g[3], 0, 8, 1, 9, 4, 12, 5, 13);
+        V t3 = __builtin_shufflevector(g[2], g[3], 2, 10, 3, 11, 6, 14, 7, 15);
+        *o0 = __builtin_shufflevector(t0, t2, 0, 1, 8, 9, 4, 5, 12, 13);
+        *o1 = __builtin_shufflevector(t0, t2, 2, 3, 10, 11, 6, 7, 14, 15);
+        *o2 = __builtin_shufflevector(t1, t3, 0, 1, 8, 9, 4, 5, 12, 13);
+        *o3 = __builtin_shufflevector(t1, t3, 2, 3, 10, 11, 6, 7, 14, 15);
+    } else {
+        V g0 = kvLoad<V>(at[0]), g1 = kvLoad<V>(at[1]), g2 = kvLoad<V>(at[2]),
+          g3 = kvLoad<V>(at[3]);
+        V t0 = __builtin_shufflevector(g0, g1, 0, 4, 1, 5);
+        V t1 = __builtin_shufflevector(g0, g1, 2, 6, 3, 7);
+        V t2 = __builtin_shufflevector(g2, g3, 0, 4, 1, 5);
+        V t3 = __builtin_shufflevector(g2, g3, 2, 6, 3, 7);
+        *o0 = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+        *o1 = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+        *o2 = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+        *o3 = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+    }
+}
+
+/* The even and the odd floats of 2L consecutive ones. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvDeinterleave(const float *p, V *even, V *odd) {
+    V a = kvLoad<V>(p), b = kvLoad<V>(p + kvLanes<V>);
+    if constexpr (kvLanes<V> == 8) {
+        *even = __builtin_shufflevector(a, b, 0, 2, 4, 6, 8, 10, 12, 14);
+        *odd = __builtin_shufflevector(a, b, 1, 3, 5, 7, 9, 11, 13, 15);
+    } else {
+        *even = __builtin_shufflevector(a, b, 0, 2, 4, 6);
+        *odd = __builtin_shufflevector(a, b, 1, 3, 5, 7);
+    }
+}
+
+/* Packs the windowed frame starting at ring position `base` into the work
+ * arrays (even samples as real parts, odd ones as imaginary) in
+ * bit-reversed order, already through the first two time-decimation
+ * stages. Each group of four the first stages combine is one point from
+ * each quarter of the frame, so the stages run on whole vectors of
+ * consecutive points and only the finished groups are scattered, four
+ * floats at a time; the arithmetic per point is kvDitFirstStages'. */
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvPackFirstStages(KvFftEngine *engine, const float *ring, int32_t base) {
+    int32_t size = engine->size, points = size / 2, quarter = points / 4, mask = size - 1;
+    const int32_t *reverse = engine->plan->reverse;
+    float *re = engine->workRe, *im = engine->workIm;
+    const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + points;
+    constexpr int32_t lanes = kvLanes<V>;
+    /* The L points from p take 2L ring floats, which stay clear of the
+     * ring's end when the frame starts on a multiple of 2L; otherwise the
+     * frame is unwrapped first. */
+    const float *from = ring;
+    if (base % (2 * lanes) != 0) {
+        for (int32_t i = 0; i < size; i += 4)
+            kvStoreFloat4(engine->frame + i, kvLoadFloat4(ring + ((base + i) & mask)));
+        from = engine->frame, base = 0;
+    }
+    auto load = [&](int32_t p, V *r, V *i) {
+        kvDeinterleave(from + ((base + 2 * p) & mask), r, i);
+        *r *= kvLoad<V>(wEven + p);
+        *i *= kvLoad<V>(wOdd + p);
+    };
+    for (int32_t q = 0; q < quarter; q += lanes) {
+        V r0, i0, r1, i1, r2, i2, r3, i3; /* points q, q + M/2, q + M/4, q + 3M/4 */
+        load(q, &r0, &i0);
+        load(q + 2 * quarter, &r1, &i1);
+        load(q + quarter, &r2, &i2);
+        load(q + 3 * quarter, &r3, &i3);
+        V s0r = r0 + r1, s0i = i0 + i1, s1r = r0 - r1, s1i = i0 - i1;
+        V s2r = r2 + r3, s2i = i2 + i3, s3r = r2 - r3, s3i = i2 - i3;
+        float *atRe[lanes], *atIm[lanes];
+        for (int32_t l = 0; l < lanes; l++)
+            atRe[l] = re + reverse[q + l], atIm[l] = im + reverse[q + l];
+        kvStoreGroups<V>(s0r + s2r, s1r + s3i, s0r - s2r, s1r - s3i, atRe);
+        kvStoreGroups<V>(s0i + s2i, s1i - s3r, s0i - s2i, s1i + s3r, atIm);
+    }
+}
+
+/* Adds even and odd samples, interleaved, into the ring at points m ..
+ * m + 3 of the frame from `base`, wrapping where the frame does (points
+ * from `first` on). */
+static inline __attribute__((always_inline)) void
+kvAddInterleaved(float *ring, int32_t base, int32_t first, int32_t m, KvFloat4 even, KvFloat4 odd) {
+    float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
+    kvStoreFloat4(at, kvLoadFloat4(at) + __builtin_shufflevector(even, odd, 0, 4, 1, 5));
+    kvStoreFloat4(at + 4, kvLoadFloat4(at + 4) + __builtin_shufflevector(even, odd, 2, 6, 3, 7));
+}
+
+static inline __attribute__((always_inline)) void
+kvAddInterleaved(float *ring, int32_t base, int32_t first, int32_t m, KvFloat8 even, KvFloat8 odd) {
+    kvAddInterleaved(ring, base, first, m, __builtin_shufflevector(even, even, 0, 1, 2, 3),
+                     __builtin_shufflevector(odd, odd, 0, 1, 2, 3));
+    kvAddInterleaved(ring, base, first, m + 4, __builtin_shufflevector(even, even, 4, 5, 6, 7),
+                     __builtin_shufflevector(odd, odd, 4, 5, 6, 7));
+}
+
+/* The last two frequency-decimation stages of the synthesis frame (its
+ * real parts in `dr`, imaginary in `di`, bit-reversed), windowed and added
+ * into the ring from position `base`: the imaginary parts are the even
+ * samples, the real parts the odd ones. The mirror of kvPackFirstStages:
+ * groups are gathered four floats at a time and everything after runs on
+ * vectors of consecutive points; the arithmetic per point is
+ * kvDifLastStages'. */
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvLastStagesOverlapAdd(KvFftEngine *engine, const float *dr, const float *di, float *ring,
+                       int32_t base) {
+    int32_t size = engine->size, points = size / 2, quarter = points / 4;
+    int32_t first = (size - base) / 2;
+    const int32_t *reverse = engine->plan->reverse;
+    const float *wEven = engine->windowSplit, *wOdd = engine->windowSplit + points;
+    constexpr int32_t lanes = kvLanes<V>;
+    for (int32_t q = 0; q < quarter; q += lanes) {
+        const float *atRe[lanes], *atIm[lanes];
+        for (int32_t l = 0; l < lanes; l++)
+            atRe[l] = dr + reverse[q + l], atIm[l] = di + reverse[q + l];
+        V r0, r1, r2, r3, i0, i1, i2, i3;
+        kvLoadGroups<V>(atRe, &r0, &r1, &r2, &r3);
+        kvLoadGroups<V>(atIm, &i0, &i1, &i2, &i3);
+        V ar0 = r0 + r2, ar1 = r1 + r3, ar2 = r0 - r2, ar3 = r1 - r3;
+        V ai0 = i0 + i2, ai1 = i1 + i3, ai2 = i0 - i2, ai3 = i1 - i3;
+        /* group value t is point q + {0, M/2, M/4, 3M/4}[t] */
+        V outRe[4] = {ar0 + ar1, ar0 - ar1, ar2 + ai3, ar2 - ai3};
+        V outIm[4] = {ai0 + ai1, ai0 - ai1, ai2 - ar3, ai2 + ar3};
+        const int32_t offset[4] = {0, 2 * quarter, quarter, 3 * quarter};
+        for (int32_t t = 0; t < 4; t++) {
+            int32_t m = q + offset[t];
+            V even = outIm[t] * kvLoad<V>(wEven + m), odd = outRe[t] * kvLoad<V>(wOdd + m);
+            kvAddInterleaved(ring, base, first, m, even, odd);
+        }
     }
 }
 
@@ -677,8 +903,8 @@ static int32_t kvFlush(KvFftEngine *engine, int32_t c, float *out, int32_t produ
 template <typename V>
 static inline __attribute__((always_inline)) void kvAnalyseOf(KvFftEngine *engine,
                                                               const float *ring, int32_t base) {
-    kvPackFrame(engine, ring, base);
-    kvDitOf<V>(engine->plan, engine->workRe, engine->workIm);
+    kvPackFirstStages<V>(engine, ring, base);
+    kvDitMiddle<V>(engine->plan, engine->workRe, engine->workIm);
     kvSplitSpectrum<V>(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
 }
 
@@ -686,8 +912,8 @@ template <typename V>
 static inline __attribute__((always_inline)) void kvSynthesiseOf(KvFftEngine *engine, float *ring,
                                                                  int32_t base) {
     kvJoinSpectrum<V>(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
-    kvDifOf<V>(engine->plan, engine->workIm, engine->workRe);
-    kvOverlapAdd(engine, ring, base);
+    kvDifMiddle<V>(engine->plan, engine->workIm, engine->workRe);
+    kvLastStagesOverlapAdd<V>(engine, engine->workIm, engine->workRe, ring, base);
 }
 
 __attribute__((target("avx2"))) static void kvAnalyseWide(KvFftEngine *engine, const float *ring,

@@ -82,6 +82,7 @@ struct KvFftEngine {
     KvFftPlan *plan; /* N / 2 complex points */
     float *window;
     float *windowSplit; /* its even samples, then its odd ones */
+    float *frame;       /* N: a hop's frame unwrapped, when vectors would straddle the ring's end */
     float *inRing[2];
     float *outRing[2];
     float *queue[2]; /* released samples not yet written out (< 2H) */

@@ -25,10 +25,29 @@ void fftFilter(KV_Options *options, KV_Params *params) {
     params->fftStartLowPassHz = params->fftEndLowPassHz = 4000;
 }
 
+/* the smallest hop (8), whose frames start off the eight-sample grid, and
+ * the largest transform */
+void fftFilterSmallHop(KV_Options *options, KV_Params *params) {
+    fftFilter(options, params);
+    options->fftSize = 256, options->fftWindow = 0, options->fftOverlap = 32;
+}
+
+void fftFilterLarge(KV_Options *options, KV_Params *params) {
+    fftFilter(options, params);
+    options->fftSize = 8192, options->fftWindow = 2, options->fftOverlap = 4;
+    params->fftFilterType = 1;
+}
+
 void compressor(KV_Options *, KV_Params *p) {
     p->compThresholdDb = -12, p->compHardClipDb = -9, p->compRatio = 100, p->compAttack = 30;
     p->compRelease = 25, p->compGainDb = 10, p->compEnhance = 5, p->compSoftKnee = 1;
     p->compSideChain = 1, p->compOversample = 1;
+}
+
+/* the other envelope: one step per sample, a hard knee, a finite ratio */
+void compressorPlain(KV_Options *options, KV_Params *p) {
+    compressor(options, p);
+    p->compRatio = 4, p->compSoftKnee = 0, p->compSideChain = 0, p->compOversample = 0;
 }
 
 void stereoEcho(KV_Options *, KV_Params *p) {
@@ -50,7 +69,10 @@ void pitchMode2(KV_Options *, KV_Params *p) {
 
 const GoldenCase kCases[] = {
     {"FftFilter2048Hanning8", 15, fftFilter, 0x48f8b46db96fdba7ull, true},
+    {"FftFilter256Rectangle32", 15, fftFilterSmallHop, 0x9c9fe96ff8a1343eull, true},
+    {"FftFilter8192Blackman4Reject", 15, fftFilterLarge, 0xc72ee3ce638c6cceull, true},
     {"CompressorOversampled", 9, compressor, 0x1216261e08f8f7acull, false},
+    {"CompressorPlain", 9, compressorPlain, 0x1e9fb4fdebb13bb2ull, false},
     {"StereoEcho", 11, stereoEcho, 0x9cf2c2e33b66570full, false},
     {"Reverse", 7, nullptr, 0x932cde7a7db84490ull, false},
     {"PitchMode1At150", 17, pitchMode1, 0xd8e24bbeeabbb85aull, true},
