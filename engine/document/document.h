@@ -63,9 +63,10 @@ struct KV_State {
     int32_t editChannel; /* -1 both, 0 left, 1 right */
     int32_t firstFrame;
     int32_t framesPerPixel;
-    KV_FileSet files;    /* what the tables refer to, as of the last kvSaveState */
-    int32_t onDisk;      /* 1 while the level's state file holds these tables */
-    int64_t writeTicket; /* the background write of its file under way, or 0 */
+    KV_FileSet files;     /* what the tables refer to, as of the last kvSaveState */
+    int32_t onDisk;       /* 1 while the level's state file holds these tables */
+    int64_t writeTicket;  /* the background write of its file under way, or 0 */
+    uint32_t headerCheck; /* with onDisk: the check value of its file's header */
 };
 
 struct WaveView;

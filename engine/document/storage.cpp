@@ -905,6 +905,7 @@ KV_Block *kvAllocBlocks(int32_t count) {
 void (*kvStateTablesFreeing)(const KV_State *state);
 
 void kvFreeStateTables(KV_State *state) {
+    assert(kvOnInterfaceThread());
     if (kvStateTablesFreeing) kvStateTablesFreeing(state);
     for (int32_t c = 0; c < 2; c++) {
         kvFree(state->blocks[c]);

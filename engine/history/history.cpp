@@ -59,16 +59,17 @@ static void kvForgetState(KV_State *state) {
     state->onDisk = 0;
 }
 
+/* A file still on its way would land after its removal: it goes once landed. */
 static void kvRemoveStateFiles(int32_t doc, int32_t from, int32_t to) {
-    for (int32_t level = from; level <= to; level++)
+    for (int32_t level = from; level <= to; level++) {
+        kvWaitStateWrites(doc, level);
         kvFileRemove(kvStatePath(doc, level));
+    }
 }
 
 /* Drops the redo states set aside, with the files of their levels that no
  * state of the document uses any more. */
 static void kvDropSetAside() {
-    /* Their files may still be on their way, and their tables read. */
-    if (setAside.count > 0) kvWaitStateWrites(setAside.doc, -1);
     for (int32_t i = 0; i < setAside.count; i++)
         kvForgetState(&setAside.states[i]);
     KV_Document *document = kvGetDocument(setAside.doc);
@@ -147,6 +148,23 @@ static bool kvWriteStateNow(const std::string &path, const KV_StateImage &image)
     return written;
 }
 
+/* Brings the header of a long state's landed file up to date in place,
+ * when only the selection or the view changed since it was written: true
+ * when the file holds the state now. One write of 72 bytes at the start of
+ * the file cannot be torn by a crash, and either header restores the same
+ * samples. A failure leaves the whole file to be written anew. */
+static bool kvRefreshStateHeader(const std::string &path, KV_State *state,
+                                 const KV_StateImage &image) {
+    if (!state->onDisk || kvStateFileBytes(image) <= kvInlineStateBytes()) return false;
+    uint32_t check = kvStateHeaderCheck(image.header);
+    if (check == state->headerCheck) return true;
+    int32_t file = kvFileOpen(path, KV_FILE_READWRITE);
+    bool written = file >= 0 && kvFileWriteAt(file, &image.header, sizeof image.header, 0);
+    kvFileClose(file);
+    if (written) state->headerCheck = check;
+    return written;
+}
+
 int32_t kvSaveState(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
@@ -154,24 +172,28 @@ int32_t kvSaveState(int32_t doc) {
     kvSettleStateWrites();
     if (setAside.doc == doc && document->level > setAside.level) kvDropSetAside();
     KV_State *state = document->current;
+    kvAssertStateConsistent(state, false);
     std::string path = kvStatePath(doc, document->level);
     KV_StateImage image = kvStateImage(state);
-    /* A long document's file is written behind the edit; while an earlier
-     * file of the document is still on its way, a short one queues too, so
-     * that files land in the order their states were made. */
-    bool behind = kvStateFileBytes(image) > kvInlineStateBytes() || kvStateWritesPending(doc);
     bool written = true;
-    if (behind) {
-        state->writeTicket = kvQueueStateFile(doc, document->level, path, image);
-        state->onDisk = 0;
-    } else {
-        written = kvWriteStateNow(path, image);
-        state->writeTicket = 0;
-        state->onDisk = written;
+    if (!kvRefreshStateHeader(path, state, image)) {
+        /* A long document's file is written behind the edit; while an
+         * earlier file of the document is still on its way, a short one
+         * queues too, so that files land in the order their states were made. */
+        bool behind = kvStateFileBytes(image) > kvInlineStateBytes() || kvStateWritesPending(doc);
+        state->headerCheck = kvStateHeaderCheck(image.header);
+        if (behind) {
+            state->writeTicket = kvQueueStateFile(doc, document->level, path, image);
+            state->onDisk = 0;
+        } else {
+            written = kvWriteStateNow(path, image);
+            state->writeTicket = 0;
+            state->onDisk = written;
+        }
+        /* Whatever the file, the state now holds what its tables refer to,
+         * and samples written for it are no longer to be withdrawn. */
+        kvHoldStateFiles(state);
     }
-    /* Whatever the file, the state now holds what its tables refer to, and
-     * samples written for it are no longer to be withdrawn. */
-    kvHoldStateFiles(state);
     kvKeepData(doc);
     kvDropOldestStates(doc, document);
     kvUnloadFarStates(document);
@@ -250,6 +272,7 @@ static bool kvLoadStateFile(const std::string &path, KV_State *state) {
     loaded.files = state->files;
     *state = loaded;
     state->onDisk = 1;
+    state->headerCheck = kvStateHeaderCheck(kvStateImage(state).header);
     kvBuildGroupIndex(state);
     return true;
 }
@@ -394,6 +417,7 @@ static void kvOpenState(KV_Document *document, const char *label) {
     state->files = KV_FileSet{};
     state->onDisk = 0;
     state->writeTicket = 0;
+    state->headerCheck = 0;
     kvSetLabel(state, label);
     document->current = state;
 }
@@ -480,6 +504,7 @@ int32_t kvCompleteEdit(int32_t doc, bool seal) {
     if (!kvGetDocument(doc)) return -1;
     if (!kvFinishInsert(doc)) return kvCancelEdit(doc);
     kvRebuildIndex(doc);
+    kvAssertStateConsistent(kvGetDocument(doc)->current, true);
     kvSaveState(doc);
     if (seal) kvSealLastDataFile();
     kvRedrawDocument(doc);

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -45,6 +46,7 @@ static std::thread writer;
 static std::thread::id writerId;
 static bool busy = false;
 static bool stopping = false;
+static bool held = false; /* test hook: no job starts */
 static int64_t nextTicket = 1;
 
 static bool kvOnWriterThread() {
@@ -70,6 +72,14 @@ KV_StateImage kvStateImage(const KV_State *state) {
     return image;
 }
 
+uint32_t kvStateHeaderCheck(const KV_StateHeader &header) {
+    const auto *bytes = reinterpret_cast<const uint8_t *>(&header);
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < sizeof header; i++)
+        hash = (hash ^ bytes[i]) * 16777619u;
+    return hash;
+}
+
 int64_t kvStateFileBytes(const KV_StateImage &image) {
     int64_t bytes = sizeof image.header;
     for (int32_t c = 0; c < std::clamp(image.header.channels, 0, 2); c++)
@@ -91,12 +101,35 @@ bool kvWriteStateImage(int32_t file, const KV_StateImage &image) {
     return true;
 }
 
+void kvAssertStateConsistent([[maybe_unused]] const KV_State *state,
+                             [[maybe_unused]] bool selection) {
+#ifndef NDEBUG
+    int64_t longest = 0;
+    for (int32_t c = 0; c < std::clamp(state->channels, 0, 2); c++) {
+        int64_t total = 0;
+        for (int32_t b = 0; b < state->blockCount[c]; b++) {
+            assert(kvBlockIsUsable(state->blocks[c][b]));
+            total += state->blocks[c][b].length;
+            if (state->groupIndex[c] && b % 64 == 63)
+                assert(state->groupIndex[c][b / 64] == std::min<int64_t>(total, INT32_MAX));
+        }
+        longest = std::max(longest, total);
+    }
+    assert(state->length == std::min<int64_t>(longest, INT32_MAX));
+    if (selection) {
+        assert(state->selAnchor >= 0 && state->selAnchor <= state->length);
+        assert(state->selEnd >= 0 && state->selEnd <= state->length);
+    }
+#endif
+}
+
 /* ---- The writer thread ---- */
 
 /* Writes a state file aside and renames it into place; a failed one leaves
  * no file under either name, so the level is never loaded from an older
  * state's file. */
 static bool kvRunStateJob(const KV_WriteJob &job, bool *limitHit) {
+    assert(kvOnWriterThread());
     std::string fresh = job.path + ".new";
     int32_t file = kvFileOpen(fresh, KV_FILE_CREATE_PRIVATE);
     *limitHit = file < 0 && kvFileLimitHit();
@@ -112,6 +145,7 @@ static bool kvRunStateJob(const KV_WriteJob &job, bool *limitHit) {
 /* A record whose state file failed keeps the record before it, which names
  * a state that did land. */
 static bool kvRunRecordJob(const KV_WriteJob &job) {
+    assert(kvOnWriterThread());
     if (!kvFileExists(job.levelPath)) return true;
     return kvStoreDocRecord(job.path, job.record);
 }
@@ -119,7 +153,7 @@ static bool kvRunRecordJob(const KV_WriteJob &job) {
 static void kvWriterLoop() {
     std::unique_lock<std::mutex> hold(queueLock);
     for (;;) {
-        queueChanged.wait(hold, [] { return stopping || !jobs.empty(); });
+        queueChanged.wait(hold, [] { return stopping || (!held && !jobs.empty()); });
         if (jobs.empty()) return;
         busy = true;
         const KV_WriteJob &job = jobs.front();
@@ -142,19 +176,43 @@ static bool kvPendingFor(int32_t doc, int32_t level) {
     });
 }
 
-static int64_t kvQueue(KV_WriteJob job) {
+/* A waiting (not yet started) job of the document that `job` can take the
+ * place of, or null: a record replaces the record queued last, when nothing
+ * of the document follows it; a state file replaces the waiting write of the
+ * same tables to the same level, when only records follow it. */
+static KV_WriteJob *kvReplaceable(const KV_WriteJob &job) {
+    for (size_t i = jobs.size(); i-- > (busy ? 1u : 0u);) {
+        KV_WriteJob &queued = jobs[i];
+        if (queued.doc != job.doc) continue;
+        if (!job.stateFile) return queued.stateFile ? nullptr : &queued;
+        if (!queued.stateFile) continue;
+        bool same = queued.level == job.level &&
+                    std::equal(job.image.blocks, job.image.blocks + 2, queued.image.blocks) &&
+                    std::equal(job.image.counts, job.image.counts + 2, queued.image.counts);
+        return same ? &queued : nullptr;
+    }
+    return nullptr;
+}
+
+static int64_t kvQueue(const KV_WriteJob &job) {
     assert(kvOnInterfaceThread());
     kvInstallStateWriterHooks();
     std::lock_guard<std::mutex> hold(queueLock);
-    job.ticket = nextTicket++;
+    if (KV_WriteJob *queued = kvReplaceable(job)) {
+        int64_t ticket = queued->ticket;
+        *queued = job;
+        queued->ticket = ticket;
+        return ticket;
+    }
     if (!writer.joinable()) {
         stopping = false;
         writer = std::thread(kvWriterLoop);
         writerId = writer.get_id();
     }
     jobs.push_back(job);
+    jobs.back().ticket = nextTicket++;
     queueChanged.notify_all();
-    return job.ticket;
+    return jobs.back().ticket;
 }
 
 int64_t kvQueueStateFile(int32_t doc, int32_t level, const std::string &path,
@@ -220,6 +278,7 @@ void kvStopStateWriter() {
     {
         std::lock_guard<std::mutex> hold(queueLock);
         stopping = true;
+        held = false;
         queueChanged.notify_all();
     }
     if (writer.joinable()) writer.join();
@@ -231,6 +290,12 @@ void kvStopStateWriter() {
 void kvInstallStateWriterHooks() {
     kvDocRecordQueue = kvQueueRecord;
     kvStateTablesFreeing = kvWaitTablesUnused;
+}
+
+void kvTestHoldStateWriter(bool hold) {
+    std::lock_guard<std::mutex> lock(queueLock);
+    held = hold;
+    queueChanged.notify_all();
 }
 
 void kvTestSetInlineStateBytes(int64_t bytes) {

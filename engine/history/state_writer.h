@@ -42,10 +42,20 @@ struct KV_StateImage {
 };
 
 KV_StateImage kvStateImage(const KV_State *state);
+/* A check value of a header (FNV-1a), to tell whether a file's header is
+ * still the state's. */
+uint32_t kvStateHeaderCheck(const KV_StateHeader &header);
 /* The image's bytes on disk. */
 int64_t kvStateFileBytes(const KV_StateImage &image);
 /* Writes the image to an open file; progress only from the interface thread. */
 bool kvWriteStateImage(int32_t file, const KV_StateImage &image);
+
+/* Debug builds: asserts what every stored state keeps: each descriptor
+ * usable, so inside its data file; the group index absent or matching the
+ * tables; `length` the longest channel's total; and, with `selection`, the
+ * selection inside the document (a state read back from a file may keep one
+ * past the end). Nothing in release builds. */
+void kvAssertStateConsistent(const KV_State *state, bool selection);
 
 /* Queues writing `image` to the state file `path` of a document level:
  * written under a new name, then renamed into place; on failure both names
@@ -78,6 +88,9 @@ void kvStopStateWriter();
  * behind a document's pending jobs, and no table a job reads is freed. */
 void kvInstallStateWriterHooks();
 
+/* Test hook: while held, the writer starts no job (nothing may wait for one
+ * meanwhile). */
+void kvTestHoldStateWriter(bool hold);
 /* Test hook: state files of at most this many bytes are written at once, on
  * the edit's path (-1 restores the default). */
 void kvTestSetInlineStateBytes(int64_t bytes);
