@@ -17,6 +17,7 @@
 #include "engine/document/document.h"
 #include "engine/history/clipboard.h"
 #include "engine/history/history.h"
+#include "engine/history/state_writer.h"
 #include "engine/platform/fileio.h"
 
 #include <unistd.h>
@@ -239,6 +240,7 @@ int main(int argc, char **argv) {
         std::printf("repeated to %.1f minutes in %.2f s\n", minutes, benchSeconds(start));
     }
     const KV_Document *document = kvGetDocument(doc);
+    kvWaitStateWrites(doc, -1);
     char statePath[1024];
     kvStateFilePath(doc, document->level, statePath, sizeof statePath);
     std::printf("length %d frames, %d + %d descriptors, state file %lld bytes\n",

@@ -19,6 +19,7 @@
 #include "engine/document/document.h"
 #include "engine/history/state_writer.h"
 #include "engine/platform/fileio.h"
+#include "engine/platform/threads.h"
 #include "engine/view/view.h"
 
 #include <algorithm>
