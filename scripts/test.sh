@@ -4,8 +4,8 @@
 #   scripts/test.sh --sanitize  a build with AddressSanitizer and
 #                               UndefinedBehaviorSanitizer in build-sanitize/
 #   scripts/test.sh --threads   the tests of the threads (audio, preview,
-#                               recording, stress) built with ThreadSanitizer
-#                               in build-tsan/
+#                               recording, stress, state writer) built with
+#                               ThreadSanitizer in build-tsan/
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,11 +17,12 @@ if [[ "${1:-}" == "--sanitize" ]]; then
     ctest --test-dir build-sanitize --output-on-failure --parallel "$(nproc)"
 elif [[ "${1:-}" == "--threads" ]]; then
   cmake -S . -B build-tsan -G Ninja -DKORVEL_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
-  cmake --build build-tsan --parallel "$(nproc)" --target audio_tests dsp_tests
+  cmake --build build-tsan --parallel "$(nproc)" --target audio_tests dsp_tests history_tests
   export QT_QPA_PLATFORM=offscreen
   export TSAN_OPTIONS="halt_on_error=1"
   build-tsan/bin/audio_tests --gtest_brief=1
   build-tsan/bin/dsp_tests --gtest_brief=1 --gtest_filter='*Preview*'
+  build-tsan/bin/history_tests --gtest_brief=1 --gtest_filter='BackgroundStateFiles.*'
 else
   scripts/build.sh
   ctest --test-dir build --output-on-failure --parallel "$(nproc)"

@@ -19,6 +19,7 @@
 #include "engine/document/document.h"
 #include "engine/history/clipboard.h"
 #include "engine/history/history.h"
+#include "engine/history/state_writer.h"
 #include "engine/platform/fileio.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/threads.h"
@@ -158,6 +159,7 @@ extern "C" KV_API int32_t kvCleanUp(void) {
     /* No audio thread may read a data file or a document past this point. */
     kvStop();
     kvRecStop();
+    kvStopStateWriter();
     kvForgetClips();
     kvCloseDataFiles();
     kvEndSession();

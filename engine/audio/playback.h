@@ -21,6 +21,12 @@
  *   interface thread takes filled chunks under the ring's lock.
  * - Device thread: the ring's reading end and the device clock. Tracker:
  *   the play cursor. Clipboard preview: its own copy of the clip's blocks.
+ * - State writer (engine/history/state_writer.cpp): its queue of state
+ *   files and document records to write, and those files. It reads only the
+ *   block tables a queued job names, which the interface thread neither
+ *   changes nor frees until the job is done (kvFreeStateTables waits), and
+ *   never touches a document, a state or the history; what became of each
+ *   write goes back through a list that the interface thread takes.
  * Shared by all of them, safe by construction: data files, read and written
  *   at explicit positions with no file cursor; the data-file table, grown
  *   in chunks that never move; this record, whose fields are atomic words;

@@ -66,7 +66,11 @@ int32_t kvError(int32_t helpContext, const char *format, ...) {
 }
 
 int32_t kvFileError(const char *usualText) {
-    if (kvFileLimitHit())
+    return kvFileErrorOf(kvFileLimitHit(), usualText);
+}
+
+int32_t kvFileErrorOf(bool limitHit, const char *usualText) {
+    if (limitHit)
         return kvError(0, "Too many files are open. Close other documents or programs, and try "
                           "again.");
     return kvError(0, "%s", usualText);

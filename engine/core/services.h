@@ -30,6 +30,8 @@ int32_t kvError(int32_t helpContext, const char *format, ...) __attribute__((for
  * when this thread's last open failed for want of a descriptor, else
  * `usualText`. Shown as kvError does; returns -1. */
 int32_t kvFileError(const char *usualText);
+/* The same for a file operation of another thread, which noted limitHit. */
+int32_t kvFileErrorOf(bool limitHit, const char *usualText);
 
 /* Shows a stop box titled "Korvel Fatal Error" and ends the process with code 1. */
 [[noreturn]] void kvFatal(const char *format, ...) __attribute__((format(printf, 1, 2)));

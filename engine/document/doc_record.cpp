@@ -37,6 +37,21 @@ std::string kvDocRecordPath(const std::string &folder, int32_t doc) {
     return folder + name;
 }
 
+bool (*kvDocRecordQueue)(int32_t doc, const KV_DocRecord &record, const std::string &path);
+
+bool kvStoreDocRecord(const std::string &path, const KV_DocRecord &record) {
+    std::string fresh = path + ".new";
+    int32_t file = kvFileOpen(fresh, KV_FILE_CREATE_PRIVATE);
+    bool written = file >= 0 && kvFileWrite(file, &record, sizeof record);
+    kvFileClose(file);
+    /* Without a record the document is simply not offered later; a stale
+     * one could offer the wrong state, so a failed write removes it. */
+    if (written && kvFileRename(fresh, path)) return true;
+    kvFileRemove(fresh);
+    kvFileRemove(path);
+    return false;
+}
+
 bool kvWriteDocRecord(int32_t doc) {
     const KV_Document *document = kvGetDocument(doc);
     if (!document || kvEngine.batchSession) return true;
@@ -51,15 +66,9 @@ bool kvWriteDocRecord(int32_t doc) {
     std::memcpy(record.path, document->path, sizeof record.path);
     record.path[sizeof record.path - 1] = 0;
     record.check = kvRecordCheck(record);
-    std::string path = kvDocRecordPath(kvEngine.workFolder, doc), fresh = path + ".new";
-    int32_t file = kvFileOpen(fresh, KV_FILE_CREATE_PRIVATE);
-    bool written = file >= 0 && kvFileWrite(file, &record, sizeof record);
-    kvFileClose(file);
-    /* Without a record the document is simply not offered later; a stale
-     * one could offer the wrong state, so a failed write removes it. */
-    if (written && kvFileRename(fresh, path)) return true;
-    kvFileRemove(fresh);
-    kvFileRemove(path);
+    std::string path = kvDocRecordPath(kvEngine.workFolder, doc);
+    if (kvDocRecordQueue && kvDocRecordQueue(doc, record, path)) return true;
+    if (kvStoreDocRecord(path, record)) return true;
     kvFileError("Can't create temp file");
     return false;
 }

@@ -63,8 +63,10 @@ struct KV_State {
     int32_t editChannel; /* -1 both, 0 left, 1 right */
     int32_t firstFrame;
     int32_t framesPerPixel;
-    KV_FileSet files; /* what the tables refer to, as of the last kvSaveState */
-    int32_t onDisk;   /* 1 while the level's state file holds these tables */
+    KV_FileSet files;     /* what the tables refer to, as of the last kvSaveState */
+    int32_t onDisk;       /* 1 while the level's state file holds these tables */
+    int64_t writeTicket;  /* the background write of its file under way, or 0 */
+    uint32_t headerCheck; /* with onDisk: the check value of its file's header */
 };
 
 struct WaveView;
@@ -225,8 +227,12 @@ bool kvBlockIsUsable(const KV_Block &block);
  * can allocate (a larger table is a fatal error, not a failed edit). */
 int64_t kvInsertableFrames(const KV_State *state);
 
-/* Frees a state's block tables and group indexes and zeroes their counts. */
+/* Frees a state's block tables and group indexes and zeroes their counts,
+ * once nothing reads them any more. */
 void kvFreeStateTables(KV_State *state);
+/* Set by the history's state writer: returns once no background write reads
+ * the state's tables (null: nothing is ever written in the background). */
+extern void (*kvStateTablesFreeing)(const KV_State *state);
 
 /* Reads count samples of one channel of state `level` (out of range = current)
  * from frame start; positions not backed by blocks read 0.0. Returns the
@@ -274,6 +280,13 @@ std::string kvDocRecordPath(const std::string &folder, int32_t doc);
  * in part); a record that cannot be written is removed, after the message,
  * and false returned. Interface thread. */
 bool kvWriteDocRecord(int32_t doc);
+/* Set by the history's state writer: takes the record to write it after the
+ * document's state files still being written (true), or leaves it to be
+ * written at once (false). */
+extern bool (*kvDocRecordQueue)(int32_t doc, const KV_DocRecord &record, const std::string &path);
+/* Writes a record under a new name and renames it over `path`; on failure
+ * removes both names and returns false, showing nothing. Any thread. */
+bool kvStoreDocRecord(const std::string &path, const KV_DocRecord &record);
 void kvRemoveDocRecord(int32_t doc);
 /* Reads and checks a record: false when it is missing, short or damaged. */
 bool kvReadDocRecord(const std::string &path, KV_DocRecord *record);

@@ -902,7 +902,11 @@ KV_Block *kvAllocBlocks(int32_t count) {
     return static_cast<KV_Block *>(kvAlloc(kvTableBytes(count, sizeof(KV_Block))));
 }
 
+void (*kvStateTablesFreeing)(const KV_State *state);
+
 void kvFreeStateTables(KV_State *state) {
+    assert(kvOnInterfaceThread());
+    if (kvStateTablesFreeing) kvStateTablesFreeing(state);
     for (int32_t c = 0; c < 2; c++) {
         kvFree(state->blocks[c]);
         kvFree(state->groupIndex[c]);

@@ -2,11 +2,14 @@
  * history.cpp - the edit protocol, state files, and undo, redo and history jumps.
  *
  * A state's tables stay in memory only while they are needed there: the
- * current state's, and any whose state file could not be written. Every
+ * current state's, any whose state file could not be written, and any whose
+ * file is still being written behind the edit (state_writer.cpp). Every
  * other state lives in its file, which a switch reloads anyway, plus the set
  * of data files it refers to, which keeps those files alive. A state file
  * that cannot be written is removed, so a switch to that state reports it
- * and keeps the in-memory copy. An edit under way sets the redo states
+ * and keeps the in-memory copy; a switch to a state whose file is on its way
+ * waits for it. A failure behind the edit is reported at the document's next
+ * store, switch or close. An edit under way sets the redo states
  * aside, so a withdrawn edit leaves the history exactly as it was; once the
  * edit is stored they, and their state files, are gone. Past the undo limit
  * the oldest states go the same way once an edit is stored, and the kept
@@ -17,27 +20,16 @@
 #include "engine/core/services.h"
 #include "engine/document/changes.h"
 #include "engine/document/document.h"
+#include "engine/history/state_writer.h"
 #include "engine/platform/fileio.h"
+#include "engine/platform/threads.h"
 #include "korvel.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-
-/* The fixed part of a state file; the block tables follow, per channel. */
-struct KV_StateHeader {
-    char label[40];
-    int32_t channels;
-    int32_t length;
-    int32_t editChannel;
-    int32_t selAnchor;
-    int32_t selEnd;
-    int32_t sampleRate;
-    int32_t firstFrame;
-    int32_t framesPerPixel;
-};
-static_assert(sizeof(KV_StateHeader) == 72, "state file header is 72 bytes");
 
 static std::string kvStatePath(int32_t doc, int32_t level) {
     char path[1024];
@@ -71,9 +63,12 @@ static void kvForgetState(KV_State *state) {
     state->onDisk = 0;
 }
 
+/* A file still on its way would land after its removal: it goes once landed. */
 static void kvRemoveStateFiles(int32_t doc, int32_t from, int32_t to) {
-    for (int32_t level = from; level <= to; level++)
+    for (int32_t level = from; level <= to; level++) {
+        kvWaitStateWrites(doc, level);
         kvFileRemove(kvStatePath(doc, level));
+    }
 }
 
 /* Drops the redo states set aside, with the files of their levels that no
@@ -91,29 +86,6 @@ static void kvDropSetAside() {
 
 /* ---- State files ---- */
 
-static bool kvWriteStateFile(int32_t file, const KV_State *state) {
-    KV_StateHeader header;
-    std::memcpy(header.label, state->label, sizeof header.label);
-    header.channels = state->channels;
-    header.length = state->length;
-    header.editChannel = state->editChannel;
-    header.selAnchor = state->selAnchor;
-    header.selEnd = state->selEnd;
-    header.sampleRate = state->sampleRate;
-    header.firstFrame = state->firstFrame;
-    header.framesPerPixel = state->framesPerPixel;
-    if (!kvFileWrite(file, &header, sizeof header)) return false;
-    int32_t channels = std::clamp(state->channels, 0, 2);
-    for (int32_t c = 0; c < channels; c++) {
-        int32_t count = state->blockCount[c];
-        if (!kvFileWrite(file, &count, sizeof count)) return false;
-        if (count > 0 && !kvFileWrite(file, state->blocks[c], int64_t{count} * sizeof(KV_Block)))
-            return false;
-        kvProgress(nullptr, 100 * (c + 1) / channels);
-    }
-    return true;
-}
-
 /* Frees the tables of the states further than one step from the current
  * one when their files hold them: nothing reads those tables until a switch
  * reloads them, while the next undo or redo still finds its neighbour in
@@ -129,28 +101,103 @@ static void kvUnloadFarStates(KV_Document *document) {
 
 static void kvDropOldestStates(int32_t doc, KV_Document *document);
 
-int32_t kvSaveState(int32_t doc) {
+/* The state in the history or among the redo states set aside that waits
+ * for the background write `ticket`, or null. */
+static KV_State *kvStateWaitingFor(int32_t doc, int64_t ticket) {
     KV_Document *document = kvGetDocument(doc);
-    if (!document) return -1;
-    if (setAside.doc == doc && document->level > setAside.level) kvDropSetAside();
-    std::string path = kvStatePath(doc, document->level), fresh = path + ".new";
+    for (int32_t s = 0; document && s < document->stateCount; s++)
+        if (document->history[s].writeTicket == ticket) return &document->history[s];
+    for (int32_t s = 0; setAside.doc == doc && s < setAside.count; s++)
+        if (setAside.states[s].writeTicket == ticket) return &setAside.states[s];
+    return nullptr;
+}
+
+/* Takes note of the background writes that finished: a landed state file
+ * lets its tables go when they are far from the current state; a failed one
+ * is reported as a failed write on the edit's path is, and its state keeps
+ * its tables. */
+static void kvSettleStateWrites() {
+    KV_WriteOutcome outcomes[16];
+    for (int32_t count; (count = kvTakeWriteOutcomes(outcomes, 16)) > 0;) {
+        for (int32_t i = 0; i < count; i++) {
+            const KV_WriteOutcome &outcome = outcomes[i];
+            KV_State *state =
+                outcome.stateFile ? kvStateWaitingFor(outcome.doc, outcome.ticket) : nullptr;
+            if (state) {
+                state->onDisk = outcome.written;
+                state->writeTicket = 0;
+            }
+            if (!outcome.written) kvFileErrorOf(outcome.limitHit, "Can't create temp file");
+        }
+    }
+}
+
+/* Writes the current state's file on the edit's path: false when it could
+ * not be (no file is left under its name then). */
+static bool kvWriteStateNow(const std::string &path, const KV_StateImage &image) {
+    std::string fresh = path + ".new";
     kvProgress("Saving State", 0);
     /* Written aside and renamed into place: a run killed while writing must
      * leave this level's previous file whole, as a later start rebuilds
      * the document from it. */
     int32_t file = kvFileOpen(fresh, KV_FILE_CREATE_PRIVATE);
-    bool written = file >= 0 && kvWriteStateFile(file, document->current);
+    bool written = file >= 0 && kvWriteStateImage(file, image);
     kvFileClose(file);
     written = written && kvFileRename(fresh, path);
     if (!written) kvFileRemove(fresh);
     kvProgress(nullptr, -1);
-    /* Whatever the file, the state now holds what its tables refer to, and
-     * samples written for it are no longer to be withdrawn. */
-    kvHoldStateFiles(document->current);
-    document->current->onDisk = written;
     /* A partial file, or one left by an older state of this level, must
      * never be loaded in this state's place. */
     if (!written) kvFileRemove(path);
+    return written;
+}
+
+/* Brings the header of a long state's landed file up to date in place,
+ * when only the selection or the view changed since it was written: true
+ * when the file holds the state now. One write of 72 bytes at the start of
+ * the file cannot be torn by a crash, and either header restores the same
+ * samples. A failure leaves the whole file to be written anew. */
+static bool kvRefreshStateHeader(const std::string &path, KV_State *state,
+                                 const KV_StateImage &image) {
+    if (!state->onDisk || kvStateFileBytes(image) <= kvInlineStateBytes()) return false;
+    uint32_t check = kvStateHeaderCheck(image.header);
+    if (check == state->headerCheck) return true;
+    int32_t file = kvFileOpen(path, KV_FILE_READWRITE);
+    bool written = file >= 0 && kvFileWriteAt(file, &image.header, sizeof image.header, 0);
+    kvFileClose(file);
+    if (written) state->headerCheck = check;
+    return written;
+}
+
+int32_t kvSaveState(int32_t doc) {
+    KV_Document *document = kvGetDocument(doc);
+    if (!document) return -1;
+    assert(kvOnInterfaceThread());
+    kvSettleStateWrites();
+    if (setAside.doc == doc && document->level > setAside.level) kvDropSetAside();
+    KV_State *state = document->current;
+    kvAssertStateConsistent(state, false);
+    std::string path = kvStatePath(doc, document->level);
+    KV_StateImage image = kvStateImage(state);
+    bool written = true;
+    if (!kvRefreshStateHeader(path, state, image)) {
+        /* A long document's file is written behind the edit; while an
+         * earlier file of the document is still on its way, a short one
+         * queues too, so that files land in the order their states were made. */
+        bool behind = kvStateFileBytes(image) > kvInlineStateBytes() || kvStateWritesPending(doc);
+        state->headerCheck = kvStateHeaderCheck(image.header);
+        if (behind) {
+            state->writeTicket = kvQueueStateFile(doc, document->level, path, image);
+            state->onDisk = 0;
+        } else {
+            written = kvWriteStateNow(path, image);
+            state->writeTicket = 0;
+            state->onDisk = written;
+        }
+        /* Whatever the file, the state now holds what its tables refer to,
+         * and samples written for it are no longer to be withdrawn. */
+        kvHoldStateFiles(state);
+    }
     kvKeepData(doc);
     kvDropOldestStates(doc, document);
     kvUnloadFarStates(document);
@@ -229,6 +276,7 @@ static bool kvLoadStateFile(const std::string &path, KV_State *state) {
     loaded.files = state->files;
     *state = loaded;
     state->onDisk = 1;
+    state->headerCheck = kvStateHeaderCheck(kvStateImage(state).header);
     kvBuildGroupIndex(state);
     return true;
 }
@@ -250,6 +298,9 @@ bool kvReadForeignState(const std::string &path, KV_State *state, const KV_Block
 int32_t kvRestoreState(int32_t doc, int32_t n) {
     KV_Document *document = kvGetDocument(doc);
     if (!document || n < 0 || n >= document->stateCount) return -1;
+    assert(kvOnInterfaceThread());
+    kvWaitStateWrites(doc, n);
+    kvSettleStateWrites();
     document->level = n;
     document->current = &document->history[n];
     if (!kvLoadStateFile(kvStatePath(doc, n), document->current))
@@ -288,6 +339,9 @@ static void kvDropOldestStates(int32_t doc, KV_Document *document) {
     if (most <= 0 || dropped <= 0 || document->level != document->stateCount - 1 ||
         setAside.doc == doc)
         return;
+    /* Files are renamed down, so none may still be on its way. */
+    kvWaitStateWrites(doc, -1);
+    kvSettleStateWrites();
     for (int32_t s = 0; s < dropped; s++)
         kvForgetState(&document->history[s]);
     kvRemoveStateFiles(doc, 0, dropped - 1);
@@ -366,6 +420,8 @@ static void kvOpenState(KV_Document *document, const char *label) {
     }
     state->files = KV_FileSet{};
     state->onDisk = 0;
+    state->writeTicket = 0;
+    state->headerCheck = 0;
     kvSetLabel(state, label);
     document->current = state;
 }
@@ -452,6 +508,7 @@ int32_t kvCompleteEdit(int32_t doc, bool seal) {
     if (!kvGetDocument(doc)) return -1;
     if (!kvFinishInsert(doc)) return kvCancelEdit(doc);
     kvRebuildIndex(doc);
+    kvAssertStateConsistent(kvGetDocument(doc)->current, true);
     kvSaveState(doc);
     if (seal) kvSealLastDataFile();
     kvDocumentChanged(doc);
@@ -471,6 +528,9 @@ static void kvSwitchState(int32_t doc, int32_t n) {
 void kvDiscardHistory(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return;
+    /* Nothing queued may bring a file or the record back once removed. */
+    kvWaitStateWrites(doc, -1);
+    kvSettleStateWrites();
     if (setAside.doc == doc) kvDropSetAside();
     kvRemoveDocRecord(doc);
     kvRemoveStateFiles(doc, 0, document->stateCount - 1);

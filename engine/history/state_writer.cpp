@@ -1,0 +1,307 @@
+/*
+ * state_writer.cpp - the background writer of state files and records.
+ *
+ * One thread, one queue, run in order. The interface thread queues and
+ * waits; the writer only reads what a job names (tables the interface
+ * thread keeps unchanged until the job is done) and writes files through
+ * fileio, which any thread may use. Outcomes go back through a list that
+ * the interface thread takes, so that every message is still shown there.
+ */
+#include "engine/history/state_writer.h"
+#include "engine/core/services.h"
+#include "engine/platform/fileio.h"
+#include "engine/platform/threads.h"
+
+#include <algorithm>
+#include <cassert>
+#include <climits>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+/* About 1800 descriptors a channel (two minutes of stereo at 44.1 kHz):
+ * written in well under a millisecond. */
+static const int64_t kvDefaultInlineBytes = 512 * 1024;
+static int64_t inlineBytes = kvDefaultInlineBytes;
+
+struct KV_WriteJob {
+    int64_t ticket;
+    int32_t doc;
+    int32_t level; /* the state file's level, or the level a record names */
+    bool stateFile;
+    std::string path;
+    std::string levelPath; /* a record's: the state file it names */
+    KV_StateImage image;
+    KV_DocRecord record;
+};
+
+static std::mutex queueLock;
+static std::condition_variable queueChanged;
+static std::deque<KV_WriteJob> jobs; /* the front one runs while `busy` */
+static std::vector<KV_WriteOutcome> outcomes;
+static std::thread writer;
+static std::thread::id writerId;
+static bool busy = false;
+static bool stopping = false;
+static bool held = false; /* test hook: no job starts */
+static int64_t nextTicket = 1;
+
+static bool kvOnWriterThread() {
+    return std::this_thread::get_id() == writerId;
+}
+
+KV_StateImage kvStateImage(const KV_State *state) {
+    KV_StateImage image{};
+    KV_StateHeader &header = image.header;
+    std::memcpy(header.label, state->label, sizeof header.label);
+    header.channels = state->channels;
+    header.length = state->length;
+    header.editChannel = state->editChannel;
+    header.selAnchor = state->selAnchor;
+    header.selEnd = state->selEnd;
+    header.sampleRate = state->sampleRate;
+    header.firstFrame = state->firstFrame;
+    header.framesPerPixel = state->framesPerPixel;
+    for (int32_t c = 0; c < std::clamp(state->channels, 0, 2); c++) {
+        image.blocks[c] = state->blocks[c];
+        image.counts[c] = state->blockCount[c];
+    }
+    return image;
+}
+
+uint32_t kvStateHeaderCheck(const KV_StateHeader &header) {
+    const auto *bytes = reinterpret_cast<const uint8_t *>(&header);
+    uint32_t hash = 2166136261u;
+    for (size_t i = 0; i < sizeof header; i++)
+        hash = (hash ^ bytes[i]) * 16777619u;
+    return hash;
+}
+
+int64_t kvStateFileBytes(const KV_StateImage &image) {
+    int64_t bytes = sizeof image.header;
+    for (int32_t c = 0; c < std::clamp(image.header.channels, 0, 2); c++)
+        bytes += sizeof(int32_t) + int64_t{image.counts[c]} * sizeof(KV_Block);
+    return bytes;
+}
+
+bool kvWriteStateImage(int32_t file, const KV_StateImage &image) {
+    bool interface = !kvOnWriterThread();
+    if (!kvFileWrite(file, &image.header, sizeof image.header)) return false;
+    int32_t channels = std::clamp(image.header.channels, 0, 2);
+    for (int32_t c = 0; c < channels; c++) {
+        int32_t count = image.counts[c];
+        if (!kvFileWrite(file, &count, sizeof count)) return false;
+        if (count > 0 && !kvFileWrite(file, image.blocks[c], int64_t{count} * sizeof(KV_Block)))
+            return false;
+        if (interface) kvProgress(nullptr, 100 * (c + 1) / channels);
+    }
+    return true;
+}
+
+void kvAssertStateConsistent([[maybe_unused]] const KV_State *state,
+                             [[maybe_unused]] bool selection) {
+#ifndef NDEBUG
+    int64_t longest = 0;
+    for (int32_t c = 0; c < std::clamp(state->channels, 0, 2); c++) {
+        int64_t total = 0;
+        for (int32_t b = 0; b < state->blockCount[c]; b++) {
+            assert(kvBlockIsUsable(state->blocks[c][b]));
+            total += state->blocks[c][b].length;
+            if (state->groupIndex[c] && b % 64 == 63)
+                assert(state->groupIndex[c][b / 64] == std::min<int64_t>(total, INT32_MAX));
+        }
+        longest = std::max(longest, total);
+    }
+    assert(state->length == std::min<int64_t>(longest, INT32_MAX));
+    if (selection) {
+        assert(state->selAnchor >= 0 && state->selAnchor <= state->length);
+        assert(state->selEnd >= 0 && state->selEnd <= state->length);
+    }
+#endif
+}
+
+/* ---- The writer thread ---- */
+
+/* Writes a state file aside and renames it into place; a failed one leaves
+ * no file under either name, so the level is never loaded from an older
+ * state's file. */
+static bool kvRunStateJob(const KV_WriteJob &job, bool *limitHit) {
+    assert(kvOnWriterThread());
+    std::string fresh = job.path + ".new";
+    int32_t file = kvFileOpen(fresh, KV_FILE_CREATE_PRIVATE);
+    *limitHit = file < 0 && kvFileLimitHit();
+    bool written = file >= 0 && kvWriteStateImage(file, job.image);
+    kvFileClose(file);
+    written = written && kvFileRename(fresh, job.path);
+    if (written) return true;
+    kvFileRemove(fresh);
+    kvFileRemove(job.path);
+    return false;
+}
+
+/* A record whose state file failed keeps the record before it, which names
+ * a state that did land. */
+static bool kvRunRecordJob(const KV_WriteJob &job) {
+    assert(kvOnWriterThread());
+    if (!kvFileExists(job.levelPath)) return true;
+    return kvStoreDocRecord(job.path, job.record);
+}
+
+static void kvWriterLoop() {
+    std::unique_lock<std::mutex> hold(queueLock);
+    for (;;) {
+        queueChanged.wait(hold, [] { return stopping || (!held && !jobs.empty()); });
+        if (jobs.empty()) return;
+        busy = true;
+        const KV_WriteJob &job = jobs.front();
+        hold.unlock();
+        bool limitHit = false;
+        bool written = job.stateFile ? kvRunStateJob(job, &limitHit) : kvRunRecordJob(job);
+        hold.lock();
+        outcomes.push_back({job.ticket, job.doc, job.stateFile, written, limitHit});
+        jobs.pop_front();
+        busy = false;
+        queueChanged.notify_all();
+    }
+}
+
+/* ---- The interface thread's side ---- */
+
+static bool kvPendingFor(int32_t doc, int32_t level) {
+    return std::any_of(jobs.begin(), jobs.end(), [&](const KV_WriteJob &job) {
+        return job.doc == doc && (level < 0 || (job.stateFile && job.level == level));
+    });
+}
+
+/* A waiting (not yet started) job of the document that `job` can take the
+ * place of, or null: a record replaces the record queued last, when nothing
+ * of the document follows it; a state file replaces the waiting write of the
+ * same tables to the same level, when only records follow it. */
+static KV_WriteJob *kvReplaceable(const KV_WriteJob &job) {
+    for (size_t i = jobs.size(); i-- > (busy ? 1u : 0u);) {
+        KV_WriteJob &queued = jobs[i];
+        if (queued.doc != job.doc) continue;
+        if (!job.stateFile) return queued.stateFile ? nullptr : &queued;
+        if (!queued.stateFile) continue;
+        bool same = queued.level == job.level &&
+                    std::equal(job.image.blocks, job.image.blocks + 2, queued.image.blocks) &&
+                    std::equal(job.image.counts, job.image.counts + 2, queued.image.counts);
+        return same ? &queued : nullptr;
+    }
+    return nullptr;
+}
+
+static int64_t kvQueue(const KV_WriteJob &job) {
+    assert(kvOnInterfaceThread());
+    kvInstallStateWriterHooks();
+    std::lock_guard<std::mutex> hold(queueLock);
+    if (KV_WriteJob *queued = kvReplaceable(job)) {
+        int64_t ticket = queued->ticket;
+        *queued = job;
+        queued->ticket = ticket;
+        return ticket;
+    }
+    if (!writer.joinable()) {
+        stopping = false;
+        writer = std::thread(kvWriterLoop);
+        writerId = writer.get_id();
+    }
+    jobs.push_back(job);
+    jobs.back().ticket = nextTicket++;
+    queueChanged.notify_all();
+    return jobs.back().ticket;
+}
+
+int64_t kvQueueStateFile(int32_t doc, int32_t level, const std::string &path,
+                         const KV_StateImage &image) {
+    KV_WriteJob job{};
+    job.doc = doc;
+    job.level = level;
+    job.stateFile = true;
+    job.path = path;
+    job.image = image;
+    return kvQueue(job);
+}
+
+/* The record goes behind the document's pending jobs; with none, it is
+ * written at once by the caller. */
+static bool kvQueueRecord(int32_t doc, const KV_DocRecord &record, const std::string &path) {
+    if (!kvStateWritesPending(doc)) return false;
+    char levelPath[1024];
+    kvStateFilePath(doc, record.level, levelPath, sizeof levelPath);
+    KV_WriteJob job{};
+    job.doc = doc;
+    job.level = record.level;
+    job.path = path;
+    job.levelPath = levelPath;
+    job.record = record;
+    kvQueue(job);
+    return true;
+}
+
+bool kvStateWritesPending(int32_t doc) {
+    std::lock_guard<std::mutex> hold(queueLock);
+    return kvPendingFor(doc, -1);
+}
+
+void kvWaitStateWrites(int32_t doc, int32_t level) {
+    assert(kvOnInterfaceThread());
+    std::unique_lock<std::mutex> hold(queueLock);
+    queueChanged.wait(hold, [&] { return !kvPendingFor(doc, level); });
+}
+
+/* Waits until no job reads the tables about to be freed. */
+static void kvWaitTablesUnused(const KV_State *state) {
+    if (!state->blocks[0] && !state->blocks[1]) return;
+    std::unique_lock<std::mutex> hold(queueLock);
+    queueChanged.wait(hold, [&] {
+        return std::none_of(jobs.begin(), jobs.end(), [&](const KV_WriteJob &job) {
+            for (const KV_Block *table : job.image.blocks)
+                if (table && (table == state->blocks[0] || table == state->blocks[1])) return true;
+            return false;
+        });
+    });
+}
+
+int32_t kvTakeWriteOutcomes(KV_WriteOutcome *taken, int32_t capacity) {
+    std::lock_guard<std::mutex> hold(queueLock);
+    int32_t count = std::min<int32_t>(capacity, static_cast<int32_t>(outcomes.size()));
+    std::copy(outcomes.begin(), outcomes.begin() + count, taken);
+    outcomes.erase(outcomes.begin(), outcomes.begin() + count);
+    return count;
+}
+
+void kvStopStateWriter() {
+    {
+        std::lock_guard<std::mutex> hold(queueLock);
+        stopping = true;
+        held = false;
+        queueChanged.notify_all();
+    }
+    if (writer.joinable()) writer.join();
+    std::lock_guard<std::mutex> hold(queueLock);
+    writerId = std::thread::id();
+    outcomes.clear();
+}
+
+void kvInstallStateWriterHooks() {
+    kvDocRecordQueue = kvQueueRecord;
+    kvStateTablesFreeing = kvWaitTablesUnused;
+}
+
+void kvTestHoldStateWriter(bool hold) {
+    std::lock_guard<std::mutex> lock(queueLock);
+    held = hold;
+    queueChanged.notify_all();
+}
+
+void kvTestSetInlineStateBytes(int64_t bytes) {
+    inlineBytes = bytes < 0 ? kvDefaultInlineBytes : bytes;
+}
+
+int64_t kvInlineStateBytes() {
+    return inlineBytes;
+}
