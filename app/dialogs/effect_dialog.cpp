@@ -3,7 +3,6 @@
  */
 #include "app/dialogs/effect_dialog.h"
 #include "app/dialogs/accessible.h"
-#include "app/shell/mdl_main.h"
 
 #include <QSlider>
 
@@ -12,13 +11,11 @@ EffectDialog::EffectDialog(QWidget *owner, KV_Params *params, const QString &nam
     setObjectName(name);
     preview = new ctlPreview(this, params);
     connect(preview, &ctlPreview::done, this,
-            [this] { QDialog::done(mdlMain.dialogResult ? Accepted : Rejected); });
+            [this](bool confirmed) { QDialog::done(confirmed ? Accepted : Rejected); });
 }
 
 void EffectDialog::done(int result) {
     preview->StopPreview();
-    /* Closing by Escape or the title bar is a Cancel. */
-    if (result != Accepted) mdlMain.dialogResult = false;
     QDialog::done(result);
 }
 

@@ -2,9 +2,9 @@
  * effect_dialog.h - what every effect dialog shares: the parameter record it
  * writes, its preview strip, and closing when the strip reports done.
  *
- * The dialog's result is the program-wide flag the strip sets on OK; a
- * preview still running when the dialog closes is stopped, so the edit that
- * follows never races the playback thread. Controls left without a name for
+ * The dialog's result is exec()'s: Accepted when the strip's OK closed it;
+ * a preview still running when the dialog closes is stopped, so the edit
+ * that follows never races the playback thread. Controls left without a name for
  * screen readers get one when the dialog is first shown.
  */
 #ifndef KV_APP_EFFECT_DIALOG_H

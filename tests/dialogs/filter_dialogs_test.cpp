@@ -37,6 +37,7 @@ const int32_t kRate = 44100;
 /* One dialog of this file as the tests meet it. */
 struct FilterCommand {
     const char *menu;
+    frmMainCommand entry;
     int32_t edit;
     const char *undoText;
     int32_t helpTopic;
@@ -46,15 +47,15 @@ struct FilterCommand {
 };
 
 const FilterCommand kCommands[] = {
-    {"mnuEQ", KV_EDIT_EQUALIZER, "Equalizer", kvHelpEqualizer, "EQ", offsetof(KV_Params, eqBandDb),
-     40},
-    {"mnuFFTFilter", KV_EDIT_FFT_FILTER, "FFT Filter", kvHelpFftFilter, "FFT Filter",
-     offsetof(KV_Params, fftStartHighPassHz), 24},
-    {"mnuEchoSimple", KV_EDIT_SIMPLE_ECHO, "Simple Echo", kvHelpSimpleEcho, "Simple Echo",
-     offsetof(KV_Params, simpleEchoDelayMs), 16},
-    {"mnuEcho", KV_EDIT_ECHO, "Echo", kvHelpEcho, "Echo", offsetof(KV_Params, echoFeedbackRtoLDb),
-     64},
-    {"mnuReverb", KV_EDIT_REVERB, "Reverb", kvHelpReverb, "Reverb",
+    {"mnuEQ", &frmMainUi::mnuEQ, KV_EDIT_EQUALIZER, "Equalizer", kvHelpEqualizer, "EQ",
+     offsetof(KV_Params, eqBandDb), 40},
+    {"mnuFFTFilter", &frmMainUi::mnuFFTFilter, KV_EDIT_FFT_FILTER, "FFT Filter", kvHelpFftFilter,
+     "FFT Filter", offsetof(KV_Params, fftStartHighPassHz), 24},
+    {"mnuEchoSimple", &frmMainUi::mnuEchoSimple, KV_EDIT_SIMPLE_ECHO, "Simple Echo",
+     kvHelpSimpleEcho, "Simple Echo", offsetof(KV_Params, simpleEchoDelayMs), 16},
+    {"mnuEcho", &frmMainUi::mnuEcho, KV_EDIT_ECHO, "Echo", kvHelpEcho, "Echo",
+     offsetof(KV_Params, echoFeedbackRtoLDb), 64},
+    {"mnuReverb", &frmMainUi::mnuReverb, KV_EDIT_REVERB, "Reverb", kvHelpReverb, "Reverb",
      offsetof(KV_Params, reverbLevelDb), 36},
 };
 
@@ -100,12 +101,12 @@ TEST_F(FilterDialogTest, OkRunsTheDialogsEditOnceAndCancelRunsNone) {
         SCOPED_TRACE(command.menu);
         int32_t level = kvGetUndoLevel(doc);
         answerDialog<EffectDialog>([](EffectDialog *) {}, false);
-        ASSERT_TRUE(document->runCommand(command.menu));
+        ASSERT_TRUE(document->runCommand(command.entry));
         EXPECT_EQ(kvGetUndoLevel(doc), level);
         EXPECT_EQ(kvGetNumUndo(doc), level + 1);
 
         answerDialog<EffectDialog>([](EffectDialog *) {}, true);
-        ASSERT_TRUE(document->runCommand(command.menu));
+        ASSERT_TRUE(document->runCommand(command.entry));
         EXPECT_EQ(kvGetUndoLevel(doc), level + 1);
         EXPECT_EQ(undoText(level + 1), command.undoText);
         EXPECT_FALSE(frame->isBusy());
@@ -131,7 +132,7 @@ TEST_F(FilterDialogTest, EachDialogPreviewsItsOwnEditAndOffersItsHelpTopic) {
                 QTest::mouseClick(dialog->preview->cmdHelp, Qt::LeftButton);
             },
             false);
-        ASSERT_TRUE(document->runCommand(command.menu));
+        ASSERT_TRUE(document->runCommand(command.entry));
         ASSERT_EQ(started.size(), 1u);
         EXPECT_EQ(started[0].first, doc);
         EXPECT_EQ(started[0].second, command.edit);
@@ -165,7 +166,7 @@ TEST_F(FilterDialogTest, EachPresetGroupLoadsExactlyTheDialogsSliceOfTheRecord) 
                 presets->loadEntries[0]->trigger();
             },
             false);
-        ASSERT_TRUE(document->runCommand(command.menu));
+        ASSERT_TRUE(document->runCommand(command.entry));
         const char *raw = reinterpret_cast<const char *>(&params);
         const char *rawBefore = reinterpret_cast<const char *>(&before);
         EXPECT_EQ(std::memcmp(raw + command.presetOffset, stored.data(),
@@ -217,7 +218,7 @@ TEST_F(FilterDialogTest, EqualizerReadsTheBandsAndEachSliderWritesItsBandInDb) {
             EXPECT_EQ(params.eqBandDb[4], -1);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuEQ"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEQ));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_EQ(undoText(levelBefore + 1), "Equalizer");
 }
@@ -226,7 +227,7 @@ TEST_F(FilterDialogTest, EqualizerBandOutsideTheSliderRangeIsCorrectedInTheRecor
     params.eqBandDb[0] = 90;
     params.eqBandDb[1] = -90;
     answerDialog<frmEQ>([](frmEQ *) {}, false);
-    ASSERT_TRUE(document->runCommand("mnuEQ"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEQ));
     EXPECT_EQ(params.eqBandDb[0], 24);
     EXPECT_EQ(params.eqBandDb[1], -24);
 }
@@ -309,7 +310,7 @@ TEST_F(FilterDialogTest, FftFilterReadsHertzAndStoresTheChosenBinAsHertz) {
             EXPECT_EQ(params.fftEndHighPassHz, 0);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuFFTFilter"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuFFTFilter));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_EQ(kvGetLength(doc), lengthBefore);
 }
@@ -329,7 +330,7 @@ TEST_F(FilterDialogTest, FftEdgeSlidersReachHalfTheRateWhateverTheFftSize) {
                 EXPECT_EQ(params.fftEndLowPassHz, kRate / 4);
             },
             false);
-        ASSERT_TRUE(document->runCommand("mnuFFTFilter"));
+        ASSERT_TRUE(document->runCommand(&frmMainUi::mnuFFTFilter));
     }
 }
 
@@ -359,7 +360,7 @@ TEST_F(FilterDialogTest, FftSettingsButtonOpensTheOptionsAndRereadsTheFftSize) {
             EXPECT_EQ(params.fftStartLowPassHz, 11025);
         },
         false);
-    ASSERT_TRUE(document->runCommand("mnuFFTFilter"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuFFTFilter));
     EXPECT_TRUE(optionsShown);
 }
 
@@ -398,7 +399,7 @@ TEST_F(FilterDialogTest, SimpleEchoReadsItsFieldsAndWritesDelayLevelsAndHundredt
             EXPECT_EQ(params.simpleEchoWetDb, -48);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuEchoSimple"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEchoSimple));
     EXPECT_EQ(undoText(levelBefore + 1), "Simple Echo");
     EXPECT_EQ(kvGetLength(doc), lengthBefore + 3 * kRate);
 }
@@ -407,7 +408,7 @@ TEST_F(FilterDialogTest, SimpleEchoDelayBeyondTheLineIsCorrectedBeforeTheEdit) {
     params.simpleEchoDelayMs = 5000;
     answerDialog<frmSimpleEcho>(
         [](frmSimpleEcho *echo) { EXPECT_EQ(echo->sldDelay->value(), 1000); }, false);
-    ASSERT_TRUE(document->runCommand("mnuEchoSimple"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEchoSimple));
     EXPECT_EQ(params.simpleEchoDelayMs, 1000);
 }
 
@@ -437,7 +438,7 @@ TEST_F(FilterDialogTest, EchoReadsItsFieldsAndShowsItsFiltersInHertz) {
             EXPECT_EQ(params.echoBounce, 0);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuEcho"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEcho));
     EXPECT_EQ(undoText(levelBefore + 1), "Echo");
     EXPECT_EQ(kvGetLength(doc), lengthBefore + 3 * kRate);
 }
@@ -470,7 +471,7 @@ TEST_F(FilterDialogTest, GangedEchoControlsMoveTheirPartnerByTheSameStep) {
             EXPECT_EQ(params.echoRightDelayMs, 1000);
         },
         false);
-    ASSERT_TRUE(document->runCommand("mnuEcho"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEcho));
 }
 
 /* ---- Reverb ---- */
@@ -512,7 +513,7 @@ TEST_F(FilterDialogTest, ReverbReadsItsLevelsAndListsAndWritesThem) {
             EXPECT_EQ(params.reverbLevelDb[5], -3);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuReverb"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuReverb));
     EXPECT_EQ(undoText(levelBefore + 1), "Reverb");
 }
 
@@ -525,7 +526,7 @@ TEST_F(FilterDialogTest, ReverbIndexOutsideItsListOpensOnTheFirstEntryAndIsCorre
             EXPECT_EQ(reverb->cmbWall->currentIndex(), 0);
         },
         false);
-    ASSERT_TRUE(document->runCommand("mnuReverb"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuReverb));
     EXPECT_EQ(params.reverbRoomSize, 0);
     EXPECT_EQ(params.reverbWall, 0);
 }
@@ -534,8 +535,8 @@ TEST_F(FilterDialogTest, ReverbIndexOutsideItsListOpensOnTheFirstEntryAndIsCorre
 
 TEST_F(FilterDialogTest, EchoAndReverbOnAMonoSoundAnsweredNoChangeNothing) {
     open(1);
-    for (const char *menu : {"mnuEcho", "mnuReverb"}) {
-        SCOPED_TRACE(menu);
+    for (frmMainCommand menu : {&frmMainUi::mnuEcho, &frmMainUi::mnuReverb}) {
+        SCOPED_TRACE(menu == &frmMainUi::mnuEcho ? "Echo" : "Reverb");
         mdlTestQueueAnswer(QMessageBox::No);
         ASSERT_TRUE(document->runCommand(menu));
         auto boxes = mdlTestTakeShownBoxes();
@@ -552,8 +553,8 @@ TEST_F(FilterDialogTest, EchoAndReverbOnAMonoSoundAnsweredNoChangeNothing) {
 }
 
 TEST_F(FilterDialogTest, EchoAndReverbOnAMonoSoundAnsweredYesConvertBeforeTheDialog) {
-    for (const char *menu : {"mnuEcho", "mnuReverb"}) {
-        SCOPED_TRACE(menu);
+    for (frmMainCommand menu : {&frmMainUi::mnuEcho, &frmMainUi::mnuReverb}) {
+        SCOPED_TRACE(menu == &frmMainUi::mnuEcho ? "Echo" : "Reverb");
         open(1);
         mdlTestQueueAnswer(QMessageBox::Yes);
         int32_t channelsInDialog = 0;
@@ -570,6 +571,6 @@ TEST_F(FilterDialogTest, EchoAndReverbOnAMonoSoundAnsweredYesConvertBeforeTheDia
 
 TEST_F(FilterDialogTest, StereoSoundGoesStraightToTheEchoDialog) {
     answerDialog<frmEcho>([](frmEcho *) {}, false);
-    ASSERT_TRUE(document->runCommand("mnuEcho"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEcho));
     EXPECT_TRUE(mdlTestTakeShownBoxes().empty());
 }

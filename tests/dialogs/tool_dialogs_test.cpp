@@ -201,13 +201,13 @@ TEST_F(ToolDialogTest, CompressorOkRunsTheEditOnceAndCancelNone) {
     params.compHardClipDb = -9;
     answerDialog<frmCompressor>([](frmCompressor *compressor) { compressor->sldGain->setValue(0); },
                                 false);
-    ASSERT_TRUE(document->runCommand("mnuComp"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuComp));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
     EXPECT_FLOAT_EQ(peakOf(doc), peakBefore);
 
     answerDialog<frmCompressor>([](frmCompressor *compressor) { compressor->sldGain->setValue(0); },
                                 true);
-    ASSERT_TRUE(document->runCommand("mnuComp"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuComp));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     char text[40] = {};
     kvGetUndoText(doc, kvGetUndoLevel(doc), text);
@@ -305,7 +305,7 @@ TEST_F(ToolDialogTest, DistortionOkClipsOnceAndCancelChangesNothing) {
     params.distLowThresholdDb = -96;
     answerDialog<frmDistortion>(
         [](frmDistortion *distortion) { distortion->sldHighClip->setValue(-12); }, false);
-    ASSERT_TRUE(document->runCommand("mnuDistortion"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuDistortion));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
     EXPECT_FLOAT_EQ(peakOf(doc), peakBefore);
 
@@ -317,7 +317,7 @@ TEST_F(ToolDialogTest, DistortionOkClipsOnceAndCancelChangesNothing) {
             EXPECT_EQ(previewCalls.at(0), (std::pair<int32_t, int32_t>(doc, KV_EDIT_DISTORTION)));
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuDistortion"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuDistortion));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_NEAR(peakOf(doc), gainOf(-12), 1e-6);
 }
@@ -402,7 +402,7 @@ TEST_F(ToolDialogTest, ToneOkInsertsTheToneAtTheCursorOnceAndCancelNothing) {
     kvSetSelection(doc, 1000, 1000, -1);
     float before = sampleAt(999), after = sampleAt(1000);
     answerDialog<frmGenerate>([](frmGenerate *) {}, false);
-    ASSERT_TRUE(document->runCommand("mnuToneGenerator"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuToneGenerator));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
     EXPECT_EQ(kvGetLength(doc), lengthBefore);
 
@@ -413,7 +413,7 @@ TEST_F(ToolDialogTest, ToneOkInsertsTheToneAtTheCursorOnceAndCancelNothing) {
             EXPECT_EQ(kvIsSel(doc), 0);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuToneGenerator"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuToneGenerator));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_EQ(kvGetLength(doc), lengthBefore + 800);
     EXPECT_EQ(sampleAt(999), before);
@@ -445,7 +445,7 @@ TEST_F(ToolDialogTest, PitchOpensOnTheRecordWithoutAnOwner) {
             EXPECT_EQ(pitch->sldStart->maximum(), 200);
         },
         false);
-    ASSERT_TRUE(document->runCommand("mnuTnP"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuTnP));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
 }
 
@@ -512,12 +512,12 @@ TEST_F(ToolDialogTest, PitchOkScalesOnceAndCancelChangesNothing) {
     params.pitchDynamic = 0;
     params.pitchMode = 0;
     answerDialog<frmPitch>([](frmPitch *pitch) { pitch->sldStart->setValue(50); }, false);
-    ASSERT_TRUE(document->runCommand("mnuTnP"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuTnP));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
     EXPECT_EQ(kvGetLength(doc), lengthBefore);
 
     answerDialog<frmPitch>([](frmPitch *pitch) { pitch->sldStart->setValue(200); }, true);
-    ASSERT_TRUE(document->runCommand("mnuTnP"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuTnP));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_NEAR(kvGetLength(doc), lengthBefore / 2, 2);
 }
@@ -526,12 +526,12 @@ TEST_F(ToolDialogTest, PitchOkScalesOnceAndCancelChangesNothing) {
 
 TEST_F(ToolDialogTest, EffectsToolbarButtonsOpenTheirDialogs) {
     answerDialog<frmCompressor>([](frmCompressor *) {}, false);
-    frame->action("TBVolume.AGC")->trigger();
+    frame->ui().TBVolume.AGC->trigger();
     answerDialog<frmDistortion>([](frmDistortion *) {}, false);
-    frame->action("TBVolume.Dist")->trigger();
+    frame->ui().TBVolume.Dist->trigger();
     answerDialog<frmPitch>([](frmPitch *) {}, false);
-    frame->action("TBVolume.Pitch")->trigger();
+    frame->ui().TBVolume.Pitch->trigger();
     answerDialog<frmGenerate>([](frmGenerate *) {}, false);
-    frame->action("TBVolume.Tone")->trigger();
+    frame->ui().TBVolume.Tone->trigger();
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
 }
