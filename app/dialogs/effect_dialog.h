@@ -11,6 +11,7 @@
 #define KV_APP_EFFECT_DIALOG_H
 
 #include "app/dialogs/ctl_preview.h"
+#include "app/dialogs/param_bindings.h"
 #include "engine/core/korvel.h"
 
 #include <QDialog>
@@ -36,8 +37,14 @@ class EffectDialog : public QDialog {
      * `changed` with the new value. */
     QSlider *makeSlider(const QString &name, int minimum, int maximum, int value,
                         const std::function<void(int)> &changed);
+    /* A vertical slider bound to `field` in the dialog's table: its range is
+     * the field's, and every move calls `changed`. */
+    QSlider *makeBoundSlider(const QString &name, int32_t &field,
+                             const std::function<void(int)> &changed);
 
     KV_Params *params;
+    /* Each control of the dialog and the field it shows. */
+    MdlParamBindings bindings;
 };
 
 #endif
