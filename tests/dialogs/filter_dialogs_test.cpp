@@ -207,8 +207,7 @@ TEST_F(FilterDialogTest, EqualizerReadsTheBandsAndEachSliderWritesItsBandInDb) {
             EXPECT_EQ(eq->windowTitle(), "10 Band Graphic Equalizer");
             for (int k = 0; k < 10; k++) {
                 EXPECT_EQ(eq->sldBand[k]->value(), k - 5);
-                EXPECT_EQ(eq->sldBand[k]->minimum(), -24);
-                EXPECT_EQ(eq->sldBand[k]->maximum(), 24);
+                EXPECT_ENGINE_RANGE(eq->sldBand[k], eqBandDb);
                 EXPECT_EQ(eq->lblFrequency[k]->text(), mdlEqBandLabel(kRate, k));
             }
             EXPECT_EQ(eq->lblFrequency[0]->text(), "31 Hz");
@@ -388,8 +387,8 @@ TEST_F(FilterDialogTest, SimpleEchoReadsItsFieldsAndWritesDelayLevelsAndHundredt
             EXPECT_EQ(echo->sldWetOut->value(), -3);
             EXPECT_EQ(echo->sldLowPass->value(), 50);
             EXPECT_EQ(echo->lblLowPass->text(), "11025 Hz");
-            EXPECT_EQ(echo->sldFeedback->maximum(), 0);
-            EXPECT_EQ(echo->sldLowPass->minimum(), 2);
+            EXPECT_ENGINE_RANGE(echo->sldFeedback, simpleEchoFeedbackDb);
+            EXPECT_ENGINE_RANGE(echo->sldLowPass, simpleEchoLowPass);
             echo->sldLowPass->setValue(20);
             EXPECT_EQ(params.simpleEchoLowPass, 20);
             EXPECT_EQ(echo->lblLowPass->text(), "4410 Hz");
@@ -429,8 +428,8 @@ TEST_F(FilterDialogTest, EchoReadsItsFieldsAndShowsItsFiltersInHertz) {
             EXPECT_EQ(echo->sldLeftFromRight->value(), -20);
             EXPECT_EQ(echo->sldFeedbackLtoR->value(), -30);
             EXPECT_TRUE(echo->chkBounce->isChecked());
-            EXPECT_EQ(echo->sldLowPass->minimum(), 50);
-            EXPECT_EQ(echo->sldHighPass->maximum(), 950);
+            EXPECT_ENGINE_RANGE(echo->sldLowPass, echoLowPass);
+            EXPECT_ENGINE_RANGE(echo->sldHighPass, echoHighPass);
             echo->sldHighPass->setValue(500);
             EXPECT_EQ(params.echoHighPass, 500);
             EXPECT_EQ(echo->lblHighPass->text(), "11025 Hz");
@@ -487,8 +486,7 @@ TEST_F(FilterDialogTest, ReverbReadsItsLevelsAndListsAndWritesThem) {
             EXPECT_EQ(reverb->windowTitle(), "Reverb Processor");
             for (int k = 0; k < 6; k++)
                 EXPECT_EQ(reverb->sldLevel[k]->value(), levels[k]);
-            EXPECT_EQ(reverb->sldLevel[0]->minimum(), -48);
-            EXPECT_EQ(reverb->sldLevel[0]->maximum(), 12);
+            EXPECT_ENGINE_RANGE(reverb->sldLevel[0], reverbLevelDb);
             ASSERT_EQ(reverb->cmbRoomSize->count(), 6);
             EXPECT_EQ(reverb->cmbRoomSize->itemText(0), "30 x 45 feet");
             EXPECT_EQ(reverb->cmbRoomSize->itemText(5), "800 x 1200 feet");

@@ -110,17 +110,13 @@ TEST_F(ToolDialogTest, CompressorOpensOnTheRecordAndShowsEachUnit) {
     EXPECT_TRUE(compressor.chkOversample->isChecked());
     EXPECT_TRUE(compressor.preview->cmdHelp->isEnabled());
 
-    EXPECT_EQ(compressor.sldThreshold->minimum(), -48);
-    EXPECT_EQ(compressor.sldThreshold->maximum(), 12);
+    EXPECT_ENGINE_RANGE(compressor.sldThreshold, compThresholdDb);
     EXPECT_EQ(compressor.sldRatio->minimum(), 1);
     EXPECT_EQ(compressor.sldRatio->maximum(), 100);
-    EXPECT_EQ(compressor.sldAttack->minimum(), 1);
-    EXPECT_EQ(compressor.sldAttack->maximum(), 2000);
-    EXPECT_EQ(compressor.sldRelease->minimum(), 5);
-    EXPECT_EQ(compressor.sldRelease->maximum(), 500);
-    EXPECT_EQ(compressor.sldGain->minimum(), 0);
-    EXPECT_EQ(compressor.sldGain->maximum(), 48);
-    EXPECT_EQ(compressor.sldEnhance->maximum(), 10);
+    EXPECT_ENGINE_RANGE(compressor.sldAttack, compAttack);
+    EXPECT_ENGINE_RANGE(compressor.sldRelease, compRelease);
+    EXPECT_ENGINE_RANGE(compressor.sldGain, compGainDb);
+    EXPECT_ENGINE_RANGE(compressor.sldEnhance, compEnhance);
 }
 
 TEST_F(ToolDialogTest, CompressorControlsWriteTheirFieldsInTheRecordsUnits) {
@@ -226,9 +222,8 @@ TEST_F(ToolDialogTest, DistortionOpensOnTheRecordAndKeepsTheThresholdSixDbBelowT
     EXPECT_EQ(distortion.sldHighClip->value(), -20);
     EXPECT_EQ(distortion.sldLowThreshold->value(), -40);
     EXPECT_EQ(distortion.lblHighClip->text(), "-20 dB");
-    EXPECT_EQ(distortion.sldHighClip->minimum(), -90);
-    EXPECT_EQ(distortion.sldLowThreshold->minimum(), -96);
-    EXPECT_EQ(distortion.sldLowThreshold->maximum(), -6);
+    EXPECT_ENGINE_RANGE(distortion.sldHighClip, distHighClipDb);
+    EXPECT_ENGINE_RANGE(distortion.sldLowThreshold, distLowThresholdDb);
 
     distortion.sldHighClip->setValue(-44);
     EXPECT_EQ(params.distHighClipDb, -44);
@@ -336,8 +331,7 @@ TEST_F(ToolDialogTest, ToneGeneratorOpensOnTheRecord) {
     frmGenerate tone(frame.get(), &params);
     EXPECT_EQ(tone.windowTitle(), "Tone Generator");
     EXPECT_EQ(tone.sldVolume->value(), -10);
-    EXPECT_EQ(tone.sldVolume->minimum(), -48);
-    EXPECT_EQ(tone.sldVolume->maximum(), 48);
+    EXPECT_ENGINE_RANGE(tone.sldVolume, toneVolumeDb);
     EXPECT_EQ(tone.lblVolume->text(), "-10 dB");
     EXPECT_EQ(tone.cmbStartHz->currentText(), "440");
     EXPECT_EQ(tone.cmbEndHz->currentText(), "880");
@@ -441,8 +435,7 @@ TEST_F(ToolDialogTest, PitchOpensOnTheRecordWithoutAnOwner) {
             EXPECT_EQ(pitch->optMode[0]->text(), "Simple Pitch Control (Resample)");
             EXPECT_EQ(pitch->optMode[1]->text(), "FFT Pitch Scaling (Time Remains Constant)");
             EXPECT_EQ(pitch->optMode[2]->text(), "FFT Time Scaling (Pitch Remains Constant)");
-            EXPECT_EQ(pitch->sldStart->minimum(), 50);
-            EXPECT_EQ(pitch->sldStart->maximum(), 200);
+            EXPECT_ENGINE_RANGE(pitch->sldStart, pitchStart);
         },
         false);
     ASSERT_TRUE(document->runCommand(&frmMainUi::mnuTnP));
