@@ -281,6 +281,21 @@ void frmMain::createWindowMenu() {
     });
 }
 
+QList<QKeySequence> frmMain::shortcuts() const {
+    QList<QKeySequence> keys;
+    for (const QAction *entry : findChildren<QAction *>())
+        keys += entry->shortcuts();
+    return keys;
+}
+
+void frmMain::popUpFileMenu(const QPoint &where) {
+    ui_.fileMenu->popup(where);
+}
+
+void frmMain::popUpTimeFormatMenu(const QPoint &where) {
+    ui_.timeFormatMenu->popup(where);
+}
+
 /* ---- Enabling, captions and title ---- */
 
 bool frmMain::isWired(const QAction *entry) const {

@@ -132,6 +132,13 @@ class frmMain : public QWidget {
     bool isWired(frmMainCommand command) const { return isWired(ui_.*command); }
 
     QList<QMenu *> menus() const { return topMenus; }
+    /* Every key the window's menus answer. */
+    QList<QKeySequence> shortcuts() const;
+    /* Pops up the File or the Time Format menu at `where` (screen position). */
+    void popUpFileMenu(const QPoint &where);
+    void popUpTimeFormatMenu(const QPoint &where);
+    /* Shows the document as KV_DISPLAY_ `mode` through its View entry. */
+    bool runDisplayMode(int mode) { return runCommand(ui_.mnuDisplayMode[mode]); }
     const frmMainUi &ui() const { return ui_; }
 
     int32_t ID = -1;

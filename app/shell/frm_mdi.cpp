@@ -258,7 +258,7 @@ void frmMDI::createDisplayButton() {
     auto run = [this](int mode) {
         frmMain *document = activeDocument();
         if (disabled || !document) return;
-        document->runCommand(document->ui().mnuDisplayMode[mode]);
+        document->runDisplayMode(mode);
     };
     connect(display, &QAction::triggered, this,
             [run, this](bool shown) { run(shown ? spectrumMode : KV_DISPLAY_WAVEFORM); });

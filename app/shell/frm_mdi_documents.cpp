@@ -40,9 +40,7 @@
  * same window runs neither, so the system menu gives up every key that the
  * document's menus use and keeps the rest. */
 static void mdlYieldSystemMenuKeys(QMdiSubWindow *window, const frmMain *document) {
-    QList<QKeySequence> taken;
-    for (QAction *entry : document->findChildren<QAction *>())
-        taken += entry->shortcuts();
+    QList<QKeySequence> taken = document->shortcuts();
     for (QAction *entry : window->systemMenu()->actions()) {
         QList<QKeySequence> keys = entry->shortcuts();
         keys.removeIf([&taken](const QKeySequence &key) { return taken.contains(key); });

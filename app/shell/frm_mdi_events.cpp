@@ -143,14 +143,17 @@ bool frmMDI::eventFilter(QObject *watched, QEvent *event) {
     if (event->type() != QEvent::MouseButtonPress) return QMainWindow::eventFilter(watched, event);
     auto *press = static_cast<QMouseEvent *>(event);
     if (watched == mdiArea->viewport() && press->button() == Qt::RightButton) {
-        QMenu *file = menusShown ? menusShown->ui().fileMenu : mnuFile;
-        file->popup(press->globalPosition().toPoint());
+        QPoint where = press->globalPosition().toPoint();
+        if (menusShown)
+            menusShown->popUpFileMenu(where);
+        else
+            mnuFile->popup(where);
         return true;
     }
     bool timeField = std::find(std::begin(lTime), std::end(lTime), watched) != std::end(lTime);
     bool button = press->button() == Qt::LeftButton || press->button() == Qt::RightButton;
     if (timeField && button && menusShown) {
-        menusShown->ui().timeFormatMenu->popup(press->globalPosition().toPoint());
+        menusShown->popUpTimeFormatMenu(press->globalPosition().toPoint());
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
