@@ -163,6 +163,7 @@ class frmMDI : public QMainWindow {
      * `document` (the one that changed), or with none open. */
     void updateActions(const frmMain *document);
     void showDocumentState(const frmMain *document, const frmMainState &state);
+    void showClipState();
     void showHistoryButton(QAction *button, bool possible, const QString &verb,
                            const QString &text);
     void restorePosition();

@@ -80,10 +80,7 @@ void frmMDI::updateActions(const frmMain *document) {
             if (!button->isSeparator()) setWiredEnabled(button, anyDocument);
     /* Recording makes a document of its own when none is open. */
     setWiredEnabled(ui_.TBPlayback.Rec, true);
-    bool clips = cmbClip->count() > 0;
-    cmbClip->setEnabled(clips);
-    setWiredEnabled(b.Paste, clips);
-    setWiredEnabled(b.Play, clips);
+    showClipState();
     if (!anyDocument) {
         clearStatusFields();
         for (QAction *item : {b.pIns, b.pRep, b.pMix, b.pNew})
@@ -128,6 +125,14 @@ void frmMDI::showDocumentState(const frmMain *document, const frmMainState &stat
         setWiredEnabled(b.V[n - 1], state.sound && (state.savedViews[n - 1] || viewSet));
 }
 
+/* The clip selector, Paste and Play follow the clip list alone. */
+void frmMDI::showClipState() {
+    bool clips = cmbClip->count() > 0;
+    cmbClip->setEnabled(clips);
+    setWiredEnabled(ui_.TB.Paste, clips);
+    setWiredEnabled(ui_.TB.Play, clips);
+}
+
 int frmMDI::clipCount() const {
     return cmbClip->count();
 }
@@ -153,11 +158,8 @@ void frmMDI::UpdateCopy(int32_t count) {
         for (int32_t n = 1; n <= count; n++)
             cmbClip->addItem(QString("Clip %1").arg(n));
     }
-    bool clips = count > 0;
-    if (clips) cmbClip->setCurrentIndex(cmbClip->count() - 1);
-    cmbClip->setEnabled(clips);
-    setWiredEnabled(ui_.TB.Paste, clips);
-    setWiredEnabled(ui_.TB.Play, clips);
+    if (count > 0) cmbClip->setCurrentIndex(cmbClip->count() - 1);
+    showClipState();
 }
 
 void frmMDI::cmbClip_Click(int index) {
