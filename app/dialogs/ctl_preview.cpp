@@ -97,18 +97,14 @@ ctlPreview::ctlPreview(QWidget *owner, KV_Params *params) : QWidget(owner), para
     connect(cmdPreview, &QPushButton::clicked, this, &ctlPreview::togglePreview);
     if (mdlMain.frame)
         connect(mdlMain.frame, &frmMDI::outputDeviceFailed, this, &ctlPreview::previewFailed);
-    connect(cmdOK, &QPushButton::clicked, this, [this] {
-        mdlMain.dialogResult = true;
-        emit done();
-    });
-    connect(cmdCancel, &QPushButton::clicked, this, [this] { emit done(); });
+    connect(cmdOK, &QPushButton::clicked, this, [this] { emit done(true); });
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { emit done(false); });
     connect(cmdHelp, &QPushButton::clicked, this, [this] { mdlShowHelp(window(), 1, helpTopic); });
 }
 
 void ctlPreview::Init(bool fixSelection, int32_t kind, int32_t topic) {
     previewKind = kind;
     helpTopic = topic;
-    mdlMain.dialogResult = false;
     mdlStoreParam(params->previewBypass, 0);
     chkBypass->setChecked(false);
 

@@ -53,7 +53,8 @@ class ctlPreview : public QWidget {
     int32_t wholeTarget = 0;
 
   signals:
-    void done();
+    /* OK (confirmed) or Cancel was pressed. */
+    void done(bool confirmed);
     void previewStarted();
     void previewStopped();
 

@@ -3,22 +3,19 @@
  */
 #include "app/dialogs/effect_dialog.h"
 #include "app/dialogs/accessible.h"
-#include "app/shell/mdl_main.h"
 
 #include <QSlider>
 
 EffectDialog::EffectDialog(QWidget *owner, KV_Params *params, const QString &name)
-    : QDialog(owner), params(params) {
+    : QDialog(owner), params(params), bindings(params) {
     setObjectName(name);
     preview = new ctlPreview(this, params);
     connect(preview, &ctlPreview::done, this,
-            [this] { QDialog::done(mdlMain.dialogResult ? Accepted : Rejected); });
+            [this](bool confirmed) { QDialog::done(confirmed ? Accepted : Rejected); });
 }
 
 void EffectDialog::done(int result) {
     preview->StopPreview();
-    /* Closing by Escape or the title bar is a Cancel. */
-    if (result != Accepted) mdlMain.dialogResult = false;
     QDialog::done(result);
 }
 
@@ -36,5 +33,13 @@ QSlider *EffectDialog::makeSlider(const QString &name, int minimum, int maximum,
     slider->setPageStep(1);
     slider->setValue(value);
     connect(slider, &QSlider::valueChanged, this, changed);
+    return slider;
+}
+
+QSlider *EffectDialog::makeBoundSlider(const QString &name, int32_t &field,
+                                       const std::function<void(int)> &changed) {
+    KV_ParamRange range = mdlParamRange(params, field);
+    QSlider *slider = makeSlider(name, range.lowest, range.highest, range.lowest, changed);
+    bindings.bind(slider, field);
     return slider;
 }

@@ -25,13 +25,16 @@ frmCompressor::frmCompressor(QWidget *owner, KV_Params *params)
     : EffectDialog(owner, params, "frmCompressor") {
     setWindowTitle("Compressor/Limiter");
     auto changed = [this](int) { writeParams(); };
-    sldThreshold = makeSlider("sldThreshold", -48, 12, 0, changed);
-    sldHardClip = makeSlider("sldHardClip", -48, 12, 0, changed);
+    sldThreshold = makeBoundSlider("sldThreshold", params->compThresholdDb, changed);
+    sldHardClip = makeBoundSlider("sldHardClip", params->compHardClipDb, changed);
+    /* The engine holds the ratio by its own rule (outside 1..100 is
+     * infinite), so the slider's range is the dialog's. */
     sldRatio = makeSlider("sldRatio", 1, 100, 1, changed);
-    sldAttack = makeSlider("sldAttack", 1, 2000, 1, changed);
-    sldRelease = makeSlider("sldRelease", 5, 500, 5, changed);
-    sldGain = makeSlider("sldGain", 0, 48, 0, changed);
-    sldEnhance = makeSlider("sldEnhance", 0, 10, 0, changed);
+    bindings.bind(sldRatio, params->compRatio, 1, 100);
+    sldAttack = makeBoundSlider("sldAttack", params->compAttack, changed);
+    sldRelease = makeBoundSlider("sldRelease", params->compRelease, changed);
+    sldGain = makeBoundSlider("sldGain", params->compGainDb, changed);
+    sldEnhance = makeBoundSlider("sldEnhance", params->compEnhance, changed);
 
     auto *sliders = new QHBoxLayout;
     sliders->addLayout(
@@ -50,6 +53,9 @@ frmCompressor::frmCompressor(QWidget *owner, KV_Params *params)
     chkSideChain->setObjectName("chkSideChain");
     chkOversample = new QCheckBox("O&versample", this);
     chkOversample->setObjectName("chkOversample");
+    bindings.bind(chkSoftKnee, params->compSoftKnee);
+    bindings.bind(chkSideChain, params->compSideChain);
+    bindings.bind(chkOversample, params->compOversample);
     for (QCheckBox *box : {chkSoftKnee, chkSideChain, chkOversample})
         connect(box, &QCheckBox::toggled, this, [this] { writeParams(); });
     presets = new ctlPresets(this);
@@ -74,31 +80,13 @@ frmCompressor::frmCompressor(QWidget *owner, KV_Params *params)
 }
 
 void frmCompressor::readParams() {
-    const KV_Params *p = params;
-    mdlSetQuietly(sldThreshold, p->compThresholdDb);
-    mdlSetQuietly(sldHardClip, p->compHardClipDb);
-    mdlSetQuietly(sldRatio, p->compRatio <= 0 ? 100 : p->compRatio);
-    mdlSetQuietly(sldAttack, p->compAttack);
-    mdlSetQuietly(sldRelease, p->compRelease);
-    mdlSetQuietly(sldGain, p->compGainDb);
-    mdlSetQuietly(sldEnhance, p->compEnhance);
-    mdlSetQuietly(chkSoftKnee, p->compSoftKnee != 0);
-    mdlSetQuietly(chkSideChain, p->compSideChain != 0);
-    mdlSetQuietly(chkOversample, p->compOversample != 0);
+    if (params->compRatio <= 0) mdlStoreParam(params->compRatio, 100);
+    bindings.read();
     writeParams();
 }
 
 void frmCompressor::writeParams() {
-    mdlStoreParam(params->compThresholdDb, sldThreshold->value());
-    mdlStoreParam(params->compHardClipDb, sldHardClip->value());
-    mdlStoreParam(params->compRatio, sldRatio->value());
-    mdlStoreParam(params->compAttack, sldAttack->value());
-    mdlStoreParam(params->compRelease, sldRelease->value());
-    mdlStoreParam(params->compGainDb, sldGain->value());
-    mdlStoreParam(params->compEnhance, sldEnhance->value());
-    mdlStoreParam(params->compSoftKnee, chkSoftKnee->isChecked() ? 1 : 0);
-    mdlStoreParam(params->compSideChain, chkSideChain->isChecked() ? 1 : 0);
-    mdlStoreParam(params->compOversample, chkOversample->isChecked() ? 1 : 0);
+    bindings.write();
 
     lblThreshold->setText(mdlDbText(params->compThresholdDb));
     lblHardClip->setText(mdlDbText(params->compHardClipDb));

@@ -73,8 +73,11 @@ void ctlDistortionCurve::paintEvent(QPaintEvent *) {
 frmDistortion::frmDistortion(QWidget *owner, KV_Params *params, const KV_Options *options)
     : EffectDialog(owner, params, "frmDistortion") {
     setWindowTitle("Distortion");
-    sldHighClip = makeSlider("sldHighClip", -90, 0, 0, [this](int db) { highClipMoved(db); });
-    sldLowThreshold = makeSlider("sldLowThreshold", kvGateOffDb, -kvGapDb, kvGateOffDb,
+    KV_ParamRange clip = mdlParamRange(params, params->distHighClipDb);
+    KV_ParamRange gate = mdlParamRange(params, params->distLowThresholdDb);
+    sldHighClip = makeSlider("sldHighClip", clip.lowest, clip.highest, 0,
+                             [this](int db) { highClipMoved(db); });
+    sldLowThreshold = makeSlider("sldLowThreshold", gate.lowest, gate.highest, gate.lowest,
                                  [this](int db) { lowThresholdMoved(db); });
     picCurve = new ctlDistortionCurve(this, params, options);
     presets = new ctlPresets(this);

@@ -29,27 +29,21 @@ frmEcho::frmEcho(QWidget *owner, KV_Params *params)
     : EffectDialog(owner, params, "frmEcho"), rate(kvGetSampleRate(mdlMain.dialogDoc)) {
     setWindowTitle("Echo Processor");
     KV_Params *p = params;
-    sldLeftDelay = makeGanged("sldLeftDelay", 10, 1000, &sldRightDelay, &p->echoLeftDelayMs);
-    sldRightDelay = makeGanged("sldRightDelay", 10, 1000, &sldLeftDelay, &p->echoRightDelayMs);
-    sldLeftFromLeft =
-        makeGanged("sldLeftFromLeft", -48, 12, &sldRightFromRight, &p->echoLeftFromLeftDb);
-    sldLeftFromRight =
-        makeGanged("sldLeftFromRight", -48, 12, &sldRightFromLeft, &p->echoLeftFromRightDb);
-    sldRightFromLeft =
-        makeGanged("sldRightFromLeft", -48, 12, &sldLeftFromRight, &p->echoRightFromLeftDb);
-    sldRightFromRight =
-        makeGanged("sldRightFromRight", -48, 12, &sldLeftFromLeft, &p->echoRightFromRightDb);
-    sldFeedbackRtoL =
-        makeGanged("sldFeedbackRtoL", -48, 0, &sldFeedbackLtoR, &p->echoFeedbackRtoLDb);
-    sldFeedbackLtoR =
-        makeGanged("sldFeedbackLtoR", -48, 0, &sldFeedbackRtoL, &p->echoFeedbackLtoRDb);
-    sldDryLeft = makeGanged("sldDryLeft", -48, 12, &sldDryRight, &p->echoDryLeftDb);
-    sldWetLeft = makeGanged("sldWetLeft", -48, 12, &sldWetRight, &p->echoWetLeftDb);
-    sldWetRight = makeGanged("sldWetRight", -48, 12, &sldWetLeft, &p->echoWetRightDb);
-    sldDryRight = makeGanged("sldDryRight", -48, 12, &sldDryLeft, &p->echoDryRightDb);
+    sldLeftDelay = makeGanged("sldLeftDelay", &sldRightDelay, &p->echoLeftDelayMs);
+    sldRightDelay = makeGanged("sldRightDelay", &sldLeftDelay, &p->echoRightDelayMs);
+    sldLeftFromLeft = makeGanged("sldLeftFromLeft", &sldRightFromRight, &p->echoLeftFromLeftDb);
+    sldLeftFromRight = makeGanged("sldLeftFromRight", &sldRightFromLeft, &p->echoLeftFromRightDb);
+    sldRightFromLeft = makeGanged("sldRightFromLeft", &sldLeftFromRight, &p->echoRightFromLeftDb);
+    sldRightFromRight = makeGanged("sldRightFromRight", &sldLeftFromLeft, &p->echoRightFromRightDb);
+    sldFeedbackRtoL = makeGanged("sldFeedbackRtoL", &sldFeedbackLtoR, &p->echoFeedbackRtoLDb);
+    sldFeedbackLtoR = makeGanged("sldFeedbackLtoR", &sldFeedbackRtoL, &p->echoFeedbackLtoRDb);
+    sldDryLeft = makeGanged("sldDryLeft", &sldDryRight, &p->echoDryLeftDb);
+    sldWetLeft = makeGanged("sldWetLeft", &sldWetRight, &p->echoWetLeftDb);
+    sldWetRight = makeGanged("sldWetRight", &sldWetLeft, &p->echoWetRightDb);
+    sldDryRight = makeGanged("sldDryRight", &sldDryLeft, &p->echoDryRightDb);
     auto changed = [this](int) { writeParams(); };
-    sldLowPass = makeSlider("sldLowPass", 50, 1000, 50, changed);
-    sldHighPass = makeSlider("sldHighPass", 0, 950, 0, changed);
+    sldLowPass = makeBoundSlider("sldLowPass", p->echoLowPass, changed);
+    sldHighPass = makeBoundSlider("sldHighPass", p->echoHighPass, changed);
     for (QSlider *delay : {sldLeftDelay, sldRightDelay}) {
         delay->setOrientation(Qt::Horizontal);
         delay->setMinimumWidth(200);
@@ -105,6 +99,8 @@ frmEcho::frmEcho(QWidget *owner, KV_Params *params)
     chkBounce->setObjectName("chkBounce");
     chkGang = new QCheckBox("&Gang Left and Right", this);
     chkGang->setObjectName("chkGang");
+    bindings.bind(chkBounce, params->echoBounce);
+    bindings.bind(chkGang, params->echoGang);
     connect(chkBounce, &QCheckBox::toggled, this, [this] { writeParams(); });
     connect(chkGang, &QCheckBox::toggled, this, [this] { writeParams(); });
     presets = new ctlPresets(this);
@@ -126,53 +122,21 @@ frmEcho::frmEcho(QWidget *owner, KV_Params *params)
     preview->Init(true, KV_EDIT_ECHO, kvHelpEcho);
 }
 
-QSlider *frmEcho::makeGanged(const QString &name, int minimum, int maximum, QSlider **partner,
-                             int32_t *field) {
-    return makeSlider(name, minimum, maximum, minimum, [this, partner, field](int value) {
+QSlider *frmEcho::makeGanged(const QString &name, QSlider **partner, int32_t *field) {
+    return makeBoundSlider(name, *field, [this, partner, field](int value) {
         if (params->echoGang == 1) mdlMoveGanged(*partner, *field, value);
         writeParams();
     });
 }
 
 void frmEcho::readParams() {
-    const KV_Params *p = params;
-    mdlSetQuietly(sldLeftDelay, p->echoLeftDelayMs);
-    mdlSetQuietly(sldRightDelay, p->echoRightDelayMs);
-    mdlSetQuietly(sldLeftFromLeft, p->echoLeftFromLeftDb);
-    mdlSetQuietly(sldLeftFromRight, p->echoLeftFromRightDb);
-    mdlSetQuietly(sldRightFromLeft, p->echoRightFromLeftDb);
-    mdlSetQuietly(sldRightFromRight, p->echoRightFromRightDb);
-    mdlSetQuietly(sldFeedbackRtoL, p->echoFeedbackRtoLDb);
-    mdlSetQuietly(sldFeedbackLtoR, p->echoFeedbackLtoRDb);
-    mdlSetQuietly(sldDryLeft, p->echoDryLeftDb);
-    mdlSetQuietly(sldWetLeft, p->echoWetLeftDb);
-    mdlSetQuietly(sldWetRight, p->echoWetRightDb);
-    mdlSetQuietly(sldDryRight, p->echoDryRightDb);
-    mdlSetQuietly(sldLowPass, p->echoLowPass);
-    mdlSetQuietly(sldHighPass, p->echoHighPass);
-    mdlSetQuietly(chkBounce, p->echoBounce != 0);
-    mdlSetQuietly(chkGang, p->echoGang != 0);
+    bindings.read();
     writeParams();
 }
 
 void frmEcho::writeParams() {
-    KV_Params *p = params;
-    mdlStoreParam(p->echoLeftDelayMs, sldLeftDelay->value());
-    mdlStoreParam(p->echoRightDelayMs, sldRightDelay->value());
-    mdlStoreParam(p->echoLeftFromLeftDb, sldLeftFromLeft->value());
-    mdlStoreParam(p->echoLeftFromRightDb, sldLeftFromRight->value());
-    mdlStoreParam(p->echoRightFromLeftDb, sldRightFromLeft->value());
-    mdlStoreParam(p->echoRightFromRightDb, sldRightFromRight->value());
-    mdlStoreParam(p->echoFeedbackRtoLDb, sldFeedbackRtoL->value());
-    mdlStoreParam(p->echoFeedbackLtoRDb, sldFeedbackLtoR->value());
-    mdlStoreParam(p->echoDryLeftDb, sldDryLeft->value());
-    mdlStoreParam(p->echoWetLeftDb, sldWetLeft->value());
-    mdlStoreParam(p->echoWetRightDb, sldWetRight->value());
-    mdlStoreParam(p->echoDryRightDb, sldDryRight->value());
-    mdlStoreParam(p->echoLowPass, sldLowPass->value());
-    mdlStoreParam(p->echoHighPass, sldHighPass->value());
-    mdlStoreParam(p->echoBounce, chkBounce->isChecked() ? 1 : 0);
-    mdlStoreParam(p->echoGang, chkGang->isChecked() ? 1 : 0);
+    const KV_Params *p = params;
+    bindings.write();
 
     lblLeftDelay->setText(QString::number(p->echoLeftDelayMs) + " ms");
     lblRightDelay->setText(QString::number(p->echoRightDelayMs) + " ms");

@@ -53,8 +53,7 @@ class frmEcho : public EffectDialog {
     ctlPresets *presets;
 
   private:
-    QSlider *makeGanged(const QString &name, int minimum, int maximum, QSlider **partner,
-                        int32_t *field);
+    QSlider *makeGanged(const QString &name, QSlider **partner, int32_t *field);
     void readParams();
     void writeParams();
 

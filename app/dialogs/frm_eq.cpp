@@ -30,8 +30,8 @@ frmEQ::frmEQ(QWidget *owner, KV_Params *params) : EffectDialog(owner, params, "f
     int32_t rate = kvGetSampleRate(mdlMain.dialogDoc);
     auto *bands = new QHBoxLayout;
     for (int k = 0; k < 10; k++) {
-        sldBand[k] =
-            makeSlider(QString("sldBand%1").arg(k), -24, 24, 0, [this](int) { writeParams(); });
+        sldBand[k] = makeBoundSlider(QString("sldBand%1").arg(k), params->eqBandDb[k],
+                                     [this](int) { writeParams(); });
         QVBoxLayout *column = mdlSliderColumn(this, mdlEqBandLabel(rate, k), sldBand[k],
                                               QString("lblDb%1").arg(k), &lblDb[k]);
         lblFrequency[k] = qobject_cast<QLabel *>(column->itemAt(0)->widget());
@@ -55,14 +55,12 @@ frmEQ::frmEQ(QWidget *owner, KV_Params *params) : EffectDialog(owner, params, "f
 }
 
 void frmEQ::readParams() {
-    for (int k = 0; k < 10; k++)
-        mdlSetQuietly(sldBand[k], params->eqBandDb[k]);
+    bindings.read();
     writeParams();
 }
 
 void frmEQ::writeParams() {
-    for (int k = 0; k < 10; k++) {
-        mdlStoreParam(params->eqBandDb[k], sldBand[k]->value());
+    bindings.write();
+    for (int k = 0; k < 10; k++)
         lblDb[k]->setText(mdlDbText(params->eqBandDb[k]));
-    }
 }

@@ -44,7 +44,8 @@ frmGenerate::frmGenerate(QWidget *owner, KV_Params *params)
     int32_t rate = kvGetSampleRate(mdlMain.dialogDoc);
     nyquist = rate > 0 ? std::max(10, rate / 2) : INT_MAX;
 
-    sldVolume = makeSlider("sldVolume", -48, 48, 0, [this](int db) {
+    KV_ParamRange volume = mdlParamRange(params, params->toneVolumeDb);
+    sldVolume = makeSlider("sldVolume", volume.lowest, volume.highest, 0, [this](int db) {
         mdlStoreParam(this->params->toneVolumeDb, db);
         lblVolume->setText(mdlDbText(db));
     });

@@ -22,11 +22,13 @@ frmPasteMix::frmPasteMix(QWidget *owner, KV_Params *params)
     lblDb->setObjectName("lblDb");
     lblPercent = new QLabel(mdlPercentText(params->pasteMixDb), this);
     lblPercent->setObjectName("lblPercent");
-    sldLevel = makeSlider("sldLevel", -48, 48, params->pasteMixDb, [this](int db) {
-        mdlStoreParam(this->params->pasteMixDb, db);
-        lblDb->setText(mdlDbText(db));
-        lblPercent->setText(mdlPercentText(db));
-    });
+    KV_ParamRange level = mdlParamRange(params, params->pasteMixDb);
+    sldLevel =
+        makeSlider("sldLevel", level.lowest, level.highest, params->pasteMixDb, [this](int db) {
+            mdlStoreParam(this->params->pasteMixDb, db);
+            lblDb->setText(mdlDbText(db));
+            lblPercent->setText(mdlPercentText(db));
+        });
     sldLevel->setMinimumHeight(160);
     sldLevel->setAccessibleName("Clipboard Mix Level");
     auto *labels = new QVBoxLayout;

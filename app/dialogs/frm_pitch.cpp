@@ -28,10 +28,11 @@ QString mdlSecondsText(int32_t ms) {
 frmPitch::frmPitch(QWidget *owner, KV_Params *params) : EffectDialog(owner, params, "frmPitch") {
     setWindowTitle("Time and Pitch");
     auto changed = [this](int) { writeParams(); };
-    sldStart = makeSlider("sldStart", 50, 200, 200, changed);
-    sldEnd = makeSlider("sldEnd", 50, 200, 200, changed);
+    sldStart = makeBoundSlider("sldStart", params->pitchStart, changed);
+    sldEnd = makeBoundSlider("sldEnd", params->pitchEnd, changed);
     chkDynamic = new QCheckBox("&Dynamic", this);
     chkDynamic->setObjectName("chkDynamic");
+    bindings.bind(chkDynamic, params->pitchDynamic);
     connect(chkDynamic, &QCheckBox::toggled, this, [this] { writeParams(); });
 
     auto *modes = new QGroupBox("Method", this);
@@ -83,9 +84,7 @@ frmPitch::frmPitch(QWidget *owner, KV_Params *params) : EffectDialog(owner, para
 }
 
 void frmPitch::readParams() {
-    mdlSetQuietly(sldStart, params->pitchStart);
-    mdlSetQuietly(sldEnd, params->pitchEnd);
-    mdlSetQuietly(chkDynamic, params->pitchDynamic != 0);
+    bindings.read();
     int mode = params->pitchMode >= 0 && params->pitchMode <= 2 ? params->pitchMode : 0;
     mdlSetQuietly(optMode[mode], true);
     mdlStoreParam(params->pitchMode, mode);
@@ -93,9 +92,7 @@ void frmPitch::readParams() {
 }
 
 void frmPitch::writeParams() {
-    mdlStoreParam(params->pitchStart, sldStart->value());
-    mdlStoreParam(params->pitchEnd, sldEnd->value());
-    mdlStoreParam(params->pitchDynamic, chkDynamic->isChecked() ? 1 : 0);
+    bindings.write();
     sldEnd->setEnabled(params->pitchDynamic != 0);
     lblStart->setText(QString::number(params->pitchStart) + "%");
     lblEnd->setText(QString::number(params->pitchEnd) + "%");

@@ -31,11 +31,12 @@ frmReverb::frmReverb(QWidget *owner, KV_Params *params) : EffectDialog(owner, pa
         auto *columns = new QHBoxLayout;
         for (int side = 0; side < 2; side++) {
             int k = 2 * pair + side;
-            sldLevel[k] = makeSlider(QString("sldLevel%1").arg(k), -48, 12, -48, [this, k](int db) {
-                if (this->params->reverbGang == 1)
-                    mdlMoveGanged(sldLevel[k ^ 1], this->params->reverbLevelDb[k], db);
-                writeParams();
-            });
+            sldLevel[k] = makeBoundSlider(
+                QString("sldLevel%1").arg(k), params->reverbLevelDb[k], [this, k](int db) {
+                    if (this->params->reverbGang == 1)
+                        mdlMoveGanged(sldLevel[k ^ 1], this->params->reverbLevelDb[k], db);
+                    writeParams();
+                });
             columns->addLayout(mdlSliderColumn(this, side == 0 ? "L" : "R", sldLevel[k],
                                                QString("lblLevel%1").arg(k), &lblLevel[k]));
         }
@@ -54,6 +55,9 @@ frmReverb::frmReverb(QWidget *owner, KV_Params *params) : EffectDialog(owner, pa
         {"Metal / Steel", "Concrete / Brick", "Wood / Panel / Drywall", "Foam / Cloth / Carpet"});
     chkGang = new QCheckBox("&Gang Left and Right", this);
     chkGang->setObjectName("chkGang");
+    bindings.bind(cmbRoomSize, params->reverbRoomSize);
+    bindings.bind(cmbWall, params->reverbWall);
+    bindings.bind(chkGang, params->reverbGang);
     connect(cmbRoomSize, &QComboBox::currentIndexChanged, this, [this] { writeParams(); });
     connect(cmbWall, &QComboBox::currentIndexChanged, this, [this] { writeParams(); });
     connect(chkGang, &QCheckBox::toggled, this, [this] { writeParams(); });
@@ -81,24 +85,12 @@ frmReverb::frmReverb(QWidget *owner, KV_Params *params) : EffectDialog(owner, pa
 }
 
 void frmReverb::readParams() {
-    for (int k = 0; k < 6; k++)
-        mdlSetQuietly(sldLevel[k], params->reverbLevelDb[k]);
-    auto choose = [](QComboBox *list, int32_t index) {
-        QSignalBlocker quiet(list);
-        list->setCurrentIndex(index >= 0 && index < list->count() ? index : 0);
-    };
-    choose(cmbRoomSize, params->reverbRoomSize);
-    choose(cmbWall, params->reverbWall);
-    mdlSetQuietly(chkGang, params->reverbGang != 0);
+    bindings.read();
     writeParams();
 }
 
 void frmReverb::writeParams() {
-    for (int k = 0; k < 6; k++) {
-        mdlStoreParam(params->reverbLevelDb[k], sldLevel[k]->value());
+    bindings.write();
+    for (int k = 0; k < 6; k++)
         lblLevel[k]->setText(mdlDbText(params->reverbLevelDb[k]));
-    }
-    mdlStoreParam(params->reverbRoomSize, cmbRoomSize->currentIndex());
-    mdlStoreParam(params->reverbWall, cmbWall->currentIndex());
-    mdlStoreParam(params->reverbGang, chkGang->isChecked() ? 1 : 0);
 }

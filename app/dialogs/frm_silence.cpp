@@ -37,8 +37,7 @@ frmSilence::frmSilence(QWidget *owner, KV_Params *params) : QDialog(owner), para
 }
 
 void frmSilence::done(int result) {
-    mdlMain.dialogResult = result == QDialog::Accepted;
-    if (mdlMain.dialogResult) {
+    if (result == QDialog::Accepted) {
         mdlStoreParam(params->silenceAmount, txtAmount->value());
         mdlStoreParam(params->silenceUnit, cmbUnit->currentIndex());
     }

@@ -26,10 +26,10 @@ frmSimpleEcho::frmSimpleEcho(QWidget *owner, KV_Params *params)
     : EffectDialog(owner, params, "frmSimpleEcho"), rate(kvGetSampleRate(mdlMain.dialogDoc)) {
     setWindowTitle("Simple Echo");
     auto changed = [this](int) { writeParams(); };
-    sldDelay = makeSlider("sldDelay", 10, 1000, 10, changed);
-    sldFeedback = makeSlider("sldFeedback", -48, 0, 0, changed);
-    sldWetOut = makeSlider("sldWetOut", -48, 0, 0, changed);
-    sldLowPass = makeSlider("sldLowPass", 2, 100, 2, changed);
+    sldDelay = makeBoundSlider("sldDelay", params->simpleEchoDelayMs, changed);
+    sldFeedback = makeBoundSlider("sldFeedback", params->simpleEchoFeedbackDb, changed);
+    sldWetOut = makeBoundSlider("sldWetOut", params->simpleEchoWetDb, changed);
+    sldLowPass = makeBoundSlider("sldLowPass", params->simpleEchoLowPass, changed);
 
     auto *sliders = new QHBoxLayout;
     sliders->addLayout(mdlSliderColumn(this, "&Delay", sldDelay, "lblDelay", &lblDelay));
@@ -56,18 +56,12 @@ frmSimpleEcho::frmSimpleEcho(QWidget *owner, KV_Params *params)
 }
 
 void frmSimpleEcho::readParams() {
-    mdlSetQuietly(sldDelay, params->simpleEchoDelayMs);
-    mdlSetQuietly(sldFeedback, params->simpleEchoFeedbackDb);
-    mdlSetQuietly(sldWetOut, params->simpleEchoWetDb);
-    mdlSetQuietly(sldLowPass, params->simpleEchoLowPass);
+    bindings.read();
     writeParams();
 }
 
 void frmSimpleEcho::writeParams() {
-    mdlStoreParam(params->simpleEchoDelayMs, sldDelay->value());
-    mdlStoreParam(params->simpleEchoFeedbackDb, sldFeedback->value());
-    mdlStoreParam(params->simpleEchoWetDb, sldWetOut->value());
-    mdlStoreParam(params->simpleEchoLowPass, sldLowPass->value());
+    bindings.write();
     lblDelay->setText(QString::number(params->simpleEchoDelayMs) + " ms");
     lblFeedback->setText(mdlDbText(params->simpleEchoFeedbackDb));
     lblWetOut->setText(mdlDbText(params->simpleEchoWetDb));

@@ -30,7 +30,6 @@ frmSRate::frmSRate(QWidget *owner, int32_t *rate) : QDialog(owner), rate(rate) {
 }
 
 void frmSRate::done(int result) {
-    mdlMain.dialogResult = result == QDialog::Accepted;
-    if (mdlMain.dialogResult) *rate = cmbRate->currentData().toInt();
+    if (result == QDialog::Accepted) *rate = cmbRate->currentData().toInt();
     QDialog::done(result);
 }

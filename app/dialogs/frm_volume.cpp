@@ -23,8 +23,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-/* The level range of the slider and the box, and Normalize's targets. */
-static const int32_t volumeLimitDb = 48;
+/* Normalize's targets. */
 static const int32_t lowestTargetDb = -24;
 static const int32_t offeredTargetDb = -1;
 
@@ -46,9 +45,10 @@ frmVolume::frmVolume(QWidget *owner, KV_Params *params, bool normalize, int32_t 
       field(normalize ? &params->normalizeDb : &params->volumeDb), fullScaleGain(*field) {
     setWindowTitle(normalize ? "Normalize Volume" : "Change Volume");
     QString name = normalize ? "Normalize Level" : "Volume Change";
-    spnVolume = mdlDbBox(this, "spnVolume", -volumeLimitDb, volumeLimitDb, " dB");
+    KV_ParamRange limit = mdlParamRange(params, *field);
+    spnVolume = mdlDbBox(this, "spnVolume", limit.lowest, limit.highest, " dB");
     spnVolume->setAccessibleName(name);
-    sldVolume = makeSlider("sldVolume", -volumeLimitDb, volumeLimitDb, *field,
+    sldVolume = makeSlider("sldVolume", limit.lowest, limit.highest, *field,
                            [this](int db) { setLevel(db); });
     sldVolume->setMinimumHeight(160);
     sldVolume->setAccessibleName(name);

@@ -12,14 +12,11 @@
 #include "app/shell/mdl_main.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QToolBar>
+#include <algorithm>
 
 frmMain::frmMain(frmMDI *frame) : QWidget(nullptr), frame(frame) {
     setObjectName("frmMain");
@@ -44,7 +41,7 @@ bool frmMain::Form_Load() {
     static const char *const scrollModes[3] = {"&Smooth Scrolling\tS", "&Page Mode\tP",
                                                "&No Scrolling\tN"};
     for (int i = 0; i < 3; i++)
-        action(QString("mnuSM(%1)").arg(i))->setText(scrollModes[i]);
+        ui_.mnuSM[i]->setText(scrollModes[i]);
     show();
     QCoreApplication::processEvents();
     ID = kvCreate(this);
@@ -52,8 +49,8 @@ bool frmMain::Form_Load() {
     installEventFilter(this);
     parentWidget()->showMaximized();
     for (int n = 1; n <= 8; n++) {
-        action(QString("mnuSView(%1)").arg(n - 1))->setText(QString("View &%1\tShift+%1").arg(n));
-        action(QString("mnuLView(%1)").arg(n - 1))->setText(QString("View &%1\t%1").arg(n));
+        ui_.mnuSView[n - 1]->setText(QString("View &%1\tShift+%1").arg(n));
+        ui_.mnuLView[n - 1]->setText(QString("View &%1\t%1").arg(n));
     }
     DoTitle();
     return true;
@@ -61,18 +58,18 @@ bool frmMain::Form_Load() {
 
 /* ---- Menu tree ---- */
 
-QMenu *frmMain::addMenu(QMenu *parent, const QString &name, const QString &caption) {
+QMenu *frmMain::addMenu(QMenu *parent, QAction **entry, const QString &name,
+                        const QString &caption) {
     QMenu *menu = parent ? parent->addMenu(caption) : new QMenu(caption, this);
     menu->menuAction()->setObjectName(name);
-    submenus.insert(name, menu);
-    actions.insert(name, menu->menuAction());
+    *entry = menu->menuAction();
     if (!parent) topMenus.append(menu);
     return menu;
 }
 
 QAction *frmMain::addAction(QMenu *menu, const QString &name, const QString &caption,
                             const QKeySequence &shortcut) {
-    return mdlAddMenuEntry(menu, &actions, name, caption, shortcut);
+    return mdlAddMenuEntry(menu, name, caption, shortcut);
 }
 
 void frmMain::createMenus() {
@@ -87,93 +84,104 @@ void frmMain::createMenus() {
 }
 
 void frmMain::createFileMenu() {
-    QMenu *file = addMenu(nullptr, "mnuFile", "&File");
-    addAction(file, "mnuNew", "&New", QKeySequence("Ctrl+N"));
-    addAction(file, "mnuOpen", "&Open...", QKeySequence("Ctrl+O"));
-    addAction(file, "mnuSave", "&Save", QKeySequence("Ctrl+S"));
+    frmMainUi &u = ui_;
+    QMenu *file = u.fileMenu = addMenu(nullptr, &u.mnuFile, "mnuFile", "&File");
+    u.mnuNew = addAction(file, "mnuNew", "&New", QKeySequence("Ctrl+N"));
+    u.mnuOpen = addAction(file, "mnuOpen", "&Open...", QKeySequence("Ctrl+O"));
+    u.mnuSave = addAction(file, "mnuSave", "&Save", QKeySequence("Ctrl+S"));
     /* Ctrl+Shift+S and Ctrl+Shift+Z (Redo, below) are the keys desktop
      * programs use, so a newcomer's hands find them too. */
-    addAction(file, "mnuSaveAs", "Save &As...", QKeySequence("Ctrl+Shift+S"));
+    u.mnuSaveAs = addAction(file, "mnuSaveAs", "Save &As...", QKeySequence("Ctrl+Shift+S"));
     file->addSeparator();
-    addAction(file, "mnuInfo", "&Information");
+    u.mnuInfo = addAction(file, "mnuInfo", "&Information");
     file->addSeparator();
-    addAction(file, "mnuClose", "&Close", QKeySequence("Ctrl+W"));
-    addAction(file, "mnuExit", "E&xit", QKeySequence("Ctrl+Q"));
-    QAction *separator = file->addSeparator();
-    separator->setObjectName("mnuSepMRU");
-    actions.insert("mnuSepMRU", separator);
+    u.mnuClose = addAction(file, "mnuClose", "&Close", QKeySequence("Ctrl+W"));
+    u.mnuExit = addAction(file, "mnuExit", "E&xit", QKeySequence("Ctrl+Q"));
+    u.mnuSepMRU = file->addSeparator();
+    u.mnuSepMRU->setObjectName("mnuSepMRU");
 }
 
 void frmMain::createEditMenu() {
-    QMenu *edit = addMenu(nullptr, "mnuEdit", "&Edit");
-    addAction(edit, "mnuUndo", "&Undo", QKeySequence("Ctrl+Z"));
-    addAction(edit, "mnuRedo", "&Redo", QKeySequence("Ctrl+Y"))
-        ->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
-    addAction(edit, "mnuUndoHist", "Undo &History...", QKeySequence("Ctrl+H"));
+    frmMainUi &u = ui_;
+    QMenu *edit = u.editMenu = addMenu(nullptr, &u.mnuEdit, "mnuEdit", "&Edit");
+    u.mnuUndo = addAction(edit, "mnuUndo", "&Undo", QKeySequence("Ctrl+Z"));
+    u.mnuRedo = addAction(edit, "mnuRedo", "&Redo", QKeySequence("Ctrl+Y"));
+    u.mnuRedo->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
+    u.mnuUndoHist = addAction(edit, "mnuUndoHist", "Undo &History...", QKeySequence("Ctrl+H"));
     edit->addSeparator();
     /* "Cu&t": with "C&ut" the letter U would be Undo's too, and a menu never
      * moves past a disabled entry sharing the letter, so while nothing can
      * be undone the letter could not reach Cut at all. */
-    addAction(edit, "mnuCut", "Cu&t", QKeySequence("Ctrl+X"));
-    addAction(edit, "mnuCopy", "&Copy", QKeySequence("Ctrl+C"));
-    QMenu *paste = addMenu(edit, "mnuPaste", "&Paste");
-    addAction(paste, "mnuPasteInsert", "&Insert", QKeySequence("Ctrl+V"));
-    addAction(paste, "mnuPasteReplace", "&Replace", QKeySequence("Ctrl+R"));
-    addAction(paste, "mnuPasteMix", "&Mix...", QKeySequence("Ctrl+M"));
+    u.mnuCut = addAction(edit, "mnuCut", "Cu&t", QKeySequence("Ctrl+X"));
+    u.mnuCopy = addAction(edit, "mnuCopy", "&Copy", QKeySequence("Ctrl+C"));
+    QMenu *paste = addMenu(edit, &u.mnuPaste, "mnuPaste", "&Paste");
+    u.mnuPasteInsert = addAction(paste, "mnuPasteInsert", "&Insert", QKeySequence("Ctrl+V"));
+    u.mnuPasteReplace = addAction(paste, "mnuPasteReplace", "&Replace", QKeySequence("Ctrl+R"));
+    u.mnuPasteMix = addAction(paste, "mnuPasteMix", "&Mix...", QKeySequence("Ctrl+M"));
     paste->addSeparator();
-    addAction(paste, "mnuPasteNew", "To &New File", QKeySequence("Ctrl+F"));
-    addAction(edit, "mnuDelete", "&Delete", QKeySequence(Qt::Key_Delete));
+    u.mnuPasteNew = addAction(paste, "mnuPasteNew", "To &New File", QKeySequence("Ctrl+F"));
+    u.mnuDelete = addAction(edit, "mnuDelete", "&Delete", QKeySequence(Qt::Key_Delete));
     edit->addSeparator();
-    QMenu *generate = addMenu(edit, "mnuGenerate", "&Generate");
-    addAction(generate, "mnuInsertSilence", "&Silence...");
-    addAction(generate, "mnuToneGenerator", "&Tone Generator...");
+    QMenu *generate = addMenu(edit, &u.mnuGenerate, "mnuGenerate", "&Generate");
+    u.mnuInsertSilence = addAction(generate, "mnuInsertSilence", "&Silence...");
+    u.mnuToneGenerator = addAction(generate, "mnuToneGenerator", "&Tone Generator...");
     edit->addSeparator();
-    QMenu *conversions = addMenu(edit, "mnuConversions", "C&onversions");
-    addAction(conversions, "mnuConvertChannels", "Convert to &Stereo");
-    addAction(conversions, "mnuConvertSampleRate", "Change &Sample Rate...");
+    QMenu *conversions = addMenu(edit, &u.mnuConversions, "mnuConversions", "C&onversions");
+    u.mnuConvertChannels = addAction(conversions, "mnuConvertChannels", "Convert to &Stereo");
+    u.mnuConvertSampleRate =
+        addAction(conversions, "mnuConvertSampleRate", "Change &Sample Rate...");
     edit->addSeparator();
-    addAction(edit, "mnuSelAll", "&Select All", QKeySequence("Ctrl+A"));
-    addAction(edit, "mnuSelView", "Select &View");
+    u.mnuSelAll = addAction(edit, "mnuSelAll", "&Select All", QKeySequence("Ctrl+A"));
+    u.mnuSelView = addAction(edit, "mnuSelView", "Select &View");
+}
+
+/* Entries name(0) ... name(count - 1), checkable when asked. */
+static void mdlAddIndexed(QMenu *menu, QAction **entries, int count, const QString &name,
+                          const char *const *captions, bool checkable) {
+    for (int i = 0; i < count; i++) {
+        entries[i] = mdlAddMenuEntry(menu, QString("%1(%2)").arg(name).arg(i),
+                                     captions ? captions[i] : "", {});
+        entries[i]->setCheckable(checkable);
+    }
 }
 
 void frmMain::createViewMenu() {
-    QMenu *view = addMenu(nullptr, "mnuView", "&View");
-    QMenu *zooming = addMenu(view, "mnuZooming", "&Zooming");
-    addAction(zooming, "mnuZoomIn", "Zoom In");
-    addAction(zooming, "mnuZoomOut", "Zoom Out");
+    frmMainUi &u = ui_;
+    QMenu *view = addMenu(nullptr, &u.mnuView, "mnuView", "&View");
+    QMenu *zooming = addMenu(view, &u.mnuZooming, "mnuZooming", "&Zooming");
+    u.mnuZoomIn = addAction(zooming, "mnuZoomIn", "Zoom In");
+    u.mnuZoomOut = addAction(zooming, "mnuZoomOut", "Zoom Out");
     zooming->addSeparator();
-    addAction(zooming, "mnuZoom11", "Zoom &In Full", QKeySequence("Ctrl+J"));
-    addAction(zooming, "mnuZoomSel", "Zoom to &Selection", QKeySequence("Ctrl+K"));
-    addAction(zooming, "mnuZoomFull", "Zoom Out &Full", QKeySequence("Ctrl+L"));
-    QMenu *timeFormat = addMenu(view, "mnuTimeFormat", "&Time Format");
+    u.mnuZoom11 = addAction(zooming, "mnuZoom11", "Zoom &In Full", QKeySequence("Ctrl+J"));
+    u.mnuZoomSel = addAction(zooming, "mnuZoomSel", "Zoom to &Selection", QKeySequence("Ctrl+K"));
+    u.mnuZoomFull = addAction(zooming, "mnuZoomFull", "Zoom Out &Full", QKeySequence("Ctrl+L"));
+    u.timeFormatMenu = addMenu(view, &u.mnuTimeFormat, "mnuTimeFormat", "&Time Format");
     static const char *const formats[4] = {"&Formatted Time (00:01.714)", "&Seconds (1.714 s)",
                                            "&Milliseconds (1714 ms)", "Sam&ples (75456 smp)"};
-    for (int i = 0; i < 4; i++)
-        addAction(timeFormat, QString("mnuTF(%1)").arg(i), formats[i])->setCheckable(true);
+    mdlAddIndexed(u.timeFormatMenu, u.mnuTF, 4, "mnuTF", formats, true);
     view->addSeparator();
-    QMenu *load = addMenu(view, "mnuLoadView", "Load Saved &View");
-    QMenu *save = addMenu(view, "mnuSaveView", "&Save Current View");
-    for (int i = 0; i < 8; i++) {
-        addAction(load, QString("mnuLView(%1)").arg(i), QString("View &%1").arg(i + 1));
-        addAction(save, QString("mnuSView(%1)").arg(i), QString("View &%1").arg(i + 1));
-    }
+    QMenu *load = addMenu(view, &u.mnuLoadView, "mnuLoadView", "Load Saved &View");
+    QMenu *save = addMenu(view, &u.mnuSaveView, "mnuSaveView", "&Save Current View");
+    static const char *const views[8] = {"View &1", "View &2", "View &3", "View &4",
+                                         "View &5", "View &6", "View &7", "View &8"};
+    mdlAddIndexed(load, u.mnuLView, 8, "mnuLView", views, false);
+    mdlAddIndexed(save, u.mnuSView, 8, "mnuSView", views, false);
     view->addSeparator();
-    addAction(view, "mnuForceStereo", "Lock &Channels")->setCheckable(true);
-    QMenu *scrollMode = addMenu(view, "mnuSMode", "Playback Scroll &Mode");
-    for (int i = 0; i < 3; i++)
-        addAction(scrollMode, QString("mnuSM(%1)").arg(i), QString())->setCheckable(true);
+    u.mnuForceStereo = addAction(view, "mnuForceStereo", "Lock &Channels");
+    u.mnuForceStereo->setCheckable(true);
+    QMenu *scrollMode = addMenu(view, &u.mnuSMode, "mnuSMode", "Playback Scroll &Mode");
+    mdlAddIndexed(scrollMode, u.mnuSM, 3, "mnuSM", nullptr, true);
     view->addSeparator();
-    QMenu *display = addMenu(view, "mnuDisplay", "&Display");
+    QMenu *display = addMenu(view, &u.mnuDisplay, "mnuDisplay", "&Display");
     static const char *const modes[3] = {"&Waveform", "&Spectrogram", "Waveform &and Spectrogram"};
-    for (int i = KV_DISPLAY_WAVEFORM; i <= KV_DISPLAY_BOTH; i++)
-        addAction(display, QString("mnuDisplay(%1)").arg(i), modes[i])->setCheckable(true);
-    addAction(view, "mnuVZoomIn", "Zoom &In Vertically");
-    addAction(view, "mnuVZoomOut", "Zoom &Out Vertically");
-    addAction(view, "mnuVZoomReset", "&Reset Vertical Zoom");
+    mdlAddIndexed(display, u.mnuDisplayMode, KV_DISPLAY_BOTH + 1, "mnuDisplay", modes, true);
+    u.mnuVZoomIn = addAction(view, "mnuVZoomIn", "Zoom &In Vertically");
+    u.mnuVZoomOut = addAction(view, "mnuVZoomOut", "Zoom &Out Vertically");
+    u.mnuVZoomReset = addAction(view, "mnuVZoomReset", "&Reset Vertical Zoom");
 }
 
 void frmMain::createControlsMenu() {
-    QMenu *controls = addMenu(nullptr, "mnuControls", "&Controls");
+    QMenu *controls = addMenu(nullptr, &ui_.mnuControls, "mnuControls", "&Controls");
     struct Entry {
         int index;
         const char *caption;
@@ -198,46 +206,62 @@ void frmMain::createControlsMenu() {
         if (entry.index < 0)
             controls->addSeparator();
         else
-            addAction(controls, QString("mnuPlayback(%1)").arg(entry.index), entry.caption,
-                      QKeySequence(entry.key));
+            ui_.mnuPlayback[entry.index] =
+                addAction(controls, QString("mnuPlayback(%1)").arg(entry.index), entry.caption,
+                          QKeySequence(entry.key));
     }
-    addAction(controls, "mnuLoop", "&Loop Playback")->setCheckable(true);
+    ui_.mnuLoop = addAction(controls, "mnuLoop", "&Loop Playback");
+    ui_.mnuLoop->setCheckable(true);
 }
 
 void frmMain::createProcessMenu() {
-    QMenu *process = addMenu(nullptr, "mnuProcess", "&Process");
-    QMenu *volume = addMenu(process, "mnuVol", "&Volume");
-    addAction(volume, "mnuMute", "&Mute...");
-    addAction(volume, "mnuVolume", "&Change...");
-    addAction(volume, "mnuMaximize", "&Normalize...");
+    frmMainUi &u = ui_;
+    QMenu *process = addMenu(nullptr, &u.mnuProcess, "mnuProcess", "&Process");
+    QMenu *volume = addMenu(process, &u.mnuVol, "mnuVol", "&Volume");
+    u.mnuMute = addAction(volume, "mnuMute", "&Mute...");
+    u.mnuVolume = addAction(volume, "mnuVolume", "&Change...");
+    u.mnuMaximize = addAction(volume, "mnuMaximize", "&Normalize...");
     volume->addSeparator();
-    addAction(volume, "mnuFadeIn", "Fade &In");
-    addAction(volume, "mnuFadeOut", "Fade &Out");
-    QMenu *filters = addMenu(process, "mnuEQualization", "&Filters");
-    addAction(filters, "mnuEQ", "10 Band Graphic &Equalizer...");
-    addAction(filters, "mnuFFTFilter", "&FFT Filtering...");
-    QMenu *echoes = addMenu(process, "mnuEchoS", "E&chos");
-    addAction(echoes, "mnuEchoSimple", "&Simple Echo...");
-    addAction(echoes, "mnuEcho", "&Echo Processor...");
-    addAction(echoes, "mnuReverb", "&Reverb Processor...");
-    QMenu *dynamics = addMenu(process, "mnuDynamics", "&Dynamics");
-    addAction(dynamics, "mnuComp", "&Compressor/Limiter...");
-    addAction(dynamics, "mnuDistortion", "&Distortion...");
-    addAction(process, "mnuTnP", "&Time and Pitch...");
+    u.mnuFadeIn = addAction(volume, "mnuFadeIn", "Fade &In");
+    u.mnuFadeOut = addAction(volume, "mnuFadeOut", "Fade &Out");
+    QMenu *filters = addMenu(process, &u.mnuEQualization, "mnuEQualization", "&Filters");
+    u.mnuEQ = addAction(filters, "mnuEQ", "10 Band Graphic &Equalizer...");
+    u.mnuFFTFilter = addAction(filters, "mnuFFTFilter", "&FFT Filtering...");
+    QMenu *echoes = addMenu(process, &u.mnuEchoS, "mnuEchoS", "E&chos");
+    u.mnuEchoSimple = addAction(echoes, "mnuEchoSimple", "&Simple Echo...");
+    u.mnuEcho = addAction(echoes, "mnuEcho", "&Echo Processor...");
+    u.mnuReverb = addAction(echoes, "mnuReverb", "&Reverb Processor...");
+    QMenu *dynamics = addMenu(process, &u.mnuDynamics, "mnuDynamics", "&Dynamics");
+    u.mnuComp = addAction(dynamics, "mnuComp", "&Compressor/Limiter...");
+    u.mnuDistortion = addAction(dynamics, "mnuDistortion", "&Distortion...");
+    u.mnuTnP = addAction(process, "mnuTnP", "&Time and Pitch...");
     process->addSeparator();
-    addAction(process, "mnuReverse", "&Reverse...");
-    addAction(volume, "mnuLoudnessNormalize", "&Loudness Normalize...");
-    addAction(process, "mnuNoiseReduction", "&Noise Reduction...");
+    u.mnuReverse = addAction(process, "mnuReverse", "&Reverse...");
+    u.mnuLoudnessNormalize = addAction(volume, "mnuLoudnessNormalize", "&Loudness Normalize...");
+    u.mnuNoiseReduction = addAction(process, "mnuNoiseReduction", "&Noise Reduction...");
 }
 
 void frmMain::createOtherMenus() {
-    QMenu *tools = addMenu(nullptr, "mnuTools", "&Tools");
-    addAction(tools, "mnuOptions", "&Options...");
-    addAction(tools, "mnuLoudnessMeter", "&Loudness Analysis...");
-    QMenu *window = addMenu(nullptr, "mnuWindow", "&Window");
-    addAction(window, "mnuCascade", "&Cascade");
-    addAction(window, "mnuTileH", "Tile &Horizontally");
-    addAction(window, "mnuTileV", "&Tile Vertically");
+    frmMainUi &u = ui_;
+    QMenu *tools = addMenu(nullptr, &u.mnuTools, "mnuTools", "&Tools");
+    u.mnuOptions = addAction(tools, "mnuOptions", "&Options...");
+    u.mnuLoudnessMeter = addAction(tools, "mnuLoudnessMeter", "&Loudness Analysis...");
+    createWindowMenu();
+    QMenu *help = addMenu(nullptr, &u.mnuHelp, "mnuHelp", "&Help");
+    u.mnuHelpTopics = addAction(help, "mnuHelpTopics", "Help &Topics");
+    u.mnuHelpGettingStarted = addAction(help, "mnuHelpGettingStarted", "&Getting Started");
+    QMenu *web = addMenu(help, &u.mnuWeb, "mnuWeb", "Korvel on the &Web");
+    u.mnuWebMain = addAction(web, "mnuWebMain", "Korvel &Main Web Site");
+    u.mnuWebSupport = addAction(web, "mnuWebSupport", "Korvel &Support Center");
+    help->addSeparator();
+    u.mnuAbout = addAction(help, "mnuAbout", "&About Korvel...");
+}
+
+void frmMain::createWindowMenu() {
+    QMenu *window = addMenu(nullptr, &ui_.mnuWindow, "mnuWindow", "&Window");
+    ui_.mnuCascade = addAction(window, "mnuCascade", "&Cascade");
+    ui_.mnuTileH = addAction(window, "mnuTileH", "Tile &Horizontally");
+    ui_.mnuTileV = addAction(window, "mnuTileV", "&Tile Vertically");
     QAction *list = window->addSeparator();
     connect(window, &QMenu::aboutToShow, this, [this, window, list] {
         for (QAction *entry : window->actions())
@@ -250,32 +274,36 @@ void frmMain::createOtherMenus() {
             entry->setProperty("window", n);
             entry->setCheckable(true);
             entry->setChecked(document == frame->activeDocument());
-            connect(entry, &QAction::triggered, document, [this, document] {
-                frame->mdiArea->setActiveSubWindow(
-                    qobject_cast<QMdiSubWindow *>(document->parentWidget()));
-            });
+            connect(entry, &QAction::triggered, document,
+                    [this, document] { frame->activate(document); });
         }
         list->setVisible(n > 0);
     });
-    QMenu *help = addMenu(nullptr, "mnuHelp", "&Help");
-    addAction(help, "mnuHelpTopics", "Help &Topics");
-    addAction(help, "mnuHelpGettingStarted", "&Getting Started");
-    QMenu *web = addMenu(help, "mnuWeb", "Korvel on the &Web");
-    addAction(web, "mnuWebMain", "Korvel &Main Web Site");
-    addAction(web, "mnuWebSupport", "Korvel &Support Center");
-    help->addSeparator();
-    addAction(help, "mnuAbout", "&About Korvel...");
+}
+
+QList<QKeySequence> frmMain::shortcuts() const {
+    QList<QKeySequence> keys;
+    for (const QAction *entry : findChildren<QAction *>())
+        keys += entry->shortcuts();
+    return keys;
+}
+
+void frmMain::popUpFileMenu(const QPoint &where) {
+    ui_.fileMenu->popup(where);
+}
+
+void frmMain::popUpTimeFormatMenu(const QPoint &where) {
+    ui_.timeFormatMenu->popup(where);
 }
 
 /* ---- Enabling, captions and title ---- */
 
-bool frmMain::isWired(const QString &name) const {
-    QAction *entry = actions.value(name);
+bool frmMain::isWired(const QAction *entry) const {
     return entry && wired.contains(entry);
 }
 
-void frmMain::setEnabledIfWired(const QString &name, bool enabled) {
-    if (QAction *entry = actions.value(name)) entry->setEnabled(enabled && wired.contains(entry));
+void frmMain::setEnabledIfWired(QAction *entry, bool enabled) {
+    entry->setEnabled(enabled && wired.contains(entry));
 }
 
 bool frmMain::hasSound() const {
@@ -292,128 +320,103 @@ static QString mdlUndoText(int32_t doc, int32_t level) {
     return QString::fromLocal8Bit(buffer, static_cast<int>(strnlen(buffer, sizeof buffer)));
 }
 
-/* The Undo or Redo entry and button: "&Undo Cut" and "Undo Cut" when there
- * is a step, "Can't &Undo" and "Can't Undo" otherwise. */
-void frmMain::showHistoryStep(const QString &entryName, const QString &buttonName, bool possible,
-                              const QString &verb, const QString &text) {
-    QAction *button = frame->action(buttonName);
-    button->setData(possible ? verb + " " + text : "Can't " + verb);
-    button->setEnabled(possible);
-    action(entryName)->setText(possible ? "&" + verb + " " + text : "Can't &" + verb);
-    bool tips = frame->options()->showTips == 1;
-    QWidget *widget = frame->TB->widgetForAction(button);
-    widget->setToolTip(tips ? button->data().toString() : QString());
-    widget->setAccessibleName(button->data().toString());
+frmMainState frmMain::state() const {
+    frmMainState now;
+    now.sound = hasSound();
+    now.selection = hasSelection();
+    now.unsaved = kvIsSaved(ID) == 0;
+    now.zoomIn = now.sound && kvCanZoomIn(ID) > 0;
+    now.zoomOut = now.sound && kvCanZoomOut(ID) > 0;
+    int32_t levels = kvGetNumUndo(ID), level = kvGetUndoLevel(ID);
+    now.undo = level >= 1;
+    now.redo = level < levels - 1;
+    if (now.undo) now.undoText = mdlUndoText(ID, level);
+    if (now.redo) now.redoText = mdlUndoText(ID, level + 1);
+    now.displayMode = kvGetDisplayMode(ID);
+    std::copy(std::begin(savedViews), std::end(savedViews), now.savedViews);
+    return now;
+}
+
+/* The Undo or Redo entry: "&Undo Cut" when there is a step, "Can't &Undo"
+ * otherwise (the frame's button says the same without the "&"). */
+void frmMain::showHistoryStep(QAction *entry, bool possible, const QString &verb,
+                              const QString &text) {
+    entry->setText(possible ? "&" + verb + " " + text : "Can't &" + verb);
+    setEnabledIfWired(entry, possible);
 }
 
 void frmMain::InitMenu() {
     KV_Options *options = frame->options();
-    bool sound = hasSound();
-    bool clips = frame->cmbClip->count() > 0;
-    int32_t levels = kvGetNumUndo(ID), level = kvGetUndoLevel(ID);
+    frmMainState now = state();
+    bool sound = now.sound;
+    bool clips = frame->clipCount() > 0;
     int32_t channels = 0, rate = 0, bits = 0;
     kvGetProperties(ID, &channels, &rate, &bits);
+    frmMainUi &u = ui_;
 
-    action("mnuConvertChannels")
-        ->setText(channels == 1 ? "Convert to &Stereo" : "Convert to &Mono");
+    u.mnuConvertChannels->setText(channels == 1 ? "Convert to &Stereo" : "Convert to &Mono");
     for (int i : {0, 2, 3, 4, 5, 6, 7, 9})
-        setEnabledIfWired(QString("mnuPlayback(%1)").arg(i), sound);
-    setEnabledIfWired("mnuPlayback(11)", true);
+        setEnabledIfWired(u.mnuPlayback[i], sound);
+    setEnabledIfWired(u.mnuPlayback[11], true);
 
-    bool undo = level >= 1, redo = level < levels - 1;
-    showHistoryStep("mnuUndo", "TB.Undo", undo, "Undo", undo ? mdlUndoText(ID, level) : "");
-    showHistoryStep("mnuRedo", "TB.Redo", redo, "Redo", redo ? mdlUndoText(ID, level + 1) : "");
+    showHistoryStep(u.mnuUndo, now.undo, "Undo", now.undoText);
+    showHistoryStep(u.mnuRedo, now.redo, "Redo", now.redoText);
 
     for (int i = 0; i < 3; i++)
-        action(QString("mnuSM(%1)").arg(i))->setChecked(options->scrollMode == i);
-    action("mnuForceStereo")->setChecked(options->lockChannels == 1);
-    setEnabledIfWired("mnuForceStereo", channels == 2);
-    action("mnuLoop")->setChecked(options->loopPlayback == 1);
+        u.mnuSM[i]->setChecked(options->scrollMode == i);
+    u.mnuForceStereo->setChecked(options->lockChannels == 1);
+    setEnabledIfWired(u.mnuForceStereo, channels == 2);
+    u.mnuLoop->setChecked(options->loopPlayback == 1);
 
-    for (const char *name :
-         {"mnuMute", "mnuVolume", "mnuMaximize", "mnuEQ", "mnuComp", "mnuFadeIn", "mnuFadeOut",
-          "mnuEchoSimple", "mnuEcho", "mnuReverb", "mnuFFTFilter", "mnuDistortion", "mnuTnP",
-          "mnuLoudnessNormalize", "mnuNoiseReduction", "mnuLoudnessMeter"})
-        setEnabledIfWired(name, sound);
-    for (const char *name : {"mnuVol", "mnuEchoS", "mnuEQualization", "mnuDynamics"})
-        action(name)->setEnabled(sound);
+    for (QAction *entry :
+         {u.mnuMute, u.mnuVolume, u.mnuMaximize, u.mnuEQ, u.mnuComp, u.mnuFadeIn, u.mnuFadeOut,
+          u.mnuEchoSimple, u.mnuEcho, u.mnuReverb, u.mnuFFTFilter, u.mnuDistortion, u.mnuTnP,
+          u.mnuLoudnessNormalize, u.mnuNoiseReduction, u.mnuLoudnessMeter})
+        setEnabledIfWired(entry, sound);
+    for (QAction *submenu : {u.mnuVol, u.mnuEchoS, u.mnuEQualization, u.mnuDynamics})
+        submenu->setEnabled(sound);
 
-    setEnabledIfWired("mnuPasteInsert", clips);
-    setEnabledIfWired("mnuPasteNew", clips);
-    setEnabledIfWired("mnuPasteMix", clips && sound);
-    setEnabledIfWired("mnuPasteReplace", clips && sound);
+    setEnabledIfWired(u.mnuPasteInsert, clips);
+    setEnabledIfWired(u.mnuPasteNew, clips);
+    setEnabledIfWired(u.mnuPasteMix, clips && sound);
+    setEnabledIfWired(u.mnuPasteReplace, clips && sound);
     bool anyPaste = false;
-    for (const char *name : {"mnuPasteInsert", "mnuPasteNew", "mnuPasteMix", "mnuPasteReplace"})
-        anyPaste = anyPaste || action(name)->isEnabled();
-    action("mnuPaste")->setEnabled(anyPaste);
+    for (QAction *entry : {u.mnuPasteInsert, u.mnuPasteNew, u.mnuPasteMix, u.mnuPasteReplace})
+        anyPaste = anyPaste || entry->isEnabled();
+    u.mnuPaste->setEnabled(anyPaste);
 
     for (int i = 0; i < 4; i++)
-        action(QString("mnuTF(%1)").arg(i))->setChecked(options->timeFormat == i);
+        u.mnuTF[i]->setChecked(options->timeFormat == i);
 
-    bool viewSet = frame->action("TB.vSet")->isChecked();
+    bool viewSet = frame->isViewSetPressed();
     for (int i = 0; i < 8; i++) {
-        setEnabledIfWired(QString("mnuSView(%1)").arg(i), sound);
-        setEnabledIfWired(QString("mnuLView(%1)").arg(i), sound && (savedViews[i] || viewSet));
+        setEnabledIfWired(u.mnuSView[i], sound);
+        setEnabledIfWired(u.mnuLView[i], sound && (savedViews[i] || viewSet));
     }
-    int32_t mode = kvGetDisplayMode(ID), verticalZoom = kvGetVerticalZoom(ID);
+    int32_t verticalZoom = kvGetVerticalZoom(ID);
     for (int i = KV_DISPLAY_WAVEFORM; i <= KV_DISPLAY_BOTH; i++)
-        action(QString("mnuDisplay(%1)").arg(i))->setChecked(mode == i);
-    setEnabledIfWired("mnuVZoomIn", sound && verticalZoom < KV_MOST_VERTICAL_ZOOM);
-    setEnabledIfWired("mnuVZoomOut", sound && verticalZoom > 1);
-    setEnabledIfWired("mnuVZoomReset", sound && verticalZoom > 1);
-    mdlRebuildRecentFiles(menu("mnuFile"), action("mnuSepMRU"), &mnuMRU, frame);
+        u.mnuDisplayMode[i]->setChecked(now.displayMode == i);
+    setEnabledIfWired(u.mnuVZoomIn, sound && verticalZoom < KV_MOST_VERTICAL_ZOOM);
+    setEnabledIfWired(u.mnuVZoomOut, sound && verticalZoom > 1);
+    setEnabledIfWired(u.mnuVZoomReset, sound && verticalZoom > 1);
+
+    bool cutCopy = sound && now.selection;
+    for (QAction *entry : {u.mnuCut, u.mnuCopy, u.mnuDelete})
+        setEnabledIfWired(entry, cutCopy);
+    setEnabledIfWired(u.mnuSave, now.unsaved);
+    setEnabledIfWired(u.mnuZoomIn, now.zoomIn);
+    setEnabledIfWired(u.mnuZoomOut, now.zoomOut);
+    setEnabledIfWired(u.mnuZoomSel, now.selection);
+    for (QAction *entry : {u.mnuZoomFull, u.mnuZoom11, u.mnuReverse})
+        setEnabledIfWired(entry, sound);
+    u.mnuSaveAs->setEnabled(true);
+    mdlRebuildRecentFiles(u.fileMenu, u.mnuSepMRU, &mnuMRU, frame);
 }
 
 void frmMain::UpdateToolbar() {
-    frame->UpdateToolbar();
     InitMenu();
-    bool sound = hasSound();
-    bool selection = hasSelection();
-    for (QAction *button : frame->TBVolume->actions())
-        button->setEnabled(sound && isWired(button->property("command").toString()));
-
-    bool cutCopy = sound && selection;
-    frame->action("TB.Cut")->setEnabled(cutCopy);
-    frame->action("TB.Copy")->setEnabled(cutCopy);
-    for (const char *name : {"mnuCut", "mnuCopy", "mnuDelete"})
-        setEnabledIfWired(name, cutCopy);
-
-    bool unsaved = kvIsSaved(ID) == 0;
-    frame->action("TB.Save")->setEnabled(unsaved);
-    setEnabledIfWired("mnuSave", unsaved);
-
-    bool zoomIn = sound && kvCanZoomIn(ID) > 0;
-    bool zoomOut = sound && kvCanZoomOut(ID) > 0;
-    setEnabledIfWired("mnuZoomIn", zoomIn);
-    setEnabledIfWired("mnuZoomOut", zoomOut);
-    frame->setWiredEnabled(frame->action("TBPlayback.ZoomIn"), zoomIn);
-    frame->setWiredEnabled(frame->action("TBPlayback.ZoomOut"), zoomOut);
-    frame->setWiredEnabled(frame->action("TBPlayback.ZoomSel"), selection);
-    setEnabledIfWired("mnuZoomSel", selection);
-    for (const char *name : {"mnuZoomFull", "mnuZoom11", "mnuReverse"})
-        setEnabledIfWired(name, sound);
-
-    int buttons = 0;
-    for (QAction *button : frame->TBPlayback->actions()) {
-        if (button->isSeparator() || buttons++ >= 10) continue;
-        frame->setWiredEnabled(button, sound || button->objectName() == "TBPlayback.Rec");
-    }
-
-    action("mnuUndo")->setEnabled(frame->action("TB.Undo")->isEnabled());
-    action("mnuRedo")->setEnabled(frame->action("TB.Redo")->isEnabled());
-    action("mnuSaveAs")->setEnabled(true);
-
-    QAction *display = frame->action("TB.Display");
-    frame->setWiredEnabled(display, sound);
-    int32_t mode = kvGetDisplayMode(ID);
-    display->setChecked(mode > KV_DISPLAY_WAVEFORM);
-    if (mode > KV_DISPLAY_WAVEFORM) frame->spectrumMode = mode;
-
-    bool viewSet = frame->action("TB.vSet")->isChecked();
-    for (int n = 1; n <= 8; n++)
-        frame->setWiredEnabled(frame->action(QString("TB.V%1").arg(n)),
-                               sound && (savedViews[n - 1] || viewSet));
     DoTitle();
+    emit stateChanged(this);
 }
 
 void frmMain::DoTitle() {
@@ -466,9 +469,9 @@ bool frmMain::handleKey(QKeyEvent *event) {
     int digit = mdlViewDigit(event);
     if (digit == 0) return false;
     if (event->modifiers() & Qt::ShiftModifier)
-        runCommand(QString("mnuSView(%1)").arg(digit - 1));
+        runCommand(ui_.mnuSView[digit - 1]);
     else
-        runCommand(QString("mnuLView(%1)").arg(digit - 1));
+        runCommand(ui_.mnuLView[digit - 1]);
     return true;
 }
 
@@ -484,7 +487,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event) {
         auto *release = static_cast<QMouseEvent *>(event);
         if (release->button() == Qt::LeftButton) dragFlag = false;
         if (release->button() == Qt::RightButton && !dragFlag)
-            menu("mnuEdit")->popup(release->globalPosition().toPoint());
+            ui_.editMenu->popup(release->globalPosition().toPoint());
         break;
     }
     default:

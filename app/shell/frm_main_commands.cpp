@@ -23,7 +23,6 @@
 #include "app/shell/prompts.h"
 
 #include <QCloseEvent>
-#include <QMdiArea>
 #include <QMenu>
 #include <cstring>
 #include <utility>
@@ -31,16 +30,14 @@
 /* The WAVE format tag of floating-point samples. */
 static const int32_t floatingPointFormat = 3;
 
-void frmMain::wire(const QString &name, std::function<void()> handler) {
-    QAction *entry = action(name);
+void frmMain::wire(QAction *entry, std::function<void()> handler) {
     wired.insert(entry);
     connect(entry, &QAction::triggered, this, [this, handler] {
         if (!frame->isBusy()) handler();
     });
 }
 
-bool frmMain::runCommand(const QString &name) {
-    QAction *entry = action(name);
+bool frmMain::runCommand(QAction *entry) {
     if (!entry || !wired.contains(entry)) return false;
     InitMenu();
     if (!entry->isEnabled()) return false;
@@ -48,83 +45,101 @@ bool frmMain::runCommand(const QString &name) {
     return true;
 }
 
+bool frmMain::canRun(frmMainCommand command) {
+    InitMenu();
+    return (ui_.*command)->isEnabled();
+}
+
 void frmMain::wireCommands() {
-    wire("mnuNew", [this] { frame->mnuNew_Click(); });
-    wire("mnuOpen", [this] { frame->mnuOpen_Click(); });
-    wire("mnuSave", [this] { mnuSave_Click(); });
-    wire("mnuSaveAs", [this] { mnuSaveAs_Click(); });
-    wire("mnuInfo", [this] { mnuInfo_Click(); });
-    wire("mnuClose", [this] { parentWidget()->close(); });
-    wire("mnuExit", [this] { frame->mnuExit_Click(); });
-    wire("mnuUndo", [this] { mnuUndo_Click(); });
-    wire("mnuRedo", [this] { mnuRedo_Click(); });
-    wire("mnuUndoHist", [this] { mnuUndoHist_Click(); });
-    wire("mnuCut", [this] { mnuCut_Click(); });
-    wire("mnuCopy", [this] { mnuCopy_Click(); });
-    wire("mnuPasteInsert", [this] { mnuPasteInsert_Click(); });
-    wire("mnuPasteReplace", [this] { mnuPasteReplace_Click(); });
-    wire("mnuPasteNew", [this] { frame->PasteNew(); });
-    wire("mnuDelete", [this] { mnuDelete_Click(); });
-    wire("mnuInsertSilence", [this] { mnuInsertSilence_Click(); });
-    wire("mnuFadeIn", [this] { mnuFadeIn_Click(); });
-    wire("mnuPasteMix", [this] { mnuPasteMix_Click(); });
-    wire("mnuMute", [this] { mnuFadeEdges_Click(KV_EDIT_MUTE); });
-    wire("mnuReverse", [this] { mnuFadeEdges_Click(KV_EDIT_REVERSE); });
-    wire("mnuVolume", [this] { mnuVolume_Click(); });
-    wire("mnuMaximize", [this] { mnuMaximize_Click(); });
-    wire("mnuFadeOut", [this] { mnuFadeOut_Click(); });
-    wire("mnuConvertChannels", [this] { mnuConvertChannels_Click(); });
-    wire("mnuConvertSampleRate", [this] { mnuConvertSampleRate_Click(); });
-    wire("mnuForceStereo", [this] { mnuForceStereo_Click(); });
-    wire("mnuSelAll", [this] { kvSelectAll(ID); });
-    wire("mnuSelView", [this] { kvSelectView(ID); });
-    static const std::pair<const char *, int32_t> zooms[] = {{"mnuZoom11", KV_ZOOM_ONE_TO_ONE},
-                                                             {"mnuZoomSel", KV_ZOOM_SELECTION},
-                                                             {"mnuZoomFull", KV_ZOOM_WHOLE},
-                                                             {"mnuZoomIn", KV_ZOOM_IN},
-                                                             {"mnuZoomOut", KV_ZOOM_OUT}};
-    for (const auto &[name, mode] : zooms)
-        wire(name, [this, mode] { kvZoomSpecial(ID, mode); });
+    const frmMainUi &u = ui_;
+    wire(u.mnuSave, [this] { mnuSave_Click(); });
+    wire(u.mnuSaveAs, [this] { mnuSaveAs_Click(); });
+    wire(u.mnuInfo, [this] { mnuInfo_Click(); });
+    wire(u.mnuClose, [this] { parentWidget()->close(); });
+    wire(u.mnuUndo, [this] { mnuUndo_Click(); });
+    wire(u.mnuRedo, [this] { mnuRedo_Click(); });
+    wire(u.mnuUndoHist, [this] { mnuUndoHist_Click(); });
+    wire(u.mnuCut, [this] { mnuCut_Click(); });
+    wire(u.mnuCopy, [this] { mnuCopy_Click(); });
+    wire(u.mnuPasteInsert, [this] { mnuPasteInsert_Click(); });
+    wire(u.mnuPasteReplace, [this] { mnuPasteReplace_Click(); });
+    wire(u.mnuDelete, [this] { mnuDelete_Click(); });
+    wire(u.mnuInsertSilence, [this] { mnuInsertSilence_Click(); });
+    wire(u.mnuFadeIn, [this] { mnuFadeIn_Click(); });
+    wire(u.mnuPasteMix, [this] { mnuPasteMix_Click(); });
+    wire(u.mnuMute, [this] { mnuFadeEdges_Click(KV_EDIT_MUTE); });
+    wire(u.mnuReverse, [this] { mnuFadeEdges_Click(KV_EDIT_REVERSE); });
+    wire(u.mnuVolume, [this] { mnuVolume_Click(); });
+    wire(u.mnuMaximize, [this] { mnuMaximize_Click(); });
+    wire(u.mnuFadeOut, [this] { mnuFadeOut_Click(); });
+    wire(u.mnuConvertChannels, [this] { mnuConvertChannels_Click(); });
+    wire(u.mnuConvertSampleRate, [this] { mnuConvertSampleRate_Click(); });
+    wire(u.mnuForceStereo, [this] { mnuForceStereo_Click(); });
+    wire(u.mnuSelAll, [this] { kvSelectAll(ID); });
+    wire(u.mnuSelView, [this] { kvSelectView(ID); });
+    wire(u.mnuLoop, [this] { mnuLoop_Click(); });
+    wireViewCommands();
+    wireFrameCommands();
+    wireFilterEffects();
+    wireToolEffects();
+    for (QAction *entry : findChildren<QAction *>())
+        if (!entry->menu() && !entry->isSeparator() && !wired.contains(entry))
+            entry->setEnabled(false);
+}
+
+void frmMain::wireViewCommands() {
+    const frmMainUi &u = ui_;
+    const std::pair<QAction *, int32_t> zooms[] = {{u.mnuZoom11, KV_ZOOM_ONE_TO_ONE},
+                                                   {u.mnuZoomSel, KV_ZOOM_SELECTION},
+                                                   {u.mnuZoomFull, KV_ZOOM_WHOLE},
+                                                   {u.mnuZoomIn, KV_ZOOM_IN},
+                                                   {u.mnuZoomOut, KV_ZOOM_OUT}};
+    for (const auto &[entry, mode] : zooms)
+        wire(entry, [this, mode] { kvZoomSpecial(ID, mode); });
     for (int i = 0; i < 4; i++)
-        wire(QString("mnuTF(%1)").arg(i), [this, i] { mnuTF_Click(i); });
+        wire(u.mnuTF[i], [this, i] { mnuTF_Click(i); });
     for (int i = 0; i < 8; i++) {
-        wire(QString("mnuSView(%1)").arg(i), [this, i] { mnuSView_Click(i); });
-        wire(QString("mnuLView(%1)").arg(i), [this, i] { mnuLView_Click(i); });
+        wire(u.mnuSView[i], [this, i] { mnuSView_Click(i); });
+        wire(u.mnuLView[i], [this, i] { mnuLView_Click(i); });
     }
     for (int i = 0; i < 3; i++)
-        wire(QString("mnuSM(%1)").arg(i), [this, i] { mnuSM_Click(i); });
+        wire(u.mnuSM[i], [this, i] { mnuSM_Click(i); });
     for (int i = KV_DISPLAY_WAVEFORM; i <= KV_DISPLAY_BOTH; i++)
-        wire(QString("mnuDisplay(%1)").arg(i), [this, i] {
+        wire(u.mnuDisplayMode[i], [this, i] {
             kvSetDisplayMode(ID, i);
             UpdateToolbar();
         });
-    static const char *const verticalZooms[3] = {"mnuVZoomIn", "mnuVZoomOut", "mnuVZoomReset"};
+    QAction *verticalZooms[3] = {u.mnuVZoomIn, u.mnuVZoomOut, u.mnuVZoomReset};
     for (int step = KV_VZOOM_IN; step <= KV_VZOOM_RESET; step++)
         wire(verticalZooms[step], [this, step] {
             kvZoomVertical(ID, step);
             UpdateToolbar();
         });
-    wire("mnuLoop", [this] { mnuLoop_Click(); });
+}
+
+/* Entries that the frame carries out: files, playback buttons, windows,
+ * help and options. */
+void frmMain::wireFrameCommands() {
+    const frmMainUi &u = ui_;
+    wire(u.mnuNew, [this] { frame->mnuNew_Click(); });
+    wire(u.mnuOpen, [this] { frame->mnuOpen_Click(); });
+    wire(u.mnuExit, [this] { frame->mnuExit_Click(); });
+    wire(u.mnuPasteNew, [this] { frame->PasteNew(); });
     for (int i : {0, 2, 3, 4, 5, 6, 7, 9, 11})
         if (frame->playbackWired(i + 1))
-            wire(QString("mnuPlayback(%1)").arg(i), [this, i] { frame->pressPlayback(i + 1); });
-    wire("mnuCascade", [this] { frame->mdiArea->cascadeSubWindows(); });
-    wire("mnuTileH", [this] { frame->tileDocuments(true); });
-    wire("mnuTileV", [this] { frame->tileDocuments(false); });
-    wire("mnuHelpTopics", [this] { frame->mnuHelpTopics_Click(); });
-    wire("mnuHelpGettingStarted", [this] { frame->mnuHelpGettingStarted_Click(); });
-    wire("mnuWebMain", [this] { frame->mnuWebMain_Click(); });
-    wire("mnuWebSupport", [this] { frame->mnuWebSupport_Click(); });
-    wire("mnuAbout", [this] { frame->mnuAbout_Click(); });
-    wire("mnuOptions", [this] {
+            wire(u.mnuPlayback[i], [this, i] { frame->pressPlayback(i + 1); });
+    wire(u.mnuCascade, [this] { frame->cascadeDocuments(); });
+    wire(u.mnuTileH, [this] { frame->tileDocuments(true); });
+    wire(u.mnuTileV, [this] { frame->tileDocuments(false); });
+    wire(u.mnuHelpTopics, [this] { frame->mnuHelpTopics_Click(); });
+    wire(u.mnuHelpGettingStarted, [this] { frame->mnuHelpGettingStarted_Click(); });
+    wire(u.mnuWebMain, [this] { frame->mnuWebMain_Click(); });
+    wire(u.mnuWebSupport, [this] { frame->mnuWebSupport_Click(); });
+    wire(u.mnuAbout, [this] { frame->mnuAbout_Click(); });
+    wire(u.mnuOptions, [this] {
         mdlMain.dialogDoc = ID;
         frame->mnuOptions_Click();
     });
-    wireFilterEffects();
-    wireToolEffects();
-    for (QAction *entry : actions)
-        if (!entry->menu() && !entry->isSeparator() && !wired.contains(entry))
-            entry->setEnabled(false);
 }
 
 /* ---- Opening and new files ---- */
@@ -149,8 +164,7 @@ bool frmMain::NewFile() {
     KV_Params *params = frame->params();
     if (frame->options()->skipNewFileDialog == 0) {
         frmProperties properties(frame, frame->options(), params, true);
-        properties.exec();
-        if (!mdlMain.dialogResult) return false;
+        if (properties.exec() != QDialog::Accepted) return false;
     }
     frame->DoDisable();
     int32_t result = kvNew(ID, params->newChannels, params->newBitsPerSample, params->newFormat,
@@ -176,9 +190,7 @@ void frmMain::dialogCommand(const std::function<bool()> &dialog,
                             const std::function<int32_t()> &call) {
     kvStop();
     mdlMain.dialogDoc = ID;
-    mdlMain.dialogResult = false;
-    dialog();
-    if (mdlMain.dialogResult) {
+    if (dialog()) {
         frame->DoDisable();
         call();
         frame->DoEnable();
@@ -316,7 +328,7 @@ void frmMain::mnuForceStereo_Click() {
 
 void frmMain::mnuTF_Click(int format) {
     for (int i = 0; i < 4; i++)
-        action(QString("mnuTF(%1)").arg(i))->setChecked(i == format);
+        ui_.mnuTF[i]->setChecked(i == format);
     frame->options()->timeFormat = format;
     kvRefresh(ID);
 }

@@ -39,7 +39,7 @@ bool offerStereo(frmMDI *frame, int32_t doc) {
 } // namespace
 
 void frmMain::wireFilterEffects() {
-    wire("mnuEQ", [this] {
+    wire(ui_.mnuEQ, [this] {
         dialogCommand(
             [this] {
                 frmEQ equalizer(frame, frame->params());
@@ -47,7 +47,7 @@ void frmMain::wireFilterEffects() {
             },
             [this] { return kvDoEdit(ID, KV_EDIT_EQUALIZER); });
     });
-    wire("mnuFFTFilter", [this] {
+    wire(ui_.mnuFFTFilter, [this] {
         dialogCommand(
             [this] {
                 frmFilter filter(frame, frame->params(), frame->options());
@@ -55,7 +55,7 @@ void frmMain::wireFilterEffects() {
             },
             [this] { return kvDoEdit(ID, KV_EDIT_FFT_FILTER); });
     });
-    wire("mnuEchoSimple", [this] {
+    wire(ui_.mnuEchoSimple, [this] {
         dialogCommand(
             [this] {
                 frmSimpleEcho echo(frame, frame->params());
@@ -63,7 +63,7 @@ void frmMain::wireFilterEffects() {
             },
             [this] { return kvDoEdit(ID, KV_EDIT_SIMPLE_ECHO); });
     });
-    wire("mnuEcho", [this] {
+    wire(ui_.mnuEcho, [this] {
         if (!offerStereo(frame, ID)) {
             UpdateToolbar();
             return;
@@ -75,7 +75,7 @@ void frmMain::wireFilterEffects() {
             },
             [this] { return kvDoEdit(ID, KV_EDIT_ECHO); });
     });
-    wire("mnuReverb", [this] {
+    wire(ui_.mnuReverb, [this] {
         if (!offerStereo(frame, ID)) {
             UpdateToolbar();
             return;

@@ -30,26 +30,26 @@ template <typename Dialog, typename... Args> bool confirmed(Args &&...args) {
 } // namespace
 
 void frmMain::wireToolEffects() {
-    auto effect = [this](const QString &name, int32_t edit, std::function<bool()> dialog) {
-        wire(name, [this, edit, dialog] {
+    auto effect = [this](QAction *entry, int32_t edit, std::function<bool()> dialog) {
+        wire(entry, [this, edit, dialog] {
             dialogCommand(dialog, [this, edit] { return kvDoEdit(ID, edit); });
         });
     };
-    effect("mnuComp", KV_EDIT_COMPRESSOR,
+    effect(ui_.mnuComp, KV_EDIT_COMPRESSOR,
            [this] { return confirmed<frmCompressor>(frame, frame->params()); });
-    effect("mnuDistortion", KV_EDIT_DISTORTION,
+    effect(ui_.mnuDistortion, KV_EDIT_DISTORTION,
            [this] { return confirmed<frmDistortion>(frame, frame->params(), frame->options()); });
-    effect("mnuToneGenerator", KV_EDIT_TONE,
+    effect(ui_.mnuToneGenerator, KV_EDIT_TONE,
            [this] { return confirmed<frmGenerate>(frame, frame->params()); });
-    effect("mnuTnP", KV_EDIT_PITCH,
+    effect(ui_.mnuTnP, KV_EDIT_PITCH,
            [this] { return confirmed<frmPitch>(nullptr, frame->params()); });
-    effect("mnuLoudnessNormalize", KV_EDIT_LOUDNESS_NORMALIZE, [this] {
+    effect(ui_.mnuLoudnessNormalize, KV_EDIT_LOUDNESS_NORMALIZE, [this] {
         return confirmed<frmLoudnessNormalize>(frame, frame->params(), mdlRepairParams());
     });
-    effect("mnuNoiseReduction", KV_EDIT_NOISE_REDUCTION, [this] {
+    effect(ui_.mnuNoiseReduction, KV_EDIT_NOISE_REDUCTION, [this] {
         return confirmed<frmNoiseReduction>(frame, frame->params(), mdlRepairParams());
     });
-    wire("mnuLoudnessMeter", [this] {
+    wire(ui_.mnuLoudnessMeter, [this] {
         kvStop();
         frmLoudnessMeter meter(frame, ID);
         meter.exec();

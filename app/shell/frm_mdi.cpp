@@ -4,8 +4,9 @@
  *
  * Toolbar pictures come from the desktop's icon theme when it has one, and
  * from the program's own SVG pictures otherwise. Every button and entry gets
- * an object name (the toolbar's name and the button key, or the menu name) so
- * that handlers and tests find them by the names the design uses.
+ * an object name (the toolbar's name and the button key, or the menu name)
+ * for screen readers and tests; the program itself holds each as a member of
+ * frmMDIUi.
  */
 #include "app/shell/frm_mdi.h"
 #include "app/dialogs/accessible.h"
@@ -72,7 +73,7 @@ void frmMDI::createCentralArea() {
 
 QAction *frmMDI::addAction(QMenu *menu, const QString &name, const QString &caption,
                            const QKeySequence &shortcut) {
-    return mdlAddMenuEntry(menu, &actions, name, caption, shortcut);
+    return mdlAddMenuEntry(menu, name, caption, shortcut);
 }
 
 void frmMDI::wire(QAction *action, void (frmMDI::*handler)()) {
@@ -87,33 +88,41 @@ void frmMDI::setWiredEnabled(QAction *action, bool enabled) {
 }
 
 void frmMDI::createMenus() {
+    frmMDIUi &u = ui_;
     mnuFile = new QMenu("&File", this);
     mnuFile->menuAction()->setObjectName("mnuFile");
-    wire(addAction(mnuFile, "mnuNew", "&New", QKeySequence("Ctrl+N")), &frmMDI::mnuNew_Click);
-    wire(addAction(mnuFile, "mnuOpen", "&Open", QKeySequence("Ctrl+O")), &frmMDI::mnuOpen_Click);
+    u.mnuNew = addAction(mnuFile, "mnuNew", "&New", QKeySequence("Ctrl+N"));
+    u.mnuOpen = addAction(mnuFile, "mnuOpen", "&Open", QKeySequence("Ctrl+O"));
     mnuFile->addSeparator();
-    wire(addAction(mnuFile, "mnuExit", "E&xit", QKeySequence("Ctrl+Q")), &frmMDI::mnuExit_Click);
+    u.mnuExit = addAction(mnuFile, "mnuExit", "E&xit", QKeySequence("Ctrl+Q"));
     mnuSepMRU = mnuFile->addSeparator();
     mnuSepMRU->setObjectName("mnuSepMRU");
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMDI::InitMenu);
 
     auto *mnuTools = new QMenu("&Tools", this);
     mnuTools->menuAction()->setObjectName("mnuTools");
-    wire(addAction(mnuTools, "mnuOptions", "&Options"), &frmMDI::mnuOptions_Click);
+    u.mnuOptions = addAction(mnuTools, "mnuOptions", "&Options");
 
     auto *mnuHelp = new QMenu("&Help", this);
     mnuHelp->menuAction()->setObjectName("mnuHelp");
-    wire(addAction(mnuHelp, "mnuHelpTopics", "Help &Topics"), &frmMDI::mnuHelpTopics_Click);
-    wire(addAction(mnuHelp, "mnuHelpGettingStarted", "&Getting Started"),
-         &frmMDI::mnuHelpGettingStarted_Click);
+    u.mnuHelpTopics = addAction(mnuHelp, "mnuHelpTopics", "Help &Topics");
+    u.mnuHelpGettingStarted = addAction(mnuHelp, "mnuHelpGettingStarted", "&Getting Started");
     QMenu *mnuWeb = mnuHelp->addMenu("Korvel on the &Web");
     mnuWeb->menuAction()->setObjectName("mnuWeb");
-    wire(addAction(mnuWeb, "mnuWebMain", "Korvel &Main Web Site"), &frmMDI::mnuWebMain_Click);
-    wire(addAction(mnuWeb, "mnuWebSupport", "Korvel &Support Center"),
-         &frmMDI::mnuWebSupport_Click);
+    u.mnuWebMain = addAction(mnuWeb, "mnuWebMain", "Korvel &Main Web Site");
+    u.mnuWebSupport = addAction(mnuWeb, "mnuWebSupport", "Korvel &Support Center");
     mnuHelp->addSeparator();
-    wire(addAction(mnuHelp, "mnuAbout", "&About Korvel"), &frmMDI::mnuAbout_Click);
+    u.mnuAbout = addAction(mnuHelp, "mnuAbout", "&About Korvel");
 
+    wire(u.mnuNew, &frmMDI::mnuNew_Click);
+    wire(u.mnuOpen, &frmMDI::mnuOpen_Click);
+    wire(u.mnuExit, &frmMDI::mnuExit_Click);
+    wire(u.mnuOptions, &frmMDI::mnuOptions_Click);
+    wire(u.mnuHelpTopics, &frmMDI::mnuHelpTopics_Click);
+    wire(u.mnuHelpGettingStarted, &frmMDI::mnuHelpGettingStarted_Click);
+    wire(u.mnuWebMain, &frmMDI::mnuWebMain_Click);
+    wire(u.mnuWebSupport, &frmMDI::mnuWebSupport_Click);
+    wire(u.mnuAbout, &frmMDI::mnuAbout_Click);
     frameMenus = {mnuFile, mnuTools, mnuHelp};
 }
 
@@ -128,15 +137,12 @@ QAction *frmMDI::addButton(QToolBar *bar, const QString &key, const QString &the
     QAction *button = bar->addAction(mdlIcon(themeIcon, picture), key);
     button->setObjectName(bar->objectName() + "." + key);
     button->setData(tip);
-    actions.insert(button->objectName(), button);
     /* The keys are short codes ("Ffw", "AGC"); a screen reader says the tip. */
     bar->widgetForAction(button)->setAccessibleName(tip);
     return button;
 }
 
-QToolButton *frmMDI::toolButton(const QString &name) const {
-    QAction *button = actions.value(name);
-    if (!button) return nullptr;
+QToolButton *frmMDI::toolButton(QAction *button) const {
     for (QToolBar *bar : {TB, TBVolume, TBPlayback})
         if (auto *widget = qobject_cast<QToolButton *>(bar->widgetForAction(button))) return widget;
     return nullptr;
@@ -146,44 +152,31 @@ void frmMDI::createMainToolbar() {
     TB = addToolBar("Standard");
     TB->setObjectName("TB");
     struct Button {
+        QAction **slot;
         const char *key, *theme, *tip;
     };
-    static const Button buttons[] = {
-        {"New", "document-new", "Create a New Sound File"},
-        {"Open", "document-open", "Opens a Sound File"},
-        {"Save", "document-save", "Saves the Current File"},
-        {nullptr, nullptr, nullptr},
-        {"Cut", "edit-cut", "Deletes the Selection and Places it on the ClipBoard"},
-        {"Copy", "edit-copy", "Copies the Selection to the Clipboard"},
-        {"Paste", "edit-paste", "Pastes the Clipboard into the Current File"},
+    auto &b = ui_.TB;
+    const Button buttons[] = {
+        {&b.New, "New", "document-new", "Create a New Sound File"},
+        {&b.Open, "Open", "document-open", "Opens a Sound File"},
+        {&b.Save, "Save", "document-save", "Saves the Current File"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {&b.Cut, "Cut", "edit-cut", "Deletes the Selection and Places it on the ClipBoard"},
+        {&b.Copy, "Copy", "edit-copy", "Copies the Selection to the Clipboard"},
+        {&b.Paste, "Paste", "edit-paste", "Pastes the Clipboard into the Current File"},
     };
-    for (const Button &b : buttons) {
-        if (!b.key) {
+    for (const Button &button : buttons) {
+        if (!button.slot) {
             TB->addSeparator();
             continue;
         }
-        QAction *button = addButton(TB, b.key, b.theme, b.tip);
-        connect(button, &QAction::triggered, this, [this, key = QString(b.key)] {
-            if (!disabled) TB_ButtonClick(key);
+        QAction *made = *button.slot = addButton(TB, button.key, button.theme, button.tip);
+        connect(made, &QAction::triggered, this, [this, made] {
+            if (!disabled) TB_ButtonClick(made);
         });
-        wired.insert(button);
+        wired.insert(made);
     }
-    pasteMenu = new QMenu(this);
-    pasteMenu->setObjectName("pasteMenu");
-    static const char *const items[][2] = {{"pIns", "Paste Insert"},
-                                           {"pRep", "Paste Replace"},
-                                           {"pMix", "Paste Mix"},
-                                           {"pNew", "To New File"}};
-    for (const auto &item : items) {
-        QAction *entry = addAction(pasteMenu, item[0], item[1]);
-        connect(entry, &QAction::triggered, this, [this, key = QString(item[0])] {
-            if (!disabled) TB_ButtonClick(key);
-        });
-    }
-    connect(pasteMenu, &QMenu::aboutToShow, this, &frmMDI::pasteDropDownShowing);
-    QToolButton *paste = toolButton("TB.Paste");
-    paste->setMenu(pasteMenu);
-    paste->setPopupMode(QToolButton::MenuButtonPopup);
+    createPasteMenu();
 
     cmbClip = new QComboBox(TB);
     cmbClip->setObjectName("cmbClip");
@@ -192,8 +185,8 @@ void frmMDI::createMainToolbar() {
     TB->addWidget(cmbClip);
     connect(cmbClip, &QComboBox::activated, this, &frmMDI::cmbClip_Click);
 
-    QAction *play = addButton(TB, "Play", "media-playback-start",
-                              "Plays the currently selected Clipboard Clip");
+    QAction *play = b.Play = addButton(TB, "Play", "media-playback-start",
+                                       "Plays the currently selected Clipboard Clip");
     play->setCheckable(true);
     wired.insert(play);
     connect(play, &QAction::triggered, this, [this](bool stopShown) {
@@ -203,33 +196,54 @@ void frmMDI::createMainToolbar() {
             [play, playIcon = play->icon(), stopIcon = mdlIcon("media-playback-stop", "stop")](
                 bool stopShown) { play->setIcon(stopShown ? stopIcon : playIcon); });
     TB->addSeparator();
-    QAction *undo = addButton(TB, "Undo", "edit-undo", "Undoes the Last Action");
-    QAction *redo = addButton(TB, "Redo", "edit-redo", "Redoes the last Undone Action");
-    for (QAction *button : {undo, redo}) {
-        connect(button, &QAction::triggered, this, [this, key = button->text()] {
-            if (!disabled) TB_ButtonClick(key);
+    b.Undo = addButton(TB, "Undo", "edit-undo", "Undoes the Last Action");
+    b.Redo = addButton(TB, "Redo", "edit-redo", "Redoes the last Undone Action");
+    for (QAction *button : {b.Undo, b.Redo}) {
+        connect(button, &QAction::triggered, this, [this, button] {
+            if (!disabled) TB_ButtonClick(button);
         });
         wired.insert(button);
     }
+    createViewButtons();
+    createDisplayButton();
+}
+
+void frmMDI::createPasteMenu() {
+    pasteMenu = new QMenu(this);
+    pasteMenu->setObjectName("pasteMenu");
+    auto &b = ui_.TB;
+    b.pIns = addAction(pasteMenu, "pIns", "Paste Insert");
+    b.pRep = addAction(pasteMenu, "pRep", "Paste Replace");
+    b.pMix = addAction(pasteMenu, "pMix", "Paste Mix");
+    b.pNew = addAction(pasteMenu, "pNew", "To New File");
+    for (QAction *entry : {b.pIns, b.pRep, b.pMix, b.pNew})
+        connect(entry, &QAction::triggered, this, [this, entry] {
+            if (!disabled) TB_ButtonClick(entry);
+        });
+    connect(pasteMenu, &QMenu::aboutToShow, this, &frmMDI::pasteDropDownShowing);
+    QToolButton *paste = toolButton(b.Paste);
+    paste->setMenu(pasteMenu);
+    paste->setPopupMode(QToolButton::MenuButtonPopup);
+}
+
+void frmMDI::createViewButtons() {
     TB->addSeparator();
-    QAction *vSet = addButton(TB, "vSet", "", "Save Current View");
+    QAction *vSet = ui_.TB.vSet = addButton(TB, "vSet", "", "Save Current View");
     vSet->setCheckable(true);
     wired.insert(vSet);
     connect(vSet, &QAction::triggered, this, [this] {
         if (frmMain *document = activeDocument()) document->UpdateToolbar();
     });
     for (int n = 1; n <= 8; n++) {
-        QAction *view = TB->addAction(QString::number(n));
+        QAction *view = ui_.TB.V[n - 1] = TB->addAction(QString::number(n));
         view->setObjectName(QString("TB.V%1").arg(n));
         view->setData(QString("Load Saved View"));
         TB->widgetForAction(view)->setAccessibleName(QString("Load Saved View %1").arg(n));
-        actions.insert(view->objectName(), view);
         wired.insert(view);
         connect(view, &QAction::triggered, this, [this, n] {
             if (!disabled) TB_ViewClick(n);
         });
     }
-    createDisplayButton();
 }
 
 /* One button shows or hides the spectrogram; its arrow offers every mode.
@@ -237,13 +251,14 @@ void frmMDI::createMainToolbar() {
  * it was chosen (the spectrogram alone at first). */
 void frmMDI::createDisplayButton() {
     TB->addSeparator();
-    QAction *display = addButton(TB, "Display", "", "Shows or Hides the Spectrogram");
+    QAction *display = ui_.TB.Display =
+        addButton(TB, "Display", "", "Shows or Hides the Spectrogram");
     display->setCheckable(true);
     wired.insert(display);
     auto run = [this](int mode) {
         frmMain *document = activeDocument();
         if (disabled || !document) return;
-        document->runCommand(QString("mnuDisplay(%1)").arg(mode));
+        document->runDisplayMode(mode);
     };
     connect(display, &QAction::triggered, this,
             [run, this](bool shown) { run(shown ? spectrumMode : KV_DISPLAY_WAVEFORM); });
@@ -253,7 +268,7 @@ void frmMDI::createDisplayButton() {
     for (int mode = KV_DISPLAY_WAVEFORM; mode <= KV_DISPLAY_BOTH; mode++)
         connect(addAction(modes, QString("disp%1").arg(mode), captions[mode]), &QAction::triggered,
                 this, [run, mode] { run(mode); });
-    QToolButton *button = toolButton("TB.Display");
+    QToolButton *button = toolButton(display);
     button->setMenu(modes);
     button->setPopupMode(QToolButton::MenuButtonPopup);
 }
@@ -261,29 +276,41 @@ void frmMDI::createDisplayButton() {
 void frmMDI::createEffectsToolbar() {
     TBVolume = new QToolBar("Effects", this);
     TBVolume->setObjectName("TBVolume");
-    static const char *const buttons[][4] = {
-        {"Mute", "audio-volume-muted", "Mutes the Selected Audio", "mnuMute"},
-        {"Volume", "audio-volume-high", "Changes the Volume", "mnuVolume"},
-        {"Maximize", "", "Normalizes (Maximizes) the Selected Audio", "mnuMaximize"},
-        {"Fade In", "", "Fades the selection In from Zero", "mnuFadeIn"},
-        {"Fade Out", "", "Fades the Selection Out to Zero", "mnuFadeOut"},
-        {"EQ", "", "10 Band Graphic Equalizer", "mnuEQ"},
-        {"FFT", "", "FFT Filtering", "mnuFFTFilter"},
-        {"Simple", "", "Simple Echo", "mnuEchoSimple"},
-        {"Echo", "", "Echo Processor", "mnuEcho"},
-        {"Reverb", "", "Reverb Processor", "mnuReverb"},
-        {"AGC", "", "Compressor/Limiter", "mnuComp"},
-        {"Dist", "", "Distortion", "mnuDistortion"},
-        {"Pitch", "", "Pitch and Time", "mnuTnP"},
-        {"Reverse", "", "Reverse the Selection", "mnuReverse"},
-        {"Silence", "", "Insert Silence", "mnuInsertSilence"},
-        {"Tone", "", "Tone Generator", "mnuToneGenerator"},
+    struct Button {
+        QAction **slot;
+        const char *key, *theme, *tip, *command;
+        frmMainCommand entry;
     };
-    for (const auto &b : buttons) {
-        QAction *button = addButton(TBVolume, b[0], b[1], b[2]);
-        button->setProperty("command", QString(b[3]));
-        connect(button, &QAction::triggered, this, [this, button] {
-            if (!disabled) TBVolume_ButtonClick(button->property("command").toString());
+    auto &b = ui_.TBVolume;
+    using U = frmMainUi;
+    const Button buttons[] = {
+        {&b.Mute, "Mute", "audio-volume-muted", "Mutes the Selected Audio", "mnuMute", &U::mnuMute},
+        {&b.Volume, "Volume", "audio-volume-high", "Changes the Volume", "mnuVolume",
+         &U::mnuVolume},
+        {&b.Maximize, "Maximize", "", "Normalizes (Maximizes) the Selected Audio", "mnuMaximize",
+         &U::mnuMaximize},
+        {&b.FadeIn, "Fade In", "", "Fades the selection In from Zero", "mnuFadeIn", &U::mnuFadeIn},
+        {&b.FadeOut, "Fade Out", "", "Fades the Selection Out to Zero", "mnuFadeOut",
+         &U::mnuFadeOut},
+        {&b.EQ, "EQ", "", "10 Band Graphic Equalizer", "mnuEQ", &U::mnuEQ},
+        {&b.FFT, "FFT", "", "FFT Filtering", "mnuFFTFilter", &U::mnuFFTFilter},
+        {&b.Simple, "Simple", "", "Simple Echo", "mnuEchoSimple", &U::mnuEchoSimple},
+        {&b.Echo, "Echo", "", "Echo Processor", "mnuEcho", &U::mnuEcho},
+        {&b.Reverb, "Reverb", "", "Reverb Processor", "mnuReverb", &U::mnuReverb},
+        {&b.AGC, "AGC", "", "Compressor/Limiter", "mnuComp", &U::mnuComp},
+        {&b.Dist, "Dist", "", "Distortion", "mnuDistortion", &U::mnuDistortion},
+        {&b.Pitch, "Pitch", "", "Pitch and Time", "mnuTnP", &U::mnuTnP},
+        {&b.Reverse, "Reverse", "", "Reverse the Selection", "mnuReverse", &U::mnuReverse},
+        {&b.Silence, "Silence", "", "Insert Silence", "mnuInsertSilence", &U::mnuInsertSilence},
+        {&b.Tone, "Tone", "", "Tone Generator", "mnuToneGenerator", &U::mnuToneGenerator},
+    };
+    for (const Button &button : buttons) {
+        QAction *made = *button.slot = addButton(TBVolume, button.key, button.theme, button.tip);
+        /* The entry's name, for whoever pairs buttons with menu entries. */
+        made->setProperty("command", QString(button.command));
+        effectCommands.append({made, button.entry});
+        connect(made, &QAction::triggered, this, [this, entry = button.entry] {
+            if (!disabled) TBVolume_ButtonClick(entry);
         });
     }
 }
@@ -291,46 +318,50 @@ void frmMDI::createEffectsToolbar() {
 void frmMDI::createPlaybackToolbar() {
     TBPlayback = new QToolBar("Playback", this);
     TBPlayback->setObjectName("TBPlayback");
-    static const char *const buttons[][3] = {
-        {"Start", "media-skip-backward", "Jump to Beginning of File"},
-        {nullptr, nullptr, nullptr},
-        {"Rev", "media-seek-backward", "Play Fast Reverse"},
-        {"PlayRev", "", "Play Reverse"},
-        {"Stop", "media-playback-stop", "Stop Playback"},
-        {"Pause", "media-playback-pause", "Pause Playback"},
-        {"Play", "media-playback-start", "Play Normal"},
-        {"Ffw", "media-seek-forward", "Play Fast Forward"},
-        {nullptr, nullptr, nullptr},
-        {"End", "media-skip-forward", "Jump to End of File"},
-        {nullptr, nullptr, nullptr},
-        {"Rec", "media-record", "Start Recording Audio"},
-        {nullptr, nullptr, nullptr},
-        {"Loop", "media-playlist-repeat", "Loop Playback"},
-        {nullptr, nullptr, nullptr},
-        {"ZoomIn", "zoom-in", "Zoom In by 10%"},
-        {"ZoomOut", "zoom-out", "Zoom Out by 10%"},
-        {"Zoom1", "zoom-original", "Zoom 1:1"},
-        {"ZoomSel", "", "Zoom to Fit Selection"},
-        {"ZoomFull", "zoom-fit-best", "Zoom Out Full"},
-        {"SelAll", "edit-select-all", "Select Entire File"},
-        {"SelView", "", "Select Current View"},
+    struct Button {
+        QAction **slot;
+        const char *key, *theme, *tip;
+    };
+    auto &b = ui_.TBPlayback;
+    const Button buttons[] = {
+        {&b.Start, "Start", "media-skip-backward", "Jump to Beginning of File"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {&b.Rev, "Rev", "media-seek-backward", "Play Fast Reverse"},
+        {&b.PlayRev, "PlayRev", "", "Play Reverse"},
+        {&b.Stop, "Stop", "media-playback-stop", "Stop Playback"},
+        {&b.Pause, "Pause", "media-playback-pause", "Pause Playback"},
+        {&b.Play, "Play", "media-playback-start", "Play Normal"},
+        {&b.Ffw, "Ffw", "media-seek-forward", "Play Fast Forward"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {&b.End, "End", "media-skip-forward", "Jump to End of File"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {&b.Rec, "Rec", "media-record", "Start Recording Audio"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {&b.Loop, "Loop", "media-playlist-repeat", "Loop Playback"},
+        {nullptr, nullptr, nullptr, nullptr},
+        {&b.ZoomIn, "ZoomIn", "zoom-in", "Zoom In by 10%"},
+        {&b.ZoomOut, "ZoomOut", "zoom-out", "Zoom Out by 10%"},
+        {&b.Zoom1, "Zoom1", "zoom-original", "Zoom 1:1"},
+        {&b.ZoomSel, "ZoomSel", "", "Zoom to Fit Selection"},
+        {&b.ZoomFull, "ZoomFull", "zoom-fit-best", "Zoom Out Full"},
+        {&b.SelAll, "SelAll", "edit-select-all", "Select Entire File"},
+        {&b.SelView, "SelView", "", "Select Current View"},
     };
     int position = 0;
-    for (const auto &b : buttons) {
+    for (const Button &button : buttons) {
         position++;
-        if (!b[0]) {
+        if (!button.slot) {
             TBPlayback->addSeparator();
             continue;
         }
-        QAction *button = addButton(TBPlayback, b[0], b[1], b[2]);
-        button->setProperty("position", position);
-        connect(button, &QAction::triggered, this, [this, key = QString(b[0])] {
-            if (!disabled) TBPlayback_ButtonClick(key);
+        QAction *made = *button.slot = addButton(TBPlayback, button.key, button.theme, button.tip);
+        made->setProperty("position", position);
+        wired.insert(made);
+        connect(made, &QAction::triggered, this, [this, made] {
+            if (!disabled) TBPlayback_ButtonClick(made);
         });
     }
-    action("TBPlayback.Loop")->setCheckable(true);
-    for (QAction *button : TBPlayback->actions())
-        if (!button->isSeparator()) wired.insert(button);
+    b.Loop->setCheckable(true);
 }
 
 /* The main toolbar has a row of its own; playback and effects share the

@@ -11,9 +11,9 @@
 #ifndef KV_APP_FRM_MDI_H
 #define KV_APP_FRM_MDI_H
 
+#include "app/shell/frm_main.h"
 #include "korvel.h"
 
-#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QSet>
@@ -29,6 +29,27 @@ class QToolBar;
 class QToolButton;
 class frmMain;
 class frmProgress;
+struct frmMainState;
+
+/* The frame's menu entries and toolbar buttons, made once when the frame is
+ * built. Button members carry the design's keys ("TB.Save" is TB.Save). */
+struct frmMDIUi {
+    QAction *mnuNew, *mnuOpen, *mnuExit, *mnuOptions, *mnuHelpTopics, *mnuHelpGettingStarted,
+        *mnuWebMain, *mnuWebSupport, *mnuAbout;
+    struct {
+        QAction *New, *Open, *Save, *Cut, *Copy, *Paste, *Play, *Undo, *Redo, *vSet, *V[8],
+            *Display;
+        QAction *pIns, *pRep, *pMix, *pNew; /* the Paste button's drop-down */
+    } TB;
+    struct {
+        QAction *Mute, *Volume, *Maximize, *FadeIn, *FadeOut, *EQ, *FFT, *Simple, *Echo, *Reverb,
+            *AGC, *Dist, *Pitch, *Reverse, *Silence, *Tone;
+    } TBVolume;
+    struct {
+        QAction *Start, *Rev, *PlayRev, *Stop, *Pause, *Play, *Ffw, *End, *Rec, *Loop, *ZoomIn,
+            *ZoomOut, *Zoom1, *ZoomSel, *ZoomFull, *SelAll, *SelView;
+    } TBPlayback;
+};
 
 class frmMDI : public QMainWindow {
     Q_OBJECT
@@ -49,6 +70,7 @@ class frmMDI : public QMainWindow {
     void DoDisable();
     void DoEnable();
     void UpdateCopy(int32_t count);
+    /* Recomputes every toolbar button from the active document's state. */
     void UpdateToolbar();
     void InitMenu();
     void UpdateTips();
@@ -72,12 +94,18 @@ class frmMDI : public QMainWindow {
     /* Arranges the document windows one above the other (horizontal) or
      * side by side, each as large as the area allows. */
     void tileDocuments(bool horizontal);
+    void cascadeDocuments();
+    /* Makes `document` the active window. */
+    void activate(frmMain *document);
     /* Raises the frame over other windows (a second copy asked for it). */
     void comeToFront();
     /* A document window has released its engine document. */
     void documentClosed(frmMain *document);
     /* Attaches the active document's menus to the menu bar (or the frame's). */
     void showMenusOf(frmMain *document);
+    /* Creates, shows and binds a new document window; null when the engine
+     * refused (the window is closed again). */
+    frmMain *createDocumentWindow();
 
     frmMain *activeDocument() const;
     QList<frmMain *> documents() const;
@@ -86,23 +114,18 @@ class frmMDI : public QMainWindow {
     bool isBusy() const { return disabled; }
     KV_Options *options() const { return kvOptions; }
     KV_Params *params() const { return kvParams; }
-    /* The frame's own menu entries and toolbar buttons ("TB.Save",
-     * "TBPlayback.Loop", "TBVolume.Mute", "pNew"...) by name. */
-    QAction *action(const QString &name) const { return actions.value(name); }
-    QToolButton *toolButton(const QString &name) const;
+    /* The number of clips the clip selector lists. */
+    int clipCount() const;
+    /* True while "Save Current View" is pressed: a view button then saves. */
+    bool isViewSetPressed() const;
+    const frmMDIUi &ui() const { return ui_; }
+    QToolButton *toolButton(QAction *button) const;
+    /* The four time fields and six status fields of the status line. */
+    QLabel *timeField(int i) const { return lTime[i]; }
+    QLabel *statusField(int i) const { return lblStatus[i]; }
     /* Runs every document's own close check (the save prompts), closing
      * each that agrees and stopping at the first refusal: false then. */
     bool closeDocuments();
-
-    QMdiArea *mdiArea = nullptr;
-    QToolBar *TB = nullptr;
-    QToolBar *TBVolume = nullptr;
-    QToolBar *TBPlayback = nullptr;
-    QComboBox *cmbClip = nullptr;
-    QLabel *lTime[4] = {};
-    QLabel *lblStatus[6] = {};
-    QWidget *pVU = nullptr;
-    QSizeGrip *pSizer = nullptr;
 
   signals:
     /* Playback or a preview could not open the output device and has ended. */
@@ -118,7 +141,6 @@ class frmMDI : public QMainWindow {
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
-    friend class frmMain;
     QAction *addAction(QMenu *menu, const QString &name, const QString &caption,
                        const QKeySequence &shortcut = {});
     QAction *addButton(QToolBar *bar, const QString &key, const QString &themeIcon,
@@ -126,6 +148,8 @@ class frmMDI : public QMainWindow {
     void createCentralArea();
     void createMenus();
     void createMainToolbar();
+    void createPasteMenu();
+    void createViewButtons();
     void createDisplayButton();
     void createEffectsToolbar();
     void createPlaybackToolbar();
@@ -134,6 +158,14 @@ class frmMDI : public QMainWindow {
     void wire(QAction *action, void (frmMDI::*handler)());
     void setWiredEnabled(QAction *action, bool enabled);
     void subWindowActivated();
+    void watchDocument(frmMain *document);
+    /* The one place the toolbars' enabling is decided: from the state of
+     * `document` (the one that changed), or with none open. */
+    void updateActions(const frmMain *document);
+    void showDocumentState(const frmMain *document, const frmMainState &state);
+    void showClipState();
+    void showHistoryButton(QAction *button, bool possible, const QString &verb,
+                           const QString &text);
     void restorePosition();
     void storePosition();
     void firstRun();
@@ -143,16 +175,14 @@ class frmMDI : public QMainWindow {
     void noOutputDevice();
     void showStatusText(int32_t message, const char *text, intptr_t length);
     void clearStatusFields();
-    void TB_ButtonClick(const QString &key);
+    void TB_ButtonClick(QAction *button);
     void TB_PlayClick(bool stopShown);
     void TB_ViewClick(int n);
-    void TBVolume_ButtonClick(const QString &key);
-    void TBPlayback_ButtonClick(const QString &key);
+    void TBVolume_ButtonClick(frmMainCommand command);
+    void TBPlayback_ButtonClick(QAction *button);
     void pasteDropDownShowing();
     void cmbClip_Click(int index);
     void releaseViewSet();
-    frmMain *createDocumentWindow();
-    friend class frmRecover;
 
     KV_Options *kvOptions;
     KV_Params *kvParams;
@@ -161,14 +191,25 @@ class frmMDI : public QMainWindow {
     bool disabled = false;
     int spectrumMode = KV_DISPLAY_SPECTROGRAM; /* what the Display button brings back */
     KV_WinPos position{};
-    QHash<QString, QAction *> actions;
+    frmMDIUi ui_{};
     QSet<QAction *> wired;
+    /* The document command behind each effects button. */
+    QList<std::pair<QAction *, frmMainCommand>> effectCommands;
     QList<QMenu *> frameMenus;
     QMenu *mnuFile = nullptr;
     QMenu *pasteMenu = nullptr;
     QAction *mnuSepMRU = nullptr;
     QList<QAction *> mnuMRU;
     frmMain *menusShown = nullptr;
+    QMdiArea *mdiArea = nullptr;
+    QToolBar *TB = nullptr;
+    QToolBar *TBVolume = nullptr;
+    QToolBar *TBPlayback = nullptr;
+    QComboBox *cmbClip = nullptr;
+    QLabel *lTime[4] = {};
+    QLabel *lblStatus[6] = {};
+    QWidget *pVU = nullptr;
+    QSizeGrip *pSizer = nullptr;
 };
 
 /* The recently-used display form: a path wider than `width` pixels in

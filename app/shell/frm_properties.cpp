@@ -126,8 +126,7 @@ void frmProperties::takeWorkingCopy() {
 }
 
 void frmProperties::done(int result) {
-    mdlMain.dialogResult = result == QDialog::Accepted;
-    if (mdlMain.dialogResult) {
+    if (result == QDialog::Accepted) {
         takeWorkingCopy();
         mdlStoreParam(params->newBitsPerSample, working[0]);
         mdlStoreParam(params->newFormat, working[1]);

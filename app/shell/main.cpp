@@ -45,7 +45,8 @@ static void mdlScheduleScreenshot(frmMDI *frame) {
         qEnvironmentVariable("KORVEL_SCREENSHOT_COMMANDS").split(',', Qt::SkipEmptyParts);
     QTimer::singleShot(delay > 0 ? delay / 2 : 500, frame, [frame, commands] {
         for (const QString &command : commands)
-            if (frmMain *document = frame->activeDocument()) document->runCommand(command);
+            if (frmMain *document = frame->activeDocument())
+                document->runCommand(document->findChild<QAction *>(command));
     });
 }
 

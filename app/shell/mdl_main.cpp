@@ -90,12 +90,11 @@ int32_t mdlIdle(int32_t unused) {
     return 0;
 }
 
-QAction *mdlAddMenuEntry(QMenu *menu, QHash<QString, QAction *> *entries, const QString &name,
-                         const QString &caption, const QKeySequence &shortcut) {
+QAction *mdlAddMenuEntry(QMenu *menu, const QString &name, const QString &caption,
+                         const QKeySequence &shortcut) {
     QAction *entry = menu->addAction(caption);
     entry->setObjectName(name);
     entry->setShortcut(shortcut);
-    entries->insert(name, entry);
     return entry;
 }
 

@@ -1,6 +1,6 @@
 /*
  * mdl_main.h - program-wide state and services of the shell: the frame in
- * charge, the dialog document and result, command-line parsing, the two
+ * charge, the dialog document, command-line parsing, the two
  * callbacks handed to the engine, and the start-up failure box.
  *
  * The engine's callbacks carry no context pointer, so the one frame window of
@@ -29,9 +29,8 @@ extern const char *const mdlProductName;
 
 struct MdlState {
     frmMDI *frame = nullptr;
-    int32_t dialogDoc = -1;    /* the document an effect dialog works on */
-    bool dialogResult = false; /* true when the last dialog was confirmed */
-    int32_t showState = 0;     /* 3 maximized, 7 minimized, 0 as stored */
+    int32_t dialogDoc = -1; /* the document an effect dialog works on */
+    int32_t showState = 0;  /* 3 maximized, 7 minimized, 0 as stored */
 };
 extern MdlState mdlMain;
 
@@ -54,9 +53,9 @@ QString mdlCommandLineFromArguments(const QStringList &arguments);
 void mdlProgress(const char *text, int32_t textLength, int32_t percent, int32_t secondsLeft);
 int32_t mdlIdle(int32_t unused);
 
-/* Adds entry `name` to a menu and records it under that name. */
-QAction *mdlAddMenuEntry(QMenu *menu, QHash<QString, QAction *> *entries, const QString &name,
-                         const QString &caption, const QKeySequence &shortcut);
+/* Adds entry `name` (its object name, for screen readers and tests) to a menu. */
+QAction *mdlAddMenuEntry(QMenu *menu, const QString &name, const QString &caption,
+                         const QKeySequence &shortcut);
 
 /* Lays a small dialog out: its content above an OK and a Cancel button, and
  * names its controls for screen readers (accessible.h). */

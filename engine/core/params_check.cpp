@@ -1,6 +1,7 @@
 /*
  * params_check.cpp - holds restored KV_Params, KV_Options and KV_Limits
- * records to the ranges the program's dialogs can produce.
+ * records to the ranges the program's dialogs can produce, and tells the
+ * dialogs those ranges, so each is written down only here.
  *
  * The effects trust the record, so a record damaged on disk is mended once at
  * start rather than in every effect. A field moves only as far as its nearest
@@ -128,7 +129,24 @@ bool kvIsPowerOfTwoIn(int32_t value, int32_t lowest, int32_t highest) {
     return value >= lowest && value <= highest && (value & (value - 1)) == 0;
 }
 
+const KvFieldRange *kvFindParamRange(size_t offset) {
+    for (const KvFieldRange &range : kParamRanges)
+        if (offset >= range.offset && offset < range.offset + range.count * sizeof(int32_t) &&
+            (offset - range.offset) % sizeof(int32_t) == 0)
+            return &range;
+    return nullptr;
+}
+
 } // namespace
+
+extern "C" KV_API int32_t kvGetParamRange(int32_t offset, KV_ParamRange *range) {
+    if (!range || offset < 0) return -1;
+    const KvFieldRange *found = kvFindParamRange(static_cast<size_t>(offset));
+    if (!found) return -1;
+    range->lowest = found->lowest;
+    range->highest = found->highest;
+    return 0;
+}
 
 void kvClampParams(KV_Params *params) {
     for (const KvFieldRange &range : kParamRanges)

@@ -821,6 +821,22 @@ KV_API int32_t kvZoomVertical(int32_t doc, int32_t step);
  * document without a window. */
 KV_API int32_t kvGetVerticalZoom(int32_t doc);
 
+/* The lowest and highest value one int32 field of KV_Params may hold: the
+ * range its dialog control offers and the one a restored record is held to. */
+typedef struct KV_ParamRange {
+    int32_t lowest;
+    int32_t highest;
+} KV_ParamRange;
+
+#ifdef __cplusplus
+static_assert(sizeof(KV_ParamRange) == 8, "KV_ParamRange is an 8-byte record");
+#endif
+
+/* Writes to *range the range of the KV_Params field that starts `offset`
+ * bytes into the record (offsetof): 0, or -1 when range is null or that
+ * field keeps no plain range (nothing written). */
+KV_API int32_t kvGetParamRange(int32_t offset, KV_ParamRange *range);
+
 #ifdef __cplusplus
 }
 #endif

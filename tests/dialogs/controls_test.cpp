@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <vector>
 
 #include <cstring>
 
@@ -316,11 +317,10 @@ TEST_F(PreviewStripTest, OkConfirmsAndCancelDoesNot) {
     strip->Init(true, KV_EDIT_NONE);
     EXPECT_FALSE(strip->fraPreview->isVisibleTo(owner.get()));
     EXPECT_FALSE(strip->cmdHelp->isEnabled());
-    int done = 0;
-    QObject::connect(strip, &ctlPreview::done, [&done] { done++; });
+    std::vector<bool> results;
+    QObject::connect(strip, &ctlPreview::done,
+                     [&results](bool confirmed) { results.push_back(confirmed); });
     QTest::mouseClick(strip->cmdCancel, Qt::LeftButton);
-    EXPECT_FALSE(mdlMain.dialogResult);
     QTest::mouseClick(strip->cmdOK, Qt::LeftButton);
-    EXPECT_TRUE(mdlMain.dialogResult);
-    EXPECT_EQ(done, 2);
+    EXPECT_EQ(results, (std::vector<bool>{false, true}));
 }

@@ -9,9 +9,22 @@
 #include "app/dialogs/ctl_preview.h"
 #include "tests/shell/shell_fixture.h"
 
+#include <QAbstractSlider>
 #include <QPushButton>
 #include <QTest>
+#include <cstddef>
 #include <functional>
+
+/* The slider spans the range the engine holds the KV_Params field to. */
+#define EXPECT_ENGINE_RANGE(slider, field)                                                         \
+    kvExpectEngineRange(slider, offsetof(KV_Params, field), #field)
+
+inline void kvExpectEngineRange(const QAbstractSlider *slider, size_t offset, const char *field) {
+    KV_ParamRange range{};
+    ASSERT_EQ(kvGetParamRange(static_cast<int32_t>(offset), &range), 0) << field;
+    EXPECT_EQ(slider->minimum(), range.lowest) << field;
+    EXPECT_EQ(slider->maximum(), range.highest) << field;
+}
 
 class EffectDialogTest : public ShellTest {
   protected:

@@ -37,6 +37,7 @@ const int32_t kRate = 44100;
 /* One dialog of this file as the tests meet it. */
 struct FilterCommand {
     const char *menu;
+    frmMainCommand entry;
     int32_t edit;
     const char *undoText;
     int32_t helpTopic;
@@ -46,15 +47,15 @@ struct FilterCommand {
 };
 
 const FilterCommand kCommands[] = {
-    {"mnuEQ", KV_EDIT_EQUALIZER, "Equalizer", kvHelpEqualizer, "EQ", offsetof(KV_Params, eqBandDb),
-     40},
-    {"mnuFFTFilter", KV_EDIT_FFT_FILTER, "FFT Filter", kvHelpFftFilter, "FFT Filter",
-     offsetof(KV_Params, fftStartHighPassHz), 24},
-    {"mnuEchoSimple", KV_EDIT_SIMPLE_ECHO, "Simple Echo", kvHelpSimpleEcho, "Simple Echo",
-     offsetof(KV_Params, simpleEchoDelayMs), 16},
-    {"mnuEcho", KV_EDIT_ECHO, "Echo", kvHelpEcho, "Echo", offsetof(KV_Params, echoFeedbackRtoLDb),
-     64},
-    {"mnuReverb", KV_EDIT_REVERB, "Reverb", kvHelpReverb, "Reverb",
+    {"mnuEQ", &frmMainUi::mnuEQ, KV_EDIT_EQUALIZER, "Equalizer", kvHelpEqualizer, "EQ",
+     offsetof(KV_Params, eqBandDb), 40},
+    {"mnuFFTFilter", &frmMainUi::mnuFFTFilter, KV_EDIT_FFT_FILTER, "FFT Filter", kvHelpFftFilter,
+     "FFT Filter", offsetof(KV_Params, fftStartHighPassHz), 24},
+    {"mnuEchoSimple", &frmMainUi::mnuEchoSimple, KV_EDIT_SIMPLE_ECHO, "Simple Echo",
+     kvHelpSimpleEcho, "Simple Echo", offsetof(KV_Params, simpleEchoDelayMs), 16},
+    {"mnuEcho", &frmMainUi::mnuEcho, KV_EDIT_ECHO, "Echo", kvHelpEcho, "Echo",
+     offsetof(KV_Params, echoFeedbackRtoLDb), 64},
+    {"mnuReverb", &frmMainUi::mnuReverb, KV_EDIT_REVERB, "Reverb", kvHelpReverb, "Reverb",
      offsetof(KV_Params, reverbLevelDb), 36},
 };
 
@@ -100,12 +101,12 @@ TEST_F(FilterDialogTest, OkRunsTheDialogsEditOnceAndCancelRunsNone) {
         SCOPED_TRACE(command.menu);
         int32_t level = kvGetUndoLevel(doc);
         answerDialog<EffectDialog>([](EffectDialog *) {}, false);
-        ASSERT_TRUE(document->runCommand(command.menu));
+        ASSERT_TRUE(document->runCommand(command.entry));
         EXPECT_EQ(kvGetUndoLevel(doc), level);
         EXPECT_EQ(kvGetNumUndo(doc), level + 1);
 
         answerDialog<EffectDialog>([](EffectDialog *) {}, true);
-        ASSERT_TRUE(document->runCommand(command.menu));
+        ASSERT_TRUE(document->runCommand(command.entry));
         EXPECT_EQ(kvGetUndoLevel(doc), level + 1);
         EXPECT_EQ(undoText(level + 1), command.undoText);
         EXPECT_FALSE(frame->isBusy());
@@ -131,7 +132,7 @@ TEST_F(FilterDialogTest, EachDialogPreviewsItsOwnEditAndOffersItsHelpTopic) {
                 QTest::mouseClick(dialog->preview->cmdHelp, Qt::LeftButton);
             },
             false);
-        ASSERT_TRUE(document->runCommand(command.menu));
+        ASSERT_TRUE(document->runCommand(command.entry));
         ASSERT_EQ(started.size(), 1u);
         EXPECT_EQ(started[0].first, doc);
         EXPECT_EQ(started[0].second, command.edit);
@@ -165,7 +166,7 @@ TEST_F(FilterDialogTest, EachPresetGroupLoadsExactlyTheDialogsSliceOfTheRecord) 
                 presets->loadEntries[0]->trigger();
             },
             false);
-        ASSERT_TRUE(document->runCommand(command.menu));
+        ASSERT_TRUE(document->runCommand(command.entry));
         const char *raw = reinterpret_cast<const char *>(&params);
         const char *rawBefore = reinterpret_cast<const char *>(&before);
         EXPECT_EQ(std::memcmp(raw + command.presetOffset, stored.data(),
@@ -206,8 +207,7 @@ TEST_F(FilterDialogTest, EqualizerReadsTheBandsAndEachSliderWritesItsBandInDb) {
             EXPECT_EQ(eq->windowTitle(), "10 Band Graphic Equalizer");
             for (int k = 0; k < 10; k++) {
                 EXPECT_EQ(eq->sldBand[k]->value(), k - 5);
-                EXPECT_EQ(eq->sldBand[k]->minimum(), -24);
-                EXPECT_EQ(eq->sldBand[k]->maximum(), 24);
+                EXPECT_ENGINE_RANGE(eq->sldBand[k], eqBandDb);
                 EXPECT_EQ(eq->lblFrequency[k]->text(), mdlEqBandLabel(kRate, k));
             }
             EXPECT_EQ(eq->lblFrequency[0]->text(), "31 Hz");
@@ -217,7 +217,7 @@ TEST_F(FilterDialogTest, EqualizerReadsTheBandsAndEachSliderWritesItsBandInDb) {
             EXPECT_EQ(params.eqBandDb[4], -1);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuEQ"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEQ));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_EQ(undoText(levelBefore + 1), "Equalizer");
 }
@@ -226,7 +226,7 @@ TEST_F(FilterDialogTest, EqualizerBandOutsideTheSliderRangeIsCorrectedInTheRecor
     params.eqBandDb[0] = 90;
     params.eqBandDb[1] = -90;
     answerDialog<frmEQ>([](frmEQ *) {}, false);
-    ASSERT_TRUE(document->runCommand("mnuEQ"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEQ));
     EXPECT_EQ(params.eqBandDb[0], 24);
     EXPECT_EQ(params.eqBandDb[1], -24);
 }
@@ -309,7 +309,7 @@ TEST_F(FilterDialogTest, FftFilterReadsHertzAndStoresTheChosenBinAsHertz) {
             EXPECT_EQ(params.fftEndHighPassHz, 0);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuFFTFilter"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuFFTFilter));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_EQ(kvGetLength(doc), lengthBefore);
 }
@@ -329,7 +329,7 @@ TEST_F(FilterDialogTest, FftEdgeSlidersReachHalfTheRateWhateverTheFftSize) {
                 EXPECT_EQ(params.fftEndLowPassHz, kRate / 4);
             },
             false);
-        ASSERT_TRUE(document->runCommand("mnuFFTFilter"));
+        ASSERT_TRUE(document->runCommand(&frmMainUi::mnuFFTFilter));
     }
 }
 
@@ -359,7 +359,7 @@ TEST_F(FilterDialogTest, FftSettingsButtonOpensTheOptionsAndRereadsTheFftSize) {
             EXPECT_EQ(params.fftStartLowPassHz, 11025);
         },
         false);
-    ASSERT_TRUE(document->runCommand("mnuFFTFilter"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuFFTFilter));
     EXPECT_TRUE(optionsShown);
 }
 
@@ -387,8 +387,8 @@ TEST_F(FilterDialogTest, SimpleEchoReadsItsFieldsAndWritesDelayLevelsAndHundredt
             EXPECT_EQ(echo->sldWetOut->value(), -3);
             EXPECT_EQ(echo->sldLowPass->value(), 50);
             EXPECT_EQ(echo->lblLowPass->text(), "11025 Hz");
-            EXPECT_EQ(echo->sldFeedback->maximum(), 0);
-            EXPECT_EQ(echo->sldLowPass->minimum(), 2);
+            EXPECT_ENGINE_RANGE(echo->sldFeedback, simpleEchoFeedbackDb);
+            EXPECT_ENGINE_RANGE(echo->sldLowPass, simpleEchoLowPass);
             echo->sldLowPass->setValue(20);
             EXPECT_EQ(params.simpleEchoLowPass, 20);
             EXPECT_EQ(echo->lblLowPass->text(), "4410 Hz");
@@ -398,7 +398,7 @@ TEST_F(FilterDialogTest, SimpleEchoReadsItsFieldsAndWritesDelayLevelsAndHundredt
             EXPECT_EQ(params.simpleEchoWetDb, -48);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuEchoSimple"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEchoSimple));
     EXPECT_EQ(undoText(levelBefore + 1), "Simple Echo");
     EXPECT_EQ(kvGetLength(doc), lengthBefore + 3 * kRate);
 }
@@ -407,7 +407,7 @@ TEST_F(FilterDialogTest, SimpleEchoDelayBeyondTheLineIsCorrectedBeforeTheEdit) {
     params.simpleEchoDelayMs = 5000;
     answerDialog<frmSimpleEcho>(
         [](frmSimpleEcho *echo) { EXPECT_EQ(echo->sldDelay->value(), 1000); }, false);
-    ASSERT_TRUE(document->runCommand("mnuEchoSimple"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEchoSimple));
     EXPECT_EQ(params.simpleEchoDelayMs, 1000);
 }
 
@@ -428,8 +428,8 @@ TEST_F(FilterDialogTest, EchoReadsItsFieldsAndShowsItsFiltersInHertz) {
             EXPECT_EQ(echo->sldLeftFromRight->value(), -20);
             EXPECT_EQ(echo->sldFeedbackLtoR->value(), -30);
             EXPECT_TRUE(echo->chkBounce->isChecked());
-            EXPECT_EQ(echo->sldLowPass->minimum(), 50);
-            EXPECT_EQ(echo->sldHighPass->maximum(), 950);
+            EXPECT_ENGINE_RANGE(echo->sldLowPass, echoLowPass);
+            EXPECT_ENGINE_RANGE(echo->sldHighPass, echoHighPass);
             echo->sldHighPass->setValue(500);
             EXPECT_EQ(params.echoHighPass, 500);
             EXPECT_EQ(echo->lblHighPass->text(), "11025 Hz");
@@ -437,7 +437,7 @@ TEST_F(FilterDialogTest, EchoReadsItsFieldsAndShowsItsFiltersInHertz) {
             EXPECT_EQ(params.echoBounce, 0);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuEcho"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEcho));
     EXPECT_EQ(undoText(levelBefore + 1), "Echo");
     EXPECT_EQ(kvGetLength(doc), lengthBefore + 3 * kRate);
 }
@@ -470,7 +470,7 @@ TEST_F(FilterDialogTest, GangedEchoControlsMoveTheirPartnerByTheSameStep) {
             EXPECT_EQ(params.echoRightDelayMs, 1000);
         },
         false);
-    ASSERT_TRUE(document->runCommand("mnuEcho"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEcho));
 }
 
 /* ---- Reverb ---- */
@@ -486,8 +486,7 @@ TEST_F(FilterDialogTest, ReverbReadsItsLevelsAndListsAndWritesThem) {
             EXPECT_EQ(reverb->windowTitle(), "Reverb Processor");
             for (int k = 0; k < 6; k++)
                 EXPECT_EQ(reverb->sldLevel[k]->value(), levels[k]);
-            EXPECT_EQ(reverb->sldLevel[0]->minimum(), -48);
-            EXPECT_EQ(reverb->sldLevel[0]->maximum(), 12);
+            EXPECT_ENGINE_RANGE(reverb->sldLevel[0], reverbLevelDb);
             ASSERT_EQ(reverb->cmbRoomSize->count(), 6);
             EXPECT_EQ(reverb->cmbRoomSize->itemText(0), "30 x 45 feet");
             EXPECT_EQ(reverb->cmbRoomSize->itemText(5), "800 x 1200 feet");
@@ -512,7 +511,7 @@ TEST_F(FilterDialogTest, ReverbReadsItsLevelsAndListsAndWritesThem) {
             EXPECT_EQ(params.reverbLevelDb[5], -3);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuReverb"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuReverb));
     EXPECT_EQ(undoText(levelBefore + 1), "Reverb");
 }
 
@@ -525,7 +524,7 @@ TEST_F(FilterDialogTest, ReverbIndexOutsideItsListOpensOnTheFirstEntryAndIsCorre
             EXPECT_EQ(reverb->cmbWall->currentIndex(), 0);
         },
         false);
-    ASSERT_TRUE(document->runCommand("mnuReverb"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuReverb));
     EXPECT_EQ(params.reverbRoomSize, 0);
     EXPECT_EQ(params.reverbWall, 0);
 }
@@ -534,8 +533,8 @@ TEST_F(FilterDialogTest, ReverbIndexOutsideItsListOpensOnTheFirstEntryAndIsCorre
 
 TEST_F(FilterDialogTest, EchoAndReverbOnAMonoSoundAnsweredNoChangeNothing) {
     open(1);
-    for (const char *menu : {"mnuEcho", "mnuReverb"}) {
-        SCOPED_TRACE(menu);
+    for (frmMainCommand menu : {&frmMainUi::mnuEcho, &frmMainUi::mnuReverb}) {
+        SCOPED_TRACE(menu == &frmMainUi::mnuEcho ? "Echo" : "Reverb");
         mdlTestQueueAnswer(QMessageBox::No);
         ASSERT_TRUE(document->runCommand(menu));
         auto boxes = mdlTestTakeShownBoxes();
@@ -552,8 +551,8 @@ TEST_F(FilterDialogTest, EchoAndReverbOnAMonoSoundAnsweredNoChangeNothing) {
 }
 
 TEST_F(FilterDialogTest, EchoAndReverbOnAMonoSoundAnsweredYesConvertBeforeTheDialog) {
-    for (const char *menu : {"mnuEcho", "mnuReverb"}) {
-        SCOPED_TRACE(menu);
+    for (frmMainCommand menu : {&frmMainUi::mnuEcho, &frmMainUi::mnuReverb}) {
+        SCOPED_TRACE(menu == &frmMainUi::mnuEcho ? "Echo" : "Reverb");
         open(1);
         mdlTestQueueAnswer(QMessageBox::Yes);
         int32_t channelsInDialog = 0;
@@ -570,6 +569,6 @@ TEST_F(FilterDialogTest, EchoAndReverbOnAMonoSoundAnsweredYesConvertBeforeTheDia
 
 TEST_F(FilterDialogTest, StereoSoundGoesStraightToTheEchoDialog) {
     answerDialog<frmEcho>([](frmEcho *) {}, false);
-    ASSERT_TRUE(document->runCommand("mnuEcho"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEcho));
     EXPECT_TRUE(mdlTestTakeShownBoxes().empty());
 }

@@ -50,7 +50,7 @@ TEST_F(GainDialogTest, VolumeSliderWritesDecibelsAndOkAppliesThemOnce) {
             EXPECT_EQ(volume->lblPercent->text(), "200.0%");
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuVolume"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuVolume));
     EXPECT_EQ(opened, -3);
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_FLOAT_EQ(peakOf(doc), peakBefore * 2);
@@ -58,10 +58,10 @@ TEST_F(GainDialogTest, VolumeSliderWritesDecibelsAndOkAppliesThemOnce) {
 
 TEST_F(GainDialogTest, VolumeCancelOrZeroDecibelsChangesNothing) {
     answerDialog<frmVolume>([](frmVolume *volume) { volume->sldVolume->setValue(12); }, false);
-    ASSERT_TRUE(document->runCommand("mnuVolume"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuVolume));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
     answerDialog<frmVolume>([](frmVolume *volume) { volume->sldVolume->setValue(0); }, true);
-    ASSERT_TRUE(document->runCommand("mnuVolume"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuVolume));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
     EXPECT_FLOAT_EQ(peakOf(doc), peakBefore);
 }
@@ -89,7 +89,7 @@ TEST_F(GainDialogTest, NormalizeOffersMinusThePeakAndRaisesItToFullScale) {
             EXPECT_EQ(params.volumeDb, 0);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuMaximize"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuMaximize));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_FLOAT_EQ(peakOf(doc), peakBefore * 2);
 }
@@ -129,7 +129,7 @@ TEST_F(GainDialogTest, MuteAndReverseGoThroughTheFadeEdgesDialog) {
             fade->preview->chkFade->setChecked(false);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuMute"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuMute));
     EXPECT_EQ(params.fadeEdges, 0);
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_EQ(sampleAt(1000), 0.0f);
@@ -139,10 +139,10 @@ TEST_F(GainDialogTest, MuteAndReverseGoThroughTheFadeEdgesDialog) {
     kvSetSelection(doc, 4000, 6000, -1);
     float first = sampleAt(4000), last = sampleAt(5999);
     answerDialog<frmMute>([](frmMute *) {}, false);
-    ASSERT_TRUE(document->runCommand("mnuReverse"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuReverse));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     answerDialog<frmMute>([](frmMute *) {}, true);
-    ASSERT_TRUE(document->runCommand("mnuReverse"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuReverse));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 2);
     EXPECT_EQ(sampleAt(4000), last);
     EXPECT_EQ(sampleAt(5999), first);
@@ -150,7 +150,7 @@ TEST_F(GainDialogTest, MuteAndReverseGoThroughTheFadeEdgesDialog) {
 
 TEST_F(GainDialogTest, PasteMixAddsTheClipboardAtTheChosenLevel) {
     kvSetSelection(doc, 0, 100, -1);
-    ASSERT_TRUE(document->runCommand("mnuCopy"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuCopy));
     kvSetSelection(doc, 0, 0, -1);
     float before = sampleAt(50);
     params.pasteMixDb = 4;
@@ -162,7 +162,7 @@ TEST_F(GainDialogTest, PasteMixAddsTheClipboardAtTheChosenLevel) {
             EXPECT_EQ(mix->lblPercent->text(), "50.0%");
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuPasteMix"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuPasteMix));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_FLOAT_EQ(sampleAt(50), before * 1.5f);
 }

@@ -150,7 +150,7 @@ TEST_F(OptionsDialogTest, CancelAfterChangesOnEveryPageLeavesTheOptionsByteIdent
         EXPECT_TRUE(dialog->cmdApply->isEnabled());
         QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
     });
-    frame->action("mnuOptions")->trigger();
+    frame->ui().mnuOptions->trigger();
     EXPECT_TRUE(changed);
     EXPECT_EQ(std::memcmp(&options, &before, sizeof before), 0);
 }
@@ -314,7 +314,7 @@ TEST_F(OptionsDialogTest, DefaultOutputDeviceStoresMinusOne) {
         EXPECT_EQ(options.playDevice, 1);
         QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
     });
-    frame->action("mnuOptions")->trigger();
+    frame->ui().mnuOptions->trigger();
     EXPECT_EQ(options.playDevice, -1);
 }
 
@@ -347,7 +347,7 @@ TEST_F(OptionsDialogTest, OkWithoutChangesWritesNothing) {
 }
 
 TEST_F(OptionsDialogTest, ApplyTakesTheToolTipsOffTheFrame) {
-    QToolButton *save = frame->toolButton("TB.Save");
+    QToolButton *save = frame->toolButton(frame->ui().TB.Save);
     ASSERT_NE(save, nullptr);
     ASSERT_FALSE(save->toolTip().isEmpty());
     auto dialog = openDialog(MDL_OPTIONS_GENERAL);
@@ -388,7 +388,7 @@ TEST_F(OptionsDialogTest, DocumentMenuOpensTheDialogAndHelpShowsItsTopic) {
         QTest::mouseClick(dialog->cmdHelp, Qt::LeftButton);
         QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
     });
-    ASSERT_TRUE(document->runCommand("mnuOptions"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuOptions));
     EXPECT_EQ(mdlMain.dialogDoc, document->ID);
     auto requests = mdlTestTakeHelpRequests();
     ASSERT_EQ(requests.size(), 1u);

@@ -32,7 +32,7 @@ TEST_F(RepairDialogTest, LoudnessNormalizeReachesTheTargetTypedInTheDialog) {
     int32_t before = undoLevel();
     answerDialog<frmLoudnessNormalize>(
         [](frmLoudnessNormalize *dialog) { dialog->spnTarget->setValue(-20.0); }, true);
-    ASSERT_TRUE(document->runCommand("mnuLoudnessNormalize"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuLoudnessNormalize));
     ASSERT_EQ(undoLevel(), before + 1);
     KV_Loudness after{};
     kvSetSelection(doc, 0, 0, -1);
@@ -49,7 +49,7 @@ TEST_F(RepairDialogTest, NoiseReductionRunsOnlyOnceAProfileIsTaken) {
             EXPECT_TRUE(dialog->preview->cmdOK->isEnabled());
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuNoiseReduction"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuNoiseReduction));
     EXPECT_EQ(undoLevel(), before + 1);
     char label[40] = {};
     kvGetUndoText(doc, undoLevel(), label);

@@ -110,17 +110,13 @@ TEST_F(ToolDialogTest, CompressorOpensOnTheRecordAndShowsEachUnit) {
     EXPECT_TRUE(compressor.chkOversample->isChecked());
     EXPECT_TRUE(compressor.preview->cmdHelp->isEnabled());
 
-    EXPECT_EQ(compressor.sldThreshold->minimum(), -48);
-    EXPECT_EQ(compressor.sldThreshold->maximum(), 12);
+    EXPECT_ENGINE_RANGE(compressor.sldThreshold, compThresholdDb);
     EXPECT_EQ(compressor.sldRatio->minimum(), 1);
     EXPECT_EQ(compressor.sldRatio->maximum(), 100);
-    EXPECT_EQ(compressor.sldAttack->minimum(), 1);
-    EXPECT_EQ(compressor.sldAttack->maximum(), 2000);
-    EXPECT_EQ(compressor.sldRelease->minimum(), 5);
-    EXPECT_EQ(compressor.sldRelease->maximum(), 500);
-    EXPECT_EQ(compressor.sldGain->minimum(), 0);
-    EXPECT_EQ(compressor.sldGain->maximum(), 48);
-    EXPECT_EQ(compressor.sldEnhance->maximum(), 10);
+    EXPECT_ENGINE_RANGE(compressor.sldAttack, compAttack);
+    EXPECT_ENGINE_RANGE(compressor.sldRelease, compRelease);
+    EXPECT_ENGINE_RANGE(compressor.sldGain, compGainDb);
+    EXPECT_ENGINE_RANGE(compressor.sldEnhance, compEnhance);
 }
 
 TEST_F(ToolDialogTest, CompressorControlsWriteTheirFieldsInTheRecordsUnits) {
@@ -201,13 +197,13 @@ TEST_F(ToolDialogTest, CompressorOkRunsTheEditOnceAndCancelNone) {
     params.compHardClipDb = -9;
     answerDialog<frmCompressor>([](frmCompressor *compressor) { compressor->sldGain->setValue(0); },
                                 false);
-    ASSERT_TRUE(document->runCommand("mnuComp"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuComp));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
     EXPECT_FLOAT_EQ(peakOf(doc), peakBefore);
 
     answerDialog<frmCompressor>([](frmCompressor *compressor) { compressor->sldGain->setValue(0); },
                                 true);
-    ASSERT_TRUE(document->runCommand("mnuComp"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuComp));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     char text[40] = {};
     kvGetUndoText(doc, kvGetUndoLevel(doc), text);
@@ -226,9 +222,8 @@ TEST_F(ToolDialogTest, DistortionOpensOnTheRecordAndKeepsTheThresholdSixDbBelowT
     EXPECT_EQ(distortion.sldHighClip->value(), -20);
     EXPECT_EQ(distortion.sldLowThreshold->value(), -40);
     EXPECT_EQ(distortion.lblHighClip->text(), "-20 dB");
-    EXPECT_EQ(distortion.sldHighClip->minimum(), -90);
-    EXPECT_EQ(distortion.sldLowThreshold->minimum(), -96);
-    EXPECT_EQ(distortion.sldLowThreshold->maximum(), -6);
+    EXPECT_ENGINE_RANGE(distortion.sldHighClip, distHighClipDb);
+    EXPECT_ENGINE_RANGE(distortion.sldLowThreshold, distLowThresholdDb);
 
     distortion.sldHighClip->setValue(-44);
     EXPECT_EQ(params.distHighClipDb, -44);
@@ -305,7 +300,7 @@ TEST_F(ToolDialogTest, DistortionOkClipsOnceAndCancelChangesNothing) {
     params.distLowThresholdDb = -96;
     answerDialog<frmDistortion>(
         [](frmDistortion *distortion) { distortion->sldHighClip->setValue(-12); }, false);
-    ASSERT_TRUE(document->runCommand("mnuDistortion"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuDistortion));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
     EXPECT_FLOAT_EQ(peakOf(doc), peakBefore);
 
@@ -317,7 +312,7 @@ TEST_F(ToolDialogTest, DistortionOkClipsOnceAndCancelChangesNothing) {
             EXPECT_EQ(previewCalls.at(0), (std::pair<int32_t, int32_t>(doc, KV_EDIT_DISTORTION)));
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuDistortion"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuDistortion));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_NEAR(peakOf(doc), gainOf(-12), 1e-6);
 }
@@ -336,8 +331,7 @@ TEST_F(ToolDialogTest, ToneGeneratorOpensOnTheRecord) {
     frmGenerate tone(frame.get(), &params);
     EXPECT_EQ(tone.windowTitle(), "Tone Generator");
     EXPECT_EQ(tone.sldVolume->value(), -10);
-    EXPECT_EQ(tone.sldVolume->minimum(), -48);
-    EXPECT_EQ(tone.sldVolume->maximum(), 48);
+    EXPECT_ENGINE_RANGE(tone.sldVolume, toneVolumeDb);
     EXPECT_EQ(tone.lblVolume->text(), "-10 dB");
     EXPECT_EQ(tone.cmbStartHz->currentText(), "440");
     EXPECT_EQ(tone.cmbEndHz->currentText(), "880");
@@ -402,7 +396,7 @@ TEST_F(ToolDialogTest, ToneOkInsertsTheToneAtTheCursorOnceAndCancelNothing) {
     kvSetSelection(doc, 1000, 1000, -1);
     float before = sampleAt(999), after = sampleAt(1000);
     answerDialog<frmGenerate>([](frmGenerate *) {}, false);
-    ASSERT_TRUE(document->runCommand("mnuToneGenerator"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuToneGenerator));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
     EXPECT_EQ(kvGetLength(doc), lengthBefore);
 
@@ -413,7 +407,7 @@ TEST_F(ToolDialogTest, ToneOkInsertsTheToneAtTheCursorOnceAndCancelNothing) {
             EXPECT_EQ(kvIsSel(doc), 0);
         },
         true);
-    ASSERT_TRUE(document->runCommand("mnuToneGenerator"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuToneGenerator));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_EQ(kvGetLength(doc), lengthBefore + 800);
     EXPECT_EQ(sampleAt(999), before);
@@ -441,11 +435,10 @@ TEST_F(ToolDialogTest, PitchOpensOnTheRecordWithoutAnOwner) {
             EXPECT_EQ(pitch->optMode[0]->text(), "Simple Pitch Control (Resample)");
             EXPECT_EQ(pitch->optMode[1]->text(), "FFT Pitch Scaling (Time Remains Constant)");
             EXPECT_EQ(pitch->optMode[2]->text(), "FFT Time Scaling (Pitch Remains Constant)");
-            EXPECT_EQ(pitch->sldStart->minimum(), 50);
-            EXPECT_EQ(pitch->sldStart->maximum(), 200);
+            EXPECT_ENGINE_RANGE(pitch->sldStart, pitchStart);
         },
         false);
-    ASSERT_TRUE(document->runCommand("mnuTnP"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuTnP));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
 }
 
@@ -512,12 +505,12 @@ TEST_F(ToolDialogTest, PitchOkScalesOnceAndCancelChangesNothing) {
     params.pitchDynamic = 0;
     params.pitchMode = 0;
     answerDialog<frmPitch>([](frmPitch *pitch) { pitch->sldStart->setValue(50); }, false);
-    ASSERT_TRUE(document->runCommand("mnuTnP"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuTnP));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
     EXPECT_EQ(kvGetLength(doc), lengthBefore);
 
     answerDialog<frmPitch>([](frmPitch *pitch) { pitch->sldStart->setValue(200); }, true);
-    ASSERT_TRUE(document->runCommand("mnuTnP"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuTnP));
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore + 1);
     EXPECT_NEAR(kvGetLength(doc), lengthBefore / 2, 2);
 }
@@ -526,12 +519,12 @@ TEST_F(ToolDialogTest, PitchOkScalesOnceAndCancelChangesNothing) {
 
 TEST_F(ToolDialogTest, EffectsToolbarButtonsOpenTheirDialogs) {
     answerDialog<frmCompressor>([](frmCompressor *) {}, false);
-    frame->action("TBVolume.AGC")->trigger();
+    frame->ui().TBVolume.AGC->trigger();
     answerDialog<frmDistortion>([](frmDistortion *) {}, false);
-    frame->action("TBVolume.Dist")->trigger();
+    frame->ui().TBVolume.Dist->trigger();
     answerDialog<frmPitch>([](frmPitch *) {}, false);
-    frame->action("TBVolume.Pitch")->trigger();
+    frame->ui().TBVolume.Pitch->trigger();
     answerDialog<frmGenerate>([](frmGenerate *) {}, false);
-    frame->action("TBVolume.Tone")->trigger();
+    frame->ui().TBVolume.Tone->trigger();
     EXPECT_EQ(kvGetUndoLevel(doc), levelBefore);
 }

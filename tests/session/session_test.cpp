@@ -229,10 +229,10 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
     std::vector<float> cutLeft = frames(doc, 0, from, to - from);
 
     /* 3. Cut, then paste at the end. */
-    ASSERT_TRUE(document->runCommand("mnuCut"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuCut));
     ASSERT_EQ(kvGetLength(doc), length - (to - from));
-    ASSERT_TRUE(document->runCommand("mnuPlayback(9)")) << "Jump to End of File";
-    ASSERT_TRUE(document->runCommand("mnuPasteInsert"));
+    ASSERT_TRUE(document->runCommand(document->ui().mnuPlayback[9])) << "Jump to End of File";
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuPasteInsert));
     ASSERT_EQ(kvGetLength(doc), length);
     EXPECT_EQ(frames(doc, 0, length - (to - from), to - from), cutLeft)
         << "the cut range came back at the end, sample for sample";
@@ -252,7 +252,7 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
         snapshot("equalizer");
         QTest::mouseClick(dialog->preview->cmdOK, Qt::LeftButton);
     });
-    ASSERT_TRUE(document->runCommand("mnuEQ"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuEQ));
     std::vector<float> afterEq = frames(doc, 0, pastedFrom, to - from);
     EXPECT_NE(afterEq, beforeEq) << "the equalizer changed the range";
     const int32_t equalizedLength = kvGetLength(doc);
@@ -265,19 +265,19 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
         snapshot("reverb");
         QTest::mouseClick(dialog->preview->cmdOK, Qt::LeftButton);
     });
-    ASSERT_TRUE(document->runCommand("mnuReverb"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuReverb));
     EXPECT_GT(kvGetLength(doc), equalizedLength) << "reverb adds its tail";
     snapshot("reverberated");
 
     /* 6. Undo one step: back to the equalized sound. */
-    ASSERT_TRUE(document->runCommand("mnuUndo"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuUndo));
     ASSERT_EQ(kvGetLength(doc), equalizedLength);
     EXPECT_EQ(frames(doc, 0, pastedFrom, to - from), afterEq);
     snapshot("undone");
 
     /* 7. Play the selection on the test sound card to its end. */
     kvSetSelection(doc, pastedFrom, pastedFrom + 22050, channel);
-    ASSERT_TRUE(document->runCommand("mnuPlayback(6)")) << "Play Normal";
+    ASSERT_TRUE(document->runCommand(document->ui().mnuPlayback[6])) << "Play Normal";
     ASSERT_TRUE(waitUntil([] { return kvIsPlaying() != 0; }, 5000));
     snapshot("playing");
     ASSERT_TRUE(waitUntil([] { return kvIsPlaying() == 0; }, 20000));
@@ -320,7 +320,7 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
         snapshot("save-dialog");
         static_cast<QDialog *>(files)->accept();
     });
-    ASSERT_TRUE(document->runCommand("mnuSaveAs"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuSaveAs));
     QFile written(target);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     QByteArray head = written.read(4);
@@ -341,7 +341,7 @@ TEST_F(NewcomerSession, OpenEditEffectsPlaySaveAsMp3AndReopen) {
     frmMain *reopened = frame->activeDocument();
     ASSERT_NE(reopened, nullptr);
     snapshot("reopened");
-    EXPECT_EQ(frame->lblStatus[2]->text(), "256k MP3") << "saved at the bit rate offered";
+    EXPECT_EQ(frame->statusField(2)->text(), "256k MP3") << "saved at the bit rate offered";
     int32_t reopenedLength = kvGetLength(reopened->ID);
     EXPECT_NEAR(reopenedLength, static_cast<int32_t>(saved.size()), 2304)
         << "MP3 frames round the length up to at most two frames";
@@ -463,7 +463,7 @@ TEST_F(NewcomerSession, KilledWorkIsRestoredThroughTheRecoveryWindowSavedAndComp
     EXPECT_EQ(kvIsSaved(document->ID), 0);
     EXPECT_EQ(document->FileName.toStdString(), source);
     snapshot("restored");
-    ASSERT_TRUE(document->runCommand("mnuSave"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuSave));
     EXPECT_NE(kvIsSaved(document->ID), 0);
     int32_t reopened = kvCreate(nullptr);
     ASSERT_EQ(kvOpen(reopened, source.c_str()), 0);

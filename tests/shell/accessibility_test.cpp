@@ -136,7 +136,9 @@ class ControlNames : public ShellTest {};
 TEST_F(ControlNames, EveryToolbarButtonSpeaksWhatItDoesNotItsShortKey) {
     startFrame();
     QSet<QString> names;
-    for (QToolBar *bar : {frame->TB, frame->TBVolume, frame->TBPlayback}) {
+    for (QToolBar *bar :
+         {frame->findChild<QToolBar *>("TB"), frame->findChild<QToolBar *>("TBVolume"),
+          frame->findChild<QToolBar *>("TBPlayback")}) {
         for (QAction *button : bar->actions()) {
             if (button->isSeparator()) continue;
             QWidget *widget = bar->widgetForAction(button);
@@ -148,16 +150,16 @@ TEST_F(ControlNames, EveryToolbarButtonSpeaksWhatItDoesNotItsShortKey) {
             names.insert(name);
         }
     }
-    EXPECT_EQ(spokenName(frame->toolButton("TBPlayback.Ffw")), "Play Fast Forward");
+    EXPECT_EQ(spokenName(frame->toolButton(frame->ui().TBPlayback.Ffw)), "Play Fast Forward");
 }
 
 TEST_F(ControlNames, FrameAndDocumentWindowHaveNoUnnamedControl) {
     startFrame();
     EXPECT_EQ(unnamedControls(frame.get()), QStringList());
-    for (QLabel *field : frame->lTime)
-        EXPECT_FALSE(spokenName(field).isEmpty()) << field->objectName().toStdString();
-    for (QLabel *field : frame->lblStatus)
-        EXPECT_FALSE(spokenName(field).isEmpty()) << field->objectName().toStdString();
+    for (int i = 0; i < 4; i++)
+        EXPECT_FALSE(spokenName(frame->timeField(i)).isEmpty()) << i;
+    for (int i = 0; i < 6; i++)
+        EXPECT_FALSE(spokenName(frame->statusField(i)).isEmpty()) << i;
 
     frmMain *document = openDocument(writeWave("named.wav", 2, 8000, ramp(8000), false));
     ASSERT_NE(document, nullptr);
@@ -175,18 +177,18 @@ TEST_F(ControlNames, TheDocumentNameFollowsTheDisplayMode) {
     startFrame();
     frmMain *document = openDocument(writeWave("shown.wav", 1, 8000, ramp(8000), false));
     ASSERT_NE(document, nullptr);
-    QAction *button = frame->action("TB.Display");
+    QAction *button = frame->ui().TB.Display;
     struct Step {
         std::function<void()> choose;
         int32_t mode;
         const char *name;
     };
     const Step steps[] = {
-        {[&] { document->runCommand("mnuDisplay(2)"); }, KV_DISPLAY_BOTH,
+        {[&] { document->runCommand(document->ui().mnuDisplayMode[2]); }, KV_DISPLAY_BOTH,
          "Waveform and spectrogram of shown.wav"},
         {[&] { button->trigger(); }, KV_DISPLAY_WAVEFORM, "Waveform of shown.wav"},
         {[&] { button->trigger(); }, KV_DISPLAY_BOTH, "Waveform and spectrogram of shown.wav"},
-        {[&] { document->runCommand("mnuDisplay(1)"); }, KV_DISPLAY_SPECTROGRAM,
+        {[&] { document->runCommand(document->ui().mnuDisplayMode[1]); }, KV_DISPLAY_SPECTROGRAM,
          "Spectrogram of shown.wav"},
         {[&] { button->trigger(); }, KV_DISPLAY_WAVEFORM, "Waveform of shown.wav"},
         {[&] { button->trigger(); }, KV_DISPLAY_SPECTROGRAM, "Spectrogram of shown.wav"},
@@ -206,8 +208,11 @@ TEST_F(ControlNames, StatusFieldsGiveTheirTextAsTheirValueAndNameItInATip) {
     frmMain *document = openDocument(writeWave("status.wav", 2, 8000, ramp(8000), false));
     ASSERT_NE(document, nullptr);
     kvSetSelection(document->ID, 100, 900, -1);
-    QList<QLabel *> fields(std::begin(frame->lTime), std::end(frame->lTime));
-    fields.append(QList<QLabel *>(frame->lblStatus, frame->lblStatus + 5));
+    QList<QLabel *> fields;
+    for (int i = 0; i < 4; i++)
+        fields.append(frame->timeField(i));
+    for (int i = 0; i < 5; i++)
+        fields.append(frame->statusField(i));
     QSet<QString> tips;
     for (QLabel *field : fields) {
         SCOPED_TRACE(field->objectName().toStdString());
@@ -226,9 +231,9 @@ TEST_F(ControlNames, UndoButtonSpeaksTheStepItWouldUndo) {
     startFrame();
     frmMain *document = openDocument(writeWave("undo.wav", 1, 8000, ramp(8000), false));
     ASSERT_NE(document, nullptr);
-    QToolButton *undo = frame->toolButton("TB.Undo");
+    QToolButton *undo = frame->toolButton(frame->ui().TB.Undo);
     EXPECT_EQ(spokenName(undo), "Can't Undo");
-    document->runCommand("mnuFadeIn");
+    document->runCommand(&frmMainUi::mnuFadeIn);
     EXPECT_TRUE(spokenName(undo).startsWith("Undo ")) << spokenName(undo).toStdString();
 }
 
@@ -260,7 +265,7 @@ TEST_F(ControlNames, RecordingWindowNamesEveryControl) {
     startFrame();
     frmMain *document = openDocument(writeWave("record.wav", 2, 44100, ramp(2000), false));
     ASSERT_NE(document, nullptr);
-    frmRecord window(frame.get(), &options, document->ID, frame->lTime[3]);
+    frmRecord window(frame.get(), &options, document->ID, frame->timeField(3));
     window.show();
     EXPECT_EQ(unnamedControls(&window), QStringList());
     EXPECT_EQ(spokenName(window.cmbDevice), "Recording Device");
@@ -308,7 +313,7 @@ TEST_F(WaveformDescription, FollowsTheSelectionInTheTimeFormatInUse) {
     kvSetSelection(document->ID, 8000, 8000, -1);
     EXPECT_EQ(description(document), "Cursor at 00:01.000. File length 00:02.000.");
     kvSetSelection(document->ID, 0, 800, -1);
-    document->runCommand("mnuTF(3)");
+    document->runCommand(document->ui().mnuTF[3]);
     EXPECT_EQ(description(document),
               "Selection from 0 smp to 800 smp, length 800 smp. File length 16000 smp.");
 }
@@ -318,7 +323,7 @@ TEST_F(WaveformDescription, TellsTheNewLengthAfterAnEdit) {
     frmMain *document = openDocument(writeWave("cut.wav", 1, 8000, ramp(16000), false));
     ASSERT_NE(document, nullptr);
     kvSetSelection(document->ID, 0, 8000, -1);
-    document->runCommand("mnuDelete");
+    document->runCommand(&frmMainUi::mnuDelete);
     EXPECT_TRUE(description(document).endsWith("File length 00:01.000."))
         << description(document).toStdString();
 }
@@ -369,7 +374,7 @@ TEST_F(KeyboardUse, TheWindowMenuGivesOnlyTheFirstNineWindowsADigit) {
         document = openDocument(copy);
         ASSERT_NE(document, nullptr);
     }
-    QMenu *window = document->menu("mnuWindow");
+    QMenu *window = document->ui().mnuWindow->menu();
     emit window->aboutToShow();
     /* Only the tenth window's entry (it has no object name) lacks a letter. */
     EXPECT_EQ(letterProblems("mnuWindow", window->actions()), QStringList({"mnuWindow -: "}));
@@ -381,7 +386,7 @@ TEST_F(KeyboardUse, AltLettersRunCommandsAndASharedLetterMovesToTheNextEntry) {
     ASSERT_NE(document, nullptr);
     activateFrame();
     QMenu *edit = openMenu(frame->menuBar(), Qt::Key_E);
-    ASSERT_EQ(edit, document->menu("mnuEdit"));
+    ASSERT_EQ(edit, document->ui().editMenu);
     QTest::keyClick(edit, Qt::Key_S);
     int32_t anchor = -1, end = -1, channel = 0;
     kvGetSelection(document->ID, &anchor, &end, &channel);
@@ -393,21 +398,21 @@ TEST_F(KeyboardUse, AltLettersRunCommandsAndASharedLetterMovesToTheNextEntry) {
     ASSERT_NE(edit, nullptr);
     QTest::keyClick(edit, Qt::Key_T);
     EXPECT_EQ(kvGetLength(document->ID), 0);
-    EXPECT_EQ(frame->cmbClip->count(), 1);
+    EXPECT_EQ(frame->findChild<QComboBox *>("cmbClip")->count(), 1);
 
     frmMain *mono = openDocument(writeWave("mono.wav", 1, 8000, ramp(8000), false));
     ASSERT_NE(mono, nullptr);
     activateFrame();
     edit = openMenu(frame->menuBar(), Qt::Key_E);
-    ASSERT_EQ(edit, mono->menu("mnuEdit"));
+    ASSERT_EQ(edit, mono->ui().editMenu);
     QTest::keyClick(edit, Qt::Key_O);
     auto *conversions = qobject_cast<QMenu *>(QApplication::activePopupWidget());
-    ASSERT_EQ(conversions, mono->menu("mnuConversions"));
+    ASSERT_EQ(conversions, mono->ui().mnuConversions->menu());
     /* A menu opened from the keyboard starts on its first entry. */
     QTest::keyClick(conversions, Qt::Key_S);
-    EXPECT_EQ(conversions->activeAction(), mono->action("mnuConvertSampleRate"));
+    EXPECT_EQ(conversions->activeAction(), mono->ui().mnuConvertSampleRate);
     QTest::keyClick(conversions, Qt::Key_S);
-    EXPECT_EQ(conversions->activeAction(), mono->action("mnuConvertChannels"));
+    EXPECT_EQ(conversions->activeAction(), mono->ui().mnuConvertChannels);
     QTest::keyClick(conversions, Qt::Key_Escape);
 }
 
@@ -416,7 +421,7 @@ TEST_F(KeyboardUse, FocusReturnsToTheWaveformWhoseKeysMoveTheSelection) {
     frmMain *document = openDocument(writeWave("focus.wav", 1, 8000, ramp(80000), false));
     ASSERT_NE(document, nullptr);
     activateFrame();
-    document->runCommand("mnuFadeIn");
+    document->runCommand(&frmMainUi::mnuFadeIn);
     EXPECT_EQ(frame->focusWidget(), document) << "the frame gives focus back to the waveform";
     activateFrame();
     ASSERT_EQ(QApplication::focusWidget(), document);
@@ -455,17 +460,21 @@ TEST_F(KeyboardUse, ToolbarCommandsHaveMenuEntries) {
                                                    {"TBPlayback.SelAll", "mnuSelAll"},
                                                    {"TBPlayback.SelView", "mnuSelView"},
                                                    {"TB.Display", "mnuDisplay(1)"}};
-    for (QToolBar *bar : {frame->TB, frame->TBVolume, frame->TBPlayback}) {
+    for (QToolBar *bar :
+         {frame->findChild<QToolBar *>("TB"), frame->findChild<QToolBar *>("TBVolume"),
+          frame->findChild<QToolBar *>("TBPlayback")}) {
         for (QAction *button : bar->actions()) {
             QString key = button->objectName();
             if (button->isSeparator() || key.isEmpty() || key == "TB.Play") continue;
             QString entry = entries.value(key);
-            if (bar == frame->TBVolume) entry = button->property("command").toString();
+            if (bar == frame->findChild<QToolBar *>("TBVolume"))
+                entry = button->property("command").toString();
             int position = button->property("position").toInt();
-            if (bar == frame->TBPlayback && position >= 1 && position <= 12)
+            if (bar == frame->findChild<QToolBar *>("TBPlayback") && position >= 1 &&
+                position <= 12)
                 entry = QString("mnuPlayback(%1)").arg(position - 1);
             if (key.startsWith("TB.V")) entry = QString("mnuLView(%1)").arg(key.mid(4).toInt() - 1);
-            EXPECT_TRUE(document->isWired(entry))
+            EXPECT_TRUE(document->isWired(document->findChild<QAction *>(entry)))
                 << key.toStdString() << " " << entry.toStdString();
         }
     }

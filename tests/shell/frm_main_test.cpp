@@ -34,7 +34,7 @@ class DocumentTest : public ShellTest {
         std::string file = writeWave(name, 1, 8000, ramp(8000), false);
         frmMain *document = openDocument(file);
         if (!document) return nullptr;
-        document->runCommand("mnuFadeIn");
+        document->runCommand(&frmMainUi::mnuFadeIn);
         return document;
     }
     frmMain *newDocument() {
@@ -44,7 +44,7 @@ class DocumentTest : public ShellTest {
     }
     static std::string undoCaption(frmMain *document) {
         document->InitMenu();
-        return document->action("mnuUndo")->text().toStdString();
+        return document->ui().mnuUndo->text().toStdString();
     }
 };
 
@@ -136,7 +136,7 @@ TEST_F(SavingDocuments, SaveOnAnUntitledDocumentRunsSaveAs) {
     ASSERT_EQ(kvInsertSilence(document->ID), 0);
     QString target = QString::fromStdString(path("named.wav"));
     answerFileDialog(target);
-    ASSERT_TRUE(document->runCommand("mnuSave"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuSave));
     EXPECT_EQ(document->FileName, target);
     EXPECT_TRUE(kvTestFileExists(target.toStdString()));
     EXPECT_EQ(kvIsSaved(document->ID), 1);
@@ -216,7 +216,7 @@ TEST_F(SavingDocuments, NormalizeNeverTakesThePeakPastFullScale) {
                     ASSERT_NE(normalize, nullptr);
                     QTest::mouseClick(normalize->preview->cmdOK, Qt::LeftButton);
                 });
-                ASSERT_TRUE(document->runCommand("mnuMaximize"));
+                ASSERT_TRUE(document->runCommand(&frmMainUi::mnuMaximize));
             }
             EXPECT_LE(peakOf(document->ID), 1.0f);
             /* Within a dB of the level aimed at: full scale for the warning,
@@ -263,22 +263,22 @@ TEST_F(DocumentMenus, TheUndoCaptionNamesTheEditOrSaysCantUndo) {
     frmMain *document = openDocument(file);
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(undoCaption(document), "Can't &Undo");
-    EXPECT_FALSE(document->action("mnuUndo")->isEnabled());
-    EXPECT_FALSE(frame->action("TB.Undo")->isEnabled());
+    EXPECT_FALSE(document->ui().mnuUndo->isEnabled());
+    EXPECT_FALSE(frame->ui().TB.Undo->isEnabled());
 
     kvSetSelection(document->ID, 1000, 2000, -1);
     document->UpdateToolbar();
-    ASSERT_TRUE(document->runCommand("mnuCut"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuCut));
     document->UpdateToolbar();
     EXPECT_EQ(undoCaption(document), "&Undo Cut");
-    EXPECT_TRUE(document->action("mnuUndo")->isEnabled());
-    EXPECT_EQ(frame->toolButton("TB.Undo")->toolTip(), "Undo Cut");
-    EXPECT_EQ(document->action("mnuRedo")->text(), "Can't &Redo");
+    EXPECT_TRUE(document->ui().mnuUndo->isEnabled());
+    EXPECT_EQ(frame->toolButton(frame->ui().TB.Undo)->toolTip(), "Undo Cut");
+    EXPECT_EQ(document->ui().mnuRedo->text(), "Can't &Redo");
 
-    ASSERT_TRUE(document->runCommand("mnuUndo"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuUndo));
     EXPECT_EQ(undoCaption(document), "Can't &Undo");
-    EXPECT_EQ(document->action("mnuRedo")->text(), "&Redo Cut");
-    EXPECT_EQ(frame->toolButton("TB.Redo")->toolTip(), "Redo Cut");
+    EXPECT_EQ(document->ui().mnuRedo->text(), "&Redo Cut");
+    EXPECT_EQ(frame->toolButton(frame->ui().TB.Redo)->toolTip(), "Redo Cut");
 }
 
 TEST_F(DocumentMenus, TheTitleIsTheFileNameWithAStarWhileChanged) {
@@ -287,9 +287,9 @@ TEST_F(DocumentMenus, TheTitleIsTheFileNameWithAStarWhileChanged) {
     frmMain *document = openDocument(file);
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(document->windowTitle(), "title.wav");
-    ASSERT_TRUE(document->runCommand("mnuFadeOut"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuFadeOut));
     EXPECT_EQ(document->windowTitle(), "title.wav *");
-    ASSERT_TRUE(document->runCommand("mnuUndo"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuUndo));
     EXPECT_EQ(document->windowTitle(), "title.wav");
 }
 
@@ -299,12 +299,12 @@ TEST_F(DocumentMenus, TheChannelCommandOffersTheOtherChannelCount) {
     frmMain *document = openDocument(mono);
     ASSERT_NE(document, nullptr);
     document->InitMenu();
-    EXPECT_EQ(document->action("mnuConvertChannels")->text(), "Convert to &Stereo");
-    EXPECT_FALSE(document->action("mnuForceStereo")->isEnabled());
-    ASSERT_TRUE(document->runCommand("mnuConvertChannels"));
+    EXPECT_EQ(document->ui().mnuConvertChannels->text(), "Convert to &Stereo");
+    EXPECT_FALSE(document->ui().mnuForceStereo->isEnabled());
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuConvertChannels));
     EXPECT_EQ(kvGetChannels(document->ID), 2);
-    EXPECT_EQ(document->action("mnuConvertChannels")->text(), "Convert to &Mono");
-    EXPECT_TRUE(document->action("mnuForceStereo")->isEnabled());
+    EXPECT_EQ(document->ui().mnuConvertChannels->text(), "Convert to &Mono");
+    EXPECT_TRUE(document->ui().mnuForceStereo->isEnabled());
 }
 
 TEST_F(DocumentMenus, PasteEntriesFollowTheClipsAndTheSound) {
@@ -312,13 +312,13 @@ TEST_F(DocumentMenus, PasteEntriesFollowTheClipsAndTheSound) {
     frmMain *document = newDocument();
     ASSERT_NE(document, nullptr);
     document->InitMenu();
-    EXPECT_FALSE(document->action("mnuPaste")->isEnabled());
+    EXPECT_FALSE(document->ui().mnuPaste->isEnabled());
     frame->UpdateCopy(1);
     document->InitMenu();
-    EXPECT_TRUE(document->action("mnuPasteInsert")->isEnabled());
-    EXPECT_TRUE(document->action("mnuPasteNew")->isEnabled());
-    EXPECT_FALSE(document->action("mnuPasteReplace")->isEnabled()) << "an empty sound";
-    EXPECT_TRUE(document->action("mnuPaste")->isEnabled());
+    EXPECT_TRUE(document->ui().mnuPasteInsert->isEnabled());
+    EXPECT_TRUE(document->ui().mnuPasteNew->isEnabled());
+    EXPECT_FALSE(document->ui().mnuPasteReplace->isEnabled()) << "an empty sound";
+    EXPECT_TRUE(document->ui().mnuPaste->isEnabled());
 }
 
 TEST_F(DocumentMenus, CopyAddsItsClipToTheListAndEnablesPasteAtOnce) {
@@ -326,15 +326,16 @@ TEST_F(DocumentMenus, CopyAddsItsClipToTheListAndEnablesPasteAtOnce) {
     startFrame();
     frmMain *document = openDocument(file);
     ASSERT_NE(document, nullptr);
-    int32_t clipsBefore = frame->cmbClip->count();
+    int32_t clipsBefore = frame->findChild<QComboBox *>("cmbClip")->count();
     ASSERT_EQ(kvSetSelection(document->ID, 1000, 3000, -1), 0);
     QCoreApplication::processEvents();
-    ASSERT_TRUE(document->runCommand("mnuCopy"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuCopy));
     QCoreApplication::processEvents();
-    EXPECT_EQ(frame->cmbClip->count(), clipsBefore + 1) << "no redraw was needed";
-    EXPECT_EQ(frame->cmbClip->currentIndex(), clipsBefore);
+    EXPECT_EQ(frame->findChild<QComboBox *>("cmbClip")->count(), clipsBefore + 1)
+        << "no redraw was needed";
+    EXPECT_EQ(frame->findChild<QComboBox *>("cmbClip")->currentIndex(), clipsBefore);
     document->InitMenu();
-    EXPECT_TRUE(document->action("mnuPasteInsert")->isEnabled());
+    EXPECT_TRUE(document->ui().mnuPasteInsert->isEnabled());
 }
 
 TEST_F(DocumentMenus, ARightClickOpensTheEditMenuUnlessAButtonDragIsUnderWay) {
@@ -343,12 +344,12 @@ TEST_F(DocumentMenus, ARightClickOpensTheEditMenuUnlessAButtonDragIsUnderWay) {
     frmMain *document = openDocument(file);
     ASSERT_NE(document, nullptr);
     QTest::mouseClick(document, Qt::RightButton, Qt::NoModifier, QPoint(40, 40));
-    EXPECT_TRUE(document->menu("mnuEdit")->isVisible());
-    document->menu("mnuEdit")->hide();
+    EXPECT_TRUE(document->ui().editMenu->isVisible());
+    document->ui().editMenu->hide();
 
     QTest::mousePress(document, Qt::LeftButton, Qt::NoModifier, QPoint(40, 40));
     QTest::mouseClick(document, Qt::RightButton, Qt::NoModifier, QPoint(60, 40));
-    EXPECT_FALSE(document->menu("mnuEdit")->isVisible());
+    EXPECT_FALSE(document->ui().editMenu->isVisible());
     QTest::mouseRelease(document, Qt::LeftButton, Qt::NoModifier, QPoint(60, 40));
 }
 
@@ -361,11 +362,11 @@ TEST_F(ViewSlots, ShiftDigitSavesASlotThatTheDigitRestores) {
     ASSERT_NE(document, nullptr);
     kvSetSelection(document->ID, 100, 500, -1);
     document->InitMenu();
-    EXPECT_FALSE(document->action("mnuLView(2)")->isEnabled());
+    EXPECT_FALSE(document->ui().mnuLView[2]->isEnabled());
     QTest::keyClick(document, Qt::Key_3, Qt::ShiftModifier);
     EXPECT_TRUE(document->savedViews[2]);
-    EXPECT_TRUE(document->action("mnuLView(2)")->isEnabled());
-    EXPECT_TRUE(frame->action("TB.V3")->isEnabled());
+    EXPECT_TRUE(document->ui().mnuLView[2]->isEnabled());
+    EXPECT_TRUE(frame->ui().TB.V[2]->isEnabled());
 
     kvSetSelection(document->ID, 2000, 3000, -1);
     QTest::keyClick(document, Qt::Key_3);
@@ -381,16 +382,16 @@ TEST_F(ViewSlots, TheSetButtonThenAViewButtonSavesTheSlotAndReleasesTheSetButton
     frmMain *document = openDocument(file);
     ASSERT_NE(document, nullptr);
     kvSetSelection(document->ID, 10, 20, -1);
-    frame->action("TB.vSet")->trigger();
-    ASSERT_TRUE(frame->action("TB.vSet")->isChecked());
-    ASSERT_TRUE(frame->action("TB.V2")->isEnabled()) << "every slot can be saved while set";
-    frame->action("TB.V2")->trigger();
-    EXPECT_FALSE(frame->action("TB.vSet")->isChecked());
+    frame->ui().TB.vSet->trigger();
+    ASSERT_TRUE(frame->ui().TB.vSet->isChecked());
+    ASSERT_TRUE(frame->ui().TB.V[1]->isEnabled()) << "every slot can be saved while set";
+    frame->ui().TB.V[1]->trigger();
+    EXPECT_FALSE(frame->ui().TB.vSet->isChecked());
     EXPECT_TRUE(document->savedViews[1]);
-    EXPECT_FALSE(frame->action("TB.V3")->isEnabled());
+    EXPECT_FALSE(frame->ui().TB.V[2]->isEnabled());
 
     kvSetSelection(document->ID, 30, 40, -1);
-    frame->action("TB.V2")->trigger();
+    frame->ui().TB.V[1]->trigger();
     int32_t anchor = 0, end = 0;
     kvGetSelection(document->ID, &anchor, &end, nullptr);
     EXPECT_EQ(anchor, 10);
@@ -527,7 +528,7 @@ TEST_F(NewDocuments, InsertSilenceAddsTheLengthChosenInItsDialog) {
         silence->cmbUnit->setCurrentIndex(0);
         silence->accept();
     });
-    ASSERT_TRUE(document->runCommand("mnuInsertSilence"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuInsertSilence));
     EXPECT_EQ(kvGetLength(document->ID), 22050);
     EXPECT_EQ(undoCaption(document), "&Undo Insert Silence");
 }
@@ -539,8 +540,8 @@ TEST_F(UndoHistory, TheListShowsEveryStateAndAClickMovesThere) {
     startFrame();
     frmMain *document = openDocument(file);
     ASSERT_NE(document, nullptr);
-    ASSERT_TRUE(document->runCommand("mnuFadeIn"));
-    ASSERT_TRUE(document->runCommand("mnuFadeOut"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuFadeIn));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuFadeOut));
     QStringList shown;
     int selected = -1;
     onNextModal([&shown, &selected](QWidget *modal) {
@@ -554,7 +555,7 @@ TEST_F(UndoHistory, TheListShowsEveryStateAndAClickMovesThere) {
                           history->lstHistory->visualItemRect(first).center());
         history->reject();
     });
-    ASSERT_TRUE(document->runCommand("mnuUndoHist"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuUndoHist));
     EXPECT_EQ(shown, QStringList({"Original File", "Fade In", "Fade Out"}));
     EXPECT_EQ(selected, 2);
     EXPECT_EQ(kvGetUndoLevel(document->ID), 0);

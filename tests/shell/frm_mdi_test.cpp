@@ -154,26 +154,26 @@ class ClipSelector : public ShellTest {};
 
 TEST_F(ClipSelector, WithoutClipsTheSelectorPasteAndPlayAreDisabled) {
     startFrame();
-    EXPECT_FALSE(frame->cmbClip->isEnabled());
-    EXPECT_FALSE(frame->action("TB.Paste")->isEnabled());
-    EXPECT_FALSE(frame->action("TB.Play")->isEnabled());
+    EXPECT_FALSE(frame->findChild<QComboBox *>("cmbClip")->isEnabled());
+    EXPECT_FALSE(frame->ui().TB.Paste->isEnabled());
+    EXPECT_FALSE(frame->ui().TB.Play->isEnabled());
 }
 
 TEST_F(ClipSelector, TheEnginesClipCountListsEveryClipAndSelectsTheLast) {
     startFrame();
     kvTestSend(frame.get(), KV_MSG_CLIPBOARD, 3, 0);
-    ASSERT_EQ(frame->cmbClip->count(), 3);
-    EXPECT_EQ(frame->cmbClip->itemText(0), "Clip 1");
-    EXPECT_EQ(frame->cmbClip->itemText(2), "Clip 3");
-    EXPECT_EQ(frame->cmbClip->currentIndex(), 2);
-    EXPECT_TRUE(frame->cmbClip->isEnabled());
-    EXPECT_TRUE(frame->action("TB.Paste")->isEnabled());
-    EXPECT_TRUE(frame->action("TB.Play")->isEnabled());
+    ASSERT_EQ(frame->findChild<QComboBox *>("cmbClip")->count(), 3);
+    EXPECT_EQ(frame->findChild<QComboBox *>("cmbClip")->itemText(0), "Clip 1");
+    EXPECT_EQ(frame->findChild<QComboBox *>("cmbClip")->itemText(2), "Clip 3");
+    EXPECT_EQ(frame->findChild<QComboBox *>("cmbClip")->currentIndex(), 2);
+    EXPECT_TRUE(frame->findChild<QComboBox *>("cmbClip")->isEnabled());
+    EXPECT_TRUE(frame->ui().TB.Paste->isEnabled());
+    EXPECT_TRUE(frame->ui().TB.Play->isEnabled());
 
     kvTestSend(frame.get(), KV_MSG_CLIPBOARD, 0, 0);
-    EXPECT_EQ(frame->cmbClip->count(), 0);
-    EXPECT_FALSE(frame->cmbClip->isEnabled());
-    EXPECT_FALSE(frame->action("TB.Paste")->isEnabled());
+    EXPECT_EQ(frame->findChild<QComboBox *>("cmbClip")->count(), 0);
+    EXPECT_FALSE(frame->findChild<QComboBox *>("cmbClip")->isEnabled());
+    EXPECT_FALSE(frame->ui().TB.Paste->isEnabled());
 }
 
 TEST_F(ClipSelector, PasteWithNoDocumentMakesA16BitDocumentWithTheClipsRateAndChannels) {
@@ -182,13 +182,14 @@ TEST_F(ClipSelector, PasteWithNoDocumentMakesA16BitDocumentWithTheClipsRateAndCh
     frmMain *document = openDocument(source);
     ASSERT_NE(document, nullptr);
     kvSetSelection(document->ID, 1000, 3000, -1);
-    ASSERT_TRUE(document->runCommand("mnuCopy"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuCopy));
     kvDoStatus(document->ID, 1);
-    ASSERT_EQ(frame->cmbClip->count(), 1) << "the status update after the copy names one clip";
+    ASSERT_EQ(frame->findChild<QComboBox *>("cmbClip")->count(), 1)
+        << "the status update after the copy names one clip";
     document->parentWidget()->close();
     ASSERT_TRUE(frame->documents().isEmpty());
 
-    frame->action("TB.Paste")->trigger();
+    frame->ui().TB.Paste->trigger();
     ASSERT_EQ(frame->documents().size(), 1);
     int32_t made = frame->documents().first()->ID;
     int32_t channels = 0, rate = 0, bits = 0;
@@ -288,14 +289,14 @@ TEST_F(OpeningFiles, AFileThatCannotBeReadClosesItsWindowAfterTheEnginesMessage)
     QApplication::processEvents();
     EXPECT_EQ(title, "Korvel Error");
     EXPECT_TRUE(frame->documents().isEmpty());
-    EXPECT_FALSE(frame->action("TB.Save")->isEnabled());
+    EXPECT_FALSE(frame->ui().TB.Save->isEnabled());
 }
 
 TEST_F(OpeningFiles, TheOpenCommandOpensTheFilesChosenInTheEnginesDialog) {
     std::string file = writeWave("chosen.wav", 2, 8000, ramp(800), false);
     startFrame();
     answerFileDialog(QString::fromStdString(file));
-    frame->action("TB.Open")->trigger();
+    frame->ui().TB.Open->trigger();
     ASSERT_EQ(frame->documents().size(), 1);
     EXPECT_EQ(frame->documents().first()->FileName.toStdString(), file);
 }
@@ -349,12 +350,12 @@ TEST_F(FrameNotifications, StatusTextsGoToTheirFieldsAndClearWithTheLastDocument
     const char *rate = "44100 Hz";
     kvTestSend(frame.get(), KV_MSG_RATE, reinterpret_cast<intptr_t>(rate),
                static_cast<intptr_t>(std::strlen(rate)));
-    EXPECT_EQ(frame->lTime[0]->text(), "00:01.500");
-    EXPECT_EQ(frame->lblStatus[4]->text(), "44100 Hz");
+    EXPECT_EQ(frame->timeField(0)->text(), "00:01.500");
+    EXPECT_EQ(frame->statusField(4)->text(), "44100 Hz");
 
     document->parentWidget()->close();
-    EXPECT_TRUE(frame->lTime[0]->text().isEmpty());
-    EXPECT_TRUE(frame->lblStatus[4]->text().isEmpty());
+    EXPECT_TRUE(frame->timeField(0)->text().isEmpty());
+    EXPECT_TRUE(frame->statusField(4)->text().isEmpty());
 }
 
 TEST_F(FrameNotifications, AnEngineBoxTakesTheProgressWindowDown) {
@@ -378,9 +379,9 @@ TEST_F(FrameNotifications, HelpOnAnEngineMessageOpensItsTopic) {
 TEST_F(FrameNotifications, TheEndOfAClipPreviewTurnsThePlayButtonBack) {
     startFrame();
     kvTestSend(frame.get(), KV_MSG_CLIPBOARD, 1, 0);
-    frame->action("TB.Play")->setChecked(true);
+    frame->ui().TB.Play->setChecked(true);
     kvTestSend(frame.get(), KV_MSG_CLIP_PLAYED, 0, 0);
-    EXPECT_FALSE(frame->action("TB.Play")->isChecked());
+    EXPECT_FALSE(frame->ui().TB.Play->isChecked());
 }
 
 TEST_F(FrameNotifications, ASelectionChangeInTheEngineUpdatesCutAndCopy) {
@@ -389,12 +390,12 @@ TEST_F(FrameNotifications, ASelectionChangeInTheEngineUpdatesCutAndCopy) {
     frmMain *document = openDocument(file);
     ASSERT_NE(document, nullptr);
     kvSetSelection(document->ID, 400, 400, -1);
-    EXPECT_FALSE(frame->action("TB.Cut")->isEnabled());
-    EXPECT_FALSE(document->action("mnuDelete")->isEnabled());
+    EXPECT_FALSE(frame->ui().TB.Cut->isEnabled());
+    EXPECT_FALSE(document->ui().mnuDelete->isEnabled());
     kvSetSelection(document->ID, 100, 900, -1);
-    EXPECT_TRUE(frame->action("TB.Cut")->isEnabled());
-    EXPECT_TRUE(frame->action("TB.Copy")->isEnabled());
-    EXPECT_TRUE(document->action("mnuDelete")->isEnabled());
+    EXPECT_TRUE(frame->ui().TB.Cut->isEnabled());
+    EXPECT_TRUE(frame->ui().TB.Copy->isEnabled());
+    EXPECT_TRUE(document->ui().mnuDelete->isEnabled());
 }
 
 class FrameClosing : public ShellTest {};
@@ -404,7 +405,7 @@ TEST_F(FrameClosing, ACancelledDocumentKeepsTheFrameOpen) {
     startFrame();
     frmMain *document = openDocument(file);
     ASSERT_NE(document, nullptr);
-    ASSERT_TRUE(document->runCommand("mnuFadeIn"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuFadeIn));
     mdlTestQueueAnswer(QMessageBox::Cancel);
     EXPECT_FALSE(frame->close());
     EXPECT_EQ(frame->documents().size(), 1);
@@ -434,7 +435,7 @@ TEST_F(WindowArrangement, TilingHorizontallyStacksTheWindowsAtFullWidth) {
     ASSERT_NE(openDocument(second), nullptr);
     frame->tileDocuments(true);
     QApplication::processEvents();
-    QSize area = frame->mdiArea->viewport()->size();
+    QSize area = frame->findChild<QMdiArea *>("mdiArea")->viewport()->size();
     QList<frmMain *> documents = frame->documents();
     ASSERT_EQ(documents.size(), 2);
     QWidget *top = documents[0]->parentWidget();

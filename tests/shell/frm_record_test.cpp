@@ -57,7 +57,7 @@ TEST_F(RecordWindow, ButtonsAndListsFollowRecordStopPlayAndTheEndOfPlayback) {
     frmMain *document = openDocument(writeWave("short.wav", 2, 44100, ramp(2000), false));
     ASSERT_NE(document, nullptr);
     kvSetSelection(document->ID, 2000, 2000, -1);
-    frmRecord window(frame.get(), &options, document->ID, frame->lTime[3]);
+    frmRecord window(frame.get(), &options, document->ID, frame->timeField(3));
     window.show();
     expectStandingBy(window);
     EXPECT_EQ(window.lTime->text(), "00:00.000");
@@ -98,7 +98,7 @@ TEST_F(RecordWindow, ClosingWhileRecordingKeepsTheTakeAndAutoStartRecordsAtOnce)
     options.recordAutoStart = 1;
     int32_t level = kvGetUndoLevel(document->ID);
     {
-        frmRecord window(frame.get(), &options, document->ID, frame->lTime[3]);
+        frmRecord window(frame.get(), &options, document->ID, frame->timeField(3));
         window.show();
         EXPECT_EQ(window.lStatus->text(), "Recording");
         QTest::qWait(400);
@@ -112,7 +112,7 @@ TEST_F(RecordWindow, ClosingWhileRecordingKeepsTheTakeAndAutoStartRecordsAtOnce)
 TEST_F(RecordWindow, ModeAndDeviceChoicesAreStoredAndTheMixerPanelFallsBack) {
     frmMain *document = openDocument(writeWave("short.wav", 1, 44100, ramp(1000), false));
     ASSERT_NE(document, nullptr);
-    frmRecord window(frame.get(), &options, document->ID, frame->lTime[3]);
+    frmRecord window(frame.get(), &options, document->ID, frame->timeField(3));
     window.show();
     window.cmbRecMode->setCurrentIndex(1);
     EXPECT_EQ(options.recordMode, 1);
@@ -140,7 +140,7 @@ TEST_F(RecordWindow, ModeAndDeviceChoicesAreStoredAndTheMixerPanelFallsBack) {
 
 TEST_F(RecordWindow, RecButtonOpensTheWindowOnANewDocumentWhenNoneIsOpen) {
     options.skipNewFileDialog = 1;
-    QAction *rec = frame->action("TBPlayback.Rec");
+    QAction *rec = frame->ui().TBPlayback.Rec;
     ASSERT_NE(rec, nullptr);
     frame->UpdateToolbar();
     EXPECT_TRUE(rec->isEnabled());
@@ -165,7 +165,7 @@ TEST_F(RecordWindow, AnEmptyDeviceListSaysWhyAndWhatToDo) {
         frmRecord::deviceCountCall = [devices](int32_t input) {
             return input ? std::min(devices, kvGetDeviceCount(1)) : kvGetDeviceCount(0);
         };
-        frmRecord window(frame.get(), &options, document->ID, frame->lTime[3]);
+        frmRecord window(frame.get(), &options, document->ID, frame->timeField(3));
         window.show();
         EXPECT_EQ(window.cmbDevice->count(), devices);
         EXPECT_EQ(window.cmbDevice->placeholderText().toStdString(),

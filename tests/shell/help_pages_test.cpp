@@ -187,30 +187,30 @@ class HelpButtons : public ShellTest {
 TEST_F(HelpButtons, EffectDialogsOpenTheirOwnTopic) {
     using Request = std::pair<int32_t, int32_t>;
     pressHelpThenCancel<frmVolume>();
-    ASSERT_TRUE(document->runCommand("mnuVolume"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuVolume));
     EXPECT_EQ(onlyRequest(), Request(1, kvHelpVolume));
 
     pressHelpThenCancel<frmVolume>();
-    ASSERT_TRUE(document->runCommand("mnuMaximize"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuMaximize));
     EXPECT_EQ(onlyRequest(), Request(1, kvHelpNormalize));
 
     kvSetSelection(document->ID, 100, 200, -1);
     pressHelpThenCancel<frmMute>();
-    ASSERT_TRUE(document->runCommand("mnuMute"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuMute));
     EXPECT_EQ(onlyRequest(), Request(1, kvHelpFadeEdges));
     pressHelpThenCancel<frmMute>();
-    ASSERT_TRUE(document->runCommand("mnuReverse"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuReverse));
     EXPECT_EQ(onlyRequest(), Request(1, kvHelpFadeEdges));
 
-    ASSERT_TRUE(document->runCommand("mnuCopy"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuCopy));
     kvSetSelection(document->ID, 0, 0, -1);
     pressHelpThenCancel<frmPasteMix>();
-    ASSERT_TRUE(document->runCommand("mnuPasteMix"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuPasteMix));
     EXPECT_EQ(onlyRequest(), Request(1, kvHelpPasteMix));
 }
 
 TEST_F(HelpButtons, RecordingWindowOpensTheRecordingTopic) {
-    frmRecord window(frame.get(), &options, document->ID, frame->lTime[3]);
+    frmRecord window(frame.get(), &options, document->ID, frame->timeField(3));
     window.show();
     QTest::mouseClick(window.cmdHelp, Qt::LeftButton);
     std::vector<MdlHelpRequest> requests = mdlTestTakeHelpRequests();

@@ -31,7 +31,8 @@ class NoSoundDevice : public ShellTest {
         startFrame();
         /* As the frame's load does: the meter, which every stop blanks, is
          * this frame's and not one an earlier test destroyed. */
-        kvSetVUParams(frame->pVU, frame->pVU->width());
+        kvSetVUParams(frame->findChild<QWidget *>("pVU"),
+                      frame->findChild<QWidget *>("pVU")->width());
         /* After the engine's start, whose check of the stored records would
          * raise the rate to 4000 Hz. */
         options.skipNewFileDialog = 1;
@@ -86,6 +87,6 @@ TEST_F(NoSoundDevice, APreviewSaysWhatToDoOffersHelpAndItsButtonComesBackToStart
     std::vector<MdlHelpRequest> help = mdlTestTakeHelpRequests();
     ASSERT_EQ(help.size(), 1u);
     EXPECT_EQ(help[0].topic, kvHelpNoSoundDevice);
-    EXPECT_EQ(frame->lblStatus[5]->text(), "No audio output device");
-    EXPECT_TRUE(frame->lblStatus[5]->isVisible());
+    EXPECT_EQ(frame->statusField(5)->text(), "No audio output device");
+    EXPECT_TRUE(frame->statusField(5)->isVisible());
 }

@@ -54,7 +54,7 @@ TEST_F(ReverbEndToEndTest, ReverbThroughItsDialogGrowsByTheTailAndOneUndoRestore
         confirmed = true;
         QTest::mouseClick(reverb->preview->cmdOK, Qt::LeftButton);
     });
-    ASSERT_TRUE(document->runCommand("mnuReverb"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuReverb));
     ASSERT_TRUE(confirmed);
 
     /* The tail of extendAmount seconds lands after the old end. */
@@ -68,7 +68,7 @@ TEST_F(ReverbEndToEndTest, ReverbThroughItsDialogGrowsByTheTailAndOneUndoRestore
     EXPECT_NE(wetLeft, left);
     EXPECT_EQ(kvGetUndoLevel(doc), level + 1);
 
-    ASSERT_TRUE(document->runCommand("mnuUndo"));
+    ASSERT_TRUE(document->runCommand(&frmMainUi::mnuUndo));
     EXPECT_EQ(kvGetUndoLevel(doc), level);
     ASSERT_EQ(kvGetLength(doc), frames);
     EXPECT_EQ(readChannel(doc, 0), left);
