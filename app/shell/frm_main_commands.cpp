@@ -24,6 +24,7 @@
 
 #include <QCloseEvent>
 #include <QMenu>
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -397,13 +398,11 @@ void frmMain::mnuSave_Click() {
 void frmMain::mnuSaveAs_Click() {
     kvStop();
     QByteArray name = FileName.toLocal8Bit().left(254);
-    QByteArray buffer(256, ' ');
+    std::array<char, 256> buffer{};
     std::memcpy(buffer.data(), name.constData(), name.size());
-    buffer[name.size()] = 0;
-    buffer[255] = 0;
     int32_t result = kvGetSaveFile(ID, buffer.data());
-    FileName =
-        QString::fromLocal8Bit(buffer.constData(), qstrnlen(buffer.constData(), 255)).trimmed();
+    buffer[255] = 0;
+    FileName = QString::fromLocal8Bit(buffer.data(), qstrnlen(buffer.data(), 255)).trimmed();
     if (result == 0) {
         frame->DoDisable();
         clipWarning();

@@ -227,11 +227,13 @@ int64_t kvQueueStateFile(int32_t doc, int32_t level, const std::string &path,
 }
 
 /* The record goes behind the document's pending jobs; with none, it is
- * written at once by the caller. */
+ * written at once by the caller, unless its state's file is missing. */
 static bool kvQueueRecord(int32_t doc, const KV_DocRecord &record, const std::string &path) {
-    if (!kvStateWritesPending(doc)) return false;
     char levelPath[1024];
     kvStateFilePath(doc, record.level, levelPath, sizeof levelPath);
+    /* A state write that already failed behind the edit leaves no file; the
+     * record before stays, as it does when the failure is still queued. */
+    if (!kvStateWritesPending(doc)) return !kvFileExists(levelPath);
     KV_WriteJob job{};
     job.doc = doc;
     job.level = record.level;
