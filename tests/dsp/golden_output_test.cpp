@@ -67,6 +67,14 @@ void pitchMode2(KV_Options *, KV_Params *p) {
     p->pitchMode = 2, p->pitchStart = p->pitchEnd = 150, p->pitchDynamic = 0;
 }
 
+/* a target the peaks cannot reach unlimited: the limiter and the trial runs
+ * that correct for it work too */
+void loudnessLimited(KV_Options *, KV_Params *) {
+    static KV_RepairParams repair;
+    kvSetRepairParams(&repair, sizeof repair);
+    repair.loudnessTarget = -50, repair.loudnessCeiling = -10;
+}
+
 const GoldenCase kCases[] = {
     {"FftFilter2048Hanning8", 15, fftFilter, 0x48f8b46db96fdba7ull, true},
     {"FftFilter256Rectangle32", 15, fftFilterSmallHop, 0x9c9fe96ff8a1343eull, true},
@@ -77,6 +85,8 @@ const GoldenCase kCases[] = {
     {"Reverse", 7, nullptr, 0x932cde7a7db84490ull, false},
     {"PitchMode1At150", 17, pitchMode1, 0xd8e24bbeeabbb85aull, true},
     {"PitchMode2At150", 17, pitchMode2, 0x342982144bf901c1ull, true},
+    {"LoudnessNormalize", 18, nullptr, 0xc32f4b65ce9f670full, false},
+    {"LoudnessNormalizeLimited", 18, loudnessLimited, 0xeb6324af9ca50685ull, false},
 };
 
 void PrintTo(const GoldenCase &golden, std::ostream *out) {
