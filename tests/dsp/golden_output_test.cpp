@@ -17,7 +17,7 @@ struct GoldenCase {
     void (*set)(KV_Options *options, KV_Params *params);
     uint64_t hash;
     bool transforms; /* runs on the FFT engine, which has a wide path */
-    bool clicks;     /* full-scale clicks far apart: a limiter works only near them */
+    bool clicks;     /* quiet but for two full-scale clicks: a limiter works only near them */
 };
 
 void fftFilter(KV_Options *options, KV_Params *params) {
@@ -94,7 +94,7 @@ const GoldenCase kCases[] = {
     {"PitchMode2At150", 17, pitchMode2, 0x342982144bf901c1ull, true, false},
     {"LoudnessNormalize", 18, nullptr, 0xc32f4b65ce9f670full, false, false},
     {"LoudnessNormalizeLimited", 18, loudnessLimited, 0xeb6324af9ca50685ull, false, false},
-    {"LoudnessNormalizeNearClicks", 18, loudnessNearClicks, 0xfde51c72a3417be7ull, false, true},
+    {"LoudnessNormalizeNearClicks", 18, loudnessNearClicks, 0xb798514481b86c63ull, false, true},
 };
 
 void PrintTo(const GoldenCase &golden, std::ostream *out) {
@@ -150,8 +150,10 @@ TEST_P(GoldenOutput, SamplesUnchanged) {
     const int32_t frames = 60000;
     std::vector<float> left = mix(noise(frames, 7, 0.3), testWave(frames, 0.5f, 101));
     std::vector<float> right = mix(noise(frames, 8, 0.3), testWave(frames, 0.4f, 37));
-    for (int32_t at = 5000; golden.clicks && at < frames; at += 15000)
-        left[at] = 1.0f, right[at + 1] = -1.0f;
+    for (int32_t i = 0; golden.clicks && i < frames; i++)
+        left[i] *= 0.25f, right[i] *= 0.25f;
+    for (int32_t at : {3000, 8000})
+        if (golden.clicks) left[at] = 1.0f, right[at + 1] = -1.0f;
     int32_t doc = kvCreate(nullptr);
     ASSERT_EQ(kvNew(doc, 2, 32, 3, 44100), 0);
     ASSERT_EQ(replace(doc, 0, 0, -1, left, right, "Fill"), 0);
