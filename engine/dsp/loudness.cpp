@@ -187,9 +187,76 @@ double kvDecibels(double level) {
     return level > 0 ? 20.0 * std::log10(level) : -HUGE_VAL;
 }
 
+/* The envelope after a frame that needs no turning down. */
+float kvReleased(const KvLimiter &limiter) {
+    float released =
+        static_cast<float>(limiter.envelope + (1.0f - limiter.envelope) * limiter.release);
+    return std::min(1.0f, released);
+}
+
+/* True when the limiter would pass these frames at a gain it holds
+ * constant throughout: nothing near them is loud enough for the
+ * interpolator, the window's least need is 1, and the envelope rests (at 1,
+ * or just under it where the release's step is lost to rounding) with the
+ * last look-ahead of released gains all equal to it. */
+bool kvLimiterIdleFor(const KvLimiter &limiter, int32_t streams, float *const *in, int32_t count) {
+    int64_t k = limiter.taken;
+    if (limiter.lastLoud >= k - 2 * kHalfTaps + 1 || kvReleased(limiter) != limiter.envelope)
+        return false;
+    if (limiter.minTail - limiter.minHead > 1 ||
+        (limiter.minTail > limiter.minHead &&
+         limiter.need[limiter.minAt[limiter.minHead & kMask] & kMask] != 1.0f))
+        return false;
+    for (int64_t m = k - kHalfTaps - limiter.lookAhead; m < k - kHalfTaps; m++)
+        if (limiter.recent[m & kMask] != limiter.envelope) return false;
+    float loud = limiter.ceiling / kvInterpolator().reach;
+    for (int32_t s = 0; s < streams; s++)
+        for (int32_t f = 0; in[s] && f < count; f++)
+            if (std::fabs(in[s][f] * limiter.gain) >= loud) return false;
+    return true;
+}
+
+/* kvLimitFrames for frames kvLimiterIdleFor passed: the same state and
+ * output as frame by frame, in runs short enough that the ring still holds
+ * every frame yet to come out. */
+int32_t kvPassFrames(KvLimiter &limiter, int32_t streams, float *const *in, float *const *out,
+                     int32_t count) {
+    const float level = static_cast<float>(limiter.recentSum / limiter.lookAhead);
+    const int32_t span = kRing - kHalfTaps - limiter.lookAhead;
+    int32_t produced = 0;
+    for (int32_t done = 0; done < count;) {
+        int32_t n = std::min(span, count - done);
+        int64_t k = limiter.taken;
+        for (int32_t s = 0; s < streams; s++)
+            for (int32_t f = 0; f < n; f++)
+                limiter.x[s][(k + f) & kMask] = (in[s] ? in[s][done + f] : 0.0f) * limiter.gain;
+        int64_t firstM = std::max<int64_t>(k - kHalfTaps, 0), endM = k + n - kHalfTaps;
+        for (int64_t m = firstM; m < endM; m++) {
+            limiter.need[m & kMask] = 1.0f;
+            limiter.recent[m & kMask] = limiter.envelope;
+        }
+        if (endM > firstM) {
+            limiter.minAt[limiter.minHead & kMask] = endM - 1;
+            limiter.minTail = limiter.minHead + 1;
+        }
+        int64_t firstJ = std::max<int64_t>(firstM - limiter.lookAhead, 0);
+        int64_t given = std::max<int64_t>(endM - limiter.lookAhead - firstJ, 0);
+        for (int32_t s = 0; s < streams; s++)
+            for (int64_t i = 0; i < given; i++)
+                out[s][produced + i] = limiter.x[s][(firstJ + i) & kMask] * level;
+        produced += static_cast<int32_t>(given);
+        limiter.given += given;
+        limiter.taken += n;
+        done += n;
+    }
+    return produced;
+}
+
 /* Runs frames through the limiter: in[s] to out[s]; the frames given. */
 int32_t kvLimitFrames(KvLimiter &limiter, int32_t streams, float *const *in, float *const *out,
                       int32_t count) {
+    if (kvLimiterIdleFor(limiter, streams, in, count))
+        return kvPassFrames(limiter, streams, in, out, count);
     int32_t produced = 0;
     float frame[2] = {}, result[2] = {};
     for (int32_t f = 0; f < count; f++) {
