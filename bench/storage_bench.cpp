@@ -87,21 +87,21 @@ static void repeatToLength(int32_t doc, int64_t frames) {
     kvSetSelection(doc, kvGetLength(doc), kvGetLength(doc), -1);
     kvBeginEdit(doc, "Repeat");
     KV_State *state = kvGetDocument(doc)->current;
+    /* Every descriptor is a copy of its own, as in a document opened from
+     * a ten-hour file: no chunk is shared between the repeats. */
     for (int32_t c = 0; c < state->channels; c++) {
-        std::vector<KV_Block> table;
+        KV_TableBuilder builder;
         int64_t total = 0;
-        for (int32_t b = 0; total < frames; b = (b + 1) % state->blockCount[c]) {
-            KV_Block block = state->blocks[c][b];
+        for (int32_t b = 0; total < frames; b = (b + 1) % state->tables[c].count) {
+            KV_Block block = kvTableBlock(state->tables[c], b);
             if (total + block.length > frames)
                 block = kvBlockHead(block, static_cast<int32_t>(frames - total));
-            table.push_back(block);
+            kvBuildBlock(&builder, block);
             total += block.length;
         }
-        kvFree(state->blocks[c]);
-        state->blocks[c] = kvAllocBlocks(static_cast<int32_t>(table.size()));
-        std::copy(table.begin(), table.end(), state->blocks[c]);
-        state->blockCount[c] = static_cast<int32_t>(table.size());
-        state->insertAt[c] = state->blockCount[c];
+        kvTableRelease(&state->tables[c]);
+        state->tables[c] = kvBuildTable(&builder);
+        state->insertAt[c] = state->tables[c].count;
     }
     if (kvCompleteEdit(doc, false) != 0) std::printf("repeating failed\n");
 }
@@ -249,8 +249,9 @@ int main(int argc, char **argv) {
     char statePath[1024];
     kvStateFilePath(doc, document->level, statePath, sizeof statePath);
     std::printf("length %d frames, %d + %d descriptors, state file %lld bytes\n",
-                document->current->length, document->current->blockCount[0],
-                document->current->blockCount[1], static_cast<long long>(kvFileSizeOf(statePath)));
+                document->current->length, document->current->tables[0].count,
+                document->current->tables[1].count,
+                static_cast<long long>(kvFileSizeOf(statePath)));
     timeHistory(doc, 9);
     std::printf("%-16s %17s %10s %10s %10s\n", "splice median, us", "clip descriptors", "copy",
                 "paste", "undo");

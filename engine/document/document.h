@@ -5,12 +5,14 @@
  * A document never holds its sound in memory: each state (undo level) has, per
  * channel, a table of KV_Block descriptors that point into append-only float
  * data files shared by every document, every state and the clipboard. An edit
- * builds a new table that reuses untouched descriptors and appends only new
- * samples, so undo, copy and paste move descriptors, never samples.
+ * builds a new table that shares the untouched runs of descriptors
+ * (block_table.h) and appends only new samples, so undo, copy and paste move
+ * descriptors, never samples.
  */
 #ifndef KV_DOCUMENT_DOCUMENT_H
 #define KV_DOCUMENT_DOCUMENT_H
 
+#include "engine/document/block_table.h"
 #include "korvel.h"
 
 #include <cstdint>
@@ -47,17 +49,23 @@ struct KV_FileSet {
     int32_t count;
 };
 
+/* A saved view of a document; framesPerPixel 0 marks an empty slot. */
+struct KV_SavedView {
+    int32_t firstFrame;
+    int32_t framesPerPixel;
+    int32_t selAnchor;
+    int32_t selEnd;
+    int32_t editChannel;
+};
+
 /* One undo level. */
 struct KV_State {
     int32_t channels;
     int32_t sampleRate;
     int32_t length; /* frames: the largest channel total */
     char label[40];
-    int32_t blockCount[2];
-    KV_Block *blocks[2];
+    KV_Table tables[2]; /* per channel */
     int32_t insertAt[2];
-    int32_t *groupIndex[2]; /* entry g: channel position after block 64g+63 */
-    int32_t groupCount[2];
     int32_t selAnchor;
     int32_t selEnd;
     int32_t editChannel; /* -1 both, 0 left, 1 right */
@@ -67,18 +75,10 @@ struct KV_State {
     int32_t onDisk;       /* 1 while the level's state file holds these tables */
     int64_t writeTicket;  /* the background write of its file under way, or 0 */
     uint32_t headerCheck; /* with onDisk: the check value of its file's header */
+    KV_SavedView stored;  /* the selection and view as its file holds them */
 };
 
 struct WaveView;
-
-/* A saved view of a document; framesPerPixel 0 marks an empty slot. */
-struct KV_SavedView {
-    int32_t firstFrame;
-    int32_t framesPerPixel;
-    int32_t selAnchor;
-    int32_t selEnd;
-    int32_t editChannel;
-};
 
 struct KV_Document {
     char path[256];
@@ -201,18 +201,13 @@ bool kvInsertFailed();
  * not be stored (the caller reports and discards). */
 int32_t kvFinishLoading(int32_t doc);
 
-/* Recomputes the current state's group indexes and length and clamps its
- * selection. A state's index is either absent or matches its tables. */
+/* Recomputes the current state's length from its tables and clamps its
+ * selection. */
 void kvRebuildIndex(int32_t doc);
-/* Builds the group indexes of a state only (a state reloaded from its file). */
-void kvBuildGroupIndex(KV_State *state);
 
 /* The first block of a channel that ends after `position` (blockCount when
  * none), with its start in *base (the channel total when none). */
 int32_t kvFindBlock(const KV_State *state, int32_t channel, int64_t position, int64_t *base);
-
-/* A block table of `count` descriptors from the memory service (null for 0). */
-KV_Block *kvAllocBlocks(int32_t count);
 
 /* The sample rates of every sound the program opens or creates. */
 enum : int32_t { KV_LOWEST_RATE = 4000, KV_HIGHEST_RATE = 96000 };
@@ -227,12 +222,9 @@ bool kvBlockIsUsable(const KV_Block &block);
  * can allocate (a larger table is a fatal error, not a failed edit). */
 int64_t kvInsertableFrames(const KV_State *state);
 
-/* Frees a state's block tables and group indexes and zeroes their counts,
- * once nothing reads them any more. */
+/* Gives up a state's block tables and zeroes their counts (a background
+ * write of them holds its own share). */
 void kvFreeStateTables(KV_State *state);
-/* Set by the history's state writer: returns once no background write reads
- * the state's tables (null: nothing is ever written in the background). */
-extern void (*kvStateTablesFreeing)(const KV_State *state);
 
 /* Reads count samples of one channel of state `level` (out of range = current)
  * from frame start; positions not backed by blocks read 0.0. Returns the

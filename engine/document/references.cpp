@@ -15,27 +15,13 @@
 #include <cstring>
 #include <vector>
 
-/* The files the tables refer to, sorted, each once. */
-static std::vector<int16_t> kvFilesOf(const KV_Block *const *tables, const int32_t *counts,
-                                      int32_t tableCount) {
-    std::vector<int16_t> files;
-    for (int32_t t = 0; t < tableCount; t++) {
-        int16_t last = -1;
-        for (int32_t b = 0; b < counts[t]; b++) {
-            int16_t file = tables[t][b].file;
-            /* Neighbouring blocks mostly share a file: skip the repeats early. */
-            if (file >= 0 && file != last) files.push_back(file);
-            last = file;
-        }
-    }
-    std::sort(files.begin(), files.end());
-    files.erase(std::unique(files.begin(), files.end()), files.end());
-    return files;
+static void kvSortOnce(std::vector<int16_t> *files) {
+    std::sort(files->begin(), files->end());
+    files->erase(std::unique(files->begin(), files->end()), files->end());
 }
 
-void kvHoldFiles(KV_FileSet *set, const KV_Block *const *tables, const int32_t *counts,
-                 int32_t tableCount) {
-    std::vector<int16_t> files = kvFilesOf(tables, counts, tableCount);
+/* Makes `set` hold exactly `files` (sorted, each once). */
+static void kvHoldFileList(KV_FileSet *set, const std::vector<int16_t> &files) {
     /* New holders first, so that a file in both sets never reaches zero. */
     for (int16_t file : files)
         kvAddFileHolders(file, 1);
@@ -47,10 +33,28 @@ void kvHoldFiles(KV_FileSet *set, const KV_Block *const *tables, const int32_t *
     set->count = static_cast<int32_t>(files.size());
 }
 
+void kvHoldFiles(KV_FileSet *set, const KV_Block *const *tables, const int32_t *counts,
+                 int32_t tableCount) {
+    std::vector<int16_t> files;
+    for (int32_t t = 0; t < tableCount; t++) {
+        int16_t last = -1;
+        for (int32_t b = 0; b < counts[t]; b++) {
+            int16_t file = tables[t][b].file;
+            /* Neighbouring blocks mostly share a file: skip the repeats early. */
+            if (file >= 0 && file != last) files.push_back(file);
+            last = file;
+        }
+    }
+    kvSortOnce(&files);
+    kvHoldFileList(set, files);
+}
+
 void kvHoldStateFiles(KV_State *state) {
-    const KV_Block *tables[2] = {state->blocks[0], state->blocks[1]};
-    int32_t channels = std::clamp(state->channels, 0, 2);
-    kvHoldFiles(&state->files, tables, state->blockCount, channels);
+    std::vector<int16_t> files;
+    for (int32_t c = 0; c < std::clamp(state->channels, 0, 2); c++)
+        kvTableFiles(state->tables[c], &files);
+    kvSortOnce(&files);
+    kvHoldFileList(&state->files, files);
 }
 
 void kvReleaseFiles(KV_FileSet *set) {

@@ -702,22 +702,17 @@ int32_t kvQueueInsert(int32_t doc, int32_t channel, const float *samples, int32_
 /* Inserts the channel's pending blocks at its insertion point: their total length. */
 static int32_t kvSplicePending(KV_State *state, int32_t channel) {
     KV_Stage &stage = stages[channel];
-    int32_t count = state->blockCount[channel];
-    int32_t added = stage.pendingCount;
-    int32_t at = std::clamp(state->insertAt[channel], 0, count);
-    auto *blocks = static_cast<KV_Block *>(
-        kvRealloc(state->blocks[channel], kvTableBytes(int64_t{count} + added, sizeof(KV_Block))));
-    std::memmove(blocks + at + added, blocks + at, sizeof(KV_Block) * (count - at));
-    std::memcpy(blocks + at, stage.pending, sizeof(KV_Block) * added);
-    state->blocks[channel] = blocks;
-    state->blockCount[channel] = count + added;
-    /* The index no longer matches the table; reads walk from the start until
-     * kvRebuildIndex makes a new one. */
-    kvFree(state->groupIndex[channel]);
-    state->groupIndex[channel] = nullptr;
-    state->groupCount[channel] = 0;
+    KV_Table &table = state->tables[channel];
+    int32_t at = std::clamp(state->insertAt[channel], 0, table.count);
+    KV_TableBuilder builder;
+    kvBuildRange(&builder, table, 0, at);
+    kvBuildBlocks(&builder, stage.pending, stage.pendingCount);
+    kvBuildRange(&builder, table, at, table.count);
+    KV_Table spliced = kvBuildTable(&builder);
+    kvTableRelease(&table);
+    table = spliced;
     int32_t total = 0;
-    for (int32_t i = 0; i < added; i++)
+    for (int32_t i = 0; i < stage.pendingCount; i++)
         total += stage.pending[i].length;
     return total;
 }
@@ -756,33 +751,7 @@ bool kvFinishInsert(int32_t doc) {
     return stored;
 }
 
-/* ---- Group index and reading ---- */
-
-/* Rebuilds one channel's index: its total length. */
-static int64_t kvIndexChannel(KV_State *state, int32_t channel) {
-    int32_t count = state->blockCount[channel];
-    int32_t groups = count / 64;
-    int32_t *index = nullptr;
-    if (groups > 0)
-        index = static_cast<int32_t *>(
-            kvRealloc(state->groupIndex[channel], kvTableBytes(groups, sizeof(int32_t))));
-    else
-        kvFree(state->groupIndex[channel]);
-    int64_t total = 0;
-    const KV_Block *blocks = state->blocks[channel];
-    for (int32_t i = 0; i < count; i++) {
-        total += blocks[i].length;
-        if (i % 64 == 63) index[i / 64] = static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
-    }
-    state->groupIndex[channel] = index;
-    state->groupCount[channel] = groups;
-    return total;
-}
-
-void kvBuildGroupIndex(KV_State *state) {
-    for (int32_t c = 0; c < std::min(state->channels, 2); c++)
-        kvIndexChannel(state, c);
-}
+/* ---- Length and reading ---- */
 
 void kvRebuildIndex(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
@@ -790,30 +759,14 @@ void kvRebuildIndex(int32_t doc) {
     KV_State *state = document->current;
     int64_t longest = 0;
     for (int32_t c = 0; c < std::min(state->channels, 2); c++)
-        longest = std::max(longest, kvIndexChannel(state, c));
+        longest = std::max(longest, state->tables[c].frames);
     state->length = static_cast<int32_t>(std::min<int64_t>(longest, INT32_MAX));
     state->selAnchor = std::clamp(state->selAnchor, 0, state->length);
     state->selEnd = std::clamp(state->selEnd, 0, state->length);
 }
 
 int32_t kvFindBlock(const KV_State *state, int32_t channel, int64_t position, int64_t *base) {
-    const KV_Block *blocks = state->blocks[channel];
-    int32_t count = state->blockCount[channel];
-    const int32_t *index = state->groupIndex[channel];
-    int32_t groups = index ? state->groupCount[channel] : 0;
-    int32_t block = 0;
-    int64_t start = 0;
-    /* Past the last complete group the walk starts after it rather than at
-     * block 0: the same block is found either way. */
-    int32_t entry = static_cast<int32_t>(std::upper_bound(index, index + groups, position) - index);
-    if (entry > 0) {
-        block = 64 * entry;
-        start = index[entry - 1];
-    }
-    while (block < count && start + blocks[block].length <= position)
-        start += blocks[block++].length;
-    *base = start;
-    return block;
+    return kvTableFind(state->tables[channel], position, base);
 }
 
 int32_t kvReadSamples(int32_t doc, int32_t channel, int32_t level, float *buffer, int32_t start,
@@ -832,17 +785,21 @@ int32_t kvReadSamples(int32_t doc, int32_t channel, int32_t level, float *buffer
     }
     int32_t fromBlocks = 0;
     int64_t base = 0;
+    const KV_Table &table = state->tables[channel];
     int32_t block = kvFindBlock(state, channel, position, &base);
-    for (; done < count && block < state->blockCount[channel]; block++) {
-        const KV_Block &descriptor = state->blocks[channel][block];
-        int32_t offset = static_cast<int32_t>(position - base);
-        int32_t piece = std::min(count - done, descriptor.length - offset);
-        kvReadBlockPart(descriptor, offset, buffer + done, piece);
-        done += piece;
-        fromBlocks += piece;
-        position += piece;
-        base += descriptor.length;
-    }
+    kvTableSpans(table, block, table.count, [&](const KV_Block *blocks, int32_t n) {
+        for (int32_t b = 0; b < n && done < count; b++) {
+            const KV_Block &descriptor = blocks[b];
+            int32_t offset = static_cast<int32_t>(position - base);
+            int32_t piece = std::min(count - done, descriptor.length - offset);
+            kvReadBlockPart(descriptor, offset, buffer + done, piece);
+            done += piece;
+            fromBlocks += piece;
+            position += piece;
+            base += descriptor.length;
+        }
+        return done < count;
+    });
     std::fill(buffer + done, buffer + count, 0.0f);
     return fromBlocks;
 }
@@ -864,8 +821,8 @@ int32_t kvWriteSamplesInPlace(int32_t doc, int32_t channel, const float *samples
     int64_t base = 0;
     int32_t written = 0;
     int32_t block = kvFindBlock(state, channel, std::max(start, 0), &base);
-    for (; block < state->blockCount[channel] && base < end; block++) {
-        KV_Block *descriptor = &state->blocks[channel][block];
+    for (; block < state->tables[channel].count && base < end; block++) {
+        KV_Block *descriptor = kvTableMutable(&state->tables[channel], block);
         int64_t blockStart = base;
         base += descriptor->length;
         int64_t from = std::max<int64_t>(start, blockStart);
@@ -891,29 +848,16 @@ bool kvBlockIsUsable(const KV_Block &block) {
 
 int64_t kvInsertableFrames(const KV_State *state) {
     const int64_t tableLimit = 67108864 / static_cast<int64_t>(sizeof(KV_Block));
-    int64_t used = std::max(state->blockCount[0], state->blockCount[1]);
+    int64_t used = std::max(state->tables[0].count, state->tables[1].count);
     /* Two descriptors to spare: inserting inside a block splits it. */
     int64_t byTable = std::max<int64_t>(tableLimit - used - 2, 0) * KV_BLOCK_FRAMES;
     return std::min(byTable, INT32_MAX - static_cast<int64_t>(state->length));
 }
 
-KV_Block *kvAllocBlocks(int32_t count) {
-    if (count <= 0) return nullptr;
-    return static_cast<KV_Block *>(kvAlloc(kvTableBytes(count, sizeof(KV_Block))));
-}
-
-void (*kvStateTablesFreeing)(const KV_State *state);
-
 void kvFreeStateTables(KV_State *state) {
     assert(kvOnInterfaceThread());
-    if (kvStateTablesFreeing) kvStateTablesFreeing(state);
     for (int32_t c = 0; c < 2; c++) {
-        kvFree(state->blocks[c]);
-        kvFree(state->groupIndex[c]);
-        state->blocks[c] = nullptr;
-        state->groupIndex[c] = nullptr;
-        state->blockCount[c] = 0;
-        state->groupCount[c] = 0;
+        kvTableRelease(&state->tables[c]);
         state->insertAt[c] = 0;
     }
 }

@@ -81,14 +81,8 @@ static int32_t kvMonoToStereo(int32_t doc, KV_Document *document, int32_t channe
     state->selAnchor = state->selEnd = 0;
     kvBeginEdit(doc, "Convert to Stereo");
     state = document->current;
-    int32_t count = state->blockCount[0];
-    kvFree(state->blocks[1]);
-    kvFree(state->groupIndex[1]);
-    state->groupIndex[1] = nullptr;
-    state->groupCount[1] = 0;
-    state->blocks[1] = kvAllocBlocks(count);
-    if (count > 0) std::memcpy(state->blocks[1], state->blocks[0], sizeof(KV_Block) * count);
-    state->blockCount[1] = count;
+    kvTableRelease(&state->tables[1]);
+    state->tables[1] = kvTableShare(state->tables[0]);
     state->insertAt[1] = state->insertAt[0];
     state->channels = channels;
     kvRebuildIndex(doc);
@@ -116,11 +110,8 @@ static int32_t kvStereoToMono(int32_t doc, KV_Document *document, int32_t channe
     }
     KV_State *state = document->current;
     state->channels = channels;
-    kvFree(state->blocks[1]);
-    kvFree(state->groupIndex[1]);
-    state->blocks[1] = nullptr;
-    state->groupIndex[1] = nullptr;
-    state->blockCount[1] = state->groupCount[1] = state->insertAt[1] = 0;
+    kvTableRelease(&state->tables[1]);
+    state->insertAt[1] = 0;
     kvProgress(nullptr, -1);
     return kvCompleteEdit(doc, true) == 0 ? 0 : -1;
 }

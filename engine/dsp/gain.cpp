@@ -178,8 +178,12 @@ static int32_t kvScanPeakSummary(KV_Document *document) {
     kvProgress("Scanning for Peak Level", 0);
     int32_t peak = 0;
     for (int32_t c = 0; c < state->channels; c++) {
-        for (int32_t b = 0; b < state->blockCount[c]; b++)
-            peak = std::max(peak, state->blocks[c][b].peak);
+        const KV_Table &table = state->tables[c];
+        kvTableSpans(table, 0, table.count, [&peak](const KV_Block *blocks, int32_t count) {
+            for (int32_t b = 0; b < count; b++)
+                peak = std::max(peak, blocks[b].peak);
+            return true;
+        });
         kvProgress(nullptr, 50);
     }
     kvProgress(nullptr, -1);

@@ -25,13 +25,14 @@ static bool kvChannelEdited(const KV_State *state, int32_t c) {
 /* Inserts a clip channel's descriptors into a channel of the current state at
  * its insertion point, moving the point past them. */
 static void kvSpliceBlocks(KV_State *state, int32_t c, const KV_Block *blocks, int32_t count) {
-    int32_t total = state->blockCount[c] + count;
-    state->blocks[c] = static_cast<KV_Block *>(
-        kvRealloc(state->blocks[c], std::max(total, 1) * static_cast<int32_t>(sizeof(KV_Block))));
-    KV_Block *at = state->blocks[c] + state->insertAt[c];
-    std::memmove(at + count, at, (state->blockCount[c] - state->insertAt[c]) * sizeof(KV_Block));
-    std::memcpy(at, blocks, count * sizeof(KV_Block));
-    state->blockCount[c] = total;
+    KV_Table &table = state->tables[c];
+    KV_TableBuilder builder;
+    kvBuildRange(&builder, table, 0, state->insertAt[c]);
+    kvBuildBlocks(&builder, blocks, count);
+    kvBuildRange(&builder, table, state->insertAt[c], table.count);
+    KV_Table spliced = kvBuildTable(&builder);
+    kvTableRelease(&table);
+    table = spliced;
     state->insertAt[c] += count;
 }
 

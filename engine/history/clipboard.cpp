@@ -116,17 +116,21 @@ int32_t kvReadClip(int32_t channel, int32_t start, int32_t count, float *buffer)
  * the first and last by the splitting rule. */
 static void kvCopyChannelRange(const KV_State *state, int32_t channel, int32_t m, int32_t d,
                                std::vector<KV_Block> *out) {
-    int32_t base = 0;
-    for (int32_t b = 0; b < state->blockCount[channel] && base < m + d; b++) {
-        KV_Block block = state->blocks[channel][b];
-        int32_t end = base + block.length;
-        if (end > m) {
-            if (end > m + d) block = kvBlockHead(block, m + d - base);
-            if (base < m) block = kvBlockTail(block, m - base);
+    const KV_Table &table = state->tables[channel];
+    int64_t base = 0;
+    int32_t first = kvFindBlock(state, channel, m, &base);
+    kvTableSpans(table, first, table.count, [&](const KV_Block *blocks, int32_t count) {
+        for (int32_t b = 0; b < count && base < int64_t{m} + d; b++) {
+            KV_Block block = blocks[b];
+            int64_t end = base + block.length;
+            if (end > int64_t{m} + d)
+                block = kvBlockHead(block, static_cast<int32_t>(m + d - base));
+            if (base < m) block = kvBlockTail(block, static_cast<int32_t>(m - base));
             out->push_back(block);
+            base = end;
         }
-        base = end;
-    }
+        return base < int64_t{m} + d;
+    });
 }
 
 /* Frames in a table, held at INT32_MAX: positions are 32-bit. */

@@ -56,8 +56,15 @@ struct KV_SetAside {
 };
 static KV_SetAside setAside;
 
-/* Frees a state's tables and gives up the data files it held. */
+static bool kvHasTables(const KV_State *state) {
+    return state->tables[0].pieceCount > 0 || state->tables[1].pieceCount > 0;
+}
+
+/* Frees a state's tables and gives up the data files it held; a write of
+ * its file still on its way is called off, as nothing will load it. */
 static void kvForgetState(KV_State *state) {
+    if (state->writeTicket) kvCancelStateWrite(state->writeTicket);
+    state->writeTicket = 0;
     kvFreeStateTables(state);
     kvReleaseFiles(&state->files);
     state->onDisk = 0;
@@ -93,8 +100,7 @@ static void kvDropSetAside() {
 static void kvUnloadFarStates(KV_Document *document) {
     for (int32_t s = 0; s < document->stateCount; s++) {
         KV_State *state = &document->history[s];
-        if (std::abs(s - document->level) > 1 && state->onDisk &&
-            (state->blocks[0] || state->blocks[1]))
+        if (std::abs(s - document->level) > 1 && state->onDisk && kvHasTables(state))
             kvFreeStateTables(state);
     }
 }
@@ -169,6 +175,12 @@ static bool kvRefreshStateHeader(const std::string &path, KV_State *state,
     return written;
 }
 
+/* The fields of the header that change without a new state. */
+static void kvRememberStoredView(KV_State *state, const KV_StateHeader &header) {
+    state->stored = KV_SavedView{header.firstFrame, header.framesPerPixel, header.selAnchor,
+                                 header.selEnd, header.editChannel};
+}
+
 int32_t kvSaveState(int32_t doc) {
     KV_Document *document = kvGetDocument(doc);
     if (!document) return -1;
@@ -179,6 +191,7 @@ int32_t kvSaveState(int32_t doc) {
     kvAssertStateConsistent(state, false);
     std::string path = kvStatePath(doc, document->level);
     KV_StateImage image = kvStateImage(state);
+    kvRememberStoredView(state, image.header);
     bool written = true;
     if (!kvRefreshStateHeader(path, state, image)) {
         /* A long document's file is written behind the edit; while an
@@ -204,6 +217,25 @@ int32_t kvSaveState(int32_t doc) {
     kvCollectDataFiles();
     if (!written) return kvFileError("Can't create temp file");
     return kvWriteDocRecord(doc) ? 0 : -1;
+}
+
+/* Reads `count` descriptors of one channel in pieces, each checked: false
+ * (with nothing kept) when one is short or unusable. */
+static bool kvReadTable(int32_t file, int32_t count, const KV_BlockCheck &check, KV_Table *table) {
+    KV_TableBuilder builder;
+    std::vector<KV_Block> portion(std::min(count, 4096));
+    bool read = true;
+    for (int32_t done = 0; read && done < count;) {
+        int32_t n = std::min(count - done, static_cast<int32_t>(portion.size()));
+        read = kvFileRead(file, portion.data(), int64_t{n} * sizeof(KV_Block));
+        for (int32_t b = 0; read && b < n; b++)
+            read = check(&portion[b]);
+        if (read) kvBuildBlocks(&builder, portion.data(), n);
+        done += n;
+    }
+    *table = kvBuildTable(&builder);
+    if (!read) kvTableRelease(table);
+    return read;
 }
 
 /* Reads a whole state file into `state` (zeroed by the caller): false when
@@ -232,26 +264,16 @@ static bool kvReadStateFile(int32_t file, KV_State *state, const KV_BlockCheck &
         if (!kvFileRead(file, &count, sizeof count)) return false;
         remaining -= sizeof count;
         int64_t bytes = int64_t{count} * sizeof(KV_Block);
-        if (count < 0 || bytes > remaining) return false;
-        if (count > 0) {
-            state->blocks[c] = kvAllocBlocks(count);
-            state->blockCount[c] = count;
-            if (!kvFileRead(file, state->blocks[c], bytes)) return false;
-            for (int32_t b = 0; b < count; b++)
-                if (!check(&state->blocks[c][b])) return false;
-        }
+        if (count < 0 || bytes > remaining || !kvReadTable(file, count, check, &state->tables[c]))
+            return false;
         remaining -= bytes;
         kvProgress(nullptr, 100 * (c + 1) / state->channels);
     }
     /* The length is what the tables hold, whatever the field says; the
      * selection is kept as stored (a paste may leave it past the end). */
     int64_t longest = 0;
-    for (int32_t c = 0; c < state->channels; c++) {
-        int64_t total = 0;
-        for (int32_t b = 0; b < state->blockCount[c]; b++)
-            total += state->blocks[c][b].length;
-        longest = std::max(longest, total);
-    }
+    for (int32_t c = 0; c < state->channels; c++)
+        longest = std::max(longest, state->tables[c].frames);
     state->length = static_cast<int32_t>(std::min<int64_t>(longest, INT32_MAX));
     return true;
 }
@@ -276,8 +298,9 @@ static bool kvLoadStateFile(const std::string &path, KV_State *state) {
     loaded.files = state->files;
     *state = loaded;
     state->onDisk = 1;
-    state->headerCheck = kvStateHeaderCheck(kvStateImage(state).header);
-    kvBuildGroupIndex(state);
+    KV_StateImage image = kvStateImage(state);
+    state->headerCheck = kvStateHeaderCheck(image.header);
+    kvRememberStoredView(state, image.header);
     return true;
 }
 
@@ -291,7 +314,27 @@ bool kvReadForeignState(const std::string &path, KV_State *state, const KV_Block
         kvFreeStateTables(state);
         return false;
     }
-    kvBuildGroupIndex(state);
+    return true;
+}
+
+/* A long state whose tables are still in memory is switched to without
+ * reading its file back, while the file is on its way or has landed whole:
+ * the tables are what it holds, and reading it would cost the document's
+ * length. Its selection and view come back as the file holds them. A short
+ * state, or one whose file is missing or cut short, is reloaded, so that a
+ * lost file is still reported. */
+static bool kvSwitchInMemory(int32_t doc, int32_t n, KV_State *state) {
+    if (!kvHasTables(state)) return false;
+    KV_StateImage image = kvStateImage(state);
+    int64_t bytes = kvStateFileBytes(image);
+    if (bytes <= kvInlineStateBytes()) return false;
+    bool landed = state->onDisk && kvFileSizeOf(kvStatePath(doc, n)) == bytes;
+    if (!state->writeTicket && !landed) return false;
+    state->firstFrame = state->stored.firstFrame;
+    state->framesPerPixel = state->stored.framesPerPixel;
+    state->selAnchor = state->stored.selAnchor;
+    state->selEnd = state->stored.selEnd;
+    state->editChannel = state->stored.editChannel;
     return true;
 }
 
@@ -299,10 +342,12 @@ int32_t kvRestoreState(int32_t doc, int32_t n) {
     KV_Document *document = kvGetDocument(doc);
     if (!document || n < 0 || n >= document->stateCount) return -1;
     assert(kvOnInterfaceThread());
-    kvWaitStateWrites(doc, n);
     kvSettleStateWrites();
     document->level = n;
     document->current = &document->history[n];
+    if (kvSwitchInMemory(doc, n, document->current)) return 0;
+    kvWaitStateWrites(doc, n);
+    kvSettleStateWrites();
     if (!kvLoadStateFile(kvStatePath(doc, n), document->current))
         return kvError(0, "Can't load status information file!");
     /* What the file holds is what counts, should it differ from the tables
@@ -320,7 +365,7 @@ static void kvRenameStateFile(int32_t doc, KV_State *state, int32_t from, int32_
     std::string source = kvStatePath(doc, from), target = kvStatePath(doc, to);
     if (kvFileRename(source, target)) return;
     kvFileRemove(target);
-    if (state->onDisk && !state->blocks[0] && !state->blocks[1]) kvLoadStateFile(source, state);
+    if (state->onDisk && !kvHasTables(state)) kvLoadStateFile(source, state);
     kvFileRemove(source);
     state->onDisk = 0;
 }
@@ -412,11 +457,8 @@ static void kvOpenState(KV_Document *document, const char *label) {
     KV_State *state = &document->history[document->level];
     *state = document->history[document->level - 1];
     for (int32_t c = 0; c < 2; c++) {
-        state->blockCount[c] = 0;
-        state->blocks[c] = nullptr;
+        state->tables[c] = KV_Table{};
         state->insertAt[c] = 0;
-        state->groupIndex[c] = nullptr;
-        state->groupCount[c] = 0;
     }
     state->files = KV_FileSet{};
     state->onDisk = 0;
@@ -427,36 +469,31 @@ static void kvOpenState(KV_Document *document, const char *label) {
 }
 
 /* Builds channel c of `state` from `previous` without the frames [m, m + d):
- * untouched blocks are copied as runs, the blocks the cut goes through are
- * split, and insertAt marks the gap. */
+ * untouched runs are shared, the blocks the cut goes through are split, and
+ * insertAt marks the gap. */
 static void kvCutChannel(const KV_State *previous, KV_State *state, int32_t c, int32_t m,
                          int32_t d) {
-    const KV_Block *old = previous->blocks[c];
-    int32_t count = previous->blockCount[c];
+    const KV_Table &old = previous->tables[c];
     int64_t headBase = 0, tailBase = 0;
     int32_t first = kvFindBlock(previous, c, m, &headBase);
     int32_t last = kvFindBlock(previous, c, int64_t{m} + d, &tailBase);
-    bool head = first < count && headBase < m;
-    bool tail = last < count && tailBase < int64_t{m} + d;
-    int32_t keptFrom = tail ? last + 1 : last;
-    int32_t total = first + head + tail + (count - keptFrom);
-    KV_Block *blocks = kvAllocBlocks(total);
-    if (first > 0) std::memcpy(blocks, old, sizeof(KV_Block) * first);
-    int32_t n = first;
-    if (head) blocks[n++] = kvBlockHead(old[first], static_cast<int32_t>(m - headBase));
-    state->insertAt[c] = n;
-    if (tail) blocks[n++] = kvBlockTail(old[last], static_cast<int32_t>(m + d - tailBase));
-    if (count > keptFrom)
-        std::memcpy(blocks + n, old + keptFrom, sizeof(KV_Block) * (count - keptFrom));
-    state->blocks[c] = blocks;
-    state->blockCount[c] = total;
+    bool head = first < old.count && headBase < m;
+    bool tail = last < old.count && tailBase < int64_t{m} + d;
+    KV_TableBuilder builder;
+    kvBuildRange(&builder, old, 0, first);
+    if (head)
+        kvBuildBlock(&builder,
+                     kvBlockHead(kvTableBlock(old, first), static_cast<int32_t>(m - headBase)));
+    state->insertAt[c] = first + head;
+    if (tail)
+        kvBuildBlock(&builder,
+                     kvBlockTail(kvTableBlock(old, last), static_cast<int32_t>(m + d - tailBase)));
+    kvBuildRange(&builder, old, tail ? last + 1 : last, old.count);
+    state->tables[c] = kvBuildTable(&builder);
 }
 
 static void kvCopyChannel(const KV_State *previous, KV_State *state, int32_t c) {
-    int32_t count = previous->blockCount[c];
-    state->blocks[c] = kvAllocBlocks(count);
-    if (count > 0) std::memcpy(state->blocks[c], previous->blocks[c], sizeof(KV_Block) * count);
-    state->blockCount[c] = count;
+    state->tables[c] = kvTableShare(previous->tables[c]);
     state->insertAt[c] = 0;
 }
 

@@ -2,9 +2,9 @@
  * state_writer.cpp - the background writer of state files and records.
  *
  * One thread, one queue, run in order. The interface thread queues and
- * waits; the writer only reads what a job names (tables the interface
- * thread keeps unchanged until the job is done) and writes files through
- * fileio, which any thread may use. Outcomes go back through a list that
+ * waits; the writer only reads what a job names (its own share of the
+ * tables, whose chunks nobody changes while shared) and writes files
+ * through fileio, which any thread may use. Outcomes go back through a list that
  * the interface thread takes, so that every message is still shown there.
  */
 #include "engine/history/state_writer.h"
@@ -13,6 +13,7 @@
 #include "engine/platform/threads.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <climits>
 #include <condition_variable>
@@ -36,6 +37,7 @@ struct KV_WriteJob {
     std::string levelPath; /* a record's: the state file it names */
     KV_StateImage image;
     KV_DocRecord record;
+    bool cancelled; /* called off before it started: skipped */
 };
 
 static std::mutex queueLock;
@@ -46,7 +48,8 @@ static std::thread writer;
 static std::thread::id writerId;
 static bool busy = false;
 static bool stopping = false;
-static bool held = false; /* test hook: no job starts */
+static bool held = false;                 /* test hook: no job starts */
+static std::atomic<int64_t> abandoned{0}; /* the running job to stop, by ticket */
 static int64_t nextTicket = 1;
 
 static bool kvOnWriterThread() {
@@ -65,10 +68,8 @@ KV_StateImage kvStateImage(const KV_State *state) {
     header.sampleRate = state->sampleRate;
     header.firstFrame = state->firstFrame;
     header.framesPerPixel = state->framesPerPixel;
-    for (int32_t c = 0; c < std::clamp(state->channels, 0, 2); c++) {
-        image.blocks[c] = state->blocks[c];
-        image.counts[c] = state->blockCount[c];
-    }
+    for (int32_t c = 0; c < std::clamp(state->channels, 0, 2); c++)
+        image.tables[c] = state->tables[c];
     return image;
 }
 
@@ -83,22 +84,37 @@ uint32_t kvStateHeaderCheck(const KV_StateHeader &header) {
 int64_t kvStateFileBytes(const KV_StateImage &image) {
     int64_t bytes = sizeof image.header;
     for (int32_t c = 0; c < std::clamp(image.header.channels, 0, 2); c++)
-        bytes += sizeof(int32_t) + int64_t{image.counts[c]} * sizeof(KV_Block);
+        bytes += sizeof(int32_t) + int64_t{image.tables[c].count} * sizeof(KV_Block);
     return bytes;
 }
 
-bool kvWriteStateImage(int32_t file, const KV_StateImage &image) {
+/* The descriptors of one table, run by run; the writer stops between runs
+ * once its job is called off. */
+static bool kvWriteTable(int32_t file, const KV_Table &table, int64_t ticket) {
+    bool written = true;
+    kvTableSpans(table, 0, table.count, [&](const KV_Block *blocks, int32_t count) {
+        written = (ticket == 0 || abandoned.load() != ticket) &&
+                  kvFileWrite(file, blocks, int64_t{count} * sizeof(KV_Block));
+        return written;
+    });
+    return written;
+}
+
+static bool kvWriteImage(int32_t file, const KV_StateImage &image, int64_t ticket) {
     bool interface = !kvOnWriterThread();
     if (!kvFileWrite(file, &image.header, sizeof image.header)) return false;
     int32_t channels = std::clamp(image.header.channels, 0, 2);
     for (int32_t c = 0; c < channels; c++) {
-        int32_t count = image.counts[c];
+        int32_t count = image.tables[c].count;
         if (!kvFileWrite(file, &count, sizeof count)) return false;
-        if (count > 0 && !kvFileWrite(file, image.blocks[c], int64_t{count} * sizeof(KV_Block)))
-            return false;
+        if (!kvWriteTable(file, image.tables[c], ticket)) return false;
         if (interface) kvProgress(nullptr, 100 * (c + 1) / channels);
     }
     return true;
+}
+
+bool kvWriteStateImage(int32_t file, const KV_StateImage &image) {
+    return kvWriteImage(file, image, 0);
 }
 
 void kvAssertStateConsistent([[maybe_unused]] const KV_State *state,
@@ -106,13 +122,18 @@ void kvAssertStateConsistent([[maybe_unused]] const KV_State *state,
 #ifndef NDEBUG
     int64_t longest = 0;
     for (int32_t c = 0; c < std::clamp(state->channels, 0, 2); c++) {
+        const KV_Table &table = state->tables[c];
         int64_t total = 0;
-        for (int32_t b = 0; b < state->blockCount[c]; b++) {
-            assert(kvBlockIsUsable(state->blocks[c][b]));
-            total += state->blocks[c][b].length;
-            if (state->groupIndex[c] && b % 64 == 63)
-                assert(state->groupIndex[c][b / 64] == std::min<int64_t>(total, INT32_MAX));
-        }
+        int32_t count = 0;
+        kvTableSpans(table, 0, table.count, [&](const KV_Block *blocks, int32_t n) {
+            for (int32_t b = 0; b < n; b++) {
+                assert(kvBlockIsUsable(blocks[b]));
+                total += blocks[b].length;
+            }
+            count += n;
+            return true;
+        });
+        assert(total == table.frames && count == table.count);
         longest = std::max(longest, total);
     }
     assert(state->length == std::min<int64_t>(longest, INT32_MAX));
@@ -133,8 +154,13 @@ static bool kvRunStateJob(const KV_WriteJob &job, bool *limitHit) {
     std::string fresh = job.path + ".new";
     int32_t file = kvFileOpen(fresh, KV_FILE_CREATE_PRIVATE);
     *limitHit = file < 0 && kvFileLimitHit();
-    bool written = file >= 0 && kvWriteStateImage(file, job.image);
+    bool written = file >= 0 && kvWriteImage(file, job.image, job.ticket);
     kvFileClose(file);
+    /* A job called off leaves the level's file as it was. */
+    if (abandoned.load() == job.ticket) {
+        kvFileRemove(fresh);
+        return false;
+    }
     written = written && kvFileRename(fresh, job.path);
     if (written) return true;
     kvFileRemove(fresh);
@@ -150,18 +176,30 @@ static bool kvRunRecordJob(const KV_WriteJob &job) {
     return kvStoreDocRecord(job.path, job.record);
 }
 
+static void kvLetGoJob(KV_WriteJob *job) {
+    for (KV_Table &table : job->image.tables)
+        kvTableRelease(&table);
+}
+
 static void kvWriterLoop() {
     std::unique_lock<std::mutex> hold(queueLock);
     for (;;) {
         queueChanged.wait(hold, [] { return stopping || (!held && !jobs.empty()); });
         if (jobs.empty()) return;
+        if (jobs.front().cancelled) {
+            jobs.pop_front();
+            queueChanged.notify_all();
+            continue;
+        }
         busy = true;
         const KV_WriteJob &job = jobs.front();
         hold.unlock();
         bool limitHit = false;
         bool written = job.stateFile ? kvRunStateJob(job, &limitHit) : kvRunRecordJob(job);
         hold.lock();
-        outcomes.push_back({job.ticket, job.doc, job.stateFile, written, limitHit});
+        if (abandoned.load() != job.ticket)
+            outcomes.push_back({job.ticket, job.doc, job.stateFile, written, limitHit});
+        kvLetGoJob(&jobs.front());
         jobs.pop_front();
         busy = false;
         queueChanged.notify_all();
@@ -172,7 +210,8 @@ static void kvWriterLoop() {
 
 static bool kvPendingFor(int32_t doc, int32_t level) {
     return std::any_of(jobs.begin(), jobs.end(), [&](const KV_WriteJob &job) {
-        return job.doc == doc && (level < 0 || (job.stateFile && job.level == level));
+        return job.doc == doc && !job.cancelled &&
+               (level < 0 || (job.stateFile && job.level == level));
     });
 }
 
@@ -183,36 +222,44 @@ static bool kvPendingFor(int32_t doc, int32_t level) {
 static KV_WriteJob *kvReplaceable(const KV_WriteJob &job) {
     for (size_t i = jobs.size(); i-- > (busy ? 1u : 0u);) {
         KV_WriteJob &queued = jobs[i];
-        if (queued.doc != job.doc) continue;
+        if (queued.doc != job.doc || queued.cancelled) continue;
         if (!job.stateFile) return queued.stateFile ? nullptr : &queued;
         if (!queued.stateFile) continue;
         bool same = queued.level == job.level &&
-                    std::equal(job.image.blocks, job.image.blocks + 2, queued.image.blocks) &&
-                    std::equal(job.image.counts, job.image.counts + 2, queued.image.counts);
+                    kvTableSameRuns(job.image.tables[0], queued.image.tables[0]) &&
+                    kvTableSameRuns(job.image.tables[1], queued.image.tables[1]);
         return same ? &queued : nullptr;
     }
     return nullptr;
 }
 
+/* `job` looks at the caller's tables; what is queued holds its own share. */
 static int64_t kvQueue(const KV_WriteJob &job) {
     assert(kvOnInterfaceThread());
     kvInstallStateWriterHooks();
     std::lock_guard<std::mutex> hold(queueLock);
-    if (KV_WriteJob *queued = kvReplaceable(job)) {
+    KV_WriteJob *queued = kvReplaceable(job);
+    if (queued) {
         int64_t ticket = queued->ticket;
+        kvLetGoJob(queued);
         *queued = job;
         queued->ticket = ticket;
-        return ticket;
+    } else {
+        jobs.push_back(job);
+        jobs.back().ticket = nextTicket++;
+        queued = &jobs.back();
     }
-    if (!writer.joinable()) {
-        stopping = false;
-        writer = std::thread(kvWriterLoop);
-        writerId = writer.get_id();
+    for (KV_Table &table : queued->image.tables)
+        table = kvTableShare(table);
+    if (writer.joinable()) {
+        queueChanged.notify_all();
+        return queued->ticket;
     }
-    jobs.push_back(job);
-    jobs.back().ticket = nextTicket++;
+    stopping = false;
+    writer = std::thread(kvWriterLoop);
+    writerId = writer.get_id();
     queueChanged.notify_all();
-    return jobs.back().ticket;
+    return queued->ticket;
 }
 
 int64_t kvQueueStateFile(int32_t doc, int32_t level, const std::string &path,
@@ -255,17 +302,22 @@ void kvWaitStateWrites(int32_t doc, int32_t level) {
     queueChanged.wait(hold, [&] { return !kvPendingFor(doc, level); });
 }
 
-/* Waits until no job reads the tables about to be freed. */
-static void kvWaitTablesUnused(const KV_State *state) {
-    if (!state->blocks[0] && !state->blocks[1]) return;
+void kvCancelStateWrite(int64_t ticket) {
+    assert(kvOnInterfaceThread());
     std::unique_lock<std::mutex> hold(queueLock);
-    queueChanged.wait(hold, [&] {
-        return std::none_of(jobs.begin(), jobs.end(), [&](const KV_WriteJob &job) {
-            for (const KV_Block *table : job.image.blocks)
-                if (table && (table == state->blocks[0] || table == state->blocks[1])) return true;
-            return false;
-        });
-    });
+    /* A waiting job stays in the queue, marked, as the running one may not
+     * move under the writer. */
+    for (size_t i = busy ? 1 : 0; i < jobs.size(); i++) {
+        if (jobs[i].ticket != ticket) continue;
+        kvLetGoJob(&jobs[i]);
+        jobs[i].cancelled = true;
+        queueChanged.notify_all();
+        return;
+    }
+    if (!busy || jobs.front().ticket != ticket) return;
+    abandoned.store(ticket);
+    queueChanged.wait(hold, [&] { return jobs.empty() || jobs.front().ticket != ticket; });
+    abandoned.store(0);
 }
 
 int32_t kvTakeWriteOutcomes(KV_WriteOutcome *taken, int32_t capacity) {
@@ -291,7 +343,6 @@ void kvStopStateWriter() {
 
 void kvInstallStateWriterHooks() {
     kvDocRecordQueue = kvQueueRecord;
-    kvStateTablesFreeing = kvWaitTablesUnused;
 }
 
 void kvTestHoldStateWriter(bool hold) {

@@ -33,12 +33,12 @@ struct KV_StateHeader {
 };
 static_assert(sizeof(KV_StateHeader) == 72, "state file header is 72 bytes");
 
-/* What a state file holds: the header and the state's tables, which stay
- * unchanged and unfreed while a job refers to them. */
+/* What a state file holds: the header and the state's tables. An image
+ * made by kvStateImage only looks at the state's tables; a queued job holds
+ * its own share of them. */
 struct KV_StateImage {
     KV_StateHeader header;
-    const KV_Block *blocks[2];
-    int32_t counts[2];
+    KV_Table tables[2];
 };
 
 KV_StateImage kvStateImage(const KV_State *state);
@@ -51,8 +51,8 @@ int64_t kvStateFileBytes(const KV_StateImage &image);
 bool kvWriteStateImage(int32_t file, const KV_StateImage &image);
 
 /* Debug builds: asserts what every stored state keeps: each descriptor
- * usable, so inside its data file; the group index absent or matching the
- * tables; `length` the longest channel's total; and, with `selection`, the
+ * usable, so inside its data file; each table's pieces adding up to its
+ * totals; `length` the longest channel's total; and, with `selection`, the
  * selection inside the document (a state read back from a file may keep one
  * past the end). Nothing in release builds. */
 void kvAssertStateConsistent(const KV_State *state, bool selection);
@@ -62,6 +62,10 @@ void kvAssertStateConsistent(const KV_State *state, bool selection);
  * are removed. The ticket that its outcome names. Interface thread. */
 int64_t kvQueueStateFile(int32_t doc, int32_t level, const std::string &path,
                          const KV_StateImage &image);
+/* Calls off the write of a state that is being forgotten: a waiting job
+ * is dropped, a running one stops and leaves no new file; no outcome is
+ * reported for it. Interface thread. */
+void kvCancelStateWrite(int64_t ticket);
 /* True while a job of the document waits or runs. */
 bool kvStateWritesPending(int32_t doc);
 /* Waits until no job of the document (of one level, or of every level when
@@ -84,8 +88,8 @@ int32_t kvTakeWriteOutcomes(KV_WriteOutcome *outcomes, int32_t capacity);
  * job starts it again. Outcomes not yet taken are dropped. */
 void kvStopStateWriter();
 
-/* Registers the writer's hooks in the document module: the record goes
- * behind a document's pending jobs, and no table a job reads is freed. */
+/* Registers the writer's hook in the document module: the record goes
+ * behind a document's pending jobs. */
 void kvInstallStateWriterHooks();
 
 /* Test hook: while held, the writer starts no job (nothing may wait for one

@@ -22,33 +22,40 @@ static void kvBlockPeaks(const KV_State *state, int32_t channel, int64_t a, int3
                          int64_t filled, uint8_t *maxRow, uint8_t *minRow) {
     int64_t base = 0;
     /* The first block that ends at or after a. */
+    const KV_Table &table = state->tables[channel];
     int32_t block = kvFindBlock(state, channel, a - 1, &base);
-    for (; block < state->blockCount[channel]; block++) {
-        const KV_Block &descriptor = state->blocks[channel][block];
-        base += descriptor.length;
-        int64_t column = (base - a) / zoom;
-        if (column >= filled) return;
-        kvRaise(maxRow, column, descriptor.peakPos);
-        kvRaise(minRow, column, descriptor.peakNeg);
-    }
+    kvTableSpans(table, block, table.count, [&](const KV_Block *blocks, int32_t count) {
+        for (int32_t b = 0; b < count; b++) {
+            base += blocks[b].length;
+            int64_t column = (base - a) / zoom;
+            if (column >= filled) return false;
+            kvRaise(maxRow, column, blocks[b].peakPos);
+            kvRaise(minRow, column, blocks[b].peakNeg);
+        }
+        return true;
+    });
 }
 
 static void kvRunPeaks(const KV_State *state, int32_t channel, int64_t a, int32_t zoom,
                        int64_t filled, uint8_t *maxRow, uint8_t *minRow) {
     int64_t base = 0;
+    const KV_Table &table = state->tables[channel];
     int32_t block = kvFindBlock(state, channel, std::max<int64_t>(a, 0), &base);
-    for (; block < state->blockCount[channel]; block++) {
-        const KV_Block &descriptor = state->blocks[channel][block];
-        int32_t runs = (descriptor.length + 63) / 64;
-        int32_t run = base >= a ? 0 : static_cast<int32_t>((a - base + 63) / 64);
-        for (; run < runs; run++) {
-            int64_t column = (base + 64 * run - a) / zoom;
-            if (column >= filled) return;
-            kvRaise(maxRow, column, descriptor.subPos[run]);
-            kvRaise(minRow, column, descriptor.subNeg[run]);
+    kvTableSpans(table, block, table.count, [&](const KV_Block *blocks, int32_t count) {
+        for (int32_t b = 0; b < count; b++) {
+            const KV_Block &descriptor = blocks[b];
+            int32_t runs = (descriptor.length + 63) / 64;
+            int32_t run = base >= a ? 0 : static_cast<int32_t>((a - base + 63) / 64);
+            for (; run < runs; run++) {
+                int64_t column = (base + 64 * run - a) / zoom;
+                if (column >= filled) return false;
+                kvRaise(maxRow, column, descriptor.subPos[run]);
+                kvRaise(minRow, column, descriptor.subNeg[run]);
+            }
+            base += descriptor.length;
         }
-        base += descriptor.length;
-    }
+        return true;
+    });
 }
 
 /* A sample times 255, truncated and limited to +-255 (values far beyond

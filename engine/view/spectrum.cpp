@@ -44,7 +44,7 @@ struct KvChannelCache {
     /* The table the fingerprint was taken of; taken again when another is
      * current or after any change of state (kvSpectrumChanged). */
     const KV_State *state = nullptr;
-    const KV_Block *blocks = nullptr;
+    const KV_Piece *pieces = nullptr;
     int32_t blockCount = -1;
     bool changed = true;
     int32_t size = 0;
@@ -138,13 +138,17 @@ uint64_t kvFingerprint(const KV_State *state, int32_t channel) {
     auto mix = [&hash](uint64_t value) { hash = (hash ^ value) * 1099511628211ull; };
     mix(static_cast<uint64_t>(state->length));
     mix(static_cast<uint64_t>(state->sampleRate));
-    for (int32_t b = 0; b < state->blockCount[channel]; b++) {
-        const KV_Block &block = state->blocks[channel][b];
-        mix(static_cast<uint32_t>(block.position));
-        mix(static_cast<uint64_t>(static_cast<uint16_t>(block.length)) << 16 |
-            static_cast<uint16_t>(block.file));
-        mix(static_cast<uint32_t>(block.peak));
-    }
+    const KV_Table &table = state->tables[channel];
+    kvTableSpans(table, 0, table.count, [&mix](const KV_Block *blocks, int32_t count) {
+        for (int32_t b = 0; b < count; b++) {
+            const KV_Block &block = blocks[b];
+            mix(static_cast<uint32_t>(block.position));
+            mix(static_cast<uint64_t>(static_cast<uint16_t>(block.length)) << 16 |
+                static_cast<uint16_t>(block.file));
+            mix(static_cast<uint32_t>(block.peak));
+        }
+        return true;
+    });
     return hash;
 }
 
@@ -176,12 +180,12 @@ KvChannelCache *kvChannelFor(int32_t doc, int32_t channel, const KV_State *state
     if (!cache) cache = std::make_unique<KvDocumentSpectrum>();
     KvChannelCache *entry = &cache->channels[channel];
     bool sameTable = !entry->changed && entry->state == state &&
-                     entry->blocks == state->blocks[channel] &&
-                     entry->blockCount == state->blockCount[channel];
+                     entry->pieces == state->tables[channel].pieces &&
+                     entry->blockCount == state->tables[channel].count;
     if (sameTable) return entry;
     entry->state = state;
-    entry->blocks = state->blocks[channel];
-    entry->blockCount = state->blockCount[channel];
+    entry->pieces = state->tables[channel].pieces;
+    entry->blockCount = state->tables[channel].count;
     entry->changed = false;
     uint64_t fingerprint = kvFingerprint(state, channel);
     if (entry->fingerprint != fingerprint || entry->size != size || entry->window != window) {

@@ -26,7 +26,7 @@ TEST_F(DocumentTable, NewDropsEveryEarlierStateOfTheDocument) {
     EXPECT_EQ(kvGetNumUndo(doc), 1);
     EXPECT_EQ(kvGetUndoLevel(doc), 0);
     EXPECT_EQ(kvGetLength(doc), 0);
-    EXPECT_EQ(state(doc)->blockCount[0], 0);
+    EXPECT_EQ(state(doc)->tables[0].count, 0);
 }
 
 TEST_F(DocumentTable, NewRefusesChannelCountsOtherThanOneOrTwo) {

@@ -23,7 +23,12 @@ class StorageTest : public DocumentTest {
 
     static std::vector<KV_Block> blocks(int32_t doc, int32_t c) {
         const KV_State *s = state(doc);
-        return std::vector<KV_Block>(s->blocks[c], s->blocks[c] + s->blockCount[c]);
+        std::vector<KV_Block> result;
+        kvTableSpans(s->tables[c], 0, s->tables[c].count, [&](const KV_Block *b, int32_t n) {
+            result.insert(result.end(), b, b + n);
+            return true;
+        });
+        return result;
     }
 
     static std::vector<int32_t> lengths(int32_t doc, int32_t c) {

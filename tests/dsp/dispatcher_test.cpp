@@ -25,9 +25,9 @@ TEST_F(Dispatcher, RangeOf4097FramesRunsAs4096AndOne) {
     params.volumeDb = -6;
     ASSERT_EQ(kvDoEdit(doc, KV_EDIT_VOLUME), 0);
     const KV_State *state = kvGetDocument(doc)->current;
-    ASSERT_EQ(state->blockCount[0], 2);
-    EXPECT_EQ(state->blocks[0][0].length, 4096);
-    EXPECT_EQ(state->blocks[0][1].length, 1);
+    ASSERT_EQ(state->tables[0].count, 2);
+    EXPECT_EQ(kvTableBlock(state->tables[0], 0).length, 4096);
+    EXPECT_EQ(kvTableBlock(state->tables[0], 1).length, 1);
 }
 
 TEST_F(Dispatcher, UnknownAndNameOnlyEditsChangeNothing) {

@@ -68,8 +68,8 @@ TEST_F(PlainEdits, OneSecondOfSilenceIsSilenceBlocksOnly) {
     const KV_State *state = kvGetDocument(doc)->current;
     for (int c = 0; c < 2; c++) {
         int32_t base = 0, silent = 0, count = 0;
-        for (int32_t b = 0; b < state->blockCount[c]; b++) {
-            const KV_Block &block = state->blocks[c][b];
+        for (int32_t b = 0; b < state->tables[c].count; b++) {
+            const KV_Block &block = kvTableBlock(state->tables[c], b);
             if (base >= 6000 && base < 6000 + 44100) {
                 EXPECT_EQ(block.file, -1);
                 EXPECT_EQ(block.length, ++count <= 10 ? 4096 : 3140);
@@ -123,7 +123,7 @@ TEST_F(PlainEdits, DaysOfSilenceStopWhereTheDescriptorTablesWouldOutgrowMemoryNo
     ASSERT_EQ(kvInsertSilence(mono), 0);
     const KV_State *state = kvGetDocument(mono)->current;
     int64_t tableLimit = 67108864 / static_cast<int64_t>(sizeof(KV_Block));
-    EXPECT_LE(state->blockCount[0], tableLimit);
+    EXPECT_LE(state->tables[0].count, tableLimit);
     EXPECT_GT(kvGetLength(mono), 1000000000) << "as much silence as the tables hold";
     EXPECT_EQ(kvInsertableFrames(state) < KV_BLOCK_FRAMES, true);
     ASSERT_EQ(kvUndo(mono), 0);

@@ -401,7 +401,7 @@ TEST_F(HistoryModel, RandomEditsClipboardUndosRedosAndJumpsMatchThePlainModel) {
         check(step);
         if (HasFatalFailure()) return;
         if (roll >= 76) checkClip(step);
-        maxBlocks = std::max({maxBlocks, state(doc)->blockCount[0], state(doc)->blockCount[1]});
+        maxBlocks = std::max({maxBlocks, state(doc)->tables[0].count, state(doc)->tables[1].count});
         if (HasFatalFailure()) return;
     }
     EXPECT_TRUE(shownTexts().empty());

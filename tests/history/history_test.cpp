@@ -34,8 +34,14 @@ class HistoryTest : public StorageTest {
         kvGetSelection(doc, &image.anchor, &image.end, &image.channel);
         for (int32_t s = 0; s < document->stateCount; s++) {
             const KV_State &state = document->history[s];
-            for (int32_t c = 0; c < state.channels; c++)
-                image.tables.emplace_back(state.blocks[c], state.blocks[c] + state.blockCount[c]);
+            for (int32_t c = 0; c < state.channels; c++) {
+                std::vector<KV_Block> &table = image.tables.emplace_back();
+                kvTableSpans(state.tables[c], 0, state.tables[c].count,
+                             [&table](const KV_Block *blocks, int32_t count) {
+                                 table.insert(table.end(), blocks, blocks + count);
+                                 return true;
+                             });
+            }
         }
         image.left = channel(doc, 0);
         image.right = channel(doc, 1);
