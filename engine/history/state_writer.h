@@ -62,9 +62,9 @@ void kvAssertStateConsistent(const KV_State *state, bool selection);
  * are removed. The ticket that its outcome names. Interface thread. */
 int64_t kvQueueStateFile(int32_t doc, int32_t level, const std::string &path,
                          const KV_StateImage &image);
-/* Calls off the write of a state that is being forgotten: a waiting job
- * is dropped, a running one stops and leaves no new file; no outcome is
- * reported for it. Interface thread. */
+/* Calls off the write of a state that is being forgotten, without waiting:
+ * a waiting job is skipped, a running one stops soon and leaves the level's
+ * file as it was; no outcome is reported for either. Interface thread. */
 void kvCancelStateWrite(int64_t ticket);
 /* True while a job of the document waits or runs. */
 bool kvStateWritesPending(int32_t doc);
