@@ -23,8 +23,8 @@
  *   the play cursor. Clipboard preview: its own copy of the clip's blocks.
  * - State writer (engine/history/state_writer.cpp): its queue of state
  *   files and document records to write, and those files. It reads only the
- *   block tables a queued job names, which the interface thread neither
- *   changes nor frees until the job is done (kvFreeStateTables waits), and
+ *   block tables a queued job names, through its own share of their chunks,
+ *   which nobody changes while shared (block_table.h), and
  *   never touches a document, a state or the history; what became of each
  *   write goes back through a list that the interface thread takes.
  * Shared by all of them, safe by construction: data files, read and written

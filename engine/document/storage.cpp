@@ -1,7 +1,7 @@
 /*
  * storage.cpp - the sample store: append-only data files, the insertion
  * pipeline through which every new sample enters a document, block summaries,
- * the group index, splitting blocks and reading samples back.
+ * splitting blocks and reading samples back.
  *
  * Stored samples are never rewritten (writing in place is only for blocks the
  * running edit has just appended), so a descriptor stays valid for as long as

@@ -1,14 +1,18 @@
 /*
  * history.cpp - the edit protocol, state files, and undo, redo and history jumps.
  *
- * A state's tables stay in memory only while they are needed there: the
- * current state's, any whose state file could not be written, and any whose
- * file is still being written behind the edit (state_writer.cpp). Every
- * other state lives in its file, which a switch reloads anyway, plus the set
- * of data files it refers to, which keeps those files alive. A state file
- * that cannot be written is removed, so a switch to that state reports it
- * and keeps the in-memory copy; a switch to a state whose file is on its way
- * waits for it. A failure behind the edit is reported at the document's next
+ * A state's tables stay in memory while they are needed there: the current
+ * state's and its neighbours' (which share most of their chunks, so they
+ * cost what differs), any whose state file could not be written, and any
+ * whose file is still being written behind the edit (state_writer.cpp).
+ * Every other state lives in its file plus the set of data files it refers
+ * to, which keeps those files alive. A switch to a long state whose tables
+ * are in memory takes them while its file is on its way or has landed
+ * whole, since reading the file back would cost the document's length; any
+ * other switch reloads the state from its file, waiting for it if need be.
+ * A state file that cannot be written is removed, so a switch to that state
+ * reports it and keeps the in-memory copy. A failure behind the edit is
+ * reported at the document's next
  * store, switch or close. An edit under way sets the redo states
  * aside, so a withdrawn edit leaves the history exactly as it was; once the
  * edit is stored they, and their state files, are gone. Past the undo limit

@@ -5,7 +5,8 @@
  * edited range out of the new state's tables at once), queues the new samples,
  * and finishes with kvFinishInsert, kvRebuildIndex and kvSaveState, or
  * withdraws with kvCancelEdit. Undo, redo and history jumps only switch the
- * current state, reloading it from its state file.
+ * current state, reloading it from its state file unless it is long and its
+ * tables are still in memory.
  */
 #ifndef KV_HISTORY_HISTORY_H
 #define KV_HISTORY_HISTORY_H
@@ -32,7 +33,9 @@ int32_t kvCancelEdit(int32_t doc);
  * file cannot be written (the documents stay usable). */
 int32_t kvSaveState(int32_t doc);
 
-/* Makes state n current and reloads it from its file: 0 or -1. */
+/* Makes state n current, reloading it from its file unless it is long and
+ * its tables are in memory with its file landed whole or on its way: 0, or
+ * -1 after the message when the file is missing or damaged. */
 int32_t kvRestoreState(int32_t doc, int32_t n);
 
 /* Reads a state file of another session into `state` (overwritten; it
