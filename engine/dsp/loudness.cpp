@@ -319,7 +319,7 @@ constexpr int32_t kMeterHighestRate = 2822400;
 /* Frames K-weighted between trims of the history the blocks reach back to. */
 constexpr int64_t kMeterSpan = 65536;
 /* Blocks summed side by side, so that their chains of additions overlap. */
-constexpr int32_t kSideBySide = 4;
+constexpr int32_t kSideBySide = 8;
 
 /* libebur128's gates, computed as it computes them. */
 double kvAbsoluteGate() {
@@ -374,8 +374,11 @@ KvLoudnessMeter::KvLoudnessMeter(int32_t streamCount, int32_t rate) : streams(st
     a[3] = pa[1] * ra[2] + pa[2] * ra[1];
     a[4] = pa[2] * ra[2];
     std::memset(state, 0, sizeof state);
-    peak[0] = peak[1] = 0.0f;
-    weighted.resize(2 * static_cast<size_t>(blockFrames + kMeterSpan));
+    peak[0] = peak[1] = 0.0;
+    /* the frames the next block reaches back to, those of blocks waiting
+     * to be summed side by side, and one span more */
+    weighted.resize(
+        2 * static_cast<size_t>(blockFrames + (kSideBySide + 1) * framesPer100ms + kMeterSpan));
 }
 
 /* One lane per stream, each doing libebur128's per-channel arithmetic in
@@ -387,11 +390,15 @@ void KvLoudnessMeter::filter(const float *const *planes, int32_t count, double *
                   b3 = _mm_set1_pd(b[3]), b4 = _mm_set1_pd(b[4]);
     __m128d v1 = _mm_loadu_pd(state[0]), v2 = _mm_loadu_pd(state[1]);
     __m128d v3 = _mm_loadu_pd(state[2]), v4 = _mm_loadu_pd(state[3]);
-    const float *left = planes[0], *right = streams == 2 ? planes[1] : nullptr;
+    /* a single stream runs in both lanes; the second is left out of the sums */
+    const float *left = planes[0], *right = planes[streams - 1];
+    const __m128d sign = _mm_set1_pd(-0.0);
+    __m128d peaks = _mm_loadu_pd(peak);
     unsigned int mxcsr = _mm_getcsr();
     _mm_setcsr(mxcsr | _MM_FLUSH_ZERO_ON);
     for (int32_t f = 0; f < count; f++) {
-        __m128d x = _mm_set_pd(right ? right[f] : 0.0, left[f]);
+        __m128d x = _mm_set_pd(right[f], left[f]);
+        peaks = _mm_max_pd(_mm_andnot_pd(sign, x), peaks); /* NaN passes over */
         __m128d v0 = _mm_sub_pd(x, _mm_mul_pd(a1, v1));
         v0 = _mm_sub_pd(v0, _mm_mul_pd(a2, v2));
         v0 = _mm_sub_pd(v0, _mm_mul_pd(a3, v3));
@@ -406,6 +413,7 @@ void KvLoudnessMeter::filter(const float *const *planes, int32_t count, double *
     _mm_setcsr(mxcsr);
     _mm_storeu_pd(state[0], v1), _mm_storeu_pd(state[1], v2);
     _mm_storeu_pd(state[2], v3), _mm_storeu_pd(state[3], v4);
+    _mm_storeu_pd(peak, peaks);
 }
 
 /* The mean square of each 400 ms block ending at ends[k], each summed in
@@ -431,7 +439,10 @@ void KvLoudnessMeter::sumBlocks(const int64_t *ends, double *energies) const {
         for (int32_t k = 0; k < kSideBySide; k++)
             p[k] =
                 cuts[c] < split[k] ? first[k] + 2 * cuts[c] : second[k] + 2 * (cuts[c] - split[k]);
+        /* unrolled, so that every block's sum stays in a register */
+        static_assert(kSideBySide == 8);
         for (int64_t i = 0; i < 2 * (cuts[c + 1] - cuts[c]); i += 2)
+#pragma GCC unroll 8
             for (int32_t k = 0; k < kSideBySide; k++) {
                 __m128d y = _mm_loadu_pd(p[k] + i);
                 sum[k] = _mm_add_pd(sum[k], _mm_mul_pd(y, y));
@@ -447,47 +458,46 @@ void KvLoudnessMeter::sumBlocks(const int64_t *ends, double *energies) const {
     }
 }
 
-/* Every block whose end falls in (from, to], kept when over the floor. */
-void KvLoudnessMeter::gateBlocks(int64_t from, int64_t to) {
+/* Sums the blocks that end after `summed` and by `to`, kSideBySide at a
+ * time; the last few too when `all`. Kept when over the floor. */
+void KvLoudnessMeter::gateBlocks(int64_t to, bool all) {
     int64_t ends[kSideBySide];
     double energies[kSideBySide];
-    int32_t n = 0;
-    int64_t firstEnd = std::max(blockFrames, (from / framesPer100ms + 1) * framesPer100ms);
-    for (int64_t end = firstEnd; end <= to || n > 0; end += framesPer100ms) {
-        if (end <= to) ends[n++] = end;
-        if (n < kSideBySide && end <= to) continue;
-        for (int32_t k = n; k < kSideBySide; k++)
-            ends[k] = ends[0];
+    int64_t next = std::max(blockFrames, summed + framesPer100ms);
+    int64_t due = to >= next ? (to - next) / framesPer100ms + 1 : 0;
+    while (due >= kSideBySide || (all && due > 0)) {
+        int32_t n = static_cast<int32_t>(std::min<int64_t>(due, kSideBySide));
+        for (int32_t k = 0; k < kSideBySide; k++)
+            ends[k] = next + std::min(k, n - 1) * framesPer100ms;
         sumBlocks(ends, energies);
         for (int32_t k = 0; k < n; k++)
             if (energies[k] >= kvAbsoluteGate()) blocks.push_back(energies[k]);
-        n = 0;
+        summed = ends[n - 1];
+        next = summed + framesPer100ms;
+        due -= n;
     }
 }
 
 void KvLoudnessMeter::add(const float *const *planes, int32_t count) {
     for (int32_t done = 0; done < count;) {
         int32_t n = static_cast<int32_t>(std::min<int64_t>(count - done, kMeterSpan));
-        int64_t held = fed - keptFrom;
-        if (2 * static_cast<size_t>(held + n) > weighted.size()) {
-            int64_t keep = std::min(held, blockFrames);
-            std::memmove(weighted.data(), weighted.data() + 2 * (held - keep),
-                         2 * keep * sizeof(double));
-            keptFrom = fed - keep;
-            held = keep;
+        if (2 * static_cast<size_t>(fed - keptFrom + n) > weighted.size()) {
+            int64_t from = std::max(keptFrom, summed - blockFrames);
+            std::memmove(weighted.data(), weighted.data() + 2 * (from - keptFrom),
+                         2 * (fed - from) * sizeof(double));
+            keptFrom = from;
+            assert(2 * static_cast<size_t>(fed - keptFrom + n) <= weighted.size());
         }
-        const float *piece[2] = {planes[0] + done, streams == 2 ? planes[1] + done : nullptr};
-        filter(piece, n, weighted.data() + 2 * held);
-        for (int32_t s = 0; s < streams; s++)
-            for (int32_t f = 0; f < n; f++)
-                peak[s] = std::max(peak[s], std::fabs(piece[s][f]));
-        gateBlocks(fed, fed + n);
+        const float *piece[2] = {planes[0] + done, planes[streams - 1] + done};
+        filter(piece, n, weighted.data() + 2 * (fed - keptFrom));
         fed += n;
+        gateBlocks(fed, false);
         done += n;
     }
 }
 
-double KvLoudnessMeter::integratedLufs() const {
+double KvLoudnessMeter::integratedLufs() {
+    gateBlocks(fed, true);
     if (blocks.empty()) return -HUGE_VAL;
     double threshold = 0.0;
     for (double energy : blocks)

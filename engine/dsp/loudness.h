@@ -17,24 +17,25 @@
  * are summed side by side. Frames may come in pieces of any size. */
 class KvLoudnessMeter {
   public:
-    KvLoudnessMeter(int32_t streams, int32_t rate);
-    /* planes[s] holds `count` frames of stream s; a null plane is silence. */
+    KvLoudnessMeter(int32_t streams, int32_t rate); /* rate: 18 Hz to 2822400 Hz */
+    /* planes[s] holds `count` frames of stream s. */
     void add(const float *const *planes, int32_t count);
-    double integratedLufs() const; /* -HUGE_VAL when every block is gated out */
-    double samplePeak() const;     /* the largest over the streams, linear */
+    double integratedLufs();   /* -HUGE_VAL when every block is gated out */
+    double samplePeak() const; /* the largest over the streams, linear */
 
   private:
     void filter(const float *const *planes, int32_t count, double *out);
-    void gateBlocks(int64_t from, int64_t to);
+    void gateBlocks(int64_t to, bool all);
     void sumBlocks(const int64_t *ends, double *energies) const;
 
     int32_t streams;
     int64_t framesPer100ms, ringFrames, blockFrames;
     double b[5], a[5];
-    double state[4][2]; /* the filter's last four values, per stream */
-    float peak[2];
+    double state[4][2];           /* the filter's last four values, per stream */
+    double peak[2];               /* the largest size, per lane */
     int64_t fed = 0;              /* frames taken so far */
     int64_t keptFrom = 0;         /* the first frame `weighted` still holds */
+    int64_t summed = 0;           /* the end of the last block summed */
     std::vector<double> weighted; /* K-weighted frames, two values each */
     std::vector<double> blocks;   /* the energy of every block over the floor */
 };
