@@ -198,6 +198,52 @@ float kvReleased(const KvLimiter &limiter) {
     return std::min(1.0f, released);
 }
 
+/* Whether any |x[f] * gain| >= loud, f < count; four at a time, as the
+ * frames are mostly far quieter. */
+bool kvAnyAsLoud(const float *x, int32_t count, float gain, float loud) {
+    const __m128 scale = _mm_set1_ps(gain), limit = _mm_set1_ps(loud);
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    __m128 any = _mm_setzero_ps();
+    int32_t f = 0;
+    for (; f + 4 <= count; f += 4) {
+        __m128 size = _mm_andnot_ps(sign, _mm_mul_ps(_mm_loadu_ps(x + f), scale));
+        any = _mm_or_ps(any, _mm_cmpge_ps(size, limit));
+    }
+    for (; f < count; f++)
+        if (std::fabs(x[f] * gain) >= loud) return true;
+    return _mm_movemask_ps(any) != 0;
+}
+
+/* ring[(at + i) & kMask] = (x ? x[i] : 0) * scale for i < count, in the
+ * ring's contiguous runs. */
+void kvScaleIntoRing(float *ring, int64_t at, const float *x, float scale, int64_t count) {
+    for (int64_t done = 0; done < count;) {
+        int64_t start = (at + done) & kMask, n = std::min(count - done, kRing - start);
+        for (int64_t i = 0; i < n; i++)
+            ring[start + i] = (x ? x[done + i] : 0.0f) * scale;
+        done += n;
+    }
+}
+
+/* out[i] = ring[(at + i) & kMask] * scale for i < count. */
+void kvScaleFromRing(const float *ring, int64_t at, float *out, float scale, int64_t count) {
+    for (int64_t done = 0; done < count;) {
+        int64_t start = (at + done) & kMask, n = std::min(count - done, kRing - start);
+        for (int64_t i = 0; i < n; i++)
+            out[done + i] = ring[start + i] * scale;
+        done += n;
+    }
+}
+
+/* ring[(at + i) & kMask] = value for i < count. */
+template <typename T> void kvFillRing(T *ring, int64_t at, T value, int64_t count) {
+    for (int64_t done = 0; done < count;) {
+        int64_t start = (at + done) & kMask, n = std::min(count - done, kRing - start);
+        std::fill(ring + start, ring + start + n, value);
+        done += n;
+    }
+}
+
 /* True when the limiter would pass these frames at a gain it holds
  * constant throughout: nothing near them is loud enough for the
  * interpolator, the window's least need is 1, and the envelope rests (at 1,
@@ -215,8 +261,7 @@ bool kvLimiterIdleFor(const KvLimiter &limiter, int32_t streams, float *const *i
         if (limiter.recent[m & kMask] != limiter.envelope) return false;
     float loud = limiter.ceiling / kvInterpolator().reach;
     for (int32_t s = 0; s < streams; s++)
-        for (int32_t f = 0; in[s] && f < count; f++)
-            if (std::fabs(in[s][f] * limiter.gain) >= loud) return false;
+        if (in[s] && kvAnyAsLoud(in[s], count, limiter.gain, loud)) return false;
     return true;
 }
 
@@ -232,13 +277,10 @@ int32_t kvPassFrames(KvLimiter &limiter, int32_t streams, float *const *in, floa
         int32_t n = std::min(span, count - done);
         int64_t k = limiter.taken;
         for (int32_t s = 0; s < streams; s++)
-            for (int32_t f = 0; f < n; f++)
-                limiter.x[s][(k + f) & kMask] = (in[s] ? in[s][done + f] : 0.0f) * limiter.gain;
+            kvScaleIntoRing(limiter.x[s], k, in[s] ? in[s] + done : nullptr, limiter.gain, n);
         int64_t firstM = std::max<int64_t>(k - kHalfTaps, 0), endM = k + n - kHalfTaps;
-        for (int64_t m = firstM; m < endM; m++) {
-            limiter.need[m & kMask] = 1.0f;
-            limiter.recent[m & kMask] = limiter.envelope;
-        }
+        kvFillRing(limiter.need, firstM, 1.0f, endM - firstM);
+        kvFillRing(limiter.recent, firstM, limiter.envelope, endM - firstM);
         if (endM > firstM) {
             limiter.minAt[limiter.minHead & kMask] = endM - 1;
             limiter.minTail = limiter.minHead + 1;
@@ -246,8 +288,7 @@ int32_t kvPassFrames(KvLimiter &limiter, int32_t streams, float *const *in, floa
         int64_t firstJ = std::max<int64_t>(firstM - limiter.lookAhead, 0);
         int64_t given = std::max<int64_t>(endM - limiter.lookAhead - firstJ, 0);
         for (int32_t s = 0; s < streams; s++)
-            for (int64_t i = 0; i < given; i++)
-                out[s][produced + i] = limiter.x[s][(firstJ + i) & kMask] * level;
+            kvScaleFromRing(limiter.x[s], firstJ, out[s] + produced, level, given);
         produced += static_cast<int32_t>(given);
         limiter.given += given;
         limiter.taken += n;
