@@ -1,5 +1,6 @@
 /*
- * loudness.h - loudness measurement (ITU-R BS.1770 through libebur128) and
+ * loudness.h - loudness measurement (ITU-R BS.1770 through libebur128, or
+ * KvLoudnessMeter where the integrated loudness is all that is wanted) and
  * the Loudness Normalize edit: one gain to the target loudness, then a
  * look-ahead limiter that holds the true peak under the ceiling.
  */
