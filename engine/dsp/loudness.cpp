@@ -3,7 +3,9 @@
  *
  * The measurement is libebur128's (the reference implementation of
  * BS.1770), fed 100 ms at a time so that the momentary and short-term
- * maxima are read at the rate EBU R128 defines them. Normalize measures the
+ * maxima are read at the rate EBU R128 defines them. Where only the
+ * integrated loudness is wanted, KvLoudnessMeter gives libebur128's numbers
+ * with the same arithmetic in a faster order. Normalize measures the
  * range's integrated loudness once, when its run starts, and applies the one
  * gain that reaches the target. Where that gain would lift the true peak over
  * the ceiling, a look-ahead limiter turns the gain down just there: the
@@ -20,9 +22,11 @@
 #include "engine/document/document.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <ebur128.h>
+#include <emmintrin.h>
 #include <vector>
 
 namespace {
@@ -194,6 +198,52 @@ float kvReleased(const KvLimiter &limiter) {
     return std::min(1.0f, released);
 }
 
+/* Whether any |x[f] * gain| >= loud, f < count; four at a time, as the
+ * frames are mostly far quieter. */
+bool kvAnyAsLoud(const float *x, int32_t count, float gain, float loud) {
+    const __m128 scale = _mm_set1_ps(gain), limit = _mm_set1_ps(loud);
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    __m128 any = _mm_setzero_ps();
+    int32_t f = 0;
+    for (; f + 4 <= count; f += 4) {
+        __m128 size = _mm_andnot_ps(sign, _mm_mul_ps(_mm_loadu_ps(x + f), scale));
+        any = _mm_or_ps(any, _mm_cmpge_ps(size, limit));
+    }
+    for (; f < count; f++)
+        if (std::fabs(x[f] * gain) >= loud) return true;
+    return _mm_movemask_ps(any) != 0;
+}
+
+/* ring[(at + i) & kMask] = (x ? x[i] : 0) * scale for i < count, in the
+ * ring's contiguous runs. */
+void kvScaleIntoRing(float *ring, int64_t at, const float *x, float scale, int64_t count) {
+    for (int64_t done = 0; done < count;) {
+        int64_t start = (at + done) & kMask, n = std::min(count - done, kRing - start);
+        for (int64_t i = 0; i < n; i++)
+            ring[start + i] = (x ? x[done + i] : 0.0f) * scale;
+        done += n;
+    }
+}
+
+/* out[i] = ring[(at + i) & kMask] * scale for i < count. */
+void kvScaleFromRing(const float *ring, int64_t at, float *out, float scale, int64_t count) {
+    for (int64_t done = 0; done < count;) {
+        int64_t start = (at + done) & kMask, n = std::min(count - done, kRing - start);
+        for (int64_t i = 0; i < n; i++)
+            out[done + i] = ring[start + i] * scale;
+        done += n;
+    }
+}
+
+/* ring[(at + i) & kMask] = value for i < count. */
+template <typename T> void kvFillRing(T *ring, int64_t at, T value, int64_t count) {
+    for (int64_t done = 0; done < count;) {
+        int64_t start = (at + done) & kMask, n = std::min(count - done, kRing - start);
+        std::fill(ring + start, ring + start + n, value);
+        done += n;
+    }
+}
+
 /* True when the limiter would pass these frames at a gain it holds
  * constant throughout: nothing near them is loud enough for the
  * interpolator, the window's least need is 1, and the envelope rests (at 1,
@@ -211,8 +261,7 @@ bool kvLimiterIdleFor(const KvLimiter &limiter, int32_t streams, float *const *i
         if (limiter.recent[m & kMask] != limiter.envelope) return false;
     float loud = limiter.ceiling / kvInterpolator().reach;
     for (int32_t s = 0; s < streams; s++)
-        for (int32_t f = 0; in[s] && f < count; f++)
-            if (std::fabs(in[s][f] * limiter.gain) >= loud) return false;
+        if (in[s] && kvAnyAsLoud(in[s], count, limiter.gain, loud)) return false;
     return true;
 }
 
@@ -228,13 +277,10 @@ int32_t kvPassFrames(KvLimiter &limiter, int32_t streams, float *const *in, floa
         int32_t n = std::min(span, count - done);
         int64_t k = limiter.taken;
         for (int32_t s = 0; s < streams; s++)
-            for (int32_t f = 0; f < n; f++)
-                limiter.x[s][(k + f) & kMask] = (in[s] ? in[s][done + f] : 0.0f) * limiter.gain;
+            kvScaleIntoRing(limiter.x[s], k, in[s] ? in[s] + done : nullptr, limiter.gain, n);
         int64_t firstM = std::max<int64_t>(k - kHalfTaps, 0), endM = k + n - kHalfTaps;
-        for (int64_t m = firstM; m < endM; m++) {
-            limiter.need[m & kMask] = 1.0f;
-            limiter.recent[m & kMask] = limiter.envelope;
-        }
+        kvFillRing(limiter.need, firstM, 1.0f, endM - firstM);
+        kvFillRing(limiter.recent, firstM, limiter.envelope, endM - firstM);
         if (endM > firstM) {
             limiter.minAt[limiter.minHead & kMask] = endM - 1;
             limiter.minTail = limiter.minHead + 1;
@@ -242,8 +288,7 @@ int32_t kvPassFrames(KvLimiter &limiter, int32_t streams, float *const *in, floa
         int64_t firstJ = std::max<int64_t>(firstM - limiter.lookAhead, 0);
         int64_t given = std::max<int64_t>(endM - limiter.lookAhead - firstJ, 0);
         for (int32_t s = 0; s < streams; s++)
-            for (int64_t i = 0; i < given; i++)
-                out[s][produced + i] = limiter.x[s][(firstJ + i) & kMask] * level;
+            kvScaleFromRing(limiter.x[s], firstJ, out[s] + produced, level, given);
         produced += static_cast<int32_t>(given);
         limiter.given += given;
         limiter.taken += n;
@@ -306,36 +351,232 @@ int32_t kvStreamOf(const KvLoudnessState &state, int32_t channel) {
 
 } // namespace
 
-/* Measures the range, or with a limiter what the limiter makes of it. */
-static int32_t kvMeterRange(const KvLoudnessRange &range, bool withProgress, bool integratedOnly,
-                            KvLimiter *through, KV_Loudness *result) {
-    const KV_Document *document = kvGetDocument(range.doc);
+namespace {
+
+/* The rates KvLoudnessMeter takes: those libebur128 accepts, less the two
+ * lowest, where its ring of filtered frames is shorter than a block. */
+constexpr int32_t kMeterLowestRate = 18;
+constexpr int32_t kMeterHighestRate = 2822400;
+/* Frames K-weighted between trims of the history the blocks reach back to. */
+constexpr int64_t kMeterSpan = 65536;
+/* Blocks summed side by side, so that their chains of additions overlap. */
+constexpr int32_t kSideBySide = 8;
+
+/* libebur128's gates, computed as it computes them. */
+double kvAbsoluteGate() {
+    return std::pow(10.0, (-70.0 + 0.691) / 10.0);
+}
+double kvRelativeGateFactor() {
+    return std::pow(10.0, -10.0 / 10.0);
+}
+
+} // namespace
+
+/* The K-weighting filter's coefficients and the block layout follow
+ * libebur128's formulas and integer arithmetic exactly: a coefficient off
+ * by one bit would change the measured loudness in its last digits, and
+ * every Normalize result recorded so far was made with libebur128. */
+KvLoudnessMeter::KvLoudnessMeter(int32_t streamCount, int32_t rate) : streams(streamCount) {
+    assert(streams == 1 || streams == 2);
+    assert(rate >= kMeterLowestRate && rate <= kMeterHighestRate);
+    unsigned long samplerate = static_cast<unsigned long>(rate);
+    framesPer100ms = static_cast<int64_t>((samplerate + 5) / 10);
+    unsigned long ring = samplerate * 400 / 1000;
+    unsigned long step = static_cast<unsigned long>(framesPer100ms);
+    if (ring % step) ring = ring + step - ring % step;
+    ringFrames = static_cast<int64_t>(ring);
+    blockFrames = 4 * framesPer100ms;
+
+    double f0 = 1681.974450955533, G = 3.999843853973347, Q = 0.7071752369554196;
+    double K = std::tan(M_PI * f0 / static_cast<double>(samplerate));
+    double Vh = std::pow(10.0, G / 20.0);
+    double Vb = std::pow(Vh, 0.4996667741545416);
+    double pb[3] = {0.0, 0.0, 0.0}, pa[3] = {1.0, 0.0, 0.0};
+    double rb[3] = {1.0, -2.0, 1.0}, ra[3] = {1.0, 0.0, 0.0};
+    double a0 = 1.0 + K / Q + K * K;
+    pb[0] = (Vh + Vb * K / Q + K * K) / a0;
+    pb[1] = 2.0 * (K * K - Vh) / a0;
+    pb[2] = (Vh - Vb * K / Q + K * K) / a0;
+    pa[1] = 2.0 * (K * K - 1.0) / a0;
+    pa[2] = (1.0 - K / Q + K * K) / a0;
+    f0 = 38.13547087602444;
+    Q = 0.5003270373238773;
+    K = std::tan(M_PI * f0 / static_cast<double>(samplerate));
+    ra[1] = 2.0 * (K * K - 1.0) / (1.0 + K / Q + K * K);
+    ra[2] = (1.0 - K / Q + K * K) / (1.0 + K / Q + K * K);
+    b[0] = pb[0] * rb[0];
+    b[1] = pb[0] * rb[1] + pb[1] * rb[0];
+    b[2] = pb[0] * rb[2] + pb[1] * rb[1] + pb[2] * rb[0];
+    b[3] = pb[1] * rb[2] + pb[2] * rb[1];
+    b[4] = pb[2] * rb[2];
+    a[0] = pa[0] * ra[0];
+    a[1] = pa[0] * ra[1] + pa[1] * ra[0];
+    a[2] = pa[0] * ra[2] + pa[1] * ra[1] + pa[2] * ra[0];
+    a[3] = pa[1] * ra[2] + pa[2] * ra[1];
+    a[4] = pa[2] * ra[2];
+    std::memset(state, 0, sizeof state);
+    peak[0] = peak[1] = 0.0;
+    /* the frames the next block reaches back to, those of blocks waiting
+     * to be summed side by side, and one span more */
+    weighted.resize(
+        2 * static_cast<size_t>(blockFrames + (kSideBySide + 1) * framesPer100ms + kMeterSpan));
+}
+
+/* One lane per stream, each doing libebur128's per-channel arithmetic in
+ * its order, flushing tiny results to zero as it does while filtering. */
+void KvLoudnessMeter::filter(const float *const *planes, int32_t count, double *out) {
+    const __m128d a1 = _mm_set1_pd(a[1]), a2 = _mm_set1_pd(a[2]), a3 = _mm_set1_pd(a[3]),
+                  a4 = _mm_set1_pd(a[4]);
+    const __m128d b0 = _mm_set1_pd(b[0]), b1 = _mm_set1_pd(b[1]), b2 = _mm_set1_pd(b[2]),
+                  b3 = _mm_set1_pd(b[3]), b4 = _mm_set1_pd(b[4]);
+    __m128d v1 = _mm_loadu_pd(state[0]), v2 = _mm_loadu_pd(state[1]);
+    __m128d v3 = _mm_loadu_pd(state[2]), v4 = _mm_loadu_pd(state[3]);
+    /* a single stream runs in both lanes; the second is left out of the sums */
+    const float *left = planes[0], *right = planes[streams - 1];
+    const __m128d sign = _mm_set1_pd(-0.0);
+    __m128d peaks = _mm_loadu_pd(peak);
+    unsigned int mxcsr = _mm_getcsr();
+    _mm_setcsr(mxcsr | _MM_FLUSH_ZERO_ON);
+    for (int32_t f = 0; f < count; f++) {
+        __m128d x = _mm_set_pd(right[f], left[f]);
+        peaks = _mm_max_pd(_mm_andnot_pd(sign, x), peaks); /* NaN passes over */
+        __m128d v0 = _mm_sub_pd(x, _mm_mul_pd(a1, v1));
+        v0 = _mm_sub_pd(v0, _mm_mul_pd(a2, v2));
+        v0 = _mm_sub_pd(v0, _mm_mul_pd(a3, v3));
+        v0 = _mm_sub_pd(v0, _mm_mul_pd(a4, v4));
+        __m128d y = _mm_add_pd(_mm_mul_pd(b0, v0), _mm_mul_pd(b1, v1));
+        y = _mm_add_pd(y, _mm_mul_pd(b2, v2));
+        y = _mm_add_pd(y, _mm_mul_pd(b3, v3));
+        y = _mm_add_pd(y, _mm_mul_pd(b4, v4));
+        _mm_storeu_pd(out + 2 * static_cast<size_t>(f), y);
+        v4 = v3, v3 = v2, v2 = v1, v1 = v0;
+    }
+    _mm_setcsr(mxcsr);
+    _mm_storeu_pd(state[0], v1), _mm_storeu_pd(state[1], v2);
+    _mm_storeu_pd(state[2], v3), _mm_storeu_pd(state[3], v4);
+    _mm_storeu_pd(peak, peaks);
+}
+
+/* The mean square of each 400 ms block ending at ends[k], each summed in
+ * libebur128's order: through its ring of filtered frames from the start,
+ * so that a block the ring's end splits adds its newest frames first. */
+void KvLoudnessMeter::sumBlocks(const int64_t *ends, double *energies) const {
+    const double *first[kSideBySide], *second[kSideBySide];
+    int64_t split[kSideBySide], cuts[kSideBySide + 2] = {0, blockFrames};
+    for (int32_t k = 0; k < kSideBySide; k++) {
+        int64_t end = ends[k], at = end % ringFrames;
+        if (at == 0) at = ringFrames;
+        split[k] = std::min(at, blockFrames);
+        first[k] = weighted.data() + 2 * (end - split[k] - keptFrom);
+        second[k] = weighted.data() + 2 * (end - blockFrames - keptFrom);
+        cuts[k + 2] = split[k];
+    }
+    std::sort(std::begin(cuts), std::end(cuts));
+    __m128d sum[kSideBySide];
+    for (auto &lane : sum)
+        lane = _mm_setzero_pd();
+    for (int32_t c = 0; c + 1 < kSideBySide + 2; c++) {
+        const double *p[kSideBySide];
+        for (int32_t k = 0; k < kSideBySide; k++)
+            p[k] =
+                cuts[c] < split[k] ? first[k] + 2 * cuts[c] : second[k] + 2 * (cuts[c] - split[k]);
+        /* unrolled, so that every block's sum stays in a register */
+        static_assert(kSideBySide == 8);
+        for (int64_t i = 0; i < 2 * (cuts[c + 1] - cuts[c]); i += 2)
+#pragma GCC unroll 8
+            for (int32_t k = 0; k < kSideBySide; k++) {
+                __m128d y = _mm_loadu_pd(p[k] + i);
+                sum[k] = _mm_add_pd(sum[k], _mm_mul_pd(y, y));
+            }
+    }
+    for (int32_t k = 0; k < kSideBySide; k++) {
+        double lanes[2];
+        _mm_storeu_pd(lanes, sum[k]);
+        double energy = 0.0;
+        for (int32_t s = 0; s < streams; s++)
+            energy += lanes[s];
+        energies[k] = energy / static_cast<double>(blockFrames);
+    }
+}
+
+/* Sums the blocks that end after `summed` and by `to`, kSideBySide at a
+ * time; the last few too when `all`. Kept when over the floor. */
+void KvLoudnessMeter::gateBlocks(int64_t to, bool all) {
+    int64_t ends[kSideBySide];
+    double energies[kSideBySide];
+    int64_t next = std::max(blockFrames, summed + framesPer100ms);
+    int64_t due = to >= next ? (to - next) / framesPer100ms + 1 : 0;
+    while (due >= kSideBySide || (all && due > 0)) {
+        int32_t n = static_cast<int32_t>(std::min<int64_t>(due, kSideBySide));
+        for (int32_t k = 0; k < kSideBySide; k++)
+            ends[k] = next + std::min(k, n - 1) * framesPer100ms;
+        sumBlocks(ends, energies);
+        for (int32_t k = 0; k < n; k++)
+            if (energies[k] >= kvAbsoluteGate()) blocks.push_back(energies[k]);
+        summed = ends[n - 1];
+        next = summed + framesPer100ms;
+        due -= n;
+    }
+}
+
+void KvLoudnessMeter::add(const float *const *planes, int32_t count) {
+    for (int32_t done = 0; done < count;) {
+        int32_t n = static_cast<int32_t>(std::min<int64_t>(count - done, kMeterSpan));
+        if (2 * static_cast<size_t>(fed - keptFrom + n) > weighted.size()) {
+            int64_t from = std::max(keptFrom, summed - blockFrames);
+            std::memmove(weighted.data(), weighted.data() + 2 * (from - keptFrom),
+                         2 * (fed - from) * sizeof(double));
+            keptFrom = from;
+            assert(2 * static_cast<size_t>(fed - keptFrom + n) <= weighted.size());
+        }
+        const float *piece[2] = {planes[0] + done, planes[streams - 1] + done};
+        filter(piece, n, weighted.data() + 2 * (fed - keptFrom));
+        fed += n;
+        gateBlocks(fed, false);
+        done += n;
+    }
+}
+
+double KvLoudnessMeter::integratedLufs() {
+    gateBlocks(fed, true);
+    if (blocks.empty()) return -HUGE_VAL;
+    double threshold = 0.0;
+    for (double energy : blocks)
+        threshold += energy;
+    threshold /= static_cast<double>(blocks.size());
+    threshold *= kvRelativeGateFactor();
+    double gated = 0.0;
+    size_t above = 0;
+    for (double energy : blocks)
+        if (energy >= threshold) above++, gated += energy;
+    if (above == 0) return -HUGE_VAL;
+    gated /= static_cast<double>(above);
+    return 10 * (std::log(gated) / std::log(10.0)) - 0.691;
+}
+
+double KvLoudnessMeter::samplePeak() const {
+    return std::max(peak[0], peak[1]);
+}
+
+/* Reads the range 100 ms at a time, through the limiter when one is given
+ * (then its tail), handing each piece to take(planes, count, isTail):
+ * 0, or -1 when cancelled. */
+template <typename Take>
+static int32_t kvReadRange(const KvLoudnessRange &range, bool withProgress, KvLimiter *through,
+                           Take take) {
     int32_t channels[2];
     int32_t streams = kvStreamsOf(range.channelMask, channels);
-    int32_t rate = std::max(document->current->sampleRate, 1);
-    int mode = EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK;
-    if (!integratedOnly)
-        mode |= EBUR128_MODE_LRA | EBUR128_MODE_S | EBUR128_MODE_M | EBUR128_MODE_TRUE_PEAK;
-    ebur128_state *meter = ebur128_init(streams, rate, mode);
-    if (!meter) return kvError(0, "Can't measure loudness at %d Hz: the meter cannot start.", rate);
+    int32_t rate = std::max(kvGetDocument(range.doc)->current->sampleRate, 1);
     int32_t chunk = std::max(rate / 10, 1);
-    std::vector<float> planar(2 * static_cast<size_t>(chunk));
-    std::vector<float> interleaved(std::max<size_t>(planar.size(), 2 * kRing));
-    KV_Loudness measured{-HUGE_VAL, 0, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    std::vector<float> planar(2 * static_cast<size_t>(std::max(chunk, kRing)));
+    float *in[2] = {planar.data(), planar.data() + planar.size() / 2};
     bool cancelled = false;
     for (int32_t at = 0; at < range.length && !cancelled; at += chunk) {
         int32_t count = std::min(chunk, range.length - at);
-        float *in[2] = {planar.data(), planar.data() + chunk};
         for (int32_t s = 0; s < streams; s++)
             kvReadSamples(range.doc, channels[s], -1, in[s], range.lower + at, count);
         if (through) count = kvLimitFrames(*through, streams, in, in, count);
-        kvInterleave(in, streams, count, interleaved.data());
-        ebur128_add_frames_float(meter, interleaved.data(), count);
-        double value;
-        if (!integratedOnly && ebur128_loudness_momentary(meter, &value) == EBUR128_SUCCESS)
-            measured.momentaryMaxLufs = std::max(measured.momentaryMaxLufs, value);
-        if (!integratedOnly && ebur128_loudness_shortterm(meter, &value) == EBUR128_SUCCESS)
-            measured.shortTermMaxLufs = std::max(measured.shortTermMaxLufs, value);
+        take(in, count, false);
         /* Once a second of sound: often enough for Cancel, as it is measured
          * hundreds of times faster than it plays. */
         if (withProgress && at % (10 * chunk) == 0) {
@@ -344,13 +585,51 @@ static int32_t kvMeterRange(const KvLoudnessRange &range, bool withProgress, boo
             cancelled = kvCancelRequested();
         }
     }
-    if (through && !cancelled) {
-        std::vector<float> tail(2 * kRing);
-        float *out[2] = {tail.data(), tail.data() + kRing};
-        int32_t count = kvFlushLimiter(*through, streams, out);
-        kvInterleave(out, streams, count, interleaved.data());
+    if (cancelled) return -1;
+    if (through) take(in, kvFlushLimiter(*through, streams, in), true);
+    return 0;
+}
+
+/* The integrated loudness and sample peak alone, by KvLoudnessMeter. */
+static int32_t kvMeterIntegrated(const KvLoudnessRange &range, bool withProgress,
+                                 KvLimiter *through, KV_Loudness *result) {
+    int32_t channels[2];
+    int32_t streams = kvStreamsOf(range.channelMask, channels);
+    KvLoudnessMeter meter(streams, kvGetDocument(range.doc)->current->sampleRate);
+    auto take = [&meter](float *const *in, int32_t count, bool) { meter.add(in, count); };
+    if (kvReadRange(range, withProgress, through, take) != 0) return -1;
+    *result = KV_Loudness{-HUGE_VAL, 0, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    result->integratedLufs = meter.integratedLufs();
+    result->samplePeakDbfs = kvDecibels(meter.samplePeak());
+    return 0;
+}
+
+/* Measures the range, or with a limiter what the limiter makes of it. */
+static int32_t kvMeterRange(const KvLoudnessRange &range, bool withProgress, bool integratedOnly,
+                            KvLimiter *through, KV_Loudness *result) {
+    int32_t channels[2];
+    int32_t streams = kvStreamsOf(range.channelMask, channels);
+    int32_t rate = std::max(kvGetDocument(range.doc)->current->sampleRate, 1);
+    if (integratedOnly && rate >= kMeterLowestRate && rate <= kMeterHighestRate)
+        return kvMeterIntegrated(range, withProgress, through, result);
+    int mode = EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK;
+    if (!integratedOnly)
+        mode |= EBUR128_MODE_LRA | EBUR128_MODE_S | EBUR128_MODE_M | EBUR128_MODE_TRUE_PEAK;
+    ebur128_state *meter = ebur128_init(streams, rate, mode);
+    if (!meter) return kvError(0, "Can't measure loudness at %d Hz: the meter cannot start.", rate);
+    std::vector<float> interleaved(2 * static_cast<size_t>(std::max(rate / 10, kRing)));
+    KV_Loudness measured{-HUGE_VAL, 0, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    auto take = [&](float *const *in, int32_t count, bool tail) {
+        kvInterleave(in, streams, count, interleaved.data());
         ebur128_add_frames_float(meter, interleaved.data(), count);
-    }
+        double value;
+        if (tail || integratedOnly) return;
+        if (ebur128_loudness_momentary(meter, &value) == EBUR128_SUCCESS)
+            measured.momentaryMaxLufs = std::max(measured.momentaryMaxLufs, value);
+        if (ebur128_loudness_shortterm(meter, &value) == EBUR128_SUCCESS)
+            measured.shortTermMaxLufs = std::max(measured.shortTermMaxLufs, value);
+    };
+    int32_t status = kvReadRange(range, withProgress, through, take);
     ebur128_loudness_global(meter, &measured.integratedLufs);
     double truePeak = 0, samplePeak = 0, value;
     for (int32_t s = 0; s < streams; s++) {
@@ -365,7 +644,7 @@ static int32_t kvMeterRange(const KvLoudnessRange &range, bool withProgress, boo
         measured.truePeakDbtp = kvDecibels(truePeak);
     }
     ebur128_destroy(&meter);
-    if (cancelled) return -1;
+    if (status != 0) return -1;
     *result = measured;
     return 0;
 }

@@ -4,11 +4,13 @@
  * peak held under the ceiling, the length kept, one undo step, cancel.
  */
 #include "engine/dsp/dispatcher.h"
+#include "engine/dsp/loudness.h"
 #include "engine/platform/clock.h"
 #include "tests/dsp/dsp_fixture.h"
 #include "tests/dsp/signals.h"
 
 #include <cmath>
+#include <ebur128.h>
 #include <tuple>
 
 namespace {
@@ -90,6 +92,61 @@ TEST_F(Loudness, OnlyTheSelectedPartAndChannelAreMeasured) {
     EXPECT_NEAR(measure(doc).integratedLufs, -13.01, 0.1);
     kvSetSelection(doc, 0, 0, 1);
     EXPECT_NEAR(measure(doc).integratedLufs, -43.01, 0.1);
+}
+
+/* Loudness Normalize measures with KvLoudnessMeter instead of libebur128,
+ * so its numbers must be libebur128's to the bit: at any rate (blocks that
+ * straddle the end of libebur128's ring, a ring longer than a block), any
+ * length, level and way of cutting the frames into pieces. */
+TEST(LoudnessMeter, GivesLibebur128sNumbersExactly) {
+    struct Case {
+        int32_t rate;
+        double seconds;
+        int32_t streams;
+        double level;
+        int32_t piece; /* libebur128's; the meter's pieces are cut otherwise */
+    };
+    const Case cases[] = {
+        {48000, 7.77, 2, 0.3, 4800}, {44100, 2.35, 1, 0.5, 1000},  {44104, 3.1, 2, 0.2, 65537},
+        {11025, 1.9, 2, 1.0, 7},     {96000, 0.45, 2, 0.1, 96000}, {18, 90, 1, 0.4, 3},
+        {22050, 0.39, 2, 0.5, 512},  {8000, 30, 2, 8e-4, 4096},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.rate);
+        int32_t count = static_cast<int32_t>(c.seconds * c.rate);
+        std::vector<float> planes[2] = {noise(count, 1, c.level), noise(count, 2, c.level)};
+        /* a quiet first third for the relative gate, silence at the end
+         * for the filter to ring down into */
+        for (auto &plane : planes) {
+            for (int32_t i = 0; i < count / 3; i++)
+                plane[i] *= 0.03f;
+            std::fill(plane.begin() + count - count / 8, plane.end(), 0.0f);
+        }
+        ebur128_state *reference =
+            ebur128_init(c.streams, c.rate, EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK);
+        ASSERT_NE(reference, nullptr);
+        std::vector<float> interleaved;
+        for (int32_t f = 0; f < count; f++)
+            for (int32_t s = 0; s < c.streams; s++)
+                interleaved.push_back(planes[s][f]);
+        for (int32_t f = 0; f < count; f += c.piece)
+            ebur128_add_frames_float(reference, interleaved.data() + f * c.streams,
+                                     std::min(c.piece, count - f));
+        double integrated, peak = 0, value;
+        ebur128_loudness_global(reference, &integrated);
+        for (int32_t s = 0; s < c.streams; s++)
+            if (ebur128_sample_peak(reference, s, &value) == EBUR128_SUCCESS)
+                peak = std::max(peak, value);
+        ebur128_destroy(&reference);
+
+        KvLoudnessMeter meter(c.streams, c.rate);
+        for (int32_t f = 0, n = 1; f < count; f += n, n = n * 3 + 1) {
+            const float *at[2] = {planes[0].data() + f, planes[1].data() + f};
+            meter.add(at, std::min(n, count - f));
+        }
+        EXPECT_EQ(meter.integratedLufs(), integrated);
+        EXPECT_EQ(meter.samplePeak(), peak);
+    }
 }
 
 class LoudnessNormalize : public EffectTest {
