@@ -4,7 +4,9 @@
  * record only ever names a state whose file has landed, and a failed write
  * is reported and survived exactly as one on the edit's path.
  */
+#include "engine/history/history.h"
 #include "engine/history/state_writer.h"
+#include "engine/platform/fileio.h"
 #include "tests/document/storage_fixture.h"
 
 #include <algorithm>
@@ -92,4 +94,39 @@ TEST_F(BackgroundStateFiles, FailedWriteIsReportedAndSurvivedAsOnTheEditsPath) {
     EXPECT_EQ(behind.undone, onPath.undone);
     EXPECT_EQ(behind.redone, onPath.redone);
     EXPECT_EQ(behind.redone.size(), onPath.undone.size() - 2000);
+}
+
+/* A redo state dropped while its file still waits to be written: the write
+ * is called off without a message, and the level's file that lands is the
+ * new state's. */
+TEST_F(BackgroundStateFiles, ADroppedRedoStatesWriteIsCalledOffAndTheNewOneLands) {
+    kvTestSetInlineStateBytes(0);
+    int32_t doc = makeDocument(8000, ramp(20000));
+    kvWaitStateWrites(doc, -1);
+    kvTestHoldStateWriter(true);
+    ASSERT_EQ(replace(doc, 100, 200, -1, ramp(9000, 0.5f)), 0);
+    kvUndo(doc);
+    ASSERT_EQ(replace(doc, 100, 200, -1, {}), 0);
+    kvTestHoldStateWriter(false);
+    kvWaitStateWrites(doc, -1);
+    EXPECT_TRUE(shownTexts().empty());
+    KV_State stored{};
+    ASSERT_TRUE(kvReadForeignState(stateFile(doc, kvGetUndoLevel(doc)), &stored,
+                                   [](KV_Block *) { return true; }));
+    EXPECT_EQ(stored.length, 19900);
+    kvFreeStateTables(&stored);
+}
+
+/* A long state's tables in memory do not hide a lost file: the switch
+ * reloads, reports it and keeps the state as it was. */
+TEST_F(BackgroundStateFiles, ALongStatesMissingFileIsStillReported) {
+    kvTestSetInlineStateBytes(0);
+    std::vector<float> original = ramp(20000);
+    int32_t doc = makeDocument(8000, original);
+    ASSERT_EQ(replace(doc, 0, 3000, -1, {}), 0);
+    kvWaitStateWrites(doc, -1);
+    ASSERT_TRUE(kvFileRemove(stateFile(doc, kvGetUndoLevel(doc) - 1)));
+    kvUndo(doc);
+    EXPECT_EQ(shownTexts(), (std::vector<std::string>{"Can't load status information file!"}));
+    EXPECT_EQ(channel(doc, 0), original);
 }
