@@ -149,7 +149,7 @@ double benchTimeSox(const std::string &input, const std::string &effect, int32_t
 
 static void benchRowSeconds(double seconds) {
     if (seconds >= 0 && seconds < 1e29)
-        std::printf("\t%.4f", seconds);
+        std::printf("\t%.7f", seconds);
     else
         std::printf("\t-");
 }

@@ -41,6 +41,7 @@ runs=(
   "effects_dsp_bench $effect_minutes 3"
   "effects_convert_bench $effect_minutes 3"
   "storage_bench $file_minutes"
+  "storage_bench 600 10"
 )
 
 logs=build-release/bench-logs
@@ -56,9 +57,10 @@ for run in "${runs[@]}"; do
   set -- $run
   name=$1
   shift
+  log="$logs/${run// /-}.log"
   echo "running $name $*" >&2
-  if ! build-release/bin/"$name" "$@" >"$logs/$name.log" 2>&1; then
-    echo "  $name failed; see $logs/$name.log" >&2
+  if ! build-release/bin/"$name" "$@" >"$log" 2>&1; then
+    echo "  $name failed; see $log" >&2
   fi
 done
 if [[ -n "$scratch" ]]; then rm -rf "$scratch"; fi
@@ -71,6 +73,7 @@ echo
 awk -F '\t' '
   function seconds(s) {
     if (s == "-") return "-"
+    if (s < 0.001) return sprintf("%.0f µs", s * 1e6)
     return s < 0.1 ? sprintf("%.1f ms", s * 1000) : sprintf("%.2f s", s)
   }
   BEGIN {
@@ -83,4 +86,4 @@ awk -F '\t' '
     ratio = ($3 != "-" && $5 != "-" && $5 > 0) ? sprintf("%.2f", $3 / $5) : "-"
     toolText = tool == "-" ? "-" : tool " " seconds($5)
     printf "| %s | %s | %s | %s |\n", $2, seconds($3), toolText, ratio
-  }' < <(for run in "${runs[@]}"; do grep -h '^ROW' "$logs/${run%% *}.log" || true; done)
+  }' < <(for run in "${runs[@]}"; do grep -h '^ROW' "$logs/${run// /-}.log" || true; done)
