@@ -4,7 +4,7 @@
  * The measurement is libebur128's (the reference implementation of
  * BS.1770), fed 100 ms at a time so that the momentary and short-term
  * maxima are read at the rate EBU R128 defines them. Where only the
- * integrated loudness is wanted, KvLoudnessMeter gives libebur128's numbers
+ * integrated loudness is wanted, KV_LoudnessMeter gives libebur128's numbers
  * with the same arithmetic in a faster order. Normalize measures the
  * range's integrated loudness once, when its run starts, and applies the one
  * gain that reaches the target. Where that gain would lift the true peak over
@@ -353,7 +353,7 @@ int32_t kvStreamOf(const KvLoudnessState &state, int32_t channel) {
 
 namespace {
 
-/* The rates KvLoudnessMeter takes: those libebur128 accepts, less the two
+/* The rates KV_LoudnessMeter takes: those libebur128 accepts, less the two
  * lowest, where its ring of filtered frames is shorter than a block. */
 constexpr int32_t kMeterLowestRate = 18;
 constexpr int32_t kMeterHighestRate = 2822400;
@@ -376,16 +376,19 @@ double kvRelativeGateFactor() {
  * libebur128's formulas and integer arithmetic exactly: a coefficient off
  * by one bit would change the measured loudness in its last digits, and
  * every Normalize result recorded so far was made with libebur128. */
-KvLoudnessMeter::KvLoudnessMeter(int32_t streamCount, int32_t rate) : streams(streamCount) {
-    assert(streams == 1 || streams == 2);
+void kvStartMeter(KV_LoudnessMeter *m, int32_t streamCount, int32_t rate) {
+    m->streams = streamCount;
+    m->fed = m->keptFrom = m->summed = 0;
+    m->blocks.clear();
+    assert(m->streams == 1 || m->streams == 2);
     assert(rate >= kMeterLowestRate && rate <= kMeterHighestRate);
     unsigned long samplerate = static_cast<unsigned long>(rate);
-    framesPer100ms = static_cast<int64_t>((samplerate + 5) / 10);
+    m->framesPer100ms = static_cast<int64_t>((samplerate + 5) / 10);
     unsigned long ring = samplerate * 400 / 1000;
-    unsigned long step = static_cast<unsigned long>(framesPer100ms);
+    unsigned long step = static_cast<unsigned long>(m->framesPer100ms);
     if (ring % step) ring = ring + step - ring % step;
-    ringFrames = static_cast<int64_t>(ring);
-    blockFrames = 4 * framesPer100ms;
+    m->ringFrames = static_cast<int64_t>(ring);
+    m->blockFrames = 4 * m->framesPer100ms;
 
     double f0 = 1681.974450955533, G = 3.999843853973347, Q = 0.7071752369554196;
     double K = std::tan(M_PI * f0 / static_cast<double>(samplerate));
@@ -404,37 +407,38 @@ KvLoudnessMeter::KvLoudnessMeter(int32_t streamCount, int32_t rate) : streams(st
     K = std::tan(M_PI * f0 / static_cast<double>(samplerate));
     ra[1] = 2.0 * (K * K - 1.0) / (1.0 + K / Q + K * K);
     ra[2] = (1.0 - K / Q + K * K) / (1.0 + K / Q + K * K);
-    b[0] = pb[0] * rb[0];
-    b[1] = pb[0] * rb[1] + pb[1] * rb[0];
-    b[2] = pb[0] * rb[2] + pb[1] * rb[1] + pb[2] * rb[0];
-    b[3] = pb[1] * rb[2] + pb[2] * rb[1];
-    b[4] = pb[2] * rb[2];
-    a[0] = pa[0] * ra[0];
-    a[1] = pa[0] * ra[1] + pa[1] * ra[0];
-    a[2] = pa[0] * ra[2] + pa[1] * ra[1] + pa[2] * ra[0];
-    a[3] = pa[1] * ra[2] + pa[2] * ra[1];
-    a[4] = pa[2] * ra[2];
-    std::memset(state, 0, sizeof state);
-    peak[0] = peak[1] = 0.0;
-    /* the frames the next block reaches back to, those of blocks waiting
-     * to be summed side by side, and one span more */
-    weighted.resize(
-        2 * static_cast<size_t>(blockFrames + (kSideBySide + 1) * framesPer100ms + kMeterSpan));
+    m->b[0] = pb[0] * rb[0];
+    m->b[1] = pb[0] * rb[1] + pb[1] * rb[0];
+    m->b[2] = pb[0] * rb[2] + pb[1] * rb[1] + pb[2] * rb[0];
+    m->b[3] = pb[1] * rb[2] + pb[2] * rb[1];
+    m->b[4] = pb[2] * rb[2];
+    m->a[0] = pa[0] * ra[0];
+    m->a[1] = pa[0] * ra[1] + pa[1] * ra[0];
+    m->a[2] = pa[0] * ra[2] + pa[1] * ra[1] + pa[2] * ra[0];
+    m->a[3] = pa[1] * ra[2] + pa[2] * ra[1];
+    m->a[4] = pa[2] * ra[2];
+    std::memset(m->state, 0, sizeof m->state);
+    m->peak[0] = m->peak[1] = 0.0;
+    /* the frames the next block reaches back to, those of m->blocks waiting
+     * to be m->summed side by side, and one span more */
+    m->weighted.resize(2 * static_cast<size_t>(m->blockFrames +
+                                               (kSideBySide + 1) * m->framesPer100ms + kMeterSpan));
 }
 
 /* One lane per stream, each doing libebur128's per-channel arithmetic in
  * its order, flushing tiny results to zero as it does while filtering. */
-void KvLoudnessMeter::filter(const float *const *planes, int32_t count, double *out) {
-    const __m128d a1 = _mm_set1_pd(a[1]), a2 = _mm_set1_pd(a[2]), a3 = _mm_set1_pd(a[3]),
-                  a4 = _mm_set1_pd(a[4]);
-    const __m128d b0 = _mm_set1_pd(b[0]), b1 = _mm_set1_pd(b[1]), b2 = _mm_set1_pd(b[2]),
-                  b3 = _mm_set1_pd(b[3]), b4 = _mm_set1_pd(b[4]);
-    __m128d v1 = _mm_loadu_pd(state[0]), v2 = _mm_loadu_pd(state[1]);
-    __m128d v3 = _mm_loadu_pd(state[2]), v4 = _mm_loadu_pd(state[3]);
+static void kvMeterFilter(KV_LoudnessMeter *m, const float *const *planes, int32_t count,
+                          double *out) {
+    const __m128d a1 = _mm_set1_pd(m->a[1]), a2 = _mm_set1_pd(m->a[2]), a3 = _mm_set1_pd(m->a[3]),
+                  a4 = _mm_set1_pd(m->a[4]);
+    const __m128d b0 = _mm_set1_pd(m->b[0]), b1 = _mm_set1_pd(m->b[1]), b2 = _mm_set1_pd(m->b[2]),
+                  b3 = _mm_set1_pd(m->b[3]), b4 = _mm_set1_pd(m->b[4]);
+    __m128d v1 = _mm_loadu_pd(m->state[0]), v2 = _mm_loadu_pd(m->state[1]);
+    __m128d v3 = _mm_loadu_pd(m->state[2]), v4 = _mm_loadu_pd(m->state[3]);
     /* a single stream runs in both lanes; the second is left out of the sums */
-    const float *left = planes[0], *right = planes[streams - 1];
+    const float *left = planes[0], *right = planes[m->streams - 1];
     const __m128d sign = _mm_set1_pd(-0.0);
-    __m128d peaks = _mm_loadu_pd(peak);
+    __m128d peaks = _mm_loadu_pd(m->peak);
     unsigned int mxcsr = _mm_getcsr();
     _mm_setcsr(mxcsr | _MM_FLUSH_ZERO_ON);
     for (int32_t f = 0; f < count; f++) {
@@ -452,23 +456,23 @@ void KvLoudnessMeter::filter(const float *const *planes, int32_t count, double *
         v4 = v3, v3 = v2, v2 = v1, v1 = v0;
     }
     _mm_setcsr(mxcsr);
-    _mm_storeu_pd(state[0], v1), _mm_storeu_pd(state[1], v2);
-    _mm_storeu_pd(state[2], v3), _mm_storeu_pd(state[3], v4);
-    _mm_storeu_pd(peak, peaks);
+    _mm_storeu_pd(m->state[0], v1), _mm_storeu_pd(m->state[1], v2);
+    _mm_storeu_pd(m->state[2], v3), _mm_storeu_pd(m->state[3], v4);
+    _mm_storeu_pd(m->peak, peaks);
 }
 
-/* The mean square of each 400 ms block ending at ends[k], each summed in
+/* The mean square of each 400 ms block ending at ends[k], each m->summed in
  * libebur128's order: through its ring of filtered frames from the start,
  * so that a block the ring's end splits adds its newest frames first. */
-void KvLoudnessMeter::sumBlocks(const int64_t *ends, double *energies) const {
+static void kvMeterSumBlocks(const KV_LoudnessMeter *m, const int64_t *ends, double *energies) {
     const double *first[kSideBySide], *second[kSideBySide];
-    int64_t split[kSideBySide], cuts[kSideBySide + 2] = {0, blockFrames};
+    int64_t split[kSideBySide], cuts[kSideBySide + 2] = {0, m->blockFrames};
     for (int32_t k = 0; k < kSideBySide; k++) {
-        int64_t end = ends[k], at = end % ringFrames;
-        if (at == 0) at = ringFrames;
-        split[k] = std::min(at, blockFrames);
-        first[k] = weighted.data() + 2 * (end - split[k] - keptFrom);
-        second[k] = weighted.data() + 2 * (end - blockFrames - keptFrom);
+        int64_t end = ends[k], at = end % m->ringFrames;
+        if (at == 0) at = m->ringFrames;
+        split[k] = std::min(at, m->blockFrames);
+        first[k] = m->weighted.data() + 2 * (end - split[k] - m->keptFrom);
+        second[k] = m->weighted.data() + 2 * (end - m->blockFrames - m->keptFrom);
         cuts[k + 2] = split[k];
     }
     std::sort(std::begin(cuts), std::end(cuts));
@@ -493,69 +497,69 @@ void KvLoudnessMeter::sumBlocks(const int64_t *ends, double *energies) const {
         double lanes[2];
         _mm_storeu_pd(lanes, sum[k]);
         double energy = 0.0;
-        for (int32_t s = 0; s < streams; s++)
+        for (int32_t s = 0; s < m->streams; s++)
             energy += lanes[s];
-        energies[k] = energy / static_cast<double>(blockFrames);
+        energies[k] = energy / static_cast<double>(m->blockFrames);
     }
 }
 
-/* Sums the blocks that end after `summed` and by `to`, kSideBySide at a
+/* Sums the m->blocks that end after `m->summed` and by `to`, kSideBySide at a
  * time; the last few too when `all`. Kept when over the floor. */
-void KvLoudnessMeter::gateBlocks(int64_t to, bool all) {
+static void kvMeterGateBlocks(KV_LoudnessMeter *m, int64_t to, bool all) {
     int64_t ends[kSideBySide];
     double energies[kSideBySide];
-    int64_t next = std::max(blockFrames, summed + framesPer100ms);
-    int64_t due = to >= next ? (to - next) / framesPer100ms + 1 : 0;
+    int64_t next = std::max(m->blockFrames, m->summed + m->framesPer100ms);
+    int64_t due = to >= next ? (to - next) / m->framesPer100ms + 1 : 0;
     while (due >= kSideBySide || (all && due > 0)) {
         int32_t n = static_cast<int32_t>(std::min<int64_t>(due, kSideBySide));
         for (int32_t k = 0; k < kSideBySide; k++)
-            ends[k] = next + std::min(k, n - 1) * framesPer100ms;
-        sumBlocks(ends, energies);
+            ends[k] = next + std::min(k, n - 1) * m->framesPer100ms;
+        kvMeterSumBlocks(m, ends, energies);
         for (int32_t k = 0; k < n; k++)
-            if (energies[k] >= kvAbsoluteGate()) blocks.push_back(energies[k]);
-        summed = ends[n - 1];
-        next = summed + framesPer100ms;
+            if (energies[k] >= kvAbsoluteGate()) m->blocks.push_back(energies[k]);
+        m->summed = ends[n - 1];
+        next = m->summed + m->framesPer100ms;
         due -= n;
     }
 }
 
-void KvLoudnessMeter::add(const float *const *planes, int32_t count) {
+void kvMeterAdd(KV_LoudnessMeter *m, const float *const *planes, int32_t count) {
     for (int32_t done = 0; done < count;) {
         int32_t n = static_cast<int32_t>(std::min<int64_t>(count - done, kMeterSpan));
-        if (2 * static_cast<size_t>(fed - keptFrom + n) > weighted.size()) {
-            int64_t from = std::max(keptFrom, summed - blockFrames);
-            std::memmove(weighted.data(), weighted.data() + 2 * (from - keptFrom),
-                         2 * (fed - from) * sizeof(double));
-            keptFrom = from;
-            assert(2 * static_cast<size_t>(fed - keptFrom + n) <= weighted.size());
+        if (2 * static_cast<size_t>(m->fed - m->keptFrom + n) > m->weighted.size()) {
+            int64_t from = std::max(m->keptFrom, m->summed - m->blockFrames);
+            std::memmove(m->weighted.data(), m->weighted.data() + 2 * (from - m->keptFrom),
+                         2 * (m->fed - from) * sizeof(double));
+            m->keptFrom = from;
+            assert(2 * static_cast<size_t>(m->fed - m->keptFrom + n) <= m->weighted.size());
         }
-        const float *piece[2] = {planes[0] + done, planes[streams - 1] + done};
-        filter(piece, n, weighted.data() + 2 * (fed - keptFrom));
-        fed += n;
-        gateBlocks(fed, false);
+        const float *piece[2] = {planes[0] + done, planes[m->streams - 1] + done};
+        kvMeterFilter(m, piece, n, m->weighted.data() + 2 * (m->fed - m->keptFrom));
+        m->fed += n;
+        kvMeterGateBlocks(m, m->fed, false);
         done += n;
     }
 }
 
-double KvLoudnessMeter::integratedLufs() {
-    gateBlocks(fed, true);
-    if (blocks.empty()) return -HUGE_VAL;
+double kvMeterIntegratedLufs(KV_LoudnessMeter *m) {
+    kvMeterGateBlocks(m, m->fed, true);
+    if (m->blocks.empty()) return -HUGE_VAL;
     double threshold = 0.0;
-    for (double energy : blocks)
+    for (double energy : m->blocks)
         threshold += energy;
-    threshold /= static_cast<double>(blocks.size());
+    threshold /= static_cast<double>(m->blocks.size());
     threshold *= kvRelativeGateFactor();
     double gated = 0.0;
     size_t above = 0;
-    for (double energy : blocks)
+    for (double energy : m->blocks)
         if (energy >= threshold) above++, gated += energy;
     if (above == 0) return -HUGE_VAL;
     gated /= static_cast<double>(above);
     return 10 * (std::log(gated) / std::log(10.0)) - 0.691;
 }
 
-double KvLoudnessMeter::samplePeak() const {
-    return std::max(peak[0], peak[1]);
+double kvMeterSamplePeak(const KV_LoudnessMeter *m) {
+    return std::max(m->peak[0], m->peak[1]);
 }
 
 /* Reads the range 100 ms at a time, through the limiter when one is given
@@ -590,17 +594,18 @@ static int32_t kvReadRange(const KvLoudnessRange &range, bool withProgress, KvLi
     return 0;
 }
 
-/* The integrated loudness and sample peak alone, by KvLoudnessMeter. */
+/* The integrated loudness and sample peak alone, by KV_LoudnessMeter. */
 static int32_t kvMeterIntegrated(const KvLoudnessRange &range, bool withProgress,
                                  KvLimiter *through, KV_Loudness *result) {
     int32_t channels[2];
     int32_t streams = kvStreamsOf(range.channelMask, channels);
-    KvLoudnessMeter meter(streams, kvGetDocument(range.doc)->current->sampleRate);
-    auto take = [&meter](float *const *in, int32_t count, bool) { meter.add(in, count); };
+    KV_LoudnessMeter meter;
+    kvStartMeter(&meter, streams, kvGetDocument(range.doc)->current->sampleRate);
+    auto take = [&meter](float *const *in, int32_t count, bool) { kvMeterAdd(&meter, in, count); };
     if (kvReadRange(range, withProgress, through, take) != 0) return -1;
     *result = KV_Loudness{-HUGE_VAL, 0, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-    result->integratedLufs = meter.integratedLufs();
-    result->samplePeakDbfs = kvDecibels(meter.samplePeak());
+    result->integratedLufs = kvMeterIntegratedLufs(&meter);
+    result->samplePeakDbfs = kvDecibels(kvMeterSamplePeak(&meter));
     return 0;
 }
 

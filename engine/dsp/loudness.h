@@ -1,6 +1,6 @@
 /*
  * loudness.h - loudness measurement (ITU-R BS.1770 through libebur128, or
- * KvLoudnessMeter where the integrated loudness is all that is wanted) and
+ * KV_LoudnessMeter where the integrated loudness is all that is wanted) and
  * the Loudness Normalize edit: one gain to the target loudness, then a
  * look-ahead limiter that holds the true peak under the ceiling.
  */
@@ -16,30 +16,27 @@
  * EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK), at a fraction of its cost:
  * both streams are K-weighted together, and the overlapping gating blocks
  * are summed side by side. Frames may come in pieces of any size. */
-class KvLoudnessMeter {
-  public:
-    KvLoudnessMeter(int32_t streams, int32_t rate); /* rate: 18 Hz to 2822400 Hz */
-    /* planes[s] holds `count` frames of stream s. */
-    void add(const float *const *planes, int32_t count);
-    double integratedLufs();   /* -HUGE_VAL when every block is gated out */
-    double samplePeak() const; /* the largest over the streams, linear */
-
-  private:
-    void filter(const float *const *planes, int32_t count, double *out);
-    void gateBlocks(int64_t to, bool all);
-    void sumBlocks(const int64_t *ends, double *energies) const;
-
+struct KV_LoudnessMeter {
     int32_t streams;
     int64_t framesPer100ms, ringFrames, blockFrames;
     double b[5], a[5];
     double state[4][2];           /* the filter's last four values, per stream */
     double peak[2];               /* the largest size, per lane */
-    int64_t fed = 0;              /* frames taken so far */
-    int64_t keptFrom = 0;         /* the first frame `weighted` still holds */
-    int64_t summed = 0;           /* the end of the last block summed */
+    int64_t fed;                  /* frames taken so far */
+    int64_t keptFrom;             /* the first frame `weighted` still holds */
+    int64_t summed;               /* the end of the last block summed */
     std::vector<double> weighted; /* K-weighted frames, two values each */
     std::vector<double> blocks;   /* the energy of every block over the floor */
 };
+
+/* Starts a meter of one or two streams at `rate` (18 Hz to 2822400 Hz). */
+void kvStartMeter(KV_LoudnessMeter *meter, int32_t streams, int32_t rate);
+/* Takes `count` frames; planes[s] holds those of stream s. */
+void kvMeterAdd(KV_LoudnessMeter *meter, const float *const *planes, int32_t count);
+/* -HUGE_VAL when every block is gated out. */
+double kvMeterIntegratedLufs(KV_LoudnessMeter *meter);
+/* The largest sample size over the streams, linear. */
+double kvMeterSamplePeak(const KV_LoudnessMeter *meter);
 
 /* What a measurement takes in: frames [lower, lower + length) of the
  * channels whose bit is set in channelMask, from the current state. */

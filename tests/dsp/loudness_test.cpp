@@ -94,7 +94,7 @@ TEST_F(Loudness, OnlyTheSelectedPartAndChannelAreMeasured) {
     EXPECT_NEAR(measure(doc).integratedLufs, -43.01, 0.1);
 }
 
-/* Loudness Normalize measures with KvLoudnessMeter instead of libebur128,
+/* Loudness Normalize measures with KV_LoudnessMeter instead of libebur128,
  * so its numbers must be libebur128's to the bit: at any rate (blocks that
  * straddle the end of libebur128's ring, a ring longer than a block), any
  * length, level and way of cutting the frames into pieces. */
@@ -139,13 +139,14 @@ TEST(LoudnessMeter, GivesLibebur128sNumbersExactly) {
                 peak = std::max(peak, value);
         ebur128_destroy(&reference);
 
-        KvLoudnessMeter meter(c.streams, c.rate);
+        KV_LoudnessMeter meter;
+        kvStartMeter(&meter, c.streams, c.rate);
         for (int32_t f = 0, n = 1; f < count; f += n, n = n * 3 + 1) {
             const float *at[2] = {planes[0].data() + f, planes[1].data() + f};
-            meter.add(at, std::min(n, count - f));
+            kvMeterAdd(&meter, at, std::min(n, count - f));
         }
-        EXPECT_EQ(meter.integratedLufs(), integrated);
-        EXPECT_EQ(meter.samplePeak(), peak);
+        EXPECT_EQ(kvMeterIntegratedLufs(&meter), integrated);
+        EXPECT_EQ(kvMeterSamplePeak(&meter), peak);
     }
 }
 
