@@ -2,6 +2,7 @@
  * codec_fixture.cpp - test tones, tags, lame and mpg123 runs.
  */
 #include "tests/codec/codec_fixture.h"
+#include "engine/core/engine.h"
 #include "engine/document/document.h"
 #include "engine/platform/messages.h"
 #include "tests/document/wave_files.h"
@@ -138,4 +139,8 @@ double testCorrelation(const std::vector<float> &a, const std::vector<float> &b)
         bb += (b[i] - meanB) * (b[i] - meanB);
     }
     return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
+}
+
+void cancelAtFirstReport(const char *, int32_t textLength, int32_t percent, int32_t) {
+    if (textLength == 0 && percent > 0 && kvEngine.params) kvEngine.params->cancelRequested = 1;
 }

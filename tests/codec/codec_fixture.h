@@ -56,4 +56,7 @@ class CodecTest : public KvSandbox {
 /* Pearson correlation of two equally long sequences. */
 double testCorrelation(const std::vector<float> &a, const std::vector<float> &b);
 
+/* A progress callback that cancels the running operation at its first report. */
+void cancelAtFirstReport(const char *text, int32_t textLength, int32_t percent, int32_t extra);
+
 #endif

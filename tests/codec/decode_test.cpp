@@ -189,11 +189,6 @@ TEST_F(Decoding, LameFileOpensAndSavesAtItsExactLengthAndAlignment) {
     }
 }
 
-/* A progress callback that cancels the running operation at its first report. */
-static void cancelAtFirstReport(const char *, int32_t textLength, int32_t percent, int32_t) {
-    if (textLength == 0 && percent > 0 && kvEngine.params) kvEngine.params->cancelRequested = 1;
-}
-
 TEST_F(Decoding, CancelledOpenLeavesTheDocumentEmpty) {
     TestTone tone;
     tone.frames = 10 * 44100;

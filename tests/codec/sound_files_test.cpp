@@ -156,10 +156,6 @@ TEST_F(CodecTest, WithoutTheLibraryAFlacFileSaysWhatToInstall) {
     EXPECT_NE(told.find("libsndfile1"), std::string::npos) << told;
 }
 
-static void cancelAtFirstReport(const char *, int32_t textLength, int32_t percent, int32_t) {
-    if (textLength == 0 && percent > 0 && kvEngine.params) kvEngine.params->cancelRequested = 1;
-}
-
 /* Cancelling stops the decoder running ahead (the open returns rather than
  * waiting on it) and keeps nothing of the file. */
 TEST_F(CodecTest, CancelledFlacOpenLeavesTheDocumentEmpty) {
