@@ -117,39 +117,33 @@ static KvEnvelope kvEnvelopeFor(const KvCompressorConstants &comp, double attack
     return e;
 }
 
-/* One envelope step on level l: release, then attack above the threshold
- * or, with the soft knee, a gentler attack above half of it; the gain stays
- * within [0.00001, 1]. The clamps are branches, not min/max, because they
- * almost never act and the gain's chain of dependent steps is what limits
- * the speed. For the same reason the knee's (G l (1 + release) / threshold)
- * to the tenth is formed as G^10 times the rest's tenth power, which does
- * not wait for G: the chain through G is seven multiplications instead of
- * ten. The double intermediate may differ from the direct product in its
- * last bits, below what the single-precision gain keeps. */
-static inline double kvEnvelopeStep(const KvEnvelope &e, double gain, double level) {
-    const double floor = static_cast<double>(0.00001f);
-    double released = gain * e.up, seen = released * level, next = released;
-    if (seen > e.threshold) {
-        next = gain * e.upDown;
-    } else if (e.softKnee && seen > e.knee) {
-        double c = e.up * level * e.inverse, c2 = c * c, c4 = c2 * c2;
-        double g2 = gain * gain, g4 = g2 * g2;
-        next = released * (1.0 - (e.attack * (c4 * c4 * c2)) * (g4 * g4 * g2));
-    }
-    if (next < floor) return floor;
-    return next > 1.0 ? 1.0 : next;
+/* The knee term's part that does not depend on the gain:
+ * (1 + release) attack ((1 + release) l / threshold)^10. */
+static inline double kvKneeTerm(const KvEnvelope &e, double level) {
+    double c = e.up * level * e.inverse, c2 = c * c, c4 = c2 * c2;
+    return e.up * (e.attack * (c4 * c4 * c2));
 }
 
-/* kvEnvelopeStep with the knee term's level part, attack (up level /
- * threshold)^10, formed beforehand: the same operations in the same order. */
-static inline double kvKneeStep(const KvEnvelope &e, double gain, double level, double knee) {
+/* One envelope step on level l, with its knee term from kvKneeTerm given
+ * (Formed) or formed here when needed: release, then attack above the
+ * threshold or, with the soft knee, a gentler attack above half of it; the
+ * gain stays within [0.00001, 1]. The clamps are branches, not min/max,
+ * because they almost never act and the gain's chain of dependent steps is
+ * what limits the speed. For the same reason the knee's
+ * G (1 + release) (1 - attack (G l (1 + release) / threshold)^10) is formed
+ * as G (1 + release) - term G^3 G^8: the chain through G is five operations
+ * instead of ten. The double intermediate may differ from the direct
+ * product in its last bits, below what the single-precision gain keeps. */
+template <bool Formed>
+static inline double kvEnvelopeStep(const KvEnvelope &e, double gain, double level, double term) {
     const double floor = static_cast<double>(0.00001f);
     double released = gain * e.up, seen = released * level, next = released;
     if (seen > e.threshold) {
         next = gain * e.upDown;
     } else if (e.softKnee && seen > e.knee) {
-        double g2 = gain * gain, g4 = g2 * g2;
-        next = released * (1.0 - knee * (g4 * g4 * g2));
+        if (!Formed) term = kvKneeTerm(e, level);
+        double g2 = gain * gain, g4 = g2 * g2, g8 = g4 * g4;
+        next = released - (term * (g2 * gain)) * g8;
     }
     if (next < floor) return floor;
     return next > 1.0 ? 1.0 : next;
@@ -165,16 +159,16 @@ struct KvEnvelopeLane {
 };
 
 /* The level and the knee term of all ten steps of a sample, as
- * kvEnvelopeStep forms them; no step depends on another, so they vectorize. */
+ * kvEnvelopeStep would form them; no step depends on another, so they
+ * vectorize. */
 static inline __attribute__((always_inline)) void
 kvFormSteps(const KvEnvelope &e, KvEnvelopeLane &lane, KvDetectorSpan s) {
     static const double before[12] = {10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0};
     static const double after[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0};
     for (int32_t j = 0; j < 12; j++) {
         double level = std::fabs(0.1 * (before[j] * s.from + after[j] * s.to));
-        double c = e.up * level * e.inverse, c2 = c * c, c4 = c2 * c2;
         lane.level[j] = level;
-        lane.knee[j] = e.attack * (c4 * c4 * c2);
+        lane.knee[j] = kvKneeTerm(e, level);
     }
 }
 
@@ -188,7 +182,7 @@ static inline __attribute__((always_inline)) void
 kvAdvanceLane(const KvEnvelope &e, KvEnvelopeLane &lane, const KvDetectorSpan *span, float *gains) {
     const KvDetectorSpan s = span[lane.sample];
     if (!Oversample) {
-        float gain = static_cast<float>(kvEnvelopeStep(e, lane.gain, std::fabs(s.to)));
+        float gain = static_cast<float>(kvEnvelopeStep<false>(e, lane.gain, std::fabs(s.to), 0.0));
         gains[lane.sample++] = gain;
         lane.gain = gain;
         return;
@@ -204,10 +198,10 @@ kvAdvanceLane(const KvEnvelope &e, KvEnvelopeLane &lane, const KvDetectorSpan *s
     }
     if (Ahead) {
         if (lane.step == 0) kvFormSteps(e, lane, s);
-        lane.gain = kvKneeStep(e, lane.gain, lane.level[lane.step], lane.knee[lane.step]);
+        lane.gain = kvEnvelopeStep<true>(e, lane.gain, lane.level[lane.step], lane.knee[lane.step]);
     } else {
         double v = 0.1 * ((10 - lane.step) * s.from + lane.step * s.to);
-        lane.gain = kvEnvelopeStep(e, lane.gain, std::fabs(v));
+        lane.gain = kvEnvelopeStep<false>(e, lane.gain, std::fabs(v), 0.0);
     }
     if (++lane.step == 10) {
         float gain = static_cast<float>(lane.gain);
