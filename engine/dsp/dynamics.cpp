@@ -13,10 +13,11 @@
  * so a chunk is done in three passes: the short recurrences (smoothing, side
  * chain, detector), then the envelopes of both channels interleaved so that
  * their chains overlap, then the output shaping, which has no recurrence.
- * With both chains overlapped the knee steps are limited by how many
- * multiplications the processor can start, not by their latency, so where
- * it has 256-bit vectors the level's part of the knee term is formed for all
- * ten oversampled steps of a sample at once, four steps to an instruction.
+ * With both chains overlapped the knee steps are limited as much by how
+ * many multiplications the processor can start as by their latency, so
+ * where it has 256-bit vectors the level's part of the knee term is formed
+ * for all ten oversampled steps of a sample at once, four steps to an
+ * instruction, and the chain through the gain is kept short.
  */
 #include "engine/dsp/dynamics.h"
 #include "engine/document/document.h"
