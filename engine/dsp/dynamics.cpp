@@ -13,11 +13,17 @@
  * so a chunk is done in three passes: the short recurrences (smoothing, side
  * chain, detector), then the envelopes of both channels interleaved so that
  * their chains overlap, then the output shaping, which has no recurrence.
+ * With both chains overlapped the knee steps are limited as much by how
+ * many multiplications the processor can start as by their latency, so
+ * where it has 256-bit vectors the level's part of the knee term is formed
+ * for all ten oversampled steps of a sample at once, four steps to an
+ * instruction, and the chain through the gain is kept short.
  */
 #include "engine/dsp/dynamics.h"
 #include "engine/document/document.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -112,47 +118,72 @@ static KvEnvelope kvEnvelopeFor(const KvCompressorConstants &comp, double attack
     return e;
 }
 
-/* One envelope step on level l: release, then attack above the threshold
- * or, with the soft knee, a gentler attack above half of it; the gain stays
- * within [0.00001, 1]. The clamps are branches, not min/max, because they
- * almost never act and the gain's chain of dependent steps is what limits
- * the speed. For the same reason the knee's (G l (1 + release) / threshold)
- * to the tenth is formed as G^10 times the rest's tenth power, which does
- * not wait for G: the chain through G is seven multiplications instead of
- * ten. The double intermediate may differ from the direct product in its
- * last bits, below what the single-precision gain keeps. */
-static inline double kvEnvelopeStep(const KvEnvelope &e, double gain, double level) {
+/* The knee term's part that does not depend on the gain:
+ * (1 + release) attack ((1 + release) l / threshold)^10. */
+static inline double kvKneeTerm(const KvEnvelope &e, double level) {
+    double c = e.up * level * e.inverse, c2 = c * c, c4 = c2 * c2;
+    return e.up * (e.attack * (c4 * c4 * c2));
+}
+
+/* One envelope step on level l, with its knee term from kvKneeTerm given
+ * (Formed) or formed here when needed: release, then attack above the
+ * threshold or, with the soft knee, a gentler attack above half of it; the
+ * gain stays within [0.00001, 1]. The clamps are branches, not min/max,
+ * because they almost never act and the gain's chain of dependent steps is
+ * what limits the speed. For the same reason the knee's
+ * G (1 + release) (1 - attack (G l (1 + release) / threshold)^10) is formed
+ * as G (1 + release) - term G^3 G^8: the chain through G is five operations
+ * instead of ten. The double intermediate may differ from the direct
+ * product in its last bits, below what the single-precision gain keeps. */
+template <bool Formed>
+static inline double kvEnvelopeStep(const KvEnvelope &e, double gain, double level, double term) {
     const double floor = static_cast<double>(0.00001f);
     double released = gain * e.up, seen = released * level, next = released;
     if (seen > e.threshold) {
         next = gain * e.upDown;
     } else if (e.softKnee && seen > e.knee) {
-        double c = e.up * level * e.inverse, c2 = c * c, c4 = c2 * c2;
-        double g2 = gain * gain, g4 = g2 * g2;
-        next = released * (1.0 - (e.attack * (c4 * c4 * c2)) * (g4 * g4 * g2));
+        if (!Formed) term = kvKneeTerm(e, level);
+        double g2 = gain * gain, g4 = g2 * g2, g8 = g4 * g4;
+        next = released - (term * (g2 * gain)) * g8;
     }
     if (next < floor) return floor;
     return next > 1.0 ? 1.0 : next;
 }
 
 /* Where one channel's envelope has got to: the gain so far, the sample and,
- * oversampling, the step within it. */
+ * oversampling, the step within it; with the levels and knee terms formed
+ * ahead, those of the sample's steps (two spare, so that whole vectors fit). */
 struct KvEnvelopeLane {
     double gain;
     int32_t sample, step;
+    alignas(32) double level[12], knee[12];
 };
+
+/* The level and the knee term of all ten steps of a sample, as
+ * kvEnvelopeStep would form them; no step depends on another, so they
+ * vectorize. */
+static inline __attribute__((always_inline)) void
+kvFormSteps(const KvEnvelope &e, KvEnvelopeLane &lane, KvDetectorSpan s) {
+    static const double before[12] = {10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0};
+    static const double after[12] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0};
+    for (int32_t j = 0; j < 12; j++) {
+        double level = std::fabs(0.1 * (before[j] * s.from + after[j] * s.to));
+        lane.level[j] = level;
+        lane.knee[j] = kvKneeTerm(e, level);
+    }
+}
 
 /* Moves a lane on by one unit of work: one step of a sample, or a whole
  * sample when it only releases. When even the loudest of the ten
  * oversampled steps cannot reach the knee at the gain the steps could climb
  * to, they only release, all ten in one multiplication. A sample's gain is
  * stored single precision once its steps are done. */
-template <bool Oversample>
+template <bool Oversample, bool Ahead>
 static inline __attribute__((always_inline)) void
 kvAdvanceLane(const KvEnvelope &e, KvEnvelopeLane &lane, const KvDetectorSpan *span, float *gains) {
     const KvDetectorSpan s = span[lane.sample];
     if (!Oversample) {
-        float gain = static_cast<float>(kvEnvelopeStep(e, lane.gain, std::fabs(s.to)));
+        float gain = static_cast<float>(kvEnvelopeStep<false>(e, lane.gain, std::fabs(s.to), 0.0));
         gains[lane.sample++] = gain;
         lane.gain = gain;
         return;
@@ -166,8 +197,13 @@ kvAdvanceLane(const KvEnvelope &e, KvEnvelopeLane &lane, const KvDetectorSpan *s
             return;
         }
     }
-    double v = 0.1 * ((10 - lane.step) * s.from + lane.step * s.to);
-    lane.gain = kvEnvelopeStep(e, lane.gain, std::fabs(v));
+    if (Ahead) {
+        if (lane.step == 0) kvFormSteps(e, lane, s);
+        lane.gain = kvEnvelopeStep<true>(e, lane.gain, lane.level[lane.step], lane.knee[lane.step]);
+    } else {
+        double v = 0.1 * ((10 - lane.step) * s.from + lane.step * s.to);
+        lane.gain = kvEnvelopeStep<false>(e, lane.gain, std::fabs(v), 0.0);
+    }
     if (++lane.step == 10) {
         float gain = static_cast<float>(lane.gain);
         gains[lane.sample++] = gain;
@@ -181,22 +217,50 @@ kvAdvanceLane(const KvEnvelope &e, KvEnvelopeLane &lane, const KvDetectorSpan *s
  * interleaved unit by unit, each lane at its own pace (one may be releasing
  * whole samples while the other steps through its knee), and the processor
  * overlaps them. */
-template <bool Oversample>
-static void kvEnvelopes(const KvEnvelope &e, KvCompressorScratch &scratch,
-                        KvCompressorChannel *channels[2], int32_t lanes, int32_t count) {
-    KvEnvelopeLane a{channels[0]->gain, 0, 0}, b{lanes > 1 ? channels[1]->gain : 0.0, 0, 0};
+template <bool Oversample, bool Ahead>
+static inline __attribute__((always_inline)) void
+kvEnvelopes(const KvEnvelope &e, KvCompressorScratch &scratch, KvCompressorChannel *channels[2],
+            int32_t lanes, int32_t count) {
+    KvEnvelopeLane a{channels[0]->gain, 0, 0, {}, {}};
+    KvEnvelopeLane b{lanes > 1 ? channels[1]->gain : 0.0, 0, 0, {}, {}};
     if (lanes > 1)
         while (a.sample < count && b.sample < count) {
-            kvAdvanceLane<Oversample>(e, a, scratch.span[0], scratch.gain[0]);
-            kvAdvanceLane<Oversample>(e, b, scratch.span[1], scratch.gain[1]);
+            kvAdvanceLane<Oversample, Ahead>(e, a, scratch.span[0], scratch.gain[0]);
+            kvAdvanceLane<Oversample, Ahead>(e, b, scratch.span[1], scratch.gain[1]);
         }
     while (a.sample < count)
-        kvAdvanceLane<Oversample>(e, a, scratch.span[0], scratch.gain[0]);
+        kvAdvanceLane<Oversample, Ahead>(e, a, scratch.span[0], scratch.gain[0]);
     channels[0]->gain = static_cast<float>(a.gain);
     if (lanes < 2) return;
     while (b.sample < count)
-        kvAdvanceLane<Oversample>(e, b, scratch.span[1], scratch.gain[1]);
+        kvAdvanceLane<Oversample, Ahead>(e, b, scratch.span[1], scratch.gain[1]);
     channels[1]->gain = static_cast<float>(b.gain);
+}
+
+/* The oversampled envelopes with 256-bit vectors: every lane does exactly
+ * the arithmetic of the plain code (no fused multiply-add is enabled), so
+ * the gains are the same bits on every processor. Without such vectors,
+ * forming the terms ahead costs more than it saves. */
+__attribute__((target("avx2"))) static void kvOversampledWide(const KvEnvelope &e,
+                                                              KvCompressorScratch &scratch,
+                                                              KvCompressorChannel *channels[2],
+                                                              int32_t lanes, int32_t count) {
+    kvEnvelopes<true, true>(e, scratch, channels, lanes, count);
+}
+
+static std::atomic<bool> kvCompressorWideAllowed{true};
+
+void kvCompressorAllowWide(bool allow) {
+    kvCompressorWideAllowed.store(allow, std::memory_order_relaxed);
+}
+
+static void kvOversampled(const KvEnvelope &e, KvCompressorScratch &scratch,
+                          KvCompressorChannel *channels[2], int32_t lanes, int32_t count) {
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide && kvCompressorWideAllowed.load(std::memory_order_relaxed))
+        kvOversampledWide(e, scratch, channels, lanes, count);
+    else
+        kvEnvelopes<true, false>(e, scratch, channels, lanes, count);
 }
 
 /* The smoothed input, the side chain and the detector of each sample: the
@@ -284,9 +348,9 @@ static void kvCompressLanes(KvEffectRun &run, float *samples[2], const int32_t c
         else
             kvDetect(comp, state[0], chunk[0], n, scratch.span[0], scratch.smooth[0]);
         if (comp.oversample)
-            kvEnvelopes<true>(envelope, scratch, states, lanes, n);
+            kvOversampled(envelope, scratch, states, lanes, n);
         else
-            kvEnvelopes<false>(envelope, scratch, states, lanes, n);
+            kvEnvelopes<false, false>(envelope, scratch, states, lanes, n);
         for (int32_t l = 0; l < lanes; l++)
             kvShape(comp, samples[l] + done, n, scratch.gain[l], scratch.smooth[l]);
     }

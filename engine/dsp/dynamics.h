@@ -18,6 +18,11 @@ void kvCompress(KvEffectRun &run, int32_t channel, float *samples, int32_t count
 /* The same for channels 0 and 1 together, each in its own buffer. */
 void kvCompressPair(KvEffectRun &run, float *left, float *right, int32_t count);
 
+/* Lets the compressor use 256-bit vectors where the processor has them
+ * (the default) or holds it to the plain code; the gains are the same bits
+ * either way. For tests. */
+void kvCompressorAllowWide(bool allow);
+
 void kvDistortionBlock(KvEffectRun &run, const KvBlockStep &step);
 int32_t kvDistortionPreview(KvEffectRun &run, int32_t channel, float *buffer, int32_t count,
                             int32_t rangeLength, int32_t position);

@@ -1,7 +1,9 @@
 /*
  * Compressor/Limiter and Distortion: silence, the hard-clip bound, the ratio
- * blend, the release rate, the gate and the clamp.
+ * blend, the release rate, the vector and plain envelopes agreeing, the gate
+ * and the clamp.
  */
+#include "engine/dsp/dynamics.h"
 #include "tests/dsp/dsp_fixture.h"
 #include "tests/dsp/signals.h"
 
@@ -104,6 +106,32 @@ TEST_F(Compressor, GainClimbsBackFromSilenceAtTheReleaseRate) {
     EXPECT_NEAR(after / before, std::pow(1.0 + release, second - first), 1e-3);
     for (int32_t i = loud; i < second; i++)
         ASSERT_EQ(output[i], i == first ? output[first] : 0.0f) << i;
+}
+
+/* The oversampled envelope forms its knee terms in 256-bit vectors where it
+ * can; every bit must match the plain code, mono and stereo, knee or not. */
+TEST_F(Compressor, VectorAndPlainEnvelopesGiveTheSameBits) {
+    if (!__builtin_cpu_supports("avx2")) GTEST_SKIP() << "no 256-bit vectors here";
+    params.compOversample = params.compSideChain = 1;
+    params.compEnhance = 5;
+    std::vector<float> left = mix(noise(20000, 3, 0.3), sineWave(20000, 220, 44100, 0.6));
+    std::vector<float> right = mix(noise(20000, 4, 0.3), sineWave(20000, 3100, 44100, 0.5));
+    for (int32_t knee : {0, 1})
+        for (bool stereo : {false, true}) {
+            params.compSoftKnee = knee;
+            std::vector<float> out[2][2];
+            for (bool wide : {false, true}) {
+                kvCompressorAllowWide(wide);
+                int32_t doc = makeDocument(44100, left, stereo ? right : std::vector<float>{});
+                EXPECT_EQ(kvDoEdit(doc, KV_EDIT_COMPRESSOR), 0);
+                for (int32_t c = 0; c < (stereo ? 2 : 1); c++)
+                    out[wide][c] = channel(doc, c);
+                kvClose(doc);
+            }
+            kvCompressorAllowWide(true);
+            EXPECT_EQ(out[0][0], out[1][0]) << knee << stereo;
+            EXPECT_EQ(out[0][1], out[1][1]) << knee << stereo;
+        }
 }
 
 class Distortion : public EffectTest {};
