@@ -499,19 +499,17 @@ void kvFftTransform(const KvFftPlan *plan, float *re, float *im, int32_t sign) {
     kvDit(plan, re, im);
 }
 
-/* Bins 0 .. M - 1 of the real frame packed in z (already transformed):
- * X[k] = E + W^k O with E = (Z[k] + conj Z[M-k]) / 2 and
+/* Bins [from, to) (from >= 1) of the real frame packed in z (already
+ * transformed): X[k] = E + W^k O with E = (Z[k] + conj Z[M-k]) / 2 and
  * O = (Z[k] - conj Z[M-k]) / 2i. */
 template <typename V>
 static inline __attribute__((always_inline)) void
-kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe,
-                float *binIm) {
-    int32_t m = plan->points, k = 1;
+kvSplitRange(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe, float *binIm,
+             int32_t from, int32_t to) {
+    int32_t m = plan->points, k = from;
     const float *wRe = plan->realRe, *wIm = plan->realIm;
-    binRe[0] = zRe[0] + zIm[0];
-    binIm[0] = 0.0f;
     const V half = kvSplat<V>(0.5f);
-    for (; k + kvLanes<V> - 1 < m; k += kvLanes<V>) {
+    for (; k + kvLanes<V> - 1 < to; k += kvLanes<V>) {
         V ar = kvLoad<V>(zRe + k), ai = kvLoad<V>(zIm + k);
         V br = kvLoadReversed<V>(zRe + m - k - kvLanes<V> + 1),
           bi = -kvLoadReversed<V>(zIm + m - k - kvLanes<V> + 1);
@@ -521,7 +519,7 @@ kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float
         kvStore(binRe + k, er + wr * or_ - wi * oi);
         kvStore(binIm + k, ei + wr * oi + wi * or_);
     }
-    for (; k < m; k++) {
+    for (; k < to; k++) {
         float ar = zRe[k], ai = zIm[k], br = zRe[m - k], bi = -zIm[m - k];
         float er = 0.5f * (ar + br), ei = 0.5f * (ai + bi);
         float or_ = 0.5f * (ai - bi), oi = 0.5f * (br - ar);
@@ -530,21 +528,29 @@ kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float
     }
 }
 
+/* Bins 0 .. M - 1: bin 0 is real, the sum of Z[0]'s parts. */
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe,
+                float *binIm) {
+    binRe[0] = zRe[0] + zIm[0];
+    binIm[0] = 0.0f;
+    kvSplitRange<V>(plan, zRe, zIm, binRe, binIm, 1, plan->points);
+}
+
 /* The packed spectrum whose transform gives the real part of the inverse of
  * bins 0 .. M - 1 (the bins from M up being zero). That real part is the
  * inverse of the Hermitian spectrum Z[0] = Re Y[0], Z[k] = Y[k] / 2
  * (0 < k < M), Z[M] = 0, packed as Z'[k] = (A + B) + i W^-k (A - B) with
- * A = Z[k], B = conj Z[M-k]. */
+ * A = Z[k], B = conj Z[M-k]; here for k in [from, to), from >= 1. */
 template <typename V>
 static inline __attribute__((always_inline)) void
-kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe,
-               float *zIm) {
-    int32_t m = plan->points, k = 1;
+kvJoinRange(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe, float *zIm,
+            int32_t from, int32_t to) {
+    int32_t m = plan->points, k = from;
     const float *wRe = plan->realRe, *wIm = plan->realIm;
-    zRe[0] = binRe[0];
-    zIm[0] = binRe[0];
     const V half = kvSplat<V>(0.5f);
-    for (; k + kvLanes<V> - 1 < m; k += kvLanes<V>) {
+    for (; k + kvLanes<V> - 1 < to; k += kvLanes<V>) {
         V ar = half * kvLoad<V>(binRe + k), ai = half * kvLoad<V>(binIm + k);
         V br = half * kvLoadReversed<V>(binRe + m - k - kvLanes<V> + 1);
         V bi = -half * kvLoadReversed<V>(binIm + m - k - kvLanes<V> + 1);
@@ -554,7 +560,7 @@ kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm, fl
         kvStore(zRe + k, ar + br - pi);
         kvStore(zIm + k, ai + bi + pr);
     }
-    for (; k < m; k++) {
+    for (; k < to; k++) {
         float ar = 0.5f * binRe[k], ai = 0.5f * binIm[k];
         float br = 0.5f * binRe[m - k], bi = -0.5f * binIm[m - k];
         float dr = ar - br, di = ai - bi;
@@ -562,6 +568,15 @@ kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm, fl
         zRe[k] = ar + br - pi;
         zIm[k] = ai + bi + pr;
     }
+}
+
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe,
+               float *zIm) {
+    zRe[0] = binRe[0];
+    zIm[0] = binRe[0];
+    kvJoinRange<V>(plan, binRe, binIm, zRe, zIm, 1, plan->points);
 }
 
 void kvFftRealForward(const KvFftPlan *plan, float *zRe, float *zIm, float *binRe, float *binIm) {
@@ -898,6 +913,67 @@ static int32_t kvFlush(KvFftEngine *engine, int32_t c, float *out, int32_t produ
     return produced + count;
 }
 
+/* Zeroes bins [from, to) of a split spectrum; nothing when to <= from. */
+static inline __attribute__((always_inline)) void kvZeroBins(float *re, float *im, int32_t from,
+                                                             int32_t to) {
+    if (to <= from) return;
+    std::memset(re + from, 0, (to - from) * sizeof(float));
+    std::memset(im + from, 0, (to - from) * sizeof(float));
+}
+
+/* The hop's band [from, to) (a full one: 0 .. M), and its mirror: the bins
+ * M - k of its bins k >= 1, which the synthesis reads with them. */
+struct KvBand {
+    int32_t from, to, mirrorFrom, mirrorTo;
+    bool full;
+};
+
+static inline __attribute__((always_inline)) KvBand kvBandOf(const KvFftEngine *engine) {
+    int32_t m = engine->plan->points;
+    KvBand band{engine->bandFrom, engine->bandTo, 0, 0, false};
+    band.full = band.from == 0 && band.to == m;
+    band.mirrorTo = std::min(m - band.from + 1, m);
+    band.mirrorFrom = std::min(std::max(m - band.to + 1, 1), band.mirrorTo);
+    return band;
+}
+
+/* The spectrum of the band only; the mirror bins outside the band are
+ * cleared, as the synthesis reads them. The others are left as they were:
+ * nothing reads them. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvSplitBand(KvFftEngine *engine) {
+    const KvFftPlan *plan = engine->plan;
+    const float *zRe = engine->workRe, *zIm = engine->workIm;
+    float *re = engine->binRe, *im = engine->binIm;
+    KvBand band = kvBandOf(engine);
+    if (band.full) return kvSplitSpectrum<V>(plan, zRe, zIm, re, im);
+    kvZeroBins(re, im, band.mirrorFrom, std::min(band.mirrorTo, band.from));
+    kvZeroBins(re, im, std::max(band.mirrorFrom, band.to), band.mirrorTo);
+    if (band.from == 0 && band.to > 0) re[0] = zRe[0] + zIm[0], im[0] = 0.0f;
+    kvSplitRange<V>(plan, zRe, zIm, re, im, std::max(band.from, 1), band.to);
+}
+
+/* kvJoinSpectrum of a spectrum that is zero outside the band: the packed
+ * points that neither a band bin nor its mirror reaches come out as +0,
+ * the same bits the whole join gives for zero bins. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvJoinBand(KvFftEngine *engine) {
+    const KvFftPlan *plan = engine->plan;
+    const float *re = engine->binRe, *im = engine->binIm;
+    float *zRe = engine->workRe, *zIm = engine->workIm;
+    KvBand band = kvBandOf(engine);
+    if (band.full) return kvJoinSpectrum<V>(plan, re, im, zRe, zIm);
+    int32_t m = plan->points, lo = std::max(band.from, 1), hi = std::max(band.to, lo);
+    int32_t first[2] = {lo, hi}, second[2] = {band.mirrorFrom, band.mirrorTo};
+    if (second[0] < first[0]) std::swap(first, second);
+    zRe[0] = zIm[0] = band.from == 0 && band.to > 0 ? re[0] : 0.0f;
+    kvZeroBins(zRe, zIm, 1, first[0]);
+    kvJoinRange<V>(plan, re, im, zRe, zIm, first[0], first[1]);
+    kvZeroBins(zRe, zIm, first[1], second[0]);
+    kvJoinRange<V>(plan, re, im, zRe, zIm, std::max(second[0], first[1]), second[1]);
+    kvZeroBins(zRe, zIm, std::max(first[1], second[1]), m);
+}
+
 /* The hop's analysis (frame to spectrum) and synthesis (spectrum added into
  * the output ring), built once per vector width. */
 template <typename V>
@@ -905,13 +981,13 @@ static inline __attribute__((always_inline)) void kvAnalyseOf(KvFftEngine *engin
                                                               const float *ring, int32_t base) {
     kvPackFirstStages<V>(engine, ring, base);
     kvDitMiddle<V>(engine->plan, engine->workRe, engine->workIm);
-    kvSplitSpectrum<V>(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
+    kvSplitBand<V>(engine);
 }
 
 template <typename V>
 static inline __attribute__((always_inline)) void kvSynthesiseOf(KvFftEngine *engine, float *ring,
                                                                  int32_t base) {
-    kvJoinSpectrum<V>(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
+    kvJoinBand<V>(engine);
     kvDifMiddle<V>(engine->plan, engine->workIm, engine->workRe);
     kvLastStagesOverlapAdd<V>(engine, engine->workIm, engine->workRe, ring, base);
 }
@@ -926,10 +1002,24 @@ __attribute__((target("avx2"))) static void kvSynthesiseWide(KvFftEngine *engine
     kvSynthesiseOf<KvFloat8>(engine, ring, base);
 }
 
+/* What the effect does per hop. */
+struct KvHopCalls {
+    KvFftHopStep step;
+    KvFftHopBand band; /* null: every bin */
+    void *context;
+};
+
 /* Transforms the frame that ends with the slot just filled, hands its
  * spectrum to the effect, overlap-adds the result and releases what is
  * finished. */
-static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, KvFftHopStep step, void *context) {
+static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, const KvHopCalls &calls) {
+    int32_t from = 0, to = engine->plan->points;
+    if (calls.band) {
+        calls.band(calls.context, engine, c, t, &from, &to);
+        from = std::clamp(from, 0, engine->plan->points);
+        to = std::clamp(to, from, engine->plan->points);
+    }
+    engine->bandFrom = from, engine->bandTo = to;
     engine->held[c] = 0;
     engine->slot[c] = (engine->slot[c] + 1) % engine->overlap;
     int32_t base = engine->slot[c] * engine->hop;
@@ -938,7 +1028,7 @@ static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, KvFftHopStep ste
         kvAnalyseWide(engine, engine->inRing[c], base);
     else
         kvAnalyseOf<KvFloat4>(engine, engine->inRing[c], base);
-    step(context, engine, c, t, engine->binRe, engine->binIm);
+    calls.step(calls.context, engine, c, t, engine->binRe, engine->binIm);
     if (wide)
         kvSynthesiseWide(engine, engine->outRing[c], base);
     else
@@ -952,7 +1042,7 @@ static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, KvFftHopStep ste
  * the run so far is shorter than the delay (a short range at a large N), and
  * a caller that stops at an empty call would lose that input. */
 static int32_t kvDrainStream(KvFftEngine *engine, int32_t c, float *out, int32_t n,
-                             int64_t position, KvFftHopStep step, void *context) {
+                             int64_t position, const KvHopCalls &calls) {
     int32_t hop = engine->hop, produced = kvFlush(engine, c, out, 0, n);
     for (int64_t fed = 0; produced < n && engine->pending[c] > 0;) {
         int32_t filled = engine->held[c];
@@ -960,15 +1050,15 @@ static int32_t kvDrainStream(KvFftEngine *engine, int32_t c, float *out, int32_t
                     (hop - filled) * sizeof(float));
         int64_t t = filled > 0 ? engine->heldAt[c] : position + fed;
         fed += hop - filled;
-        kvRunHop(engine, c, t, step, context);
+        kvRunHop(engine, c, t, calls);
         produced = kvFlush(engine, c, out, produced, n);
     }
     return produced;
 }
 
-int32_t kvFftStream(KvFftEngine *engine, int32_t c, const float *in, float *out, int32_t n,
-                    int64_t position, KvFftHopStep step, void *context) {
-    if (!in) return kvDrainStream(engine, c, out, n, position, step, context);
+static int32_t kvStreamHops(KvFftEngine *engine, int32_t c, const float *in, float *out, int32_t n,
+                            int64_t position, const KvHopCalls &calls) {
+    if (!in) return kvDrainStream(engine, c, out, n, position, calls);
     int32_t hop = engine->hop, produced = 0;
     for (int32_t done = 0; done < n;) {
         int32_t filled = engine->held[c], k = std::min(hop - filled, n - done);
@@ -984,9 +1074,19 @@ int32_t kvFftStream(KvFftEngine *engine, int32_t c, const float *in, float *out,
             engine->heldAt[c] = t;
             break;
         }
-        kvRunHop(engine, c, t, step, context);
+        kvRunHop(engine, c, t, calls);
         /* never ahead of the input read so far, so out may be in */
         produced = kvFlush(engine, c, out, produced, done);
     }
     return kvFlush(engine, c, out, produced, n);
+}
+
+int32_t kvFftStream(KvFftEngine *engine, int32_t c, const float *in, float *out, int32_t n,
+                    int64_t position, KvFftHopStep step, void *context) {
+    return kvStreamHops(engine, c, in, out, n, position, KvHopCalls{step, nullptr, context});
+}
+
+int32_t kvFftStreamBand(KvFftEngine *engine, int32_t c, const float *in, float *out, int32_t n,
+                        int64_t position, KvFftHopStep step, KvFftHopBand band, void *context) {
+    return kvStreamHops(engine, c, in, out, n, position, KvHopCalls{step, band, context});
 }
