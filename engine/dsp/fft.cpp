@@ -843,6 +843,14 @@ kvAddInterleaved(float *ring, int32_t base, int32_t first, int32_t m, KvFloat4 e
 
 static inline __attribute__((always_inline)) void
 kvAddInterleaved(float *ring, int32_t base, int32_t first, int32_t m, KvFloat8 even, KvFloat8 odd) {
+    if (m + 8 <= first || m >= first) {
+        float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
+        kvStore(at, kvLoad<KvFloat8>(at) +
+                        __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11));
+        kvStore(at + 8, kvLoad<KvFloat8>(at + 8) +
+                            __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15));
+        return;
+    }
     kvAddInterleaved(ring, base, first, m, __builtin_shufflevector(even, even, 0, 1, 2, 3),
                      __builtin_shufflevector(odd, odd, 0, 1, 2, 3));
     kvAddInterleaved(ring, base, first, m + 4, __builtin_shufflevector(even, even, 4, 5, 6, 7),
