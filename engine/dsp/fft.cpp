@@ -706,6 +706,7 @@ void kvFftEngineRestart(KvFftEngine **engine, const KV_Options *options) {
     for (int32_t c = 0; c < 2; c++) {
         kept->slot[c] = kept->held[c] = kept->pending[c] = kept->queued[c] = kept->frames[c] = 0;
         kept->heldAt[c] = 0;
+        kept->released[c] = false;
     }
 }
 
@@ -831,30 +832,40 @@ kvPackFirstStages(KvFftEngine *engine, const float *ring, int32_t base) {
     }
 }
 
+/* Adds v to the ring floats at `at`, or, where the ring holds a released
+ * slot that nothing has been added to yet (`fresh`), stores 0 + v there:
+ * the bits the addition to a cleared slot gives, without clearing it. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvAccumulate(float *at, V v, bool fresh) {
+    kvStore(at, fresh ? v + V{} : kvLoad<V>(at) + v);
+}
+
 /* Adds even and odd samples, interleaved, into the ring at points m ..
  * m + 3 of the frame from `base`, wrapping where the frame does (points
  * from `first` on). */
-static inline __attribute__((always_inline)) void
-kvAddInterleaved(float *ring, int32_t base, int32_t first, int32_t m, KvFloat4 even, KvFloat4 odd) {
+static inline __attribute__((always_inline)) void kvAddInterleaved(float *ring, int32_t base,
+                                                                   int32_t first, int32_t m,
+                                                                   KvFloat4 even, KvFloat4 odd,
+                                                                   bool fresh) {
     float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
-    kvStoreFloat4(at, kvLoadFloat4(at) + __builtin_shufflevector(even, odd, 0, 4, 1, 5));
-    kvStoreFloat4(at + 4, kvLoadFloat4(at + 4) + __builtin_shufflevector(even, odd, 2, 6, 3, 7));
+    kvAccumulate(at, __builtin_shufflevector(even, odd, 0, 4, 1, 5), fresh);
+    kvAccumulate(at + 4, __builtin_shufflevector(even, odd, 2, 6, 3, 7), fresh);
 }
 
-static inline __attribute__((always_inline)) void
-kvAddInterleaved(float *ring, int32_t base, int32_t first, int32_t m, KvFloat8 even, KvFloat8 odd) {
+static inline __attribute__((always_inline)) void kvAddInterleaved(float *ring, int32_t base,
+                                                                   int32_t first, int32_t m,
+                                                                   KvFloat8 even, KvFloat8 odd,
+                                                                   bool fresh) {
     if (m + 8 <= first || m >= first) {
         float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
-        kvStore(at, kvLoad<KvFloat8>(at) +
-                        __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11));
-        kvStore(at + 8, kvLoad<KvFloat8>(at + 8) +
-                            __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15));
+        kvAccumulate(at, __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11), fresh);
+        kvAccumulate(at + 8, __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15), fresh);
         return;
     }
     kvAddInterleaved(ring, base, first, m, __builtin_shufflevector(even, even, 0, 1, 2, 3),
-                     __builtin_shufflevector(odd, odd, 0, 1, 2, 3));
+                     __builtin_shufflevector(odd, odd, 0, 1, 2, 3), fresh);
     kvAddInterleaved(ring, base, first, m + 4, __builtin_shufflevector(even, even, 4, 5, 6, 7),
-                     __builtin_shufflevector(odd, odd, 4, 5, 6, 7));
+                     __builtin_shufflevector(odd, odd, 4, 5, 6, 7), fresh);
 }
 
 /* The last two frequency-decimation stages of the synthesis frame (its
@@ -863,11 +874,12 @@ kvAddInterleaved(float *ring, int32_t base, int32_t first, int32_t m, KvFloat8 e
  * samples, the real parts the odd ones. The mirror of kvPackFirstStages:
  * groups are gathered four floats at a time and everything after runs on
  * vectors of consecutive points; the arithmetic per point is
- * kvDifLastStages'. */
+ * kvDifLastStages'. Points from `freshFrom` on fall on the released slot
+ * the frame ends with. */
 template <typename V>
 static inline __attribute__((always_inline)) void
 kvLastStagesOverlapAdd(KvFftEngine *engine, const float *dr, const float *di, float *ring,
-                       int32_t base) {
+                       int32_t base, int32_t freshFrom) {
     int32_t size = engine->size, points = size / 2, quarter = points / 4;
     int32_t first = (size - base) / 2;
     const int32_t *reverse = engine->plan->reverse;
@@ -889,25 +901,44 @@ kvLastStagesOverlapAdd(KvFftEngine *engine, const float *dr, const float *di, fl
         for (int32_t t = 0; t < 4; t++) {
             int32_t m = q + offset[t];
             V even = outIm[t] * kvLoad<V>(wEven + m), odd = outRe[t] * kvLoad<V>(wOdd + m);
-            kvAddInterleaved(ring, base, first, m, even, odd);
+            kvAddInterleaved(ring, base, first, m, even, odd, m >= freshFrom);
         }
     }
 }
 
-/* Moves the finished oldest slot to the channel's queue of released
- * samples once the first V - 1 hops are past. */
-static void kvRelease(KvFftEngine *engine, int32_t c) {
+/* Whether the synthesis can store its frame's last hop rather than add it
+ * into a cleared slot: the hop must cover whole vectors of eight points. */
+static bool kvStoresLastHop(const KvFftEngine *engine) {
+    return engine->hop % 16 == 0;
+}
+
+/* Moves the finished oldest slot out once the first V - 1 hops are past:
+ * straight to out from `produced` as far as `limit` allows while nothing
+ * is queued before it, the rest to the channel's queue. Returns the new
+ * count written to out. */
+static int32_t kvRelease(KvFftEngine *engine, int32_t c, float *out, int32_t produced,
+                         int32_t limit) {
     if (engine->frames[c] < engine->overlap) {
         engine->frames[c]++;
-        if (engine->frames[c] < engine->overlap) return;
+        engine->released[c] = false;
+        if (engine->frames[c] < engine->overlap) return produced;
     }
     int32_t hop = engine->hop;
     float *slot = engine->outRing[c] + engine->slot[c] * hop;
-    int32_t count = std::min(engine->pending[c], hop);
-    std::memcpy(engine->queue[c] + engine->queued[c], slot, count * sizeof(float));
-    engine->queued[c] += count;
+    int32_t count = std::min(engine->pending[c], hop), direct = 0;
+    if (engine->queued[c] == 0) {
+        direct = std::clamp(limit - produced, 0, count);
+        std::memcpy(out + produced, slot, direct * sizeof(float));
+    }
+    std::memcpy(engine->queue[c] + engine->queued[c], slot + direct,
+                (count - direct) * sizeof(float));
+    engine->queued[c] += count - direct;
     engine->pending[c] -= count;
-    std::memset(slot, 0, hop * sizeof(float));
+    if (kvStoresLastHop(engine))
+        engine->released[c] = true;
+    else
+        std::memset(slot, 0, hop * sizeof(float));
+    return produced + direct;
 }
 
 /* Writes queued samples to out from `produced` up to `limit`. */
@@ -994,10 +1025,10 @@ static inline __attribute__((always_inline)) void kvAnalyseOf(KvFftEngine *engin
 
 template <typename V>
 static inline __attribute__((always_inline)) void kvSynthesiseOf(KvFftEngine *engine, float *ring,
-                                                                 int32_t base) {
+                                                                 int32_t base, int32_t freshFrom) {
     kvJoinBand<V>(engine);
     kvDifMiddle<V>(engine->plan, engine->workIm, engine->workRe);
-    kvLastStagesOverlapAdd<V>(engine, engine->workIm, engine->workRe, ring, base);
+    kvLastStagesOverlapAdd<V>(engine, engine->workIm, engine->workRe, ring, base, freshFrom);
 }
 
 __attribute__((target("avx2"))) static void kvAnalyseWide(KvFftEngine *engine, const float *ring,
@@ -1006,8 +1037,8 @@ __attribute__((target("avx2"))) static void kvAnalyseWide(KvFftEngine *engine, c
 }
 
 __attribute__((target("avx2"))) static void kvSynthesiseWide(KvFftEngine *engine, float *ring,
-                                                             int32_t base) {
-    kvSynthesiseOf<KvFloat8>(engine, ring, base);
+                                                             int32_t base, int32_t freshFrom) {
+    kvSynthesiseOf<KvFloat8>(engine, ring, base, freshFrom);
 }
 
 /* What the effect does per hop. */
@@ -1019,8 +1050,9 @@ struct KvHopCalls {
 
 /* Transforms the frame that ends with the slot just filled, hands its
  * spectrum to the effect, overlap-adds the result and releases what is
- * finished. */
-static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, const KvHopCalls &calls) {
+ * finished (see kvRelease). */
+static int32_t kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, const KvHopCalls &calls,
+                        float *out, int32_t produced, int32_t limit) {
     int32_t from = 0, to = engine->plan->points;
     if (calls.band) {
         calls.band(calls.context, engine, c, t, &from, &to);
@@ -1031,6 +1063,9 @@ static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, const KvHopCalls
     engine->held[c] = 0;
     engine->slot[c] = (engine->slot[c] + 1) % engine->overlap;
     int32_t base = engine->slot[c] * engine->hop;
+    /* the frame's last hop lands on the slot released by the hop before */
+    int32_t points = engine->plan->points;
+    int32_t freshFrom = engine->released[c] ? points - engine->hop / 2 : points;
     bool wide = kvWideVectors();
     if (wide)
         kvAnalyseWide(engine, engine->inRing[c], base);
@@ -1038,10 +1073,10 @@ static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, const KvHopCalls
         kvAnalyseOf<KvFloat4>(engine, engine->inRing[c], base);
     calls.step(calls.context, engine, c, t, engine->binRe, engine->binIm);
     if (wide)
-        kvSynthesiseWide(engine, engine->outRing[c], base);
+        kvSynthesiseWide(engine, engine->outRing[c], base, freshFrom);
     else
-        kvSynthesiseOf<KvFloat4>(engine, engine->outRing[c], base);
-    kvRelease(engine, c);
+        kvSynthesiseOf<KvFloat4>(engine, engine->outRing[c], base, freshFrom);
+    return kvRelease(engine, c, out, produced, limit);
 }
 
 /* Feeds silence until out is full or every input sample has come out. The
@@ -1058,7 +1093,7 @@ static int32_t kvDrainStream(KvFftEngine *engine, int32_t c, float *out, int32_t
                     (hop - filled) * sizeof(float));
         int64_t t = filled > 0 ? engine->heldAt[c] : position + fed;
         fed += hop - filled;
-        kvRunHop(engine, c, t, calls);
+        produced = kvRunHop(engine, c, t, calls, out, produced, n);
         produced = kvFlush(engine, c, out, produced, n);
     }
     return produced;
@@ -1082,8 +1117,8 @@ static int32_t kvStreamHops(KvFftEngine *engine, int32_t c, const float *in, flo
             engine->heldAt[c] = t;
             break;
         }
-        kvRunHop(engine, c, t, calls);
         /* never ahead of the input read so far, so out may be in */
+        produced = kvRunHop(engine, c, t, calls, out, produced, done);
         produced = kvFlush(engine, c, out, produced, done);
     }
     return kvFlush(engine, c, out, produced, n);

@@ -94,6 +94,7 @@ struct KvFftEngine {
     int32_t pending[2];       /* input samples not yet released */
     int32_t queued[2];        /* samples waiting in queue */
     int32_t frames[2];        /* hops run, counted up to V */
+    bool released[2];         /* the last hop released its slot without clearing it */
     float *workRe, *workIm;   /* N / 2: the packed frame */
     float *binRe, *binIm;     /* N / 2: the spectrum handed to the hop step */
     float *spareRe, *spareIm; /* N / 2: scratch spectrum for the hop step */
