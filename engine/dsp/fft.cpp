@@ -315,6 +315,34 @@ kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, con
     }
 }
 
+/* kvDifPair at h = M/4 when the middle half of the input (M/4 .. 3M/4) is
+ * zero: with c = b = 0, a + c is a, a - c is a, b + d is d and b - d is -d,
+ * so the values are kvDifPair's but for the signs of zeros, which no later
+ * sum or product passes on to anything but a zero, and the overlap-add turns
+ * every zero into +0 (a ring slot starts at +0 and +0 + -0 is +0). */
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvDifPairOuter(float *re, float *im, int32_t points, const float *wRe, const float *wIm) {
+    int32_t h = points / 4;
+    for (int32_t j = 0; j < h; j += kvLanes<V>) {
+        V ar = kvLoad<V>(re + j), ai = kvLoad<V>(im + j);
+        V dr = kvLoad<V>(re + j + 3 * h), di = kvLoad<V>(im + j + 3 * h), c1r, c1i, d1r, d1i;
+        kvMultiply(ar, ai, kvLoad<V>(wRe + 2 * h + j), kvLoad<V>(wIm + 2 * h + j), &c1r, &c1i);
+        kvMultiply(-dr, -di, kvLoad<V>(wRe + 3 * h + j), kvLoad<V>(wIm + 3 * h + j), &d1r, &d1i);
+        V w1r = kvLoad<V>(wRe + h + j), w1i = kvLoad<V>(wIm + h + j), tr, ti;
+        kvStore(re + j, ar + dr);
+        kvStore(im + j, ai + di);
+        kvMultiply(ar - dr, ai - di, w1r, w1i, &tr, &ti);
+        kvStore(re + j + h, tr);
+        kvStore(im + j + h, ti);
+        kvStore(re + j + 2 * h, c1r + d1r);
+        kvStore(im + j + 2 * h, c1i + d1i);
+        kvMultiply(c1r - d1r, c1i - d1i, w1r, w1i, &tr, &ti);
+        kvStore(re + j + 3 * h, tr);
+        kvStore(im + j + 3 * h, ti);
+    }
+}
+
 /* Two four-point runs side by side in one eight-lane vector: the runs at p
  * and p + 16 (the same place in two neighbouring groups of sixteen). */
 static inline __attribute__((always_inline)) void
@@ -423,13 +451,16 @@ static inline __attribute__((always_inline)) void kvDitOf(const KvFftPlan *plan,
 }
 
 /* Forward transform of natural input into bit-reversed order: all but the
- * last two stages, then those. */
+ * last two stages, then those. `outerOnly`: the input is zero from M/4 to
+ * 3M/4 (and is not read there). */
 template <typename V>
 static inline __attribute__((always_inline)) void kvDifMiddle(const KvFftPlan *plan, float *re,
-                                                              float *im) {
+                                                              float *im, bool outerOnly = false) {
     int32_t points = plan->points, stages = kvMiddleStages(points), h = points / 4;
     for (int32_t pass = 0; pass < stages / 2; pass++, h /= 4) {
-        if (h % kvLanes<V> == 0)
+        if (pass == 0 && outerOnly && h % kvLanes<V> == 0)
+            kvDifPairOuter<V>(re, im, points, plan->twiddleRe, plan->twiddleIm);
+        else if (h % kvLanes<V> == 0)
             kvDifPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
         else if (kvLanes<V> == 8 && points % 32 == 0)
             kvDifPairFourWide(re, im, points, plan->twiddleRe, plan->twiddleIm);
@@ -961,18 +992,22 @@ static inline __attribute__((always_inline)) void kvZeroBins(float *re, float *i
 }
 
 /* The hop's band [from, to) (a full one: 0 .. M), and its mirror: the bins
- * M - k of its bins k >= 1, which the synthesis reads with them. */
+ * M - k of its bins k >= 1, which the synthesis reads with them. When both
+ * stay clear of M/4 .. 3M/4 (`outerOnly`, a band below a quarter of the
+ * sample rate) the packed spectrum is zero there too, and the synthesis
+ * neither writes nor reads that half. */
 struct KvBand {
     int32_t from, to, mirrorFrom, mirrorTo;
-    bool full;
+    bool full, outerOnly;
 };
 
 static inline __attribute__((always_inline)) KvBand kvBandOf(const KvFftEngine *engine) {
     int32_t m = engine->plan->points;
-    KvBand band{engine->bandFrom, engine->bandTo, 0, 0, false};
+    KvBand band{engine->bandFrom, engine->bandTo, 0, 0, false, false};
     band.full = band.from == 0 && band.to == m;
     band.mirrorTo = std::min(m - band.from + 1, m);
     band.mirrorFrom = std::min(std::max(m - band.to + 1, 1), band.mirrorTo);
+    band.outerOnly = !band.full && band.to <= m / 4 && band.mirrorFrom >= 3 * m / 4;
     return band;
 }
 
@@ -1005,12 +1040,17 @@ static inline __attribute__((always_inline)) void kvJoinBand(KvFftEngine *engine
     int32_t m = plan->points, lo = std::max(band.from, 1), hi = std::max(band.to, lo);
     int32_t first[2] = {lo, hi}, second[2] = {band.mirrorFrom, band.mirrorTo};
     if (second[0] < first[0]) std::swap(first, second);
+    auto zero = [&](int32_t from, int32_t to) {
+        if (!band.outerOnly) return kvZeroBins(zRe, zIm, from, to);
+        kvZeroBins(zRe, zIm, from, std::min(to, m / 4));
+        kvZeroBins(zRe, zIm, std::max(from, 3 * m / 4), to);
+    };
     zRe[0] = zIm[0] = band.from == 0 && band.to > 0 ? re[0] : 0.0f;
-    kvZeroBins(zRe, zIm, 1, first[0]);
+    zero(1, first[0]);
     kvJoinRange<V>(plan, re, im, zRe, zIm, first[0], first[1]);
-    kvZeroBins(zRe, zIm, first[1], second[0]);
+    zero(first[1], second[0]);
     kvJoinRange<V>(plan, re, im, zRe, zIm, std::max(second[0], first[1]), second[1]);
-    kvZeroBins(zRe, zIm, std::max(first[1], second[1]), m);
+    zero(std::max(first[1], second[1]), m);
 }
 
 /* The hop's analysis (frame to spectrum) and synthesis (spectrum added into
@@ -1027,7 +1067,7 @@ template <typename V>
 static inline __attribute__((always_inline)) void kvSynthesiseOf(KvFftEngine *engine, float *ring,
                                                                  int32_t base, int32_t freshFrom) {
     kvJoinBand<V>(engine);
-    kvDifMiddle<V>(engine->plan, engine->workIm, engine->workRe);
+    kvDifMiddle<V>(engine->plan, engine->workIm, engine->workRe, kvBandOf(engine).outerOnly);
     kvLastStagesOverlapAdd<V>(engine, engine->workIm, engine->workRe, ring, base, freshFrom);
 }
 
