@@ -315,6 +315,31 @@ kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, con
     }
 }
 
+/* kvDitPair at h = M/4 giving only the outer quarters of the output
+ * (0 .. M/4 and 3M/4 .. M), for a spectrum that needs no others. */
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvDitPairOuter(float *re, float *im, int32_t points, const float *wRe, const float *wIm) {
+    int32_t h = points / 4;
+    for (int32_t j = 0; j < h; j += kvLanes<V>) {
+        V ar = kvLoad<V>(re + j), ai = kvLoad<V>(im + j);
+        V br = kvLoad<V>(re + j + h), bi = kvLoad<V>(im + j + h);
+        V cr = kvLoad<V>(re + j + 2 * h), ci = kvLoad<V>(im + j + 2 * h);
+        V dr = kvLoad<V>(re + j + 3 * h), di = kvLoad<V>(im + j + 3 * h);
+        V w1r = kvLoad<V>(wRe + h + j), w1i = kvLoad<V>(wIm + h + j), tr, ti;
+        kvMultiply(br, bi, w1r, w1i, &tr, &ti);
+        V a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
+        kvMultiply(dr, di, w1r, w1i, &tr, &ti);
+        V c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
+        kvMultiply(c1r, c1i, kvLoad<V>(wRe + 2 * h + j), kvLoad<V>(wIm + 2 * h + j), &tr, &ti);
+        kvStore(re + j, a1r + tr);
+        kvStore(im + j, a1i + ti);
+        kvMultiply(d1r, d1i, kvLoad<V>(wRe + 3 * h + j), kvLoad<V>(wIm + 3 * h + j), &tr, &ti);
+        kvStore(re + j + 3 * h, b1r - tr);
+        kvStore(im + j + 3 * h, b1i - ti);
+    }
+}
+
 /* kvDifPair at h = M/4 when the middle half of the input (M/4 .. 3M/4) is
  * zero: with c = b = 0, a + c is a, a - c is a, b + d is d and b - d is -d,
  * so the values are kvDifPair's but for the signs of zeros, which no later
@@ -421,17 +446,20 @@ static int32_t kvMiddleStages(int32_t points) {
 }
 
 /* Forward transform of bit-reversed input into natural order, the middle
- * stages in vectors of V where the half-span holds a whole one. */
+ * stages in vectors of V where the half-span holds a whole one.
+ * `outerOnly`: only the outer quarters of the result are wanted. */
 template <typename V>
 static inline __attribute__((always_inline)) void kvDitMiddle(const KvFftPlan *plan, float *re,
-                                                              float *im) {
+                                                              float *im, bool outerOnly = false) {
     int32_t points = plan->points, h = 4;
     if (kvMiddleStages(points) % 2) {
         kvDitStage<KvFloat4>(re, im, points, h, plan->twiddleRe + h, plan->twiddleIm + h);
         h *= 2;
     }
     for (; h < points; h *= 4) {
-        if (h % kvLanes<V> == 0)
+        if (outerOnly && 4 * h == points && h % kvLanes<V> == 0)
+            kvDitPairOuter<V>(re, im, points, plan->twiddleRe, plan->twiddleIm);
+        else if (h % kvLanes<V> == 0)
             kvDitPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
         else if (kvLanes<V> == 8 && points % 32 == 0)
             kvDitPairFourWide(re, im, points, plan->twiddleRe, plan->twiddleIm);
@@ -994,8 +1022,8 @@ static inline __attribute__((always_inline)) void kvZeroBins(float *re, float *i
 /* The hop's band [from, to) (a full one: 0 .. M), and its mirror: the bins
  * M - k of its bins k >= 1, which the synthesis reads with them. When both
  * stay clear of M/4 .. 3M/4 (`outerOnly`, a band below a quarter of the
- * sample rate) the packed spectrum is zero there too, and the synthesis
- * neither writes nor reads that half. */
+ * sample rate) the analysis does not finish that half of the packed
+ * spectrum, and the synthesis takes it as zero without writing it. */
 struct KvBand {
     int32_t from, to, mirrorFrom, mirrorTo;
     bool full, outerOnly;
@@ -1059,7 +1087,7 @@ template <typename V>
 static inline __attribute__((always_inline)) void kvAnalyseOf(KvFftEngine *engine,
                                                               const float *ring, int32_t base) {
     kvPackFirstStages<V>(engine, ring, base);
-    kvDitMiddle<V>(engine->plan, engine->workRe, engine->workIm);
+    kvDitMiddle<V>(engine->plan, engine->workRe, engine->workIm, kvBandOf(engine).outerOnly);
     kvSplitBand<V>(engine);
 }
 
