@@ -927,6 +927,17 @@ static inline __attribute__((always_inline)) void kvAddInterleaved(float *ring, 
                      __builtin_shufflevector(odd, odd, 4, 5, 6, 7), fresh);
 }
 
+/* Points m .. m + L - 1 of the synthesis frame windowed and added into the
+ * ring (a named function, not a lambda: a lambda would not share the
+ * caller's vector target, and the vectors must not cross a call). */
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvAddWindowed(float *ring, int32_t base, int32_t first, int32_t m, V re, V im, const float *wEven,
+              const float *wOdd, int32_t freshFrom) {
+    V even = im * kvLoad<V>(wEven + m), odd = re * kvLoad<V>(wOdd + m);
+    kvAddInterleaved(ring, base, first, m, even, odd, m >= freshFrom);
+}
+
 /* The last two frequency-decimation stages of the synthesis frame (its
  * real parts in `dr`, imaginary in `di`, bit-reversed), windowed and added
  * into the ring from position `base`: the imaginary parts are the even
@@ -953,15 +964,12 @@ kvLastStagesOverlapAdd(KvFftEngine *engine, const float *dr, const float *di, fl
         kvLoadGroups<V>(atIm, &i0, &i1, &i2, &i3);
         V ar0 = r0 + r2, ar1 = r1 + r3, ar2 = r0 - r2, ar3 = r1 - r3;
         V ai0 = i0 + i2, ai1 = i1 + i3, ai2 = i0 - i2, ai3 = i1 - i3;
-        /* group value t is point q + {0, M/2, M/4, 3M/4}[t] */
-        V outRe[4] = {ar0 + ar1, ar0 - ar1, ar2 + ai3, ar2 - ai3};
-        V outIm[4] = {ai0 + ai1, ai0 - ai1, ai2 - ar3, ai2 + ar3};
-        const int32_t offset[4] = {0, 2 * quarter, quarter, 3 * quarter};
-        for (int32_t t = 0; t < 4; t++) {
-            int32_t m = q + offset[t];
-            V even = outIm[t] * kvLoad<V>(wEven + m), odd = outRe[t] * kvLoad<V>(wOdd + m);
-            kvAddInterleaved(ring, base, first, m, even, odd, m >= freshFrom);
-        }
+        /* the group's values are points q, q + M/2, q + M/4 and q + 3M/4 */
+        const int32_t m[4] = {q, q + 2 * quarter, q + quarter, q + 3 * quarter};
+        kvAddWindowed(ring, base, first, m[0], ar0 + ar1, ai0 + ai1, wEven, wOdd, freshFrom);
+        kvAddWindowed(ring, base, first, m[1], ar0 - ar1, ai0 - ai1, wEven, wOdd, freshFrom);
+        kvAddWindowed(ring, base, first, m[2], ar2 + ai3, ai2 - ar3, wEven, wOdd, freshFrom);
+        kvAddWindowed(ring, base, first, m[3], ar2 - ai3, ai2 + ar3, wEven, wOdd, freshFrom);
     }
 }
 
