@@ -17,6 +17,12 @@
  * the first two stages on the way and the overlap-add the last two, on
  * vectors of consecutive points, so that only whole groups of four are
  * scattered or gathered.
+ * An effect that keeps only a band of bins (a band-pass) names it per hop:
+ * the split and the join then cover that band alone, and a band below a
+ * quarter of the sample rate lets the last forward and the first inverse
+ * stages skip the half of the packed spectrum it never reaches. The
+ * overlap-add stores a frame's newest hop over the slot released the hop
+ * before, rather than clearing the slot and adding to it.
  */
 #include "engine/dsp/fft.h"
 #include "engine/core/services.h"
