@@ -32,8 +32,24 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <numbers>
+
+/* The floats the vector loops run over start on a cache line: kvAlloc
+ * promises only 16 bytes, and a vector load that straddles two lines costs
+ * up to a third more time per transform. Allocates `count` floats so
+ * aligned; *block receives what kvFree must be given. */
+static constexpr int32_t kvLineFloats = 16;
+
+static float *kvAllocLines(int32_t count, void **block) {
+    auto *memory =
+        static_cast<float *>(kvAlloc((count + kvLineFloats) * static_cast<int32_t>(sizeof(float))));
+    *block = memory;
+    auto at = reinterpret_cast<uintptr_t>(memory);
+    uintptr_t line = kvLineFloats * sizeof(float);
+    return memory + ((line - at % line) % line) / sizeof(float);
+}
 
 KvFftPlan *kvFftPlanCreate(int32_t points) {
     auto *plan = static_cast<KvFftPlan *>(kvAlloc(sizeof(KvFftPlan)));
@@ -57,7 +73,7 @@ KvFftPlan *kvFftPlanCreate(int32_t points) {
             plan->swapCount++;
         }
     }
-    auto *tables = static_cast<float *>(kvAlloc(4 * points * static_cast<int32_t>(sizeof(float))));
+    float *tables = kvAllocLines(4 * points, &plan->tableBlock);
     plan->twiddleRe = tables;
     plan->twiddleIm = tables + points;
     plan->realRe = tables + 2 * points;
@@ -82,7 +98,7 @@ KvFftPlan *kvFftPlanCreate(int32_t points) {
 void kvFftPlanFree(KvFftPlan *plan) {
     if (!plan) return;
     kvFree(plan->reverse);
-    kvFree(plan->twiddleRe);
+    kvFree(plan->tableBlock);
     kvFree(plan);
 }
 
@@ -718,7 +734,7 @@ KvFftEngine *kvFftEngineCreate(int32_t size, int32_t window, int32_t overlap) {
     /* window, its even/odd split and the frame, 2 x (in ring, out ring, queue) of N;
      * 2 x 2 phase arrays and 6 work arrays of N / 2 */
     int32_t floats = 3 * size + kvStreamFloats(size);
-    auto *memory = static_cast<float *>(kvAlloc(floats * static_cast<int32_t>(sizeof(float))));
+    float *memory = kvAllocLines(floats, &engine->block);
     std::memset(memory, 0, floats * sizeof(float));
     float *next = memory;
     auto take = [&next](int32_t count) {
@@ -753,7 +769,7 @@ KvFftEngine *kvFftEngineCreate(int32_t size, int32_t window, int32_t overlap) {
 void kvFftEngineFree(KvFftEngine *engine) {
     if (!engine) return;
     kvFftPlanFree(engine->plan);
-    kvFree(engine->window);
+    kvFree(engine->block);
     kvFree(engine);
 }
 

@@ -25,6 +25,7 @@ struct KvFftPlan {
     float *twiddleIm;  /*   e^(-i pi j / h), j = 0 .. h - 1 */
     float *realRe;     /* e^(-2 pi i k / 2M), k = 0 .. M - 1, for the */
     float *realIm;     /*   real transforms of 2M samples */
+    void *tableBlock;  /* the allocation the four tables sit in */
 };
 
 KvFftPlan *kvFftPlanCreate(int32_t points);
@@ -99,6 +100,7 @@ struct KvFftEngine {
     float *binRe, *binIm;     /* N / 2: the spectrum handed to the hop step */
     float *spareRe, *spareIm; /* N / 2: scratch spectrum for the hop step */
     int32_t bandFrom, bandTo; /* the running hop's band (see KvFftHopBand) */
+    void *block;              /* the allocation the arrays above are carved from */
 };
 
 /* Allocates and clears the state and builds the window. */
