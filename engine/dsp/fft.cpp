@@ -17,6 +17,12 @@
  * the first two stages on the way and the overlap-add the last two, on
  * vectors of consecutive points, so that only whole groups of four are
  * scattered or gathered.
+ * An effect that keeps only a band of bins (a band-pass) names it per hop:
+ * the split and the join then cover that band alone, and a band below a
+ * quarter of the sample rate lets the last forward and the first inverse
+ * stages skip the half of the packed spectrum it never reaches. The
+ * overlap-add stores a frame's newest hop over the slot released the hop
+ * before, rather than clearing the slot and adding to it.
  */
 #include "engine/dsp/fft.h"
 #include "engine/core/services.h"
@@ -26,8 +32,24 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <numbers>
+
+/* The floats the vector loops run over start on a cache line: kvAlloc
+ * promises only 16 bytes, and a vector load that straddles two lines costs
+ * up to a third more time per transform. Allocates `count` floats so
+ * aligned; *block receives what kvFree must be given. */
+static constexpr int32_t kvLineFloats = 16;
+
+static float *kvAllocLines(int32_t count, void **block) {
+    auto *memory =
+        static_cast<float *>(kvAlloc((count + kvLineFloats) * static_cast<int32_t>(sizeof(float))));
+    *block = memory;
+    auto at = reinterpret_cast<uintptr_t>(memory);
+    uintptr_t line = kvLineFloats * sizeof(float);
+    return memory + ((line - at % line) % line) / sizeof(float);
+}
 
 KvFftPlan *kvFftPlanCreate(int32_t points) {
     auto *plan = static_cast<KvFftPlan *>(kvAlloc(sizeof(KvFftPlan)));
@@ -51,7 +73,7 @@ KvFftPlan *kvFftPlanCreate(int32_t points) {
             plan->swapCount++;
         }
     }
-    auto *tables = static_cast<float *>(kvAlloc(4 * points * static_cast<int32_t>(sizeof(float))));
+    float *tables = kvAllocLines(4 * points, &plan->tableBlock);
     plan->twiddleRe = tables;
     plan->twiddleIm = tables + points;
     plan->realRe = tables + 2 * points;
@@ -76,7 +98,7 @@ KvFftPlan *kvFftPlanCreate(int32_t points) {
 void kvFftPlanFree(KvFftPlan *plan) {
     if (!plan) return;
     kvFree(plan->reverse);
-    kvFree(plan->twiddleRe);
+    kvFree(plan->tableBlock);
     kvFree(plan);
 }
 
@@ -315,6 +337,59 @@ kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, con
     }
 }
 
+/* kvDitPair at h = M/4 giving only the outer quarters of the output
+ * (0 .. M/4 and 3M/4 .. M), for a spectrum that needs no others. */
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvDitPairOuter(float *re, float *im, int32_t points, const float *wRe, const float *wIm) {
+    int32_t h = points / 4;
+    for (int32_t j = 0; j < h; j += kvLanes<V>) {
+        V ar = kvLoad<V>(re + j), ai = kvLoad<V>(im + j);
+        V br = kvLoad<V>(re + j + h), bi = kvLoad<V>(im + j + h);
+        V cr = kvLoad<V>(re + j + 2 * h), ci = kvLoad<V>(im + j + 2 * h);
+        V dr = kvLoad<V>(re + j + 3 * h), di = kvLoad<V>(im + j + 3 * h);
+        V w1r = kvLoad<V>(wRe + h + j), w1i = kvLoad<V>(wIm + h + j), tr, ti;
+        kvMultiply(br, bi, w1r, w1i, &tr, &ti);
+        V a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
+        kvMultiply(dr, di, w1r, w1i, &tr, &ti);
+        V c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
+        kvMultiply(c1r, c1i, kvLoad<V>(wRe + 2 * h + j), kvLoad<V>(wIm + 2 * h + j), &tr, &ti);
+        kvStore(re + j, a1r + tr);
+        kvStore(im + j, a1i + ti);
+        kvMultiply(d1r, d1i, kvLoad<V>(wRe + 3 * h + j), kvLoad<V>(wIm + 3 * h + j), &tr, &ti);
+        kvStore(re + j + 3 * h, b1r - tr);
+        kvStore(im + j + 3 * h, b1i - ti);
+    }
+}
+
+/* kvDifPair at h = M/4 when the middle half of the input (M/4 .. 3M/4) is
+ * zero: with c = b = 0, a + c is a, a - c is a, b + d is d and b - d is -d,
+ * so the values are kvDifPair's but for the signs of zeros, which no later
+ * sum or product passes on to anything but a zero, and the overlap-add turns
+ * every zero into +0 (a ring slot starts at +0 and +0 + -0 is +0). */
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvDifPairOuter(float *re, float *im, int32_t points, const float *wRe, const float *wIm) {
+    int32_t h = points / 4;
+    for (int32_t j = 0; j < h; j += kvLanes<V>) {
+        V ar = kvLoad<V>(re + j), ai = kvLoad<V>(im + j);
+        V dr = kvLoad<V>(re + j + 3 * h), di = kvLoad<V>(im + j + 3 * h), c1r, c1i, d1r, d1i;
+        kvMultiply(ar, ai, kvLoad<V>(wRe + 2 * h + j), kvLoad<V>(wIm + 2 * h + j), &c1r, &c1i);
+        kvMultiply(-dr, -di, kvLoad<V>(wRe + 3 * h + j), kvLoad<V>(wIm + 3 * h + j), &d1r, &d1i);
+        V w1r = kvLoad<V>(wRe + h + j), w1i = kvLoad<V>(wIm + h + j), tr, ti;
+        kvStore(re + j, ar + dr);
+        kvStore(im + j, ai + di);
+        kvMultiply(ar - dr, ai - di, w1r, w1i, &tr, &ti);
+        kvStore(re + j + h, tr);
+        kvStore(im + j + h, ti);
+        kvStore(re + j + 2 * h, c1r + d1r);
+        kvStore(im + j + 2 * h, c1i + d1i);
+        kvMultiply(c1r - d1r, c1i - d1i, w1r, w1i, &tr, &ti);
+        kvStore(re + j + 3 * h, tr);
+        kvStore(im + j + 3 * h, ti);
+    }
+}
+
 /* Two four-point runs side by side in one eight-lane vector: the runs at p
  * and p + 16 (the same place in two neighbouring groups of sixteen). */
 static inline __attribute__((always_inline)) void
@@ -393,17 +468,20 @@ static int32_t kvMiddleStages(int32_t points) {
 }
 
 /* Forward transform of bit-reversed input into natural order, the middle
- * stages in vectors of V where the half-span holds a whole one. */
+ * stages in vectors of V where the half-span holds a whole one.
+ * `outerOnly`: only the outer quarters of the result are wanted. */
 template <typename V>
 static inline __attribute__((always_inline)) void kvDitMiddle(const KvFftPlan *plan, float *re,
-                                                              float *im) {
+                                                              float *im, bool outerOnly = false) {
     int32_t points = plan->points, h = 4;
     if (kvMiddleStages(points) % 2) {
         kvDitStage<KvFloat4>(re, im, points, h, plan->twiddleRe + h, plan->twiddleIm + h);
         h *= 2;
     }
     for (; h < points; h *= 4) {
-        if (h % kvLanes<V> == 0)
+        if (outerOnly && 4 * h == points && h % kvLanes<V> == 0)
+            kvDitPairOuter<V>(re, im, points, plan->twiddleRe, plan->twiddleIm);
+        else if (h % kvLanes<V> == 0)
             kvDitPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
         else if (kvLanes<V> == 8 && points % 32 == 0)
             kvDitPairFourWide(re, im, points, plan->twiddleRe, plan->twiddleIm);
@@ -423,13 +501,16 @@ static inline __attribute__((always_inline)) void kvDitOf(const KvFftPlan *plan,
 }
 
 /* Forward transform of natural input into bit-reversed order: all but the
- * last two stages, then those. */
+ * last two stages, then those. `outerOnly`: the input is zero from M/4 to
+ * 3M/4 (and is not read there). */
 template <typename V>
 static inline __attribute__((always_inline)) void kvDifMiddle(const KvFftPlan *plan, float *re,
-                                                              float *im) {
+                                                              float *im, bool outerOnly = false) {
     int32_t points = plan->points, stages = kvMiddleStages(points), h = points / 4;
     for (int32_t pass = 0; pass < stages / 2; pass++, h /= 4) {
-        if (h % kvLanes<V> == 0)
+        if (pass == 0 && outerOnly && h % kvLanes<V> == 0)
+            kvDifPairOuter<V>(re, im, points, plan->twiddleRe, plan->twiddleIm);
+        else if (h % kvLanes<V> == 0)
             kvDifPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
         else if (kvLanes<V> == 8 && points % 32 == 0)
             kvDifPairFourWide(re, im, points, plan->twiddleRe, plan->twiddleIm);
@@ -499,19 +580,17 @@ void kvFftTransform(const KvFftPlan *plan, float *re, float *im, int32_t sign) {
     kvDit(plan, re, im);
 }
 
-/* Bins 0 .. M - 1 of the real frame packed in z (already transformed):
- * X[k] = E + W^k O with E = (Z[k] + conj Z[M-k]) / 2 and
+/* Bins [from, to) (from >= 1) of the real frame packed in z (already
+ * transformed): X[k] = E + W^k O with E = (Z[k] + conj Z[M-k]) / 2 and
  * O = (Z[k] - conj Z[M-k]) / 2i. */
 template <typename V>
 static inline __attribute__((always_inline)) void
-kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe,
-                float *binIm) {
-    int32_t m = plan->points, k = 1;
+kvSplitRange(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe, float *binIm,
+             int32_t from, int32_t to) {
+    int32_t m = plan->points, k = from;
     const float *wRe = plan->realRe, *wIm = plan->realIm;
-    binRe[0] = zRe[0] + zIm[0];
-    binIm[0] = 0.0f;
     const V half = kvSplat<V>(0.5f);
-    for (; k + kvLanes<V> - 1 < m; k += kvLanes<V>) {
+    for (; k + kvLanes<V> - 1 < to; k += kvLanes<V>) {
         V ar = kvLoad<V>(zRe + k), ai = kvLoad<V>(zIm + k);
         V br = kvLoadReversed<V>(zRe + m - k - kvLanes<V> + 1),
           bi = -kvLoadReversed<V>(zIm + m - k - kvLanes<V> + 1);
@@ -521,7 +600,7 @@ kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float
         kvStore(binRe + k, er + wr * or_ - wi * oi);
         kvStore(binIm + k, ei + wr * oi + wi * or_);
     }
-    for (; k < m; k++) {
+    for (; k < to; k++) {
         float ar = zRe[k], ai = zIm[k], br = zRe[m - k], bi = -zIm[m - k];
         float er = 0.5f * (ar + br), ei = 0.5f * (ai + bi);
         float or_ = 0.5f * (ai - bi), oi = 0.5f * (br - ar);
@@ -530,21 +609,29 @@ kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float
     }
 }
 
+/* Bins 0 .. M - 1: bin 0 is real, the sum of Z[0]'s parts. */
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvSplitSpectrum(const KvFftPlan *plan, const float *zRe, const float *zIm, float *binRe,
+                float *binIm) {
+    binRe[0] = zRe[0] + zIm[0];
+    binIm[0] = 0.0f;
+    kvSplitRange<V>(plan, zRe, zIm, binRe, binIm, 1, plan->points);
+}
+
 /* The packed spectrum whose transform gives the real part of the inverse of
  * bins 0 .. M - 1 (the bins from M up being zero). That real part is the
  * inverse of the Hermitian spectrum Z[0] = Re Y[0], Z[k] = Y[k] / 2
  * (0 < k < M), Z[M] = 0, packed as Z'[k] = (A + B) + i W^-k (A - B) with
- * A = Z[k], B = conj Z[M-k]. */
+ * A = Z[k], B = conj Z[M-k]; here for k in [from, to), from >= 1. */
 template <typename V>
 static inline __attribute__((always_inline)) void
-kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe,
-               float *zIm) {
-    int32_t m = plan->points, k = 1;
+kvJoinRange(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe, float *zIm,
+            int32_t from, int32_t to) {
+    int32_t m = plan->points, k = from;
     const float *wRe = plan->realRe, *wIm = plan->realIm;
-    zRe[0] = binRe[0];
-    zIm[0] = binRe[0];
     const V half = kvSplat<V>(0.5f);
-    for (; k + kvLanes<V> - 1 < m; k += kvLanes<V>) {
+    for (; k + kvLanes<V> - 1 < to; k += kvLanes<V>) {
         V ar = half * kvLoad<V>(binRe + k), ai = half * kvLoad<V>(binIm + k);
         V br = half * kvLoadReversed<V>(binRe + m - k - kvLanes<V> + 1);
         V bi = -half * kvLoadReversed<V>(binIm + m - k - kvLanes<V> + 1);
@@ -554,7 +641,7 @@ kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm, fl
         kvStore(zRe + k, ar + br - pi);
         kvStore(zIm + k, ai + bi + pr);
     }
-    for (; k < m; k++) {
+    for (; k < to; k++) {
         float ar = 0.5f * binRe[k], ai = 0.5f * binIm[k];
         float br = 0.5f * binRe[m - k], bi = -0.5f * binIm[m - k];
         float dr = ar - br, di = ai - bi;
@@ -562,6 +649,15 @@ kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm, fl
         zRe[k] = ar + br - pi;
         zIm[k] = ai + bi + pr;
     }
+}
+
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvJoinSpectrum(const KvFftPlan *plan, const float *binRe, const float *binIm, float *zRe,
+               float *zIm) {
+    zRe[0] = binRe[0];
+    zIm[0] = binRe[0];
+    kvJoinRange<V>(plan, binRe, binIm, zRe, zIm, 1, plan->points);
 }
 
 void kvFftRealForward(const KvFftPlan *plan, float *zRe, float *zIm, float *binRe, float *binIm) {
@@ -638,7 +734,7 @@ KvFftEngine *kvFftEngineCreate(int32_t size, int32_t window, int32_t overlap) {
     /* window, its even/odd split and the frame, 2 x (in ring, out ring, queue) of N;
      * 2 x 2 phase arrays and 6 work arrays of N / 2 */
     int32_t floats = 3 * size + kvStreamFloats(size);
-    auto *memory = static_cast<float *>(kvAlloc(floats * static_cast<int32_t>(sizeof(float))));
+    float *memory = kvAllocLines(floats, &engine->block);
     std::memset(memory, 0, floats * sizeof(float));
     float *next = memory;
     auto take = [&next](int32_t count) {
@@ -673,7 +769,7 @@ KvFftEngine *kvFftEngineCreate(int32_t size, int32_t window, int32_t overlap) {
 void kvFftEngineFree(KvFftEngine *engine) {
     if (!engine) return;
     kvFftPlanFree(engine->plan);
-    kvFree(engine->window);
+    kvFree(engine->block);
     kvFree(engine);
 }
 
@@ -691,6 +787,7 @@ void kvFftEngineRestart(KvFftEngine **engine, const KV_Options *options) {
     for (int32_t c = 0; c < 2; c++) {
         kept->slot[c] = kept->held[c] = kept->pending[c] = kept->queued[c] = kept->frames[c] = 0;
         kept->heldAt[c] = 0;
+        kept->released[c] = false;
     }
 }
 
@@ -816,22 +913,51 @@ kvPackFirstStages(KvFftEngine *engine, const float *ring, int32_t base) {
     }
 }
 
+/* Adds v to the ring floats at `at`, or, where the ring holds a released
+ * slot that nothing has been added to yet (`fresh`), stores 0 + v there:
+ * the bits the addition to a cleared slot gives, without clearing it. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvAccumulate(float *at, V v, bool fresh) {
+    kvStore(at, fresh ? v + V{} : kvLoad<V>(at) + v);
+}
+
 /* Adds even and odd samples, interleaved, into the ring at points m ..
  * m + 3 of the frame from `base`, wrapping where the frame does (points
  * from `first` on). */
-static inline __attribute__((always_inline)) void
-kvAddInterleaved(float *ring, int32_t base, int32_t first, int32_t m, KvFloat4 even, KvFloat4 odd) {
+static inline __attribute__((always_inline)) void kvAddInterleaved(float *ring, int32_t base,
+                                                                   int32_t first, int32_t m,
+                                                                   KvFloat4 even, KvFloat4 odd,
+                                                                   bool fresh) {
     float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
-    kvStoreFloat4(at, kvLoadFloat4(at) + __builtin_shufflevector(even, odd, 0, 4, 1, 5));
-    kvStoreFloat4(at + 4, kvLoadFloat4(at + 4) + __builtin_shufflevector(even, odd, 2, 6, 3, 7));
+    kvAccumulate(at, __builtin_shufflevector(even, odd, 0, 4, 1, 5), fresh);
+    kvAccumulate(at + 4, __builtin_shufflevector(even, odd, 2, 6, 3, 7), fresh);
 }
 
-static inline __attribute__((always_inline)) void
-kvAddInterleaved(float *ring, int32_t base, int32_t first, int32_t m, KvFloat8 even, KvFloat8 odd) {
+static inline __attribute__((always_inline)) void kvAddInterleaved(float *ring, int32_t base,
+                                                                   int32_t first, int32_t m,
+                                                                   KvFloat8 even, KvFloat8 odd,
+                                                                   bool fresh) {
+    if (m + 8 <= first || m >= first) {
+        float *at = m < first ? ring + base + 2 * m : ring + 2 * (m - first);
+        kvAccumulate(at, __builtin_shufflevector(even, odd, 0, 8, 1, 9, 2, 10, 3, 11), fresh);
+        kvAccumulate(at + 8, __builtin_shufflevector(even, odd, 4, 12, 5, 13, 6, 14, 7, 15), fresh);
+        return;
+    }
     kvAddInterleaved(ring, base, first, m, __builtin_shufflevector(even, even, 0, 1, 2, 3),
-                     __builtin_shufflevector(odd, odd, 0, 1, 2, 3));
+                     __builtin_shufflevector(odd, odd, 0, 1, 2, 3), fresh);
     kvAddInterleaved(ring, base, first, m + 4, __builtin_shufflevector(even, even, 4, 5, 6, 7),
-                     __builtin_shufflevector(odd, odd, 4, 5, 6, 7));
+                     __builtin_shufflevector(odd, odd, 4, 5, 6, 7), fresh);
+}
+
+/* Points m .. m + L - 1 of the synthesis frame windowed and added into the
+ * ring (a named function, not a lambda: a lambda would not share the
+ * caller's vector target, and the vectors must not cross a call). */
+template <typename V>
+static inline __attribute__((always_inline)) void
+kvAddWindowed(float *ring, int32_t base, int32_t first, int32_t m, V re, V im, const float *wEven,
+              const float *wOdd, int32_t freshFrom) {
+    V even = im * kvLoad<V>(wEven + m), odd = re * kvLoad<V>(wOdd + m);
+    kvAddInterleaved(ring, base, first, m, even, odd, m >= freshFrom);
 }
 
 /* The last two frequency-decimation stages of the synthesis frame (its
@@ -840,11 +966,12 @@ kvAddInterleaved(float *ring, int32_t base, int32_t first, int32_t m, KvFloat8 e
  * samples, the real parts the odd ones. The mirror of kvPackFirstStages:
  * groups are gathered four floats at a time and everything after runs on
  * vectors of consecutive points; the arithmetic per point is
- * kvDifLastStages'. */
+ * kvDifLastStages'. Points from `freshFrom` on fall on the released slot
+ * the frame ends with. */
 template <typename V>
 static inline __attribute__((always_inline)) void
 kvLastStagesOverlapAdd(KvFftEngine *engine, const float *dr, const float *di, float *ring,
-                       int32_t base) {
+                       int32_t base, int32_t freshFrom) {
     int32_t size = engine->size, points = size / 2, quarter = points / 4;
     int32_t first = (size - base) / 2;
     const int32_t *reverse = engine->plan->reverse;
@@ -859,32 +986,48 @@ kvLastStagesOverlapAdd(KvFftEngine *engine, const float *dr, const float *di, fl
         kvLoadGroups<V>(atIm, &i0, &i1, &i2, &i3);
         V ar0 = r0 + r2, ar1 = r1 + r3, ar2 = r0 - r2, ar3 = r1 - r3;
         V ai0 = i0 + i2, ai1 = i1 + i3, ai2 = i0 - i2, ai3 = i1 - i3;
-        /* group value t is point q + {0, M/2, M/4, 3M/4}[t] */
-        V outRe[4] = {ar0 + ar1, ar0 - ar1, ar2 + ai3, ar2 - ai3};
-        V outIm[4] = {ai0 + ai1, ai0 - ai1, ai2 - ar3, ai2 + ar3};
-        const int32_t offset[4] = {0, 2 * quarter, quarter, 3 * quarter};
-        for (int32_t t = 0; t < 4; t++) {
-            int32_t m = q + offset[t];
-            V even = outIm[t] * kvLoad<V>(wEven + m), odd = outRe[t] * kvLoad<V>(wOdd + m);
-            kvAddInterleaved(ring, base, first, m, even, odd);
-        }
+        /* the group's values are points q, q + M/2, q + M/4 and q + 3M/4 */
+        const int32_t m[4] = {q, q + 2 * quarter, q + quarter, q + 3 * quarter};
+        kvAddWindowed(ring, base, first, m[0], ar0 + ar1, ai0 + ai1, wEven, wOdd, freshFrom);
+        kvAddWindowed(ring, base, first, m[1], ar0 - ar1, ai0 - ai1, wEven, wOdd, freshFrom);
+        kvAddWindowed(ring, base, first, m[2], ar2 + ai3, ai2 - ar3, wEven, wOdd, freshFrom);
+        kvAddWindowed(ring, base, first, m[3], ar2 - ai3, ai2 + ar3, wEven, wOdd, freshFrom);
     }
 }
 
-/* Moves the finished oldest slot to the channel's queue of released
- * samples once the first V - 1 hops are past. */
-static void kvRelease(KvFftEngine *engine, int32_t c) {
+/* Whether the synthesis can store its frame's last hop rather than add it
+ * into a cleared slot: the hop must cover whole vectors of eight points. */
+static bool kvStoresLastHop(const KvFftEngine *engine) {
+    return engine->hop % 16 == 0;
+}
+
+/* Moves the finished oldest slot out once the first V - 1 hops are past:
+ * straight to out from `produced` as far as `limit` allows while nothing
+ * is queued before it, the rest to the channel's queue. Returns the new
+ * count written to out. */
+static int32_t kvRelease(KvFftEngine *engine, int32_t c, float *out, int32_t produced,
+                         int32_t limit) {
     if (engine->frames[c] < engine->overlap) {
         engine->frames[c]++;
-        if (engine->frames[c] < engine->overlap) return;
+        engine->released[c] = false;
+        if (engine->frames[c] < engine->overlap) return produced;
     }
     int32_t hop = engine->hop;
     float *slot = engine->outRing[c] + engine->slot[c] * hop;
-    int32_t count = std::min(engine->pending[c], hop);
-    std::memcpy(engine->queue[c] + engine->queued[c], slot, count * sizeof(float));
-    engine->queued[c] += count;
+    int32_t count = std::min(engine->pending[c], hop), direct = 0;
+    if (engine->queued[c] == 0) {
+        direct = std::clamp(limit - produced, 0, count);
+        std::memcpy(out + produced, slot, direct * sizeof(float));
+    }
+    std::memcpy(engine->queue[c] + engine->queued[c], slot + direct,
+                (count - direct) * sizeof(float));
+    engine->queued[c] += count - direct;
     engine->pending[c] -= count;
-    std::memset(slot, 0, hop * sizeof(float));
+    if (kvStoresLastHop(engine))
+        engine->released[c] = true;
+    else
+        std::memset(slot, 0, hop * sizeof(float));
+    return produced + direct;
 }
 
 /* Writes queued samples to out from `produced` up to `limit`. */
@@ -898,22 +1041,92 @@ static int32_t kvFlush(KvFftEngine *engine, int32_t c, float *out, int32_t produ
     return produced + count;
 }
 
+/* Zeroes bins [from, to) of a split spectrum; nothing when to <= from. */
+static inline __attribute__((always_inline)) void kvZeroBins(float *re, float *im, int32_t from,
+                                                             int32_t to) {
+    if (to <= from) return;
+    std::memset(re + from, 0, (to - from) * sizeof(float));
+    std::memset(im + from, 0, (to - from) * sizeof(float));
+}
+
+/* The hop's band [from, to) (a full one: 0 .. M), and its mirror: the bins
+ * M - k of its bins k >= 1, which the synthesis reads with them. When both
+ * stay clear of M/4 .. 3M/4 (`outerOnly`, a band below a quarter of the
+ * sample rate) the analysis does not finish that half of the packed
+ * spectrum, and the synthesis takes it as zero without writing it. */
+struct KvBand {
+    int32_t from, to, mirrorFrom, mirrorTo;
+    bool full, outerOnly;
+};
+
+static inline __attribute__((always_inline)) KvBand kvBandOf(const KvFftEngine *engine) {
+    int32_t m = engine->plan->points;
+    KvBand band{engine->bandFrom, engine->bandTo, 0, 0, false, false};
+    band.full = band.from == 0 && band.to == m;
+    band.mirrorTo = std::min(m - band.from + 1, m);
+    band.mirrorFrom = std::min(std::max(m - band.to + 1, 1), band.mirrorTo);
+    band.outerOnly = !band.full && band.to <= m / 4 && band.mirrorFrom >= 3 * m / 4;
+    return band;
+}
+
+/* The spectrum of the band only; the mirror bins outside the band are
+ * cleared, as the synthesis reads them. The others are left as they were:
+ * nothing reads them. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvSplitBand(KvFftEngine *engine) {
+    const KvFftPlan *plan = engine->plan;
+    const float *zRe = engine->workRe, *zIm = engine->workIm;
+    float *re = engine->binRe, *im = engine->binIm;
+    KvBand band = kvBandOf(engine);
+    if (band.full) return kvSplitSpectrum<V>(plan, zRe, zIm, re, im);
+    kvZeroBins(re, im, band.mirrorFrom, std::min(band.mirrorTo, band.from));
+    kvZeroBins(re, im, std::max(band.mirrorFrom, band.to), band.mirrorTo);
+    if (band.from == 0 && band.to > 0) re[0] = zRe[0] + zIm[0], im[0] = 0.0f;
+    kvSplitRange<V>(plan, zRe, zIm, re, im, std::max(band.from, 1), band.to);
+}
+
+/* kvJoinSpectrum of a spectrum that is zero outside the band: the packed
+ * points that neither a band bin nor its mirror reaches come out as +0,
+ * the same bits the whole join gives for zero bins. */
+template <typename V>
+static inline __attribute__((always_inline)) void kvJoinBand(KvFftEngine *engine) {
+    const KvFftPlan *plan = engine->plan;
+    const float *re = engine->binRe, *im = engine->binIm;
+    float *zRe = engine->workRe, *zIm = engine->workIm;
+    KvBand band = kvBandOf(engine);
+    if (band.full) return kvJoinSpectrum<V>(plan, re, im, zRe, zIm);
+    int32_t m = plan->points, lo = std::max(band.from, 1), hi = std::max(band.to, lo);
+    int32_t first[2] = {lo, hi}, second[2] = {band.mirrorFrom, band.mirrorTo};
+    if (second[0] < first[0]) std::swap(first, second);
+    auto zero = [&](int32_t from, int32_t to) {
+        if (!band.outerOnly) return kvZeroBins(zRe, zIm, from, to);
+        kvZeroBins(zRe, zIm, from, std::min(to, m / 4));
+        kvZeroBins(zRe, zIm, std::max(from, 3 * m / 4), to);
+    };
+    zRe[0] = zIm[0] = band.from == 0 && band.to > 0 ? re[0] : 0.0f;
+    zero(1, first[0]);
+    kvJoinRange<V>(plan, re, im, zRe, zIm, first[0], first[1]);
+    zero(first[1], second[0]);
+    kvJoinRange<V>(plan, re, im, zRe, zIm, std::max(second[0], first[1]), second[1]);
+    zero(std::max(first[1], second[1]), m);
+}
+
 /* The hop's analysis (frame to spectrum) and synthesis (spectrum added into
  * the output ring), built once per vector width. */
 template <typename V>
 static inline __attribute__((always_inline)) void kvAnalyseOf(KvFftEngine *engine,
                                                               const float *ring, int32_t base) {
     kvPackFirstStages<V>(engine, ring, base);
-    kvDitMiddle<V>(engine->plan, engine->workRe, engine->workIm);
-    kvSplitSpectrum<V>(engine->plan, engine->workRe, engine->workIm, engine->binRe, engine->binIm);
+    kvDitMiddle<V>(engine->plan, engine->workRe, engine->workIm, kvBandOf(engine).outerOnly);
+    kvSplitBand<V>(engine);
 }
 
 template <typename V>
 static inline __attribute__((always_inline)) void kvSynthesiseOf(KvFftEngine *engine, float *ring,
-                                                                 int32_t base) {
-    kvJoinSpectrum<V>(engine->plan, engine->binRe, engine->binIm, engine->workRe, engine->workIm);
-    kvDifMiddle<V>(engine->plan, engine->workIm, engine->workRe);
-    kvLastStagesOverlapAdd<V>(engine, engine->workIm, engine->workRe, ring, base);
+                                                                 int32_t base, int32_t freshFrom) {
+    kvJoinBand<V>(engine);
+    kvDifMiddle<V>(engine->plan, engine->workIm, engine->workRe, kvBandOf(engine).outerOnly);
+    kvLastStagesOverlapAdd<V>(engine, engine->workIm, engine->workRe, ring, base, freshFrom);
 }
 
 __attribute__((target("avx2"))) static void kvAnalyseWide(KvFftEngine *engine, const float *ring,
@@ -922,28 +1135,46 @@ __attribute__((target("avx2"))) static void kvAnalyseWide(KvFftEngine *engine, c
 }
 
 __attribute__((target("avx2"))) static void kvSynthesiseWide(KvFftEngine *engine, float *ring,
-                                                             int32_t base) {
-    kvSynthesiseOf<KvFloat8>(engine, ring, base);
+                                                             int32_t base, int32_t freshFrom) {
+    kvSynthesiseOf<KvFloat8>(engine, ring, base, freshFrom);
 }
+
+/* What the effect does per hop. */
+struct KvHopCalls {
+    KvFftHopStep step;
+    KvFftHopBand band; /* null: every bin */
+    void *context;
+};
 
 /* Transforms the frame that ends with the slot just filled, hands its
  * spectrum to the effect, overlap-adds the result and releases what is
- * finished. */
-static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, KvFftHopStep step, void *context) {
+ * finished (see kvRelease). */
+static int32_t kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, const KvHopCalls &calls,
+                        float *out, int32_t produced, int32_t limit) {
+    int32_t from = 0, to = engine->plan->points;
+    if (calls.band) {
+        calls.band(calls.context, engine, c, t, &from, &to);
+        from = std::clamp(from, 0, engine->plan->points);
+        to = std::clamp(to, from, engine->plan->points);
+    }
+    engine->bandFrom = from, engine->bandTo = to;
     engine->held[c] = 0;
     engine->slot[c] = (engine->slot[c] + 1) % engine->overlap;
     int32_t base = engine->slot[c] * engine->hop;
+    /* the frame's last hop lands on the slot released by the hop before */
+    int32_t points = engine->plan->points;
+    int32_t freshFrom = engine->released[c] ? points - engine->hop / 2 : points;
     bool wide = kvWideVectors();
     if (wide)
         kvAnalyseWide(engine, engine->inRing[c], base);
     else
         kvAnalyseOf<KvFloat4>(engine, engine->inRing[c], base);
-    step(context, engine, c, t, engine->binRe, engine->binIm);
+    calls.step(calls.context, engine, c, t, engine->binRe, engine->binIm);
     if (wide)
-        kvSynthesiseWide(engine, engine->outRing[c], base);
+        kvSynthesiseWide(engine, engine->outRing[c], base, freshFrom);
     else
-        kvSynthesiseOf<KvFloat4>(engine, engine->outRing[c], base);
-    kvRelease(engine, c);
+        kvSynthesiseOf<KvFloat4>(engine, engine->outRing[c], base, freshFrom);
+    return kvRelease(engine, c, out, produced, limit);
 }
 
 /* Feeds silence until out is full or every input sample has come out. The
@@ -952,7 +1183,7 @@ static void kvRunHop(KvFftEngine *engine, int32_t c, int64_t t, KvFftHopStep ste
  * the run so far is shorter than the delay (a short range at a large N), and
  * a caller that stops at an empty call would lose that input. */
 static int32_t kvDrainStream(KvFftEngine *engine, int32_t c, float *out, int32_t n,
-                             int64_t position, KvFftHopStep step, void *context) {
+                             int64_t position, const KvHopCalls &calls) {
     int32_t hop = engine->hop, produced = kvFlush(engine, c, out, 0, n);
     for (int64_t fed = 0; produced < n && engine->pending[c] > 0;) {
         int32_t filled = engine->held[c];
@@ -960,15 +1191,15 @@ static int32_t kvDrainStream(KvFftEngine *engine, int32_t c, float *out, int32_t
                     (hop - filled) * sizeof(float));
         int64_t t = filled > 0 ? engine->heldAt[c] : position + fed;
         fed += hop - filled;
-        kvRunHop(engine, c, t, step, context);
+        produced = kvRunHop(engine, c, t, calls, out, produced, n);
         produced = kvFlush(engine, c, out, produced, n);
     }
     return produced;
 }
 
-int32_t kvFftStream(KvFftEngine *engine, int32_t c, const float *in, float *out, int32_t n,
-                    int64_t position, KvFftHopStep step, void *context) {
-    if (!in) return kvDrainStream(engine, c, out, n, position, step, context);
+static int32_t kvStreamHops(KvFftEngine *engine, int32_t c, const float *in, float *out, int32_t n,
+                            int64_t position, const KvHopCalls &calls) {
+    if (!in) return kvDrainStream(engine, c, out, n, position, calls);
     int32_t hop = engine->hop, produced = 0;
     for (int32_t done = 0; done < n;) {
         int32_t filled = engine->held[c], k = std::min(hop - filled, n - done);
@@ -984,9 +1215,19 @@ int32_t kvFftStream(KvFftEngine *engine, int32_t c, const float *in, float *out,
             engine->heldAt[c] = t;
             break;
         }
-        kvRunHop(engine, c, t, step, context);
         /* never ahead of the input read so far, so out may be in */
+        produced = kvRunHop(engine, c, t, calls, out, produced, done);
         produced = kvFlush(engine, c, out, produced, done);
     }
     return kvFlush(engine, c, out, produced, n);
+}
+
+int32_t kvFftStream(KvFftEngine *engine, int32_t c, const float *in, float *out, int32_t n,
+                    int64_t position, KvFftHopStep step, void *context) {
+    return kvStreamHops(engine, c, in, out, n, position, KvHopCalls{step, nullptr, context});
+}
+
+int32_t kvFftStreamBand(KvFftEngine *engine, int32_t c, const float *in, float *out, int32_t n,
+                        int64_t position, KvFftHopStep step, KvFftHopBand band, void *context) {
+    return kvStreamHops(engine, c, in, out, n, position, KvHopCalls{step, band, context});
 }

@@ -25,6 +25,7 @@ struct KvFftPlan {
     float *twiddleIm;  /*   e^(-i pi j / h), j = 0 .. h - 1 */
     float *realRe;     /* e^(-2 pi i k / 2M), k = 0 .. M - 1, for the */
     float *realIm;     /*   real transforms of 2M samples */
+    void *tableBlock;  /* the allocation the four tables sit in */
 };
 
 KvFftPlan *kvFftPlanCreate(int32_t points);
@@ -94,9 +95,12 @@ struct KvFftEngine {
     int32_t pending[2];       /* input samples not yet released */
     int32_t queued[2];        /* samples waiting in queue */
     int32_t frames[2];        /* hops run, counted up to V */
+    bool released[2];         /* the last hop released its slot without clearing it */
     float *workRe, *workIm;   /* N / 2: the packed frame */
     float *binRe, *binIm;     /* N / 2: the spectrum handed to the hop step */
     float *spareRe, *spareIm; /* N / 2: scratch spectrum for the hop step */
+    int32_t bandFrom, bandTo; /* the running hop's band (see KvFftHopBand) */
+    void *block;              /* the allocation the arrays above are carved from */
 };
 
 /* Allocates and clears the state and builds the window. */
@@ -125,5 +129,18 @@ typedef void (*KvFftHopStep)(void *context, KvFftEngine *engine, int32_t channel
  * never overtakes the input read, so out may equal in. */
 int32_t kvFftStream(KvFftEngine *engine, int32_t channel, const float *in, float *out, int32_t n,
                     int64_t position, KvFftHopStep step, void *context);
+
+/* The bins [*from, *to) of channel `channel`'s hop at t that its step may
+ * leave other than zero (both are 0 .. N/2 on entry, the whole spectrum).
+ * The analysis computes only those bins and the synthesis takes every other
+ * one as zero, so a step that keeps a narrow band saves most of the work
+ * around the transforms; the step may change only bins inside the band. */
+typedef void (*KvFftHopBand)(void *context, KvFftEngine *engine, int32_t channel, int64_t t,
+                             int32_t *from, int32_t *to);
+
+/* kvFftStream with each hop's band narrowed by `band`. */
+int32_t kvFftStreamBand(KvFftEngine *engine, int32_t channel, const float *in, float *out,
+                        int32_t n, int64_t position, KvFftHopStep step, KvFftHopBand band,
+                        void *context);
 
 #endif

@@ -24,16 +24,9 @@ struct KvFilterHop {
     int32_t rangeLength;
 };
 
-/* Zeroes bins [from, to) of the spectrum. */
-static void kvClearBins(float *re, float *im, int64_t from, int64_t to) {
-    if (to <= from) return;
-    std::memset(re + from, 0, (to - from) * sizeof(float));
-    std::memset(im + from, 0, (to - from) * sizeof(float));
-}
-
-static void kvFilterHopStep(void *context, KvFftEngine *engine, int32_t, int64_t t, float *re,
-                            float *im) {
-    const auto *hop = static_cast<const KvFilterHop *>(context);
+/* The bins [*binLo, *binHi) between the hop's edges. */
+static void kvFilterBins(const KvFilterHop *hop, const KvFftEngine *engine, int64_t t,
+                         int64_t *binLo, int64_t *binHi) {
     const KV_Params *params = hop->params;
     int64_t lo = params->fftStartHighPassHz, hi = params->fftStartLowPassHz;
     if (params->fftDynamic && hop->rangeLength > 0) {
@@ -41,15 +34,31 @@ static void kvFilterHopStep(void *context, KvFftEngine *engine, int32_t, int64_t
         hi += (params->fftEndLowPassHz - hi) * t / hop->rangeLength;
     }
     int64_t size = engine->size, half = size / 2;
-    int64_t binLo = std::clamp<int64_t>(size * lo / hop->rate, 0, half);
-    int64_t binHi = std::clamp<int64_t>(size * hi / hop->rate, 0, half);
-    binHi = std::max(binHi, binLo);
-    if (params->fftFilterType == 1) {
-        kvClearBins(re, im, binLo, binHi);
-    } else {
-        kvClearBins(re, im, 0, binLo);
-        kvClearBins(re, im, binHi, half);
-    }
+    *binLo = std::clamp<int64_t>(size * lo / hop->rate, 0, half);
+    *binHi = std::max(std::clamp<int64_t>(size * hi / hop->rate, 0, half), *binLo);
+}
+
+/* A band-pass keeps only the bins between the edges, so the transform
+ * computes no others; a band-reject keeps the whole spectrum. */
+static void kvFilterHopBand(void *context, KvFftEngine *engine, int32_t, int64_t t, int32_t *from,
+                            int32_t *to) {
+    const auto *hop = static_cast<const KvFilterHop *>(context);
+    if (hop->params->fftFilterType == 1) return;
+    int64_t binLo, binHi;
+    kvFilterBins(hop, engine, t, &binLo, &binHi);
+    *from = static_cast<int32_t>(binLo), *to = static_cast<int32_t>(binHi);
+}
+
+/* The band-reject zeroes the bins between the edges. */
+static void kvFilterHopStep(void *context, KvFftEngine *engine, int32_t, int64_t t, float *re,
+                            float *im) {
+    const auto *hop = static_cast<const KvFilterHop *>(context);
+    if (hop->params->fftFilterType != 1) return;
+    int64_t binLo, binHi;
+    kvFilterBins(hop, engine, t, &binLo, &binHi);
+    if (binHi <= binLo) return;
+    std::memset(re + binLo, 0, (binHi - binLo) * sizeof(float));
+    std::memset(im + binLo, 0, (binHi - binLo) * sizeof(float));
 }
 
 /* The run's transform. */
@@ -73,7 +82,8 @@ int32_t kvFftFilter(KvEffectRun &run, int32_t channel, const float *in, float *o
     const KV_Document *document = kvGetDocument(run.doc);
     if (!engine || !document || channel < 0 || channel > 1 || n <= 0) return 0;
     KvFilterHop hop{run.params, std::max(document->current->sampleRate, 1), rangeLength};
-    return kvFftStream(engine, channel, in, out, n, position, kvFilterHopStep, &hop);
+    return kvFftStreamBand(engine, channel, in, out, n, position, kvFilterHopStep, kvFilterHopBand,
+                           &hop);
 }
 
 void kvFftFilterBlock(KvEffectRun &run, const KvBlockStep &step) {

@@ -1,6 +1,7 @@
 /*
  * The FFT engine: the complex and real transforms against a direct DFT,
- * and the settings a damaged options record falls back to.
+ * the settings a damaged options record falls back to, and the stream that
+ * skips the bins outside a hop's band.
  */
 #include "engine/dsp/fft.h"
 #include "korvel.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <complex>
+#include <cstring>
 
 using Complex = std::complex<double>;
 
@@ -131,4 +133,58 @@ TEST(FftSettings, ValuesTheOptionsDialogCannotProduceFallBackToTheDefaults) {
     EXPECT_EQ(size, 256);
     EXPECT_EQ(window, KV_WINDOW_RECTANGLE);
     EXPECT_EQ(overlap, 32);
+}
+
+/* The band of the hop at t for the bands test: the listed one moved up by
+ * 0 .. 9 bins from hop to hop, so that bins once in the band leave it. */
+static void movingBand(const void *context, int64_t t, int32_t *from, int32_t *to) {
+    const int32_t *band = static_cast<const int32_t *>(context);
+    int32_t shift = static_cast<int32_t>(t / 64 % 4) * 3;
+    *from = std::min(band[0] + shift, 128), *to = std::min(band[1] + shift, 128);
+}
+
+static void tellBand(void *context, KvFftEngine *, int32_t, int64_t t, int32_t *from, int32_t *to) {
+    movingBand(context, t, from, to);
+}
+
+static void keepBins(void *, KvFftEngine *, int32_t, int64_t, float *, float *) {}
+
+static void clearOutsideBand(void *context, KvFftEngine *, int32_t, int64_t t, float *re,
+                             float *im) {
+    int32_t from, to;
+    movingBand(context, t, &from, &to);
+    for (int32_t k = 0; k < 128; k++)
+        if (k < from || k >= to) re[k] = im[k] = 0.0f;
+}
+
+/* A stream told each hop's band gives the bits of one whose step clears
+ * every bin outside it: bands at either end, across the middle (where
+ * mirrored bins fall inside the band), and empty, on both vector widths. */
+TEST(FftStreamBand, GivesTheBitsOfClearingEveryOtherBin) {
+    const int32_t bands[][2] = {{0, 20},  {5, 40},  {100, 128}, {30, 110},
+                                {0, 127}, {1, 119}, {60, 60}};
+    const std::vector<float> input = noise(4000, 3);
+    const int32_t count = static_cast<int32_t>(input.size());
+    for (bool wide : {true, false}) {
+        kvFftAllowWide(wide);
+        for (const auto &band : bands) {
+            auto run = [&](bool told) {
+                KvFftEngine *engine = kvFftEngineCreate(256, KV_WINDOW_HANNING, 4);
+                std::vector<float> out(input.size());
+                void *context = const_cast<int32_t *>(band);
+                int32_t n = told ? kvFftStreamBand(engine, 0, input.data(), out.data(), count, 0,
+                                                   keepBins, tellBand, context)
+                                 : kvFftStream(engine, 0, input.data(), out.data(), count, 0,
+                                               clearOutsideBand, context);
+                kvFftEngineFree(engine);
+                out.resize(n);
+                return out;
+            };
+            std::vector<float> told = run(true), cleared = run(false);
+            ASSERT_EQ(told.size(), cleared.size());
+            EXPECT_EQ(std::memcmp(told.data(), cleared.data(), told.size() * sizeof(float)), 0)
+                << band[0] << " .. " << band[1] << (wide ? ", wide" : ", four lanes");
+        }
+    }
+    kvFftAllowWide(true);
 }
