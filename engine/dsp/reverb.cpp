@@ -24,6 +24,12 @@ enum : int32_t {
     KV_REVERB_MASK = KV_REVERB_RING - 1,
     KV_TAPS = 16,
     KV_LANES = 2 * KV_TAPS, /* left taps, then right taps */
+    /* Samples run stage by stage at once when every tap reaches at least
+     * this far back; the ring's copy of its first KV_REVERB_BLOCK samples
+     * after its end lets a tap read a whole block without wrapping. */
+    KV_REVERB_BLOCK = 256,
+    KV_REVERB_SHORTEST_BLOCK = 8,
+    KV_REVERB_ALLOCATED = KV_REVERB_RING + KV_REVERB_BLOCK,
 };
 
 struct KvWall {
@@ -64,8 +70,9 @@ int32_t kvReverbStart(KvEffectRun &run) {
     /* The taps mix both channels; the program converts a mono sound first. */
     if (kvGetDocument(run.doc)->current->channels < 2) return -1;
     KvReverbState &reverb = kvRunState<KvReverbState>(run);
-    if (!reverb.ring) reverb.ring = static_cast<float *>(kvAlloc(KV_REVERB_RING * sizeof(float)));
-    std::memset(reverb.ring, 0, KV_REVERB_RING * sizeof(float));
+    if (!reverb.ring)
+        reverb.ring = static_cast<float *>(kvAlloc(KV_REVERB_ALLOCATED * sizeof(float)));
+    std::memset(reverb.ring, 0, KV_REVERB_ALLOCATED * sizeof(float));
     reverb.writePosition = 0;
     std::memset(reverb.tapStage, 0, sizeof reverb.tapStage);
     std::memset(reverb.uChain, 0, sizeof reverb.uChain);
@@ -85,6 +92,12 @@ static inline float kvChain4(float *stages, float x, float k) {
     stages[2] += (stages[1] - stages[2]) * k;
     stages[3] += (stages[2] - stages[3]) * k;
     return stages[3];
+}
+
+/* A ring write, kept in the copy past the end too. */
+static inline void kvRingStore(float *ring, int32_t pos, float value) {
+    ring[pos] = value;
+    if (pos < KV_REVERB_BLOCK) ring[KV_REVERB_RING + pos] = value;
 }
 
 struct KvTaps {
@@ -142,7 +155,93 @@ static void kvReverbSample(KvReverbState &reverb, const KvTaps &taps, const KvWa
     left = dryL * left + levels.outLeft * wetL;
     right = dryR * right + levels.outRight * wetR;
     float u = kvChain4(reverb.uChain, in + wall.feedback * (wetL + wetR), wall.uCoefficient);
-    reverb.ring[pos] = kvChain4(reverb.vChain, in - u, wall.vCoefficient);
+    kvRingStore(reverb.ring, pos, kvChain4(reverb.vChain, in - u, wall.vCoefficient));
+}
+
+/* Two groups of four tap chains over a block, each chain sample after
+ * sample with its four stages in registers; adds their coefficient x output
+ * to the block's per-sample sums in the order kvRunTaps adds them. `first`
+ * is the ring position the block's first sample writes. */
+static void kvRunTapPair(KvReverbState &reverb, const KvTaps &taps, int32_t lane, int32_t first,
+                         int32_t count, KvFloat4 *sums) {
+    const float *in[8];
+    for (int32_t n = 0; n < 8; n++)
+        in[n] = reverb.ring + ((first - taps.back[lane + n]) & KV_REVERB_MASK);
+    KvFloat4 k0 = kvLoadFloat4(taps.coefficient + lane);
+    KvFloat4 k1 = kvLoadFloat4(taps.coefficient + lane + 4);
+    KvFloat4 a[4], b[4];
+    for (int32_t stage = 0; stage < 4; stage++) {
+        a[stage] = kvLoadFloat4(reverb.tapStage[stage] + lane);
+        b[stage] = kvLoadFloat4(reverb.tapStage[stage] + lane + 4);
+    }
+    for (int32_t i = 0; i < count; i++) {
+        KvFloat4 x0 = {in[0][i], in[1][i], in[2][i], in[3][i]};
+        KvFloat4 x1 = {in[4][i], in[5][i], in[6][i], in[7][i]};
+        for (int32_t stage = 0; stage < 4; stage++) {
+            a[stage] += (x0 - a[stage]) * k0;
+            x0 = a[stage];
+            b[stage] += (x1 - b[stage]) * k1;
+            x1 = b[stage];
+        }
+        sums[i] = sums[i] + k0 * x0 + k1 * x1;
+    }
+    for (int32_t stage = 0; stage < 4; stage++) {
+        kvStoreFloat4(reverb.tapStage[stage] + lane, a[stage]);
+        kvStoreFloat4(reverb.tapStage[stage] + lane + 4, b[stage]);
+    }
+}
+
+/* The rest of each sample once its taps are summed: outputs, the feedback
+ * chains and the ring write. */
+template <bool live>
+static void kvReverbMix(KvReverbState &reverb, const KvWall &wall, const KvReverbLevels &levels,
+                        const KvFloat4 *sumsL, const KvFloat4 *sumsR, float *left, float *right,
+                        int32_t from, int32_t to) {
+    float u[4], v[4];
+    std::memcpy(u, reverb.uChain, sizeof u);
+    std::memcpy(v, reverb.vChain, sizeof v);
+    int32_t pos = reverb.writePosition;
+    float *ring = reverb.ring;
+    for (int32_t i = from; i < to; i++) {
+        pos = (pos + 1) & KV_REVERB_MASK;
+        float in = live ? levels.inLeft * left[i] + levels.inRight * right[i] : 0.0f;
+        float wetL = sumsL[i][0] + sumsL[i][1] + sumsL[i][2] + sumsL[i][3];
+        float wetR = sumsR[i][0] + sumsR[i][1] + sumsR[i][2] + sumsR[i][3];
+        wetL = std::clamp(wetL, -4.0f, 4.0f);
+        wetR = std::clamp(wetR, -4.0f, 4.0f);
+        float dryL = live ? levels.dryLeft : 1.0f, dryR = live ? levels.dryRight : 1.0f;
+        left[i] = dryL * left[i] + levels.outLeft * wetL;
+        right[i] = dryR * right[i] + levels.outRight * wetR;
+        float uOut = kvChain4(u, in + wall.feedback * (wetL + wetR), wall.uCoefficient);
+        kvRingStore(ring, pos, kvChain4(v, in - uOut, wall.vCoefficient));
+    }
+    std::memcpy(reverb.uChain, u, sizeof u);
+    std::memcpy(reverb.vChain, v, sizeof v);
+    reverb.writePosition = pos;
+}
+
+/* One block no tap of which reads a sample the block writes: every tap
+ * chain runs over the whole block first, then the feedback path. */
+static void kvReverbRunBlock(KvReverbState &reverb, const KvTaps &taps, const KvWall &wall,
+                             const KvReverbLevels &levels, float *left, float *right, int32_t count,
+                             int32_t tail) {
+    KvFloat4 sums[2][KV_REVERB_BLOCK] = {};
+    int32_t first = (reverb.writePosition + 1) & KV_REVERB_MASK;
+    for (int32_t lane = 0; lane < KV_LANES; lane += 8)
+        kvRunTapPair(reverb, taps, lane, first, count, sums[lane / KV_TAPS]);
+    int32_t split = std::clamp(tail, 0, count);
+    kvReverbMix<true>(reverb, wall, levels, sums[0], sums[1], left, right, 0, split);
+    kvReverbMix<false>(reverb, wall, levels, sums[0], sums[1], left, right, split, count);
+}
+
+/* The longest block for these taps: no longer than the shortest distance a
+ * tap reaches back (a tap at or ahead of the write position reads what the
+ * block does not write). */
+static int32_t kvReverbBlockLength(const KvTaps &taps) {
+    int32_t block = KV_REVERB_BLOCK;
+    for (int32_t lane = 0; lane < KV_LANES; lane++)
+        if (taps.back[lane] > 0) block = std::min(block, taps.back[lane]);
+    return block;
 }
 
 void kvReverb(KvEffectRun &run, float *left, float *right, int32_t count, int32_t remaining) {
@@ -162,8 +261,16 @@ void kvReverb(KvEffectRun &run, float *left, float *right, int32_t count, int32_
     kvBuildTaps(&taps, base);
     KvReverbState &reverb = kvRunState<KvReverbState>(run);
     int32_t tail = kvTailStart(count, remaining, kvTailLength(run.doc));
-    for (int32_t i = 0; i < count; i++)
-        kvReverbSample(reverb, taps, wall, levels, left[i], right[i], i < tail);
+    int32_t block = kvReverbBlockLength(taps);
+    if (block < KV_REVERB_SHORTEST_BLOCK) {
+        for (int32_t i = 0; i < count; i++)
+            kvReverbSample(reverb, taps, wall, levels, left[i], right[i], i < tail);
+        return;
+    }
+    for (int32_t i = 0; i < count; i += block) {
+        int32_t n = std::min(block, count - i);
+        kvReverbRunBlock(reverb, taps, wall, levels, left + i, right + i, n, tail - i);
+    }
 }
 
 void kvReverbBlock(KvEffectRun &run, const KvBlockStep &step) {
