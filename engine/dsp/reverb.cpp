@@ -15,6 +15,7 @@
 #include "engine/document/document.h"
 #include "engine/dsp/echo.h"
 #include "engine/dsp/fast_math.h"
+#include "engine/dsp/fft.h"
 
 #include <algorithm>
 #include <cstring>
@@ -29,7 +30,8 @@ enum : int32_t {
      * after its end lets a tap read a whole block without wrapping. */
     KV_REVERB_BLOCK = 256,
     KV_REVERB_SHORTEST_BLOCK = 8,
-    KV_REVERB_ALLOCATED = KV_REVERB_RING + KV_REVERB_BLOCK,
+    /* and three more that a block's last group of four may read past it */
+    KV_REVERB_ALLOCATED = KV_REVERB_RING + KV_REVERB_BLOCK + 3,
 };
 
 struct KvWall {
@@ -158,37 +160,128 @@ static void kvReverbSample(KvReverbState &reverb, const KvTaps &taps, const KvWa
     kvRingStore(reverb.ring, pos, kvChain4(reverb.vChain, in - u, wall.vCoefficient));
 }
 
-/* Two groups of four tap chains over a block, each chain sample after
- * sample with its four stages in registers; adds their coefficient x output
- * to the block's per-sample sums in the order kvRunTaps adds them. `first`
- * is the ring position the block's first sample writes. */
-static void kvRunTapPair(KvReverbState &reverb, const KvTaps &taps, int32_t lane, int32_t first,
-                         int32_t count, KvFloat4 *sums) {
-    const float *in[8];
-    for (int32_t n = 0; n < 8; n++)
-        in[n] = reverb.ring + ((first - taps.back[lane + n]) & KV_REVERB_MASK);
-    KvFloat4 k0 = kvLoadFloat4(taps.coefficient + lane);
-    KvFloat4 k1 = kvLoadFloat4(taps.coefficient + lane + 4);
-    KvFloat4 a[4], b[4];
-    for (int32_t stage = 0; stage < 4; stage++) {
-        a[stage] = kvLoadFloat4(reverb.tapStage[stage] + lane);
-        b[stage] = kvLoadFloat4(reverb.tapStage[stage] + lane + 4);
-    }
-    for (int32_t i = 0; i < count; i++) {
-        KvFloat4 x0 = {in[0][i], in[1][i], in[2][i], in[3][i]};
-        KvFloat4 x1 = {in[4][i], in[5][i], in[6][i], in[7][i]};
+/* Samples i .. i + 3 of four taps' inputs, turned so that vector j holds
+ * sample i + j of each tap. */
+static inline void kvTapInputs4(const float *const *in, int32_t i, KvFloat4 *x) {
+    KvFloat4 r0 = kvLoadFloat4(in[0] + i), r1 = kvLoadFloat4(in[1] + i);
+    KvFloat4 r2 = kvLoadFloat4(in[2] + i), r3 = kvLoadFloat4(in[3] + i);
+    KvFloat4 t0 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5);
+    KvFloat4 t1 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5);
+    KvFloat4 t2 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7);
+    KvFloat4 t3 = __builtin_shufflevector(r2, r3, 2, 6, 3, 7);
+    x[0] = __builtin_shufflevector(t0, t1, 0, 1, 4, 5);
+    x[1] = __builtin_shufflevector(t0, t1, 2, 3, 6, 7);
+    x[2] = __builtin_shufflevector(t2, t3, 0, 1, 4, 5);
+    x[3] = __builtin_shufflevector(t2, t3, 2, 3, 6, 7);
+}
+
+/* Two groups of four tap chains: one sample's four stages each. */
+struct KvTapPair {
+    KvFloat4 a[4], b[4], k0, k1;
+
+    inline KvFloat4 step(KvFloat4 x0, KvFloat4 x1, KvFloat4 sum) {
         for (int32_t stage = 0; stage < 4; stage++) {
             a[stage] += (x0 - a[stage]) * k0;
             x0 = a[stage];
             b[stage] += (x1 - b[stage]) * k1;
             x1 = b[stage];
         }
-        sums[i] = sums[i] + k0 * x0 + k1 * x1;
+        return sum + k0 * x0 + k1 * x1;
+    }
+};
+
+/* Two groups of four tap chains over a block, sample after sample with
+ * their stages in registers; adds their coefficient x output to the
+ * block's per-sample sums in the order kvRunTaps adds them. `first` is the
+ * ring position the block's first sample writes. */
+static void kvRunTapPair(KvReverbState &reverb, const KvTaps &taps, int32_t lane, int32_t first,
+                         int32_t count, KvFloat4 *sums) {
+    const float *in[8];
+    for (int32_t n = 0; n < 8; n++)
+        in[n] = reverb.ring + ((first - taps.back[lane + n]) & KV_REVERB_MASK);
+    KvTapPair pair;
+    pair.k0 = kvLoadFloat4(taps.coefficient + lane);
+    pair.k1 = kvLoadFloat4(taps.coefficient + lane + 4);
+    for (int32_t stage = 0; stage < 4; stage++) {
+        pair.a[stage] = kvLoadFloat4(reverb.tapStage[stage] + lane);
+        pair.b[stage] = kvLoadFloat4(reverb.tapStage[stage] + lane + 4);
+    }
+    int32_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        KvFloat4 x0[4], x1[4];
+        kvTapInputs4(in, i, x0);
+        kvTapInputs4(in + 4, i, x1);
+        for (int32_t j = 0; j < 4; j++)
+            sums[i + j] = pair.step(x0[j], x1[j], sums[i + j]);
+    }
+    for (; i < count; i++) {
+        KvFloat4 x0 = {in[0][i], in[1][i], in[2][i], in[3][i]};
+        KvFloat4 x1 = {in[4][i], in[5][i], in[6][i], in[7][i]};
+        sums[i] = pair.step(x0, x1, sums[i]);
     }
     for (int32_t stage = 0; stage < 4; stage++) {
-        kvStoreFloat4(reverb.tapStage[stage] + lane, a[stage]);
-        kvStoreFloat4(reverb.tapStage[stage] + lane + 4, b[stage]);
+        kvStoreFloat4(reverb.tapStage[stage] + lane, pair.a[stage]);
+        kvStoreFloat4(reverb.tapStage[stage] + lane + 4, pair.b[stage]);
     }
+}
+
+typedef float KvFloat8 __attribute__((vector_size(32)));
+
+/* One side's sixteen tap chains as two eight-lane groups, for processors
+ * with AVX2: each lane does exactly the arithmetic of the four-lane pairs
+ * (no fused multiply-add is enabled), and the four-lane partial sums are
+ * added in the same order, so both paths give the same bits. Written out
+ * in one body so that nothing is left to a helper built without AVX. */
+__attribute__((target("avx2"))) static void kvRunTapSideWide(KvReverbState &reverb,
+                                                             const KvTaps &taps, int32_t lane,
+                                                             int32_t first, int32_t count,
+                                                             KvFloat4 *sums) {
+    const float *in[KV_TAPS];
+    for (int32_t n = 0; n < KV_TAPS; n++)
+        in[n] = reverb.ring + ((first - taps.back[lane + n]) & KV_REVERB_MASK);
+    KvFloat8 k[2], stage[2][4];
+    for (int32_t g = 0; g < 2; g++) {
+        std::memcpy(&k[g], taps.coefficient + lane + 8 * g, sizeof k[g]);
+        for (int32_t s = 0; s < 4; s++)
+            std::memcpy(&stage[g][s], reverb.tapStage[s] + lane + 8 * g, sizeof stage[g][s]);
+    }
+    const KvFloat4 zero = {};
+    for (int32_t i = 0; i < count; i += 4) {
+        KvFloat8 x[4][2];
+        for (int32_t g = 0; g < 2; g++) {
+            const float *const *src = in + 8 * g;
+            KvFloat8 r[4];
+            for (int32_t l = 0; l < 4; l++) {
+                KvFloat4 low = kvLoadFloat4(src[l] + i), high = kvLoadFloat4(src[l + 4] + i);
+                r[l] = __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+            }
+            KvFloat8 t0 = __builtin_shufflevector(r[0], r[1], 0, 8, 1, 9, 4, 12, 5, 13);
+            KvFloat8 t1 = __builtin_shufflevector(r[2], r[3], 0, 8, 1, 9, 4, 12, 5, 13);
+            KvFloat8 t2 = __builtin_shufflevector(r[0], r[1], 2, 10, 3, 11, 6, 14, 7, 15);
+            KvFloat8 t3 = __builtin_shufflevector(r[2], r[3], 2, 10, 3, 11, 6, 14, 7, 15);
+            x[0][g] = __builtin_shufflevector(t0, t1, 0, 1, 8, 9, 4, 5, 12, 13);
+            x[1][g] = __builtin_shufflevector(t0, t1, 2, 3, 10, 11, 6, 7, 14, 15);
+            x[2][g] = __builtin_shufflevector(t2, t3, 0, 1, 8, 9, 4, 5, 12, 13);
+            x[3][g] = __builtin_shufflevector(t2, t3, 2, 3, 10, 11, 6, 7, 14, 15);
+        }
+        for (int32_t j = 0; j < 4 && i + j < count; j++) {
+            KvFloat8 a = x[j][0], b = x[j][1];
+            for (int32_t s = 0; s < 4; s++) {
+                stage[0][s] += (a - stage[0][s]) * k[0];
+                a = stage[0][s];
+                stage[1][s] += (b - stage[1][s]) * k[1];
+                b = stage[1][s];
+            }
+            a *= k[0], b *= k[1];
+            KvFloat4 sum = zero + __builtin_shufflevector(a, a, 0, 1, 2, 3);
+            sum += __builtin_shufflevector(a, a, 4, 5, 6, 7);
+            sum += __builtin_shufflevector(b, b, 0, 1, 2, 3);
+            sums[i + j] = sum + __builtin_shufflevector(b, b, 4, 5, 6, 7);
+        }
+    }
+    for (int32_t g = 0; g < 2; g++)
+        for (int32_t s = 0; s < 4; s++)
+            std::memcpy(reverb.tapStage[s] + lane + 8 * g, &stage[g][s], sizeof stage[g][s]);
 }
 
 /* The rest of each sample once its taps are summed: outputs, the feedback
@@ -227,8 +320,13 @@ static void kvReverbRunBlock(KvReverbState &reverb, const KvTaps &taps, const Kv
                              int32_t tail) {
     KvFloat4 sums[2][KV_REVERB_BLOCK] = {};
     int32_t first = (reverb.writePosition + 1) & KV_REVERB_MASK;
-    for (int32_t lane = 0; lane < KV_LANES; lane += 8)
-        kvRunTapPair(reverb, taps, lane, first, count, sums[lane / KV_TAPS]);
+    if (kvFftWide()) {
+        for (int32_t lane = 0; lane < KV_LANES; lane += KV_TAPS)
+            kvRunTapSideWide(reverb, taps, lane, first, count, sums[lane / KV_TAPS]);
+    } else {
+        for (int32_t lane = 0; lane < KV_LANES; lane += 8)
+            kvRunTapPair(reverb, taps, lane, first, count, sums[lane / KV_TAPS]);
+    }
     int32_t split = std::clamp(tail, 0, count);
     kvReverbMix<true>(reverb, wall, levels, sums[0], sums[1], left, right, 0, split);
     kvReverbMix<false>(reverb, wall, levels, sums[0], sums[1], left, right, split, count);
