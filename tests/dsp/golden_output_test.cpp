@@ -17,7 +17,7 @@ struct GoldenCase {
     int32_t edit;
     void (*set)(KV_Options *options, KV_Params *params);
     uint64_t hash;
-    bool transforms; /* runs on the FFT engine, which has a wide path */
+    bool transforms; /* has an eight-lane path (the FFT engine, the reverb taps) */
     bool clicks;     /* quiet but for two full-scale clicks: a limiter works only near them */
 };
 
@@ -116,8 +116,8 @@ const GoldenCase kCases[] = {
     {"CompressorPlain", 9, compressorPlain, 0x1e9fb4fdebb13bb2ull, false, false},
     {"StereoEcho", 11, stereoEcho, 0x9cf2c2e33b66570full, false, false},
     {"StereoEchoBounceTail", 11, stereoEchoBounceTail, 0x61f542d7c7b8dab3ull, false, false},
-    {"Reverb", 12, reverb, 0xf3f1eaa2b31442e0ull, false, false},
-    {"ReverbSmallRoomTail", 12, reverbSmallRoomTail, 0x6d91cbb3649c69c5ull, false, false},
+    {"Reverb", 12, reverb, 0xf3f1eaa2b31442e0ull, true, false},
+    {"ReverbSmallRoomTail", 12, reverbSmallRoomTail, 0x6d91cbb3649c69c5ull, true, false},
     {"Reverse", 7, nullptr, 0x932cde7a7db84490ull, false, false},
     {"PitchMode1At150", 17, pitchMode1, 0xd8e24bbeeabbb85aull, true, false},
     {"PitchMode2At150", 17, pitchMode2, 0x342982144bf901c1ull, true, false},
