@@ -284,19 +284,50 @@ __attribute__((target("avx2"))) static void kvRunTapSideWide(KvReverbState &reve
             std::memcpy(reverb.tapStage[s] + lane + 8 * g, &stage[g][s], sizeof stage[g][s]);
 }
 
-/* The rest of each sample once its taps are summed: outputs, the feedback
- * chains and the ring write. */
+/* The feedback path's eight stages (the four of the u chain, then the four
+ * of the v chain) as a wavefront across samples: at step t stage j works on
+ * sample t - j, taking what stage j - 1 held after the step before (the v
+ * chain's first stage takes the sample's input less the u chain's output),
+ * so the eight updates of a step are independent. Each stage does exactly
+ * kvChain4's arithmetic; a sample's ring value is complete seven steps
+ * after it entered, which the blocks allow for. */
+enum : int32_t { KV_FEEDBACK_SKEW = 7 };
+
+struct KvFeedbackWave {
+    KvFloat4 u, v, ku, kv;
+    /* what the blocks hand to the next: the input of the last four samples */
+    float heldInput[KV_REVERB_BLOCK + 4];
+    float chainInput[KV_REVERB_BLOCK];
+    int32_t first; /* ring position of the run's first sample */
+    int32_t count;
+};
+
+/* Step t of the wavefront; only the stages working on a sample of the run
+ * move when `edge` is set. Writes the ring value of sample t - 7. */
+static inline void kvFeedbackStep(KvFeedbackWave &w, float *ring, float uInput, float vInput,
+                                  int32_t t, bool edge) {
+    KvFloat4 inU = __builtin_shufflevector(KvFloat4{uInput, 0.0f, 0.0f, 0.0f}, w.u, 0, 4, 5, 6);
+    KvFloat4 inV =
+        __builtin_shufflevector(KvFloat4{vInput - w.u[3], 0.0f, 0.0f, 0.0f}, w.v, 0, 4, 5, 6);
+    KvFloat4 u = w.u + (inU - w.u) * w.ku;
+    KvFloat4 v = w.v + (inV - w.v) * w.kv;
+    if (edge) {
+        const KvInt4 stage = {0, 1, 2, 3};
+        w.u = (stage <= t) & (stage > t - w.count) ? u : w.u;
+        w.v = (stage + 4 <= t) & (stage + 4 > t - w.count) ? v : w.v;
+    } else {
+        w.u = u, w.v = v;
+    }
+    int32_t done = t - KV_FEEDBACK_SKEW;
+    if (done >= 0 && done < w.count) kvRingStore(ring, (w.first + done) & KV_REVERB_MASK, w.v[3]);
+}
+
+/* A block's outputs and the feedback path's input of each sample. */
 template <bool live>
-static void kvReverbMix(KvReverbState &reverb, const KvWall &wall, const KvReverbLevels &levels,
-                        const KvFloat4 *sumsL, const KvFloat4 *sumsR, float *left, float *right,
-                        int32_t from, int32_t to) {
-    float u[4], v[4];
-    std::memcpy(u, reverb.uChain, sizeof u);
-    std::memcpy(v, reverb.vChain, sizeof v);
-    int32_t pos = reverb.writePosition;
-    float *ring = reverb.ring;
+static void kvReverbOutputs(KvFeedbackWave &w, const KvWall &wall, const KvReverbLevels &levels,
+                            const KvFloat4 *sumsL, const KvFloat4 *sumsR, float *left, float *right,
+                            int32_t from, int32_t to) {
     for (int32_t i = from; i < to; i++) {
-        pos = (pos + 1) & KV_REVERB_MASK;
         float in = live ? levels.inLeft * left[i] + levels.inRight * right[i] : 0.0f;
         float wetL = sumsL[i][0] + sumsL[i][1] + sumsL[i][2] + sumsL[i][3];
         float wetR = sumsR[i][0] + sumsR[i][1] + sumsR[i][2] + sumsR[i][3];
@@ -305,21 +336,19 @@ static void kvReverbMix(KvReverbState &reverb, const KvWall &wall, const KvRever
         float dryL = live ? levels.dryLeft : 1.0f, dryR = live ? levels.dryRight : 1.0f;
         left[i] = dryL * left[i] + levels.outLeft * wetL;
         right[i] = dryR * right[i] + levels.outRight * wetR;
-        float uOut = kvChain4(u, in + wall.feedback * (wetL + wetR), wall.uCoefficient);
-        kvRingStore(ring, pos, kvChain4(v, in - uOut, wall.vCoefficient));
+        w.heldInput[4 + i] = in;
+        w.chainInput[i] = in + wall.feedback * (wetL + wetR);
     }
-    std::memcpy(reverb.uChain, u, sizeof u);
-    std::memcpy(reverb.vChain, v, sizeof v);
-    reverb.writePosition = pos;
 }
 
-/* One block no tap of which reads a sample the block writes: every tap
- * chain runs over the whole block first, then the feedback path. */
-static void kvReverbRunBlock(KvReverbState &reverb, const KvTaps &taps, const KvWall &wall,
-                             const KvReverbLevels &levels, float *left, float *right, int32_t count,
-                             int32_t tail) {
+/* One block, samples [start, start + count) of the run, no tap of which
+ * reads a sample whose ring value is still open: every tap chain runs over
+ * the whole block first, then the outputs, then the feedback path. */
+static void kvReverbRunBlock(KvReverbState &reverb, KvFeedbackWave &w, const KvTaps &taps,
+                             const KvWall &wall, const KvReverbLevels &levels, float *left,
+                             float *right, int32_t start, int32_t count, int32_t tail) {
     KvFloat4 sums[2][KV_REVERB_BLOCK] = {};
-    int32_t first = (reverb.writePosition + 1) & KV_REVERB_MASK;
+    int32_t first = (w.first + start) & KV_REVERB_MASK;
     if (kvFftWide()) {
         for (int32_t lane = 0; lane < KV_LANES; lane += KV_TAPS)
             kvRunTapSideWide(reverb, taps, lane, first, count, sums[lane / KV_TAPS]);
@@ -327,19 +356,44 @@ static void kvReverbRunBlock(KvReverbState &reverb, const KvTaps &taps, const Kv
         for (int32_t lane = 0; lane < KV_LANES; lane += 8)
             kvRunTapPair(reverb, taps, lane, first, count, sums[lane / KV_TAPS]);
     }
-    int32_t split = std::clamp(tail, 0, count);
-    kvReverbMix<true>(reverb, wall, levels, sums[0], sums[1], left, right, 0, split);
-    kvReverbMix<false>(reverb, wall, levels, sums[0], sums[1], left, right, split, count);
+    int32_t split = std::clamp(tail - start, 0, count);
+    kvReverbOutputs<true>(w, wall, levels, sums[0], sums[1], left, right, 0, split);
+    kvReverbOutputs<false>(w, wall, levels, sums[0], sums[1], left, right, split, count);
+    int32_t i = 0;
+    for (; i < count && start + i < KV_FEEDBACK_SKEW; i++)
+        kvFeedbackStep(w, reverb.ring, w.chainInput[i], w.heldInput[i], start + i, true);
+    for (; i < count; i++)
+        kvFeedbackStep(w, reverb.ring, w.chainInput[i], w.heldInput[i], start + i, false);
+    std::memmove(w.heldInput, w.heldInput + count, 4 * sizeof(float));
 }
 
-/* The longest block for these taps: no longer than the shortest distance a
- * tap reaches back (a tap at or ahead of the write position reads what the
- * block does not write). */
+/* The longest block for these taps: shorter than the shortest distance a
+ * tap reaches back by the feedback path's skew (a tap at or ahead of the
+ * write position reads what the run does not write). */
 static int32_t kvReverbBlockLength(const KvTaps &taps) {
     int32_t block = KV_REVERB_BLOCK;
     for (int32_t lane = 0; lane < KV_LANES; lane++)
-        if (taps.back[lane] > 0) block = std::min(block, taps.back[lane]);
+        if (taps.back[lane] > 0) block = std::min(block, taps.back[lane] - KV_FEEDBACK_SKEW);
     return block;
+}
+
+static void kvReverbBlocks(KvReverbState &reverb, const KvTaps &taps, const KvWall &wall,
+                           const KvReverbLevels &levels, float *left, float *right, int32_t count,
+                           int32_t tail, int32_t block) {
+    KvFeedbackWave w;
+    w.u = kvLoadFloat4(reverb.uChain), w.v = kvLoadFloat4(reverb.vChain);
+    w.ku = kvSplat4(wall.uCoefficient), w.kv = kvSplat4(wall.vCoefficient);
+    std::memset(w.heldInput, 0, 4 * sizeof(float));
+    w.first = (reverb.writePosition + 1) & KV_REVERB_MASK;
+    w.count = count;
+    for (int32_t i = 0; i < count; i += block)
+        kvReverbRunBlock(reverb, w, taps, wall, levels, left + i, right + i, i,
+                         std::min(block, count - i), tail);
+    for (int32_t t = count; t < count + KV_FEEDBACK_SKEW; t++)
+        kvFeedbackStep(w, reverb.ring, 0.0f, w.heldInput[t - count], t, true);
+    kvStoreFloat4(reverb.uChain, w.u);
+    kvStoreFloat4(reverb.vChain, w.v);
+    reverb.writePosition = (reverb.writePosition + count) & KV_REVERB_MASK;
 }
 
 void kvReverb(KvEffectRun &run, float *left, float *right, int32_t count, int32_t remaining) {
@@ -365,10 +419,7 @@ void kvReverb(KvEffectRun &run, float *left, float *right, int32_t count, int32_
             kvReverbSample(reverb, taps, wall, levels, left[i], right[i], i < tail);
         return;
     }
-    for (int32_t i = 0; i < count; i += block) {
-        int32_t n = std::min(block, count - i);
-        kvReverbRunBlock(reverb, taps, wall, levels, left + i, right + i, n, tail - i);
-    }
+    kvReverbBlocks(reverb, taps, wall, levels, left, right, count, tail, block);
 }
 
 void kvReverbBlock(KvEffectRun &run, const KvBlockStep &step) {
