@@ -8,7 +8,10 @@
  * (a preview's next pass only clears them). Inside the
  * carried-on tail (the range's last extendAmount seconds when "Carry Beyond
  * Selection" is on) the lines take no new input and only ring on; the tail
- * zone is found once per buffer, not tested per sample.
+ * zone is found once per buffer, not tested per sample. Echo's fourteen
+ * filter stages per side are a chain too long for the processor to overlap
+ * from one sample to the next, so they run as a skewed wavefront whenever
+ * both lines are longer than the skew.
  */
 #include "engine/dsp/echo.h"
 #include "engine/core/engine.h"

@@ -6,9 +6,18 @@
  * in both directions: a tap's stereo offset can exceed its delay at low
  * rates and point ahead of the write position, which a wrap on the negative
  * side only would send past the end. Tap delays, gains and filter
- * coefficients are formed once per call, and the 32 tap chains (16 taps, two
- * sides) run four at a time; the ring belongs to the run, allocated at its
- * start and freed at its finish, so nothing is allocated per sample.
+ * coefficients are formed once per call; the ring belongs to the run,
+ * allocated at its start and freed at its finish, so nothing is allocated
+ * per sample.
+ *
+ * Sample by sample, the 32 tap chains (16 taps, two sides) and the feedback
+ * chains form one long dependent sequence that the processor cannot overlap.
+ * Since every tap reaches back hundreds of samples at the usual rates, a
+ * block that short reads nothing it writes: its tap chains run over the
+ * whole block lane-parallel, then its outputs, then the feedback chains as a
+ * skewed wavefront. Every value is formed by the same operations in the same
+ * order as one sample at a time, which stays as the path for taps that
+ * reach back only a few samples.
  */
 #include "engine/dsp/reverb.h"
 #include "engine/core/services.h"
@@ -25,9 +34,8 @@ enum : int32_t {
     KV_REVERB_MASK = KV_REVERB_RING - 1,
     KV_TAPS = 16,
     KV_LANES = 2 * KV_TAPS, /* left taps, then right taps */
-    /* Samples run stage by stage at once when every tap reaches at least
-     * this far back; the ring's copy of its first KV_REVERB_BLOCK samples
-     * after its end lets a tap read a whole block without wrapping. */
+    /* The longest block; the ring's copy of its first KV_REVERB_BLOCK
+     * samples after its end lets a tap read a whole block without wrapping. */
     KV_REVERB_BLOCK = 256,
     KV_REVERB_SHORTEST_BLOCK = 8,
     /* and three more that a block's last group of four may read past it */
