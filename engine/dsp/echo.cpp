@@ -313,10 +313,13 @@ static void kvWaveEdgeStep(float *lineL, float *lineR, const KvEchoGains &g, KvE
 template <bool live>
 static void kvWaveRun(float *lineL, float *lineR, const KvEchoGains &g, KvEchoWave &w, float *left,
                       float *right, int32_t from, int32_t to) {
-    KvFloat4 s[KV_ECHO_VECTORS], k[KV_ECHO_VECTORS], in[KV_ECHO_VECTORS];
+    KvFloat4 s[KV_ECHO_VECTORS], in[KV_ECHO_VECTORS];
 #pragma GCC unroll 7
     for (int32_t v = 0; v < KV_ECHO_VECTORS; v++)
-        s[v] = w.stage[v], k[v] = w.k[v];
+        s[v] = w.stage[v];
+    /* three distinct coefficient vectors: low-pass, the one holding both
+     * kinds, high-pass; fewer registers than one per vector */
+    const KvFloat4 kLow = w.k[0], kBoth = w.k[3], kHigh = w.k[6];
     float lowOut[8][2];
     std::memcpy(lowOut, w.lowOut, sizeof lowOut);
     int32_t readL = w.readL, readR = w.readR, writeL = w.writeL, writeR = w.writeR;
@@ -328,7 +331,7 @@ static void kvWaveRun(float *lineL, float *lineR, const KvEchoGains &g, KvEchoWa
             in[v] = __builtin_shufflevector(s[v - 1], s[v], 2, 3, 4, 5);
 #pragma GCC unroll 7
         for (int32_t v = 0; v < KV_ECHO_VECTORS; v++)
-            s[v] = s[v] + (in[v] - s[v]) * k[v];
+            s[v] = s[v] + (in[v] - s[v]) * (v < 3 ? kLow : v == 3 ? kBoth : kHigh);
         float *low = lowOut[(t - 6) & 7];
         low[0] = s[3][0], low[1] = s[3][1];
         const float *done = lowOut[(t - KV_ECHO_SKEW) & 7];
