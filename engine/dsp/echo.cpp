@@ -246,8 +246,6 @@ static inline void kvWaveUpdate(KvEchoWave &w, KvFloat4 x, KvFloat4 *next) {
         next[v] = w.stage[v] + (in[v] - w.stage[v]) * w.k[v];
 }
 
-/* The line input of sample t (to the matrix, feedback and clamp) and its
- * output, as kvEchoSample forms them. */
 /* std::clamp(v, -4, 4) on both lanes without a branch: the same two tests
  * in the same order, so that a NaN passes through as it does there. */
 static inline KvFloat4 kvClamp4(KvFloat4 v) {

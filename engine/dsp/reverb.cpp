@@ -310,24 +310,39 @@ struct KvFeedbackWave {
     int32_t count;
 };
 
-/* Step t of the wavefront; only the stages working on a sample of the run
- * move when `edge` is set. Writes the ring value of sample t - 7. */
-static inline void kvFeedbackStep(KvFeedbackWave &w, float *ring, float uInput, float vInput,
-                                  int32_t t, bool edge) {
+/* Step t of the wavefront where it fills or drains: only the stages
+ * working on a sample of the run move. Writes the ring value of sample
+ * t - 7 if there is one. */
+static void kvFeedbackEdgeStep(KvFeedbackWave &w, float *ring, float uInput, float vInput,
+                               int32_t t) {
     KvFloat4 inU = __builtin_shufflevector(KvFloat4{uInput, 0.0f, 0.0f, 0.0f}, w.u, 0, 4, 5, 6);
     KvFloat4 inV =
         __builtin_shufflevector(KvFloat4{vInput - w.u[3], 0.0f, 0.0f, 0.0f}, w.v, 0, 4, 5, 6);
     KvFloat4 u = w.u + (inU - w.u) * w.ku;
     KvFloat4 v = w.v + (inV - w.v) * w.kv;
-    if (edge) {
-        const KvInt4 stage = {0, 1, 2, 3};
-        w.u = (stage <= t) & (stage > t - w.count) ? u : w.u;
-        w.v = (stage + 4 <= t) & (stage + 4 > t - w.count) ? v : w.v;
-    } else {
-        w.u = u, w.v = v;
-    }
+    const KvInt4 stage = {0, 1, 2, 3};
+    w.u = (stage <= t) & (stage > t - w.count) ? u : w.u;
+    w.v = (stage + 4 <= t) & (stage + 4 > t - w.count) ? v : w.v;
     int32_t done = t - KV_FEEDBACK_SKEW;
     if (done >= 0 && done < w.count) kvRingStore(ring, (w.first + done) & KV_REVERB_MASK, w.v[3]);
+}
+
+/* The full steps of block samples [from, to) of the run's block starting
+ * at `start`, with the stages in locals so that they stay in registers
+ * across the ring writes. */
+static void kvFeedbackRun(KvFeedbackWave &w, float *ring, int32_t start, int32_t from, int32_t to) {
+    KvFloat4 u = w.u, v = w.v;
+    const KvFloat4 ku = w.ku, kv = w.kv;
+    for (int32_t i = from; i < to; i++) {
+        KvFloat4 inU =
+            __builtin_shufflevector(KvFloat4{w.chainInput[i], 0.0f, 0.0f, 0.0f}, u, 0, 4, 5, 6);
+        KvFloat4 inV = __builtin_shufflevector(KvFloat4{w.heldInput[i] - u[3], 0.0f, 0.0f, 0.0f}, v,
+                                               0, 4, 5, 6);
+        u = u + (inU - u) * ku;
+        v = v + (inV - v) * kv;
+        kvRingStore(ring, (w.first + start + i - KV_FEEDBACK_SKEW) & KV_REVERB_MASK, v[3]);
+    }
+    w.u = u, w.v = v;
 }
 
 /* A block's outputs and the feedback path's input of each sample. */
@@ -369,9 +384,8 @@ static void kvReverbRunBlock(KvReverbState &reverb, KvFeedbackWave &w, const KvT
     kvReverbOutputs<false>(w, wall, levels, sums[0], sums[1], left, right, split, count);
     int32_t i = 0;
     for (; i < count && start + i < KV_FEEDBACK_SKEW; i++)
-        kvFeedbackStep(w, reverb.ring, w.chainInput[i], w.heldInput[i], start + i, true);
-    for (; i < count; i++)
-        kvFeedbackStep(w, reverb.ring, w.chainInput[i], w.heldInput[i], start + i, false);
+        kvFeedbackEdgeStep(w, reverb.ring, w.chainInput[i], w.heldInput[i], start + i);
+    kvFeedbackRun(w, reverb.ring, start, i, count);
     std::memmove(w.heldInput, w.heldInput + count, 4 * sizeof(float));
 }
 
@@ -398,7 +412,7 @@ static void kvReverbBlocks(KvReverbState &reverb, const KvTaps &taps, const KvWa
         kvReverbRunBlock(reverb, w, taps, wall, levels, left + i, right + i, i,
                          std::min(block, count - i), tail);
     for (int32_t t = count; t < count + KV_FEEDBACK_SKEW; t++)
-        kvFeedbackStep(w, reverb.ring, 0.0f, w.heldInput[t - count], t, true);
+        kvFeedbackEdgeStep(w, reverb.ring, 0.0f, w.heldInput[t - count], t);
     kvStoreFloat4(reverb.uChain, w.u);
     kvStoreFloat4(reverb.vChain, w.v);
     reverb.writePosition = (reverb.writePosition + count) & KV_REVERB_MASK;
