@@ -370,12 +370,15 @@ static void kvReverbOutputs(KvFeedbackWave &w, const KvWall &wall, const KvRever
 static void kvReverbRunBlock(KvReverbState &reverb, KvFeedbackWave &w, const KvTaps &taps,
                              const KvWall &wall, const KvReverbLevels &levels, float *left,
                              float *right, int32_t start, int32_t count, int32_t tail) {
-    KvFloat4 sums[2][KV_REVERB_BLOCK] = {};
+    KvFloat4 sums[2][KV_REVERB_BLOCK];
     int32_t first = (w.first + start) & KV_REVERB_MASK;
     if (kvFftWide()) {
         for (int32_t lane = 0; lane < KV_LANES; lane += KV_TAPS)
             kvRunTapSideWide(reverb, taps, lane, first, count, sums[lane / KV_TAPS]);
     } else {
+        /* the pairs add to the sums, which start at zero as kvRunTaps's do */
+        for (KvFloat4 *side : sums)
+            std::fill(side, side + count, KvFloat4{});
         for (int32_t lane = 0; lane < KV_LANES; lane += 8)
             kvRunTapPair(reverb, taps, lane, first, count, sums[lane / KV_TAPS]);
     }
