@@ -7,6 +7,7 @@
 #include "tests/dsp/dsp_fixture.h"
 #include "tests/dsp/signals.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -16,7 +17,7 @@ struct GoldenCase {
     int32_t edit;
     void (*set)(KV_Options *options, KV_Params *params);
     uint64_t hash;
-    bool transforms; /* runs on the FFT engine, which has a wide path */
+    bool transforms; /* has an eight-lane path (the FFT engine, the reverb taps) */
     bool clicks;     /* quiet but for two full-scale clicks: a limiter works only near them */
 };
 
@@ -59,6 +60,29 @@ void stereoEcho(KV_Options *, KV_Params *p) {
     p->echoWetRightDb = -15, p->echoDryRightDb = 0;
 }
 
+/* crossed feedback, unequal lines and the tail carried past the end, where
+ * the lines take no new input */
+void stereoEchoBounceTail(KV_Options *options, KV_Params *p) {
+    stereoEcho(options, p);
+    p->echoBounce = 1, p->echoLeftDelayMs = 37, p->echoRightDelayMs = 1000;
+    p->echoLowPass = 1000, p->echoHighPass = 0;
+    options->extendEffect = 1, options->extendAmount = 1;
+}
+
+void reverb(KV_Options *, KV_Params *p) {
+    const int32_t levels[6] = {0, 0, -12, -12, 0, 0};
+    std::copy(levels, levels + 6, p->reverbLevelDb);
+    p->reverbRoomSize = 4, p->reverbWall = 2;
+}
+
+/* the shortest taps, the most feedback and unequal sides, with a tail */
+void reverbSmallRoomTail(KV_Options *options, KV_Params *p) {
+    const int32_t levels[6] = {3, -6, 0, -3, -2, 1};
+    std::copy(levels, levels + 6, p->reverbLevelDb);
+    p->reverbRoomSize = 0, p->reverbWall = 0;
+    options->extendEffect = 1, options->extendAmount = 1;
+}
+
 void pitchMode1(KV_Options *options, KV_Params *p) {
     options->fftSize = 2048, options->fftWindow = 4, options->fftOverlap = 8;
     p->pitchMode = 1, p->pitchStart = p->pitchEnd = 150, p->pitchDynamic = 0;
@@ -91,6 +115,9 @@ const GoldenCase kCases[] = {
     {"CompressorOversampled", 9, compressor, 0x1216261e08f8f7acull, false, false},
     {"CompressorPlain", 9, compressorPlain, 0x1e9fb4fdebb13bb2ull, false, false},
     {"StereoEcho", 11, stereoEcho, 0x9cf2c2e33b66570full, false, false},
+    {"StereoEchoBounceTail", 11, stereoEchoBounceTail, 0x61f542d7c7b8dab3ull, false, false},
+    {"Reverb", 12, reverb, 0xf3f1eaa2b31442e0ull, true, false},
+    {"ReverbSmallRoomTail", 12, reverbSmallRoomTail, 0x6d91cbb3649c69c5ull, true, false},
     {"Reverse", 7, nullptr, 0x932cde7a7db84490ull, false, false},
     {"PitchMode1At150", 17, pitchMode1, 0xd8e24bbeeabbb85aull, true, false},
     {"PitchMode2At150", 17, pitchMode2, 0x342982144bf901c1ull, true, false},
