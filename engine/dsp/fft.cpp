@@ -276,8 +276,10 @@ static inline __attribute__((always_inline)) void kvMultiply(V ar, V ai, V br, V
 }
 
 /* Two time-decimation stages at once, half-spans h and 2h (h >= 4): each
- * point is loaded and stored once for both. */
-template <typename V>
+ * point is loaded and stored once for both. OuterOnly (at h = M/4) stores
+ * only the outer quarters of the output (0 .. M/4 and 3M/4 .. M), for a
+ * spectrum that needs no others. */
+template <typename V, bool OuterOnly = false>
 static inline __attribute__((always_inline)) void
 kvDitPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, const float *wIm) {
     for (int32_t g = 0; g < points; g += 4 * h) {
@@ -295,11 +297,15 @@ kvDitPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, con
             kvMultiply(c1r, c1i, kvLoad<V>(wRe + 2 * h + j), kvLoad<V>(wIm + 2 * h + j), &tr, &ti);
             kvStore(r + j, a1r + tr);
             kvStore(i + j, a1i + ti);
-            kvStore(r + j + 2 * h, a1r - tr);
-            kvStore(i + j + 2 * h, a1i - ti);
+            if constexpr (!OuterOnly) {
+                kvStore(r + j + 2 * h, a1r - tr);
+                kvStore(i + j + 2 * h, a1i - ti);
+            }
             kvMultiply(d1r, d1i, kvLoad<V>(wRe + 3 * h + j), kvLoad<V>(wIm + 3 * h + j), &tr, &ti);
-            kvStore(r + j + h, b1r + tr);
-            kvStore(i + j + h, b1i + ti);
+            if constexpr (!OuterOnly) {
+                kvStore(r + j + h, b1r + tr);
+                kvStore(i + j + h, b1i + ti);
+            }
             kvStore(r + j + 3 * h, b1r - tr);
             kvStore(i + j + 3 * h, b1i - ti);
         }
@@ -334,31 +340,6 @@ kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, con
             kvStore(r + j + 3 * h, tr);
             kvStore(i + j + 3 * h, ti);
         }
-    }
-}
-
-/* kvDitPair at h = M/4 giving only the outer quarters of the output
- * (0 .. M/4 and 3M/4 .. M), for a spectrum that needs no others. */
-template <typename V>
-static inline __attribute__((always_inline)) void
-kvDitPairOuter(float *re, float *im, int32_t points, const float *wRe, const float *wIm) {
-    int32_t h = points / 4;
-    for (int32_t j = 0; j < h; j += kvLanes<V>) {
-        V ar = kvLoad<V>(re + j), ai = kvLoad<V>(im + j);
-        V br = kvLoad<V>(re + j + h), bi = kvLoad<V>(im + j + h);
-        V cr = kvLoad<V>(re + j + 2 * h), ci = kvLoad<V>(im + j + 2 * h);
-        V dr = kvLoad<V>(re + j + 3 * h), di = kvLoad<V>(im + j + 3 * h);
-        V w1r = kvLoad<V>(wRe + h + j), w1i = kvLoad<V>(wIm + h + j), tr, ti;
-        kvMultiply(br, bi, w1r, w1i, &tr, &ti);
-        V a1r = ar + tr, a1i = ai + ti, b1r = ar - tr, b1i = ai - ti;
-        kvMultiply(dr, di, w1r, w1i, &tr, &ti);
-        V c1r = cr + tr, c1i = ci + ti, d1r = cr - tr, d1i = ci - ti;
-        kvMultiply(c1r, c1i, kvLoad<V>(wRe + 2 * h + j), kvLoad<V>(wIm + 2 * h + j), &tr, &ti);
-        kvStore(re + j, a1r + tr);
-        kvStore(im + j, a1i + ti);
-        kvMultiply(d1r, d1i, kvLoad<V>(wRe + 3 * h + j), kvLoad<V>(wIm + 3 * h + j), &tr, &ti);
-        kvStore(re + j + 3 * h, b1r - tr);
-        kvStore(im + j + 3 * h, b1i - ti);
     }
 }
 
@@ -480,7 +461,7 @@ static inline __attribute__((always_inline)) void kvDitMiddle(const KvFftPlan *p
     }
     for (; h < points; h *= 4) {
         if (outerOnly && 4 * h == points && h % kvLanes<V> == 0)
-            kvDitPairOuter<V>(re, im, points, plan->twiddleRe, plan->twiddleIm);
+            kvDitPair<V, true>(re, im, points, points / 4, plan->twiddleRe, plan->twiddleIm);
         else if (h % kvLanes<V> == 0)
             kvDitPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
         else if (kvLanes<V> == 8 && points % 32 == 0)
