@@ -312,22 +312,34 @@ kvDitPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, con
     }
 }
 
-/* Two frequency-decimation stages at once, half-spans 2h then h (h >= 4). */
-template <typename V>
+/* Two frequency-decimation stages at once, half-spans 2h then h (h >= 4).
+ * MiddleZero (at h = M/4) is for an input whose middle half (M/4 .. 3M/4)
+ * is zero: with c = b = 0, a + c is a, a - c is a, b + d is d and b - d is
+ * -d, so the values are the full pass's but for the signs of zeros, which no
+ * later sum or product passes on to anything but a zero, and the overlap-add
+ * turns every zero into +0 (a ring slot starts at +0 and +0 + -0 is +0). */
+template <typename V, bool MiddleZero = false>
 static inline __attribute__((always_inline)) void
 kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, const float *wIm) {
     for (int32_t g = 0; g < points; g += 4 * h) {
         float *r = re + g, *i = im + g;
         for (int32_t j = 0; j < h; j += kvLanes<V>) {
             V ar = kvLoad<V>(r + j), ai = kvLoad<V>(i + j);
-            V br = kvLoad<V>(r + j + h), bi = kvLoad<V>(i + j + h);
-            V cr = kvLoad<V>(r + j + 2 * h), ci = kvLoad<V>(i + j + 2 * h);
             V dr = kvLoad<V>(r + j + 3 * h), di = kvLoad<V>(i + j + 3 * h);
-            V a1r = ar + cr, a1i = ai + ci, b1r = br + dr, b1i = bi + di, c1r, c1i, d1r, d1i;
-            kvMultiply(ar - cr, ai - ci, kvLoad<V>(wRe + 2 * h + j), kvLoad<V>(wIm + 2 * h + j),
-                       &c1r, &c1i);
-            kvMultiply(br - dr, bi - di, kvLoad<V>(wRe + 3 * h + j), kvLoad<V>(wIm + 3 * h + j),
-                       &d1r, &d1i);
+            V w2r = kvLoad<V>(wRe + 2 * h + j), w2i = kvLoad<V>(wIm + 2 * h + j);
+            V w3r = kvLoad<V>(wRe + 3 * h + j), w3i = kvLoad<V>(wIm + 3 * h + j);
+            V a1r, a1i, b1r, b1i, c1r, c1i, d1r, d1i;
+            if constexpr (MiddleZero) {
+                a1r = ar, a1i = ai, b1r = dr, b1i = di;
+                kvMultiply(ar, ai, w2r, w2i, &c1r, &c1i);
+                kvMultiply(-dr, -di, w3r, w3i, &d1r, &d1i);
+            } else {
+                V br = kvLoad<V>(r + j + h), bi = kvLoad<V>(i + j + h);
+                V cr = kvLoad<V>(r + j + 2 * h), ci = kvLoad<V>(i + j + 2 * h);
+                a1r = ar + cr, a1i = ai + ci, b1r = br + dr, b1i = bi + di;
+                kvMultiply(ar - cr, ai - ci, w2r, w2i, &c1r, &c1i);
+                kvMultiply(br - dr, bi - di, w3r, w3i, &d1r, &d1i);
+            }
             V w1r = kvLoad<V>(wRe + h + j), w1i = kvLoad<V>(wIm + h + j), tr, ti;
             kvStore(r + j, a1r + b1r);
             kvStore(i + j, a1i + b1i);
@@ -340,34 +352,6 @@ kvDifPair(float *re, float *im, int32_t points, int32_t h, const float *wRe, con
             kvStore(r + j + 3 * h, tr);
             kvStore(i + j + 3 * h, ti);
         }
-    }
-}
-
-/* kvDifPair at h = M/4 when the middle half of the input (M/4 .. 3M/4) is
- * zero: with c = b = 0, a + c is a, a - c is a, b + d is d and b - d is -d,
- * so the values are kvDifPair's but for the signs of zeros, which no later
- * sum or product passes on to anything but a zero, and the overlap-add turns
- * every zero into +0 (a ring slot starts at +0 and +0 + -0 is +0). */
-template <typename V>
-static inline __attribute__((always_inline)) void
-kvDifPairOuter(float *re, float *im, int32_t points, const float *wRe, const float *wIm) {
-    int32_t h = points / 4;
-    for (int32_t j = 0; j < h; j += kvLanes<V>) {
-        V ar = kvLoad<V>(re + j), ai = kvLoad<V>(im + j);
-        V dr = kvLoad<V>(re + j + 3 * h), di = kvLoad<V>(im + j + 3 * h), c1r, c1i, d1r, d1i;
-        kvMultiply(ar, ai, kvLoad<V>(wRe + 2 * h + j), kvLoad<V>(wIm + 2 * h + j), &c1r, &c1i);
-        kvMultiply(-dr, -di, kvLoad<V>(wRe + 3 * h + j), kvLoad<V>(wIm + 3 * h + j), &d1r, &d1i);
-        V w1r = kvLoad<V>(wRe + h + j), w1i = kvLoad<V>(wIm + h + j), tr, ti;
-        kvStore(re + j, ar + dr);
-        kvStore(im + j, ai + di);
-        kvMultiply(ar - dr, ai - di, w1r, w1i, &tr, &ti);
-        kvStore(re + j + h, tr);
-        kvStore(im + j + h, ti);
-        kvStore(re + j + 2 * h, c1r + d1r);
-        kvStore(im + j + 2 * h, c1i + d1i);
-        kvMultiply(c1r - d1r, c1i - d1i, w1r, w1i, &tr, &ti);
-        kvStore(re + j + 3 * h, tr);
-        kvStore(im + j + 3 * h, ti);
     }
 }
 
@@ -490,7 +474,7 @@ static inline __attribute__((always_inline)) void kvDifMiddle(const KvFftPlan *p
     int32_t points = plan->points, stages = kvMiddleStages(points), h = points / 4;
     for (int32_t pass = 0; pass < stages / 2; pass++, h /= 4) {
         if (pass == 0 && outerOnly && h % kvLanes<V> == 0)
-            kvDifPairOuter<V>(re, im, points, plan->twiddleRe, plan->twiddleIm);
+            kvDifPair<V, true>(re, im, points, points / 4, plan->twiddleRe, plan->twiddleIm);
         else if (h % kvLanes<V> == 0)
             kvDifPair<V>(re, im, points, h, plan->twiddleRe, plan->twiddleIm);
         else if (kvLanes<V> == 8 && points % 32 == 0)
