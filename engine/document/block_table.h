@@ -4,8 +4,8 @@
  * A table is a short list of pieces, each a run of a chunk: an immutable,
  * counted array of descriptors that also keeps the running total of their
  * lengths. An edit builds its new table from the old one's pieces and only
- * copies the descriptors it splits, and undo levels, the clipboard's source
- * and the state writer hold the same chunks; so an edit costs what it
+ * copies the descriptors it splits, and neighbouring undo levels and the
+ * state writer's jobs hold the same chunks; so an edit costs what it
  * changes, not the document's length, and a level costs what differs from
  * its neighbour. A chunk that more than one table holds is never written
  * (kvTableMutable copies it out first). Holders are counted atomically: the
@@ -48,7 +48,7 @@ template <typename Visit>
 void kvTableSpans(const KV_Table &table, int32_t from, int32_t to, Visit visit);
 
 /* A writable descriptor: the chunk around it is copied out first when
- * another table holds it, so nothing else sees the change. */
+ * another table holds it, so nothing else sees the change. Interface thread. */
 KV_Block *kvTableMutable(KV_Table *table, int32_t index);
 
 /* Another holder of the same chunks (the pieces are copied, not the
@@ -61,7 +61,7 @@ void kvTableRelease(KV_Table *table);
 bool kvTableSameRuns(const KV_Table &a, const KV_Table &b);
 
 /* The data files the descriptors refer to, appended to `files` unsorted
- * (the caller sorts and removes repeats). */
+ * (the caller sorts and removes repeats). Interface thread. */
 void kvTableFiles(const KV_Table &table, std::vector<int16_t> *files);
 
 /* Builds a table from runs of other tables and from new descriptors. */
