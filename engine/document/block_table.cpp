@@ -32,8 +32,8 @@ struct KV_Chunk {
     std::vector<int16_t> files;
 };
 
-const KV_Block *kvChunkBlocks(const KV_Chunk *chunk) {
-    return chunk->blocks;
+const KV_Block *kvPieceBlocks(const KV_Piece &piece, int32_t skip) {
+    return piece.chunk->blocks + piece.first + skip;
 }
 
 static void kvCollectFiles(const KV_Block *blocks, int32_t count, std::vector<int16_t> *files) {

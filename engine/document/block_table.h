@@ -79,7 +79,8 @@ KV_Table kvBuildTable(KV_TableBuilder *builder);
 
 /* ---- inline ---- */
 
-const KV_Block *kvChunkBlocks(const KV_Chunk *chunk);
+/* Descriptor `skip` of a piece (out of line: KV_Block is not complete here). */
+const KV_Block *kvPieceBlocks(const KV_Piece &piece, int32_t skip);
 
 template <typename Visit>
 void kvTableSpans(const KV_Table &table, int32_t from, int32_t to, Visit visit) {
@@ -103,7 +104,7 @@ void kvTableSpans(const KV_Table &table, int32_t from, int32_t to, Visit visit) 
         int32_t skip = from > start ? from - start : 0;
         int32_t end = piece.endBlock < to ? piece.endBlock : to;
         int32_t count = end - start - skip;
-        if (count > 0 && !visit(kvChunkBlocks(piece.chunk) + piece.first + skip, count)) return;
+        if (count > 0 && !visit(kvPieceBlocks(piece, skip), count)) return;
         start = piece.endBlock;
     }
 }

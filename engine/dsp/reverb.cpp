@@ -321,8 +321,8 @@ static void kvFeedbackEdgeStep(KvFeedbackWave &w, float *ring, float uInput, flo
     KvFloat4 u = w.u + (inU - w.u) * w.ku;
     KvFloat4 v = w.v + (inV - w.v) * w.kv;
     const KvInt4 stage = {0, 1, 2, 3};
-    w.u = (stage <= t) & (stage > t - w.count) ? u : w.u;
-    w.v = (stage + 4 <= t) & (stage + 4 > t - w.count) ? v : w.v;
+    w.u = ((stage <= t) & (stage > t - w.count)) ? u : w.u;
+    w.v = ((stage + 4 <= t) & (stage + 4 > t - w.count)) ? v : w.v;
     int32_t done = t - KV_FEEDBACK_SKEW;
     if (done >= 0 && done < w.count) kvRingStore(ring, (w.first + done) & KV_REVERB_MASK, w.v[3]);
 }
