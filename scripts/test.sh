@@ -19,7 +19,7 @@ elif [[ "${1:-}" == "--threads" ]]; then
   cmake -S . -B build-tsan -G Ninja -DKORVEL_TSAN=ON -DCMAKE_BUILD_TYPE=Debug
   cmake --build build-tsan --parallel "$(nproc)" --target audio_tests dsp_tests history_tests
   export QT_QPA_PLATFORM=offscreen
-  export TSAN_OPTIONS="halt_on_error=1"
+  export TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp"
   build-tsan/bin/audio_tests --gtest_brief=1
   build-tsan/bin/dsp_tests --gtest_brief=1 --gtest_filter='*Preview*'
   build-tsan/bin/history_tests --gtest_brief=1 --gtest_filter='BackgroundStateFiles.*'

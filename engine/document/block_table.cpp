@@ -76,7 +76,7 @@ static int64_t kvRunFrames(const KV_Chunk *chunk, int32_t first, int32_t count) 
 }
 
 /* The piece that holds descriptor `index` (pieceCount when none). */
-static int32_t kvPieceOf(const KV_Table &table, int32_t index) {
+int32_t kvPieceOf(const KV_Table &table, int32_t index) {
     const KV_Piece *begin = table.pieces, *end = table.pieces + table.pieceCount;
     return static_cast<int32_t>(
         std::upper_bound(begin, end, index,
@@ -246,6 +246,17 @@ KV_Table kvBuildTable(KV_TableBuilder *builder) {
     }
     builder->pieces.clear();
     return table;
+}
+
+void kvTableInsert(KV_Table *table, int32_t at, const KV_Block *blocks, int32_t count) {
+    at = std::clamp(at, 0, table->count);
+    KV_TableBuilder builder;
+    kvBuildRange(&builder, *table, 0, at);
+    kvBuildBlocks(&builder, blocks, count);
+    kvBuildRange(&builder, *table, at, table->count);
+    KV_Table spliced = kvBuildTable(&builder);
+    kvTableRelease(table);
+    *table = spliced;
 }
 
 /* ---- Changing in place ---- */

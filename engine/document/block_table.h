@@ -77,28 +77,22 @@ void kvBuildBlock(KV_TableBuilder *builder, const KV_Block &block);
 /* The finished table; the builder is left empty. */
 KV_Table kvBuildTable(KV_TableBuilder *builder);
 
+/* Puts `count` new descriptors before descriptor `at` (clamped to the
+ * table), sharing the runs on both sides. */
+void kvTableInsert(KV_Table *table, int32_t at, const KV_Block *blocks, int32_t count);
+
 /* ---- inline ---- */
 
 /* Descriptor `skip` of a piece (out of line: KV_Block is not complete here). */
 const KV_Block *kvPieceBlocks(const KV_Piece &piece, int32_t skip);
+/* The piece that holds descriptor `index` (pieceCount past the end). */
+int32_t kvPieceOf(const KV_Table &table, int32_t index);
 
 template <typename Visit>
 void kvTableSpans(const KV_Table &table, int32_t from, int32_t to, Visit visit) {
     if (from >= to) return;
-    int32_t start = 0;
-    int32_t p = 0;
-    {
-        int32_t lo = 0, hi = table.pieceCount;
-        while (lo < hi) {
-            int32_t mid = (lo + hi) / 2;
-            if (table.pieces[mid].endBlock <= from)
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        p = lo;
-        start = p > 0 ? table.pieces[p - 1].endBlock : 0;
-    }
+    int32_t p = kvPieceOf(table, from);
+    int32_t start = p > 0 ? table.pieces[p - 1].endBlock : 0;
     for (; p < table.pieceCount && start < to; p++) {
         const KV_Piece &piece = table.pieces[p];
         int32_t skip = from > start ? from - start : 0;

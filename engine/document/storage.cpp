@@ -702,15 +702,8 @@ int32_t kvQueueInsert(int32_t doc, int32_t channel, const float *samples, int32_
 /* Inserts the channel's pending blocks at its insertion point: their total length. */
 static int32_t kvSplicePending(KV_State *state, int32_t channel) {
     KV_Stage &stage = stages[channel];
-    KV_Table &table = state->tables[channel];
-    int32_t at = std::clamp(state->insertAt[channel], 0, table.count);
-    KV_TableBuilder builder;
-    kvBuildRange(&builder, table, 0, at);
-    kvBuildBlocks(&builder, stage.pending, stage.pendingCount);
-    kvBuildRange(&builder, table, at, table.count);
-    KV_Table spliced = kvBuildTable(&builder);
-    kvTableRelease(&table);
-    table = spliced;
+    kvTableInsert(&state->tables[channel], state->insertAt[channel], stage.pending,
+                  stage.pendingCount);
     int32_t total = 0;
     for (int32_t i = 0; i < stage.pendingCount; i++)
         total += stage.pending[i].length;

@@ -25,14 +25,7 @@ static bool kvChannelEdited(const KV_State *state, int32_t c) {
 /* Inserts a clip channel's descriptors into a channel of the current state at
  * its insertion point, moving the point past them. */
 static void kvSpliceBlocks(KV_State *state, int32_t c, const KV_Block *blocks, int32_t count) {
-    KV_Table &table = state->tables[c];
-    KV_TableBuilder builder;
-    kvBuildRange(&builder, table, 0, state->insertAt[c]);
-    kvBuildBlocks(&builder, blocks, count);
-    kvBuildRange(&builder, table, state->insertAt[c], table.count);
-    KV_Table spliced = kvBuildTable(&builder);
-    kvTableRelease(&table);
-    table = spliced;
+    kvTableInsert(&state->tables[c], state->insertAt[c], blocks, count);
     state->insertAt[c] += count;
 }
 
