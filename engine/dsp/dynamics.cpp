@@ -21,11 +21,13 @@
  */
 #include "engine/dsp/dynamics.h"
 #include "engine/document/document.h"
+#include "engine/platform/side_worker.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 struct KvCompressorConstants {
     float threshold, clip, share, attack, release, makeUp, enhance;
@@ -44,19 +46,22 @@ struct KvDetectorSpan {
     double from, to;
 };
 
-/* Working arrays of one chunk of up to KV_BLOCK_FRAMES samples per channel:
+/* Working arrays of one channel's chunk of up to KV_BLOCK_FRAMES samples:
  * the envelope's input, the smoothed input and the gain of each sample.
  * One spare entry past the end, which a finished lane may read. */
 struct KvCompressorScratch {
-    KvDetectorSpan span[2][KV_BLOCK_FRAMES + 1];
-    float smooth[2][KV_BLOCK_FRAMES];
-    float gain[2][KV_BLOCK_FRAMES + 1];
+    KvDetectorSpan span[KV_BLOCK_FRAMES + 1];
+    float smooth[KV_BLOCK_FRAMES];
+    float gain[KV_BLOCK_FRAMES + 1];
 };
 
+/* The worker, when a stereo edit has started one, runs channel 1 while the
+ * caller runs channel 0; it is stopped at the run's finish. */
 struct KvCompressorState {
     KvCompressorConstants comp;
     KvCompressorChannel channel[2];
-    KvCompressorScratch scratch;
+    KvCompressorScratch scratch[2];
+    KvSideWorker *worker;
 };
 
 static float kvGainOf(int32_t db) {
@@ -86,6 +91,12 @@ int32_t kvCompressorStart(KvEffectRun &run) {
     for (KvCompressorChannel &state : kvRunState<KvCompressorState>(run).channel)
         state = {1.0f, 0.0f, 0.0f, 0.0f};
     return 0;
+}
+
+void kvCompressorFinish(KvEffectRun &run) {
+    KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
+    kvSideWorkerStop(compressor.worker);
+    compressor.worker = nullptr;
 }
 
 /* The envelope's per-call constants for one step size (the oversampled
@@ -219,21 +230,21 @@ kvAdvanceLane(const KvEnvelope &e, KvEnvelopeLane &lane, const KvDetectorSpan *s
  * overlaps them. */
 template <bool Oversample, bool Ahead>
 static inline __attribute__((always_inline)) void
-kvEnvelopes(const KvEnvelope &e, KvCompressorScratch &scratch, KvCompressorChannel *channels[2],
+kvEnvelopes(const KvEnvelope &e, KvCompressorScratch *scratch[2], KvCompressorChannel *channels[2],
             int32_t lanes, int32_t count) {
     KvEnvelopeLane a{channels[0]->gain, 0, 0, {}, {}};
     KvEnvelopeLane b{lanes > 1 ? channels[1]->gain : 0.0, 0, 0, {}, {}};
     if (lanes > 1)
         while (a.sample < count && b.sample < count) {
-            kvAdvanceLane<Oversample, Ahead>(e, a, scratch.span[0], scratch.gain[0]);
-            kvAdvanceLane<Oversample, Ahead>(e, b, scratch.span[1], scratch.gain[1]);
+            kvAdvanceLane<Oversample, Ahead>(e, a, scratch[0]->span, scratch[0]->gain);
+            kvAdvanceLane<Oversample, Ahead>(e, b, scratch[1]->span, scratch[1]->gain);
         }
     while (a.sample < count)
-        kvAdvanceLane<Oversample, Ahead>(e, a, scratch.span[0], scratch.gain[0]);
+        kvAdvanceLane<Oversample, Ahead>(e, a, scratch[0]->span, scratch[0]->gain);
     channels[0]->gain = static_cast<float>(a.gain);
     if (lanes < 2) return;
     while (b.sample < count)
-        kvAdvanceLane<Oversample, Ahead>(e, b, scratch.span[1], scratch.gain[1]);
+        kvAdvanceLane<Oversample, Ahead>(e, b, scratch[1]->span, scratch[1]->gain);
     channels[1]->gain = static_cast<float>(b.gain);
 }
 
@@ -242,7 +253,7 @@ kvEnvelopes(const KvEnvelope &e, KvCompressorScratch &scratch, KvCompressorChann
  * the gains are the same bits on every processor. Without such vectors,
  * forming the terms ahead costs more than it saves. */
 __attribute__((target("avx2"))) static void kvOversampledWide(const KvEnvelope &e,
-                                                              KvCompressorScratch &scratch,
+                                                              KvCompressorScratch *scratch[2],
                                                               KvCompressorChannel *channels[2],
                                                               int32_t lanes, int32_t count) {
     kvEnvelopes<true, true>(e, scratch, channels, lanes, count);
@@ -254,7 +265,7 @@ void kvCompressorAllowWide(bool allow) {
     kvCompressorWideAllowed.store(allow, std::memory_order_relaxed);
 }
 
-static void kvOversampled(const KvEnvelope &e, KvCompressorScratch &scratch,
+static void kvOversampled(const KvEnvelope &e, KvCompressorScratch *scratch[2],
                           KvCompressorChannel *channels[2], int32_t lanes, int32_t count) {
     static const bool wide = __builtin_cpu_supports("avx2");
     if (wide && kvCompressorWideAllowed.load(std::memory_order_relaxed))
@@ -266,7 +277,9 @@ static void kvOversampled(const KvEnvelope &e, KvCompressorScratch &scratch,
 /* The smoothed input, the side chain and the detector of each sample: the
  * short recurrences that need no envelope. */
 static void kvDetect(const KvCompressorConstants &comp, KvCompressorChannel &state,
-                     const float *samples, int32_t count, KvDetectorSpan *span, float *smooth) {
+                     const float *samples, int32_t count, KvCompressorScratch &scratch) {
+    KvDetectorSpan *span = scratch.span;
+    float *smooth = scratch.smooth;
     KvCompressorChannel s = state;
     for (int32_t i = 0; i < count; i++) {
         double x = samples[i];
@@ -291,27 +304,28 @@ static inline KvDouble2 kvSingle2(KvDouble2 v) {
 
 /* kvDetect on two channels at once, lane for lane the same arithmetic: the
  * recurrences' chains are long and the two channels' are independent. */
-static void kvDetectPair(const KvCompressorConstants &comp, KvCompressorChannel state[2],
-                         float *samples[2], int32_t count, KvCompressorScratch &scratch) {
-    KvDouble2 smooth = {state[0].smooth, state[1].smooth};
-    KvDouble2 side = {state[0].side, state[1].side};
-    KvDouble2 previous = {state[0].previous, state[1].previous};
+static void kvDetectPair(const KvCompressorConstants &comp, KvCompressorChannel *state[2],
+                         float *samples[2], int32_t count, KvCompressorScratch *scratch[2]) {
+    KvDouble2 smooth = {state[0]->smooth, state[1]->smooth};
+    KvDouble2 side = {state[0]->side, state[1]->side};
+    KvDouble2 previous = {state[0]->previous, state[1]->previous};
     for (int32_t i = 0; i < count; i++) {
         KvDouble2 x = {samples[0][i], samples[1][i]};
         smooth = kvSingle2(smooth + 0.25 * (x - smooth));
         side = comp.sideChain ? kvSingle2(side + 0.02 * (0.5 * x - side)) : KvDouble2{0.0, 0.0};
         KvDouble2 detector = x - side;
-        scratch.span[0][i] = {previous[0], detector[0]};
-        scratch.span[1][i] = {previous[1], detector[1]};
-        scratch.smooth[0][i] = static_cast<float>(smooth[0]);
-        scratch.smooth[1][i] = static_cast<float>(smooth[1]);
+        for (int32_t l = 0; l < 2; l++) {
+            scratch[l]->span[i] = {previous[l], detector[l]};
+            scratch[l]->smooth[i] = static_cast<float>(smooth[l]);
+        }
         if (comp.oversample) previous = kvSingle2(detector);
     }
-    scratch.span[0][count] = scratch.span[1][count] = {0.0, 0.0};
-    for (int32_t l = 0; l < 2; l++)
-        state[l].smooth = static_cast<float>(smooth[l]),
-        state[l].side = static_cast<float>(side[l]),
-        state[l].previous = static_cast<float>(previous[l]);
+    for (int32_t l = 0; l < 2; l++) {
+        scratch[l]->span[count] = {0.0, 0.0};
+        state[l]->smooth = static_cast<float>(smooth[l]);
+        state[l]->side = static_cast<float>(side[l]);
+        state[l]->previous = static_cast<float>(previous[l]);
+    }
 }
 
 /* The ratio blend, enhance, hard clip and make-up gain: no recurrence
@@ -328,46 +342,72 @@ static void kvShape(const KvCompressorConstants &comp, float *samples, int32_t c
     }
 }
 
-/* Compresses `count` samples of one or two channels in place: lane l is
- * document channel channel[l] in samples[l]. */
-static void kvCompressLanes(KvEffectRun &run, float *samples[2], const int32_t channel[2],
-                            int32_t lanes, int32_t count) {
-    KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
-    KvCompressorScratch &scratch = compressor.scratch;
-    const KvCompressorConstants comp = compressor.comp;
+/* Compresses `count` samples of one or two lanes in place, each with its
+ * channel's state and working arrays. */
+static void kvCompressLanes(const KvCompressorConstants &comp, KvCompressorChannel *state[2],
+                            KvCompressorScratch *scratch[2], float *samples[2], int32_t lanes,
+                            int32_t count) {
     double step = comp.oversample ? 0.1 : 1.0;
     const KvEnvelope envelope = kvEnvelopeFor(comp, comp.attack * step, comp.release * step);
-    KvCompressorChannel state[2] = {compressor.channel[channel[0]],
-                                    compressor.channel[channel[lanes - 1]]};
-    KvCompressorChannel *states[2] = {&state[0], &state[1]};
     for (int32_t done = 0; done < count; done += KV_BLOCK_FRAMES) {
         int32_t n = std::min(count - done, KV_BLOCK_FRAMES);
         float *chunk[2] = {samples[0] + done, samples[lanes - 1] + done};
         if (lanes > 1)
             kvDetectPair(comp, state, chunk, n, scratch);
         else
-            kvDetect(comp, state[0], chunk[0], n, scratch.span[0], scratch.smooth[0]);
+            kvDetect(comp, *state[0], chunk[0], n, *scratch[0]);
         if (comp.oversample)
-            kvOversampled(envelope, scratch, states, lanes, n);
+            kvOversampled(envelope, scratch, state, lanes, n);
         else
-            kvEnvelopes<false, false>(envelope, scratch, states, lanes, n);
+            kvEnvelopes<false, false>(envelope, scratch, state, lanes, n);
         for (int32_t l = 0; l < lanes; l++)
-            kvShape(comp, samples[l] + done, n, scratch.gain[l], scratch.smooth[l]);
+            kvShape(comp, chunk[l], n, scratch[l]->gain, scratch[l]->smooth);
     }
-    for (int32_t l = 0; l < lanes; l++)
-        compressor.channel[channel[l]] = state[l];
+}
+
+/* One channel's part of a run, as a job for the side worker. */
+struct KvChannelJob {
+    KvCompressorState *compressor;
+    int32_t channel;
+    float *samples;
+    int32_t count;
+};
+
+static void kvCompressChannel(void *arg) {
+    const KvChannelJob &job = *static_cast<KvChannelJob *>(arg);
+    KvCompressorState &compressor = *job.compressor;
+    KvCompressorChannel *state[2] = {&compressor.channel[job.channel], nullptr};
+    KvCompressorScratch *scratch[2] = {&compressor.scratch[job.channel], nullptr};
+    float *samples[2] = {job.samples, nullptr};
+    kvCompressLanes(compressor.comp, state, scratch, samples, 1, job.count);
 }
 
 void kvCompress(KvEffectRun &run, int32_t channel, float *samples, int32_t count) {
-    float *lanes[2] = {samples, nullptr};
-    const int32_t channels[2] = {channel, channel};
-    kvCompressLanes(run, lanes, channels, 1, count);
+    KvChannelJob job{&kvRunState<KvCompressorState>(run), channel, samples, count};
+    kvCompressChannel(&job);
 }
 
 void kvCompressPair(KvEffectRun &run, float *left, float *right, int32_t count) {
-    float *lanes[2] = {left, right};
-    const int32_t channels[2] = {0, 1};
-    kvCompressLanes(run, lanes, channels, 2, count);
+    KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
+    KvCompressorChannel *state[2] = {&compressor.channel[0], &compressor.channel[1]};
+    KvCompressorScratch *scratch[2] = {&compressor.scratch[0], &compressor.scratch[1]};
+    float *samples[2] = {left, right};
+    kvCompressLanes(compressor.comp, state, scratch, samples, 2, count);
+}
+
+static std::atomic<bool> kvCompressorSideAllowed{true};
+
+void kvCompressorAllowSideWorker(bool allow) {
+    kvCompressorSideAllowed.store(allow, std::memory_order_relaxed);
+}
+
+/* The side worker of a stereo edit, started on first use; null when the
+ * machine has one core, or is not allowed one, or no thread could start. */
+static KvSideWorker *kvCompressorWorker(KvCompressorState &compressor) {
+    static const bool cores = std::thread::hardware_concurrency() > 1;
+    if (!cores || !kvCompressorSideAllowed.load(std::memory_order_relaxed)) return nullptr;
+    if (!compressor.worker) compressor.worker = kvSideWorkerStart();
+    return compressor.worker;
 }
 
 static void kvReadBlock(KvEffectRun &run, const KvBlockStep &step) {
@@ -376,18 +416,30 @@ static void kvReadBlock(KvEffectRun &run, const KvBlockStep &step) {
                   step.count);
 }
 
-/* Both channels of a stereo edit in one pass at channel 0, so that their
- * envelopes run side by side; one channel alone at its own turn. */
+/* Both channels of a stereo edit in one pass at channel 0: with a second
+ * core, channel 1 is compressed on the side worker while this thread reads,
+ * compresses and stores channel 0; otherwise both envelopes run interleaved
+ * here, so that their chains overlap. One channel alone at its own turn. */
 void kvCompressorBlock(KvEffectRun &run, const KvBlockStep &step) {
     KV_Document *document = kvGetDocument(step.doc);
     const KV_State *state = document->current;
     if (state->editChannel == -1 && state->channels > 1) {
         if (step.channel != 0) return;
         int32_t start = step.lower + step.offset, level = document->level - 1;
-        kvReadSamples(step.doc, 0, level, run.blockA, start, step.count);
+        KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
+        KvSideWorker *worker = kvCompressorWorker(compressor);
         kvReadSamples(step.doc, 1, level, run.blockB, start, step.count);
-        kvCompressPair(run, run.blockA, run.blockB, step.count);
-        kvQueueInsert(step.doc, 0, run.blockA, step.count);
+        KvChannelJob right{&compressor, 1, run.blockB, step.count};
+        if (worker) kvSideWorkerPost(worker, kvCompressChannel, &right);
+        kvReadSamples(step.doc, 0, level, run.blockA, start, step.count);
+        if (worker) {
+            kvCompress(run, 0, run.blockA, step.count);
+            kvQueueInsert(step.doc, 0, run.blockA, step.count);
+            kvSideWorkerWait(worker);
+        } else {
+            kvCompressPair(run, run.blockA, run.blockB, step.count);
+            kvQueueInsert(step.doc, 0, run.blockA, step.count);
+        }
         kvQueueInsert(step.doc, 1, run.blockB, step.count);
         return;
     }
