@@ -27,11 +27,11 @@
  *   which nobody changes while shared (block_table.h), and
  *   never touches a document, a state or the history; what became of each
  *   write goes back through a list that the interface thread takes.
- * - Side worker (engine/platform/side_worker.h), during a stereo
- *   compressor edit: channel 1's samples, envelope state and working
- *   arrays of the block the interface thread has handed over, until it
- *   takes them back. It also reads the run's constants, which nothing
- *   changes during an edit.
+ * - Side worker (engine/dsp/side_by_side.h), during a stereo compressor
+ *   or FFT filter edit: channel 1's samples and its part of the effect's
+ *   state (envelope, arrays, transform) for the block the interface thread
+ *   has handed over, until it takes them back. It also reads the run's
+ *   constants, which nothing changes during an edit.
  * Shared by all of them, safe by construction: data files, read and written
  *   at explicit positions with no file cursor; the data-file table, grown
  *   in chunks that never move; this record, whose fields are atomic words;

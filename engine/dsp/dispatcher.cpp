@@ -28,6 +28,7 @@
 #include "engine/dsp/tone.h"
 #include "engine/history/clipboard.h"
 #include "engine/history/history.h"
+#include "engine/platform/side_worker.h"
 
 #include <algorithm>
 #include <atomic>
@@ -78,8 +79,8 @@ const KvEditOps kvEditTable[KV_EDIT_COUNT] = {
     {"Reverse", true, nullptr, nullptr, nullptr, kvReverseBlock, nullptr, nullptr},
     {"Paste Mix", true, nullptr, kvPasteMixStart, kvPasteMixFinish, kvPasteMixBlock, nullptr,
      kvPasteMixPreview},
-    {"Compressor/Limiter", true, kvCompressorPrepare, kvCompressorStart, kvCompressorFinish,
-     kvCompressorBlock, nullptr, kvCompressorPreview},
+    {"Compressor/Limiter", true, kvCompressorPrepare, kvCompressorStart, nullptr, kvCompressorBlock,
+     nullptr, kvCompressorPreview},
     {"Lo-Pass Filter", false, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
     {"Echo", true, nullptr, kvEchoStart, kvEchoFinish, kvEchoBlock, nullptr, nullptr,
      kvEchoPreview},
@@ -130,6 +131,7 @@ void kvEffectPrepare(KvEffectRun *run) {
 
 void kvEffectFinish(KvEffectRun *run) {
     if (!run) return;
+    kvSideWorkerStop(run->sideWorker);
     if (run->ops && run->ops->finish) run->ops->finish(*run);
     kvFree(run->state);
     kvFree(run);

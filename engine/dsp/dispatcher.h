@@ -30,6 +30,7 @@ struct KvBlockStep {
 };
 
 struct KvEditOps;
+struct KvSideWorker;
 
 /* One run of an edit: one kvDoEdit, or one preview from its start to its
  * stop. The run owns everything the effect changes while samples flow, so
@@ -47,6 +48,9 @@ struct KvEffectRun {
     /* The loudness and noise parameters, read the same way as `params`. */
     const KV_RepairParams *repair;
     KV_RepairParams repairSnapshot;
+    /* The second core's thread of a stereo edit (side_by_side.h), stopped
+     * at finish. */
+    KvSideWorker *sideWorker;
     float blockA[4096];
     float blockB[12288];
 };

@@ -21,13 +21,12 @@
  */
 #include "engine/dsp/dynamics.h"
 #include "engine/document/document.h"
-#include "engine/platform/side_worker.h"
+#include "engine/dsp/side_by_side.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
-#include <thread>
 
 struct KvCompressorConstants {
     float threshold, clip, share, attack, release, makeUp, enhance;
@@ -55,13 +54,11 @@ struct KvCompressorScratch {
     float gain[KV_BLOCK_FRAMES + 1];
 };
 
-/* The worker, when a stereo edit has started one, runs channel 1 while the
- * caller runs channel 0; it is stopped at the run's finish. */
+/* Each channel's state and arrays apart, so that the two can run at once. */
 struct KvCompressorState {
     KvCompressorConstants comp;
     KvCompressorChannel channel[2];
     KvCompressorScratch scratch[2];
-    KvSideWorker *worker;
 };
 
 static float kvGainOf(int32_t db) {
@@ -91,12 +88,6 @@ int32_t kvCompressorStart(KvEffectRun &run) {
     for (KvCompressorChannel &state : kvRunState<KvCompressorState>(run).channel)
         state = {1.0f, 0.0f, 0.0f, 0.0f};
     return 0;
-}
-
-void kvCompressorFinish(KvEffectRun &run) {
-    KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
-    kvSideWorkerStop(compressor.worker);
-    compressor.worker = nullptr;
 }
 
 /* The envelope's per-call constants for one step size (the oversampled
@@ -365,26 +356,12 @@ static void kvCompressLanes(const KvCompressorConstants &comp, KvCompressorChann
     }
 }
 
-/* One channel's part of a run, as a job for the side worker. */
-struct KvChannelJob {
-    KvCompressorState *compressor;
-    int32_t channel;
-    float *samples;
-    int32_t count;
-};
-
-static void kvCompressChannel(void *arg) {
-    const KvChannelJob &job = *static_cast<KvChannelJob *>(arg);
-    KvCompressorState &compressor = *job.compressor;
-    KvCompressorChannel *state[2] = {&compressor.channel[job.channel], nullptr};
-    KvCompressorScratch *scratch[2] = {&compressor.scratch[job.channel], nullptr};
-    float *samples[2] = {job.samples, nullptr};
-    kvCompressLanes(compressor.comp, state, scratch, samples, 1, job.count);
-}
-
 void kvCompress(KvEffectRun &run, int32_t channel, float *samples, int32_t count) {
-    KvChannelJob job{&kvRunState<KvCompressorState>(run), channel, samples, count};
-    kvCompressChannel(&job);
+    KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
+    KvCompressorChannel *state[2] = {&compressor.channel[channel], nullptr};
+    KvCompressorScratch *scratch[2] = {&compressor.scratch[channel], nullptr};
+    float *lanes[2] = {samples, nullptr};
+    kvCompressLanes(compressor.comp, state, scratch, lanes, 1, count);
 }
 
 void kvCompressPair(KvEffectRun &run, float *left, float *right, int32_t count) {
@@ -395,51 +372,32 @@ void kvCompressPair(KvEffectRun &run, float *left, float *right, int32_t count) 
     kvCompressLanes(compressor.comp, state, scratch, samples, 2, count);
 }
 
-static std::atomic<bool> kvCompressorSideAllowed{true};
-
-void kvCompressorAllowSideWorker(bool allow) {
-    kvCompressorSideAllowed.store(allow, std::memory_order_relaxed);
-}
-
-/* The side worker of a stereo edit, started on first use; null when the
- * machine has one core, or is not allowed one, or no thread could start. */
-static KvSideWorker *kvCompressorWorker(KvCompressorState &compressor) {
-    static const bool cores = std::thread::hardware_concurrency() > 1;
-    if (!cores || !kvCompressorSideAllowed.load(std::memory_order_relaxed)) return nullptr;
-    if (!compressor.worker) compressor.worker = kvSideWorkerStart();
-    return compressor.worker;
-}
-
 static void kvReadBlock(KvEffectRun &run, const KvBlockStep &step) {
     KV_Document *document = kvGetDocument(step.doc);
     kvReadSamples(step.doc, step.channel, document->level - 1, run.blockA, step.lower + step.offset,
                   step.count);
 }
 
-/* Both channels of a stereo edit in one pass at channel 0: with a second
- * core, channel 1 is compressed on the side worker while this thread reads,
- * compresses and stores channel 0; otherwise both envelopes run interleaved
- * here, so that their chains overlap. One channel alone at its own turn. */
+static int32_t kvCompressWork(KvEffectRun &run, const KvBlockStep &step, int32_t channel,
+                              float *samples) {
+    kvCompress(run, channel, samples, step.count);
+    return step.count;
+}
+
+/* Both channels of a stereo edit at channel 0's step: side by side with a
+ * second core; otherwise both envelopes interleaved here, so that their
+ * chains overlap. One channel alone at its own turn. */
 void kvCompressorBlock(KvEffectRun &run, const KvBlockStep &step) {
+    if (kvBlockSideBySide(run, step, kvCompressWork)) return;
     KV_Document *document = kvGetDocument(step.doc);
     const KV_State *state = document->current;
     if (state->editChannel == -1 && state->channels > 1) {
         if (step.channel != 0) return;
         int32_t start = step.lower + step.offset, level = document->level - 1;
-        KvCompressorState &compressor = kvRunState<KvCompressorState>(run);
-        KvSideWorker *worker = kvCompressorWorker(compressor);
-        kvReadSamples(step.doc, 1, level, run.blockB, start, step.count);
-        KvChannelJob right{&compressor, 1, run.blockB, step.count};
-        if (worker) kvSideWorkerPost(worker, kvCompressChannel, &right);
         kvReadSamples(step.doc, 0, level, run.blockA, start, step.count);
-        if (worker) {
-            kvCompress(run, 0, run.blockA, step.count);
-            kvQueueInsert(step.doc, 0, run.blockA, step.count);
-            kvSideWorkerWait(worker);
-        } else {
-            kvCompressPair(run, run.blockA, run.blockB, step.count);
-            kvQueueInsert(step.doc, 0, run.blockA, step.count);
-        }
+        kvReadSamples(step.doc, 1, level, run.blockB, start, step.count);
+        kvCompressPair(run, run.blockA, run.blockB, step.count);
+        kvQueueInsert(step.doc, 0, run.blockA, step.count);
         kvQueueInsert(step.doc, 1, run.blockB, step.count);
         return;
     }

@@ -8,7 +8,6 @@
 
 void kvCompressorPrepare(KvEffectRun &run);
 int32_t kvCompressorStart(KvEffectRun &run);
-void kvCompressorFinish(KvEffectRun &run);
 void kvCompressorBlock(KvEffectRun &run, const KvBlockStep &step);
 int32_t kvCompressorPreview(KvEffectRun &run, int32_t channel, float *buffer, int32_t count,
                             int32_t rangeLength, int32_t position);
@@ -23,9 +22,6 @@ void kvCompressPair(KvEffectRun &run, float *left, float *right, int32_t count);
  * (the default) or holds it to the plain code; the gains are the same bits
  * either way. For tests. */
 void kvCompressorAllowWide(bool allow);
-/* Lets a stereo edit compress its second channel on another core (the
- * default) or holds it to one thread; the same bits either way. For tests. */
-void kvCompressorAllowSideWorker(bool allow);
 
 void kvDistortionBlock(KvEffectRun &run, const KvBlockStep &step);
 int32_t kvDistortionPreview(KvEffectRun &run, int32_t channel, float *buffer, int32_t count,

@@ -14,6 +14,7 @@
 #include "engine/core/engine.h"
 #include "engine/document/document.h"
 #include "engine/dsp/fft.h"
+#include "engine/dsp/side_by_side.h"
 
 #include <algorithm>
 #include <cstring>
@@ -61,32 +62,42 @@ static void kvFilterHopStep(void *context, KvFftEngine *engine, int32_t, int64_t
     std::memset(im + binLo, 0, (binHi - binLo) * sizeof(float));
 }
 
-/* The run's transform. */
+/* The run's transforms, one per channel: an engine's working arrays are
+ * shared by its channels, and a stereo edit runs its two side by side. */
 struct KvFftFilterState {
-    KvFftEngine *engine;
+    KvFftEngine *engine[2];
 };
 
 int32_t kvFftFilterStart(KvEffectRun &run) {
-    KvFftFilterState &filter = kvRunState<KvFftFilterState>(run);
-    kvFftEngineRestart(&filter.engine, kvEngine.options);
+    for (KvFftEngine *&engine : kvRunState<KvFftFilterState>(run).engine)
+        kvFftEngineRestart(&engine, kvEngine.options);
     return 0;
 }
 
 void kvFftFilterFinish(KvEffectRun &run) {
-    if (auto *filter = static_cast<KvFftFilterState *>(run.state)) kvFftEngineFree(filter->engine);
+    if (auto *filter = static_cast<KvFftFilterState *>(run.state))
+        for (KvFftEngine *engine : filter->engine)
+            kvFftEngineFree(engine);
 }
 
 int32_t kvFftFilter(KvEffectRun &run, int32_t channel, const float *in, float *out, int32_t n,
                     int32_t position, int32_t rangeLength) {
-    KvFftEngine *engine = kvRunState<KvFftFilterState>(run).engine;
     const KV_Document *document = kvGetDocument(run.doc);
-    if (!engine || !document || channel < 0 || channel > 1 || n <= 0) return 0;
+    if (!document || channel < 0 || channel > 1 || n <= 0) return 0;
+    KvFftEngine *engine = kvRunState<KvFftFilterState>(run).engine[channel];
+    if (!engine) return 0;
     KvFilterHop hop{run.params, std::max(document->current->sampleRate, 1), rangeLength};
     return kvFftStreamBand(engine, channel, in, out, n, position, kvFilterHopStep, kvFilterHopBand,
                            &hop);
 }
 
+static int32_t kvFftFilterWork(KvEffectRun &run, const KvBlockStep &step, int32_t channel,
+                               float *samples) {
+    return kvFftFilter(run, channel, samples, samples, step.count, step.offset, step.rangeLength);
+}
+
 void kvFftFilterBlock(KvEffectRun &run, const KvBlockStep &step) {
+    if (kvBlockSideBySide(run, step, kvFftFilterWork)) return;
     KV_Document *document = kvGetDocument(step.doc);
     kvReadSamples(step.doc, step.channel, document->level - 1, run.blockA, step.lower + step.offset,
                   step.count);

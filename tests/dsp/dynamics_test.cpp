@@ -4,6 +4,7 @@
  * and the clamp.
  */
 #include "engine/dsp/dynamics.h"
+#include "engine/dsp/side_by_side.h"
 #include "tests/dsp/dsp_fixture.h"
 #include "tests/dsp/signals.h"
 
@@ -129,7 +130,7 @@ TEST_F(Compressor, EveryWayOfRunningTheEnvelopesGivesTheSameBits) {
             for (const Way &way : ways) {
                 if (way.wide && !vectors) continue;
                 kvCompressorAllowWide(way.wide);
-                kvCompressorAllowSideWorker(way.side);
+                kvAllowSideBySide(way.side);
                 int32_t doc = makeDocument(44100, left, stereo ? right : std::vector<float>{});
                 EXPECT_EQ(kvDoEdit(doc, KV_EDIT_COMPRESSOR), 0);
                 for (int32_t c = 0; c < (stereo ? 2 : 1); c++) {
@@ -141,7 +142,7 @@ TEST_F(Compressor, EveryWayOfRunningTheEnvelopesGivesTheSameBits) {
                 kvClose(doc);
             }
             kvCompressorAllowWide(true);
-            kvCompressorAllowSideWorker(true);
+            kvAllowSideBySide(true);
         }
 }
 
