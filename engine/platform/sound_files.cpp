@@ -281,12 +281,18 @@ KvSoundFile *kvSoundOpenWrite(int32_t handle, const KvSoundEncoding &encoding, s
     return sound;
 }
 
-/* trunc(x x 2^(bits-1)) within the depth's range, left-justified. */
-static int32_t kvToWhole(float x, int32_t bits) {
-    if (std::isnan(x)) return 0;
-    double top = std::ldexp(1.0, bits - 1);
-    double scaled = std::clamp(static_cast<double>(x) * top, -top, top - 1.0);
-    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<int32_t>(scaled)) << (32 - bits));
+/* trunc(x x 2^(bits-1)) within the depth's range, left-justified; NaN is
+ * 0. Single precision is exact here: the scale is a power of two and both
+ * limits are whole numbers below 2^24, so the loop runs in vectors. */
+static void kvToWhole(const float *samples, int64_t count, int32_t bits, int32_t *whole) {
+    const float top = std::ldexp(1.0f, bits - 1), highest = top - 1.0f;
+    const int32_t shift = 32 - bits;
+    for (int64_t i = 0; i < count; i++) {
+        float x = samples[i];
+        float scaled = x == x ? std::min(std::max(x * top, -top), highest) : 0.0f;
+        whole[i] =
+            static_cast<int32_t>(static_cast<uint32_t>(static_cast<int32_t>(scaled)) << shift);
+    }
 }
 
 bool kvSoundWriteFrames(KvSoundFile *sound, const float *interleaved, int64_t frames) {
@@ -300,8 +306,7 @@ bool kvSoundWriteFrames(KvSoundFile *sound, const float *interleaved, int64_t fr
         return sf.sf_writef_float(sound->file, clamped.data(), frames) == frames;
     }
     sound->whole.resize(static_cast<size_t>(count));
-    for (int64_t i = 0; i < count; i++)
-        sound->whole[i] = kvToWhole(interleaved[i], sound->bits);
+    kvToWhole(interleaved, count, sound->bits, sound->whole.data());
     return sf.sf_writef_int(sound->file, sound->whole.data(), frames) == frames;
 }
 

@@ -6,6 +6,7 @@
  * library the user is told what to install.
  */
 #include "engine/core/engine.h"
+#include "engine/history/history.h"
 #include "tests/codec/codec_fixture.h"
 #include "tests/document/wave_files.h"
 
@@ -136,6 +137,34 @@ INSTANTIATE_TEST_SUITE_P(EveryKind, SoundFilesSave,
                                                      0.99},
                                            SavedKind{"Opus", KV_FORMAT_OPUS, 16, 128, 48000, 0.99}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+/* Lossless saving truncates toward zero, holds samples outside [-1, 1) at
+ * the depth's limits and writes NaN as silence. */
+TEST_F(CodecTest, LosslessSavingClipsTruncatesAndSilencesNaN) {
+    if (!libraryInstalled()) GTEST_SKIP() << "libsndfile is not installed";
+    const float in[] = {1.0f, 7.5f, -1.0f, -3.0f, NAN, 0.5f, -0.3f, 1e-9f, -0.99999f};
+    for (int32_t bits : {16, 24}) {
+        SCOPED_TRACE(bits);
+        int32_t source = kvCreate(nullptr);
+        kvNew(source, 1, 32, 3, 44100);
+        kvBeginEdit(source, "Edges");
+        kvQueueInsert(source, 0, in, 9);
+        ASSERT_EQ(kvCompleteEdit(source, true), 0);
+        ASSERT_EQ(kvSetSaveFormat(source, KV_FORMAT_FLAC, bits, 5), 0);
+        ASSERT_EQ(kvSave(source, path("edges.flac").c_str()), 0) << lastMessage();
+        kvClose(source);
+        ASSERT_EQ(kvOpen(doc, path("edges.flac").c_str()), 0) << lastMessage();
+        std::vector<float> got = documentSamples(doc);
+        double top = std::ldexp(1.0, bits - 1);
+        std::vector<float> expected;
+        for (double whole : {top - 1, top - 1, -top, -top, 0.0, std::trunc(0.5 * top),
+                             std::trunc(-0.3f * top), 0.0, std::trunc(-0.99999f * top)})
+            expected.push_back(static_cast<float>(whole / top));
+        EXPECT_EQ(got, expected);
+        kvClose(doc);
+        doc = kvCreate(nullptr);
+    }
+}
 
 TEST_F(CodecTest, OpusAtARateItCannotCarryIsNotOffered) {
     if (!libraryInstalled()) GTEST_SKIP() << "libsndfile is not installed";
