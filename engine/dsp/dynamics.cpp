@@ -11,13 +11,14 @@
  * single precision; both live in the run.
  * The envelope is one long chain of dependent multiplications per channel,
  * so a chunk is done in three passes: the short recurrences (smoothing, side
- * chain, detector), then the envelopes of both channels interleaved so that
- * their chains overlap, then the output shaping, which has no recurrence.
- * With both chains overlapped the knee steps are limited as much by how
- * many multiplications the processor can start as by their latency, so
- * where it has 256-bit vectors the level's part of the knee term is formed
- * for all ten oversampled steps of a sample at once, four steps to an
- * instruction, and the chain through the gain is kept short.
+ * chain, detector), then the envelope, then the output shaping, which has no
+ * recurrence. A stereo edit runs its two channels on two cores where it can
+ * (side_by_side.h); on one core both envelopes are interleaved so that their
+ * chains overlap. Even so the knee steps are limited as much by how many
+ * multiplications the processor can start as by their latency, so where it
+ * has 256-bit vectors the level's part of the knee term is formed for all
+ * ten oversampled steps of a sample at once, four steps to an instruction,
+ * and the chain through the gain is kept short.
  */
 #include "engine/dsp/dynamics.h"
 #include "engine/document/document.h"

@@ -27,7 +27,9 @@ struct KvSideWorker {
     std::thread thread;
 };
 
-/* About 20 µs of polling before sleeping in the kernel. */
+/* Polls before sleeping in the kernel: a pause takes tens to over a hundred
+ * cycles by processor, so this waits some 0.1-0.2 ms, about one block's
+ * work, which is as long as a hand-over usually takes. */
 static constexpr int32_t kSpins = 4000;
 
 static inline void kvPause() {
