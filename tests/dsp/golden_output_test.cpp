@@ -4,6 +4,7 @@
  * sample's bits must equal the one the straightforward code gave.
  */
 #include "engine/dsp/fft.h"
+#include "engine/dsp/side_by_side.h"
 #include "tests/dsp/dsp_fixture.h"
 #include "tests/dsp/signals.h"
 
@@ -130,8 +131,9 @@ void PrintTo(const GoldenCase &golden, std::ostream *out) {
     *out << golden.name;
 }
 
-/* Every case with the widest vectors the processor has, and the cases on
- * the FFT engine once more held to four lanes. */
+/* Every case with the widest vectors the processor has and stereo edits on
+ * two cores, and the cases on the FFT engine once more held to four lanes
+ * and one thread. */
 std::vector<std::tuple<GoldenCase, bool>> goldenRuns() {
     std::vector<std::tuple<GoldenCase, bool>> runs;
     for (const GoldenCase &golden : kCases) {
@@ -167,6 +169,7 @@ class GoldenOutput : public EffectTest,
   protected:
     void TearDown() override {
         kvFftAllowWide(true);
+        kvAllowSideBySide(true);
         EffectTest::TearDown();
     }
 };
@@ -174,6 +177,7 @@ class GoldenOutput : public EffectTest,
 TEST_P(GoldenOutput, SamplesUnchanged) {
     const GoldenCase &golden = std::get<0>(GetParam());
     kvFftAllowWide(std::get<1>(GetParam()));
+    kvAllowSideBySide(std::get<1>(GetParam()));
     options.extendEffect = 0;
     if (golden.set) golden.set(&options, &params);
     const int32_t frames = 60000;
@@ -197,5 +201,5 @@ TEST_P(GoldenOutput, SamplesUnchanged) {
 INSTANTIATE_TEST_SUITE_P(Effects, GoldenOutput, ::testing::ValuesIn(goldenRuns()),
                          [](const auto &info) {
                              return std::string(std::get<0>(info.param).name) +
-                                    (std::get<1>(info.param) ? "Wide" : "FourLanes");
+                                    (std::get<1>(info.param) ? "Wide" : "FourLanesOneThread");
                          });
